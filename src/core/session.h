@@ -1,0 +1,35 @@
+#pragma once
+// All run-wide state of one run of the program. main owns the one Session and
+// passes it by reference; tests make their own over a temporary folder.
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+
+#include "core/random.h"
+#include "files/folders.h"
+#include "files/io.h"
+#include "quiz/deck.h"
+
+namespace tabinowa {
+
+struct Session {
+    Session(std::filesystem::path programFolder, Io& io, Random& random)
+        : folders{std::move(programFolder)}, io(io), random(random) {}
+
+    AppFolders folders;
+    Io& io;
+    Random& random;
+
+    // The question deck, the full-bank order, counters and cursors.
+    QuestionDeck quiz;
+
+    // Unset until the first menu item use or the first return to the menu; then 1.
+    std::optional<int> startupFlag;
+    bool startupDone() const { return startupFlag == 1; }
+    void setStartupFlag() { startupFlag = 1; }
+
+    // The visit game's point total.
+    std::int32_t points = 0;
+};
+
+}  // namespace tabinowa

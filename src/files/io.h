@@ -1,0 +1,77 @@
+#pragma once
+// Every byte the program reads or writes goes through an Io. PosixIo is the
+// real one; tests hand in their own to make the k-th write, flush, rename or
+// close fail and check that no file is ever left torn.
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabinowa {
+
+class Io {
+public:
+    virtual ~Io() = default;
+    enum class Mode { Read, ReadWriteCreate, WriteTruncate };
+    // Returns a descriptor, or -1 with errno set.
+    virtual int open(const std::filesystem::path& p, Mode mode) = 0;
+    // pread/pwrite semantics; return bytes done or -1.
+    virtual long readAt(int fd, void* buf, std::size_t n, std::uint64_t offset) = 0;
+    virtual long writeAt(int fd, const void* buf, std::size_t n, std::uint64_t offset) = 0;
+    virtual bool flush(int fd) = 0;
+    virtual bool close(int fd) = 0;
+    virtual long long size(int fd) = 0;  // -1 on error
+    virtual bool rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+    virtual bool remove(const std::filesystem::path& p) = 0;  // false when it fails (a missing file is no failure)
+    virtual bool exists(const std::filesystem::path& p) = 0;
+    virtual bool isDirectory(const std::filesystem::path& p) = 0;
+};
+
+class PosixIo final : public Io {
+public:
+    int open(const std::filesystem::path& p, Mode mode) override;
+    long readAt(int fd, void* buf, std::size_t n, std::uint64_t offset) override;
+    long writeAt(int fd, const void* buf, std::size_t n, std::uint64_t offset) override;
+    bool flush(int fd) override;
+    bool close(int fd) override;
+    long long size(int fd) override;
+    bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+    bool remove(const std::filesystem::path& p) override;
+    bool exists(const std::filesystem::path& p) override;
+    bool isDirectory(const std::filesystem::path& p) override;
+};
+
+// Reads a whole file. Throws FileError (Japanese, naming the file) when the
+// folder or the file is missing or unreadable.
+std::string readWholeFile(Io& io, const std::filesystem::path& p);
+
+// Replaces a whole file: writes a temporary file in the same folder, flushes
+// it and renames it over the old one. On any failure the old file is left as
+// it was, the temporary file is removed, and FileError is thrown.
+void writeFileAtomic(Io& io, const std::filesystem::path& p, std::string_view bytes);
+
+// Several files replaced together, all or nothing: stage() writes each under a
+// temporary name; commit() renames them over the old files, and if a rename
+// fails, puts back every file already replaced. Destroying an uncommitted set
+// removes its temporary files.
+class FileSet {
+public:
+    explicit FileSet(Io& io) : io_(io) {}
+    ~FileSet();
+    FileSet(const FileSet&) = delete;
+    FileSet& operator=(const FileSet&) = delete;
+    void stage(const std::filesystem::path& target, std::string_view bytes);
+    void commit();
+
+private:
+    struct Entry {
+        std::filesystem::path target, temp;
+    };
+    Io& io_;
+    std::vector<Entry> entries_;
+    bool committed_ = false;
+};
+
+}  // namespace tabinowa

@@ -1,0 +1,54 @@
+#include "files/record_file.h"
+
+#include <algorithm>
+
+#include "files/error.h"
+#include "files/folders.h"
+
+namespace tabinowa {
+
+RecordFile::RecordFile(Io& io, std::filesystem::path p, std::size_t recordLength)
+    : io_(io), path_(std::move(p)), length_(recordLength) {
+    fd_ = io_.open(path_, Io::Mode::ReadWriteCreate);
+    if (fd_ < 0) {
+        if (!io_.isDirectory(path_.parent_path()))
+            throw FileError("フォルダ" + displayName(path_.parent_path()) + "がありません。" + displayName(path_) +
+                            "を開けませんでした。");
+        throw FileError("ファイル" + displayName(path_) + "を開けませんでした。");
+    }
+}
+
+RecordFile::~RecordFile() { close(); }
+
+void RecordFile::close() {
+    if (fd_ >= 0) io_.close(fd_);
+    fd_ = -1;
+}
+
+int RecordFile::count() const {
+    if (fd_ < 0) return 0;
+    long long size = io_.size(fd_);
+    if (size < 0) throw FileError("ファイル" + displayName(path_) + "の大きさを読めませんでした。");
+    return static_cast<int>(static_cast<unsigned long long>(size) / length_);
+}
+
+std::string RecordFile::get(int n) const {
+    std::string record(length_, '\0');
+    if (fd_ < 0 || n < 1) return record;
+    long r = io_.readAt(fd_, record.data(), length_, static_cast<std::uint64_t>(n - 1) * length_);
+    if (r < 0) throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目を読めませんでした。");
+    // A slot partly beyond the end reads as zero bytes, whole.
+    if (static_cast<std::size_t>(r) < length_) std::fill(record.begin(), record.end(), '\0');
+    return record;
+}
+
+void RecordFile::put(int n, std::string_view record) {
+    if (record.size() > length_)
+        throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目が長すぎます。");
+    if (fd_ < 0 || n < 1 ||
+        io_.writeAt(fd_, record.data(), record.size(), static_cast<std::uint64_t>(n - 1) * length_) !=
+            static_cast<long>(record.size()))
+        throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目を書けませんでした。");
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,28 @@
+#pragma once
+// The visit game's state on disk: the point file "point.csv" and the visit
+// marks "訪問消去.ran" (record n belongs to municipality record n).
+#include <cstdint>
+
+#include "files/folders.h"
+#include "files/io.h"
+
+namespace tabinowa {
+
+// Reads the point total (one number). Throws FileError when the file is
+// missing, empty or holds a number outside the 32-bit range.
+std::int32_t readPoints(Io& io, const AppFolders& folders);
+
+// Replaces the point file with the total, printed as " 1500" CR LF.
+void writePoints(Io& io, const AppFolders& folders, std::int32_t total);
+
+// True when record n of the visit marks has Homon not 0 (a record beyond the end reads as not visited).
+bool readMark(Io& io, const AppFolders& folders, int n);
+
+// Sets Homon of record n to 1, keeping the record's other fields.
+void setVisited(Io& io, const AppFolders& folders, int n);
+
+// Sets Homon of every whole record to 0; the number of records and the record
+// numbers stay. The file is replaced atomically.
+void resetMarks(Io& io, const AppFolders& folders);
+
+}  // namespace tabinowa

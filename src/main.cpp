@@ -1,0 +1,2 @@
+// The windows are being built; until then the program only lays out its folder.
+int main() { return 0; }

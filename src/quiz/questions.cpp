@@ -1,0 +1,68 @@
+#include "quiz/questions.h"
+
+#include <cmath>
+
+#include "core/random.h"
+#include "files/cp932.h"
+#include "files/error.h"
+
+namespace tabinowa {
+namespace {
+std::string recordWhere(const AppFolders& f, int n) {
+    return "ファイル" + displayName(f.questionRecords()) + "の" + std::to_string(n) + "件目";
+}
+}  // namespace
+
+QuestionFile::QuestionFile(Io& io, const AppFolders& folders)
+    : file_(io, folders.questionRecords(), Mondai::kLength) {}
+
+Mondai QuestionFile::get(int n) const {
+    return Mondai::decode(file_.get(n), "ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目");
+}
+
+void QuestionFile::put(int n, const Mondai& m) {
+    file_.put(n, m.encode("ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目"));
+}
+
+void reviveAll(Io& io, const AppFolders& folders, int total) {
+    auto path = folders.questionRecords();
+    std::string bytes = io.exists(path) ? readWholeFile(io, path) : std::string();
+    const std::size_t L = Mondai::kLength;
+    for (int r = 1; r <= total; ++r) {
+        std::size_t end = static_cast<std::size_t>(r) * L;
+        if (end > bytes.size()) {
+            // a record beyond the end reads as zeros and is written back as such
+            bytes.resize(end, '\0');
+            (void)recordWhere;
+        }
+        bytes[end - 2] = 0;
+        bytes[end - 1] = 0;
+    }
+    writeFileAtomic(io, path, bytes);
+}
+
+std::string achievementLine(int removed, int total, bool afterRemoval) {
+    long long percent = 0;
+    if (total != 0) percent = static_cast<long long>(std::floor(static_cast<double>(removed) / total * 100.0));
+    return "現在の達成率は\u3000" + std::to_string(removed) + (afterRemoval ? "件\u3000" : "件 ") +
+           std::to_string(percent) + "％";
+}
+
+bool hasHint(const Mondai& m) { return leftChars(m.Sentaku[0], 4) != "    "; }
+
+std::string hintText(const Mondai& m, Random& random) {
+    std::array<std::string, 4> choice = m.Sentaku;
+    std::array<int, 4> key{};
+    for (auto& k : key) k = drawScaled(random, 10);
+    for (int j = 0; j < 3; ++j)
+        for (int k = j + 1; k < 4; ++k)
+            if (key[j] > key[k]) {
+                std::swap(key[j], key[k]);
+                std::swap(choice[j], choice[k]);
+            }
+    std::string out = "《ヒント》\u3000" + leftChars(choice[0], 20);
+    for (int i = 1; i < 4; ++i) out += "\r\n\u3000\u3000\u3000\u3000\u3000\u3000" + leftChars(choice[i], 20);
+    return out;
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,227 @@
+// The question deck, the shuffle sort and the training rules.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "files/cp932.h"
+#include "files/error.h"
+#include "files/records.h"
+#include "quiz/deck.h"
+#include "quiz/questions.h"
+#include "support/fixed_random.h"
+#include "support/temp_folder.h"
+
+using namespace tabinowa;
+using namespace tabinowa::testing;
+
+namespace {
+
+// Writes a question file whose records carry the given removed flags.
+void writeQuestions(const AppFolders& f, const std::vector<int>& flags) {
+    std::string bytes;
+    for (std::size_t i = 0; i < flags.size(); ++i) {
+        Mondai m;
+        m.Inyo = "QZ";
+        m.InyoNo = static_cast<std::int16_t>(i + 1);
+        m.Mondai2 = "問題" + std::to_string(i + 1);
+        m.Mondai2Len = static_cast<std::int16_t>(charCount(m.Mondai2));
+        m.Syokyo = static_cast<std::int16_t>(flags[i]);
+        bytes += m.encode("t");
+    }
+    writeBytes(f.questionRecords(), bytes);
+}
+
+std::vector<std::int16_t> column(std::initializer_list<int> values) {
+    std::vector<std::int16_t> v{0};
+    for (int x : values) v.push_back(static_cast<std::int16_t>(x));
+    return v;
+}
+
+}  // namespace
+
+TEST(ShuffleSort, ExamplesAndSmallCounts) {
+    struct Case {
+        std::vector<std::int16_t> keys, records;
+        int n;
+        std::vector<std::int16_t> wantKeys, wantRecords;
+    };
+    const Case cases[] = {
+        {column({5, 3, 5, 1}), column({1, 2, 3, 4}), 4, column({1, 3, 5, 5}), column({4, 2, 1, 3})},
+        {column({2, 2, 1}), column({1, 2, 3}), 3, column({1, 2, 2}), column({3, 1, 2})},
+        {column({9, 1}), column({1, 2}), 0, column({9, 1}), column({1, 2})},
+        {column({9, 1}), column({1, 2}), 1, column({9, 1}), column({1, 2})},
+        {column({9, 1, 0}), column({1, 2, 3}), 2, column({1, 9, 0}), column({2, 1, 3})},  // only entries 1..n
+        {column({-1, 20000, -32768}), column({1, 2, 3}), 3, column({-32768, -1, 20000}), column({3, 1, 2})},
+    };
+    for (const auto& c : cases) {
+        auto keys = c.keys, records = c.records;
+        shuffleSort(records, keys, c.n);
+        EXPECT_EQ(keys, c.wantKeys);
+        EXPECT_EQ(records, c.wantRecords);
+    }
+}
+
+TEST(ShuffleSort, LargeColumnsComeOutAscendingAndKeepTheirPairs) {
+    MtRandom random(42);
+    for (int n : {2, 17, 1000, 20000}) {
+        std::vector<std::int16_t> keys(static_cast<std::size_t>(n) + 1), records(static_cast<std::size_t>(n) + 1);
+        for (int i = 1; i <= n; ++i) {
+            keys[static_cast<std::size_t>(i)] = drawKey(random);
+            records[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+        }
+        auto originalKeys = keys;
+        shuffleSort(records, keys, n);
+        EXPECT_TRUE(std::is_sorted(keys.begin() + 1, keys.end())) << n;
+        for (int i = 1; i <= n; ++i)
+            EXPECT_EQ(keys[static_cast<std::size_t>(i)], originalKeys[static_cast<std::size_t>(records[static_cast<std::size_t>(i)])]);
+    }
+}
+
+TEST(Random, KeysStayInRangeAndDrawsDoNotRepeat) {
+    FixedRandom edges({0.0, 0.99999999999, 0.5});
+    EXPECT_EQ(drawKey(edges), 1);
+    EXPECT_EQ(drawKey(edges), 20000);  // a u that rounds up to 1 in single precision stays below 1
+    EXPECT_EQ(drawKey(edges), 10001);
+    FixedRandom lucky({0.0999, 0.1});
+    EXPECT_EQ(drawScaled(lucky, 10), 1);
+    EXPECT_EQ(drawScaled(lucky, 10), 2);
+    // Two generators made at the same moment, and consecutive draws, differ.
+    MtRandom a, b;
+    std::vector<double> da, db;
+    for (int i = 0; i < 8; ++i) da.push_back(a.uniform()), db.push_back(b.uniform());
+    EXPECT_NE(da, db);
+    std::sort(da.begin(), da.end());
+    EXPECT_EQ(std::adjacent_find(da.begin(), da.end()), da.end());
+}
+
+TEST(DeckBuild, CountsAndPermutation) {
+    struct Case {
+        std::vector<int> flags;
+        int total, length, removed;
+        std::vector<int> active;
+    };
+    const Case cases[] = {
+        {{0, 1, 0, 0, 1}, 5, 3, 2, {1, 3, 4}},
+        {{1, 1, 1}, 3, 0, 3, {}},
+        {{0, 2, -1, 0}, 4, 2, 2, {1, 4}},  // any flag other than 0 counts as removed
+        {{}, 0, 0, 0, {}},
+    };
+    for (const auto& c : cases) {
+        TempProgramFolder tmp;
+        writeQuestions(tmp.folders(), c.flags);
+        PosixIo io;
+        MtRandom random(7);
+        QuestionDeck deck;
+        deck.trainingCursor = 9;
+        deck.visitCursor = 9;
+        deck.build(io, tmp.folders(), random);
+        EXPECT_EQ(deck.totalCount, c.total);
+        EXPECT_EQ(deck.deckLength, c.length);
+        EXPECT_EQ(deck.startupActiveCount, c.length);
+        EXPECT_EQ(deck.removedCount, c.removed);
+        EXPECT_EQ(deck.trainingCursor, 1);
+        EXPECT_EQ(deck.visitCursor, 1);
+        std::vector<int> got;
+        for (int i = 1; i <= deck.deckLength; ++i) got.push_back(deck.entry(i));
+        std::sort(got.begin(), got.end());
+        EXPECT_EQ(got, c.active);
+        EXPECT_EQ(deck.entry(0), 0);
+        EXPECT_EQ(deck.entry(deck.deckLength + 1), 0);
+    }
+}
+
+TEST(DeckBuild, AMissingFileIsCreatedEmptyAndAPartialRecordIgnored) {
+    TempProgramFolder tmp;
+    PosixIo io;
+    MtRandom random(1);
+    QuestionDeck deck;
+    deck.build(io, tmp.folders(), random);
+    EXPECT_EQ(deck.totalCount, 0);
+    EXPECT_TRUE(std::filesystem::exists(tmp.folders().questionRecords()));
+    writeQuestions(tmp.folders(), {0, 0});
+    writeBytes(tmp.folders().questionRecords(), readBytes(tmp.folders().questionRecords()) + std::string(100, 'x'));
+    deck.build(io, tmp.folders(), random);
+    EXPECT_EQ(deck.totalCount, 2);
+}
+
+TEST(DeckBuild, TooManyRecordsIsAnErrorThatChangesNothing) {
+    TempProgramFolder tmp;
+    PosixIo io;
+    MtRandom random(1);
+    QuestionDeck deck;
+    writeQuestions(tmp.folders(), {0, 1, 0});
+    deck.build(io, tmp.folders(), random);
+    writeBytes(tmp.folders().questionRecords(), std::string(20001 * Mondai::kLength, '\0'));
+    deck.trainingCursor = 3;
+    EXPECT_THROW(deck.build(io, tmp.folders(), random), FileError);
+    EXPECT_EQ(deck.totalCount, 3);
+    EXPECT_EQ(deck.deckLength, 2);
+    EXPECT_EQ(deck.trainingCursor, 3);
+}
+
+TEST(DeckBuild, FullBankOrderHoldsEveryRecordOnce) {
+    TempProgramFolder tmp;
+    writeQuestions(tmp.folders(), {0, 1, 0, 1, 0, 0, 0, 0, 0, 1});
+    PosixIo io;
+    MtRandom random(3);
+    QuestionDeck deck;
+    deck.build(io, tmp.folders(), random);
+    deck.shuffleFullBank(random);
+    std::vector<int> got;
+    for (int i = 1; i <= 10; ++i) got.push_back(deck.fullBankEntry(i));
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    EXPECT_EQ(deck.fullBankEntry(11), 0);
+    EXPECT_EQ(deck.deckLength, 7);  // the training deck is untouched
+}
+
+TEST(Training, AchievementLine) {
+    struct Case {
+        int removed, total;
+        bool afterRemoval;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {0, 10, false, "現在の達成率は　0件 0％"},
+        {1, 10, true, "現在の達成率は　1件　10％"},
+        {29, 100, true, "現在の達成率は　29件　28％"},  // 29 / 100 * 100 is just below 29
+        {1, 3, true, "現在の達成率は　1件　33％"},
+        {100, 100, true, "現在の達成率は　100件　100％"},
+        {0, 0, false, "現在の達成率は　0件 0％"},  // an empty bank: no division by zero
+    };
+    for (const auto& c : cases) EXPECT_EQ(achievementLine(c.removed, c.total, c.afterRemoval), c.expected);
+}
+
+TEST(Training, HintOrdersTheChoicesByKeys) {
+    Mondai m;
+    m.Sentaku = {"一番目の選択肢", "二番目", "三番目", "正解はこれ、二十文字を超える長い長い選択肢の文章"};
+    Mondai stored = Mondai::decode(m.encode("t"), "t");
+    EXPECT_TRUE(hasHint(stored));
+    // keys 5, 9, 1, 3 -> order 3, 4, 1, 2
+    FixedRandom random({0.4, 0.8, 0.0, 0.2});
+    const std::string six = "\r\n\u3000\u3000\u3000\u3000\u3000\u3000";
+    EXPECT_EQ(hintText(stored, random), "《ヒント》\u3000三番目" + std::string(17, ' ') + six +
+                                            "正解はこれ、二十文字を超える長い長い選択" + six + "一番目の選択肢" +
+                                            std::string(13, ' ') + six + "二番目" + std::string(17, ' '));
+    Mondai none;
+    EXPECT_FALSE(hasHint(Mondai::decode(none.encode("t"), "t")));
+}
+
+TEST(Training, ReviveAllChangesOnlyTheRemovedFlag) {
+    TempProgramFolder tmp;
+    auto f = tmp.folders();
+    writeQuestions(f, {1, 0, 1, 1});
+    const std::string before = readBytes(f.questionRecords());
+    PosixIo io;
+    reviveAll(io, f, 4);
+    const std::string after = readBytes(f.questionRecords());
+    ASSERT_EQ(after.size(), before.size());
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        const bool flagByte = i % Mondai::kLength >= Mondai::kLength - 2;
+        if (flagByte) EXPECT_EQ(after[i], 0) << i;
+        else EXPECT_EQ(after[i], before[i]) << i;
+    }
+    QuestionFile file(io, f);
+    EXPECT_EQ(file.get(3).Syokyo, 0);
+    EXPECT_EQ(file.get(3).InyoNo, 3);
+}
