@@ -10,9 +10,34 @@ namespace {
 
 // One iconv conversion of a whole text; returns false on an invalid or
 // unconvertible sequence.
+// The conversion descriptor for one direction, opened once per thread (opening
+// costs far more than converting a short field) and reset before each use.
+class Descriptor {
+public:
+    Descriptor(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~Descriptor() {
+        if (ok()) iconv_close(cd_);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t get() const { return cd_; }
+
+private:
+    iconv_t cd_;
+};
+
+iconv_t descriptor(const char* to, const char* /*from*/) {
+    thread_local Descriptor toUtf8("UTF-8", "CP932");
+    thread_local Descriptor toCp932("CP932", "UTF-8");
+    const Descriptor& d = std::string_view(to) == "UTF-8" ? toUtf8 : toCp932;
+    return d.ok() ? d.get() : reinterpret_cast<iconv_t>(-1);
+}
+
 bool convert(const char* to, const char* from, std::string_view in, std::string& out) {
-    iconv_t cd = iconv_open(to, from);
+    iconv_t cd = descriptor(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);  // initial state
     out.clear();
     out.resize(in.size() * 4 + 16);
     char* inPtr = const_cast<char*>(in.data());
@@ -43,7 +68,6 @@ bool convert(const char* to, const char* from, std::string_view in, std::string&
         if (iconv(cd, nullptr, nullptr, &outPtr, &outLeft) == static_cast<std::size_t>(-1)) ok = false;
     }
     out.resize(out.size() - outLeft);
-    iconv_close(cd);
     return ok;
 }
 

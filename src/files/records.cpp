@@ -23,15 +23,15 @@ public:
     }
     void text(const std::string& utf8, std::size_t width) {
         std::string f = fixedField(utf8, width, where_);
-        for (char c : f) put(c);
+        putBytes(f.data(), f.size());
     }
     void raw(const void* p, std::size_t n) {
-        for (std::size_t i = 0; i < n; ++i) put(static_cast<const char*>(p)[i]);
+        putBytes(static_cast<const char*>(p), n);
     }
     void varText(const std::string& utf8) {
         std::string b = toCp932(utf8, where_);
         i16(static_cast<std::int16_t>(b.size()));
-        for (char c : b) put(c);
+        putBytes(b.data(), b.size());
     }
     std::size_t pos() const { return pos_; }
     void seek(std::size_t p) { pos_ = p; }
@@ -41,6 +41,11 @@ private:
     void put(char c) {
         if (pos_ >= bytes_.size()) throw FileError(std::string(where_) + "：記録が長すぎます。");
         bytes_[pos_++] = c;
+    }
+    void putBytes(const char* p, std::size_t n) {
+        if (n > bytes_.size() - pos_) throw FileError(std::string(where_) + "：記録が長すぎます。");
+        std::memcpy(bytes_.data() + pos_, p, n);
+        pos_ += n;
     }
     std::string bytes_;
     std::string_view where_;

@@ -100,9 +100,9 @@ double distanceToRings(const std::vector<QPolygonF>& rings, QPointF p);
 
 // The point nearest to p that lies inside the rings at least `depth` from
 // every edge (p itself when it does). When the shape holds no point that
-// deep, the depth is halved until one is found; nullopt when the rings hold no
-// inside point at all.
+// deep, the depth is halved until one is found, but not below `minDepth`;
+// nullopt when no point that deep exists (minDepth 0: no inside point at all).
 std::optional<QPointF> nearestPointInside(const std::vector<QPolygonF>& rings, QPointF p,
-                                          double depth);
+                                          double depth, double minDepth = 0);
 
 }  // namespace makedata

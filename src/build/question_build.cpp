@@ -1,0 +1,84 @@
+// The question build: "問題.csv" (18 fields a question) -> "問題.ran", every
+// question active, and the point file back to 0. Everything is made in memory
+// first; the two files are replaced together only when the whole master has
+// been read without fault.
+#include <string>
+
+#include "build/builds.h"
+#include "build/master_row.h"
+#include "files/cp932.h"
+#include "files/error.h"
+#include "files/io.h"
+#include "files/records.h"
+#include "files/text_file.h"
+#include "quiz/deck.h"
+
+namespace tabinowa {
+namespace {
+
+constexpr int kColumns = 18;
+
+Mondai questionFrom(const build::MasterRow& row) {
+    Mondai m;
+    m.Inyo = leftChars(row.text(1), 2);
+    m.InyoNo = row.int16(2);
+    for (int i = 0; i < 4; ++i) {
+        m.Sentaku[static_cast<std::size_t>(i)] = row.text(4 + i);
+        m.SentakuLen[static_cast<std::size_t>(i)] = row.length(4 + i);
+    }
+    m.SentakuSu = 4;
+    m.Kotae = row.text(7);
+    m.KotaeLen = row.length(7);
+    m.Kaisetu = row.text(11);
+    m.KaisetuLen = row.length(11);
+    for (int i = 0; i < 3; ++i) m.Bikou[static_cast<std::size_t>(i)] = row.text(12 + i);
+    m.DoublePoint = row.int16(16);
+    m.Mondai1 = row.text(17);
+    m.Mondai1Len = row.length(17);
+    m.Mondai2 = row.text(18);
+    m.Mondai2Len = row.length(18);
+    m.Syokyo = 0;
+    return m;
+}
+
+}  // namespace
+
+std::string buildQuestionFile(Session& session) {
+    Io& io = session.io;
+    const AppFolders& folders = session.folders;
+    const auto masterPath = folders.questionMaster();
+    const auto recordPath = folders.questionRecords();
+    const std::string masterName = displayName(masterPath);
+
+    FieldReader reader(readWholeFile(io, masterPath), masterName);
+    std::string records;
+    int count = 0;
+    while (!reader.atEnd()) {
+        build::MasterRow row(reader, kColumns);
+        ++count;
+        // The deck holds at most this many; a larger file could not be loaded.
+        if (count > kDeckCapacity)
+            throw FileError(build::lineLabel(masterName, row.firstLine()) + "：問題が多すぎます（最大" +
+                            std::to_string(kDeckCapacity) + "問）。");
+        records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
+    }
+
+    TextWriter points(displayName(folders.pointFile()));
+    points.printNumber(0);
+
+    FileSet files(io);
+    files.stage(recordPath, records);
+    files.stage(folders.pointFile(), points.bytes());
+    files.commit();
+
+    session.points = 0;
+    try {
+        session.quiz.build(io, folders, session.random);
+    } catch (const FileError& e) {
+        // The new files are in place; only the deck of this run is the old one.
+        throw FileError(std::string("問題ファイルは作り直しましたが、問題を読み込めませんでした。") + e.what());
+    }
+    return std::to_string(session.quiz.totalCount) + "  " + std::to_string(session.quiz.deckLength) + "件　終了";
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,30 @@
+// tabinowa-prepare APP_FOLDER: makes the working files of a program folder
+// from its masters, as the environment window's two buttons do: first the
+// question build, then the municipality build. Prints each result text; on a
+// failure prints the message on stderr and exits with 1.
+#include <filesystem>
+#include <iostream>
+
+#include "build/builds.h"
+#include "core/random.h"
+#include "core/session.h"
+#include "files/error.h"
+#include "files/io.h"
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "使い方：tabinowa-prepare プログラムのフォルダ\n";
+        return 2;
+    }
+    tabinowa::PosixIo io;
+    tabinowa::MtRandom random;
+    tabinowa::Session session(std::filesystem::path(argv[1]), io, random);
+    try {
+        std::cout << tabinowa::buildQuestionFile(session) << '\n';
+        std::cout << tabinowa::buildCityFiles(session) << '\n';
+    } catch (const tabinowa::FileError& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
