@@ -1,0 +1,233 @@
+// Choosing a prefecture on the map (its records read, its picture loaded, its
+// circles drawn) against the bare decode of the same JPEG, in the same run, on
+// the largest prefecture. Uses the shipped data (北海道, k1.jpg) when data/ holds
+// it, building the municipality files into a temporary program folder first;
+// otherwise a synthetic 505×503 picture with 180 municipalities and 220 circles.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <map>
+#include <random>
+
+#include "build/builds.h"
+#include "core/random.h"
+#include "core/session.h"
+#include "files/cp932.h"
+#include "files/error.h"
+#include "files/prefectures.h"
+#include "files/record_file.h"
+#include "files/records.h"
+#include "map/frm2Tizu.h"
+#include "shell/window_manager.h"
+
+namespace fs = std::filesystem;
+using namespace tabinowa;
+
+namespace {
+
+std::string fullWidth(int n) {
+    static const char* digits[] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
+    std::string s;
+    for (char c : std::to_string(n)) s += digits[c - '0'];
+    return s;
+}
+
+void writeSyntheticPicture(const fs::path& p) {
+    QImage img(505, 503, QImage::Format_RGB32);
+    img.fill(QColor(210, 230, 250));
+    QPainter painter(&img);
+    std::mt19937 gen(7);
+    std::uniform_int_distribution<int> coord(0, 504), colour(60, 250);
+    for (int i = 0; i < 400; ++i) {
+        painter.setPen(QColor(colour(gen), colour(gen), colour(gen)));
+        painter.setBrush(QColor(colour(gen), colour(gen), colour(gen)));
+        QPolygon poly;
+        for (int k = 0; k < 5; ++k) poly << QPoint(coord(gen), coord(gen));
+        painter.drawPolygon(poly);
+    }
+    painter.end();
+    if (!img.save(QString::fromStdString(p.string()), "JPEG", 90)) throw std::runtime_error("cannot write the picture");
+}
+
+// 180 municipalities; the first 40 have two old municipalities: 220 circles.
+void writeSyntheticData(Io& io, const AppFolders& f) {
+    fs::create_directories(f.map());
+    RecordFile file(io, f.cityRecords(), City::kLength);
+    std::mt19937 gen(11);
+    std::uniform_int_distribution<int> coord(100, 7400);
+    for (int r = 1; r <= 180; ++r) {
+        City c = City::zeroed();
+        c.KenNo = 1;
+        c.RecNo = static_cast<std::int16_t>(r);
+        c.CityName = "試験市" + fullWidth(r);
+        c.Name2 = "しけんし";
+        for (auto& m : c.Memo) m = "北の大地の町の覚え書き";
+        c.Jinko = 5000 + r * 100;
+        c.Menseki = 100 + r;
+        c.Jigyosyo = 300 + r;
+        c.Jugyoin = 2000 + r;
+        c.Kogyo = 50 + r;
+        c.Syogyo = 80 + r;
+        c.KyuSu = r <= 40 ? 2 : 1;
+        for (int k = 1; k <= c.KyuSu; ++k) {
+            c.KyuNames[k] = "旧村" + fullWidth(r * 10 + k);
+            c.KyuX[k] = static_cast<std::int16_t>(coord(gen));
+            c.KyuY[k] = static_cast<std::int16_t>(coord(gen));
+            c.KyuText[k] = "明治の合併で生まれた村。昭和の合併で市の一部となった。酪農と漁業が盛ん。";
+            c.KyuTextLen[k] = std::to_string(charCount(c.KyuText[k]));
+        }
+        file.put(r, c.encode("bench"));
+    }
+    file.close();
+    writeFileAtomic(io, f.rangeFile(), toCp932("1,0,\"試験道\",1,180,0\r\n", "bench"));
+    writeSyntheticPicture(f.picture(1));
+}
+
+struct Data {
+    fs::path root;
+    PosixIo io;
+    MtRandom random;
+    std::unique_ptr<Session> session;
+    std::string description;
+
+    Data() {
+        root = fs::temp_directory_path() / ("tabinowa-bench-map-" + std::to_string(std::random_device{}()));
+        fs::create_directories(root);
+        session = std::make_unique<Session>(root, io, random);
+        const AppFolders& f = session->folders;
+        fs::create_directories(f.data());
+        fs::create_directories(f.map());
+        fs::create_directories(f.work());
+
+        const fs::path shipped = fs::path(__FILE__).parent_path().parent_path() / "data";
+        const AppFolders source{shipped};
+        if (fs::exists(source.picture(1)) && fs::exists(source.cityMaster()) && fs::exists(source.prefectureData())) {
+            fs::copy(source.map(), f.map(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            fs::copy(source.work(), f.work(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            try {
+                buildCityFiles(*session);
+                const auto ken = readRanges(io, f);
+                description = "shipped data: " + ken.at(0).name() + " (k1.jpg), " +
+                              std::to_string(ken.at(0).endRec() - ken.at(0).startRec() + 1) + " municipalities";
+                return;
+            } catch (const std::exception& e) {
+                std::cerr << "shipped data unusable (" << e.what() << "); using synthetic data\n";
+            }
+        }
+        writeSyntheticData(io, f);
+        description = "synthetic data: 505x503 JPEG, 180 municipalities, 220 circles";
+    }
+    ~Data() {
+        std::error_code ec;
+        fs::remove_all(root, ec);
+    }
+};
+
+Data& data() {
+    static Data d;
+    return d;
+}
+
+void BM_ChoosePrefecture(benchmark::State& state) {
+    Data& d = data();
+    WindowManager windows(*d.session, [] {});
+    windows.showMap();
+    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    for (auto _ : state) {
+        map->lstKen_Click(0);
+        benchmark::DoNotOptimize(map->circles().size());
+    }
+    if (!map->lblVisit.caption().empty()) state.SkipWithError(map->lblVisit.caption().c_str());
+    state.counters["circles"] = static_cast<double>(map->circles().size());
+    state.counters["municipalities"] = static_cast<double>(map->rows().size());
+}
+
+void BM_DecodeJpeg(benchmark::State& state) {
+    const QString path = QString::fromStdString(data().session->folders.picture(1).string());
+    for (auto _ : state) {
+        QImageReader reader(path);
+        QImage img = reader.read();
+        if (img.isNull()) state.SkipWithError("cannot decode the picture");
+        benchmark::DoNotOptimize(img.constBits());
+    }
+}
+
+// Where the time of a choice goes: the records read into rows and circles,
+// the picture loaded into the picture box, the circles drawn.
+void BM_ReadRecords(benchmark::State& state) {
+    Data& d = data();
+    const auto ken = readRanges(d.io, d.session->folders);
+    for (auto _ : state) {
+        PrefectureCities p = prefectureCities(readCities(d.io, d.session->folders, ken.at(0)));
+        benchmark::DoNotOptimize(p.circles.data());
+    }
+}
+
+void BM_LoadPicture(benchmark::State& state) {
+    Data& d = data();
+    WindowManager windows(*d.session, [] {});
+    windows.showMap();
+    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    for (auto _ : state) map->picTizu.loadPicture(d.session->folders.picture(1));
+}
+
+void BM_DrawCircles(benchmark::State& state) {
+    Data& d = data();
+    const auto ken = readRanges(d.io, d.session->folders);
+    const auto circles = prefectureCities(readCities(d.io, d.session->folders, ken.at(0))).circles;
+    WindowManager windows(*d.session, [] {});
+    windows.showMap();
+    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    for (auto _ : state)
+        for (const auto& c : circles) map->picTizu.circle(c.x, c.y, kCircleRadius, ui::paletteColor(4));
+}
+
+BENCHMARK(BM_ChoosePrefecture)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DecodeJpeg)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadRecords)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadPicture)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawCircles)->Unit(benchmark::kMillisecond);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& r : runs) {
+            real_[r.benchmark_name()] = r.GetAdjustedRealTime();
+            cpu_[r.benchmark_name()] = r.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        std::printf("%s\n", data().description.c_str());
+        // On a machine shared with other work the CPU-time ratio is the steadier one.
+        for (auto* t : {&real_, &cpu_}) {
+            const double choose = (*t)["BM_ChoosePrefecture"], decode = (*t)["BM_DecodeJpeg"];
+            if (decode > 0)
+                std::printf("choose prefecture / JPEG decode (%s time) = %.2fx (goal: at most 1.5x)\n",
+                            t == &real_ ? "real" : "CPU", choose / decode);
+        }
+    }
+
+private:
+    std::map<std::string, double> real_, cpu_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+}

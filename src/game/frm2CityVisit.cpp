@@ -1,0 +1,320 @@
+#include "game/frm2CityVisit.h"
+
+#include "files/error.h"
+#include "files/visit_state.h"
+#include "game/rules.h"
+
+namespace tabinowa {
+namespace {
+
+constexpr ui::Color kRed = 0x000000FF;
+constexpr ui::Color kListBlue = 0x00C00000;
+constexpr ui::Color kProfileColor = 0x00004040;
+constexpr ui::Color kDividerColor = 0x000040C0;
+constexpr ui::Color kHintPurple = 0x00800080;
+constexpr ui::Color kAnswerGreen = 0x00004000;
+constexpr ui::Color kPointGreen = 0x00008000;
+constexpr ui::Color kCongratulationRed = 0x000000C0;
+constexpr ui::Color kReturnFace = 0x00E0E0E0;
+constexpr ui::Color kGrey = 0x00808080;
+
+constexpr int kDrawColor = 12;  // palette entry of the numbers printed on the map
+
+const char* const kGothic = "ＭＳ Ｐゴシック";
+const ui::Font kButtonFont{kGothic, 12, true};
+
+std::string joinMessages(const std::string& a, const std::string& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return a + "\r\n" + b;
+}
+
+}  // namespace
+
+frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
+    : frm("クイズミチクサ", 20265, 10545, ui::StartPosition::CenterScreen),
+      cmdToMain(frm, {18360, 120, 1695, 975}, "メニューに戻る"),
+      cmdAns(frm, {16320, 4680, 1455, 1575}, "解答を表示"),
+      cmdYes(frm, {17880, 4680, 1815, 735}, "正解で次の問題（○）"),
+      cmdNo(frm, {17880, 5520, 1815, 735}, "間違で次の問題（×）"),
+      cmdStart0(frm, {18120, 8160, 1575, 975}, "\u3000\u3000最初から挑戦\u3000（全市町村の復活）"),
+      lstKen(frm, {120, 360, 1335, 6720}),
+      picTizu(frm, {2880, 0, 7575, 7215}),
+      lblMinryoku(picTizu, {960, 6960, 6375, 255}),
+      lstCity(frm, {1440, 360, 1335, 6720}),
+      cmdVisit(frm, {11040, 6120, 1575, 1215}, "訪問する"),
+      Label1(frm, {11160, 240, 3735, 615}, "クイズミチクサ"),
+      Label3(frm, {120, 120, 1335, 375}, "①都道府県"),
+      Label4(frm, {1440, 120, 1335, 255}, "②市町村"),
+      lblCity(frm, {120, 7080, 2655, 255}),
+      lblVist(frm, {360, 7440, 16335, 3135}),
+      Line1(frm, 10680, 720, 10680, 7200, 5),
+      Label5(frm, {15120, 600, 2895, 495}, "クイズで問題を解きポイントを貯め、左の訪問市町村を選んでください"),
+      lblMondaiSu(frm, {11040, 1080, 975, 255}, "【問題】"),
+      lblLucky(frm, {12240, 1080, 2535, 255}),
+      lblQs(frm, {11040, 1440, 9015, 1935}),
+      lblAns(frm, {11040, 3480, 9135, 975}),
+      lblMsg2(frm, {11520, 4680, 4455, 495}),
+      lblPoint(frm, {11040, 5520, 3255, 495}),
+      lblMemo1(frm, {12720, 6360, 3975, 375}),
+      lblVisit(frm, {12720, 6840, 5295, 495}),
+      Label2(frm, {18000, 9240, 1935, 615}, "左上に完了の旨のメッセージが出たら、メニュー戻り再挑戦してください"),
+      lblInyo(frm, {18240, 9960, 1215, 255}),
+      session_(session),
+      windows_(windows),
+      map_(session) {
+    Label1.setFont({"HGP創英角ﾎﾟｯﾌﾟ体", 21.75, false});
+    Label1.setForeColor(kRed);
+    Label3.setForeColor(kListBlue);
+    Label4.setForeColor(kListBlue);
+    lstKen.setForeColor(kListBlue);
+    lstCity.setForeColor(kListBlue);
+    picTizu.setBackColor(ui::kSystemWindow);
+    lblMinryoku.setFont({kGothic, 9.75, true});
+    lblMinryoku.setForeColor(kRed);
+    lblCity.setFont({kGothic, 9, true});
+    lblCity.setForeColor(kProfileColor);
+    lblVist.setForeColor(kListBlue);
+    Line1.setForeColor(kDividerColor);
+    Label5.setForeColor(kHintPurple);
+    lblMondaiSu.setFont({"ＭＳ Ｐ明朝", 14.25, false});
+    lblLucky.setFont({kGothic, 12, true});
+    lblLucky.setForeColor(kRed);
+    lblQs.setFont({kGothic, 12, false});
+    lblAns.setFont({kGothic, 12, false});
+    lblAns.setForeColor(kAnswerGreen);
+    cmdAns.setFont(kButtonFont);
+    cmdYes.setFont(kButtonFont);
+    cmdNo.setFont(kButtonFont);
+    lblMsg2.setFont({kGothic, 14.25, true});
+    lblMsg2.setForeColor(kRed);
+    lblPoint.setFont(kButtonFont);
+    lblPoint.setForeColor(kPointGreen);
+    cmdVisit.setFont(kButtonFont);
+    lblMemo1.setForeColor(kDividerColor);
+    lblVisit.setFont(kButtonFont);
+    lblVisit.setForeColor(kCongratulationRed);
+    cmdToMain.setFont(kButtonFont);
+    cmdToMain.setFaceColor(kReturnFace);
+    lblInyo.setForeColor(kGrey);
+
+    cmdAns.onClick([this] { cmdAns_Click(); });
+    cmdYes.onClick([this] { cmdYes_Click(); });
+    cmdNo.onClick([this] { cmdNo_Click(); });
+    lstKen.onClick([this](int p) { lstKen_Click(p); });
+    lstCity.onClick([this](int p) { lstCity_Click(p); });
+    cmdVisit.onClick([this] { cmdVisit_Click(); });
+    cmdStart0.onClick([this] { cmdStart0_Click(); });
+    cmdToMain.onClick([this] { cmdToMain_Click(); });
+    frm.onCloseBox([this] { cmdToMain_Click(); });
+    frm.setErrorSink([this](const std::string& message) { lblMinryoku.setCaption(message); });
+}
+
+// ------------------------------------------------------------------ load
+
+void frm2CityVisit::load() {
+    // Until the question is on screen nothing leads on but the return and start over.
+    cmdAns.setVisible(false);
+    cmdYes.setVisible(false);
+    cmdNo.setVisible(false);
+    cmdVisit.setVisible(false);
+
+    lblVist.setCaption(game::usageText());
+    try {
+        fillPrefectureList();
+    } catch (const FileError& e) {
+        // the quiz half works without the prefecture list
+        lblMinryoku.setCaption(e.what());
+    }
+    session_.points = readPoints(session_.io, session_.folders);
+    lblPoint.setCaption(game::pointDisplay(session_.points));
+    quiz_.emplace(session_);
+    const auto question = quiz_->start();
+    lblMemo1.setCaption(game::kMemoText);
+    showQuestion(question, false);
+    lblAns.setCaption("");
+}
+
+void frm2CityVisit::fillPrefectureList() {
+    lstKen.clear();
+    for (const auto& entry : map_.fillPrefectures()) lstKen.addItem(entry);
+}
+
+// ------------------------------------------------------------------ quiz
+
+void frm2CityVisit::showQuestion(const game::VisitQuiz::Question& q, bool withSource) {
+    if (q.finished) {
+        // the caption above, the text colour and the extra stay as they were
+        lblQs.setCaption(q.text);
+        cmdYes.setVisible(false);
+        cmdNo.setVisible(false);
+        cmdAns.setVisible(false);
+        lblInyo.setCaption("");
+        return;
+    }
+    if (q.doublePoint) {
+        lblLucky.setCaption(game::kDoubleCaption);
+        lblQs.setForeColor(game::kDoubleQuestionColor);
+    } else {
+        lblLucky.setCaption("");
+        lblQs.setForeColor(ui::paletteColor(game::kOrdinaryQuestionPalette));
+    }
+    lblQs.setCaption(q.text);
+    cmdAns.setVisible(true);
+    if (withSource) lblInyo.setCaption(q.source);
+}
+
+void frm2CityVisit::nextQuestion() {
+    if (!quiz_) return;
+    lblAns.setCaption("");
+    showQuestion(quiz_->next(), true);
+}
+
+void frm2CityVisit::cmdAns_Click() {
+    if (!quiz_ || quiz_->finished()) return;
+    lblAns.setCaption(quiz_->answer());
+    cmdAns.setVisible(false);
+    cmdYes.setVisible(true);
+    cmdNo.setVisible(true);
+    cmdVisit.setVisible(false);
+    lblVisit.setCaption("");
+    lblInyo.setCaption(quiz_->source());
+    lblMsg2.setCaption("");
+}
+
+void frm2CityVisit::cmdYes_Click() {
+    if (!quiz_ || quiz_->finished()) return;
+    // the point file is written before anything else changes
+    const auto scored = quiz_->right();
+    if (!scored) {
+        lblMinryoku.setCaption(game::kPointsTooLarge);
+        return;
+    }
+    cmdVisit.setVisible(false);
+    lblPoint.setVisible(true);
+    lblMsg2.setCaption(scored->message);
+    lblPoint.setCaption(game::pointDisplay(session_.points));
+    nextQuestion();
+    cmdYes.setVisible(false);
+    cmdNo.setVisible(false);
+    lblMinryoku.setCaption("");
+}
+
+void frm2CityVisit::cmdNo_Click() {
+    if (!quiz_ || quiz_->finished()) return;
+    quiz_->wrong();
+    lblMsg2.setCaption("");
+    lblPoint.setCaption(game::pointDisplay(session_.points));
+    nextQuestion();
+    cmdYes.setVisible(false);
+    cmdNo.setVisible(false);
+    cmdVisit.setVisible(false);
+    lblMinryoku.setCaption("");
+}
+
+// --------------------------------------------------------------- visits
+
+std::string frm2CityVisit::loadMap(int prefectureRow) {
+    try {
+        picTizu.loadPicture(session_.folders.picture(prefectureRow));
+        return {};
+    } catch (const FileError& e) {
+        picTizu.clearPicture();
+        return e.what();
+    }
+}
+
+void frm2CityVisit::lstKen_Click(int position) {
+    if (position < 0 || position >= static_cast<int>(map_.prefectures().size())) return;
+    const std::string pictureError = loadMap(position + 1);
+    lstCity.clear();
+    lblVist.setCaption(pictureError);
+    // a missing picture leaves the map blank; the list still works
+    for (const auto& entry : map_.choosePrefecture(position)) lstCity.addItem(entry);
+}
+
+void frm2CityVisit::lstCity_Click(int position) {
+    if (position < 0 || position >= static_cast<int>(map_.rows().size())) return;
+    lblVisit.setCaption("");
+    lblCity.setCaption("");
+    const std::string pictureError = loadMap(map_.prefectureRow());
+    const auto profile = map_.chooseCity(position);
+    lblCity.setCaption(profile.header);
+    lblVist.setCaption("");
+    picTizu.setForeColor(ui::paletteColor(kDrawColor));
+    for (const auto& m : profile.marks) {
+        picTizu.setCurrentX(m.x);
+        picTizu.setCurrentY(m.y);
+        picTizu.printNumber(m.number);
+    }
+    lblVist.setCaption(joinMessages(profile.text, pictureError));
+    lblMinryoku.setForeColor(ui::paletteColor(profile.visit.palette));
+    cmdVisit.setVisible(profile.visit.affordable);
+    lblMinryoku.setCaption(profile.visit.line);
+}
+
+void frm2CityVisit::cmdVisit_Click() {
+    game::VisitMap::VisitResult result;
+    try {
+        result = map_.visit();
+    } catch (const FileError& e) {
+        // nothing was visited: the question on display stays
+        lblMinryoku.setCaption(e.what());
+        cmdVisit.setVisible(false);
+        return;
+    }
+    if (result.outcome == game::VisitMap::Outcome::Visited) {
+        lblVisit.setCaption(game::kCongratulation);
+        lblPoint.setCaption("");
+        lblPoint.setCaption(game::visitPointDisplay(session_.points));
+        lblMinryoku.setCaption("");
+        lblVist.setCaption("");
+        lstCity.clear();
+        lblCity.setCaption("");
+        for (const auto& entry : result.entries) lstCity.addItem(entry);
+    } else {
+        lblMinryoku.setCaption(result.message);
+    }
+    nextQuestion();
+    cmdVisit.setVisible(false);
+    cmdYes.setVisible(false);
+    cmdNo.setVisible(false);
+}
+
+// ----------------------------------------------------- start over, return
+
+void frm2CityVisit::cmdStart0_Click() {
+    const bool ansShown = cmdAns.visible(), visitShown = cmdVisit.visible();
+    lstKen.clear();
+    lstCity.clear();
+    cmdAns.setVisible(false);
+    cmdVisit.setVisible(false);
+    lblPoint.setVisible(true);
+    lblPoint.setCaption(game::kResettingText);
+    try {
+        map_.startOver();
+    } catch (const FileError& e) {
+        // nothing or only part was reset: say so, and give the window back as it was
+        lblMinryoku.setCaption(e.what());
+        cmdAns.setVisible(ansShown);
+        cmdVisit.setVisible(visitShown);
+        lblPoint.setCaption(game::pointDisplay(session_.points));
+        try {
+            fillPrefectureList();
+        } catch (const FileError&) {
+        }
+        return;
+    }
+    // after the last question there is nothing left to answer
+    cmdAns.setVisible(quiz_ && !quiz_->finished());
+    cmdVisit.setVisible(true);
+    lblPoint.setCaption(game::kResetDoneText);
+    fillPrefectureList();
+}
+
+void frm2CityVisit::cmdToMain_Click() {
+    quiz_.reset();  // closes "問題.ran"
+    windows_.returnToMenu(WindowId::CityVisit);
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,210 @@
+#include "game/visit_game.h"
+
+#include <limits>
+
+#include "files/error.h"
+#include "files/record_file.h"
+#include "files/visit_state.h"
+
+namespace tabinowa::game {
+
+// ------------------------------------------------------------- quiz half
+
+VisitQuiz::VisitQuiz(Session& session) : s_(session), file_(session.io, session.folders) {}
+
+VisitQuiz::Question VisitQuiz::start() {
+    s_.quiz.shuffleFullBank(s_.random);
+    streak_ = 0;
+    return showAtCursor();
+}
+
+VisitQuiz::Question VisitQuiz::next() {
+    auto& cursor = s_.quiz.visitCursor;
+    if (cursor < std::numeric_limits<std::int32_t>::max()) ++cursor;
+    return showAtCursor();
+}
+
+VisitQuiz::Question VisitQuiz::showAtCursor() {
+    const auto& quiz = s_.quiz;
+    const int record = quiz.visitCursor >= 1 && quiz.visitCursor <= quiz.totalCount
+                           ? quiz.fullBankEntry(quiz.visitCursor)
+                           : 0;
+    if (record < 1) {
+        // past the last question, or an empty bank: the double-point extra stays as it was
+        current_.reset();
+        Question q;
+        q.finished = true;
+        q.text = kFinishedText;
+        return q;
+    }
+    current_.reset();
+    Mondai m = file_.get(record);
+    extra_ = doublePointExtra(m);
+    Question q;
+    q.text = questionText(m);
+    q.doublePoint = extra_ != 0;
+    q.source = sourceLine(m);
+    current_ = std::move(m);
+    return q;
+}
+
+std::string VisitQuiz::answer() const { return current_ ? answerText(*current_) : std::string(); }
+
+std::string VisitQuiz::source() const { return current_ ? sourceLine(*current_) : std::string(); }
+
+std::optional<RightAnswer> VisitQuiz::right() {
+    auto a = scoreRightAnswer(s_.points, streak_, extra_, s_.random);
+    if (!a) return std::nullopt;
+    writePoints(s_.io, s_.folders, a->total);
+    s_.points = a->total;
+    streak_ = a->streak;
+    return a;
+}
+
+// ------------------------------------------------------------ visit half
+
+std::vector<std::string> VisitMap::fillPrefectures() {
+    auto table = readRanges(s_.io, s_.folders);
+    std::vector<std::string> entries;
+    entries.reserve(table.size());
+    for (const auto& k : table) entries.push_back(k.listEntry());
+    table_ = std::move(table);
+    return entries;
+}
+
+std::vector<std::string> VisitMap::choosePrefecture(int pos) {
+    selected_ = false;
+    prefRow_ = pos + 1;
+    rows_.clear();
+    return fillCities();
+}
+
+std::filesystem::path VisitMap::picture() const { return s_.folders.picture(prefRow_); }
+
+std::vector<std::string> VisitMap::fillCities() {
+    rows_.clear();
+    if (prefRow_ < 1 || prefRow_ > static_cast<int>(table_.size()))
+        throw FileError("ファイル" + displayName(s_.folders.rangeFile()) + "に" + std::to_string(prefRow_) +
+                        "行目の都道府県がありません。");
+    const KenHani& ken = table_[static_cast<std::size_t>(prefRow_ - 1)];
+    std::vector<City> cities = readCities(s_.io, s_.folders, ken);
+    std::vector<City> unvisited;
+    unvisited.reserve(cities.size());
+    {
+        RecordFile marks(s_.io, s_.folders.visitMarks(), Homon::kLength);
+        const int start = ken.startRec();
+        for (std::size_t i = 0; i < cities.size(); ++i) {
+            const int m = start + static_cast<int>(i);
+            if (Homon::decode(marks.get(m)).Homon == 0) unvisited.push_back(std::move(cities[i]));
+        }
+    }
+    PrefectureCities p = prefectureCities(unvisited);
+    rows_ = std::move(p.rows);
+    return std::move(p.entries);
+}
+
+VisitMap::Profile VisitMap::chooseCity(int pos) {
+    if (pos < 0 || pos >= static_cast<int>(rows_.size()))
+        throw FileError("市町村の一覧に" + std::to_string(pos + 1) + "番目の市町村がありません。");
+    CityRow& row = rows_[static_cast<std::size_t>(pos)];
+    selected_ = true;
+    choice_ = Choice{prefRow_, row.recNo, row.minryoku};
+    Profile p;
+    p.header = headerText(row);
+    p.text = statisticsText(row) + oldTownList(row, kGameOldNameWidth);
+    p.marks = numberMarks(row);
+    p.visit = visitability(s_.points, row.minryoku);
+    return p;
+}
+
+namespace {
+
+// Puts record n of the visit marks back to the bytes it held; a failure here
+// is left to the error already being reported.
+void restoreMark(Io& io, const AppFolders& folders, int n, const std::string& bytes) noexcept {
+    try {
+        RecordFile marks(io, folders.visitMarks(), Homon::kLength);
+        marks.put(n, bytes);
+    } catch (...) {
+    }
+}
+
+void restoreRanges(Io& io, const AppFolders& folders, const std::vector<KenHani>& table) noexcept {
+    try {
+        rewriteRanges(io, folders, table, false);
+    } catch (...) {
+    }
+}
+
+}  // namespace
+
+VisitMap::VisitResult VisitMap::visit() {
+    VisitResult r;
+    const bool wasSelected = selected_;
+    selected_ = false;
+    if (!wasSelected || !choice_) {
+        r.outcome = Outcome::NoMunicipality;
+        r.message = kNoMunicipality;
+        return r;
+    }
+    const Choice c = *choice_;
+    if (s_.points < c.cost) {
+        r.outcome = Outcome::NotEnough;
+        r.message = kNotEnoughPoints;
+        return r;
+    }
+    const auto after = pointsAfterVisit(s_.points, c.cost);
+    if (!after) {
+        r.outcome = Outcome::OutOfRange;
+        r.message = kVisitOutOfRange;
+        return r;
+    }
+    if (c.prefRow < 1 || c.prefRow > static_cast<int>(table_.size()))
+        throw FileError("ファイル" + displayName(s_.folders.rangeFile()) + "に" + std::to_string(c.prefRow) +
+                        "行目の都道府県がありません。");
+
+    std::vector<KenHani> table = table_;
+    KenHani& ken = table[static_cast<std::size_t>(c.prefRow - 1)];
+    ken.HomonSu = Value::number(ken.homonSu() + 1);
+
+    std::string oldMark;
+    {
+        RecordFile marks(s_.io, s_.folders.visitMarks(), Homon::kLength);
+        oldMark = marks.get(c.recNo);
+    }
+    try {
+        setVisited(s_.io, s_.folders, c.recNo);
+    } catch (...) {
+        restoreMark(s_.io, s_.folders, c.recNo, oldMark);
+        throw;
+    }
+    try {
+        rewriteRanges(s_.io, s_.folders, table, false);
+    } catch (...) {
+        restoreMark(s_.io, s_.folders, c.recNo, oldMark);
+        throw;
+    }
+    try {
+        writePoints(s_.io, s_.folders, *after);
+    } catch (...) {
+        restoreRanges(s_.io, s_.folders, table_);
+        restoreMark(s_.io, s_.folders, c.recNo, oldMark);
+        throw;
+    }
+    table_ = std::move(table);
+    s_.points = *after;
+    r.outcome = Outcome::Visited;
+    r.entries = fillCities();
+    return r;
+}
+
+void VisitMap::startOver() {
+    // read first: a range file that cannot be read stops start over before anything is written
+    std::vector<KenHani> fresh = readRanges(s_.io, s_.folders);
+    writePoints(s_.io, s_.folders, 0);
+    s_.points = 0;
+    resetMarks(s_.io, s_.folders);
+    rewriteRanges(s_.io, s_.folders, fresh, true);
+}
+
+}  // namespace tabinowa::game

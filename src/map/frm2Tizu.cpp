@@ -1,0 +1,175 @@
+#include "map/frm2Tizu.h"
+
+#include <algorithm>
+
+#include "files/error.h"
+
+namespace tabinowa {
+namespace {
+
+constexpr ui::Color kListColor = 0xC00000;     // &H00C00000
+constexpr ui::Color kWindowColor = 0x0000C0;   // &H000000C0
+constexpr ui::Color kProfileColor = 0x004040;  // &H00004040
+constexpr ui::Color kCountColor = 0x800000;    // &H00800000
+constexpr ui::Color kTitleColor = 0x0000FF;    // &H000000FF
+constexpr ui::Color kWhite = ui::rgb(255, 255, 255);
+
+constexpr int kDrawColor = 12;    // palette entry: the drawing colour, the numbers
+constexpr int kCircleColor = 4;   // palette entry: the circles
+constexpr int kPointedColor = 7;  // palette entry: the name label over a circle
+
+ui::Font font(const char* name, double size, bool bold) { return ui::Font{name, size, bold}; }
+
+std::string joinMessages(const std::string& a, const std::string& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return a + "\r\n" + b;
+}
+
+}  // namespace
+
+frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
+    : frm("市町村地図－「コモレビ舎」", 20265, 10545),
+      lstKen(frm, {0, 840, 1335, 8700}),
+      lstCity(frm, {1320, 840, 1335, 9420}),
+      picTizu(frm, {2640, 840, 7575, 7545}),
+      lblCityName(picTizu, {4800, 7320, 2655, 255}),
+      lblCitySu(frm, {120, 9720, 1095, 495}),
+      lblCity(frm, {10320, 480, 3255, 255}),
+      lblVisit(frm, {10320, 840, 9855, 7935}),
+      Command1(frm, {16440, 0, 1815, 735}, "メニューに戻る"),
+      Label1(frm, {0, 480, 1335, 255}, "①都道府県"),
+      Label2(frm, {1320, 480, 1335, 255}, "②市町村"),
+      Label3(frm, {6360, 120, 3615, 615}, "市町村地図と概略"),
+      Label4(frm, {120, 120, 5415, 375}, "リストの市町村をクリックすると、地図位置を表示・市町村の概略を表示"),
+      Label5(frm, {5400, 8520, 4695, 375}, "地図の小さい○にマウスをポイントすると、市町村名を表示"),
+      session_(session),
+      windows_(windows) {
+    frm.setForeColor(kWindowColor);
+    lstKen.setForeColor(kListColor);
+    lstCity.setForeColor(kListColor);
+    picTizu.setBackColor(kWhite);
+    // The name label sits on the bottom edge of the map. The box's border takes
+    // a little of the designed height, so the label is raised just enough to
+    // show whole.
+    const int inside = picTizu.pixelHeight() * ui::kTwipsPerPixel;
+    lblCityName.setGeometry({4800, std::min(7320, inside - 255), 2655, 255});
+    lblCityName.setOpaque(true);
+    lblCityName.setBackColor(kWhite);
+    lblCityName.setForeColor(kWindowColor);
+    lblCitySu.setForeColor(kCountColor);
+    lblCity.setFont(font("ＭＳ Ｐゴシック", 9.75, true));
+    lblCity.setForeColor(kProfileColor);
+    lblVisit.setForeColor(kProfileColor);
+    Command1.setFont(font("ＭＳ Ｐゴシック", 12, true));
+    Label1.setForeColor(kListColor);
+    Label2.setForeColor(kListColor);
+    Label3.setFont(font("HGP創英角ﾎﾟｯﾌﾟ体", 20.25, false));
+    Label3.setForeColor(kTitleColor);
+
+    frm.setErrorSink([this](const std::string& message) { lblVisit.setCaption(message); });
+    lstKen.onClick([this](int p) { lstKen_Click(p); });
+    lstCity.onClick([this](int p) { lstCity_Click(p); });
+    picTizu.onMouseMove([this](double x, double y) { picTizu_MouseMove(x, y); });
+    Command1.onClick([this]() { Command1_Click(); });
+    frm.onCloseBox([this]() { Command1_Click(); });
+}
+
+void frm2Tizu::load() {
+    lstKen.clear();
+    ken_ = readRanges(session_.io, session_.folders);
+    for (const auto& k : ken_) lstKen.addItem(k.listEntry());
+}
+
+std::string frm2Tizu::loadMap() {
+    try {
+        picTizu.loadPicture(session_.folders.picture(chosenKen_));
+        return {};
+    } catch (const FileError& e) {
+        picTizu.clearPicture();
+        return e.what();
+    }
+}
+
+void frm2Tizu::drawCircles(const std::vector<Circle>& circles) {
+    picTizu.setForeColor(ui::paletteColor(kDrawColor));
+    const ui::Color circleColor = ui::paletteColor(kCircleColor);
+    for (const auto& c : circles) picTizu.circle(c.x, c.y, kCircleRadius, circleColor);
+}
+
+void frm2Tizu::lstKen_Click(int position) {
+    if (position < 0 || position >= static_cast<int>(ken_.size())) return;
+    lblCity.setCaption("");
+    chosenKen_ = position + 1;
+    const std::string pictureError = loadMap();
+    lstCity.clear();
+    lblVisit.setCaption("");
+    try {
+        fillCityList();
+    } catch (const FileError& e) {
+        lblVisit.setCaption(joinMessages(pictureError, e.what()));
+        return;
+    }
+    lblCitySu.setCaption(circleCountText(circles_.size()));
+    // A missing picture leaves the map blank; the lists still work.
+    if (!pictureError.empty()) lblVisit.setCaption(pictureError);
+}
+
+void frm2Tizu::fillCityList() {
+    lstCity.clear();
+    lblCity.setCaption("");
+    lblCitySu.setCaption("");
+    rows_.clear();
+    circles_.clear();
+    chosenRow_ = 0;
+    PrefectureCities p = prefectureCities(readCities(session_.io, session_.folders, ken_[chosenKen_ - 1]));
+    for (const auto& e : p.entries) lstCity.addItem(e);
+    drawCircles(p.circles);
+    rows_ = std::move(p.rows);
+    circles_ = std::move(p.circles);
+}
+
+void frm2Tizu::lstCity_Click(int position) {
+    if (chosenKen_ < 1 || position < 0 || position >= static_cast<int>(rows_.size())) return;
+    const int c = position + 1;
+
+    // The map again: the picture, every circle of the prefecture, and the old
+    // municipalities read afresh into the rows. The hit-test table stays.
+    const std::string pictureError = loadMap();
+    const auto cities = readCities(session_.io, session_.folders, ken_[chosenKen_ - 1]);
+    refreshOldTowns(rows_, cities);
+    for (const auto& city : cities) drawCircles(circlesOf(city));
+
+    CityRow& row = rows_[static_cast<std::size_t>(c - 1)];
+    chosenRow_ = c;
+    chosenRecNo_ = row.recNo;
+    lblCity.setCaption(headerText(row));
+    lblVisit.setCaption("");
+    const std::string statistics = statisticsText(row);
+    const std::string oldTowns = oldTownList(row, kMapOldNameWidth);
+    picTizu.setForeColor(ui::paletteColor(kDrawColor));
+    for (const auto& m : numberMarks(row)) {
+        picTizu.setCurrentX(m.x);
+        picTizu.setCurrentY(m.y);
+        picTizu.printNumber(m.number);
+    }
+    lblVisit.setCaption(joinMessages(statistics + oldTowns, pictureError));
+    chosenMinryoku_ = row.minryoku;
+}
+
+void frm2Tizu::picTizu_MouseMove(double x, double y) {
+    if (auto hit = hitTest(circles_, x, y)) {
+        lblCityName.setBackColor(ui::paletteColor(kPointedColor));
+        lblCityName.setCaption(pointerName(circles_[*hit]));
+    } else {
+        lblCityName.setBackColor(frm.backColor());
+        lblCityName.setCaption("");
+    }
+}
+
+void frm2Tizu::Command1_Click() {
+    // Every file this window reads is closed within its handler: nothing to close here.
+    windows_.returnToMenu(WindowId::Tizu);
+}
+
+}  // namespace tabinowa

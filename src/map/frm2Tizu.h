@@ -1,0 +1,76 @@
+#pragma once
+// The municipality map window: a prefecture list, the municipality list of the
+// chosen prefecture, the prefecture's map picture with a small circle for every
+// old municipality, the chosen municipality's profile with its old
+// municipalities numbered on the map, and the name of the circle under the
+// pointer. The window only reads files; each handler opens and closes what it
+// reads. Its choices (prefecture, municipality) are its own.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/session.h"
+#include "files/prefectures.h"
+#include "map/city_table.h"
+#include "shell/window_manager.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace tabinowa {
+
+class frm2Tizu final : public Window {
+public:
+    frm2Tizu(Session& session, WindowManager& windows);
+
+    ui::Form& form() override { return frm; }
+    // Fills the prefecture list.
+    void load() override;
+
+    // Handlers, as the controls call them.
+    void lstKen_Click(int position);
+    void lstCity_Click(int position);
+    void picTizu_MouseMove(double x, double y);
+    void Command1_Click();
+
+    // What the window holds, for the windows' tests.
+    int chosenPrefecture() const { return chosenKen_; }  // row n, 0 before a choice
+    int chosenRow() const { return chosenRow_; }         // row c, 0 before a choice
+    int chosenRecNo() const { return chosenRecNo_; }
+    std::int32_t chosenMinryoku() const { return chosenMinryoku_; }
+    const std::vector<Circle>& circles() const { return circles_; }
+    const std::vector<CityRow>& rows() const { return rows_; }
+
+    ui::Form frm;
+    ui::ListBox lstKen;
+    ui::ListBox lstCity;
+    ui::PictureBox picTizu;
+    ui::Label lblCityName;
+    ui::Label lblCitySu;
+    ui::Label lblCity;
+    ui::Label lblVisit;
+    ui::CommandButton Command1;
+    ui::Label Label1;
+    ui::Label Label2;
+    ui::Label Label3;
+    ui::Label Label4;
+    ui::Label Label5;
+
+private:
+    // Loads the chosen prefecture's picture; when it cannot, leaves the
+    // picture blank and returns the message.
+    std::string loadMap();
+    void drawCircles(const std::vector<Circle>& circles);
+    void fillCityList();
+
+    Session& session_;
+    WindowManager& windows_;
+    std::vector<KenHani> ken_;      // the prefecture table, row n at ken_[n - 1]
+    int chosenKen_ = 0;
+    std::vector<CityRow> rows_;     // the municipality table, row r at rows_[r - 1]
+    std::vector<Circle> circles_;   // the old-municipality table, in drawing order
+    int chosenRow_ = 0;
+    int chosenRecNo_ = 0;
+    std::int32_t chosenMinryoku_ = 0;
+};
+
+}  // namespace tabinowa

@@ -1,0 +1,63 @@
+#pragma once
+// The training screen: walks through the question deck one question at a
+// time, shows answers and explanations, removes mastered questions and
+// revives them all. Holds "問題.ran" open from its load until its return.
+#include <cstdint>
+#include <optional>
+
+#include "core/session.h"
+#include "files/records.h"
+#include "quiz/questions.h"
+#include "shell/window_manager.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace tabinowa {
+
+class frm2Sogo final : public Window {
+public:
+    frm2Sogo(Session& session, WindowManager& windows);
+    ui::Form& form() override { return frm; }
+    void load() override;
+
+    void cmdAns_Click();
+    void cmdDel_Click();
+    void cmdSaisei_Click();
+    void cmdToMain_Click();
+    void cmdHint_Click();
+
+    ui::Form frm;
+    ui::Label lblTitle;
+    ui::CommandButton cmdToMain;
+    ui::Frame Frame1;
+    ui::Label lblQs;
+    ui::CommandButton cmdHint;
+    ui::Frame Frame2;
+    ui::Label lblAns0;  // lblAns(0): answer and end messages
+    ui::Label lblAns1;  // lblAns(1): hint
+    ui::CommandButton cmdAns;
+    ui::CommandButton cmdDel;
+    ui::Label lblPercent;
+    ui::Label lblKaisetu;
+    ui::CommandButton cmdSaisei;
+    ui::Label lblInyo;
+
+    // The screen's state (read by tests).
+    bool answerShown() const { return answerShown_; }
+    std::int16_t screenRemovedCount() const { return screenRemoved_; }
+    bool holdsQuestionFile() const { return file_.has_value(); }
+
+private:
+    void showQuestion();
+    void offerHint();
+
+    Session& session_;
+    WindowManager& windows_;
+    std::optional<QuestionFile> file_;
+    Mondai current_;
+    bool answerShown_ = false;
+    std::int16_t screenActive_ = 0;
+    std::int16_t screenRemoved_ = 0;
+};
+
+}  // namespace tabinowa

@@ -1,0 +1,99 @@
+#include "shell/frm1Main.h"
+
+namespace tabinowa {
+
+namespace {
+constexpr ui::Color kRed = 0x000000FF;
+constexpr ui::Color kDarkGreen = 0x00004000;
+const ui::Font kButtonFont{"ＭＳ Ｐゴシック", 14.25, true};
+}  // namespace
+
+frm1Main::frm1Main(Session& session, WindowManager& windows)
+    : frm("クイズミチクサ－「コモレビ舎」", 12330, 7950, ui::StartPosition::CenterScreen),
+      cmdEnd(frm, {10560, 240, 1455, 975}, "終了"),
+      Label1(frm, {3840, 360, 4455, 615}, "クイズミチクサ"),
+      cmdSogo(frm, {1800, 3120, 2175, 1095}, "トレーニング"),
+      cmdCity(frm, {1800, 1320, 2175, 1095}, "ミチクサ"),
+      lblTraining(frm, {4200, 3120, 5295, 1095}),
+      lblVisit(frm, {4200, 1320, 5175, 1215}),
+      cmdTizu(frm, {1800, 5040, 2175, 975}, "市町村地図"),
+      lblTizu(frm, {4200, 5040, 5295, 1095}),
+      Image1(frm, {9960, 6000, 1890, 1020}),
+      lblStatus(frm, {240, 7140, 11850, 735}),
+      mnuInfo(frm, "【情　　報】"),
+      mnuAsa(mnuInfo, "コモレビ舎"),
+      mnuKankyo(frm, "環境作成"),
+      session_(session),
+      windows_(windows) {
+    Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 24, false});
+    Label1.setForeColor(kRed);
+    Label1.setAlignment(ui::Align::Center);
+    cmdEnd.setFont({"ＭＳ Ｐゴシック", 12, true});
+    cmdCity.setFont(kButtonFont);
+    cmdSogo.setFont(kButtonFont);
+    cmdTizu.setFont(kButtonFont);
+    for (ui::Label* l : {&lblVisit, &lblTraining, &lblTizu}) l->setForeColor(kDarkGreen);
+    lblStatus.setForeColor(ui::paletteColor(4));
+    Image1.showLogo();
+
+    cmdEnd.onClick([this] { cmdEnd_Click(); });
+    cmdSogo.onClick([this] { cmdSogo_Click(); });
+    cmdCity.onClick([this] { cmdCity_Click(); });
+    cmdTizu.onClick([this] { cmdTizu_Click(); });
+    mnuAsa.onClick([this] { mnuAsa_Click(); });
+    mnuKankyo.onClick([this] { mnuKankyo_Click(); });
+    frm.onCloseBox([this] { cmdEnd_Click(); });
+    frm.setErrorSink([this](const std::string& message) { lblStatus.setCaption(message); });
+}
+
+void frm1Main::load() {
+    lblTraining.setCaption(
+        "　　クイズのトレーニング\r\n"
+        "\r\n"
+        "クイズにチャレンジ。自己判断で腕試し\r\n"
+        "解説で、問題の理解も出来る");
+    lblVisit.setCaption(
+        "　　クイズで蓄財して日本一周\r\n"
+        "\r\n"
+        "クイズでポイントをゲット\r\n"
+        "市町村の民力を上回るポイントをゲットしたら訪問できる\r\n"
+        "全国２７００余の市町村をクリアーしよう");
+    lblTizu.setCaption(
+        "　　市町村（旧）の概略\r\n"
+        "\r\n"
+        "市町村のリストから地図表示\r\n"
+        "地図から市町村名の表示");
+    if (session_.startupDone()) return;
+    session_.quiz.build(session_.io, session_.folders, session_.random);
+}
+
+void frm1Main::cmdEnd_Click() { windows_.endProgram(); }
+
+void frm1Main::cmdSogo_Click() {
+    windows_.showSogo();
+    windows_.unload(WindowId::Main);
+}
+
+void frm1Main::cmdCity_Click() {
+    if (!windows_.showVisitGame()) {
+        lblStatus.setCaption("「ミチクサ」は準備中です。");
+        return;
+    }
+    windows_.unload(WindowId::Main);
+}
+
+void frm1Main::cmdTizu_Click() {
+    if (!windows_.showMap()) lblStatus.setCaption("「市町村地図」は準備中です。");
+}
+
+void frm1Main::mnuAsa_Click() {
+    session_.setStartupFlag();
+    windows_.showInfo();
+}
+
+void frm1Main::mnuKankyo_Click() {
+    session_.setStartupFlag();
+    windows_.showKankyo();
+}
+
+}  // namespace tabinowa

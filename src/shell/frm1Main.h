@@ -1,0 +1,46 @@
+#pragma once
+// The main menu: the start-up window. Its load step sets the three
+// descriptions and, on the first showing in a run only, builds the question deck.
+#include "core/session.h"
+#include "shell/window_manager.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace tabinowa {
+
+class frm1Main final : public Window {
+public:
+    frm1Main(Session& session, WindowManager& windows);
+    ui::Form& form() override { return frm; }
+    void load() override;
+
+    void cmdEnd_Click();
+    void cmdSogo_Click();
+    void cmdCity_Click();
+    void cmdTizu_Click();
+    void mnuAsa_Click();
+    void mnuKankyo_Click();
+
+    ui::Form frm;
+    // in tab order
+    ui::CommandButton cmdEnd;
+    ui::Label Label1;
+    ui::CommandButton cmdSogo;
+    ui::CommandButton cmdCity;
+    ui::Label lblTraining;
+    ui::Label lblVisit;
+    ui::CommandButton cmdTizu;
+    ui::Label lblTizu;
+    ui::Image Image1;
+    // Status line: failures and notices of this window.
+    ui::Label lblStatus;
+    ui::Menu mnuInfo;
+    ui::MenuItem mnuAsa;
+    ui::MenuItem mnuKankyo;
+
+private:
+    Session& session_;
+    WindowManager& windows_;
+};
+
+}  // namespace tabinowa

@@ -1,0 +1,31 @@
+#pragma once
+// The environment window: rebuilds the working files from the masters.
+#include "core/session.h"
+#include "shell/window_manager.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace tabinowa {
+
+class frm9Kankyo final : public Window {
+public:
+    frm9Kankyo(Session& session, WindowManager& windows);
+    ui::Form& form() override { return frm; }
+
+    void cmdStoR_Click();
+    void cmdToMain_Click();
+    void cmdCity_Click();
+
+    ui::Form frm;
+    // in tab order
+    ui::CommandButton cmdStoR;
+    ui::Label lblMsg1;
+    ui::CommandButton cmdToMain;
+    ui::CommandButton cmdCity;
+
+private:
+    Session& session_;
+    WindowManager& windows_;
+};
+
+}  // namespace tabinowa

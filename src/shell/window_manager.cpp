@@ -1,0 +1,90 @@
+#include "shell/window_manager.h"
+
+#include "game/frm2CityVisit.h"
+#include "map/frm2Tizu.h"
+#include "quiz/frm2Sogo.h"
+#include "shell/frm1Main.h"
+#include "shell/frm8Info.h"
+#include "shell/frm9Kankyo.h"
+
+namespace tabinowa {
+
+WindowManager::WindowManager(Session& session, std::function<void()> endProgram)
+    : session_(session), endProgram_(std::move(endProgram)) {}
+
+WindowManager::~WindowManager() {
+    for (auto& w : windows_) w.reset();
+}
+
+Window& WindowManager::show(WindowId id, const std::function<std::unique_ptr<Window>()>& make) {
+    auto& slot = windows_[index(id)];
+    if (slot) {
+        slot->form().show();
+        return *slot;
+    }
+    slot = make();
+    Window& w = *slot;
+    w.form().run([&w]() { w.load(); });
+    w.form().show();
+    return w;
+}
+
+frm1Main& WindowManager::showMain() {
+    return static_cast<frm1Main&>(
+        show(WindowId::Main, [this]() { return std::make_unique<frm1Main>(session_, *this); }));
+}
+
+frm2Sogo& WindowManager::showSogo() {
+    return static_cast<frm2Sogo&>(
+        show(WindowId::Sogo, [this]() { return std::make_unique<frm2Sogo>(session_, *this); }));
+}
+
+frm9Kankyo& WindowManager::showKankyo() {
+    return static_cast<frm9Kankyo&>(
+        show(WindowId::Kankyo, [this]() { return std::make_unique<frm9Kankyo>(session_, *this); }));
+}
+
+frm8Info& WindowManager::showInfo() {
+    return static_cast<frm8Info&>(
+        show(WindowId::Info, [this]() { return std::make_unique<frm8Info>(*this); }));
+}
+
+// The visit game (frm2CityVisit) and the map (frm2Tizu) register here: create
+// them through show(WindowId::CityVisit / WindowId::Tizu, ...) and return true.
+bool WindowManager::showVisitGame() {
+    show(WindowId::CityVisit, [this]() { return std::make_unique<frm2CityVisit>(session_, *this); });
+    return true;
+}
+
+bool WindowManager::showMap() {
+    show(WindowId::Tizu, [this]() { return std::make_unique<frm2Tizu>(session_, *this); });
+    return true;
+}
+
+void WindowManager::unload(WindowId id) {
+    auto& slot = windows_[index(id)];
+    if (!slot) return;
+    std::shared_ptr<Window> w(std::move(slot));
+    ui::Form& form = w->form();
+    form.unload();
+    // A window unloaded from inside its own handler goes when that handler returns.
+    form.whenIdle([w]() mutable { w.reset(); });
+}
+
+void WindowManager::returnToMenu(WindowId caller) {
+    session_.setStartupFlag();
+    showMain();
+    unload(caller);
+}
+
+void WindowManager::endProgram() {
+    for (std::size_t i = 0; i < windows_.size(); ++i) unload(static_cast<WindowId>(i));
+    if (endProgram_) endProgram_();
+}
+
+frm1Main* WindowManager::main() const { return static_cast<frm1Main*>(window(WindowId::Main)); }
+frm2Sogo* WindowManager::sogo() const { return static_cast<frm2Sogo*>(window(WindowId::Sogo)); }
+frm9Kankyo* WindowManager::kankyo() const { return static_cast<frm9Kankyo*>(window(WindowId::Kankyo)); }
+frm8Info* WindowManager::info() const { return static_cast<frm8Info*>(window(WindowId::Info)); }
+
+}  // namespace tabinowa

@@ -1,0 +1,80 @@
+#pragma once
+// The windows of one run and the ways between them: one instance per window,
+// showing an open window brings it to the front, showing an unloaded one loads
+// it (its load step runs inside its guard), the return-to-menu sequence and the
+// end of the program. main owns the one WindowManager; screens get it by reference.
+#include <array>
+#include <functional>
+#include <memory>
+
+#include "core/session.h"
+#include "ui/form.h"
+
+namespace tabinowa {
+
+// What the manager needs of a window.
+class Window {
+public:
+    virtual ~Window() = default;
+    virtual ui::Form& form() = 0;
+    // The window's load step, run inside its guard before it is first shown.
+    virtual void load() {}
+};
+
+enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info };
+
+class frm1Main;
+class frm2Sogo;
+class frm9Kankyo;
+class frm8Info;
+
+class WindowManager {
+public:
+    // `endProgram` stops the event loop (ui::Application::quit in the program).
+    WindowManager(Session& session, std::function<void()> endProgram);
+    ~WindowManager();
+    WindowManager(const WindowManager&) = delete;
+    WindowManager& operator=(const WindowManager&) = delete;
+
+    Session& session() { return session_; }
+
+    // Program start: the main menu is loaded and shown.
+    void start() { showMain(); }
+
+    frm1Main& showMain();
+    frm2Sogo& showSogo();
+    frm9Kankyo& showKankyo();
+    frm8Info& showInfo();
+    // The visit game and the map; false while this build has no such window.
+    bool showVisitGame();
+    bool showMap();
+
+    // Hides the window at once and destroys it (closing its files) as soon as
+    // its own handlers have returned.
+    void unload(WindowId id);
+    // Return-to-menu sequence: the caller has closed its files; set the
+    // start-up flag, show the main menu (loading it if it was unloaded),
+    // unload the caller.
+    void returnToMenu(WindowId caller);
+    // Ends the program from any state: every window is unloaded without
+    // running its handlers, then the event loop stops.
+    void endProgram();
+
+    bool isLoaded(WindowId id) const { return windows_[index(id)] != nullptr; }
+    Window* window(WindowId id) const { return windows_[index(id)].get(); }
+    frm1Main* main() const;
+    frm2Sogo* sogo() const;
+    frm9Kankyo* kankyo() const;
+    frm8Info* info() const;
+
+private:
+    static std::size_t index(WindowId id) { return static_cast<std::size_t>(id); }
+    // Brings an open window to the front, or makes, loads and shows it.
+    Window& show(WindowId id, const std::function<std::unique_ptr<Window>()>& make);
+
+    Session& session_;
+    std::function<void()> endProgram_;
+    std::array<std::unique_ptr<Window>, 6> windows_;
+};
+
+}  // namespace tabinowa

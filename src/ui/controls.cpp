@@ -1,0 +1,652 @@
+#include "ui/controls.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidget>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+
+#include "files/error.h"
+#include "ui/internal.h"
+
+namespace tabinowa::ui {
+
+using detail::Access;
+using detail::Kind;
+using detail::Node;
+using detail::fromQ;
+using detail::toQ;
+
+namespace {
+
+// CR LF (or a lone CR) in a caption is a line break on screen.
+QString captionText(const std::string& caption) {
+    QString s = toQ(caption);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    return s;
+}
+
+Qt::Alignment horizontal(Align a) {
+    switch (a) {
+        case Align::Center: return Qt::AlignHCenter;
+        case Align::Right: return Qt::AlignRight;
+        case Align::Left: break;
+    }
+    return Qt::AlignLeft;
+}
+
+// A command button whose caption wraps onto several lines when it is too
+// long for one, as the platform's buttons do.
+class WrapButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStylePainter p(this);
+        QStyleOptionButton opt;
+        initStyleOption(&opt);
+        const QString caption = opt.text;
+        opt.text.clear();
+        p.drawControl(QStyle::CE_PushButton, opt);
+        QRect r = style()->subElementRect(QStyle::SE_PushButtonContents, &opt, this).adjusted(1, 0, -1, 0);
+        if (isDown()) r.translate(1, 1);
+        p.setPen(palette().color(QPalette::ButtonText));
+        p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, caption);
+    }
+};
+
+class PictureImage : public QWidget {
+public:
+    QImage image;
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        if (image.isNull()) return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(rect(), image);
+    }
+};
+
+class LineWidget : public QWidget {
+public:
+    QPoint from, to;  // inside the widget
+    int width = 1;    // pixels
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(QPen(palette().color(QPalette::WindowText), width));
+        p.drawLine(from, to);
+    }
+};
+
+// The drawing surface of a picture box, with its backing store.
+class Canvas : public QWidget {
+public:
+    QImage store;
+    QImage picture;  // the loaded picture, drawn first
+    QColor back;
+    double currentX = 0;
+    double currentY = 0;
+    std::optional<QColor> fill;
+    std::weak_ptr<detail::FormCore> core;
+    std::shared_ptr<std::function<void(double, double)>> onMove;
+    std::shared_ptr<std::function<void(double, double)>> onDown;
+
+    void resetStore() {
+        const QSize s = size().expandedTo(QSize(1, 1));
+        store = QImage(s, QImage::Format_RGB32);
+        store.fill(back);
+        if (!picture.isNull()) {
+            QPainter p(&store);
+            p.drawImage(0, 0, picture);
+        }
+        update();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.drawImage(0, 0, store);
+    }
+    void resizeEvent(QResizeEvent*) override {
+        if (store.size() == size()) return;
+        QImage old = store;
+        resetStore();
+        if (!old.isNull()) {
+            QPainter p(&store);
+            p.drawImage(0, 0, old);
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* e) override { deliver(onMove, e); }
+    void mousePressEvent(QMouseEvent* e) override { deliver(onDown, e); }
+
+private:
+    void deliver(const std::shared_ptr<std::function<void(double, double)>>& h, QMouseEvent* e) {
+        auto c = core.lock();
+        if (!c || !h || !*h) return;
+        const double x = pixelsToTwips(e->position().x());
+        const double y = pixelsToTwips(e->position().y());
+        detail::runGuarded(c, [h, x, y]() {
+            if (*h) (*h)(x, y);
+        });
+    }
+};
+
+// The box of a picture box: an optional sunken border around the canvas.
+class PictureFrame : public QFrame {
+public:
+    Canvas* canvas = nullptr;
+
+protected:
+    void resizeEvent(QResizeEvent* e) override {
+        QFrame::resizeEvent(e);
+        if (canvas) canvas->setGeometry(contentsRect());
+    }
+};
+
+Canvas* canvasOf(const Node& n) { return static_cast<Canvas*>(n.host.data()); }
+
+QImage logoImage() {
+    // Our maker's mark: sunlight through leaves, and the maker's name.
+    QImage img(252, 136, QImage::Format_RGB32);
+    img.fill(QColor(250, 247, 232));
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(46, 110, 58), 4));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(3, 3, 246, 130), 16, 16);
+    // the sun and its rays
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(244, 170, 40));
+    p.drawEllipse(QPointF(52, 50), 22, 22);
+    p.setPen(QPen(QColor(244, 170, 40), 4, Qt::SolidLine, Qt::RoundCap));
+    for (int i = 0; i < 8; ++i) {
+        const double a = i * 3.14159265358979 / 4;
+        p.drawLine(QPointF(52 + 28 * std::cos(a), 50 + 28 * std::sin(a)),
+                   QPointF(52 + 36 * std::cos(a), 50 + 36 * std::sin(a)));
+    }
+    // three leaves
+    p.setPen(Qt::NoPen);
+    const QColor leaves[3] = {QColor(60, 140, 70), QColor(96, 170, 80), QColor(40, 110, 60)};
+    const QPointF at[3] = {QPointF(30, 92), QPointF(62, 100), QPointF(92, 84)};
+    for (int i = 0; i < 3; ++i) {
+        p.save();
+        p.translate(at[i]);
+        p.rotate(-35 + 30 * i);
+        p.setBrush(leaves[i]);
+        p.drawEllipse(QPointF(0, 0), 18, 9);
+        p.restore();
+    }
+    // the name
+    QFont f = detail::makeFont(Font{"HG創英角ﾎﾟｯﾌﾟ体", 18, false});
+    f.setPixelSize(30);
+    p.setFont(f);
+    p.setPen(QColor(46, 110, 58));
+    p.drawText(QRectF(106, 20, 140, 50), Qt::AlignCenter, QStringLiteral("コモレビ"));
+    f.setPixelSize(34);
+    p.setFont(f);
+    p.setPen(QColor(200, 90, 30));
+    p.drawText(QRectF(106, 68, 140, 50), Qt::AlignCenter, QStringLiteral("舎"));
+    return img;
+}
+
+std::string fileNameOf(const std::filesystem::path& file) {
+    const std::u8string s = file.filename().u8string();
+    return std::string(reinterpret_cast<const char*>(s.data()), s.size());
+}
+
+QImage readPicture(const std::filesystem::path& file) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+        throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。");
+    }
+    QImageReader reader(detail::pathToQ(file));
+    QImage img = reader.read();
+    if (img.isNull()) {
+        throw FileError("画像ファイル「" + fileNameOf(file) + "」を読み込めません（壊れているか、画像ではありません）。");
+    }
+    return img.convertToFormat(QImage::Format_RGB32);
+}
+
+}  // namespace
+
+// --- Label -------------------------------------------------------------------
+
+namespace {
+std::unique_ptr<Node> makeLabel(Container& parent, Rect box, const std::string& caption) {
+    auto* w = new QLabel();
+    w->setTextFormat(Qt::PlainText);
+    w->setWordWrap(true);
+    w->setAlignment(Qt::AlignTop | Qt::AlignLeft);
+    w->setMargin(0);
+    w->setIndent(0);
+    w->setText(captionText(caption));
+    auto n = Access::child(parent, Kind::Label, w, box);
+    n->caption = caption;
+    return n;
+}
+}  // namespace
+
+Label::Label(Container& parent, Rect box, const std::string& caption)
+    : Widget(makeLabel(parent, box, caption)) {}
+
+void Label::setCaption(const std::string& caption) {
+    if (!node_) return;
+    node_->caption = caption;
+    if (auto* w = qobject_cast<QLabel*>(node_->widget.data())) w->setText(captionText(caption));
+}
+
+std::string Label::caption() const { return node_ ? node_->caption : std::string{}; }
+
+std::string Label::displayText() const {
+    auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr;
+    return w ? fromQ(w->text()) : std::string{};
+}
+
+void Label::setAlignment(Align a) {
+    if (auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr) {
+        w->setAlignment(Qt::AlignTop | horizontal(a));
+    }
+}
+
+Align Label::alignment() const {
+    auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr;
+    if (!w) return Align::Left;
+    const auto h = w->alignment() & Qt::AlignHorizontal_Mask;
+    if (h & Qt::AlignHCenter) return Align::Center;
+    if (h & Qt::AlignRight) return Align::Right;
+    return Align::Left;
+}
+
+void Label::setOpaque(bool opaque) {
+    if (!node_) return;
+    node_->opaque = opaque;
+    Access::applyPalette(*node_);
+}
+
+bool Label::opaque() const { return node_ && node_->opaque; }
+
+// --- CommandButton -----------------------------------------------------------
+
+namespace {
+std::unique_ptr<Node> makeButton(Container& parent, Rect box, const std::string& caption) {
+    auto* w = new WrapButton(captionText(caption));
+    w->setAutoDefault(false);
+    auto n = Access::child(parent, Kind::Button, w, box);
+    n->caption = caption;
+    std::weak_ptr<detail::FormCore> core = n->form;
+    auto handler = n->click;
+    QObject::connect(w, &QPushButton::clicked, w, [core, handler]() {
+        if (auto c = core.lock()) detail::runGuarded(c, *handler);
+    });
+    return n;
+}
+}  // namespace
+
+CommandButton::CommandButton(Container& parent, Rect box, const std::string& caption)
+    : Widget(makeButton(parent, box, caption)) {}
+
+void CommandButton::setCaption(const std::string& caption) {
+    if (!node_) return;
+    node_->caption = caption;
+    if (auto* w = qobject_cast<QPushButton*>(node_->widget.data())) w->setText(captionText(caption));
+}
+
+std::string CommandButton::caption() const { return node_ ? node_->caption : std::string{}; }
+
+void CommandButton::onClick(std::function<void()> handler) {
+    if (node_) *node_->click = std::move(handler);
+}
+
+bool CommandButton::click() {
+    if (!isShown()) return false;
+    auto* w = qobject_cast<QPushButton*>(node_->widget.data());
+    if (!w || !w->isEnabled()) return false;
+    w->click();
+    return true;
+}
+
+// --- ListBox -----------------------------------------------------------------
+
+namespace {
+std::unique_ptr<Node> makeList(Container& parent, Rect box) {
+    auto* w = new QListWidget();
+    w->setSelectionMode(QAbstractItemView::SingleSelection);
+    w->setUniformItemSizes(true);
+    // Entries are cut at the box's edge as the designs' list boxes cut them:
+    // no ellipsis, no horizontal scroll bar for padded names.
+    w->setTextElideMode(Qt::ElideNone);
+    w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    auto n = Access::child(parent, Kind::List, w, box);
+    std::weak_ptr<detail::FormCore> core = n->form;
+    auto handler = n->itemClick;
+    auto fire = [core, handler](int row) {
+        auto c = core.lock();
+        if (!c || row < 0) return;
+        detail::runGuarded(c, [handler, row]() {
+            if (*handler) (*handler)(row);
+        });
+    };
+    // A click on an entry; a selection moved by the keys (no button held) counts as a click too.
+    QObject::connect(w, &QListWidget::itemClicked, w, [w, fire](QListWidgetItem* item) { fire(w->row(item)); });
+    QObject::connect(w, &QListWidget::currentRowChanged, w, [fire](int row) {
+        if (QGuiApplication::mouseButtons() == Qt::NoButton) fire(row);
+    });
+    return n;
+}
+
+QListWidget* listOf(const Node* n) { return n ? qobject_cast<QListWidget*>(n->widget.data()) : nullptr; }
+}  // namespace
+
+ListBox::ListBox(Container& parent, Rect box) : Widget(makeList(parent, box)) {}
+
+void ListBox::clear() {
+    if (auto* w = listOf(node_.get())) {
+        const QSignalBlocker block(w);
+        w->clear();
+    }
+}
+
+void ListBox::addItem(const std::string& text) {
+    if (auto* w = listOf(node_.get())) {
+        const QSignalBlocker block(w);
+        w->addItem(toQ(text));
+    }
+}
+
+std::vector<std::string> ListBox::items() const {
+    std::vector<std::string> out;
+    if (auto* w = listOf(node_.get())) {
+        out.reserve(static_cast<std::size_t>(w->count()));
+        for (int i = 0; i < w->count(); ++i) out.push_back(fromQ(w->item(i)->text()));
+    }
+    return out;
+}
+
+int ListBox::count() const {
+    auto* w = listOf(node_.get());
+    return w ? w->count() : 0;
+}
+
+int ListBox::selectedIndex() const {
+    auto* w = listOf(node_.get());
+    return w ? w->currentRow() : -1;
+}
+
+void ListBox::onClick(std::function<void(int)> handler) {
+    if (node_) *node_->itemClick = std::move(handler);
+}
+
+bool ListBox::clickItem(int pos) {
+    auto* w = listOf(node_.get());
+    if (!w || !isShown() || pos < 0 || pos >= w->count()) return false;
+    {
+        const QSignalBlocker block(w);
+        w->setCurrentRow(pos);
+    }
+    auto handler = node_->itemClick;
+    detail::runGuarded(node_->form, [handler, pos]() {
+        if (*handler) (*handler)(pos);
+    });
+    return true;
+}
+
+// --- Frame -------------------------------------------------------------------
+
+namespace {
+std::unique_ptr<Node> makeFrame(Container& parent, Rect box, const std::string& caption) {
+    auto* w = new QGroupBox(toQ(caption));
+    auto n = Access::child(parent, Kind::Frame, w, box);
+    n->caption = caption;
+    return n;
+}
+}  // namespace
+
+Frame::Frame(Container& parent, Rect box, const std::string& caption)
+    : Container(makeFrame(parent, box, caption)) {}
+
+void Frame::setCaption(const std::string& caption) {
+    if (!node_) return;
+    node_->caption = caption;
+    if (auto* w = qobject_cast<QGroupBox*>(node_->widget.data())) w->setTitle(toQ(caption));
+}
+
+std::string Frame::caption() const { return node_ ? node_->caption : std::string{}; }
+
+// --- Image -------------------------------------------------------------------
+
+Image::Image(Container& parent, Rect box) : Widget(Access::child(parent, Kind::Image, new PictureImage(), box)) {}
+
+void Image::loadPicture(const std::filesystem::path& file) {
+    QImage img = readPicture(file);
+    if (auto* w = node_ ? static_cast<PictureImage*>(node_->widget.data()) : nullptr) {
+        w->image = std::move(img);
+        w->update();
+    }
+}
+
+void Image::showLogo() {
+    if (auto* w = node_ ? static_cast<PictureImage*>(node_->widget.data()) : nullptr) {
+        w->image = logoImage();
+        w->update();
+    }
+}
+
+bool Image::hasPicture() const {
+    auto* w = node_ ? static_cast<PictureImage*>(node_->widget.data()) : nullptr;
+    return w && !w->image.isNull();
+}
+
+// --- Line --------------------------------------------------------------------
+
+namespace {
+std::unique_ptr<Node> makeLine(Container& parent, int x1, int y1, int x2, int y2, int borderWidth) {
+    auto* w = new LineWidget();
+    w->setAttribute(Qt::WA_TransparentForMouseEvents);
+    w->width = std::max(1, borderWidth);
+    // room for the pen's width on every side of the line
+    const int pad = w->width / 2;
+    const int left = std::min(x1, x2) - pad * kTwipsPerPixel;
+    const int top = std::min(y1, y2) - pad * kTwipsPerPixel;
+    const Rect box{left, top, std::abs(x2 - x1) + (2 * pad + 1) * kTwipsPerPixel,
+                   std::abs(y2 - y1) + (2 * pad + 1) * kTwipsPerPixel};
+    w->from = QPoint(twipsToPixels(x1 - left), twipsToPixels(y1 - top));
+    w->to = QPoint(twipsToPixels(x2 - left), twipsToPixels(y2 - top));
+    return Access::child(parent, Kind::Line, w, box);
+}
+}  // namespace
+
+Line::Line(Container& parent, int x1, int y1, int x2, int y2, int borderWidth)
+    : Widget(makeLine(parent, x1, y1, x2, y2, borderWidth)) {}
+
+// --- PictureBox --------------------------------------------------------------
+
+namespace detail {
+void pictureBackChanged(Node& n) {
+    if (auto* c = static_cast<Canvas*>(n.host.data())) {
+        c->back = toQColor(n.back);
+        c->resetStore();
+    }
+}
+}  // namespace detail
+
+namespace {
+std::unique_ptr<Node> makePicture(Container& parent, Rect box, bool border) {
+    auto* frame = new PictureFrame();
+    if (border) {
+        frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        frame->setLineWidth(2);
+    } else {
+        frame->setFrameStyle(QFrame::NoFrame);
+    }
+    auto* canvas = new Canvas();
+    canvas->setParent(frame);
+    canvas->setMouseTracking(true);
+    frame->canvas = canvas;
+    auto n = Access::child(parent, Kind::Picture, frame, box);
+    n->host = canvas;
+    canvas->core = n->form;
+    canvas->onMove = n->mouseMove;
+    canvas->onDown = n->mouseDown;
+    canvas->setGeometry(frame->contentsRect());
+    canvas->setFont(detail::makeFont(n->font));
+    canvas->back = detail::toQColor(n->back);
+    canvas->resetStore();
+    canvas->show();
+    return n;
+}
+
+void sendMouse(Canvas* c, QEvent::Type type, double x, double y) {
+    const QPointF local(x / kTwipsPerPixel, y / kTwipsPerPixel);
+    const Qt::MouseButton button = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
+    QMouseEvent ev(type, local, c->mapToGlobal(local), button, button, Qt::NoModifier);
+    QCoreApplication::sendEvent(c, &ev);
+}
+}  // namespace
+
+PictureBox::PictureBox(Container& parent, Rect box, bool border) : Container(makePicture(parent, box, border)) {}
+
+void PictureBox::loadPicture(const std::filesystem::path& file) {
+    QImage img = readPicture(file);
+    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) {
+        c->picture = std::move(img);
+        c->resetStore();
+    }
+}
+
+void PictureBox::clearPicture() {
+    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) {
+        c->picture = QImage();
+        c->resetStore();
+    }
+}
+
+void PictureBox::cls() {
+    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) {
+        c->resetStore();
+        c->currentX = 0;
+        c->currentY = 0;
+    }
+}
+
+void PictureBox::setCurrentX(double twips) {
+    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) c->currentX = twips;
+}
+
+void PictureBox::setCurrentY(double twips) {
+    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) c->currentY = twips;
+}
+
+double PictureBox::currentX() const {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    return c ? c->currentX : 0;
+}
+
+double PictureBox::currentY() const {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    return c ? c->currentY : 0;
+}
+
+void PictureBox::circle(double x, double y, double r, std::optional<Color> color) {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    if (!c) return;
+    QPainter p(&c->store);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), 1));
+    p.setBrush(c->fill ? QBrush(*c->fill) : QBrush(Qt::NoBrush));
+    const double radius = r / kTwipsPerPixel;
+    p.drawEllipse(QPointF(x / kTwipsPerPixel, y / kTwipsPerPixel), radius, radius);
+    p.end();
+    c->update();
+}
+
+void PictureBox::setFillColor(std::optional<Color> color) {
+    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) {
+        c->fill = color ? std::optional<QColor>(detail::toQColor(*color)) : std::nullopt;
+    }
+}
+
+void PictureBox::print(const std::string& text) {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    if (!c) return;
+    const QFont font = detail::makeFont(node_->font);
+    QPainter p(&c->store);
+    p.setFont(font);
+    p.setPen(detail::toQColor(node_->fore));
+    const QFontMetricsF fm = p.fontMetrics();
+    p.drawText(QPointF(c->currentX / kTwipsPerPixel, c->currentY / kTwipsPerPixel + fm.ascent()), toQ(text));
+    p.end();
+    c->currentX = 0;
+    c->currentY += pixelsToTwips(fm.height());
+    c->update();
+}
+
+void PictureBox::printNumber(double value) { print(printedNumber(value)); }
+
+void PictureBox::onMouseMove(std::function<void(double, double)> handler) {
+    if (node_) *node_->mouseMove = std::move(handler);
+}
+
+void PictureBox::onMouseDown(std::function<void(double, double)> handler) {
+    if (node_) *node_->mouseDown = std::move(handler);
+}
+
+void PictureBox::moveMouse(double x, double y) {
+    if (Canvas* c = node_ && isShown() ? canvasOf(*node_) : nullptr) sendMouse(c, QEvent::MouseMove, x, y);
+}
+
+void PictureBox::pressMouse(double x, double y) {
+    if (Canvas* c = node_ && isShown() ? canvasOf(*node_) : nullptr) {
+        sendMouse(c, QEvent::MouseButtonPress, x, y);
+    }
+}
+
+int PictureBox::pixelWidth() const {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    return c ? c->store.width() : 0;
+}
+
+int PictureBox::pixelHeight() const {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    return c ? c->store.height() : 0;
+}
+
+Color PictureBox::pixel(int px, int py) const {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    if (!c || !c->store.valid(px, py)) throw std::out_of_range("pixel outside the picture box");
+    const QRgb v = c->store.pixel(px, py);
+    return rgb(qRed(v), qGreen(v), qBlue(v));
+}
+
+std::string printedNumber(double value) {
+    std::string digits;
+    if (std::isfinite(value) && value == std::trunc(value) && std::fabs(value) < 1e15) {
+        digits = std::to_string(static_cast<long long>(std::fabs(value)));
+    } else {
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.15G", std::fabs(value));
+        digits = buf;
+        // "0.5" is printed ".5"
+        if (digits.size() > 1 && digits[0] == '0' && digits[1] == '.') digits.erase(0, 1);
+    }
+    return (std::signbit(value) && value != 0 ? "-" : " ") + digits;
+}
+
+}  // namespace tabinowa::ui

@@ -1,0 +1,92 @@
+#pragma once
+// Private to the ui layer (included only by src/ui/*.cpp): the Qt side of the
+// controls. Screens never see this header.
+#include <QColor>
+#include <QFont>
+#include <QImage>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/form.h"
+#include "ui/types.h"
+
+class QMenuBar;
+
+namespace tabinowa::ui::detail {
+
+QString toQ(const std::string& utf8);
+std::string fromQ(const QString& s);
+QColor toQColor(Color c);
+QFont makeFont(const Font& f);
+QString pathToQ(const std::filesystem::path& p);
+
+// What a window and all its controls share: the guard's sink, the close-box
+// handler, the handler depth and the tasks waiting for it to reach 0.
+struct FormCore {
+    QPointer<QWidget> window;
+    QPointer<QWidget> client;
+    QPointer<QMenuBar> menuBar;
+    int clientWidth = 0;   // pixels
+    int clientHeight = 0;  // pixels
+    bool centred = true;
+    bool placed = false;
+    bool loaded = true;
+    int busy = 0;
+    std::function<void(const std::string&)> sink;
+    std::function<void()> closeHandler;
+    std::vector<std::function<void()>> idleTasks;
+};
+
+// Runs a handler inside the window's guard: FileError -> its message, any
+// other exception -> "予期しないエラーが発生しました：" + what, both to the sink.
+// Does nothing once the window is unloaded.
+void runGuarded(const std::shared_ptr<FormCore>& core, const std::function<void()>& handler);
+// Hides the window and schedules the destruction of its widgets.
+void unloadWindow(FormCore& core);
+// Sets the client size and places the menu bar above the client area.
+void layoutWindow(FormCore& core);
+
+enum class Kind { Form, Label, Button, List, Frame, Image, Line, Picture };
+
+struct Node {
+    Kind kind;
+    QPointer<QWidget> widget;  // the control itself (for a form: the window)
+    QPointer<QWidget> host;    // where child controls go
+    std::shared_ptr<FormCore> form;
+    Color fore = kSystemButtonText;
+    Color back = kSystemButtonFace;
+    Font font;
+    bool visible = true;
+    bool opaque = false;
+    std::string caption;
+    // Handlers live here; the Qt connections hold them through shared pointers
+    // and find them empty once the control object is gone.
+    std::shared_ptr<std::function<void()>> click = std::make_shared<std::function<void()>>();
+    std::shared_ptr<std::function<void(int)>> itemClick = std::make_shared<std::function<void(int)>>();
+    std::shared_ptr<std::function<void(double, double)>> mouseMove =
+        std::make_shared<std::function<void(double, double)>>();
+    std::shared_ptr<std::function<void(double, double)>> mouseDown =
+        std::make_shared<std::function<void(double, double)>>();
+
+    ~Node();
+};
+
+// A picture box's back colour changed: repaint its backing store.
+void pictureBackChanged(Node& n);
+
+struct Access {
+    static Node& node(Widget& w) { return *w.node_; }
+    static const Node& node(const Widget& w) { return *w.node_; }
+    // Creates a control's node below a container: same window, widget placed at `box`.
+    static std::unique_ptr<Node> child(Container& parent, Kind kind, QWidget* widget, Rect box);
+    static void applyPalette(Node& n);
+};
+
+}  // namespace tabinowa::ui::detail

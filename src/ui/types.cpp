@@ -1,0 +1,99 @@
+#include "ui/types.h"
+
+#include <QApplication>
+#include <QPalette>
+
+#include <cmath>
+#include <stdexcept>
+
+#include "ui/internal.h"
+
+namespace tabinowa::ui {
+
+int twipsToPixels(double twips) {
+    return static_cast<int>(std::lround(twips / kTwipsPerPixel));
+}
+
+Color paletteColor(int index) {
+    static constexpr Color table[16] = {
+        rgb(0, 0, 0),       rgb(0, 0, 128),     rgb(0, 128, 0),   rgb(0, 128, 128),
+        rgb(128, 0, 0),     rgb(128, 0, 128),   rgb(128, 128, 0), rgb(192, 192, 192),
+        rgb(128, 128, 128), rgb(0, 0, 255),     rgb(0, 255, 0),   rgb(0, 255, 255),
+        rgb(255, 0, 0),     rgb(255, 0, 255),   rgb(255, 255, 0), rgb(255, 255, 255),
+    };
+    if (index < 0 || index > 15) throw std::out_of_range("palette index " + std::to_string(index));
+    return table[index];
+}
+
+namespace {
+
+QColor systemColor(Color c) {
+    const QPalette pal = QApplication::palette();
+    switch (c & 0xFF) {
+        case 5: return pal.color(QPalette::Base);          // window background
+        case 8: return pal.color(QPalette::Text);          // window text
+        case 15: return pal.color(QPalette::Button);       // button face
+        case 18: return pal.color(QPalette::ButtonText);   // button text
+        case 4: return pal.color(QPalette::Window);         // menu bar
+        case 7: return pal.color(QPalette::WindowText);     // menu text
+        case 13: return pal.color(QPalette::Highlight);
+        case 14: return pal.color(QPalette::HighlightedText);
+        case 16: return pal.color(QPalette::Dark);           // button shadow
+        case 17: return pal.color(QPalette::PlaceholderText);  // grey text
+        case 20: return pal.color(QPalette::Light);          // button highlight
+        default: return pal.color(QPalette::Window);
+    }
+}
+
+}  // namespace
+
+Rgb toRgb(Color c) {
+    const QColor q = detail::toQColor(c);
+    return {q.red(), q.green(), q.blue()};
+}
+
+Color fromRgb(Rgb c) { return rgb(c.r, c.g, c.b); }
+
+std::vector<std::string> fontFamilies(const std::string& designName) {
+    std::string standIn = "IPAPGothic";
+    if (designName == "ＭＳ Ｐ明朝") standIn = "IPAPMincho";
+    else if (designName == "ＭＳ 明朝") standIn = "IPAMincho";
+    else if (designName == "ＭＳ ゴシック") standIn = "IPAGothic";
+    else if (designName == "HG創英角ﾎﾟｯﾌﾟ体" || designName == "HGP創英角ﾎﾟｯﾌﾟ体") standIn = "Reggae One";
+    return {designName, standIn, "Noto Sans CJK JP"};
+}
+
+int fontPixelSize(double points) {
+    return static_cast<int>(std::lround(points * 96.0 / 72.0));
+}
+
+namespace detail {
+
+QString toQ(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string fromQ(const QString& s) {
+    const QByteArray b = s.toUtf8();
+    return std::string(b.constData(), static_cast<std::size_t>(b.size()));
+}
+
+QColor toQColor(Color c) {
+    if (isSystemColor(c)) return systemColor(c);
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
+}
+
+QFont makeFont(const Font& f) {
+    QFont q;
+    QStringList families;
+    for (const auto& name : fontFamilies(f.name)) families << toQ(name);
+    q.setFamilies(families);
+    q.setPixelSize(fontPixelSize(f.size));
+    q.setBold(f.bold);
+    q.setStyleStrategy(QFont::PreferAntialias);
+    return q;
+}
+
+}  // namespace detail
+}  // namespace tabinowa::ui

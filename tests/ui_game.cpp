@@ -1,0 +1,384 @@
+// The visit game window on the offscreen platform, over a temporary program
+// folder: load, the quiz with its points, choosing and visiting
+// municipalities, start over, missing pictures and the way back to the menu.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/session.h"
+#include "game/frm2CityVisit.h"
+#include "game/rules.h"
+#include "shell/frm1Main.h"
+#include "shell/window_manager.h"
+#include "support/game_fixture.h"
+#include "ui/types.h"
+
+using namespace tabinowa;
+using namespace tabinowa::testing;
+
+namespace {
+
+const QColor kMapGreen(0, 160, 0);
+
+void writePicture(const std::filesystem::path& p) {
+    QImage img(505, 481, QImage::Format_RGB32);
+    img.fill(kMapGreen);
+    ASSERT_TRUE(img.save(QString::fromStdString(p.string()), "JPEG", 95));
+}
+
+bool isMapGreen(ui::Color c) {
+    const ui::Rgb v = ui::toRgb(c);
+    return std::abs(v.r - 0) < 30 && std::abs(v.g - 160) < 30 && std::abs(v.b - 0) < 30;
+}
+
+std::string entry(const std::string& name) { return padChars(name, 20); }
+
+// Six questions (record 2 a double-point question) and three prefectures:
+// 県Ａ records 1..2, 県Ｂ records 3..14 (12 municipalities), 県Ｃ record 15
+// without a map picture. Municipality n costs 494 + n; record 7 costs 600.
+class GameWindow : public ::testing::Test {
+protected:
+    GameWindow() : session(folder.path(), io, random), windows(session, [] {}) {
+        writeGameQuestions(f, numberedQuestions(6, {2}));
+        session.quiz.totalCount = 6;
+        std::vector<City> cities;
+        for (int n = 1; n <= 15; ++n)
+            cities.push_back(gameCity(n, n <= 2 ? 1 : n <= 14 ? 2 : 3, "町" + std::to_string(n),
+                                      n == 7 ? 600 : 494 + n));
+        writeGameCities(f, cities);
+        writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 0}, {"県Ｃ", 15, 15, 0}});
+        writeGameMarks(f, 15);
+        writeGamePoints(f, 0);
+        writePicture(f.picture(1));
+        writePicture(f.picture(2));
+    }
+
+    void visited(const std::set<int>& marks, int homonA, int homonB) {
+        writeGameMarks(f, 15, marks);
+        writeGameRanges(f, {{"県Ａ", 1, 2, homonA}, {"県Ｂ", 3, 14, homonB}, {"県Ｃ", 15, 15, 0}});
+    }
+
+    frm2CityVisit& open() {
+        EXPECT_TRUE(windows.showVisitGame());
+        auto* w = static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+        if (!w) throw std::runtime_error("no visit game window");
+        return *w;
+    }
+
+    // Chooses a prefecture and a municipality by list position.
+    static void choose(frm2CityVisit& w, int ken, int city) {
+        ASSERT_TRUE(w.lstKen.clickItem(ken));
+        ASSERT_TRUE(w.lstCity.clickItem(city));
+    }
+
+    TempProgramFolder folder;
+    AppFolders f = folder.folders();
+    PosixIo io;
+    FixedRandom random{{}};  // every draw 0.5: equal keys keep the bank in order, no lucky draw
+    Session session;
+    WindowManager windows;
+};
+
+}  // namespace
+
+// ------------------------------------------------------------------ load
+
+TEST_F(GameWindow, LoadShowsUsagePointsAndTheFirstQuestion) {
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    EXPECT_EQ(w.frm.caption(), "クイズミチクサ");
+    EXPECT_EQ(w.lblVist.caption(), game::usageText());
+    EXPECT_EQ(w.lstKen.items(),
+              (std::vector<std::string>{"\u3000\u3000県Ａ", "\u3000\u3000県Ｂ", "\u3000\u3000県Ｃ"}));
+    EXPECT_EQ(w.lstCity.count(), 0);
+    EXPECT_EQ(session.points, 1200);
+    EXPECT_EQ(w.lblPoint.caption(), "\u3000\u3000\u3000現在のポイント\r\n1200");
+    EXPECT_EQ(w.lblMemo1.caption(),
+              "訪問する場合は、左のリストから都道府県、市町村の順にクリックし、「訪問する」ボタンをクリック");
+    EXPECT_EQ(w.lblQs.caption(), "問題1\r\n\u3000本文1");
+    EXPECT_EQ(w.lblAns.caption(), "");
+    EXPECT_EQ(w.lblInyo.caption(), "");
+    EXPECT_EQ(w.lblLucky.caption(), "");
+    EXPECT_TRUE(w.cmdAns.isShown());
+    EXPECT_FALSE(w.cmdYes.isShown());
+    EXPECT_FALSE(w.cmdNo.isShown());
+    EXPECT_FALSE(w.cmdVisit.isShown());
+    EXPECT_TRUE(w.holdsQuestionFile());
+    EXPECT_EQ(w.cmdStart0.caption(), "\u3000\u3000最初から挑戦\u3000（全市町村の復活）");
+    EXPECT_EQ(w.cmdToMain.geometry(), (ui::Rect{18360, 120, 1695, 975}));
+    EXPECT_EQ(w.lblMinryoku.geometry(), (ui::Rect{960, 6960, 6375, 255}));
+}
+
+TEST_F(GameWindow, ADoublePointQuestionAtLoadGetsTheCheckToo) {
+    session.quiz.visitCursor = 2;  // record 2, a double-point question
+    frm2CityVisit& w = open();
+    EXPECT_EQ(w.lblLucky.caption(), "ダブルポイント問題");
+    EXPECT_EQ(w.lblQs.foreColor(), 0x000000FFu);
+    ASSERT_TRUE(w.cmdAns.click());
+    ASSERT_TRUE(w.cmdYes.click());
+    EXPECT_EQ(session.points, 1000);
+    // record 3 is ordinary again: black text, no caption
+    EXPECT_EQ(w.lblLucky.caption(), "");
+    EXPECT_EQ(w.lblQs.foreColor(), ui::paletteColor(0));
+}
+
+TEST_F(GameWindow, OpeningPastTheLastQuestionShowsTheFinishedState) {
+    for (std::int32_t cursor : {7, 40}) {
+        session.quiz.visitCursor = cursor;
+        frm2CityVisit& w = open();
+        EXPECT_EQ(w.lblQs.caption(), "お疲れ様でした。全ての問題を終了しました。");
+        EXPECT_FALSE(w.cmdAns.isShown());
+        EXPECT_FALSE(w.cmdYes.isShown());
+        EXPECT_FALSE(w.cmdNo.isShown());
+        EXPECT_EQ(w.lblInyo.caption(), "");
+        EXPECT_EQ(w.lstKen.count(), 3) << "the visit half stays usable";
+        ASSERT_TRUE(w.cmdToMain.click());
+    }
+}
+
+TEST_F(GameWindow, ASecondOpeningContinuesAtTheNextPositionOfANewOrder) {
+    frm2CityVisit& first = open();
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(first.cmdAns.click());
+        ASSERT_TRUE(i == 0 ? first.cmdYes.click() : first.cmdNo.click());
+    }
+    ASSERT_TRUE(first.cmdToMain.click());
+    EXPECT_FALSE(windows.isLoaded(WindowId::CityVisit));
+    EXPECT_TRUE(windows.isLoaded(WindowId::Main));
+
+    // descending keys: the new order is 6, 5, 4, 3, 2, 1; position 3 holds record 4
+    random = FixedRandom({0.95, 0.8, 0.6, 0.4, 0.2, 0.1, 0.5});
+    frm2CityVisit& w = open();
+    EXPECT_EQ(session.quiz.visitCursor, 3);
+    EXPECT_EQ(w.lblQs.caption(), "問題4\r\n\u3000本文4");
+    EXPECT_EQ(session.points, 500) << "read back from the point file";
+}
+
+// ------------------------------------------------------------------ quiz
+
+TEST_F(GameWindow, AnswerRightAndWrong) {
+    random = FixedRandom({0.5, 0.5, 0.5, 0.5, 0.5, 0.5, 0.05});  // the first right answer is lucky
+    frm2CityVisit& w = open();
+    ASSERT_TRUE(w.cmdAns.click());
+    EXPECT_EQ(w.lblAns.caption(), "【解答】\r\n\u3000答え1");
+    EXPECT_EQ(w.lblInyo.caption(), "QZ  1");
+    EXPECT_FALSE(w.cmdAns.isShown());
+    EXPECT_TRUE(w.cmdYes.isShown());
+    EXPECT_TRUE(w.cmdNo.isShown());
+
+    ASSERT_TRUE(w.cmdYes.click());
+    EXPECT_EQ(w.lblMsg2.caption(), std::string(game::kLuckyLine) + "\r\n");
+    EXPECT_EQ(w.lblPoint.caption(), "\u3000\u3000\u3000現在のポイント\r\n1500");
+    EXPECT_EQ(pointsOnDisk(f), 1500);
+    EXPECT_EQ(w.lblQs.caption(), "問題2\r\n\u3000本文2");
+    EXPECT_EQ(w.lblInyo.caption(), "QZ  2");
+    EXPECT_EQ(w.lblAns.caption(), "");
+    EXPECT_TRUE(w.cmdAns.isShown());
+    EXPECT_FALSE(w.cmdYes.isShown());
+
+    ASSERT_TRUE(w.cmdAns.click());
+    ASSERT_TRUE(w.cmdNo.click());
+    EXPECT_EQ(w.lblMsg2.caption(), "");
+    EXPECT_EQ(session.points, 1500);
+    EXPECT_EQ(pointsOnDisk(f), 1500);
+    EXPECT_EQ(w.lblQs.caption(), "問題3\r\n\u3000本文3");
+}
+
+TEST_F(GameWindow, TheBonusOnTheFifthAndTheFinishedMessage) {
+    session.quiz.visitCursor = 2;
+    frm2CityVisit& w = open();
+    const std::vector<std::int32_t> totals = {1000, 1500, 2000, 2500, 5000};
+    for (std::size_t i = 0; i < totals.size(); ++i) {
+        ASSERT_TRUE(w.cmdAns.click()) << i;
+        ASSERT_TRUE(w.cmdYes.click()) << i;
+        EXPECT_EQ(session.points, totals[i]) << i;
+    }
+    EXPECT_EQ(w.lblMsg2.caption(), game::kBonusLine);
+    EXPECT_EQ(w.lblQs.caption(), "お疲れ様でした。全ての問題を終了しました。");
+    EXPECT_EQ(session.quiz.visitCursor, 7);
+    EXPECT_FALSE(w.cmdAns.isShown());
+}
+
+TEST_F(GameWindow, ATotalBeyond32BitsIsRefusedInTheMessageLine) {
+    writeGamePoints(f, INT_MAX - 100);
+    frm2CityVisit& w = open();
+    ASSERT_TRUE(w.cmdAns.click());
+    ASSERT_TRUE(w.cmdYes.click());
+    EXPECT_EQ(w.lblMinryoku.caption(), game::kPointsTooLarge);
+    EXPECT_EQ(session.points, INT_MAX - 100);
+    EXPECT_EQ(pointsOnDisk(f), INT_MAX - 100);
+    EXPECT_EQ(w.lblQs.caption(), "問題1\r\n\u3000本文1");
+    EXPECT_TRUE(w.cmdNo.isShown()) << "the question can still be judged wrong";
+}
+
+// --------------------------------------------------------------- visits
+
+TEST_F(GameWindow, APrefectureOfTwelveWithFiveVisitedListsSeven) {
+    visited({4, 5, 8, 11, 14}, 0, 5);
+    frm2CityVisit& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    std::vector<std::string> want;
+    for (int n : {3, 6, 7, 9, 10, 12, 13}) want.push_back(entry("町" + std::to_string(n)));
+    EXPECT_EQ(w.lstCity.items(), want);
+    EXPECT_TRUE(isMapGreen(w.picTizu.pixel(100, 100))) << "k2.jpg is shown";
+    ASSERT_TRUE(w.lstCity.clickItem(2));
+    EXPECT_EQ(w.lblCity.caption(), padChars("町7", 7) + "\u3000民力：600");
+    EXPECT_NE(w.lblVist.caption().find("1 " + padChars("町7", 8) + "町7の説明"), std::string::npos);
+}
+
+TEST_F(GameWindow, AVisitAtExactlyTheCostLeavesZero) {
+    writeGamePoints(f, 600);
+    frm2CityVisit& w = open();
+    choose(w, 1, 4);  // record 7
+    EXPECT_EQ(w.lblMinryoku.caption(), "○訪問可能 \u3000必要なポイント＝600\u3000蓄積ポイント＝600");
+    EXPECT_EQ(w.lblMinryoku.foreColor(), ui::paletteColor(4));
+    ASSERT_TRUE(w.cmdVisit.isShown());
+
+    ASSERT_TRUE(w.cmdVisit.click());
+    EXPECT_EQ(w.lblVisit.caption(), "オメデトウ！！\u3000");
+    EXPECT_EQ(w.lblPoint.caption(), "現在のポイント0");
+    EXPECT_EQ(w.lblMinryoku.caption(), "");
+    EXPECT_EQ(w.lblVist.caption(), "");
+    EXPECT_EQ(session.points, 0);
+    EXPECT_EQ(pointsOnDisk(f), 0) << "the point file holds the lowered total at once";
+    EXPECT_EQ(markFlags(f)[6], 1);
+    EXPECT_EQ(homonCounts(f), (std::vector<int>{0, 1, 0}));
+    EXPECT_EQ(w.lstCity.count(), 11);
+    const auto items = w.lstCity.items();
+    EXPECT_EQ(std::count(items.begin(), items.end(), entry("町7")), 0);
+    // the quiz moved on and the visit is not offered again
+    EXPECT_EQ(w.lblQs.caption(), "問題2\r\n\u3000本文2");
+    EXPECT_FALSE(w.cmdVisit.isShown());
+    EXPECT_FALSE(w.cmdYes.isShown());
+}
+
+TEST_F(GameWindow, OnePointShortIsNotVisitable) {
+    writeGamePoints(f, 599);
+    frm2CityVisit& w = open();
+    choose(w, 1, 4);
+    EXPECT_EQ(w.lblMinryoku.caption(), "×訪問不可 \u3000必要なポイント＝600\u3000蓄積ポイント＝599");
+    EXPECT_EQ(w.lblMinryoku.foreColor(), ui::paletteColor(1));
+    EXPECT_FALSE(w.cmdVisit.isShown());
+}
+
+TEST_F(GameWindow, VisitAfterChoosingAnotherPrefecture) {
+    writeGamePoints(f, 5000);
+    frm2CityVisit& w = open();
+    choose(w, 1, 0);
+    ASSERT_TRUE(w.cmdVisit.isShown());
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_TRUE(w.cmdVisit.isShown()) << "still shown after a prefecture choice";
+    ASSERT_TRUE(w.cmdVisit.click());
+    EXPECT_EQ(w.lblMinryoku.caption(), "市町村が指定されていません！？\u3000先に市町村を選んでください");
+    EXPECT_EQ(session.points, 5000);
+    EXPECT_EQ(markFlags(f), std::vector<int>(15, 0));
+    EXPECT_EQ(w.lblQs.caption(), "問題2\r\n\u3000本文2") << "the quiz moves on";
+    EXPECT_FALSE(w.cmdVisit.isShown());
+}
+
+TEST_F(GameWindow, TheLastMunicipalityCompletesThePrefectureAtTheNextOpening) {
+    visited({1}, 1, 0);
+    writeGamePoints(f, 1000);
+    frm2CityVisit& w = open();
+    choose(w, 0, 0);  // record 2, the last one of 県Ａ
+    ASSERT_TRUE(w.cmdVisit.click());
+    EXPECT_EQ(w.lstCity.count(), 0);
+    EXPECT_EQ(w.lstKen.items()[0], "\u3000\u3000県Ａ") << "the list is not refilled after a visit";
+    EXPECT_EQ(homonCounts(f), (std::vector<int>{2, 0, 0}));
+    ASSERT_TRUE(w.cmdToMain.click());
+
+    frm2CityVisit& again = open();
+    EXPECT_EQ(again.lstKen.items()[0], "済\u3000県Ａ");
+    EXPECT_EQ(session.points, 1000 - 496);
+}
+
+TEST_F(GameWindow, AMissingPictureLeavesTheMapBlankAndTheListsWorking) {
+    frm2CityVisit& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_TRUE(isMapGreen(w.picTizu.pixel(100, 100)));
+    ASSERT_TRUE(w.lstKen.clickItem(2));  // 県Ｃ has no k3.jpg
+    EXPECT_FALSE(isMapGreen(w.picTizu.pixel(100, 100)));
+    EXPECT_NE(w.lblVist.caption().find("k3.jpg"), std::string::npos) << w.lblVist.caption();
+    EXPECT_EQ(w.lstCity.items(), std::vector<std::string>{entry("町15")});
+    ASSERT_TRUE(w.lstCity.clickItem(0));
+    EXPECT_EQ(w.lblCity.caption(), padChars("町15", 7) + "\u3000民力：509");
+    EXPECT_NE(w.lblVist.caption().find("k3.jpg"), std::string::npos);
+    EXPECT_NE(w.lblMinryoku.caption().find("×訪問不可"), std::string::npos);
+}
+
+// ------------------------------------------------------ start over, return
+
+TEST_F(GameWindow, StartOverResetsTheFilesAndLeavesTheQuestion) {
+    visited({1, 3, 4, 9, 14}, 1, 4);
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    choose(w, 1, 0);
+    ASSERT_TRUE(w.cmdAns.click());
+    const std::string question = w.lblQs.caption(), answer = w.lblAns.caption();
+
+    ASSERT_TRUE(w.cmdStart0.click());
+    EXPECT_EQ(pointsOnDisk(f), 0);
+    EXPECT_EQ(session.points, 0);
+    EXPECT_EQ(markFlags(f), std::vector<int>(15, 0));
+    EXPECT_EQ(homonCounts(f), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(w.lblPoint.caption(), "初期化しました\u3000\u3000最初から始めて下さい");
+    EXPECT_EQ(w.lstKen.items(),
+              (std::vector<std::string>{"\u3000\u3000県Ａ", "\u3000\u3000県Ｂ", "\u3000\u3000県Ｃ"}));
+    EXPECT_EQ(w.lstCity.count(), 0);
+    EXPECT_EQ(w.lblQs.caption(), question);
+    EXPECT_EQ(w.lblAns.caption(), answer);
+    EXPECT_TRUE(w.cmdAns.isShown());
+    EXPECT_TRUE(w.cmdYes.isShown()) << "the judgement buttons are left alone";
+    EXPECT_TRUE(w.cmdVisit.isShown());
+
+    // the municipality chosen before start over is still the choice, now unaffordable
+    ASSERT_TRUE(w.cmdVisit.click());
+    EXPECT_EQ(w.lblMinryoku.caption(), "ポイントが足りません！？\u3000他の市町村か、クイズで蓄財してください");
+}
+
+TEST_F(GameWindow, TheCloseBoxReturnsToTheMenu) {
+    frm2CityVisit& w = open();
+    w.frm.closeBox();
+    EXPECT_FALSE(windows.isLoaded(WindowId::CityVisit));
+    ASSERT_TRUE(windows.isLoaded(WindowId::Main));
+    EXPECT_TRUE(session.startupDone());
+}
+
+TEST_F(GameWindow, TheMenuButtonOpensTheGame) {
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdCity.click());
+    EXPECT_TRUE(windows.isLoaded(WindowId::CityVisit));
+    EXPECT_FALSE(windows.isLoaded(WindowId::Main));
+}
+
+TEST_F(GameWindow, AMissingPointFileIsReportedInTheWindow) {
+    std::filesystem::remove(f.pointFile());
+    frm2CityVisit& w = open();
+    EXPECT_NE(w.lblMinryoku.caption().find("point.csv"), std::string::npos) << w.lblMinryoku.caption();
+    EXPECT_FALSE(w.cmdAns.isShown());
+    EXPECT_FALSE(w.cmdYes.isShown());
+    EXPECT_EQ(w.lstKen.count(), 3);
+    // start over writes a fresh point file
+    ASSERT_TRUE(w.cmdStart0.click());
+    EXPECT_EQ(pointsOnDisk(f), 0);
+}
+
+TEST_F(GameWindow, AMissingMunicipalityFileIsReportedAndTheQuizGoesOn) {
+    std::filesystem::remove(f.cityRecords());
+    frm2CityVisit& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    EXPECT_NE(w.lblMinryoku.caption().find("市町村.ran"), std::string::npos) << w.lblMinryoku.caption();
+    EXPECT_EQ(w.lstCity.count(), 0);
+    EXPECT_FALSE(std::filesystem::exists(f.cityRecords())) << "the game never creates it";
+    ASSERT_TRUE(w.cmdAns.click());
+    ASSERT_TRUE(w.cmdYes.click());
+    EXPECT_EQ(session.points, 500);
+}

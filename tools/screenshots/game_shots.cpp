@@ -1,0 +1,241 @@
+// The visit game's screenshots: load, answer, unaffordable, affordable, visited.
+#include "game_shots.h"
+
+#include <QColor>
+#include <QImage>
+#include <QPainter>
+#include <QPolygon>
+
+#include <algorithm>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "core/random.h"
+#include "core/session.h"
+#include "files/cp932.h"
+#include "files/error.h"
+#include "files/io.h"
+#include "files/prefectures.h"
+#include "files/record_file.h"
+#include "files/records.h"
+#include "files/visit_state.h"
+#include "game/frm2CityVisit.h"
+#include "map/city_table.h"
+#include "shell/frm1Main.h"
+#include "shell/window_manager.h"
+#include "ui/application.h"
+
+namespace fs = std::filesystem;
+
+namespace tabinowa::shots {
+namespace {
+
+struct Old {
+    const char* name;
+    int x, y;  // pixels on the picture
+    const char* text;
+};
+
+struct Town {
+    int ken;
+    const char* name;
+    std::int32_t jinko, menseki, jigyosyo, jugyoin, kogyo, syogyo;
+    std::vector<Old> old;
+};
+
+City makeCity(int recNo, const Town& t) {
+    City c = City::zeroed();
+    c.KenNo = static_cast<std::int16_t>(t.ken);
+    c.RecNo = static_cast<std::int16_t>(recNo);
+    c.CityName = t.name;
+    c.Jinko = t.jinko;
+    c.Menseki = t.menseki;
+    c.Jigyosyo = t.jigyosyo;
+    c.Jugyoin = t.jugyoin;
+    c.Kogyo = t.kogyo;
+    c.Syogyo = t.syogyo;
+    c.KyuSu = static_cast<std::int16_t>(t.old.size());
+    for (std::size_t i = 0; i < t.old.size(); ++i) {
+        const std::size_t k = i + 1;
+        c.KyuNames[k] = t.old[i].name;
+        c.KyuX[k] = static_cast<std::int16_t>(t.old[i].x * 15);
+        c.KyuY[k] = static_cast<std::int16_t>(t.old[i].y * 15);
+        c.KyuText[k] = t.old[i].text;
+        c.KyuTextLen[k] = std::to_string(charCount(t.old[i].text));
+    }
+    return c;
+}
+
+void drawMap(const fs::path& file, const QPolygon& land) {
+    QImage img(505, 503, QImage::Format_RGB32);
+    img.fill(QColor(205, 228, 246));
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(120, 110, 90), 2));
+    p.setBrush(QColor(238, 232, 205));
+    p.drawPolygon(land);
+    p.end();
+    img.save(QString::fromStdString(file.string()), "JPEG", 90);
+}
+
+// A small made-up set of municipality files, pictures and questions, for a
+// program folder without the shipped data.
+void makeFixture(const AppFolders& f) {
+    PosixIo io;
+    const std::vector<Town> towns = {
+        {1, "青森市", 275192, 825, 13100, 121000, 1190, 12500,
+         {{"青森市", 250, 170, "県庁所在地。陸奥湾に面した港町で、ねぶた祭で知られる"},
+          {"浪岡町", 215, 215, "２００５年に青森市と合併。りんごの産地"}}},
+        {1, "弘前市", 168466, 524, 8300, 70100, 1810, 6020,
+         {{"弘前市", 160, 300, "城下町。弘前城と桜で知られる"},
+          {"岩木町", 120, 290, "岩木山の麓の町"},
+          {"相馬村", 140, 330, "りんご栽培の村"}}},
+        {1, "深浦町", 7868, 488, 450, 2500, 30, 80,
+         {{"深浦町", 70, 230, "日本海に面した町"}, {"岩崎村", 55, 160, "白神山地の入口"}}},
+        {1, "西目屋村", 1300, 246, 60, 400, 5, 10, {{"西目屋村", 120, 370, "白神山地の村"}}},
+        {2, "盛岡市", 289731, 886, 14200, 136000, 1000, 16100,
+         {{"盛岡市", 250, 200, "県庁所在地"}, {"玉山村", 280, 150, "２００６年に盛岡市と合併"}}},
+        {2, "遠野市", 27000, 825, 1500, 11000, 350, 320, {{"遠野市", 330, 300, "民話の里"}}},
+        {3, "秋田市", 307672, 906, 15300, 143000, 2600, 13900, {{"秋田市", 200, 250, "県庁所在地"}}},
+        {3, "男鹿市", 26000, 241, 1500, 9000, 130, 250, {{"男鹿市", 90, 230, "なまはげの里"}}},
+    };
+    {
+        RecordFile file(io, f.cityRecords(), City::kLength);
+        RecordFile marks(io, f.visitMarks(), Homon::kLength);
+        for (std::size_t i = 0; i < towns.size(); ++i) {
+            const int n = static_cast<int>(i) + 1;
+            file.put(n, makeCity(n, towns[i]).encode("fixture"));
+            Homon h;
+            h.HomonRec1 = h.HomonRec2 = static_cast<std::int16_t>(n);
+            marks.put(n, h.encode());
+        }
+    }
+    std::vector<KenHani> table;
+    const std::vector<std::tuple<const char*, int, int>> kens = {{"青森県", 1, 4}, {"岩手県", 5, 6}, {"秋田県", 7, 8}};
+    for (std::size_t i = 0; i < kens.size(); ++i) {
+        KenHani k;
+        k.KenNo = Value::number(static_cast<double>(i + 1));
+        k.Yobi0 = Value::number(0);
+        k.KenName = Value::text(std::get<0>(kens[i]));
+        k.StartRec = Value::number(std::get<1>(kens[i]));
+        k.EndRec = Value::number(std::get<2>(kens[i]));
+        k.HomonSu = Value::number(0);
+        table.push_back(k);
+    }
+    rewriteRanges(io, f, table, false);
+    drawMap(f.picture(1), QPolygon({QPoint(40, 140), QPoint(200, 60), QPoint(300, 120), QPoint(330, 60),
+                                    QPoint(420, 90), QPoint(440, 300), QPoint(380, 420), QPoint(200, 440),
+                                    QPoint(60, 380)}));
+    drawMap(f.picture(2), QPolygon({QPoint(120, 60), QPoint(420, 80), QPoint(460, 420), QPoint(150, 460)}));
+    drawMap(f.picture(3), QPolygon({QPoint(60, 80), QPoint(380, 60), QPoint(400, 440), QPoint(80, 430)}));
+
+    if (!fs::exists(f.questionRecords()) || fs::file_size(f.questionRecords()) < Mondai::kLength) {
+        RecordFile q(io, f.questionRecords(), Mondai::kLength);
+        const std::vector<std::pair<const char*, const char*>> bank = {
+            {"青森県の県庁所在地はどこでしょう。", "青森市"},
+            {"弘前城のある市はどこでしょう。", "弘前市"},
+            {"なまはげで知られる秋田県の市はどこでしょう。", "男鹿市"},
+        };
+        int n = 1;
+        for (const auto& [text, answer] : bank) {
+            Mondai m;
+            m.Inyo = "県";
+            m.InyoNo = static_cast<std::int16_t>(n);
+            m.Mondai1 = "県庁所在地の問題";
+            m.Mondai1Len = static_cast<std::int16_t>(charCount(m.Mondai1));
+            m.Mondai2 = text;
+            m.Mondai2Len = static_cast<std::int16_t>(charCount(m.Mondai2));
+            m.Kotae = answer;
+            m.KotaeLen = static_cast<std::int16_t>(charCount(m.Kotae));
+            m.DoublePoint = n == 1 ? 1 : 0;
+            q.put(n++, m.encode("fixture"));
+        }
+    }
+}
+
+bool hasCityFiles(const AppFolders& f) {
+    return fs::exists(f.cityRecords()) && fs::exists(f.rangeFile()) && fs::exists(f.visitMarks()) &&
+           fs::exists(f.questionRecords()) && fs::file_size(f.questionRecords()) >= Mondai::kLength;
+}
+
+}  // namespace
+
+int shootVisitGame(const fs::path& out, const fs::path& work) {
+    std::string tmpl = (fs::temp_directory_path() / "tabinowa-game-shots-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        std::cerr << "一時フォルダを作成できません\n";
+        return 1;
+    }
+    const fs::path mine = tmpl;
+    const AppFolders f{mine};
+    int failures = 0;
+    try {
+        fs::copy(work, mine, fs::copy_options::recursive);
+        for (const auto& d : {f.data(), f.map(), f.work()}) fs::create_directories(d);
+        const bool shipped = hasCityFiles(f);
+        if (!shipped) makeFixture(f);
+        std::cout << "ミチクサ: " << (shipped ? "同梱データ" : "作例データ") << "を使用\n";
+
+        PosixIo io;
+        // The prefecture shown: the second line (or the first), its cheapest and dearest municipality.
+        const auto kens = readRanges(io, f);
+        if (kens.empty()) throw FileError("県範囲.csvに都道府県がありません。");
+        const int ken = kens.size() >= 2 ? 1 : 0;
+        std::vector<CityRow> rows;
+        for (const auto& c : readCities(io, f, kens[static_cast<std::size_t>(ken)])) rows.push_back(makeCityRow(c));
+        if (rows.size() < 2) throw FileError("市町村が足りません。");
+        auto byCost = [](const CityRow& a, const CityRow& b) { return a.minryoku < b.minryoku; };
+        const CityRow cheap = *std::min_element(rows.begin(), rows.end(), byCost);
+        const CityRow dear = *std::max_element(rows.begin(), rows.end(), byCost);
+        // enough for the cheapest, not for the dearest
+        const std::int32_t points = cheap.minryoku + (dear.minryoku - cheap.minryoku) / 3;
+        writePoints(io, f, points);
+
+        MtRandom random;
+        Session session(mine, io, random);
+        WindowManager windows(session, [] {});
+        windows.start();
+        windows.main()->cmdCity.click();
+        ui::Application::processEvents();
+        auto* w = static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+        if (!w) throw FileError("ミチクサの画面を開けませんでした。");
+
+        auto save = [&](const std::string& state) {
+            ui::Application::processEvents();
+            const fs::path png = out / ("frm2CityVisit-" + state + ".png");
+            const bool ok = w->frm.grab(png);
+            std::cout << (ok ? "保存: " : "失敗: ") << png.string() << "\n";
+            if (!ok) ++failures;
+        };
+        auto position = [&](int recNo) {
+            const auto& listed = w->map().rows();
+            for (std::size_t i = 0; i < listed.size(); ++i)
+                if (listed[i].recNo == recNo) return static_cast<int>(i);
+            return -1;
+        };
+
+        save("load");
+        w->cmdAns.click();
+        save("answer");
+        w->lstKen.clickItem(ken);
+        w->lstCity.clickItem(position(dear.recNo));
+        save("unaffordable");
+        w->lstCity.clickItem(position(cheap.recNo));
+        save("affordable");
+        w->cmdVisit.click();
+        save("visited");
+        windows.endProgram();
+        ui::Application::processEvents();
+    } catch (const std::exception& e) {
+        std::cerr << "ミチクサ: " << e.what() << "\n";
+        ++failures;
+    }
+    std::error_code ec;
+    fs::remove_all(mine, ec);
+    return failures;
+}
+
+}  // namespace tabinowa::shots

@@ -1,0 +1,231 @@
+// tabinowa-screenshots OUT_DIR [PROGRAM_FOLDER]
+//
+// Drives the main menu, the environment and information windows and the
+// training screen into their main states and saves one PNG per state in
+// OUT_DIR. Works on a copy of PROGRAM_FOLDER's data folders (or, without one,
+// on a small made-up question bank) in a temporary folder, so the given
+// folder is never changed.
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "core/random.h"
+#include "game_shots.h"
+#include "map_shots.h"
+#include "core/session.h"
+#include "files/cp932.h"
+#include "files/io.h"
+#include "files/records.h"
+#include "quiz/frm2Sogo.h"
+#include "shell/frm1Main.h"
+#include "shell/frm8Info.h"
+#include "shell/frm9Kankyo.h"
+#include "shell/window_manager.h"
+#include "ui/application.h"
+
+namespace fs = std::filesystem;
+using namespace tabinowa;
+
+namespace {
+
+fs::path u8(const char* s) { return AppFolders::u8path(s); }
+
+// A small bank: five questions with hint choices, as records and as a master.
+void makeFixture(const AppFolders& f) {
+    struct Q {
+        const char* a1;
+        const char* a2;
+        const char* a3;
+        const char* answer;
+        const char* explanation;
+        const char* first;
+        const char* second;
+    };
+    const std::vector<Q> questions = {
+        {"仙台市", "盛岡市", "秋田市", "青森市", "青森県の県庁所在地は青森市です。ねぶた祭で知られます。", "県庁所在地の問題",
+         "青森県の県庁所在地はどこでしょう。"},
+        {"大津市", "草津市", "彦根市", "長浜市", "長浜市は２０１０年に周辺の町と合併し、琵琶湖の北に広がる市になりました。",
+         "合併の問題", "２０１０年に湖北の町と合併した滋賀県の市はどこでしょう。"},
+        {"高知市", "徳島市", "松山市", "高松市", "高松市は香川県の県庁所在地です。", "県庁所在地の問題",
+         "香川県の県庁所在地はどこでしょう。"},
+        {"旭川市", "釧路市", "帯広市", "函館市", "函館市は北海道の南の玄関口です。", "地理の問題",
+         "五稜郭のある北海道の市はどこでしょう。"},
+        {"津市", "岐阜市", "静岡市", "名古屋市", "名古屋市は愛知県の県庁所在地で、政令指定都市です。", "県庁所在地の問題",
+         "愛知県の県庁所在地はどこでしょう。"},
+    };
+    std::string records, master;
+    int n = 0;
+    for (const auto& q : questions) {
+        ++n;
+        Mondai m;
+        m.Inyo = "県";
+        m.InyoNo = static_cast<std::int16_t>(n);
+        m.Sentaku = {q.a1, q.a2, q.a3, q.answer};
+        for (std::size_t i = 0; i < 4; ++i) m.SentakuLen[i] = static_cast<std::int16_t>(charCount(m.Sentaku[i]));
+        m.SentakuSu = 4;
+        m.Kotae = q.answer;
+        m.KotaeLen = static_cast<std::int16_t>(charCount(m.Kotae));
+        m.Kaisetu = q.explanation;
+        m.KaisetuLen = static_cast<std::int16_t>(charCount(m.Kaisetu));
+        m.Mondai1 = q.first;
+        m.Mondai1Len = static_cast<std::int16_t>(charCount(m.Mondai1));
+        m.Mondai2 = q.second;
+        m.Mondai2Len = static_cast<std::int16_t>(charCount(m.Mondai2));
+        records += m.encode("fixture");
+        master += std::string("\"県\",") + std::to_string(n) + ",,\"" + q.a1 + "\",\"" + q.a2 + "\",\"" + q.a3 +
+                  "\",\"" + q.answer + "\",,,,\"" + q.explanation + "\",\"\",\"\",\"\",,0,\"" + q.first + "\",\"" +
+                  q.second + "\"\r\n";
+    }
+    PosixIo io;
+    writeFileAtomic(io, f.questionRecords(), records);
+    writeFileAtomic(io, f.questionMaster(), toCp932(master, "問題.csv"));
+}
+
+// Sets the removed flag of every record from `from` on (1-based) to 1.
+void removeFrom(const AppFolders& f, int from) {
+    PosixIo io;
+    std::string bytes = readWholeFile(io, f.questionRecords());
+    const std::size_t count = bytes.size() / Mondai::kLength;
+    for (std::size_t r = static_cast<std::size_t>(from); r <= count; ++r) {
+        bytes[r * Mondai::kLength - 2] = 1;
+        bytes[r * Mondai::kLength - 1] = 0;
+    }
+    writeFileAtomic(io, f.questionRecords(), bytes);
+}
+
+// One run of the program over the working folder: a Session and its windows.
+struct Run {
+    explicit Run(const fs::path& folder) : session(folder, io, random), windows(session, [] {}) {
+        windows.start();
+        ui::Application::processEvents();
+    }
+    ~Run() {
+        windows.endProgram();
+        ui::Application::processEvents();
+    }
+    PosixIo io;
+    MtRandom random;
+    Session session;
+    WindowManager windows;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        std::cerr << "使い方: tabinowa-screenshots 出力フォルダ [プログラムフォルダ]\n";
+        return 2;
+    }
+    ui::Application app(argc, argv);
+    const fs::path out = argv[1];
+    fs::create_directories(out);
+
+    std::string tmpl = (fs::temp_directory_path() / "tabinowa-screenshots-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) {
+        std::cerr << "一時フォルダを作成できません\n";
+        return 1;
+    }
+    const fs::path work = tmpl;
+    const AppFolders folders{work};
+    int failures = 0;
+    try {
+        if (argc >= 3) {
+            const fs::path given = argv[2];
+            for (const char* name : {"file", "file1", "作業ファイル"}) {
+                if (fs::exists(given / u8(name)))
+                    fs::copy(given / u8(name), work / u8(name), fs::copy_options::recursive);
+                else
+                    fs::create_directories(work / u8(name));
+            }
+        } else {
+            for (const char* name : {"file", "file1", "作業ファイル"}) fs::create_directories(work / u8(name));
+            makeFixture(folders);
+        }
+
+        auto save = [&](ui::Form& form, const std::string& name) {
+            ui::Application::processEvents();
+            const bool ok = form.grab(out / (name + ".png"));
+            std::cout << (ok ? "保存: " : "失敗: ") << (out / (name + ".png")).string() << "\n";
+            if (!ok) ++failures;
+        };
+
+        // The visit game, on its own copy of the folder as found.
+        failures += shots::shootVisitGame(out, work);
+        // The map, on its own copy too.
+        failures += shots::shootMap(out, work);
+
+        // As found: the menu, information, the training states, the environment.
+        {
+            Run run(work);
+            auto& w = run.windows;
+            save(w.main()->frm, "frm1Main");
+            w.main()->mnuAsa.click();
+            save(w.info()->frm, "frm8Info");
+            w.info()->frm.closeBox();
+
+            w.main()->cmdSogo.click();
+            frm2Sogo* s = w.sogo();
+            if (!s->cmdAns.isShown()) {
+                std::cout << "出題できる問題がありません: frm2Sogo-question, -answer, -hint, -end は作成しません\n";
+            } else {
+                save(s->frm, "frm2Sogo-question");
+                s->cmdAns.click();
+                save(s->frm, "frm2Sogo-answer");
+                // on to the first question that offers a hint
+                s->cmdAns.click();
+                while (s->cmdAns.isShown() && !s->cmdHint.isShown()) {
+                    s->cmdAns.click();
+                    s->cmdAns.click();
+                }
+                if (s->cmdHint.isShown()) {
+                    s->cmdHint.click();
+                    save(s->frm, "frm2Sogo-hint");
+                    s->cmdAns.click();
+                    s->cmdAns.click();
+                } else {
+                    std::cout << "ヒントのある問題がありません: frm2Sogo-hint は作成しません\n";
+                }
+                // through to the end of the deck
+                while (s->cmdAns.isShown()) s->cmdAns.click();
+                save(s->frm, "frm2Sogo-end");
+            }
+            s->cmdToMain.click();
+
+            w.main()->mnuKankyo.click();
+            w.kankyo()->cmdStoR.click();
+            save(w.kankyo()->frm, "frm9Kankyo");
+        }
+        // All but one question removed: remove the last one.
+        removeFrom(folders, 2);
+        {
+            Run run(work);
+            run.windows.main()->cmdSogo.click();
+            frm2Sogo* s = run.windows.sogo();
+            if (s->cmdAns.click() && s->cmdDel.click()) {
+                save(s->frm, "frm2Sogo-cleared");
+            } else {
+                std::cout << "残りの問題がありません: frm2Sogo-cleared は作成しません\n";
+            }
+        }
+        // Every question removed: nothing to train; then revive them all.
+        {
+            Run run(work);
+            run.windows.main()->cmdSogo.click();
+            frm2Sogo* s = run.windows.sogo();
+            save(s->frm, "frm2Sogo-nothing");
+            s->cmdSaisei.click();
+            save(s->frm, "frm2Sogo-revived");
+        }
+    } catch (const std::exception& e) {
+        std::cerr << "エラー: " << e.what() << "\n";
+        ++failures;
+    }
+    std::error_code ec;
+    fs::remove_all(work, ec);
+    return failures == 0 ? 0 : 1;
+}
