@@ -13,7 +13,7 @@ deps:
 	@bash scripts/install-deps.sh
 
 build: deps
-	@$(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(CONFIG) > $(BUILD).configure.log 2>&1 || (cat $(BUILD).configure.log; exit 1)
+	@mkdir -p $(BUILD) && $(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(CONFIG) > $(BUILD)/configure.log 2>&1 || (cat $(BUILD)/configure.log; exit 1)
 	@$(CMAKE) --build $(BUILD) -j$(JOBS)
 
 # Lays out the program folder: the program, and beside it the data folders
