@@ -5,7 +5,7 @@ JOBS    ?= 2
 CMAKE   := cmake
 CONFIG  ?= RelWithDebInfo
 
-.PHONY: all deps build app run test bench screenshots data test-asan clean
+.PHONY: all deps build app run test bench screenshots screenshots-x11 data test-asan fuzz-build fuzz fuzz-smoke clean
 
 all: build
 
@@ -43,6 +43,12 @@ bench: deps
 screenshots: app
 	QT_QPA_PLATFORM=offscreen "$(BUILD)/tools/tabinowa-screenshots" "$(BUILD)/screenshots" "$(APP)"
 
+# The same shots from real X11 windows: a virtual X server (Xvfb, 24-bit
+# colour) and Qt's xcb platform, as on a desktop.
+screenshots-x11: app
+	xvfb-run -a -s "-screen 0 1920x1200x24" env QT_QPA_PLATFORM=xcb \
+	  "$(BUILD)/tools/tabinowa-screenshots" "$(BUILD)/screenshots-x11" "$(APP)"
+
 # Maintainers only: derives data/ from the raw public data in ../shared/data.
 data: build
 	"$(BUILD)/tools/tabinowa-make-data" ../shared/data data
@@ -52,5 +58,24 @@ test-asan: deps
 	@$(CMAKE) --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS)
 
+# libFuzzer (clang, ASan + UBSan) over the core: the builds over any masters,
+# the field reader, the record decoders, CP932. Each target runs on a copy of
+# its seeds in fuzz/corpus/ for FUZZ_SECONDS; `fuzz-smoke` is the quick check,
+# about 10 seconds a target. Both fail when a target finds something.
+FUZZ_BUILD   ?= $(BUILD)-fuzz
+FUZZ_SECONDS ?= 300
+FUZZ_SMOKE_SECONDS ?= 9
+FUZZ_TARGETS := fuzz_question_build fuzz_city_build fuzz_field_reader fuzz_records fuzz_cp932
+
+fuzz-build: deps
+	@mkdir -p $(FUZZ_BUILD) && CC=clang CXX=clang++ $(CMAKE) -S . -B $(FUZZ_BUILD) -DTABINOWA_FUZZ=ON -DCMAKE_BUILD_TYPE=Debug > $(FUZZ_BUILD)/configure.log 2>&1 || (cat $(FUZZ_BUILD)/configure.log; exit 1)
+	@$(CMAKE) --build $(FUZZ_BUILD) -j$(JOBS) > $(FUZZ_BUILD)/build.log 2>&1 || (tail -n 40 $(FUZZ_BUILD)/build.log; exit 1)
+
+fuzz: fuzz-build
+	@bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SECONDS) $(FUZZ_TARGETS)
+
+fuzz-smoke: fuzz-build
+	@bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
+
 clean:
-	rm -rf $(BUILD) $(BUILD)-rel $(BUILD)-asan
+	rm -rf $(BUILD) $(BUILD)-rel $(BUILD)-asan $(BUILD)-fuzz

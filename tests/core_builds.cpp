@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,19 @@
 
 using namespace tabinowa;
 using namespace tabinowa::testing;
+
+// The largest single allocation since it was last set to 0.
+static std::atomic<std::size_t> largestAllocation{0};
+
+void* operator new(std::size_t n) {
+    std::size_t seen = largestAllocation.load(std::memory_order_relaxed);
+    while (n > seen && !largestAllocation.compare_exchange_weak(seen, n, std::memory_order_relaxed)) {
+    }
+    if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
@@ -660,6 +676,8 @@ TEST(CityBuild, RefusalsNameFileAndLineAndChangeNothing) {
          {"「市町村.csv」の2行目", "「空市」の後に、旧市町村の行がありません"}},
         {"merged with no old rows at the end", cityMaster({town(1, "町"), merged(1, "空市")}), pref47,
          {"「市町村.csv」の3行目", "旧市町村の行がありません"}},
+        {"a master of blank lines", cityMaster({}) + sjisLines(std::string(10000, '\n')), pref47,
+         {"「市町村.csv」の3行目", "旧市町村の行がありません"}},
         {"invalid CP932 bytes", cityMaster({town(1, "町")}) + withRawBytes(joinFields(cityRow({{7, q("@@")}}), 43), "\x82"),
          pref47,
          {"「市町村.csv」の3行目", "シフトJIS"}},
@@ -682,6 +700,19 @@ TEST(CityBuild, RefusalsNameFileAndLineAndChangeNothing) {
         EXPECT_EQ(snapshot(p.folder.path()), before);
         EXPECT_EQ(stateOf(p.session), session);
     }
+}
+
+// The build reserves room for its records up front, but never more than a
+// master of that size could fill: a row of 43 fields takes at least 42 bytes.
+// 20,000 blank lines are 20,000 empty fields, not room for 20,000 records.
+TEST(CityBuild, AMasterOfBlankLinesIsRefusedWithoutReservingRoomForItsLines) {
+    Program p;
+    writeCityMasters(p.f(), {});
+    const std::string master = cityMaster({}) + sjisLines(std::string(20000, '\n'));
+    writeBytes(p.f().cityMaster(), master);
+    largestAllocation = 0;
+    EXPECT_THROW(buildCityFiles(p.session), FileError);
+    EXPECT_LE(largestAllocation.load(), master.size() / 42 * City::kLength);
 }
 
 TEST(CityBuild, AFailingWriteAnywhereLeavesTheOldOrTheWholeNewFiles) {

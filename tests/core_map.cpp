@@ -168,6 +168,17 @@ TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
             EXPECT_EQ(a.old[k].descriptionLength, b.old[k].descriptionLength) << k;
         }
         EXPECT_EQ(cityListEntry(part), cityListEntry(whole));
+
+        // without the descriptions: the same fields, the descriptions empty
+        const City lean = decodeListFields(bytes, "test", Descriptions::Skip);
+        EXPECT_EQ(lean.KyuSu, whole.KyuSu);
+        EXPECT_EQ(lean.CityName, whole.CityName);
+        for (int k = 1; k <= whole.KyuSu; ++k) {
+            EXPECT_EQ(lean.KyuNames[k], whole.KyuNames[k]) << k;
+            EXPECT_EQ(std::tie(lean.KyuX[k], lean.KyuY[k]), std::tie(whole.KyuX[k], whole.KyuY[k])) << k;
+            EXPECT_EQ(lean.KyuTextLen[k], whole.KyuTextLen[k]) << k;
+            EXPECT_EQ(lean.KyuText[k], "") << k;
+        }
     }
 
     // broken records fail as the whole decode does
@@ -181,6 +192,7 @@ TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
     for (const std::string& broken : {tooMany, overrun, badText, cities[0].encode("test").substr(0, 5000)}) {
         EXPECT_THROW(City::decode(broken, "test"), FileError);
         EXPECT_THROW(decodeListFields(broken, "test"), FileError);
+        EXPECT_THROW(decodeListFields(broken, "test", Descriptions::Skip), FileError);
     }
 }
 
@@ -215,6 +227,7 @@ TEST(MapProfile, HeaderCutsTheNameToSevenAndKeepsItCut) {
         {"ななもじのなまえ", "ななもじのなま"},
         {"ｱｲｳｴｵｶｷｸｹｺｻｼ", "ｱｲｳｴｵｶｷ"},  // 12 characters
         {"", "       "},
+        {"  北町", "北町     "},  // trimmed on both sides before the cut
     };
     for (const auto& c : cases) {
         CityRow row = makeCityRow(makeCity(1, c.name, {}));

@@ -274,7 +274,12 @@ TEST_F(GameWindow, VisitAfterChoosingAnotherPrefecture) {
     frm2CityVisit& w = open();
     choose(w, 1, 0);
     ASSERT_TRUE(w.cmdVisit.isShown());
+    ASSERT_NE(w.lblCity.caption(), "");
+    const std::string line = w.lblMinryoku.caption();
     ASSERT_TRUE(w.lstKen.clickItem(0));
+    EXPECT_EQ(w.lblCity.caption(), "") << "the header goes with the list it came from";
+    EXPECT_EQ(w.lblVist.caption(), "");
+    EXPECT_EQ(w.lblMinryoku.caption(), line) << "the visitability line is left as it was";
     ASSERT_TRUE(w.cmdVisit.isShown()) << "still shown after a prefecture choice";
     ASSERT_TRUE(w.cmdVisit.click());
     EXPECT_EQ(w.lblMinryoku.caption(), "市町村が指定されていません！？\u3000先に市町村を選んでください");

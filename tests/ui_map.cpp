@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,9 @@ TEST_F(MapWindow, OpensWithThePrefectureListOnly) {
         EXPECT_EQ(w.lblCityName.caption(), "");
     }
     EXPECT_TRUE(w.circles().empty());
+    // the name label lies wholly inside the map's border
+    EXPECT_EQ(w.lblCityName.geometry(), (ui::Rect{4800, 7230, 2655, 255}));
+    EXPECT_LE(7230 + 255, w.picTizu.pixelHeight() * ui::kTwipsPerPixel);
 }
 
 TEST_F(MapWindow, PrefectureListsMunicipalitiesAndDrawsCircles) {
@@ -260,4 +264,75 @@ TEST_F(MapWindow, MenuOpensOneMapAndItsButtonsGoBack) {
         EXPECT_TRUE(windows.isLoaded(WindowId::Main));
         EXPECT_TRUE(session.startupDone());
     }
+}
+
+// The map's picture is decoded once for the choices that show it again; a file
+// changed on disk in between is read afresh, even at the same size and with its
+// modification time put back, and a picture shown again loses what was drawn on it.
+TEST_F(MapWindow, APictureChangedOnDiskIsReadAgain) {
+    const auto file = folder.folders().picture(1);
+    auto writeBmp = [&](QColor colour) {
+        QImage img(505, 503, QImage::Format_RGB32);
+        img.fill(colour);
+        ASSERT_TRUE(img.save(QString::fromStdString(file.string()), "BMP"));
+    };
+    frm2Tizu& w = open();
+    writeBmp(Qt::black);
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_EQ(w.picTizu.pixel(20, 20), ui::rgb(0, 0, 0));
+    const auto size = std::filesystem::file_size(file);
+    const auto time = std::filesystem::last_write_time(file);
+
+    writeBmp(Qt::white);  // in place: same file, same size
+    std::filesystem::last_write_time(file, time);
+    ASSERT_EQ(std::filesystem::file_size(file), size);
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    EXPECT_EQ(w.picTizu.pixel(20, 20), ui::rgb(255, 255, 255));
+
+    // the unchanged picture again: the circles drawn, the numbers of an earlier choice gone
+    ASSERT_TRUE(w.lstCity.clickItem(1));
+    auto redNumberNear = [&](int xTwips, int yTwips) {
+        const int x0 = (xTwips - 100) / 15, y0 = (yTwips - 100) / 15;
+        for (int y = y0; y < y0 + 16; ++y)
+            for (int x = x0; x < x0 + 16; ++x) {
+                const ui::Rgb c = ui::toRgb(w.picTizu.pixel(x, y));
+                if (c.r > 200 && c.g < 120 && c.b < 120) return true;
+            }
+        return false;
+    };
+    ASSERT_TRUE(redNumberNear(4500, 4500));
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    EXPECT_FALSE(redNumberNear(4500, 4500));
+    EXPECT_TRUE(circleNear(w.picTizu, 4500, 4500));
+    EXPECT_EQ(w.picTizu.pixel(20, 20), ui::rgb(255, 255, 255));
+}
+
+// All the circles of a prefecture go in one call; they look exactly as one
+// call per circle draws them.
+TEST(MapDrawing, CirclesInOneCallMatchOneCallEach) {
+    ui::Form form("circles", 7000, 3500);
+    ui::PictureBox each(form, {0, 0, 3375, 3375});
+    ui::PictureBox batch(form, {3500, 0, 3375, 3375});
+    const std::vector<ui::PictureBox::Point> centres = {
+        {1500, 3000}, {1507, 2993}, {1, 1}, {0, 3300}, {3305, 1200}, {-5, 40}, {100.5, 200.25}, {1650, 1650},
+    };
+    for (auto fill : {std::optional<ui::Color>{}, std::optional<ui::Color>{ui::paletteColor(7)}})
+        for (double r : {10.0, 45.0}) {
+            for (ui::PictureBox* pic : {&each, &batch}) {
+                pic->setBackColor(ui::rgb(255, 255, 255));
+                pic->setFillColor(fill);
+                pic->cls();
+            }
+            for (const auto& c : centres) each.circle(c.x, c.y, r, ui::paletteColor(4));
+            batch.circles(centres, r, ui::paletteColor(4));
+            ASSERT_EQ(each.pixelWidth(), batch.pixelWidth());
+            int differing = 0, drawn = 0;
+            for (int y = 0; y < each.pixelHeight(); ++y)
+                for (int x = 0; x < each.pixelWidth(); ++x) {
+                    differing += each.pixel(x, y) != batch.pixel(x, y);
+                    drawn += each.pixel(x, y) == ui::paletteColor(4);
+                }
+            EXPECT_EQ(differing, 0) << "radius " << r << (fill ? ", filled" : "");
+            EXPECT_GT(drawn, 0);
+        }
 }

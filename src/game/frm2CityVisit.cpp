@@ -229,6 +229,8 @@ void frm2CityVisit::lstKen_Click(int position) {
     const std::string pictureError = loadMap(position + 1);
     lstCity.clear();
     lblVist.setCaption(pictureError);
+    // the header of a municipality chosen before goes with its list
+    lblCity.setCaption("");
     // a missing picture leaves the map blank; the list still works
     for (const auto& entry : map_.choosePrefecture(position)) lstCity.addItem(entry);
 }

@@ -129,9 +129,24 @@ void restoreMark(Io& io, const AppFolders& folders, int n, const std::string& by
     }
 }
 
-void restoreRanges(Io& io, const AppFolders& folders, const std::vector<KenHani>& table) noexcept {
+// What a whole file held before an action replaced it (nothing when it was
+// missing), so that a later failing step of the same action can put it back
+// byte for byte.
+struct SavedFile {
+    std::filesystem::path path;
+    std::optional<std::string> bytes;
+};
+
+SavedFile save(Io& io, const std::filesystem::path& p) {
+    if (!io.exists(p)) return {p, std::nullopt};
+    return {p, readWholeFile(io, p)};
+}
+
+// A failure here is left to the error already being reported.
+void restore(Io& io, const SavedFile& f) noexcept {
     try {
-        rewriteRanges(io, folders, table, false);
+        if (f.bytes) writeFileAtomic(io, f.path, *f.bytes);
+        else io.remove(f.path);
     } catch (...) {
     }
 }
@@ -167,6 +182,7 @@ VisitMap::VisitResult VisitMap::visit() {
     KenHani& ken = table[static_cast<std::size_t>(c.prefRow - 1)];
     ken.HomonSu = Value::number(ken.homonSu() + 1);
 
+    const SavedFile oldRanges = save(s_.io, s_.folders.rangeFile());
     std::string oldMark;
     {
         RecordFile marks(s_.io, s_.folders.visitMarks(), Homon::kLength);
@@ -187,7 +203,7 @@ VisitMap::VisitResult VisitMap::visit() {
     try {
         writePoints(s_.io, s_.folders, *after);
     } catch (...) {
-        restoreRanges(s_.io, s_.folders, table_);
+        restore(s_.io, oldRanges);
         restoreMark(s_.io, s_.folders, c.recNo, oldMark);
         throw;
     }
@@ -201,10 +217,26 @@ VisitMap::VisitResult VisitMap::visit() {
 void VisitMap::startOver() {
     // read first: a range file that cannot be read stops start over before anything is written
     std::vector<KenHani> fresh = readRanges(s_.io, s_.folders);
+    // All three files or none: marks reset under visited counts left standing
+    // would no longer agree. Each file is put back should a later one fail.
+    const SavedFile oldPoints = save(s_.io, s_.folders.pointFile());
+    const SavedFile oldMarks = save(s_.io, s_.folders.visitMarks());
+    const SavedFile oldRanges = save(s_.io, s_.folders.rangeFile());
     writePoints(s_.io, s_.folders, 0);
+    try {
+        resetMarks(s_.io, s_.folders);
+    } catch (...) {
+        restore(s_.io, oldPoints);
+        throw;
+    }
+    try {
+        rewriteRanges(s_.io, s_.folders, fresh, true);
+    } catch (...) {
+        restore(s_.io, oldMarks);
+        restore(s_.io, oldPoints);
+        throw;
+    }
     s_.points = 0;
-    resetMarks(s_.io, s_.folders);
-    rewriteRanges(s_.io, s_.folders, fresh, true);
 }
 
 }  // namespace tabinowa::game

@@ -119,7 +119,8 @@ public:
     // Start over on disk, in this order: point total 0 (written), every
     // visit mark 0, "県範囲.csv" rewritten with every HomonSu 0. The range
     // file is read again first, so an unreadable one stops here with nothing
-    // changed. The caller refills the prefecture list afterwards.
+    // changed. All or nothing: a failure puts back what was already written
+    // and throws FileError. The caller refills the prefecture list afterwards.
     void startOver();
 
 private:

@@ -27,6 +27,13 @@ int lengthValue(const std::string& text) {
     return n > std::numeric_limits<int>::max() ? std::numeric_limits<int>::max() : static_cast<int>(n);
 }
 
+// A name with the blanks around it removed, on both sides.
+std::string trimmed(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    return trimRight(text.substr(i));
+}
+
 std::string firstChars(const std::string& text, int n) {
     return n <= 0 ? std::string() : leftChars(text, static_cast<std::size_t>(n));
 }
@@ -51,7 +58,7 @@ std::vector<OldTown> oldTownsOf(const City& c) {
 CityRow makeCityRow(const City& c) {
     CityRow row;
     row.recNo = c.RecNo;
-    row.name12 = padChars(trimRight(c.CityName), kRowNameWidth);
+    row.name12 = padChars(trimmed(c.CityName), kRowNameWidth);
     row.Menseki = c.Menseki;
     row.Jinko = c.Jinko;
     row.Jigyosyo = c.Jigyosyo;
@@ -134,7 +141,7 @@ private:
 
 }  // namespace
 
-City decodeListFields(std::string_view record, std::string_view where) {
+City decodeListFields(std::string_view record, std::string_view where, Descriptions descriptions) {
     const Fields f(record, where);
     City c;
     c.KenNo = f.i16(kOffKenNo);
@@ -164,13 +171,13 @@ City decodeListFields(std::string_view record, std::string_view where) {
         c.KyuNames[k] = f.text(kOffKyuNames + kNameBytes * k, kNameBytes);
         c.KyuX[k] = f.i16(kOffKyuX + 2 * k);
         c.KyuY[k] = f.i16(kOffKyuY + 2 * k);
-        c.KyuText[k] = f.text(kOffKyuText + kTextBytes * k, kTextBytes);
+        if (descriptions == Descriptions::Read) c.KyuText[k] = f.text(kOffKyuText + kTextBytes * k, kTextBytes);
         c.KyuTextLen[k] = f.text(lenAt[k], lenBytes[k]);
     }
     return c;
 }
 
-std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& ken) {
+std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& ken, Descriptions descriptions) {
     const auto path = folders.cityRecords();
     const std::string name = displayName(path);
     // The map only reads: a missing file is reported, never created.
@@ -201,9 +208,18 @@ std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& k
         throw FileError("ファイル" + name + "の" + std::to_string(start) + "～" + std::to_string(end) +
                         "件目を読めませんでした。");
     cities.reserve(records);
-    for (std::size_t i = 0; i < records; ++i)
-        cities.push_back(decodeListFields(std::string_view(buffer.get() + i * City::kLength, City::kLength),
-                                          "ファイル" + name + "の" + std::to_string(start + static_cast<int>(i)) + "件目"));
+    for (std::size_t i = 0; i < records; ++i) {
+        const std::string where = "ファイル" + name + "の" + std::to_string(start + static_cast<int>(i)) + "件目";
+        City c = decodeListFields(std::string_view(buffer.get() + i * City::kLength, City::kLength), where,
+                                  descriptions);
+        // Figures whose 民力 index leaves the 32-bit range are refused here, where the file is known.
+        try {
+            (void)minryoku(c);
+        } catch (const FileError& e) {
+            throw FileError(where + "：" + e.what());
+        }
+        cities.push_back(std::move(c));
+    }
     return cities;
 }
 

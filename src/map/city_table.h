@@ -87,13 +87,20 @@ std::vector<Circle> circlesOf(const City& c);
 // The old municipalities 1..KyuSu of a record, as a row holds them.
 std::vector<OldTown> oldTownsOf(const City& c);
 
+// Whether the descriptions of the old municipalities (KyuText) are decoded
+// with the other fields. The map's municipality list does without them until
+// a municipality is chosen, when the records are read again.
+enum class Descriptions { Read, Skip };
+
 // Decodes the fields of a municipality record that the lists use: KenNo,
 // RecNo, CityName, the six statistics, KyuSu, and slots 1..KyuSu of KyuNames,
-// KyuX, KyuY, KyuText and KyuTextLen. Every other field is left empty or 0.
-// Agrees with City::decode on these fields and fails where it fails on them
-// (a short record, KyuSu outside 0..25, description lengths that overrun the
-// record, invalid Shift-JIS in a field taken); `where` names the record.
-City decodeListFields(std::string_view record, std::string_view where);
+// KyuX, KyuY, KyuText (left empty with Descriptions::Skip) and KyuTextLen.
+// Every other field is left empty or 0. Agrees with City::decode on these
+// fields and fails where it fails on them (a short record, KyuSu outside
+// 0..25, description lengths that overrun the record, invalid Shift-JIS in a
+// field taken); `where` names the record.
+City decodeListFields(std::string_view record, std::string_view where,
+                      Descriptions descriptions = Descriptions::Read);
 
 // Reads the records StartRec..EndRec of a prefecture from "市町村.ran" in
 // ascending order, decoded by decodeListFields; the file is opened for reading
@@ -101,7 +108,8 @@ City decodeListFields(std::string_view record, std::string_view where);
 // municipalities. Throws FileError naming the file when it is missing (it is
 // never created), when the range does not lie inside the file, or when a
 // record cannot be read.
-std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& ken);
+std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& ken,
+                             Descriptions descriptions = Descriptions::Read);
 
 // The list entries, rows and circles of a prefecture's records.
 PrefectureCities prefectureCities(const std::vector<City>& cities);

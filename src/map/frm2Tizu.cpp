@@ -1,6 +1,6 @@
 #include "map/frm2Tizu.h"
 
-#include <algorithm>
+#include <iterator>
 
 #include "files/error.h"
 
@@ -33,7 +33,10 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
       lstKen(frm, {0, 840, 1335, 8700}),
       lstCity(frm, {1320, 840, 1335, 9420}),
       picTizu(frm, {2640, 840, 7575, 7545}),
-      lblCityName(picTizu, {4800, 7320, 2655, 255}),
+      // The name label sits on the bottom edge of the map. The box's sunken
+      // border (2 pixels each side) takes 60 twips of the designed height, so
+      // the label is raised by 90 twips, from 7320, to show whole.
+      lblCityName(picTizu, {4800, 7230, 2655, 255}),
       lblCitySu(frm, {120, 9720, 1095, 495}),
       lblCity(frm, {10320, 480, 3255, 255}),
       lblVisit(frm, {10320, 840, 9855, 7935}),
@@ -49,11 +52,6 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     lstKen.setForeColor(kListColor);
     lstCity.setForeColor(kListColor);
     picTizu.setBackColor(kWhite);
-    // The name label sits on the bottom edge of the map. The box's border takes
-    // a little of the designed height, so the label is raised just enough to
-    // show whole.
-    const int inside = picTizu.pixelHeight() * ui::kTwipsPerPixel;
-    lblCityName.setGeometry({4800, std::min(7320, inside - 255), 2655, 255});
     lblCityName.setOpaque(true);
     lblCityName.setBackColor(kWhite);
     lblCityName.setForeColor(kWindowColor);
@@ -93,8 +91,10 @@ std::string frm2Tizu::loadMap() {
 
 void frm2Tizu::drawCircles(const std::vector<Circle>& circles) {
     picTizu.setForeColor(ui::paletteColor(kDrawColor));
-    const ui::Color circleColor = ui::paletteColor(kCircleColor);
-    for (const auto& c : circles) picTizu.circle(c.x, c.y, kCircleRadius, circleColor);
+    std::vector<ui::PictureBox::Point> centres;
+    centres.reserve(circles.size());
+    for (const auto& c : circles) centres.push_back({static_cast<double>(c.x), static_cast<double>(c.y)});
+    picTizu.circles(centres, kCircleRadius, ui::paletteColor(kCircleColor));
 }
 
 void frm2Tizu::lstKen_Click(int position) {
@@ -122,8 +122,10 @@ void frm2Tizu::fillCityList() {
     rows_.clear();
     circles_.clear();
     chosenRow_ = 0;
-    PrefectureCities p = prefectureCities(readCities(session_.io, session_.folders, ken_[chosenKen_ - 1]));
-    for (const auto& e : p.entries) lstCity.addItem(e);
+    // The descriptions are read when a municipality is chosen, with its map.
+    PrefectureCities p =
+        prefectureCities(readCities(session_.io, session_.folders, ken_[chosenKen_ - 1], Descriptions::Skip));
+    lstCity.addItems(p.entries);
     drawCircles(p.circles);
     rows_ = std::move(p.rows);
     circles_ = std::move(p.circles);
@@ -138,7 +140,12 @@ void frm2Tizu::lstCity_Click(int position) {
     const std::string pictureError = loadMap();
     const auto cities = readCities(session_.io, session_.folders, ken_[chosenKen_ - 1]);
     refreshOldTowns(rows_, cities);
-    for (const auto& city : cities) drawCircles(circlesOf(city));
+    std::vector<Circle> all;
+    for (const auto& city : cities) {
+        auto circles = circlesOf(city);
+        all.insert(all.end(), std::make_move_iterator(circles.begin()), std::make_move_iterator(circles.end()));
+    }
+    drawCircles(all);
 
     CityRow& row = rows_[static_cast<std::size_t>(c - 1)];
     chosenRow_ = c;

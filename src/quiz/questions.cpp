@@ -7,12 +7,6 @@
 #include "files/error.h"
 
 namespace tabinowa {
-namespace {
-std::string recordWhere(const AppFolders& f, int n) {
-    return "ファイル" + displayName(f.questionRecords()) + "の" + std::to_string(n) + "件目";
-}
-}  // namespace
-
 QuestionFile::QuestionFile(Io& io, const AppFolders& folders)
     : file_(io, folders.questionRecords(), Mondai::kLength) {}
 
@@ -30,11 +24,8 @@ void reviveAll(Io& io, const AppFolders& folders, int total) {
     const std::size_t L = Mondai::kLength;
     for (int r = 1; r <= total; ++r) {
         std::size_t end = static_cast<std::size_t>(r) * L;
-        if (end > bytes.size()) {
-            // a record beyond the end reads as zeros and is written back as such
-            bytes.resize(end, '\0');
-            (void)recordWhere;
-        }
+        // a record beyond the end reads as zeros and is written back as such
+        if (end > bytes.size()) bytes.resize(end, '\0');
         bytes[end - 2] = 0;
         bytes[end - 1] = 0;
     }

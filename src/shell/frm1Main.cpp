@@ -75,16 +75,11 @@ void frm1Main::cmdSogo_Click() {
 }
 
 void frm1Main::cmdCity_Click() {
-    if (!windows_.showVisitGame()) {
-        lblStatus.setCaption("「ミチクサ」は準備中です。");
-        return;
-    }
+    windows_.showVisitGame();
     windows_.unload(WindowId::Main);
 }
 
-void frm1Main::cmdTizu_Click() {
-    if (!windows_.showMap()) lblStatus.setCaption("「市町村地図」は準備中です。");
-}
+void frm1Main::cmdTizu_Click() { windows_.showMap(); }
 
 void frm1Main::mnuAsa_Click() {
     session_.setStartupFlag();

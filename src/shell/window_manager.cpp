@@ -49,8 +49,6 @@ frm8Info& WindowManager::showInfo() {
         show(WindowId::Info, [this]() { return std::make_unique<frm8Info>(*this); }));
 }
 
-// The visit game (frm2CityVisit) and the map (frm2Tizu) register here: create
-// them through show(WindowId::CityVisit / WindowId::Tizu, ...) and return true.
 bool WindowManager::showVisitGame() {
     show(WindowId::CityVisit, [this]() { return std::make_unique<frm2CityVisit>(session_, *this); });
     return true;

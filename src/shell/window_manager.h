@@ -45,7 +45,7 @@ public:
     frm2Sogo& showSogo();
     frm9Kankyo& showKankyo();
     frm8Info& showInfo();
-    // The visit game and the map; false while this build has no such window.
+    // The visit game and the map; true once the window is shown.
     bool showVisitGame();
     bool showMap();
 

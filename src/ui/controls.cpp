@@ -13,6 +13,8 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -96,11 +98,40 @@ protected:
     }
 };
 
+// What tells one state of a file from another without reading it: the file
+// itself (device, inode), its size, and its modification and change times to
+// the nanosecond. Rewriting or replacing the file changes at least one of them;
+// the change time cannot be set back by hand.
+struct FileStamp {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+    timespec changed{};
+
+    static std::optional<FileStamp> of(const std::filesystem::path& file) {
+        struct stat st {};
+        if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+        return FileStamp{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    }
+    friend bool operator==(const FileStamp& a, const FileStamp& b) {
+        return a.device == b.device && a.inode == b.inode && a.size == b.size &&
+               a.modified.tv_sec == b.modified.tv_sec && a.modified.tv_nsec == b.modified.tv_nsec &&
+               a.changed.tv_sec == b.changed.tv_sec && a.changed.tv_nsec == b.changed.tv_nsec;
+    }
+};
+
 // The drawing surface of a picture box, with its backing store.
 class Canvas : public QWidget {
 public:
     QImage store;
     QImage picture;  // the loaded picture, drawn first
+    // Where `picture` came from, while it is what that file holds.
+    struct Source {
+        std::filesystem::path file;
+        FileStamp stamp;
+    };
+    std::optional<Source> source;
     QColor back;
     double currentX = 0;
     double currentY = 0;
@@ -111,11 +142,18 @@ public:
 
     void resetStore() {
         const QSize s = size().expandedTo(QSize(1, 1));
-        store = QImage(s, QImage::Format_RGB32);
-        store.fill(back);
-        if (!picture.isNull()) {
-            QPainter p(&store);
-            p.drawImage(0, 0, picture);
+        if (picture.format() == QImage::Format_RGB32 && picture.width() >= s.width() &&
+            picture.height() >= s.height()) {
+            // The picture covers the whole box: its top left part is the store
+            // (shared with the picture until something is drawn).
+            store = picture.size() == s ? picture : picture.copy(QRect(QPoint(0, 0), s));
+        } else {
+            store = QImage(s, QImage::Format_RGB32);
+            store.fill(back);
+            if (!picture.isNull()) {
+                QPainter p(&store);
+                p.drawImage(0, 0, picture);
+            }
         }
         update();
     }
@@ -371,6 +409,16 @@ void ListBox::addItem(const std::string& text) {
     }
 }
 
+void ListBox::addItems(const std::vector<std::string>& texts) {
+    if (auto* w = listOf(node_.get())) {
+        QStringList list;
+        list.reserve(static_cast<qsizetype>(texts.size()));
+        for (const auto& t : texts) list << toQ(t);
+        const QSignalBlocker block(w);
+        w->addItems(list);
+    }
+}
+
 std::vector<std::string> ListBox::items() const {
     std::vector<std::string> out;
     if (auto* w = listOf(node_.get())) {
@@ -524,9 +572,19 @@ void sendMouse(Canvas* c, QEvent::Type type, double x, double y) {
 PictureBox::PictureBox(Container& parent, Rect box, bool border) : Container(makePicture(parent, box, border)) {}
 
 void PictureBox::loadPicture(const std::filesystem::path& file) {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    // Taken before reading: a change while the file is read shows at the next load.
+    const auto stamp = FileStamp::of(file);
+    if (c && stamp && c->source && c->source->file == file && c->source->stamp == *stamp &&
+        !c->picture.isNull()) {
+        c->resetStore();
+        return;
+    }
+    if (c) c->source.reset();
     QImage img = readPicture(file);
-    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) {
+    if (c) {
         c->picture = std::move(img);
+        if (stamp) c->source = Canvas::Source{file, *stamp};
         c->resetStore();
     }
 }
@@ -534,6 +592,7 @@ void PictureBox::loadPicture(const std::filesystem::path& file) {
 void PictureBox::clearPicture() {
     if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) {
         c->picture = QImage();
+        c->source.reset();
         c->resetStore();
     }
 }
@@ -573,6 +632,19 @@ void PictureBox::circle(double x, double y, double r, std::optional<Color> color
     p.setBrush(c->fill ? QBrush(*c->fill) : QBrush(Qt::NoBrush));
     const double radius = r / kTwipsPerPixel;
     p.drawEllipse(QPointF(x / kTwipsPerPixel, y / kTwipsPerPixel), radius, radius);
+    p.end();
+    c->update();
+}
+
+void PictureBox::circles(const std::vector<Point>& centres, double r, std::optional<Color> color) {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    if (!c || centres.empty()) return;
+    QPainter p(&c->store);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), 1));
+    p.setBrush(c->fill ? QBrush(*c->fill) : QBrush(Qt::NoBrush));
+    const double radius = r / kTwipsPerPixel;
+    for (const Point& at : centres) p.drawEllipse(QPointF(at.x / kTwipsPerPixel, at.y / kTwipsPerPixel), radius, radius);
     p.end();
     c->update();
 }

@@ -47,6 +47,8 @@ public:
     ListBox(Container& parent, Rect box);
     void clear();
     void addItem(const std::string& text);
+    // Adds each text in turn, as addItem() does, in one insertion.
+    void addItems(const std::vector<std::string>& texts);
     std::vector<std::string> items() const;
     int count() const;
     // The selected position counted from 0, or -1.
@@ -93,7 +95,9 @@ public:
 
     // Loads a JPEG (or other picture) file in place of everything drawn, at
     // the top left at its own size. Throws FileError naming the file when it
-    // cannot be read.
+    // cannot be read. Loading the file shown last again, unchanged on disk
+    // (same file, size and modification and change times), reuses its decoded
+    // picture.
     void loadPicture(const std::filesystem::path& file);
     // Removes the loaded picture and everything drawn: the back colour shows.
     void clearPicture();
@@ -109,6 +113,12 @@ public:
     // An outline circle around (x, y), radius r, all in twips; in `color`, or
     // in the fore colour when none is given. Filled in the fill colour when one is set.
     void circle(double x, double y, double r, std::optional<Color> color = std::nullopt);
+    // The same circle around each centre in turn, drawn as circle() draws it.
+    struct Point {
+        double x = 0;
+        double y = 0;
+    };
+    void circles(const std::vector<Point>& centres, double r, std::optional<Color> color = std::nullopt);
     void setFillColor(std::optional<Color> c);
 
     // Prints at the drawing position in the fore colour and the box's font,

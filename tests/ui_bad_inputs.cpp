@@ -1,0 +1,571 @@
+// A catalogue of bad inputs, one table: each row spoils one file of a sound
+// program folder, drives the window that meets it (start-up, training, the
+// map, the visit game, the environment window's builds) and states what the
+// user sees: the Japanese message naming the file in that window's own label,
+// or, where the input is accepted by design, the defined behaviour. Every row
+// also compares every byte of the program folder before and after: nothing is
+// changed unless the row names the file the action legitimately writes.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QImage>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/session.h"
+#include "files/cp932.h"
+#include "files/records.h"
+#include "game/frm2CityVisit.h"
+#include "map/frm2Tizu.h"
+#include "quiz/frm2Sogo.h"
+#include "shell/frm1Main.h"
+#include "shell/frm9Kankyo.h"
+#include "shell/window_manager.h"
+#include "support/fixed_random.h"
+#include "support/game_fixture.h"
+#include "support/question_bank.h"
+#include "support/temp_folder.h"
+
+using namespace tabinowa;
+using namespace tabinowa::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+// ------------------------------------------------------- a sound folder ----
+
+void writePicture(const fs::path& p) {
+    QImage img(120, 100, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    ASSERT_TRUE(img.save(QString::fromStdString(p.string()), "JPEG", 90));
+}
+
+std::string questionLine(int n) {
+    return "\"AB\"," + std::to_string(n) +
+           ",,\"甲\",\"乙\",\"丙\",\"正解\",,,,\"解説\",\"\",\"\",\"\",,0,\"問題\",\"本文\"\n";
+}
+
+// 43 fields: a municipality that did not merge, in prefecture `ken`.
+std::string cityLine(int ken, const std::string& name, const std::string& population = "10000") {
+    std::map<int, std::string> f = {{2, std::to_string(ken)}, {3, "0"}, {4, "0"}, {5, "0"},
+                                    {6, "\"" + name + "\""}, {7, "\"" + name + "\""}, {15, "100"}, {16, "200"},
+                                    {17, population}, {18, "50"}, {19, "400"}, {20, "3000"}, {21, "100"},
+                                    {22, "200"}, {23, "0"}, {24, "0"}};
+    std::string line;
+    for (int c = 1; c <= 43; ++c) line += (c > 1 ? "," : "") + (f.count(c) ? f[c] : std::string());
+    return line + "\n";
+}
+
+std::string cityHeader() {
+    std::string line;
+    for (int c = 1; c <= 43; ++c) line += (c > 1 ? ",h" : "h") + std::to_string(c);
+    return line + "\n";
+}
+
+std::string prefectureLines(int lines) {
+    std::string text;
+    for (int i = 1; i <= lines; ++i) text += std::to_string(i) + ",\"県" + std::to_string(i) + "\",0,0,1,2,3,4\n";
+    return text;
+}
+
+// Six questions (record 4 removed); fifteen municipalities: 県Ａ records
+// 1..2, 県Ｂ 3..14, 県Ｃ 15; records 5 and 9 visited; 1200 points; a picture
+// for each prefecture; the three masters.
+void writeProgram(const AppFolders& f) {
+    writeBank(f, sampleBank(6, {4}));
+    std::vector<City> cities;
+    for (int n = 1; n <= 15; ++n)
+        cities.push_back(gameCity(n, n <= 2 ? 1 : n <= 14 ? 2 : 3, "町" + std::to_string(n), 494 + n));
+    writeGameCities(f, cities);
+    writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}});
+    writeGameMarks(f, 15, {5, 9});
+    writeGamePoints(f, 1200);
+    for (int k = 1; k <= 3; ++k) writePicture(f.picture(k));
+    writeBytes(f.questionMaster(), sjisLines(questionLine(1) + questionLine(2) + questionLine(3)));
+    writeBytes(f.cityMaster(), sjisLines(cityHeader() + cityLine(1, "甲町") + cityLine(2, "乙村")));
+    writeBytes(f.prefectureData(), sjisLines(prefectureLines(47)));
+}
+
+// ------------------------------------------------------------ spoiling ----
+
+std::string bytesOf(const fs::path& p) { return readBytes(p); }
+
+void truncateTo(const fs::path& p, std::size_t size) { writeBytes(p, bytesOf(p).substr(0, size)); }
+
+void patch(const fs::path& p, std::size_t offset, const std::string& bytes) {
+    std::string b = bytesOf(p);
+    b.replace(offset, bytes.size(), bytes);
+    writeBytes(p, b);
+}
+
+std::string le16(std::int16_t v) {
+    const auto u = static_cast<std::uint16_t>(v);
+    return {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+}
+std::string le32(std::int32_t v) {
+    const auto u = static_cast<std::uint32_t>(v);
+    return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF), static_cast<char>((u >> 16) & 0xFF),
+            static_cast<char>(u >> 24)};
+}
+
+constexpr std::size_t kMondai = Mondai::kLength;
+constexpr std::size_t kCity = City::kLength;
+std::size_t mondaiAt(int record, std::size_t offset) { return (static_cast<std::size_t>(record) - 1) * kMondai + offset; }
+std::size_t cityAt(int record, std::size_t offset) { return (static_cast<std::size_t>(record) - 1) * kCity + offset; }
+
+// Where KyuSu of a municipality record lies: after the 26 variable-length description lengths.
+std::size_t kyuSuOffset(const fs::path& cityFile, int record) {
+    const std::string b = bytesOf(cityFile);
+    std::size_t pos = cityAt(record, 8022);
+    for (int k = 0; k < 26; ++k) {
+        const int n = static_cast<unsigned char>(b[pos]) | (static_cast<unsigned char>(b[pos + 1]) << 8);
+        pos += 2 + static_cast<std::size_t>(n);
+    }
+    return pos;
+}
+
+std::string rangeLines(int lines) {
+    std::string text;
+    for (int i = 1; i <= lines; ++i) text += std::to_string(i) + ",0,\"県" + std::to_string(i) + "\",1,1,0\n";
+    return text;
+}
+
+// ------------------------------------------------------------- running ----
+
+enum class Act {
+    Start,          // the program starts: the main menu builds the deck
+    Training,       // the main menu opens training
+    TrainingNext,   // training: answer, then the next question
+    Map,            // the main menu opens the map
+    MapKen,         // the map: a prefecture chosen (pos)
+    MapCity,        // the map: prefecture pos, then its first municipality
+    Game,           // the main menu opens the visit game
+    GameKen,        // the game: a prefecture chosen (pos)
+    GameCity,       // the game: prefecture pos, then its first municipality
+    GameStartOver,  // the game: start over
+    QuestionBuild,  // the environment window: "ランダムファイル作成"
+    CityBuild,      // the environment window: "市町村ランダムファイル作成"
+};
+
+struct Program {
+    Program() { writeProgram(f); }
+    ~Program() {
+        windows.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    frm1Main& main() { return *windows->main(); }
+    frm2Sogo& training() { return *windows->sogo(); }
+    frm2Tizu& map() { return *static_cast<frm2Tizu*>(windows->window(WindowId::Tizu)); }
+    frm2CityVisit& game() { return *static_cast<frm2CityVisit*>(windows->window(WindowId::CityVisit)); }
+    frm9Kankyo& environment() { return *windows->kankyo(); }
+
+    TempProgramFolder folder;
+    AppFolders f = folder.folders();
+    PosixIo io;
+    FixedRandom random{{0.5}};  // the deck and the full bank in file order
+    Session session{folder.path(), io, random};
+    std::unique_ptr<WindowManager> windows = std::make_unique<WindowManager>(session, [] {});
+};
+
+// Drives the action; a click that is not possible fails the row.
+void run(Program& p, Act act, int pos) {
+    p.windows->start();
+    ASSERT_NE(p.windows->main(), nullptr);
+    switch (act) {
+        case Act::Start: return;
+        case Act::Training:
+        case Act::TrainingNext:
+            ASSERT_TRUE(p.main().cmdSogo.click());
+            ASSERT_NE(p.windows->sogo(), nullptr);
+            if (act == Act::TrainingNext) {
+                ASSERT_TRUE(p.training().cmdAns.click());
+                ASSERT_TRUE(p.training().cmdAns.click());
+            }
+            return;
+        case Act::Map:
+        case Act::MapKen:
+        case Act::MapCity:
+            ASSERT_TRUE(p.main().cmdTizu.click());
+            ASSERT_TRUE(p.windows->isLoaded(WindowId::Tizu));
+            if (act != Act::Map) {
+                ASSERT_TRUE(p.map().lstKen.clickItem(pos));
+            }
+            if (act == Act::MapCity) {
+                ASSERT_TRUE(p.map().lstCity.clickItem(0));
+            }
+            return;
+        case Act::Game:
+        case Act::GameKen:
+        case Act::GameCity:
+        case Act::GameStartOver:
+            ASSERT_TRUE(p.main().cmdCity.click());
+            ASSERT_TRUE(p.windows->isLoaded(WindowId::CityVisit));
+            if (act == Act::GameKen || act == Act::GameCity) {
+                ASSERT_TRUE(p.game().lstKen.clickItem(pos));
+            }
+            if (act == Act::GameCity) {
+                ASSERT_TRUE(p.game().lstCity.clickItem(0));
+            }
+            if (act == Act::GameStartOver) {
+                ASSERT_TRUE(p.game().cmdStart0.click());
+            }
+            return;
+        case Act::QuestionBuild:
+        case Act::CityBuild:
+            ASSERT_TRUE(p.main().mnuKankyo.click());
+            ASSERT_NE(p.windows->kankyo(), nullptr);
+            ASSERT_TRUE(act == Act::QuestionBuild ? p.environment().cmdStoR.click() : p.environment().cmdCity.click());
+            return;
+    }
+}
+
+// The label in which the window concerned writes what went wrong.
+enum class Label { Status, Question, MapText, GameLine, GameProfile, Environment };
+
+std::string caption(Program& p, Label l) {
+    switch (l) {
+        case Label::Status: return p.main().lblStatus.caption();
+        case Label::Question: return p.training().lblQs.caption();
+        case Label::MapText: return p.map().lblVisit.caption();
+        case Label::GameLine: return p.game().lblMinryoku.caption();
+        case Label::GameProfile: return p.game().lblVist.caption();
+        case Label::Environment: return p.environment().lblMsg1.caption();
+    }
+    return {};
+}
+
+using Snapshot = std::map<std::string, std::string>;
+Snapshot snapshot(const fs::path& root) {
+    Snapshot s;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) {
+            auto rel = fs::relative(e.path(), root).generic_u8string();
+            s[std::string(rel.begin(), rel.end())] = readBytes(e.path());
+        }
+    return s;
+}
+
+// The files that differ, by relative path.
+std::set<std::string> changed(const Snapshot& a, const Snapshot& b) {
+    std::set<std::string> out;
+    for (const auto& [name, bytes] : a)
+        if (!b.count(name) || b.at(name) != bytes) out.insert(name);
+    for (const auto& [name, bytes] : b)
+        if (!a.count(name)) out.insert(name);
+    return out;
+}
+
+// Japanese, naming the file in 「」, no Latin letters outside the names.
+bool japaneseNaming(const std::string& message, const std::string& name) {
+    if (message.find("「" + name + "」") == std::string::npos) return false;
+    std::string rest = std::regex_replace(message, std::regex("「.*?」"), "");
+    // "シフトJIS" is the Japanese name of the encoding
+    rest = std::regex_replace(rest, std::regex("シフトJIS"), "");
+    for (unsigned char c : rest)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
+    return true;
+}
+
+bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+struct Row {
+    const char* what;  // the file and its bad content
+    std::function<void(const AppFolders&)> spoil;
+    Act act;
+    int pos;  // list position for the acts that choose one
+    Label label;
+    // Refused: the label names this file (or folder) and says each of `says`.
+    // Accepted (empty): the label names no file, and `accepted` checks the defined behaviour.
+    const char* names;
+    std::vector<std::string> says;
+    std::function<void(Program&)> accepted = {};
+    std::set<std::string> writes = {};  // files the action legitimately writes
+};
+
+const char* const kQuestionRan = "file/問題.ran";
+
+std::vector<Row> catalogue() {
+    auto q = [](const AppFolders& f) { return f.questionRecords(); };
+    auto c = [](const AppFolders& f) { return f.cityRecords(); };
+    const std::string badSjis = "\x81\x20";   // a lead byte followed by a blank
+    const std::string loneLead = "\x82";       // a lead byte with nothing after it
+    const char* const shiftJis = "シフトJIS";
+    const char* const endsEarly = "途中で終わっています";
+
+    return {
+        // ---- 問題.ran at start-up (the deck build)
+        {"問題.ran: two records and half of a third", [=](const AppFolders& f) { truncateTo(q(f), 2 * kMondai + 1289); },
+         Act::Start, 0, Label::Status, "", {},
+         [](Program& p) {
+             EXPECT_EQ(p.session.quiz.totalCount, 2) << "the partial record is not a question";
+             EXPECT_EQ(p.session.quiz.deckLength, 2);
+         }},
+        {"問題.ran: zero length", [=](const AppFolders& f) { writeBytes(q(f), ""); }, Act::Start, 0, Label::Status, "",
+         {}, [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 0); }},
+        {"問題.ran: missing", [=](const AppFolders& f) { fs::remove(q(f)); }, Act::Start, 0, Label::Status, "", {},
+         [](Program& p) {
+             EXPECT_EQ(p.session.quiz.totalCount, 0);
+             EXPECT_EQ(readBytes(p.f.questionRecords()), "") << "opening a record file creates it empty";
+         },
+         {kQuestionRan}},
+        {"file/: the data folder missing", [](const AppFolders& f) { fs::remove_all(f.data()); }, Act::Start, 0,
+         Label::Status, "file", {"問題.ran"}},
+        {"問題.ran: a removed flag of 7", [=](const AppFolders& f) { patch(q(f), mondaiAt(2, 2576), le16(7)); },
+         Act::Start, 0, Label::Status, "", {},
+         [](Program& p) {
+             EXPECT_EQ(p.session.quiz.removedCount, 2) << "any flag but 0 is removed";
+             EXPECT_EQ(p.session.quiz.deckLength, 4);
+         }},
+        {"問題.ran: a folder in its place",
+         [=](const AppFolders& f) {
+             fs::remove(q(f));
+             fs::create_directory(q(f));
+         },
+         Act::Start, 0, Label::Status, "問題.ran", {}},
+
+        // ---- 問題.ran in training
+        {"問題.ran: invalid CP932 in the question text", [=](const AppFolders& f) { patch(q(f), mondaiAt(1, 2022), badSjis); },
+         Act::Training, 0, Label::Question, "問題.ran", {"1件目", shiftJis}},
+        {"問題.ran: a lone lead byte at the end of the question text",
+         [=](const AppFolders& f) { patch(q(f), mondaiAt(1, 2022 + 149), loneLead); }, Act::Training, 0,
+         Label::Question, "問題.ran", {"1件目", shiftJis}},
+        {"問題.ran: invalid CP932 in the second record, met on the next question",
+         [=](const AppFolders& f) { patch(q(f), mondaiAt(2, 2176), badSjis); }, Act::TrainingNext, 0, Label::Question,
+         "問題.ran", {"2件目", shiftJis}},
+        {"問題.ran: zero length", [=](const AppFolders& f) { writeBytes(q(f), ""); }, Act::Training, 0,
+         Label::Question, "", {},
+         [](Program& p) {
+             EXPECT_EQ(p.training().lblQs.caption(),
+                       "★全てのデータが消去されています★\r\n　　画面右下の復活ボタンをクリックしてください");
+             EXPECT_FALSE(p.training().cmdAns.isShown());
+         }},
+        {"問題.ran: question lengths beyond their fields (30000 and -5)",
+         [=](const AppFolders& f) {
+             patch(q(f), mondaiAt(1, 2172), le16(30000));
+             patch(q(f), mondaiAt(1, 2174), le16(-5));
+         },
+         Act::Training, 0, Label::Question, "", {},
+         [](Program& p) {
+             // the first part whole (its 145 padding blanks included), the second none
+             EXPECT_EQ(p.training().lblQs.caption(), "第1問" + std::string(145, ' ') + "\r\n\u3000");
+         }},
+
+        // ---- 県範囲.csv in the map window
+        {"県範囲.csv: missing", [](const AppFolders& f) { fs::remove(f.rangeFile()); }, Act::Map, 0, Label::MapText,
+         "県範囲.csv", {"ありません"}},
+        {"県範囲.csv: 60 lines", [](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines(rangeLines(60))); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"多すぎます"}},
+        {"県範囲.csv: a quote left open",
+         [](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n2,0,\"県Ｂ,3,14,2\n")); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"閉じる"}},
+        {"県範囲.csv: a short last line (5 fields)",
+         [](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n2,0,\"県Ｂ\",3,14\n")); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {endsEarly}},
+        {"県範囲.csv: a long first line (7 fields)",
+         [](const AppFolders& f) {
+             writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0,9\n2,0,\"県Ｂ\",3,14,2\n3,0,\"県Ｃ\",15,15,0\n"));
+         },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {endsEarly}},
+        {"県範囲.csv: invalid CP932 in a name",
+         [=](const AppFolders& f) {
+             writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n") + "2,0,\"" + badSjis + "\",3,14,2\r\n");
+         },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目", shiftJis}},
+        {"県範囲.csv: a lone lead byte at the end",
+         [=](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n") + loneLead); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目"}},
+        {"県範囲.csv: an empty line after the last row",
+         [](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n\n")); }, Act::Map, 0,
+         Label::MapText, "県範囲.csv", {endsEarly}},
+        {"県範囲.csv: a prefecture beyond the municipality records (3..99)",
+         [](const AppFolders& f) { writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 99, 2}}); }, Act::MapKen, 1,
+         Label::MapText, "市町村.ran", {"県Ｂ", "3～99件目"}},
+        {"県範囲.csv: 3 lines, not 47", [](const AppFolders&) {}, Act::Map, 0, Label::MapText, "", {},
+         [](Program& p) { EXPECT_EQ(p.map().lstKen.count(), 3); }},
+
+        // ---- 市町村.ran and the pictures in the map window
+        {"市町村.ran: fourteen records and half of the fifteenth",
+         [=](const AppFolders& f) { truncateTo(c(f), 14 * kCity + kCity / 2); }, Act::MapKen, 2, Label::MapText,
+         "市町村.ran", {"15～15件目"}},
+        {"市町村.ran: zero length", [=](const AppFolders& f) { writeBytes(c(f), ""); }, Act::MapKen, 0,
+         Label::MapText, "市町村.ran", {"1～2件目"}},
+        {"市町村.ran: missing (the map never creates it)", [=](const AppFolders& f) { fs::remove(c(f)); }, Act::MapKen, 0,
+         Label::MapText, "市町村.ran", {"ありません"}},
+        {"市町村.ran: a KyuSu of 30", [=](const AppFolders& f) { patch(c(f), kyuSuOffset(c(f), 4), le16(30)); },
+         Act::MapKen, 1, Label::MapText, "市町村.ran", {"4件目", "30"}},
+        {"市町村.ran: description lengths beyond the record",
+         [=](const AppFolders& f) { patch(c(f), cityAt(3, 8022), le16(5000)); }, Act::MapKen, 1, Label::MapText,
+         "市町村.ran", {"3件目"}},
+        {"市町村.ran: invalid CP932 in a name", [=](const AppFolders& f) { patch(c(f), cityAt(3, 28), badSjis); },
+         Act::MapKen, 1, Label::MapText, "市町村.ran", {"3件目", shiftJis}},
+        {"市町村.ran: shipments and sales beyond 32 bits together",
+         [=](const AppFolders& f) {
+             patch(c(f), cityAt(3, 128), le32(2000000000));
+             patch(c(f), cityAt(3, 132), le32(2000000000));
+         },
+         Act::MapKen, 1, Label::MapText, "市町村.ran", {"3件目", "大きすぎます"}},
+        {"市町村.ran: a population of 0", [=](const AppFolders& f) { patch(c(f), cityAt(1, 116), le32(0)); },
+         Act::MapCity, 0, Label::MapText, "", {},
+         [](Program& p) {
+             const std::string text = p.map().lblVisit.caption();
+             EXPECT_TRUE(has(text, "人口：0人")) << text;
+             EXPECT_TRUE(has(text, "人口密度：－")) << "no density without people: " << text;
+         }},
+        {"k2.jpg: missing", [](const AppFolders& f) { fs::remove(f.picture(2)); }, Act::MapKen, 1, Label::MapText,
+         "k2.jpg", {}, [](Program& p) { EXPECT_EQ(p.map().lstCity.count(), 12) << "the list still works"; }},
+        {"k2.jpg: not a picture (text)", [](const AppFolders& f) { writeBytes(f.picture(2), "kein Bild\r\n"); },
+         Act::MapKen, 1, Label::MapText, "k2.jpg", {}},
+        {"k2.jpg: zero length", [](const AppFolders& f) { writeBytes(f.picture(2), ""); }, Act::MapKen, 1,
+         Label::MapText, "k2.jpg", {}},
+        {"k2.jpg: a corrupt JPEG (its header only)",
+         [](const AppFolders& f) { truncateTo(f.picture(2), 20); }, Act::MapKen, 1, Label::MapText, "k2.jpg", {}},
+        {"file1/: the map folder missing", [](const AppFolders& f) { fs::remove_all(f.map()); }, Act::Map, 0,
+         Label::MapText, "file1", {"県範囲.csv"}},
+
+        // ---- the visit game
+        {"point.csv: empty", [](const AppFolders& f) { writeBytes(f.pointFile(), ""); }, Act::Game, 0,
+         Label::GameLine, "point.csv", {endsEarly}},
+        {"point.csv: text instead of a number", [](const AppFolders& f) { writeBytes(f.pointFile(), "abc\r\n"); },
+         Act::Game, 0, Label::GameLine, "", {},
+         [](Program& p) { EXPECT_EQ(p.session.points, 0) << "a line without a number gives the total 0"; }},
+        {"point.csv: beyond 32 bits", [](const AppFolders& f) { writeBytes(f.pointFile(), " 3000000000\r\n"); },
+         Act::Game, 0, Label::GameLine, "point.csv", {"範囲"}},
+        {"point.csv: missing", [](const AppFolders& f) { fs::remove(f.pointFile()); }, Act::Game, 0, Label::GameLine,
+         "point.csv", {"ありません"}},
+        {"point.csv: a lone lead byte after the number",
+         [=](const AppFolders& f) { writeBytes(f.pointFile(), " 15" + loneLead + "\r\n"); }, Act::Game, 0,
+         Label::GameLine, "point.csv", {shiftJis}},
+        {"県範囲.csv: 60 lines, met by the game", [](const AppFolders& f) {
+             writeBytes(f.rangeFile(), sjisLines(rangeLines(60)));
+         },
+         Act::Game, 0, Label::GameLine, "県範囲.csv", {"多すぎます"},
+         [](Program& p) { EXPECT_TRUE(p.game().cmdAns.isShown()) << "the quiz half still works"; }},
+        {"県範囲.csv: 3 lines, rewritten as 3 lines by start over", [](const AppFolders&) {}, Act::GameStartOver, 0,
+         Label::GameLine, "", {},
+         [](Program& p) {
+             EXPECT_EQ(readBytes(p.f.rangeFile()),
+                       sjisLines("1,0,\"県Ａ\",1,2,0\n2,0,\"県Ｂ\",3,14,0\n3,0,\"県Ｃ\",15,15,0\n"));
+             EXPECT_EQ(markFlags(p.f), std::vector<int>(15, 0));
+         },
+         {"file/point.csv", "file1/訪問消去.ran", "file1/県範囲.csv"}},
+        {"訪問消去.ran: missing", [](const AppFolders& f) { fs::remove(f.visitMarks()); }, Act::GameKen, 1,
+         Label::GameLine, "", {},
+         [](Program& p) {
+             EXPECT_EQ(p.game().lstCity.count(), 12) << "every mark reads as not visited";
+             EXPECT_EQ(readBytes(p.f.visitMarks()), "") << "opening a record file creates it empty";
+         },
+         {"file1/訪問消去.ran"}},
+        {"訪問消去.ran: fourteen records and half of the fifteenth",
+         [](const AppFolders& f) { truncateTo(f.visitMarks(), 14 * 6 + 3); }, Act::GameKen, 2, Label::GameLine, "", {},
+         [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 1) << "the partial mark reads as not visited"; }},
+        {"訪問消去.ran: zero length", [](const AppFolders& f) { writeBytes(f.visitMarks(), ""); }, Act::GameKen, 1,
+         Label::GameLine, "", {}, [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 12); }},
+        {"訪問消去.ran: a mark of 2", [](const AppFolders& f) { patch(f.visitMarks(), 2 * 6, le16(2)); },
+         Act::GameKen, 1, Label::GameLine, "", {},
+         [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 9) << "any mark but 0 is visited"; }},
+        {"市町村.ran: a KyuSu of 30, met by the game",
+         [=](const AppFolders& f) { patch(c(f), kyuSuOffset(c(f), 3), le16(30)); }, Act::GameKen, 1, Label::GameLine,
+         "市町村.ran", {"3件目", "30"}},
+        {"k1.jpg: not a picture, met by the game", [](const AppFolders& f) { writeBytes(f.picture(1), "GIF89a"); },
+         Act::GameKen, 0, Label::GameProfile, "k1.jpg", {},
+         [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 2) << "the list still works"; }},
+        {"問題.ran: zero length, met by the game", [=](const AppFolders& f) { writeBytes(q(f), ""); }, Act::Game, 0,
+         Label::GameLine, "", {},
+         [](Program& p) {
+             EXPECT_EQ(p.game().lblQs.caption(), "お疲れ様でした。全ての問題を終了しました。");
+             EXPECT_FALSE(p.game().cmdAns.isShown());
+         }},
+
+        // ---- the environment window's builds
+        {"問題.csv: 17 fields on a line",
+         [](const AppFolders& f) {
+             std::string short2 = questionLine(2);
+             short2.erase(short2.rfind(','));  // drops field 18
+             writeBytes(f.questionMaster(), sjisLines(questionLine(1) + short2 + "\n" + questionLine(3)));
+         },
+         Act::QuestionBuild, 0, Label::Environment, "問題.csv", {endsEarly}},
+        {"問題.csv: 19 fields on a line",
+         [](const AppFolders& f) {
+             std::string long2 = questionLine(2);
+             long2.insert(long2.size() - 1, ",9");
+             writeBytes(f.questionMaster(), sjisLines(questionLine(1) + long2 + questionLine(3)));
+         },
+         Act::QuestionBuild, 0, Label::Environment, "問題.csv", {"数値ではありません"}},
+        {"問題.csv: a quote left open",
+         [](const AppFolders& f) { writeBytes(f.questionMaster(), sjisLines(questionLine(1) + "\"AB,2,,甲\n")); },
+         Act::QuestionBuild, 0, Label::Environment, "問題.csv", {"2行目", "閉じる"}},
+        {"問題.csv: a lone lead byte at the end",
+         [=](const AppFolders& f) { writeBytes(f.questionMaster(), sjisLines(questionLine(1)) + loneLead); },
+         Act::QuestionBuild, 0, Label::Environment, "問題.csv", {"2行目"}},
+        {"問題.csv: invalid CP932 in a question",
+         [=](const AppFolders& f) {
+             std::string line = sjisLines(questionLine(2));
+             line.replace(line.find("\"\x96\xe2"), 3, "\"" + badSjis);  // "問" of 問題
+             writeBytes(f.questionMaster(), sjisLines(questionLine(1)) + line);
+         },
+         Act::QuestionBuild, 0, Label::Environment, "問題.csv", {"2行目", shiftJis}},
+        {"問題.csv: a double-point mark of 40000",
+         [](const AppFolders& f) {
+             std::string line = questionLine(1);
+             line.replace(line.find(",0,\"問題\""), 3, ",40000,");
+             writeBytes(f.questionMaster(), sjisLines(line));
+         },
+         Act::QuestionBuild, 0, Label::Environment, "問題.csv", {"16列目", "範囲"}},
+        {"問題.csv: missing", [](const AppFolders& f) { fs::remove(f.questionMaster()); }, Act::QuestionBuild, 0,
+         Label::Environment, "問題.csv", {"ありません"}},
+        {"作業ファイル/: the work folder missing", [](const AppFolders& f) { fs::remove_all(f.work()); },
+         Act::QuestionBuild, 0, Label::Environment, "作業ファイル", {"問題.csv"}},
+        {"市町村.csv: a short line",
+         [](const AppFolders& f) { writeBytes(f.cityMaster(), sjisLines(cityHeader() + cityLine(1, "甲町") + "1,2,3\n")); },
+         Act::CityBuild, 0, Label::Environment, "市町村.csv", {"3行目", endsEarly}},
+        {"市町村.csv: a quote left open",
+         [](const AppFolders& f) {
+             writeBytes(f.cityMaster(), sjisLines(cityHeader() + cityLine(1, "甲町") + "1,2,0,0,0,\"乙村,\n"));
+         },
+         Act::CityBuild, 0, Label::Environment, "市町村.csv", {"3行目", "閉じる"}},
+        {"市町村.csv: a population beyond 32 bits",
+         [](const AppFolders& f) { writeBytes(f.cityMaster(), sjisLines(cityHeader() + cityLine(1, "甲町", "3000000000"))); },
+         Act::CityBuild, 0, Label::Environment, "市町村.csv", {"17列目", "範囲"}},
+        {"市町村.csv: zero length", [](const AppFolders& f) { writeBytes(f.cityMaster(), ""); }, Act::CityBuild, 0,
+         Label::Environment, "市町村.csv", {endsEarly}},
+        {"都道府県データ.csv: invalid CP932",
+         [=](const AppFolders& f) { writeBytes(f.prefectureData(), sjisLines(prefectureLines(1)) + "2,\"" + badSjis + "\",0,0,1,2,3,4\r\n"); },
+         Act::CityBuild, 0, Label::Environment, "都道府県データ.csv", {"2行目", shiftJis}},
+        {"都道府県データ.csv: missing", [](const AppFolders& f) { fs::remove(f.prefectureData()); }, Act::CityBuild, 0,
+         Label::Environment, "都道府県データ.csv", {"ありません"}},
+    };
+}
+
+TEST(BadInputs, EachIsReportedInItsWindowOrAcceptedAsDefinedAndNoFileChanges) {
+    const std::vector<Row> rows = catalogue();
+    EXPECT_GE(rows.size(), 30u);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        Program p;
+        row.spoil(p.f);
+        const Snapshot before = snapshot(p.folder.path());
+        ASSERT_NO_FATAL_FAILURE(run(p, row.act, row.pos));
+        const std::string shown = caption(p, row.label);
+        std::cout << "[ bad input ] " << row.what << " -> " << (shown.empty() ? "(no message)" : shown) << "\n";
+        if (!row.says.empty() || std::strlen(row.names) > 0) {
+            EXPECT_TRUE(japaneseNaming(shown, row.names)) << "should name 「" << row.names << "」: " << shown;
+            for (const auto& part : row.says) EXPECT_TRUE(has(shown, part)) << "should say " << part << ": " << shown;
+        } else {
+            EXPECT_FALSE(has(shown, "「")) << "accepted, yet a message: " << shown;
+        }
+        if (row.accepted) row.accepted(p);
+        const std::set<std::string> diff = changed(before, snapshot(p.folder.path()));
+        EXPECT_EQ(diff, row.writes) << "files changed";
+    }
+}
+
+}  // namespace

@@ -1,0 +1,338 @@
+// Every write point of the steps that change a user's progress, made to fail
+// one at a time: a visit, start over and a right answer in the visit game, a
+// removal and the revival in training. Each step is run once to count its
+// write, flush, rename and close points; then, for every k, the k-th of them
+// fails (a failing write tears: half of it reaches the disk). Afterwards the
+// program folder must hold exactly the files of before (and the window say
+// which file failed, in Japanese) or exactly those of the complete step.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QImage>
+
+#include <filesystem>
+#include <functional>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "core/session.h"
+#include "files/prefectures.h"
+#include "files/record_file.h"
+#include "files/records.h"
+#include "files/visit_state.h"
+#include "game/frm2CityVisit.h"
+#include "quiz/frm2Sogo.h"
+#include "shell/frm1Main.h"
+#include "shell/window_manager.h"
+#include "support/faulty_io.h"
+#include "support/fixed_random.h"
+#include "support/game_fixture.h"
+#include "support/question_bank.h"
+#include "support/temp_folder.h"
+
+using namespace tabinowa;
+using namespace tabinowa::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+// The real file system, or while armed a FaultyIo failing at its k-th point.
+// It counts the points the same way and remembers the file of the k-th, so a
+// test knows which file the window has to name.
+class ArmedIo final : public Io {
+public:
+    void arm(int k) {
+        faulty_ = std::make_unique<FaultyIo>(k);
+        failAt_ = k;
+        count_ = 0;
+        pointFile_.clear();
+    }
+    void disarm() { armed_ = false; }
+    void fire() { armed_ = true; }
+    int points() const { return faulty_ ? faulty_->points() : 0; }
+    bool failed() const { return faulty_ && faulty_->failed(); }
+    // The file the failing point concerned, as the program names it ("問題.ran", not its temporary name).
+    const std::string& failedFile() const { return pointFile_; }
+
+    int open(const fs::path& p, Mode mode) override {
+        int fd = target().open(p, mode);
+        if (fd >= 0) paths_[fd] = p;
+        return fd;
+    }
+    long readAt(int fd, void* buf, std::size_t n, std::uint64_t off) override { return target().readAt(fd, buf, n, off); }
+    long writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off) override {
+        point(paths_[fd]);
+        return target().writeAt(fd, buf, n, off);
+    }
+    bool flush(int fd) override {
+        point(paths_[fd]);
+        return target().flush(fd);
+    }
+    bool close(int fd) override {
+        point(paths_[fd]);
+        paths_.erase(fd);
+        return target().close(fd);
+    }
+    long long size(int fd) override { return target().size(fd); }
+    bool rename(const fs::path& a, const fs::path& b) override {
+        point(b);
+        return target().rename(a, b);
+    }
+    bool remove(const fs::path& p) override { return target().remove(p); }
+    bool exists(const fs::path& p) override { return target().exists(p); }
+    bool isDirectory(const fs::path& p) override { return target().isDirectory(p); }
+
+private:
+    Io& target() { return armed_ && faulty_ ? static_cast<Io&>(*faulty_) : static_cast<Io&>(real_); }
+    void point(const fs::path& p) {
+        if (!armed_) return;
+        if (++count_ == failAt_) {
+            auto u8 = p.filename().u8string();
+            pointFile_ = std::regex_replace(std::string(u8.begin(), u8.end()), std::regex("\\.(tmp|old)~$"), "");
+        }
+    }
+    PosixIo real_;
+    std::unique_ptr<FaultyIo> faulty_;
+    std::map<int, fs::path> paths_;
+    bool armed_ = false;
+    int failAt_ = 0;
+    int count_ = 0;
+    std::string pointFile_;
+};
+
+// Every file under the program folder: relative path -> bytes.
+using Snapshot = std::map<std::string, std::string>;
+
+Snapshot snapshot(const fs::path& root) {
+    Snapshot s;
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) {
+            auto rel = fs::relative(e.path(), root).generic_u8string();
+            s[std::string(rel.begin(), rel.end())] = readBytes(e.path());
+        }
+    return s;
+}
+
+// Which files differ from `reference`, for failure messages.
+std::string differences(const Snapshot& now, const Snapshot& reference) {
+    std::string out;
+    for (const auto& [name, bytes] : now) {
+        auto it = reference.find(name);
+        if (it == reference.end()) out += " +" + name;
+        else if (it->second != bytes) out += " ~" + name;
+    }
+    for (const auto& [name, bytes] : reference)
+        if (!now.count(name)) out += " -" + name;
+    return out.empty() ? " (none)" : out;
+}
+
+// A message of this program: Japanese, and naming the file in 「」. Outside
+// the file names it holds no Latin letters (no English error text).
+bool japaneseNaming(const std::string& message, const std::string& file) {
+    if (message.find("「" + file + "」") == std::string::npos) return false;
+    std::string rest = std::regex_replace(message, std::regex("「.*?」"), "");
+    // "シフトJIS" is the Japanese name of the encoding
+    rest = std::regex_replace(rest, std::regex("シフトJIS"), "");
+    for (unsigned char c : rest)
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
+    return rest.size() > 6;
+}
+
+void writePicture(const fs::path& p) {
+    QImage img(120, 100, QImage::Format_RGB32);
+    img.fill(Qt::darkGreen);
+    ASSERT_TRUE(img.save(QString::fromStdString(p.string()), "JPEG", 90));
+}
+
+// The range file as someone may have edited it by hand: blanks after the
+// commas and LF line ends. It reads the same as the file the build writes.
+const char* const kHandEditedRanges =
+    "1, 0, \"県Ａ\", 1, 2, 0\n"
+    "2, 0, \"県Ｂ\", 3, 14, 2\n"
+    "3, 0, \"県Ｃ\", 15, 15, 0\n";
+
+// Six questions (record 4 removed), fifteen municipalities in three
+// prefectures (records 5 and 9 of 県Ｂ visited), 1200 points, two pictures.
+void writeProgram(const AppFolders& f, bool handEditedRanges) {
+    writeBank(f, sampleBank(6, {4}));
+    std::vector<City> cities;
+    for (int n = 1; n <= 15; ++n)
+        cities.push_back(gameCity(n, n <= 2 ? 1 : n <= 14 ? 2 : 3, "町" + std::to_string(n), 494 + n));
+    writeGameCities(f, cities);
+    if (handEditedRanges) writeBytes(f.rangeFile(), toCp932(kHandEditedRanges, "test"));
+    else writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}});
+    writeGameMarks(f, 15, {5, 9});
+    writeGamePoints(f, 1200);
+    writePicture(f.picture(1));
+    writePicture(f.picture(2));
+}
+
+// One run of the program over its own folder.
+struct Program {
+    explicit Program(bool handEditedRanges) { writeProgram(folder.folders(), handEditedRanges); }
+    ~Program() {
+        windows.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    frm2CityVisit& game() {
+        auto* w = static_cast<frm2CityVisit*>(windows->window(WindowId::CityVisit));
+        if (!w) throw std::runtime_error("no visit game window");
+        return *w;
+    }
+    frm2Sogo& training() {
+        if (!windows->sogo()) throw std::runtime_error("no training window");
+        return *windows->sogo();
+    }
+    void openGame() {
+        windows->start();
+        ASSERT_TRUE(windows->main()->cmdCity.click());
+        ASSERT_TRUE(windows->isLoaded(WindowId::CityVisit));
+    }
+    void openTraining() {
+        windows->start();
+        ASSERT_TRUE(windows->main()->cmdSogo.click());
+        ASSERT_NE(windows->sogo(), nullptr);
+    }
+
+    TempProgramFolder folder;
+    AppFolders f = folder.folders();
+    ArmedIo io;
+    FixedRandom random{{0.5}};  // the deck in file order; no lucky draw
+    Session session{folder.path(), io, random};
+    std::unique_ptr<WindowManager> windows = std::make_unique<WindowManager>(session, [] {});
+};
+
+// What the files say must agree with what the window holds.
+void gameAgreesWithItsFiles(Program& p, const std::string& where) {
+    EXPECT_EQ(pointsOnDisk(p.f), p.session.points) << where << ": the point file and the total shown";
+    const std::vector<int> marks = markFlags(p.f);
+    PosixIo io;
+    for (const auto& k : readRanges(io, p.f)) {
+        int visited = 0;
+        for (int n = k.startRec(); n <= k.endRec(); ++n) visited += marks.at(static_cast<std::size_t>(n - 1));
+        EXPECT_EQ(k.homonSu(), visited) << where << ": HomonSu of " << k.name() << " and its visit marks";
+    }
+}
+
+void trainingAgreesWithItsFile(Program& p, const std::string& where) {
+    int removed = 0;
+    for (int n = 1; n <= 6; ++n) removed += storedFlag(p.f, n) != 0;
+    EXPECT_EQ(removed, p.session.quiz.removedCount) << where << ": removed records and the removed count";
+}
+
+struct Operation {
+    const char* name;
+    bool handEditedRanges;
+    std::function<void(Program&)> prepare;               // drives the window up to the step
+    std::function<void(Program&)> act;                   // the step itself
+    std::function<std::string(Program&)> messageLabel;   // where the window reports failures
+    std::function<void(Program&, const std::string&)> agree;
+    int minPoints;  // each file the step must write: 1 in place, 4 when replaced whole
+};
+
+std::string gameMessage(Program& p) { return p.game().lblMinryoku.caption(); }
+std::string trainingMessage(Program& p) { return p.training().lblQs.caption(); }
+
+void chooseThirdOfKenB(Program& p) {
+    p.openGame();
+    ASSERT_TRUE(p.game().lstKen.clickItem(1));
+    ASSERT_TRUE(p.game().lstCity.clickItem(2));  // record 6, cost 500
+    ASSERT_TRUE(p.game().cmdVisit.isShown());
+}
+
+const std::vector<Operation>& operations() {
+    static const std::vector<Operation> ops = {
+        {"visit", false, chooseThirdOfKenB, [](Program& p) { ASSERT_TRUE(p.game().cmdVisit.click()); }, gameMessage,
+         gameAgreesWithItsFiles, 1 + 4 + 4},
+        {"visit over a hand-edited range file", true, chooseThirdOfKenB,
+         [](Program& p) { ASSERT_TRUE(p.game().cmdVisit.click()); }, gameMessage, gameAgreesWithItsFiles, 1 + 4 + 4},
+        {"start over", false, [](Program& p) { p.openGame(); },
+         [](Program& p) { ASSERT_TRUE(p.game().cmdStart0.click()); }, gameMessage, gameAgreesWithItsFiles, 4 + 4 + 4},
+        {"start over over a hand-edited range file", true, [](Program& p) { p.openGame(); },
+         [](Program& p) { ASSERT_TRUE(p.game().cmdStart0.click()); }, gameMessage, gameAgreesWithItsFiles, 4 + 4 + 4},
+        {"right answer",
+         false,
+         [](Program& p) {
+             p.openGame();
+             ASSERT_TRUE(p.game().cmdAns.click());
+         },
+         [](Program& p) { ASSERT_TRUE(p.game().cmdYes.click()); }, gameMessage, gameAgreesWithItsFiles, 4},
+        {"removal (cmdDel)",
+         false,
+         [](Program& p) {
+             p.openTraining();
+             ASSERT_TRUE(p.training().cmdAns.click());
+         },
+         [](Program& p) { ASSERT_TRUE(p.training().cmdDel.click()); }, trainingMessage, trainingAgreesWithItsFile, 1},
+        {"revival (cmdSaisei)", false, [](Program& p) { p.openTraining(); },
+         [](Program& p) { ASSERT_TRUE(p.training().cmdSaisei.click()); }, trainingMessage,
+         [](Program&, const std::string&) {}, 4},
+    };
+    return ops;
+}
+
+TEST(FaultPoints, EveryPointOfEveryStepLeavesTheFilesBeforeOrCompleteAndTheWindowSaysWhich) {
+    for (const Operation& op : operations()) {
+        SCOPED_TRACE(op.name);
+        // the complete step, counting its points
+        Snapshot before, after;
+        std::string cleanMessage;
+        int points = 0;
+        {
+            Program p(op.handEditedRanges);
+            ASSERT_NO_FATAL_FAILURE(op.prepare(p));
+            before = snapshot(p.folder.path());
+            p.io.arm(0);
+            p.io.fire();
+            ASSERT_NO_FATAL_FAILURE(op.act(p));
+            p.io.disarm();
+            points = p.io.points();
+            after = snapshot(p.folder.path());
+            cleanMessage = op.messageLabel(p);
+            op.agree(p, "complete");
+        }
+        ASSERT_TRUE(before != after) << "the step changes no file";
+        ASSERT_GE(points, op.minPoints);
+        int reported = 0;
+        for (int k = 1; k <= points; ++k) {
+            const std::string where = std::string(op.name) + ", point " + std::to_string(k);
+            Program p(op.handEditedRanges);
+            ASSERT_NO_FATAL_FAILURE(op.prepare(p));
+            const Snapshot start = snapshot(p.folder.path());
+            ASSERT_TRUE(start == before) << where << ": not the same start:" << differences(start, before);
+            p.io.arm(k);
+            p.io.fire();
+            op.act(p);
+            p.io.disarm();
+            ASSERT_TRUE(p.io.failed()) << where;
+            const Snapshot now = snapshot(p.folder.path());
+            const std::string message = op.messageLabel(p);
+            if (message == cleanMessage) {
+                // a point whose failure harms nothing (closing a file only read): the step is whole
+                EXPECT_TRUE(now == after) << where << ": reported as done, yet differs from the complete step in"
+                                      << differences(now, after);
+            } else {
+                ++reported;
+                EXPECT_TRUE(japaneseNaming(message, p.io.failedFile()))
+                    << where << ": the message should name 「" << p.io.failedFile() << "」: " << message;
+                EXPECT_TRUE(now == before) << where << ": reported as failed, yet changed" << differences(now, before);
+            }
+            for (const auto& [name, bytes] : now) {
+                const bool asBefore = before.count(name) && before.at(name) == bytes;
+                const bool asAfter = after.count(name) && after.at(name) == bytes;
+                EXPECT_TRUE(asBefore || asAfter) << where << ": " << name << " is torn";
+            }
+            op.agree(p, where);
+        }
+        EXPECT_GT(reported, 0) << "no failing point was ever reported";
+        std::cout << "[ fault points ] " << op.name << ": " << points << " points, " << reported
+                  << " reported as failures, " << points - reported << " harmless\n";
+    }
+}
+
+}  // namespace
