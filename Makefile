@@ -5,7 +5,7 @@ JOBS    ?= 2
 CMAKE   := cmake
 CONFIG  ?= RelWithDebInfo
 
-.PHONY: all deps build app run test bench screenshots screenshots-x11 data test-asan fuzz-build fuzz fuzz-smoke clean
+.PHONY: all deps build app run test test-quick bench screenshots screenshots-x11 data test-asan fuzz-build fuzz fuzz-smoke clean
 
 all: build
 
@@ -32,7 +32,11 @@ app: build
 run: app
 	cd "$(APP)" && ./tabinowa
 
-test: build
+# Every test: the suite, the suite again under ASan + UBSan, and a short fuzz
+# run of every fuzz target. `make test-quick` is the suite alone.
+test: test-quick test-asan fuzz-smoke
+
+test-quick: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
 
 bench: deps
