@@ -17,9 +17,9 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
-#include <random>
 #include <string>
 
+#include "bench_support.h"
 #include "build/builds.h"
 #include "core/random.h"
 #include "core/session.h"
@@ -32,13 +32,6 @@ namespace {
 using namespace tabinowa;
 
 std::string q(const std::string& s) { return "\"" + s + "\""; }
-
-std::string fullWidthNumber(int n) {
-    static const char* digits[] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
-    std::string s;
-    for (char c : std::to_string(n)) s += digits[c - '0'];
-    return s;
-}
 
 // One master row of 43 fields.
 std::string row(int ken, int kind, const std::string& oldName, const std::string& name, int x, int y, int seq) {
@@ -66,7 +59,7 @@ std::string row(int ken, int kind, const std::string& oldName, const std::string
     // About 60 to 90 characters of description over fields 25 to 37.
     const char* pieces[] = {"明治二十二年町村制施行", "により", "村が発足", "昭和", "三十年", "に近隣の村と合併",
                             "人口は", "約", "千人", "主な産業は農業", "と漁業", "名所は城跡", "と温泉"};
-    for (int i = 25; i <= 37; ++i) f[i] = q(pieces[(i - 25 + seq) % 13] + fullWidthNumber(seq % 97));
+    for (int i = 25; i <= 37; ++i) f[i] = q(pieces[(i - 25 + seq) % 13] + bench::fullWidth(seq % 97));
     for (int i = 38; i <= 42; ++i) f[i] = q("");
     f[43] = "";
     std::string line;
@@ -86,7 +79,7 @@ void writeSyntheticMasters(const AppFolders& f) {
         const int ken = 1 + m * 47 / kMunicipalities;
         // the merged ones spread evenly; the first 299 carry 4 old rows, the rest 3
         const bool isMerged = (m * kMerged / kMunicipalities) != ((m + 1) * kMerged / kMunicipalities);
-        const std::string name = "市町村" + fullWidthNumber(m + 1);
+        const std::string name = "市町村" + bench::fullWidth(m + 1);
         if (!isMerged) {
             text += row(ken, 0, name, name, 100 + m % 7000, 100 + m * 3 % 7000, ++seq);
             continue;
@@ -95,11 +88,11 @@ void writeSyntheticMasters(const AppFolders& f) {
         text += row(ken, 0, "", name, 100 + m % 7000, 100 + m * 3 % 7000, ++seq);
         for (int k = 1; k <= take; ++k) {
             ++seq;
-            text += row(ken, 1, "旧町" + fullWidthNumber(seq), name, 50 + seq % 7400, 50 + seq * 11 % 7400, seq);
+            text += row(ken, 1, "旧町" + bench::fullWidth(seq), name, 50 + seq % 7400, 50 + seq * 11 % 7400, seq);
         }
     }
     std::string pref;
-    for (int i = 1; i <= 47; ++i) pref += std::to_string(i) + "," + q("県" + fullWidthNumber(i)) + ",0,0,1,2,3,4\r\n";
+    for (int i = 1; i <= 47; ++i) pref += std::to_string(i) + "," + q("県" + bench::fullWidth(i)) + ",0,0,1,2,3,4\r\n";
     auto write = [](const std::filesystem::path& p, const std::string& utf8) {
         std::string bytes = toCp932(utf8, "bench");
         PosixIo io;
@@ -110,20 +103,14 @@ void writeSyntheticMasters(const AppFolders& f) {
 }
 
 struct Fixture {
-    std::filesystem::path root;
-    AppFolders folders;
+    testing::TempProgramFolder folder;
+    std::filesystem::path root = folder.path();
+    AppFolders folders = folder.folders();
     std::string source = "synthetic";
     std::map<std::filesystem::path, std::string> outputs;  // the bytes a build writes
 
     Fixture() {
-        std::random_device rd;
-        root = std::filesystem::temp_directory_path() / ("tabinowa-bench-" + std::to_string(rd()));
-        folders = AppFolders{root};
-        std::filesystem::create_directories(folders.data());
-        std::filesystem::create_directories(folders.map());
-        std::filesystem::create_directories(folders.work());
-        const auto shipped = std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
-        AppFolders data{shipped};
+        const AppFolders data{bench::shippedData()};
         if (std::filesystem::exists(data.cityMaster()) && std::filesystem::exists(data.prefectureData())) {
             std::filesystem::copy_file(data.cityMaster(), folders.cityMaster());
             std::filesystem::copy_file(data.prefectureData(), folders.prefectureData());
@@ -140,10 +127,6 @@ struct Fixture {
         std::size_t total = 0;
         for (const auto& [p, b] : outputs) total += b.size();
         std::cout << "output bytes: " << total << "\n";
-    }
-    ~Fixture() {
-        std::error_code ec;
-        std::filesystem::remove_all(root, ec);
     }
 };
 
@@ -184,30 +167,15 @@ BENCHMARK(BM_CityBuild)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FloorReadWrite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FloorReadParseWrite)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-// Keeps each benchmark's time per iteration to print the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& r : runs)
-            if (!r.error_occurred && r.run_type == Run::RT_Iteration) times[r.run_name.function_name] = r.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto& t = reporter.times;
-    if (t.count("BM_CityBuild") && t.count("BM_FloorReadWrite") && t.count("BM_FloorReadParseWrite")) {
-        std::cout << "ratio build / floor (read + write):         " << t["BM_CityBuild"] / t["BM_FloorReadWrite"]
-                  << "  (goal <= 3.0)\n";
-        std::cout << "ratio build / floor (read + parse + write): " << t["BM_CityBuild"] / t["BM_FloorReadParseWrite"]
-                  << "\n";
-    }
-    benchmark::Shutdown();
-    return 0;
+    return bench::runBenchmarks(argc, argv, [](const bench::RatioReporter& t) {
+        const double build = t.real("BM_CityBuild"), plain = t.real("BM_FloorReadWrite"),
+                     parsed = t.real("BM_FloorReadParseWrite");
+        if (build > 0 && plain > 0 && parsed > 0) {
+            std::cout << "ratio build / floor (read + write):         " << build / plain << "  (goal <= 3.0)\n";
+            std::cout << "ratio build / floor (read + parse + write): " << build / parsed << "\n";
+        }
+    });
 }

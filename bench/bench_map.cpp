@@ -17,9 +17,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
-#include <map>
 #include <random>
 
+#include "bench_support.h"
 #include "build/builds.h"
 #include "core/random.h"
 #include "core/session.h"
@@ -35,13 +35,6 @@ namespace fs = std::filesystem;
 using namespace tabinowa;
 
 namespace {
-
-std::string fullWidth(int n) {
-    static const char* digits[] = {"０", "１", "２", "３", "４", "５", "６", "７", "８", "９"};
-    std::string s;
-    for (char c : std::to_string(n)) s += digits[c - '0'];
-    return s;
-}
 
 void writeSyntheticPicture(const fs::path& p) {
     QImage img(505, 503, QImage::Format_RGB32);
@@ -70,7 +63,7 @@ void writeSyntheticData(Io& io, const AppFolders& f) {
         City c = City::zeroed();
         c.KenNo = 1;
         c.RecNo = static_cast<std::int16_t>(r);
-        c.CityName = "試験市" + fullWidth(r);
+        c.CityName = "試験市" + bench::fullWidth(r);
         c.Name2 = "しけんし";
         for (auto& m : c.Memo) m = "北の大地の町の覚え書き";
         c.Jinko = 5000 + r * 100;
@@ -81,7 +74,7 @@ void writeSyntheticData(Io& io, const AppFolders& f) {
         c.Syogyo = 80 + r;
         c.KyuSu = r <= 40 ? 2 : 1;
         for (int k = 1; k <= c.KyuSu; ++k) {
-            c.KyuNames[k] = "旧村" + fullWidth(r * 10 + k);
+            c.KyuNames[k] = "旧村" + bench::fullWidth(r * 10 + k);
             c.KyuX[k] = static_cast<std::int16_t>(coord(gen));
             c.KyuY[k] = static_cast<std::int16_t>(coord(gen));
             c.KyuText[k] = "明治の合併で生まれた村。昭和の合併で市の一部となった。酪農と漁業が盛ん。";
@@ -95,23 +88,16 @@ void writeSyntheticData(Io& io, const AppFolders& f) {
 }
 
 struct Data {
-    fs::path root;
+    testing::TempProgramFolder folder;
     PosixIo io;
     MtRandom random;
     std::unique_ptr<Session> session;
     std::string description;
 
     Data() {
-        root = fs::temp_directory_path() / ("tabinowa-bench-map-" + std::to_string(std::random_device{}()));
-        fs::create_directories(root);
-        session = std::make_unique<Session>(root, io, random);
+        session = std::make_unique<Session>(folder.path(), io, random);
         const AppFolders& f = session->folders;
-        fs::create_directories(f.data());
-        fs::create_directories(f.map());
-        fs::create_directories(f.work());
-
-        const fs::path shipped = fs::path(__FILE__).parent_path().parent_path() / "data";
-        const AppFolders source{shipped};
+        const AppFolders source{bench::shippedData()};
         if (fs::exists(source.picture(1)) && fs::exists(source.cityMaster()) && fs::exists(source.prefectureData())) {
             fs::copy(source.map(), f.map(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
             fs::copy(source.work(), f.work(), fs::copy_options::recursive | fs::copy_options::overwrite_existing);
@@ -128,10 +114,6 @@ struct Data {
         writeSyntheticData(io, f);
         description = "synthetic data: 505x503 JPEG, 180 municipalities, 220 circles";
     }
-    ~Data() {
-        std::error_code ec;
-        fs::remove_all(root, ec);
-    }
 };
 
 Data& data() {
@@ -139,11 +121,15 @@ Data& data() {
     return d;
 }
 
+frm2Tizu* openMap(WindowManager& windows) {
+    windows.showMap();
+    return static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+}
+
 void BM_ChoosePrefecture(benchmark::State& state) {
     Data& d = data();
     WindowManager windows(*d.session, [] {});
-    windows.showMap();
-    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    frm2Tizu* map = openMap(windows);
     for (auto _ : state) {
         map->lstKen_Click(0);
         benchmark::DoNotOptimize(map->circles().size());
@@ -159,8 +145,7 @@ void BM_ChoosePrefecture(benchmark::State& state) {
 void BM_ChoosePrefectureChangedPicture(benchmark::State& state) {
     Data& d = data();
     WindowManager windows(*d.session, [] {});
-    windows.showMap();
-    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    frm2Tizu* map = openMap(windows);
     const fs::path picture = d.session->folders.picture(1);
     for (auto _ : state) {
         state.PauseTiming();
@@ -197,8 +182,7 @@ void BM_ReadRecords(benchmark::State& state) {
 void BM_LoadPicture(benchmark::State& state) {
     Data& d = data();
     WindowManager windows(*d.session, [] {});
-    windows.showMap();
-    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    frm2Tizu* map = openMap(windows);
     const fs::path picture = d.session->folders.picture(1);
     const bool changed = state.range(0) != 0;
     for (auto _ : state) {
@@ -216,8 +200,7 @@ void BM_DrawCircles(benchmark::State& state) {
     const auto ken = readRanges(d.io, d.session->folders);
     const auto circles = prefectureCities(readCities(d.io, d.session->folders, ken.at(0))).circles;
     WindowManager windows(*d.session, [] {});
-    windows.showMap();
-    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    frm2Tizu* map = openMap(windows);
     std::vector<ui::PictureBox::Point> centres;
     for (const auto& c : circles) centres.push_back({static_cast<double>(c.x), static_cast<double>(c.y)});
     for (auto _ : state) map->picTizu.circles(centres, kCircleRadius, ui::paletteColor(4));
@@ -230,41 +213,21 @@ BENCHMARK(BM_ReadRecords)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadPicture)->ArgName("changed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DrawCircles)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // With repetitions the median stands for the benchmark.
-        for (const auto& r : runs) {
-            if (r.run_type == Run::RT_Aggregate && r.aggregate_name != "median") continue;
-            real_[r.run_name.str()] = r.GetAdjustedRealTime();
-            cpu_[r.run_name.str()] = r.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        std::printf("%s\n", data().description.c_str());
-        // On a machine shared with other work the CPU-time ratio is the steadier one.
-        for (auto* t : {&real_, &cpu_}) {
-            const double decode = (*t)["BM_DecodeJpeg"];
-            if (decode <= 0) continue;
-            for (const char* name : {"BM_ChoosePrefecture", "BM_ChoosePrefectureChangedPicture"})
-                std::printf("%s / JPEG decode (%s time) = %.2fx (goal: at most 1.5x)\n", name,
-                            t == &real_ ? "real" : "CPU", (*t)[name] / decode);
-        }
-    }
-
-private:
-    std::map<std::string, double> real_, cpu_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
     QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
+    return bench::runBenchmarks(argc, argv, [](const bench::RatioReporter& t) {
+        std::printf("%s\n", data().description.c_str());
+        // On a machine shared with other work the CPU-time ratio is the steadier one.
+        for (bool cpu : {false, true}) {
+            auto time = [&](const char* name) { return cpu ? t.cpu(name) : t.real(name); };
+            const double decode = time("BM_DecodeJpeg");
+            if (decode <= 0) continue;
+            for (const char* name : {"BM_ChoosePrefecture", "BM_ChoosePrefectureChangedPicture"})
+                std::printf("%s / JPEG decode (%s time) = %.2fx (goal: at most 1.5x)\n", name, cpu ? "CPU" : "real",
+                            time(name) / decode);
+        }
+    });
 }

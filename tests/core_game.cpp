@@ -70,11 +70,8 @@ struct Game {
 // Two prefectures: 県Ａ with records 1..2, 県Ｂ with records 3..14 (12 municipalities).
 void writeTwoPrefectures(const AppFolders& f, const std::set<int>& visited, int homonA, int homonB,
                          std::int32_t costOf7 = 600) {
-    std::vector<City> cities;
-    for (int n = 1; n <= 14; ++n)
-        cities.push_back(gameCity(n, n <= 2 ? 1 : 2, "町" + std::to_string(n), n == 7 ? costOf7 : 494 + n));
-    writeGameCities(f, cities);
-    writeGameRanges(f, {{"県Ａ", 1, 2, homonA}, {"県Ｂ", 3, 14, homonB}});
+    writeCities(f, numberedCities(14, costOf7));
+    writeRanges(f, {{"県Ａ", 1, 2, homonA}, {"県Ｂ", 3, 14, homonB}});
     writeGameMarks(f, 14, visited);
 }
 
@@ -341,9 +338,9 @@ TEST(GameMap, UnvisitedMunicipalitiesInRecordOrder) {
 
 TEST(GameMap, OldNamesAreCutToEightCharacters) {
     Game g;
-    writeGameCities(g.f, {gameCity(1, 1, "長い名の市", 500,
-                                   {{"一二三四五六七八九十", 10, 20, "説明文"}, {"短村", 30, 40, "あ"}})});
-    writeGameRanges(g.f, {{"県", 1, 1, 0}});
+    writeCities(g.f, {gameCity(1, 1, "長い名の市", 500,
+                               {{"一二三四五六七八九十", 10, 20, "説明文"}, {"短村", 30, 40, "あ"}})});
+    writeRanges(g.f, {{"県", 1, 1, 0}});
     writeGameMarks(g.f, 1);
     VisitMap map(g.s);
     map.fillPrefectures();

@@ -10,9 +10,9 @@
 #include "files/cp932.h"
 #include "files/error.h"
 #include "files/prefectures.h"
-#include "files/record_file.h"
 #include "files/records.h"
 #include "map/city_table.h"
+#include "support/city_fixture.h"
 #include "support/temp_folder.h"
 
 using namespace tabinowa;
@@ -20,53 +20,13 @@ using namespace tabinowa::testing;
 
 namespace {
 
-struct Old {
-    std::string name;
-    int x, y;
-    std::string text;
-};
-
-City makeCity(int recNo, const std::string& name, const std::vector<Old>& old) {
-    City c = City::zeroed();
-    c.KenNo = 1;
-    c.RecNo = static_cast<std::int16_t>(recNo);
-    c.CityName = name;
-    c.Jinko = 10000;
-    c.Menseki = 50;
-    c.Jigyosyo = 400;
-    c.Jugyoin = 3000;
-    c.Kogyo = 100;
-    c.Syogyo = 200;
-    c.KyuSu = static_cast<std::int16_t>(old.size());
-    for (std::size_t i = 0; i < old.size(); ++i) {
-        std::size_t k = i + 1;
-        c.KyuNames[k] = old[i].name;
-        c.KyuX[k] = static_cast<std::int16_t>(old[i].x);
-        c.KyuY[k] = static_cast<std::int16_t>(old[i].y);
-        c.KyuText[k] = old[i].text;
-        c.KyuTextLen[k] = std::to_string(charCount(old[i].text));
-    }
-    // as the file gives it back: fixed fields padded with blanks
-    return City::decode(c.encode("test"), "test");
+// A municipality of prefecture 1 with 民力 494, as the file gives it back:
+// fixed fields padded with blanks.
+City makeCity(int recNo, const std::string& name, const std::vector<OldSpec>& old) {
+    return City::decode(cityRecord(recNo, 1, name, 494, old).encode("test"), "test");
 }
 
-void writeCities(const AppFolders& f, const std::vector<City>& cities) {
-    PosixIo io;
-    RecordFile file(io, f.cityRecords(), City::kLength);
-    int n = 1;
-    for (const auto& c : cities) file.put(n++, c.encode("test"));
-}
-
-KenHani range(const std::string& name, int start, int end, int homon = 0) {
-    KenHani k;
-    k.KenNo = Value::number(1);
-    k.Yobi0 = Value::number(0);
-    k.KenName = Value::text(name);
-    k.StartRec = Value::number(start);
-    k.EndRec = Value::number(end);
-    k.HomonSu = Value::number(homon);
-    return k;
-}
+KenHani range(const std::string& name, int start, int end) { return rangeRow(1, {name, start, end}); }
 
 std::string pad(const std::string& s, std::size_t n) { return padChars(s, n); }
 
@@ -141,7 +101,7 @@ TEST(MapPrefecture, RangeProblemsAreReportedAndNothingIsCreated) {
 }
 
 TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
-    std::vector<Old> many;
+    std::vector<OldSpec> many;
     for (int k = 1; k <= City::kMaxOld; ++k) many.push_back({"旧" + std::to_string(k), k * 10, k * 20, std::to_string(k)});
     City odd = makeCity(9, "ｶﾀｶﾅ市", {{"甲", -5, 32767, "長い説明"}, {"乙", 0, -32768, ""}});
     odd.KyuTextLen[0] = "12345";  // slot 0 and slots above KyuSu still move KyuSu

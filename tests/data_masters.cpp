@@ -24,6 +24,7 @@
 #include "files/cp932.h"
 #include "files/io.h"
 #include "files/records.h"
+#include "support/master_file.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -42,53 +43,9 @@ std::string readBytes(const fs::path& p) {
     return ss.str();
 }
 
-struct Field {
-    std::string text;  // UTF-8
-    bool quoted = false;
-};
-using Line = std::vector<Field>;
-
-// Lines of a CP932 file in the masters' dialect: CR LF ends, a quoted field
-// runs to the next quote (there is no escaping), an unquoted one to the next
-// comma. Fails the test on a bare LF or a stray quote.
-std::vector<Line> readMaster(const fs::path& p) {
-    std::string utf8 = tabinowa::fromCp932(readBytes(p), p.string());
-    std::vector<Line> lines;
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        std::size_t end = utf8.find("\r\n", pos);
-        EXPECT_NE(end, std::string::npos) << p << ": last line without CR LF";
-        if (end == std::string::npos) end = utf8.size();
-        std::string_view s(utf8.data() + pos, end - pos);
-        EXPECT_EQ(s.find('\n'), std::string_view::npos) << p << ": bare LF in line " << lines.size() + 1;
-        Line line;
-        std::size_t i = 0;
-        while (true) {
-            Field f;
-            if (i < s.size() && s[i] == '"') {
-                std::size_t close = s.find('"', i + 1);
-                EXPECT_NE(close, std::string_view::npos) << "unclosed quote in line " << lines.size() + 1;
-                if (close == std::string_view::npos) close = s.size();
-                f.text = std::string(s.substr(i + 1, close - i - 1));
-                f.quoted = true;
-                i = close + 1;
-                EXPECT_TRUE(i >= s.size() || s[i] == ',') << "text after a closing quote in line " << lines.size() + 1;
-            } else {
-                std::size_t comma = s.find(',', i);
-                if (comma == std::string_view::npos) comma = s.size();
-                f.text = std::string(s.substr(i, comma - i));
-                EXPECT_EQ(f.text.find('"'), std::string::npos) << "stray quote in line " << lines.size() + 1;
-                i = comma;
-            }
-            line.push_back(std::move(f));
-            if (i >= s.size()) break;
-            ++i;  // the comma
-        }
-        lines.push_back(std::move(line));
-        pos = end + 2;
-    }
-    return lines;
-}
+using Field = tabinowa::testing::MasterField;
+using Line = tabinowa::testing::MasterLine;
+using tabinowa::testing::readMaster;
 
 long long num(const Field& f) {
     long long v = 0;

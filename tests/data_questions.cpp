@@ -8,15 +8,14 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "files/cp932.h"
+#include "support/master_file.h"
 
 namespace {
 
@@ -26,54 +25,9 @@ const fs::path kRepo = fs::path(TABINOWA_SOURCE_DIR);
 
 fs::path u8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
 
-struct Field {
-    std::string text;
-    bool quoted = false;
-};
-using Line = std::vector<Field>;
-
-// The masters' dialect: CR LF lines, a quoted field to the next quote, an
-// unquoted one to the next comma.
-std::vector<Line> readMaster(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    std::string utf8 = tabinowa::fromCp932(ss.str(), p.string());
-    std::vector<Line> lines;
-    std::size_t pos = 0;
-    while (pos < utf8.size()) {
-        std::size_t end = utf8.find("\r\n", pos);
-        EXPECT_NE(end, std::string::npos) << "last line without CR LF";
-        if (end == std::string::npos) end = utf8.size();
-        std::string_view s(utf8.data() + pos, end - pos);
-        EXPECT_EQ(s.find('\n'), std::string_view::npos);
-        Line line;
-        std::size_t i = 0;
-        while (true) {
-            Field f;
-            if (i < s.size() && s[i] == '"') {
-                std::size_t close = s.find('"', i + 1);
-                EXPECT_NE(close, std::string_view::npos);
-                if (close == std::string_view::npos) close = s.size();
-                f.text = std::string(s.substr(i + 1, close - i - 1));
-                f.quoted = true;
-                i = close + 1;
-                EXPECT_TRUE(i >= s.size() || s[i] == ',') << "text after a closing quote: " << s;
-            } else {
-                std::size_t comma = s.find(',', i);
-                if (comma == std::string_view::npos) comma = s.size();
-                f.text = std::string(s.substr(i, comma - i));
-                i = comma;
-            }
-            line.push_back(std::move(f));
-            if (i >= s.size()) break;
-            ++i;
-        }
-        lines.push_back(std::move(line));
-        pos = end + 2;
-    }
-    return lines;
-}
+using Field = tabinowa::testing::MasterField;
+using Line = tabinowa::testing::MasterLine;
+using tabinowa::testing::readMaster;
 
 long long num(const std::string& s) {
     long long v = 0;

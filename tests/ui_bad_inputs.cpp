@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QImage>
 
 #include <cstdint>
 #include <cstring>
@@ -16,7 +15,6 @@
 #include <functional>
 #include <iostream>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -31,7 +29,9 @@
 #include "shell/frm9Kankyo.h"
 #include "shell/window_manager.h"
 #include "support/fixed_random.h"
+#include "support/folder_checks.h"
 #include "support/game_fixture.h"
+#include "support/picture.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
 
@@ -42,12 +42,6 @@ namespace fs = std::filesystem;
 namespace {
 
 // ------------------------------------------------------- a sound folder ----
-
-void writePicture(const fs::path& p) {
-    QImage img(120, 100, QImage::Format_RGB32);
-    img.fill(Qt::darkGreen);
-    ASSERT_TRUE(img.save(QString::fromStdString(p.string()), "JPEG", 90));
-}
 
 std::string questionLine(int n) {
     return "\"AB\"," + std::to_string(n) +
@@ -77,19 +71,12 @@ std::string prefectureLines(int lines) {
     return text;
 }
 
-// Six questions (record 4 removed); fifteen municipalities: 県Ａ records
-// 1..2, 県Ｂ 3..14, 県Ｃ 15; records 5 and 9 visited; 1200 points; a picture
-// for each prefecture; the three masters.
+// The program in use (six questions, fifteen municipalities: 県Ａ records
+// 1..2, 県Ｂ 3..14, 県Ｃ 15; records 5 and 9 visited; 1200 points), a picture
+// for each prefecture, and the three masters.
 void writeProgram(const AppFolders& f) {
-    writeBank(f, sampleBank(6, {4}));
-    std::vector<City> cities;
-    for (int n = 1; n <= 15; ++n)
-        cities.push_back(gameCity(n, n <= 2 ? 1 : n <= 14 ? 2 : 3, "町" + std::to_string(n), 494 + n));
-    writeGameCities(f, cities);
-    writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}});
-    writeGameMarks(f, 15, {5, 9});
-    writeGamePoints(f, 1200);
-    for (int k = 1; k <= 3; ++k) writePicture(f.picture(k));
+    writeProgramInUse(f);
+    for (int k = 1; k <= 3; ++k) writeSmallPicture(f.picture(k));
     writeBytes(f.questionMaster(), sjisLines(questionLine(1) + questionLine(2) + questionLine(3)));
     writeBytes(f.cityMaster(), sjisLines(cityHeader() + cityLine(1, "甲町") + cityLine(2, "乙村")));
     writeBytes(f.prefectureData(), sjisLines(prefectureLines(47)));
@@ -243,17 +230,6 @@ std::string caption(Program& p, Label l) {
     return {};
 }
 
-using Snapshot = std::map<std::string, std::string>;
-Snapshot snapshot(const fs::path& root) {
-    Snapshot s;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) {
-            auto rel = fs::relative(e.path(), root).generic_u8string();
-            s[std::string(rel.begin(), rel.end())] = readBytes(e.path());
-        }
-    return s;
-}
-
 // The files that differ, by relative path.
 std::set<std::string> changed(const Snapshot& a, const Snapshot& b) {
     std::set<std::string> out;
@@ -262,17 +238,6 @@ std::set<std::string> changed(const Snapshot& a, const Snapshot& b) {
     for (const auto& [name, bytes] : b)
         if (!a.count(name)) out.insert(name);
     return out;
-}
-
-// Japanese, naming the file in 「」, no Latin letters outside the names.
-bool japaneseNaming(const std::string& message, const std::string& name) {
-    if (message.find("「" + name + "」") == std::string::npos) return false;
-    std::string rest = std::regex_replace(message, std::regex("「.*?」"), "");
-    // "シフトJIS" is the Japanese name of the encoding
-    rest = std::regex_replace(rest, std::regex("シフトJIS"), "");
-    for (unsigned char c : rest)
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
-    return true;
 }
 
 bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
@@ -387,7 +352,7 @@ std::vector<Row> catalogue() {
          [](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n\n")); }, Act::Map, 0,
          Label::MapText, "県範囲.csv", {endsEarly}},
         {"県範囲.csv: a prefecture beyond the municipality records (3..99)",
-         [](const AppFolders& f) { writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 99, 2}}); }, Act::MapKen, 1,
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 99, 2}}); }, Act::MapKen, 1,
          Label::MapText, "市町村.ran", {"県Ｂ", "3～99件目"}},
         {"県範囲.csv: 3 lines, not 47", [](const AppFolders&) {}, Act::Map, 0, Label::MapText, "", {},
          [](Program& p) { EXPECT_EQ(p.map().lstKen.count(), 3); }},

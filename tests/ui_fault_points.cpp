@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QImage>
 
 #include <filesystem>
 #include <functional>
@@ -30,7 +29,9 @@
 #include "shell/window_manager.h"
 #include "support/faulty_io.h"
 #include "support/fixed_random.h"
+#include "support/folder_checks.h"
 #include "support/game_fixture.h"
+#include "support/picture.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
 
@@ -104,18 +105,8 @@ private:
     std::string pointFile_;
 };
 
-// Every file under the program folder: relative path -> bytes.
-using Snapshot = std::map<std::string, std::string>;
-
-Snapshot snapshot(const fs::path& root) {
-    Snapshot s;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) {
-            auto rel = fs::relative(e.path(), root).generic_u8string();
-            s[std::string(rel.begin(), rel.end())] = readBytes(e.path());
-        }
-    return s;
-}
+// A failure message says more than the file's name: at least this many bytes of its own.
+constexpr std::size_t kOwnBytes = 7;
 
 // Which files differ from `reference`, for failure messages.
 std::string differences(const Snapshot& now, const Snapshot& reference) {
@@ -130,24 +121,6 @@ std::string differences(const Snapshot& now, const Snapshot& reference) {
     return out.empty() ? " (none)" : out;
 }
 
-// A message of this program: Japanese, and naming the file in 「」. Outside
-// the file names it holds no Latin letters (no English error text).
-bool japaneseNaming(const std::string& message, const std::string& file) {
-    if (message.find("「" + file + "」") == std::string::npos) return false;
-    std::string rest = std::regex_replace(message, std::regex("「.*?」"), "");
-    // "シフトJIS" is the Japanese name of the encoding
-    rest = std::regex_replace(rest, std::regex("シフトJIS"), "");
-    for (unsigned char c : rest)
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
-    return rest.size() > 6;
-}
-
-void writePicture(const fs::path& p) {
-    QImage img(120, 100, QImage::Format_RGB32);
-    img.fill(Qt::darkGreen);
-    ASSERT_TRUE(img.save(QString::fromStdString(p.string()), "JPEG", 90));
-}
-
 // The range file as someone may have edited it by hand: blanks after the
 // commas and LF line ends. It reads the same as the file the build writes.
 const char* const kHandEditedRanges =
@@ -155,20 +128,14 @@ const char* const kHandEditedRanges =
     "2, 0, \"県Ｂ\", 3, 14, 2\n"
     "3, 0, \"県Ｃ\", 15, 15, 0\n";
 
-// Six questions (record 4 removed), fifteen municipalities in three
-// prefectures (records 5 and 9 of 県Ｂ visited), 1200 points, two pictures.
+// The program in use (six questions, record 4 removed; fifteen municipalities
+// in three prefectures, records 5 and 9 of 県Ｂ visited; 1200 points) and two
+// pictures.
 void writeProgram(const AppFolders& f, bool handEditedRanges) {
-    writeBank(f, sampleBank(6, {4}));
-    std::vector<City> cities;
-    for (int n = 1; n <= 15; ++n)
-        cities.push_back(gameCity(n, n <= 2 ? 1 : n <= 14 ? 2 : 3, "町" + std::to_string(n), 494 + n));
-    writeGameCities(f, cities);
+    writeProgramInUse(f);
     if (handEditedRanges) writeBytes(f.rangeFile(), toCp932(kHandEditedRanges, "test"));
-    else writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}});
-    writeGameMarks(f, 15, {5, 9});
-    writeGamePoints(f, 1200);
-    writePicture(f.picture(1));
-    writePicture(f.picture(2));
+    writeSmallPicture(f.picture(1));
+    writeSmallPicture(f.picture(2));
 }
 
 // One run of the program over its own folder.
@@ -318,7 +285,7 @@ TEST(FaultPoints, EveryPointOfEveryStepLeavesTheFilesBeforeOrCompleteAndTheWindo
                                       << differences(now, after);
             } else {
                 ++reported;
-                EXPECT_TRUE(japaneseNaming(message, p.io.failedFile()))
+                EXPECT_TRUE(japaneseNaming(message, p.io.failedFile(), kOwnBytes))
                     << where << ": the message should name 「" << p.io.failedFile() << "」: " << message;
                 EXPECT_TRUE(now == before) << where << ": reported as failed, yet changed" << differences(now, before);
             }

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
-#include <QImage>
 
 #include <algorithm>
 #include <climits>
@@ -19,6 +18,7 @@
 #include "shell/frm1Main.h"
 #include "shell/window_manager.h"
 #include "support/game_fixture.h"
+#include "support/picture.h"
 #include "ui/types.h"
 
 using namespace tabinowa;
@@ -27,12 +27,6 @@ using namespace tabinowa::testing;
 namespace {
 
 const QColor kMapGreen(0, 160, 0);
-
-void writePicture(const std::filesystem::path& p) {
-    QImage img(505, 481, QImage::Format_RGB32);
-    img.fill(kMapGreen);
-    ASSERT_TRUE(img.save(QString::fromStdString(p.string()), "JPEG", 95));
-}
 
 bool isMapGreen(ui::Color c) {
     const ui::Rgb v = ui::toRgb(c);
@@ -49,21 +43,16 @@ protected:
     GameWindow() : session(folder.path(), io, random), windows(session, [] {}) {
         writeGameQuestions(f, numberedQuestions(6, {2}));
         session.quiz.totalCount = 6;
-        std::vector<City> cities;
-        for (int n = 1; n <= 15; ++n)
-            cities.push_back(gameCity(n, n <= 2 ? 1 : n <= 14 ? 2 : 3, "町" + std::to_string(n),
-                                      n == 7 ? 600 : 494 + n));
-        writeGameCities(f, cities);
-        writeGameRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 0}, {"県Ｃ", 15, 15, 0}});
+        writeCities(f, numberedCities(15, 600));
+        writeRanges(f, threePrefectures());
         writeGameMarks(f, 15);
         writeGamePoints(f, 0);
-        writePicture(f.picture(1));
-        writePicture(f.picture(2));
+        for (int k : {1, 2}) writePicture(f.picture(k), 505, 481, kMapGreen, "JPEG", 95);
     }
 
     void visited(const std::set<int>& marks, int homonA, int homonB) {
         writeGameMarks(f, 15, marks);
-        writeGameRanges(f, {{"県Ａ", 1, 2, homonA}, {"県Ｂ", 3, 14, homonB}, {"県Ｃ", 15, 15, 0}});
+        writeRanges(f, threePrefectures(homonA, homonB));
     }
 
     frm2CityVisit& open() {

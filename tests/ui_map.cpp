@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QColor>
-#include <QImage>
 
 #include <filesystem>
 #include <optional>
@@ -13,12 +12,13 @@
 
 #include "core/session.h"
 #include "files/cp932.h"
-#include "files/record_file.h"
 #include "files/records.h"
 #include "map/frm2Tizu.h"
 #include "shell/frm1Main.h"
 #include "shell/window_manager.h"
+#include "support/city_fixture.h"
 #include "support/fixed_random.h"
+#include "support/picture.h"
 #include "support/temp_folder.h"
 #include "ui/types.h"
 
@@ -32,32 +32,12 @@ struct Old {
     int x, y;
 };
 
+// A municipality of prefecture 1 with 民力 494; each old municipality is
+// described as "<name>の説明".
 City city(int recNo, const std::string& name, const std::vector<Old>& old) {
-    City c = City::zeroed();
-    c.KenNo = 1;
-    c.RecNo = static_cast<std::int16_t>(recNo);
-    c.CityName = name;
-    c.Jinko = 10000;
-    c.Menseki = 50;
-    c.Jigyosyo = 400;
-    c.Jugyoin = 3000;
-    c.Kogyo = 100;
-    c.Syogyo = 200;
-    c.KyuSu = static_cast<std::int16_t>(old.size());
-    for (std::size_t i = 0; i < old.size(); ++i) {
-        c.KyuNames[i + 1] = old[i].name;
-        c.KyuX[i + 1] = static_cast<std::int16_t>(old[i].x);
-        c.KyuY[i + 1] = static_cast<std::int16_t>(old[i].y);
-        c.KyuText[i + 1] = old[i].name + "の説明";
-        c.KyuTextLen[i + 1] = std::to_string(charCount(c.KyuText[i + 1]));
-    }
-    return c;
-}
-
-void writePicture(const std::filesystem::path& p) {
-    QImage img(505, 503, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    ASSERT_TRUE(img.save(QString::fromStdString(p.string()), "JPEG", 95));
+    std::vector<OldSpec> described;
+    for (const auto& o : old) described.push_back({o.name, o.x, o.y, o.name + "の説明"});
+    return cityRecord(recNo, 1, name, 494, described);
 }
 
 std::string pad(const std::string& s, std::size_t n) { return padChars(s, n); }
@@ -69,18 +49,15 @@ protected:
     MapWindow() : session(folder.path(), io, random), windows(session, [] {}) {
         const AppFolders f = folder.folders();
         writeBytes(f.rangeFile(), sjisLines("1,0,\"甲県\",1,3,3\n2,0,\"乙県\",4,5,0\n3,0,\"丙県\",6,6,0\n"));
-        RecordFile file(io, f.cityRecords(), City::kLength);
-        const std::vector<City> cities = {
+        writeCities(f, {
             city(1, "一町", {{"一町", 1500, 3000}}),
             city(2, "三市", {{"甲村", 3000, 1500}, {"乙村", 3030, 1530}, {"丙町", 4500, 4500}}),
             city(3, "二村", {{"丁村", 6000, 1500}, {"戊村", 6000, 3000}}),
             city(4, "北市", {{"北市", 4500, 6000}}),
             city(5, "南町", {{"南町", 1500, 6000}}),
             city(6, "西村", {{"西村", 6000, 6000}}),
-        };
-        for (const auto& c : cities) file.put(c.RecNo, c.encode("test"));
-        writePicture(f.picture(1));
-        writePicture(f.picture(2));  // no k3.jpg
+        });
+        for (int k : {1, 2}) writePicture(f.picture(k), 505, 503, Qt::white, "JPEG", 95);  // no k3.jpg
     }
 
     frm2Tizu& open() {
@@ -97,6 +74,18 @@ protected:
             for (int x = cx - reach; x <= cx + reach; ++x)
                 if (x >= 0 && y >= 0 && x < pic.pixelWidth() && y < pic.pixelHeight() && pic.pixel(x, y) == kCircle)
                     return true;
+        return false;
+    }
+
+    // A light red pixel (a number) in the 16-pixel square whose corner lies
+    // 100 twips left of and above the twips position.
+    static bool numberNear(const ui::PictureBox& pic, int xTwips, int yTwips) {
+        const int x0 = (xTwips - 100) / 15, y0 = (yTwips - 100) / 15;
+        for (int y = y0; y < y0 + 16; ++y)
+            for (int x = x0; x < x0 + 16; ++x) {
+                const ui::Rgb c = ui::toRgb(pic.pixel(x, y));
+                if (c.r > 200 && c.g < 120 && c.b < 120) return true;
+            }
         return false;
     }
 
@@ -173,17 +162,8 @@ TEST_F(MapWindow, MunicipalityShowsProfileAndNumbers) {
     EXPECT_EQ(w.circles().size(), 6u);  // choosing a municipality keeps the hit-test table
 
     // the numbers: light red, printed from 100 twips left of and above each circle
-    auto redNear = [&](int xTwips, int yTwips) {
-        const int x0 = (xTwips - 100) / 15, y0 = (yTwips - 100) / 15;
-        for (int y = y0; y < y0 + 16; ++y)
-            for (int x = x0; x < x0 + 16; ++x) {
-                const ui::Rgb c = ui::toRgb(w.picTizu.pixel(x, y));
-                if (c.r > 200 && c.g < 120 && c.b < 120) return true;
-            }
-        return false;
-    };
-    EXPECT_TRUE(redNear(4500, 4500));
-    EXPECT_FALSE(redNear(1500, 3000));  // not the chosen municipality's
+    EXPECT_TRUE(numberNear(w.picTizu, 4500, 4500));
+    EXPECT_FALSE(numberNear(w.picTizu, 1500, 3000));  // not the chosen municipality's
     EXPECT_TRUE(circleNear(w.picTizu, 6000, 3000));  // every circle drawn again
 
     // the same choice again gives the same texts
@@ -271,11 +251,7 @@ TEST_F(MapWindow, MenuOpensOneMapAndItsButtonsGoBack) {
 // modification time put back, and a picture shown again loses what was drawn on it.
 TEST_F(MapWindow, APictureChangedOnDiskIsReadAgain) {
     const auto file = folder.folders().picture(1);
-    auto writeBmp = [&](QColor colour) {
-        QImage img(505, 503, QImage::Format_RGB32);
-        img.fill(colour);
-        ASSERT_TRUE(img.save(QString::fromStdString(file.string()), "BMP"));
-    };
+    auto writeBmp = [&](QColor colour) { writePicture(file, 505, 503, colour, "BMP"); };
     frm2Tizu& w = open();
     writeBmp(Qt::black);
     ASSERT_TRUE(w.lstKen.clickItem(0));
@@ -291,18 +267,9 @@ TEST_F(MapWindow, APictureChangedOnDiskIsReadAgain) {
 
     // the unchanged picture again: the circles drawn, the numbers of an earlier choice gone
     ASSERT_TRUE(w.lstCity.clickItem(1));
-    auto redNumberNear = [&](int xTwips, int yTwips) {
-        const int x0 = (xTwips - 100) / 15, y0 = (yTwips - 100) / 15;
-        for (int y = y0; y < y0 + 16; ++y)
-            for (int x = x0; x < x0 + 16; ++x) {
-                const ui::Rgb c = ui::toRgb(w.picTizu.pixel(x, y));
-                if (c.r > 200 && c.g < 120 && c.b < 120) return true;
-            }
-        return false;
-    };
-    ASSERT_TRUE(redNumberNear(4500, 4500));
+    ASSERT_TRUE(numberNear(w.picTizu, 4500, 4500));
     ASSERT_TRUE(w.lstKen.clickItem(0));
-    EXPECT_FALSE(redNumberNear(4500, 4500));
+    EXPECT_FALSE(numberNear(w.picTizu, 4500, 4500));
     EXPECT_TRUE(circleNear(w.picTizu, 4500, 4500));
     EXPECT_EQ(w.picTizu.pixel(20, 20), ui::rgb(255, 255, 255));
 }

@@ -1,7 +1,7 @@
 #pragma once
-// A small program folder for the visit game: questions, municipality records,
-// prefecture ranges, visit marks and the point file, written the way the
-// builds write them. Header only, standard C++ only.
+// A small program folder for the visit game: questions, municipalities laid
+// out over three prefectures, visit marks and the point file, written the way
+// the builds write them. Header only, standard C++ only.
 #include <cstdint>
 #include <set>
 #include <string>
@@ -13,7 +13,9 @@
 #include "files/record_file.h"
 #include "files/records.h"
 #include "files/visit_state.h"
+#include "support/city_fixture.h"
 #include "support/fixed_random.h"
+#include "support/question_bank.h"
 #include "support/temp_folder.h"
 
 namespace tabinowa::testing {
@@ -56,68 +58,26 @@ inline std::vector<QuestionSpec> numberedQuestions(int count, const std::set<int
     return v;
 }
 
-struct OldSpec {
-    std::string name;
-    int x = 0, y = 0;
-    std::string text;
-};
-
-// A municipality whose 民力 index is `cost` (at least 445): 10,000 people,
-// 400 establishments, 3,000 employees, 100 + 200 億円, and an area of cost - 444.
+// A municipality for the game (see cityRecord); without old municipalities it
+// gets one of its own name, "<name>の説明", at (1000 + 10 recNo, 1000 + 10 recNo).
 inline City gameCity(int recNo, int kenNo, const std::string& name, std::int32_t cost,
                      std::vector<OldSpec> old = {}) {
     if (old.empty()) old.push_back({name, 1000 + 10 * recNo, 1000 + 10 * recNo, name + "の説明"});
-    City c = City::zeroed();
-    c.KenNo = static_cast<std::int16_t>(kenNo);
-    c.RecNo = static_cast<std::int16_t>(recNo);
-    c.CityName = name;
-    c.Jinko = 10000;
-    c.Menseki = cost - 444;
-    c.Jigyosyo = 400;
-    c.Jugyoin = 3000;
-    c.Kogyo = 100;
-    c.Syogyo = 200;
-    c.KyuSu = static_cast<std::int16_t>(old.size());
-    for (std::size_t i = 0; i < old.size(); ++i) {
-        const std::size_t k = i + 1;
-        c.KyuNames[k] = old[i].name;
-        c.KyuX[k] = static_cast<std::int16_t>(old[i].x);
-        c.KyuY[k] = static_cast<std::int16_t>(old[i].y);
-        c.KyuText[k] = old[i].text;
-        c.KyuTextLen[k] = std::to_string(charCount(old[i].text));
-    }
-    return c;
+    return cityRecord(recNo, kenNo, name, cost, old);
 }
 
-inline void writeGameCities(const AppFolders& f, const std::vector<City>& cities) {
-    PosixIo io;
-    RecordFile file(io, f.cityRecords(), City::kLength);
-    int n = 1;
-    for (const auto& c : cities) file.put(n++, c.encode("test"));
+// Municipalities 1..count named "町n", laid out for threePrefectures(): 県Ａ
+// records 1..2, 県Ｂ 3..14, 県Ｃ from 15. Municipality n costs 494 + n, except
+// record 7, which costs `costOf7`.
+inline std::vector<City> numberedCities(int count, std::int32_t costOf7 = 494 + 7) {
+    std::vector<City> cities;
+    for (int n = 1; n <= count; ++n)
+        cities.push_back(gameCity(n, n <= 2 ? 1 : n <= 14 ? 2 : 3, "町" + std::to_string(n), n == 7 ? costOf7 : 494 + n));
+    return cities;
 }
 
-struct RangeSpec {
-    std::string name;
-    int start = 0, end = 0, homon = 0;
-};
-
-inline KenHani rangeRow(int kenNo, const RangeSpec& r) {
-    KenHani k;
-    k.KenNo = Value::number(kenNo);
-    k.Yobi0 = Value::number(0);
-    k.KenName = Value::text(r.name);
-    k.StartRec = Value::number(r.start);
-    k.EndRec = Value::number(r.end);
-    k.HomonSu = Value::number(r.homon);
-    return k;
-}
-
-inline void writeGameRanges(const AppFolders& f, const std::vector<RangeSpec>& ranges) {
-    std::vector<KenHani> table;
-    int n = 1;
-    for (const auto& r : ranges) table.push_back(rangeRow(n++, r));
-    PosixIo io;
-    rewriteRanges(io, f, table, false);
+inline std::vector<RangeSpec> threePrefectures(int homonA = 0, int homonB = 0) {
+    return {{"県Ａ", 1, 2, homonA}, {"県Ｂ", 3, 14, homonB}, {"県Ｃ", 15, 15, 0}};
 }
 
 // Visit marks as the municipality build writes them, (0, n, n), with the listed records visited.
@@ -136,6 +96,17 @@ inline void writeGameMarks(const AppFolders& f, int count, const std::set<int>& 
 inline void writeGamePoints(const AppFolders& f, std::int32_t total) {
     PosixIo io;
     writePoints(io, f, total);
+}
+
+// A program folder in use: six questions (record 4 removed), fifteen
+// municipalities in threePrefectures() with records 5 and 9 of 県Ｂ visited,
+// and 1200 points. No pictures.
+inline void writeProgramInUse(const AppFolders& f) {
+    writeBank(f, sampleBank(6, {4}));
+    writeCities(f, numberedCities(15));
+    writeRanges(f, threePrefectures(0, 2));
+    writeGameMarks(f, 15, {5, 9});
+    writeGamePoints(f, 1200);
 }
 
 // The Homon flag of every record of the visit marks.

@@ -1,9 +1,7 @@
 // The visit game's screenshots: load, answer, unaffordable, affordable, visited.
 #include "game_shots.h"
 
-#include <QColor>
-#include <QImage>
-#include <QPainter>
+#include <QPoint>
 #include <QPolygon>
 
 #include <algorithm>
@@ -11,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "common.h"
 #include "core/random.h"
 #include "core/session.h"
-#include "files/cp932.h"
 #include "files/error.h"
 #include "files/io.h"
 #include "files/prefectures.h"
@@ -32,54 +28,6 @@ namespace fs = std::filesystem;
 
 namespace tabinowa::shots {
 namespace {
-
-struct Old {
-    const char* name;
-    int x, y;  // pixels on the picture
-    const char* text;
-};
-
-struct Town {
-    int ken;
-    const char* name;
-    std::int32_t jinko, menseki, jigyosyo, jugyoin, kogyo, syogyo;
-    std::vector<Old> old;
-};
-
-City makeCity(int recNo, const Town& t) {
-    City c = City::zeroed();
-    c.KenNo = static_cast<std::int16_t>(t.ken);
-    c.RecNo = static_cast<std::int16_t>(recNo);
-    c.CityName = t.name;
-    c.Jinko = t.jinko;
-    c.Menseki = t.menseki;
-    c.Jigyosyo = t.jigyosyo;
-    c.Jugyoin = t.jugyoin;
-    c.Kogyo = t.kogyo;
-    c.Syogyo = t.syogyo;
-    c.KyuSu = static_cast<std::int16_t>(t.old.size());
-    for (std::size_t i = 0; i < t.old.size(); ++i) {
-        const std::size_t k = i + 1;
-        c.KyuNames[k] = t.old[i].name;
-        c.KyuX[k] = static_cast<std::int16_t>(t.old[i].x * 15);
-        c.KyuY[k] = static_cast<std::int16_t>(t.old[i].y * 15);
-        c.KyuText[k] = t.old[i].text;
-        c.KyuTextLen[k] = std::to_string(charCount(t.old[i].text));
-    }
-    return c;
-}
-
-void drawMap(const fs::path& file, const QPolygon& land) {
-    QImage img(505, 503, QImage::Format_RGB32);
-    img.fill(QColor(205, 228, 246));
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(120, 110, 90), 2));
-    p.setBrush(QColor(238, 232, 205));
-    p.drawPolygon(land);
-    p.end();
-    img.save(QString::fromStdString(file.string()), "JPEG", 90);
-}
 
 // A small made-up set of municipality files, pictures and questions, for a
 // program folder without the shipped data.
@@ -102,30 +50,16 @@ void makeFixture(const AppFolders& f) {
         {3, "秋田市", 307672, 906, 15300, 143000, 2600, 13900, {{"秋田市", 200, 250, "県庁所在地"}}},
         {3, "男鹿市", 26000, 241, 1500, 9000, 130, 250, {{"男鹿市", 90, 230, "なまはげの里"}}},
     };
+    writeTowns(f, towns);
     {
-        RecordFile file(io, f.cityRecords(), City::kLength);
         RecordFile marks(io, f.visitMarks(), Homon::kLength);
-        for (std::size_t i = 0; i < towns.size(); ++i) {
-            const int n = static_cast<int>(i) + 1;
-            file.put(n, makeCity(n, towns[i]).encode("fixture"));
+        for (int n = 1; n <= static_cast<int>(towns.size()); ++n) {
             Homon h;
             h.HomonRec1 = h.HomonRec2 = static_cast<std::int16_t>(n);
             marks.put(n, h.encode());
         }
     }
-    std::vector<KenHani> table;
-    const std::vector<std::tuple<const char*, int, int>> kens = {{"青森県", 1, 4}, {"岩手県", 5, 6}, {"秋田県", 7, 8}};
-    for (std::size_t i = 0; i < kens.size(); ++i) {
-        KenHani k;
-        k.KenNo = Value::number(static_cast<double>(i + 1));
-        k.Yobi0 = Value::number(0);
-        k.KenName = Value::text(std::get<0>(kens[i]));
-        k.StartRec = Value::number(std::get<1>(kens[i]));
-        k.EndRec = Value::number(std::get<2>(kens[i]));
-        k.HomonSu = Value::number(0);
-        table.push_back(k);
-    }
-    rewriteRanges(io, f, table, false);
+    writePrefectures(f, {{"青森県", 1, 4}, {"岩手県", 5, 6}, {"秋田県", 7, 8}});
     drawMap(f.picture(1), QPolygon({QPoint(40, 140), QPoint(200, 60), QPoint(300, 120), QPoint(330, 60),
                                     QPoint(420, 90), QPoint(440, 300), QPoint(380, 420), QPoint(200, 440),
                                     QPoint(60, 380)}));
@@ -145,13 +79,10 @@ void makeFixture(const AppFolders& f) {
             m.Inyo = "県";
             m.InyoNo = static_cast<std::int16_t>(n);
             m.Mondai1 = "県庁所在地の問題";
-            m.Mondai1Len = static_cast<std::int16_t>(charCount(m.Mondai1));
             m.Mondai2 = text;
-            m.Mondai2Len = static_cast<std::int16_t>(charCount(m.Mondai2));
             m.Kotae = answer;
-            m.KotaeLen = static_cast<std::int16_t>(charCount(m.Kotae));
             m.DoublePoint = n == 1 ? 1 : 0;
-            q.put(n++, m.encode("fixture"));
+            q.put(n++, withLengths(m).encode("fixture"));
         }
     }
 }
@@ -164,21 +95,8 @@ bool hasCityFiles(const AppFolders& f) {
 }  // namespace
 
 int shootVisitGame(const fs::path& out, const fs::path& work) {
-    std::string tmpl = (fs::temp_directory_path() / "tabinowa-game-shots-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::cerr << "一時フォルダを作成できません\n";
-        return 1;
-    }
-    const fs::path mine = tmpl;
-    const AppFolders f{mine};
-    int failures = 0;
-    try {
-        fs::copy(work, mine, fs::copy_options::recursive);
-        for (const auto& d : {f.data(), f.map(), f.work()}) fs::create_directories(d);
-        const bool shipped = hasCityFiles(f);
-        if (!shipped) makeFixture(f);
-        std::cout << "ミチクサ: " << (shipped ? "同梱データ" : "作例データ") << "を使用\n";
-
+    return inTemporaryFolder("tabinowa-game-shots", "ミチクサ", [&](const fs::path& mine, int& failures) {
+        const AppFolders f = prepareCopy(work, mine, "ミチクサ", hasCityFiles, makeFixture);
         PosixIo io;
         // The prefecture shown: the second line (or the first), its cheapest and dearest municipality.
         const auto kens = readRanges(io, f);
@@ -204,11 +122,7 @@ int shootVisitGame(const fs::path& out, const fs::path& work) {
         if (!w) throw FileError("ミチクサの画面を開けませんでした。");
 
         auto save = [&](const std::string& state) {
-            ui::Application::processEvents();
-            const fs::path png = out / ("frm2CityVisit-" + state + ".png");
-            const bool ok = w->frm.grab(png);
-            std::cout << (ok ? "保存: " : "失敗: ") << png.string() << "\n";
-            if (!ok) ++failures;
+            if (!saveShot(w->frm, out / ("frm2CityVisit-" + state + ".png"))) ++failures;
         };
         auto position = [&](int recNo) {
             const auto& listed = w->map().rows();
@@ -229,13 +143,7 @@ int shootVisitGame(const fs::path& out, const fs::path& work) {
         save("visited");
         windows.endProgram();
         ui::Application::processEvents();
-    } catch (const std::exception& e) {
-        std::cerr << "ミチクサ: " << e.what() << "\n";
-        ++failures;
-    }
-    std::error_code ec;
-    fs::remove_all(mine, ec);
-    return failures;
+    });
 }
 
 }  // namespace tabinowa::shots

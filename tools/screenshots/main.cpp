@@ -12,13 +12,12 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
+#include "common.h"
 #include "core/random.h"
-#include "game_shots.h"
-#include "map_shots.h"
 #include "core/session.h"
 #include "files/cp932.h"
+#include "game_shots.h"
+#include "map_shots.h"
 #include "files/io.h"
 #include "files/records.h"
 #include "quiz/frm2Sogo.h"
@@ -32,8 +31,6 @@ namespace fs = std::filesystem;
 using namespace tabinowa;
 
 namespace {
-
-fs::path u8(const char* s) { return AppFolders::u8path(s); }
 
 // A small bank: five questions with hint choices, as records and as a master.
 void makeFixture(const AppFolders& f) {
@@ -66,17 +63,12 @@ void makeFixture(const AppFolders& f) {
         m.Inyo = "県";
         m.InyoNo = static_cast<std::int16_t>(n);
         m.Sentaku = {q.a1, q.a2, q.a3, q.answer};
-        for (std::size_t i = 0; i < 4; ++i) m.SentakuLen[i] = static_cast<std::int16_t>(charCount(m.Sentaku[i]));
         m.SentakuSu = 4;
         m.Kotae = q.answer;
-        m.KotaeLen = static_cast<std::int16_t>(charCount(m.Kotae));
         m.Kaisetu = q.explanation;
-        m.KaisetuLen = static_cast<std::int16_t>(charCount(m.Kaisetu));
         m.Mondai1 = q.first;
-        m.Mondai1Len = static_cast<std::int16_t>(charCount(m.Mondai1));
         m.Mondai2 = q.second;
-        m.Mondai2Len = static_cast<std::int16_t>(charCount(m.Mondai2));
-        records += m.encode("fixture");
+        records += shots::withLengths(m).encode("fixture");
         master += std::string("\"県\",") + std::to_string(n) + ",,\"" + q.a1 + "\",\"" + q.a2 + "\",\"" + q.a3 +
                   "\",\"" + q.answer + "\",,,,\"" + q.explanation + "\",\"\",\"\",\"\",,0,\"" + q.first + "\",\"" +
                   q.second + "\"\r\n";
@@ -125,33 +117,13 @@ int main(int argc, char** argv) {
     const fs::path out = argv[1];
     fs::create_directories(out);
 
-    std::string tmpl = (fs::temp_directory_path() / "tabinowa-screenshots-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) {
-        std::cerr << "一時フォルダを作成できません\n";
-        return 1;
-    }
-    const fs::path work = tmpl;
-    const AppFolders folders{work};
-    int failures = 0;
-    try {
-        if (argc >= 3) {
-            const fs::path given = argv[2];
-            for (const char* name : {"file", "file1", "作業ファイル"}) {
-                if (fs::exists(given / u8(name)))
-                    fs::copy(given / u8(name), work / u8(name), fs::copy_options::recursive);
-                else
-                    fs::create_directories(work / u8(name));
-            }
-        } else {
-            for (const char* name : {"file", "file1", "作業ファイル"}) fs::create_directories(work / u8(name));
-            makeFixture(folders);
-        }
+    const auto shoot = [&](const fs::path& work, int& failures) {
+        const AppFolders folders{work};
+        shots::copyDataFolders(argc >= 3 ? fs::path(argv[2]) : fs::path(), work);
+        if (argc < 3) makeFixture(folders);
 
         auto save = [&](ui::Form& form, const std::string& name) {
-            ui::Application::processEvents();
-            const bool ok = form.grab(out / (name + ".png"));
-            std::cout << (ok ? "保存: " : "失敗: ") << (out / (name + ".png")).string() << "\n";
-            if (!ok) ++failures;
+            if (!shots::saveShot(form, out / (name + ".png"))) ++failures;
         };
 
         // The visit game, on its own copy of the folder as found.
@@ -221,11 +193,6 @@ int main(int argc, char** argv) {
             s->cmdSaisei.click();
             save(s->frm, "frm2Sogo-revived");
         }
-    } catch (const std::exception& e) {
-        std::cerr << "エラー: " << e.what() << "\n";
-        ++failures;
-    }
-    std::error_code ec;
-    fs::remove_all(work, ec);
-    return failures == 0 ? 0 : 1;
+    };
+    return shots::inTemporaryFolder("tabinowa-screenshots", "エラー", shoot) == 0 ? 0 : 1;
 }
