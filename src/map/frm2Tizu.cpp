@@ -1,5 +1,6 @@
 #include "map/frm2Tizu.h"
 
+#include <future>
 #include <iterator>
 
 #include "files/error.h"
@@ -101,11 +102,24 @@ void frm2Tizu::lstKen_Click(int position) {
     if (position < 0 || position >= static_cast<int>(ken_.size())) return;
     lblCity.setCaption("");
     chosenKen_ = position + 1;
+    // The records are read on a second thread while this one decodes the
+    // picture (the descriptions are read when a municipality is chosen, with
+    // its map). Only that thread uses the session's files until get(); where
+    // no thread can be started, get() reads them here.
+    auto reading = std::async(std::launch::async | std::launch::deferred,
+                              [&io = session_.io, folders = session_.folders, ken = ken_[chosenKen_ - 1]] {
+                                  return prefectureCities(readCities(io, folders, ken, Descriptions::Skip));
+                              });
     const std::string pictureError = loadMap();
     lstCity.clear();
+    lblCity.setCaption("");
+    lblCitySu.setCaption("");
     lblVisit.setCaption("");
+    rows_.clear();
+    circles_.clear();
+    chosenRow_ = 0;
     try {
-        fillCityList();
+        fillCityList(reading.get());
     } catch (const FileError& e) {
         lblVisit.setCaption(joinMessages(pictureError, e.what()));
         return;
@@ -115,16 +129,7 @@ void frm2Tizu::lstKen_Click(int position) {
     if (!pictureError.empty()) lblVisit.setCaption(pictureError);
 }
 
-void frm2Tizu::fillCityList() {
-    lstCity.clear();
-    lblCity.setCaption("");
-    lblCitySu.setCaption("");
-    rows_.clear();
-    circles_.clear();
-    chosenRow_ = 0;
-    // The descriptions are read when a municipality is chosen, with its map.
-    PrefectureCities p =
-        prefectureCities(readCities(session_.io, session_.folders, ken_[chosenKen_ - 1], Descriptions::Skip));
+void frm2Tizu::fillCityList(PrefectureCities p) {
     lstCity.addItems(p.entries);
     drawCircles(p.circles);
     rows_ = std::move(p.rows);

@@ -60,7 +60,8 @@ private:
     // picture blank and returns the message.
     std::string loadMap();
     void drawCircles(const std::vector<Circle>& circles);
-    void fillCityList();
+    // Shows a prefecture's municipalities in the list and its circles on the map.
+    void fillCityList(PrefectureCities p);
 
     Session& session_;
     WindowManager& windows_;
