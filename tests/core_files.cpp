@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <optional>
 
 #include "files/cp932.h"
 #include "files/error.h"
@@ -64,6 +65,72 @@ TEST(Cp932, InvalidInputIsAnErrorNamingThePlace) {
     }
     EXPECT_THROW(toCp932("😀", "x"), FileError);
     EXPECT_THROW(toCp932("한", "x"), FileError);
+}
+
+// The table toCp932 writes with must give iconv's bytes for every character,
+// and leave every character and malformed text iconv refuses to iconv.
+TEST(Cp932, WritingGivesIconvsBytesForEveryCharacter) {
+    auto utf8 = [](char32_t cp) {
+        std::string s;
+        if (cp < 0x800) {
+            s += static_cast<char>(0xC0 | cp >> 6);
+        } else if (cp < 0x10000) {
+            s += static_cast<char>(0xE0 | cp >> 12);
+            s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        } else {
+            s += static_cast<char>(0xF0 | cp >> 18);
+            s += static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+            s += static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+        }
+        s += static_cast<char>(0x80 | (cp & 0x3F));
+        return s;
+    };
+    auto viaTable = [](std::string_view text) -> std::optional<std::string> {
+        try {
+            return toCp932(text, "x");
+        } catch (const FileError&) {
+            return std::nullopt;
+        }
+    };
+    int encodable = 0;
+    for (char32_t cp = 0x80; cp <= 0x1FFFF; ++cp) {
+        if (cp >= 0xD800 && cp <= 0xDFFF) continue;
+        const std::string text = "a" + utf8(cp) + "あ";
+        const auto expected = toCp932ByIconv(text);
+        ASSERT_EQ(viaTable(text), expected) << "U+" << std::hex << static_cast<std::uint32_t>(cp);
+        if (expected) ++encodable;
+    }
+    EXPECT_GT(encodable, 7000);  // the JIS and Windows characters, not a handful
+
+    const std::string malformed[] = {"\xC0\xAF", "\xED\xA0\x80", "\xE3\x81", "\x80", "あ\xFF", "\xF4\x90\x80\x80"};
+    for (const auto& m : malformed) {
+        EXPECT_EQ(toCp932ByIconv(m), std::nullopt);
+        EXPECT_THROW(toCp932(m, "x"), FileError);
+    }
+}
+
+// Likewise reading: every one- and two-byte sequence, valid or not, reads as
+// iconv reads it, or is refused as iconv refuses it.
+TEST(Cp932, ReadingGivesIconvsTextForEveryCode) {
+    auto viaTable = [](std::string_view bytes) -> std::optional<std::string> {
+        try {
+            return fromCp932(bytes, "x");
+        } catch (const FileError&) {
+            return std::nullopt;
+        }
+    };
+    int readable = 0;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        for (int t = 0x00; t <= 0xFF; ++t) {
+            const std::string bytes = "a" + std::string{static_cast<char>(b), static_cast<char>(t)} + "\x82\xA0";
+            const auto expected = fromCp932ByIconv(bytes);
+            ASSERT_EQ(viaTable(bytes), expected) << std::hex << b << " " << t;
+            if (expected) ++readable;
+        }
+        const std::string atEnd = "a" + std::string{static_cast<char>(b)};
+        ASSERT_EQ(viaTable(atEnd), fromCp932ByIconv(atEnd)) << std::hex << b << " at the end";
+    }
+    EXPECT_GT(readable, 7000);
 }
 
 TEST(Cp932, FixedFieldsPadAndCutAtWholeCharacters) {

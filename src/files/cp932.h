@@ -1,9 +1,11 @@
 #pragma once
-// Shift-JIS (Windows code page 932) at the file boundary, through glibc iconv,
-// strict: an invalid byte or a character CP932 cannot hold is an error.
+// Shift-JIS (Windows code page 932) at the file boundary, through glibc iconv
+// (with tables made from iconv's own answers), strict: an invalid byte or a
+// character CP932 cannot hold is an error.
 // Inside the program every text is UTF-8; "length in characters" counts
 // Unicode code points.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +18,12 @@ std::string fromCp932(std::string_view cp932, std::string_view where);
 // Converts UTF-8 to CP932. Throws FileError naming `where` on a character that
 // CP932 cannot encode (or on input that is not UTF-8).
 std::string toCp932(std::string_view utf8, std::string_view where);
+
+// The same conversions through iconv alone, without the tables fromCp932 and
+// toCp932 use (nullopt where they throw); the tests hold both ways to the
+// same bytes.
+std::optional<std::string> fromCp932ByIconv(std::string_view cp932);
+std::optional<std::string> toCp932ByIconv(std::string_view utf8);
 
 // Number of characters (code points) of a UTF-8 text.
 std::size_t charCount(std::string_view utf8);
@@ -33,6 +41,8 @@ std::string trimRight(std::string_view text);
 // cut after the last whole character that fits and padded with 0x20. Never
 // ends in half a two-byte character.
 std::string fixedField(std::string_view utf8, std::size_t width, std::string_view where);
+// The same field written to out[0, width).
+void fixedFieldInto(std::string_view utf8, char* out, std::size_t width, std::string_view where);
 
 // Byte length of the CP932 lead/trail structure: true when the byte starts a
 // two-byte CP932 character.

@@ -22,8 +22,9 @@ public:
         for (int i = 0; i < 4; ++i) put(static_cast<char>((u >> (8 * i)) & 0xFF));
     }
     void text(const std::string& utf8, std::size_t width) {
-        std::string f = fixedField(utf8, width, where_);
-        putBytes(f.data(), f.size());
+        if (width > bytes_.size() - pos_) throw FileError(std::string(where_) + "：記録が長すぎます。");
+        fixedFieldInto(utf8, bytes_.data() + pos_, width, where_);
+        pos_ += width;
     }
     void raw(const void* p, std::size_t n) {
         putBytes(static_cast<const char*>(p), n);
