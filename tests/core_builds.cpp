@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <new>
 #include <string>
@@ -413,6 +414,7 @@ TEST(QuestionBuild, AFailingWriteAnywhereLeavesTheOldOrTheWholeNewFiles) {
         after = snapshot(p.folder.path());
     }
     ASSERT_GE(points, 6);  // two files written, flushed, closed and renamed at least
+    std::cout << "[ fault points ] question build: " << points << " points\n";
     ASSERT_NE(before, after);
     int failures = 0;
     for (int k = 1; k <= points; ++k) {
@@ -734,6 +736,7 @@ TEST(CityBuild, AFailingWriteAnywhereLeavesTheOldOrTheWholeNewFiles) {
         after = snapshot(p.folder.path());
     }
     ASSERT_GE(points, 16);  // four files written, flushed, closed and renamed at least
+    std::cout << "[ fault points ] municipality build: " << points << " points\n";
     ASSERT_NE(before, after);
     int failures = 0;
     for (int k = 1; k <= points; ++k) {
