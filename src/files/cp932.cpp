@@ -132,75 +132,70 @@ public:
     // False when some code is not in the table (a lone lead byte, a code
     // CP932 leaves unassigned); `out` is then unspecified.
     bool decode(std::string_view s, std::string& out) const {
-        // a one-byte code takes at most three bytes of UTF-8
-        out.resize(s.size() * 3);
-        const auto* in = reinterpret_cast<const unsigned char*>(s.data());
-        const std::size_t n = s.size();
         const std::uint32_t* texts = texts_.data();
-        char* o = out.data();
-        std::size_t i = 0;
-        while (i < n) {
+        // a one-byte code takes at most three bytes of UTF-8
+        return walk(s, out, 3, [texts](const unsigned char* in, std::size_t n, std::size_t i, char*& o) -> std::size_t {
             const unsigned c = in[i];
-            if (c < 0x80) {
-                *o++ = static_cast<char>(c);
-                ++i;
-                continue;
-            }
-            std::uint32_t packed;
-            if (isCp932LeadByte(static_cast<unsigned char>(c))) {
-                if (i + 1 >= n) return false;
-                packed = texts[c << 8 | in[i + 1]];
-                i += 2;
-            } else {
-                packed = texts[c];
-                i += 1;
-            }
-            const std::uint32_t used = packed >> 24;
-            if (used == 0) return false;
-            for (std::uint32_t k = 0; k < used; ++k) *o++ = static_cast<char>(packed >> (8 * k) & 0xFF);
-        }
-        out.resize(static_cast<std::size_t>(o - out.data()));
-        return true;
+            const bool lead = isCp932LeadByte(static_cast<unsigned char>(c));
+            if (lead && i + 1 >= n) return 0;
+            const std::uint32_t packed = lead ? texts[c << 8 | in[i + 1]] : texts[c];
+            const std::uint32_t bytes = packed >> 24;
+            if (bytes == 0) return 0;
+            for (std::uint32_t k = 0; k < bytes; ++k) *o++ = static_cast<char>(packed >> (8 * k) & 0xFF);
+            return lead ? 2 : 1;
+        });
     }
 
     // False when some character is not in the table (or the text is not
     // well-formed UTF-8); `out` is then unspecified.
     bool encode(std::string_view s, std::string& out) const {
-        // CP932 never takes more bytes than UTF-8 for the same character
-        out.resize(s.size());
-        const auto* in = reinterpret_cast<const unsigned char*>(s.data());
-        const std::size_t n = s.size();
         const std::uint16_t* codes = codes_.data();
-        char* o = out.data();
-        std::size_t i = 0;
-        while (i < n) {
+        // CP932 never takes more bytes than UTF-8 for the same character
+        return walk(s, out, 1, [s, codes](const unsigned char* in, std::size_t n, std::size_t i, char*& o) -> std::size_t {
             const unsigned c = in[i];
-            if (c < 0x80) {
-                *o++ = static_cast<char>(c);
-                ++i;
-                continue;
-            }
             char32_t cp = 0;
             std::size_t used = 0;
             if ((c & 0xF0) == 0xE0 && i + 2 < n && (in[i + 1] & 0xC0) == 0x80 && (in[i + 2] & 0xC0) == 0x80) {
                 // the three-byte form of nearly every Japanese character
                 cp = (c & 0x0F) << 12 | (in[i + 1] & 0x3Fu) << 6 | (in[i + 2] & 0x3Fu);
-                if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+                if (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
                 used = 3;
             } else if (!decodeUtf8(s, i, cp, used) || cp > 0xFFFF) {
-                return false;
+                return 0;
             }
             const std::uint16_t code = codes[cp];
-            if (code == 0) return false;
+            if (code == 0) return 0;
             if (code > 0xFF) *o++ = static_cast<char>(code >> 8);
             *o++ = static_cast<char>(code & 0xFF);
+            return used;
+        });
+    }
+
+private:
+    // Copies the ASCII bytes of a text and hands every other character to
+    // `step`, which writes it at `o` and returns how many bytes of the text it
+    // took, or 0 when the table lacks it. `out` starts at `most` bytes per
+    // byte of the text and is cut to what was written.
+    template <typename Step>
+    static bool walk(std::string_view s, std::string& out, std::size_t most, Step step) {
+        out.resize(s.size() * most);
+        const auto* in = reinterpret_cast<const unsigned char*>(s.data());
+        const std::size_t n = s.size();
+        char* o = out.data();
+        std::size_t i = 0;
+        while (i < n) {
+            if (in[i] < 0x80) {
+                *o++ = static_cast<char>(in[i++]);
+                continue;
+            }
+            const std::size_t used = step(in, n, i, o);
+            if (used == 0) return false;
             i += used;
         }
         out.resize(static_cast<std::size_t>(o - out.data()));
         return true;
     }
 
-private:
     // One well-formed UTF-8 character at s[i]: no overlong forms, no
     // surrogates, nothing above U+10FFFF.
     static bool decodeUtf8(std::string_view s, std::size_t i, char32_t& cp, std::size_t& used) {
