@@ -237,7 +237,14 @@ const Tables& tables() {
     return t;
 }
 
-bool encodeByTable(std::string_view utf8, std::string& out) { return tables().encode(utf8, out); }
+// UTF-8 to CP932 into `out`: by table, and whatever the table lacks (an
+// unencodable character, bytes that are not UTF-8) by iconv, which decides
+// exactly as it always did. Throws FileError naming `where`.
+void encodeInto(std::string_view utf8, std::string_view where, std::string& out) {
+    if (tables().encode(utf8, out)) return;
+    if (!convert("CP932", "UTF-8", utf8, out))
+        throw FileError(std::string(where) + "に、シフトJISで書けない文字があります。");
+}
 
 }  // namespace
 
@@ -267,12 +274,7 @@ std::optional<std::string> toCp932ByIconv(std::string_view utf8) {
 std::string toCp932(std::string_view utf8, std::string_view where) {
     if (isAscii(utf8)) return std::string(utf8);
     std::string out;
-    // The table covers every character CP932 holds; anything else (an
-    // unencodable character, bytes that are not UTF-8) is left to iconv, which
-    // decides exactly as it always did.
-    if (encodeByTable(utf8, out)) return out;
-    if (!convert("CP932", "UTF-8", utf8, out))
-        throw FileError(std::string(where) + "に、シフトJISで書けない文字があります。");
+    encodeInto(utf8, where, out);
     return out;
 }
 
@@ -316,7 +318,7 @@ void fixedFieldInto(std::string_view utf8, char* out, std::size_t width, std::st
     } else {
         // one buffer a thread: the record writers call this for every text field
         thread_local std::string bytes;
-        if (!encodeByTable(utf8, bytes)) bytes = toCp932(utf8, where);
+        encodeInto(utf8, where, bytes);
         // cut after the last whole character within the width
         used = 0;
         while (used < bytes.size()) {

@@ -21,11 +21,7 @@ public:
         auto u = static_cast<std::uint32_t>(v);
         for (int i = 0; i < 4; ++i) put(static_cast<char>((u >> (8 * i)) & 0xFF));
     }
-    void text(const std::string& utf8, std::size_t width) {
-        if (width > bytes_.size() - pos_) throw FileError(std::string(where_) + "：記録が長すぎます。");
-        fixedFieldInto(utf8, bytes_.data() + pos_, width, where_);
-        pos_ += width;
-    }
+    void text(const std::string& utf8, std::size_t width) { fixedFieldInto(utf8, claim(width), width, where_); }
     void raw(const void* p, std::size_t n) {
         putBytes(static_cast<const char*>(p), n);
     }
@@ -39,15 +35,16 @@ public:
     std::string take() { return std::move(bytes_); }
 
 private:
-    void put(char c) {
-        if (pos_ >= bytes_.size()) throw FileError(std::string(where_) + "：記録が長すぎます。");
-        bytes_[pos_++] = c;
-    }
-    void putBytes(const char* p, std::size_t n) {
-        if (n > bytes_.size() - pos_) throw FileError(std::string(where_) + "：記録が長すぎます。");
-        std::memcpy(bytes_.data() + pos_, p, n);
+    // The next n bytes of the record, to be written; the record ends where it ends.
+    char* claim(std::size_t n) {
+        if (pos_ > bytes_.size() || n > bytes_.size() - pos_)
+            throw FileError(std::string(where_) + "：記録が長すぎます。");
+        char* at = bytes_.data() + pos_;
         pos_ += n;
+        return at;
     }
+    void put(char c) { *claim(1) = c; }
+    void putBytes(const char* p, std::size_t n) { std::memcpy(claim(n), p, n); }
     std::string bytes_;
     std::string_view where_;
     std::size_t pos_ = 0;

@@ -100,7 +100,6 @@ void frm2Tizu::drawCircles(const std::vector<Circle>& circles) {
 
 void frm2Tizu::lstKen_Click(int position) {
     if (position < 0 || position >= static_cast<int>(ken_.size())) return;
-    lblCity.setCaption("");
     chosenKen_ = position + 1;
     // The records are read on a second thread while this one decodes the
     // picture (the descriptions are read when a municipality is chosen, with

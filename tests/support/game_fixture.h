@@ -27,7 +27,7 @@ struct QuestionSpec {
     int doublePoint = 0;
 };
 
-// Writes "問題.ran" with one record per spec (Inyo "QZ", InyoNo = record number).
+// Writes "問題.ran" with one record per question given (Inyo "QZ", InyoNo = record number).
 inline void writeGameQuestions(const AppFolders& f, const std::vector<QuestionSpec>& specs) {
     PosixIo io;
     RecordFile file(io, f.questionRecords(), Mondai::kLength);
