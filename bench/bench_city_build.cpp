@@ -25,6 +25,7 @@
 #include "core/session.h"
 #include "files/cp932.h"
 #include "files/io.h"
+#include "files/journal.h"
 #include "files/text_file.h"
 
 namespace {
@@ -155,7 +156,7 @@ void runFloor(benchmark::State& state, bool parse) {
             while (!p.atEnd()) benchmark::DoNotOptimize(p.readValue());
         }
         benchmark::DoNotOptimize(master.data());
-        FileSet files(io);
+        FileSet files(io, fx.folders.journal());
         for (const auto& [path, bytes] : fx.outputs) files.stage(path, bytes);
         files.commit();
     }

@@ -9,6 +9,7 @@ packages=(
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-reggae
   xvfb xauth
   clang libclang-rt-14-dev
+  strace
 )
 
 missing=()

@@ -8,6 +8,7 @@
 #include "files/cp932.h"
 #include "files/error.h"
 #include "files/io.h"
+#include "files/journal.h"
 #include "files/record_file.h"
 #include "files/records.h"
 #include "files/text_file.h"
@@ -354,7 +355,7 @@ TEST(AtomicWrite, AFileSetIsAllOrNothing) {
     TempProgramFolder tmp;
     auto a = tmp.path() / "a", b = tmp.path() / "b", c = tmp.path() / "c";
     auto run = [&](Io& io) {
-        FileSet set(io);
+        FileSet set(io, tmp.path() / "journal");
         set.stage(a, "A2");
         set.stage(b, "B2");
         set.stage(c, "C2");  // c does not exist before

@@ -43,6 +43,8 @@ public:
     bool remove(const std::filesystem::path& p) override { return to->remove(p); }
     bool exists(const std::filesystem::path& p) override { return to->exists(p); }
     bool isDirectory(const std::filesystem::path& p) override { return to->isDirectory(p); }
+    bool syncFolder(const std::filesystem::path& p) override { return to->syncFolder(p); }
+    std::vector<std::string> listFolder(const std::filesystem::path& p) override { return to->listFolder(p); }
 };
 
 // A program folder with a question bank and a session over it.

@@ -86,6 +86,11 @@ public:
     bool remove(const fs::path& p) override { return target().remove(p); }
     bool exists(const fs::path& p) override { return target().exists(p); }
     bool isDirectory(const fs::path& p) override { return target().isDirectory(p); }
+    bool syncFolder(const fs::path& p) override {
+        point(p);  // a folder is named by its own name
+        return target().syncFolder(p);
+    }
+    std::vector<std::string> listFolder(const fs::path& p) override { return target().listFolder(p); }
 
 private:
     Io& target() { return armed_ && faulty_ ? static_cast<Io&>(*faulty_) : static_cast<Io&>(real_); }

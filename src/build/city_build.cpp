@@ -19,6 +19,7 @@
 #include "files/cp932.h"
 #include "files/error.h"
 #include "files/io.h"
+#include "files/journal.h"
 #include "files/prefectures.h"
 #include "files/records.h"
 #include "files/text_file.h"
@@ -272,7 +273,7 @@ std::string buildCityFiles(Session& session) {
                                Value::text(prefectures[i].name), Value::number(ranges[i].start),
                                Value::number(ranges[i].end), Value::number(0)});
 
-    FileSet files(io);
+    FileSet files(io, folders.journal());
     files.stage(folders.cityRecords(), city.cityRecords());
     files.stage(folders.rangeFile(), rangeFile.bytes());
     files.stage(folders.visitMarks(), city.visitMarks());

@@ -9,6 +9,7 @@
 #include "files/cp932.h"
 #include "files/error.h"
 #include "files/io.h"
+#include "files/journal.h"
 #include "files/records.h"
 #include "files/text_file.h"
 #include "quiz/deck.h"
@@ -66,7 +67,7 @@ std::string buildQuestionFile(Session& session) {
     TextWriter points(displayName(folders.pointFile()));
     points.printNumber(0);
 
-    FileSet files(io);
+    FileSet files(io, folders.journal());
     files.stage(recordPath, records);
     files.stage(folders.pointFile(), points.bytes());
     files.commit();

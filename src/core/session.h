@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "core/random.h"
 #include "files/folders.h"
@@ -27,6 +28,9 @@ struct Session {
     std::optional<int> startupFlag;
     bool startupDone() const { return startupFlag == 1; }
     void setStartupFlag() { startupFlag = 1; }
+
+    // What the start-up recovery has to tell (shown once by the main menu).
+    std::string startupNotice;
 
     // The visit game's point total.
     std::int32_t points = 0;

@@ -2,6 +2,7 @@
 // The three data folders beside the program.
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tabinowa {
 
@@ -21,6 +22,10 @@ struct AppFolders {
     std::filesystem::path rangeFile() const { return map() / u8path("県範囲.csv"); }
     std::filesystem::path visitMarks() const { return map() / u8path("訪問消去.ran"); }
     std::filesystem::path cityTestList() const { return map() / u8path("市町村ｔｅｓｔ.csv"); }
+    // The journal of changes to several working files at once, and the folders
+    // whose leftovers a recovery sweeps.
+    std::filesystem::path journal() const { return program / "tabinowa.journal"; }
+    std::vector<std::filesystem::path> workingFolders() const { return {program, data(), map()}; }
     // "k" + prefecture line number + ".jpg"
     std::filesystem::path picture(int line) const { return map() / ("k" + std::to_string(line) + ".jpg"); }
 

@@ -79,6 +79,25 @@ bool PosixIo::isDirectory(const std::filesystem::path& p) {
     return std::filesystem::is_directory(p, ec);
 }
 
+bool PosixIo::syncFolder(const std::filesystem::path& p) {
+    int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+std::vector<std::string> PosixIo::listFolder(const std::filesystem::path& p) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ec2;
+        if (!it->is_regular_file(ec2)) continue;
+        auto u8 = it->path().filename().u8string();
+        names.emplace_back(u8.begin(), u8.end());
+    }
+    return names;
+}
+
 namespace {
 
 [[noreturn]] void missingOrUnreadable(Io& io, const std::filesystem::path& p, bool writing) {
@@ -131,50 +150,8 @@ void writeFileAtomic(Io& io, const std::filesystem::path& p, std::string_view by
         io.remove(temp);
         throw FileError("ファイル" + displayName(p) + "を置き換えられませんでした。元のファイルはそのままです。");
     }
-}
-
-FileSet::~FileSet() {
-    if (!committed_)
-        for (auto& e : entries_) io_.remove(e.temp);
-}
-
-void FileSet::stage(const std::filesystem::path& target, std::string_view bytes) {
-    Entry e{target, tempNameFor(target)};
-    entries_.push_back(e);
-    writeFresh(io_, e.temp, e.target, bytes);
-}
-
-void FileSet::commit() {
-    // Keep each old file under a backup name until every new one is in place.
-    struct Done {
-        std::filesystem::path target, backup;
-        bool hadOld;
-    };
-    std::vector<Done> done;
-    auto rollBack = [&]() {
-        for (auto it = done.rbegin(); it != done.rend(); ++it) {
-            if (it->hadOld)
-                io_.rename(it->backup, it->target);
-            else
-                io_.remove(it->target);
-        }
-    };
-    for (auto& e : entries_) {
-        Done d{e.target, e.target.parent_path() / (e.target.filename().string() + ".old~"), io_.exists(e.target)};
-        if (d.hadOld && !io_.rename(d.target, d.backup)) {
-            rollBack();
-            throw FileError("ファイル" + displayName(e.target) + "を置き換えられませんでした。元のファイルはそのままです。");
-        }
-        if (!io_.rename(e.temp, e.target)) {
-            if (d.hadOld) io_.rename(d.backup, d.target);
-            rollBack();
-            throw FileError("ファイル" + displayName(e.target) + "を置き換えられませんでした。元のファイルはそのままです。");
-        }
-        done.push_back(d);
-    }
-    committed_ = true;
-    for (auto& d : done)
-        if (d.hadOld) io_.remove(d.backup);
+    // The new name is in place; making it durable is all that is left.
+    io.syncFolder(p.parent_path());
 }
 
 }  // namespace tabinowa

@@ -27,6 +27,12 @@ public:
     virtual bool remove(const std::filesystem::path& p) = 0;  // false when it fails (a missing file is no failure)
     virtual bool exists(const std::filesystem::path& p) = 0;
     virtual bool isDirectory(const std::filesystem::path& p) = 0;
+    // Makes the folder's entries (names created, renamed or removed in it)
+    // durable. An Io without folders of its own has nothing to do.
+    virtual bool syncFolder(const std::filesystem::path&) { return true; }
+    // The names of the plain files in a folder (no order); empty when the
+    // folder cannot be read.
+    virtual std::vector<std::string> listFolder(const std::filesystem::path&) { return {}; }
 };
 
 class PosixIo final : public Io {
@@ -41,6 +47,8 @@ public:
     bool remove(const std::filesystem::path& p) override;
     bool exists(const std::filesystem::path& p) override;
     bool isDirectory(const std::filesystem::path& p) override;
+    bool syncFolder(const std::filesystem::path& p) override;
+    std::vector<std::string> listFolder(const std::filesystem::path& p) override;
 };
 
 // Reads a whole file. Throws FileError (Japanese, naming the file) when the
@@ -51,27 +59,5 @@ std::string readWholeFile(Io& io, const std::filesystem::path& p);
 // it and renames it over the old one. On any failure the old file is left as
 // it was, the temporary file is removed, and FileError is thrown.
 void writeFileAtomic(Io& io, const std::filesystem::path& p, std::string_view bytes);
-
-// Several files replaced together, all or nothing: stage() writes each under a
-// temporary name; commit() renames them over the old files, and if a rename
-// fails, puts back every file already replaced. Destroying an uncommitted set
-// removes its temporary files.
-class FileSet {
-public:
-    explicit FileSet(Io& io) : io_(io) {}
-    ~FileSet();
-    FileSet(const FileSet&) = delete;
-    FileSet& operator=(const FileSet&) = delete;
-    void stage(const std::filesystem::path& target, std::string_view bytes);
-    void commit();
-
-private:
-    struct Entry {
-        std::filesystem::path target, temp;
-    };
-    Io& io_;
-    std::vector<Entry> entries_;
-    bool committed_ = false;
-};
 
 }  // namespace tabinowa

@@ -45,12 +45,15 @@ std::vector<KenHani> readRanges(Io& io, const AppFolders& folders) {
     return table;
 }
 
-void rewriteRanges(Io& io, const AppFolders& folders, const std::vector<KenHani>& table, bool reset) {
-    auto path = folders.rangeFile();
-    TextWriter w(displayName(path));
+std::string rangeBytes(const AppFolders& folders, const std::vector<KenHani>& table, bool reset) {
+    TextWriter w(displayName(folders.rangeFile()));
     for (const auto& k : table)
         w.writeFields({k.KenNo, k.Yobi0, k.KenName, k.StartRec, k.EndRec, reset ? Value::number(0) : k.HomonSu});
-    writeFileAtomic(io, path, w.bytes());
+    return w.bytes();
+}
+
+void rewriteRanges(Io& io, const AppFolders& folders, const std::vector<KenHani>& table, bool reset) {
+    writeFileAtomic(io, folders.rangeFile(), rangeBytes(folders, table, reset));
 }
 
 std::int32_t minryoku(const City& c) {

@@ -36,6 +36,8 @@ std::vector<KenHani> readRanges(Io& io, const AppFolders& folders);
 // Rewrites "県範囲.csv" atomically with one line per table row (the rows that
 // were read), HomonSu as held or 0 when `reset`.
 void rewriteRanges(Io& io, const AppFolders& folders, const std::vector<KenHani>& table, bool reset);
+// The bytes such a rewrite writes.
+std::string rangeBytes(const AppFolders& folders, const std::vector<KenHani>& table, bool reset);
 
 // 民力 index: Round(Jinko/1000) + Round(Jinko/100) + Menseki
 // + Round((Kogyo+Syogyo)/10) + Round(Jugyoin/Jinko*1000) + Round(Jigyosyo/100).

@@ -13,11 +13,45 @@ std::int32_t readPoints(Io& io, const AppFolders& folders) {
     return r.readInt32();
 }
 
-void writePoints(Io& io, const AppFolders& folders, std::int32_t total) {
-    auto path = folders.pointFile();
-    TextWriter w(displayName(path));
+std::string pointBytes(const AppFolders& folders, std::int32_t total) {
+    TextWriter w(displayName(folders.pointFile()));
     w.printNumber(total);
-    writeFileAtomic(io, path, w.bytes());
+    return w.bytes();
+}
+
+void writePoints(Io& io, const AppFolders& folders, std::int32_t total) {
+    writeFileAtomic(io, folders.pointFile(), pointBytes(folders, total));
+}
+
+std::string readMarkBytes(Io& io, const AppFolders& folders) {
+    auto path = folders.visitMarks();
+    if (io.exists(path)) return readWholeFile(io, path);
+    if (!io.isDirectory(path.parent_path()))
+        throw FileError("フォルダ" + displayName(path.parent_path()) + "がありません。");
+    return {};
+}
+
+std::string withVisited(std::string marks, int n) {
+    if (n < 1) throw FileError("訪問した市町村の番号" + std::to_string(n) + "が正しくありません。");
+    const std::size_t at = static_cast<std::size_t>(n - 1) * Homon::kLength;
+    if (marks.size() < at + Homon::kLength) {
+        // a slot partly beyond the end reads as zero bytes, whole
+        if (marks.size() > at) marks.resize(at);
+        marks.resize(at + Homon::kLength, '\0');
+    }
+    Homon h = Homon::decode(std::string_view(marks).substr(at, Homon::kLength));
+    h.Homon = 1;
+    marks.replace(at, Homon::kLength, h.encode());
+    return marks;
+}
+
+std::string withNoVisits(std::string bytes) {
+    const std::size_t whole = bytes.size() / Homon::kLength * Homon::kLength;
+    for (std::size_t at = 0; at < whole; at += Homon::kLength) {
+        bytes[at] = 0;
+        bytes[at + 1] = 0;
+    }
+    return bytes;
 }
 
 bool readMark(Io& io, const AppFolders& folders, int n) {
@@ -33,17 +67,7 @@ void setVisited(Io& io, const AppFolders& folders, int n) {
 }
 
 void resetMarks(Io& io, const AppFolders& folders) {
-    auto path = folders.visitMarks();
-    std::string bytes;
-    if (io.exists(path)) bytes = readWholeFile(io, path);
-    else if (!io.isDirectory(path.parent_path()))
-        throw FileError("フォルダ" + displayName(path.parent_path()) + "がありません。");
-    const std::size_t whole = bytes.size() / Homon::kLength * Homon::kLength;
-    for (std::size_t at = 0; at < whole; at += Homon::kLength) {
-        bytes[at] = 0;
-        bytes[at + 1] = 0;
-    }
-    writeFileAtomic(io, path, bytes);
+    writeFileAtomic(io, folders.visitMarks(), withNoVisits(readMarkBytes(io, folders)));
 }
 
 }  // namespace tabinowa

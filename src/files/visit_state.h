@@ -14,6 +14,16 @@ std::int32_t readPoints(Io& io, const AppFolders& folders);
 
 // Replaces the point file with the total, printed as " 1500" CR LF.
 void writePoints(Io& io, const AppFolders& folders, std::int32_t total);
+// The point file's bytes for a total.
+std::string pointBytes(const AppFolders& folders, std::int32_t total);
+
+// The visit marks' bytes as they are now ("" when the file is missing and its folder is there).
+std::string readMarkBytes(Io& io, const AppFolders& folders);
+// Those bytes with record n visited (Homon 1, the record's other fields kept;
+// a record beyond the end extends the file with zero bytes).
+std::string withVisited(std::string marks, int n);
+// Those bytes with Homon 0 in every whole record.
+std::string withNoVisits(std::string marks);
 
 // True when record n of the visit marks has Homon not 0 (a record beyond the end reads as not visited).
 bool readMark(Io& io, const AppFolders& folders, int n);

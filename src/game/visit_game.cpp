@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "files/error.h"
+#include "files/journal.h"
 #include "files/record_file.h"
 #include "files/visit_state.h"
 
@@ -117,42 +118,6 @@ VisitMap::Profile VisitMap::chooseCity(int pos) {
     return p;
 }
 
-namespace {
-
-// Puts record n of the visit marks back to the bytes it held; a failure here
-// is left to the error already being reported.
-void restoreMark(Io& io, const AppFolders& folders, int n, const std::string& bytes) noexcept {
-    try {
-        RecordFile marks(io, folders.visitMarks(), Homon::kLength);
-        marks.put(n, bytes);
-    } catch (...) {
-    }
-}
-
-// What a whole file held before an action replaced it (nothing when it was
-// missing), so that a later failing step of the same action can put it back
-// byte for byte.
-struct SavedFile {
-    std::filesystem::path path;
-    std::optional<std::string> bytes;
-};
-
-SavedFile save(Io& io, const std::filesystem::path& p) {
-    if (!io.exists(p)) return {p, std::nullopt};
-    return {p, readWholeFile(io, p)};
-}
-
-// A failure here is left to the error already being reported.
-void restore(Io& io, const SavedFile& f) noexcept {
-    try {
-        if (f.bytes) writeFileAtomic(io, f.path, *f.bytes);
-        else io.remove(f.path);
-    } catch (...) {
-    }
-}
-
-}  // namespace
-
 VisitMap::VisitResult VisitMap::visit() {
     VisitResult r;
     const bool wasSelected = selected_;
@@ -182,60 +147,36 @@ VisitMap::VisitResult VisitMap::visit() {
     KenHani& ken = table[static_cast<std::size_t>(c.prefRow - 1)];
     ken.HomonSu = Value::number(ken.homonSu() + 1);
 
-    const SavedFile oldRanges = save(s_.io, s_.folders.rangeFile());
-    std::string oldMark;
-    {
-        RecordFile marks(s_.io, s_.folders.visitMarks(), Homon::kLength);
-        oldMark = marks.get(c.recNo);
-    }
-    try {
-        setVisited(s_.io, s_.folders, c.recNo);
-    } catch (...) {
-        restoreMark(s_.io, s_.folders, c.recNo, oldMark);
-        throw;
-    }
-    try {
-        rewriteRanges(s_.io, s_.folders, table, false);
-    } catch (...) {
-        restoreMark(s_.io, s_.folders, c.recNo, oldMark);
-        throw;
-    }
-    try {
-        writePoints(s_.io, s_.folders, *after);
-    } catch (...) {
-        restore(s_.io, oldRanges);
-        restoreMark(s_.io, s_.folders, c.recNo, oldMark);
-        throw;
-    }
+    // The three files change together or not at all, across a crash too.
+    FileSet files(s_.io, s_.folders.journal());
+    files.stage(s_.folders.pointFile(), pointBytes(s_.folders, *after));
+    files.stage(s_.folders.visitMarks(), withVisited(readMarkBytes(s_.io, s_.folders), c.recNo));
+    files.stage(s_.folders.rangeFile(), rangeBytes(s_.folders, table, false));
+    files.commit();
+
     table_ = std::move(table);
     s_.points = *after;
     r.outcome = Outcome::Visited;
-    r.entries = fillCities();
+    // The visit is done whatever happens now; a list that cannot be refilled is reported beside it.
+    try {
+        r.entries = fillCities();
+    } catch (const FileError& e) {
+        rows_.clear();
+        r.refillError = e.what();
+    }
     return r;
 }
 
 void VisitMap::startOver() {
     // read first: a range file that cannot be read stops start over before anything is written
     std::vector<KenHani> fresh = readRanges(s_.io, s_.folders);
-    // All three files or none: marks reset under visited counts left standing
-    // would no longer agree. Each file is put back should a later one fail.
-    const SavedFile oldPoints = save(s_.io, s_.folders.pointFile());
-    const SavedFile oldMarks = save(s_.io, s_.folders.visitMarks());
-    const SavedFile oldRanges = save(s_.io, s_.folders.rangeFile());
-    writePoints(s_.io, s_.folders, 0);
-    try {
-        resetMarks(s_.io, s_.folders);
-    } catch (...) {
-        restore(s_.io, oldPoints);
-        throw;
-    }
-    try {
-        rewriteRanges(s_.io, s_.folders, fresh, true);
-    } catch (...) {
-        restore(s_.io, oldMarks);
-        restore(s_.io, oldPoints);
-        throw;
-    }
+    // Marks reset under visited counts left standing would no longer agree:
+    // the three files change together or not at all, across a crash too.
+    FileSet files(s_.io, s_.folders.journal());
+    files.stage(s_.folders.pointFile(), pointBytes(s_.folders, 0));
+    files.stage(s_.folders.visitMarks(), withNoVisits(readMarkBytes(s_.io, s_.folders)));
+    files.stage(s_.folders.rangeFile(), rangeBytes(s_.folders, fresh, true));
+    files.commit();
     s_.points = 0;
 }
 

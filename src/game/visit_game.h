@@ -107,20 +107,23 @@ public:
         Outcome outcome = Outcome::NoMunicipality;
         std::string message;               // for lblMinryoku when not visited
         std::vector<std::string> entries;  // the refilled list after a visit
+        std::string refillError;           // why the list could not be refilled after a visit
     };
     // The visit action's state and files. When it succeeds: the cost is taken
     // from the total, the point file written, the municipality marked visited,
     // HomonSu of its own prefecture raised and "県範囲.csv" rewritten, all or
-    // nothing (a failure puts back what was already written and throws
-    // FileError); then the list is refilled. In every case no municipality is
-    // chosen afterwards.
+    // nothing across failures and crashes (a failure leaves the three files as
+    // they were and throws FileError); then the list is refilled, and should
+    // that fail the visit still stands (refillError says why the list is
+    // empty). In every case no municipality is chosen afterwards.
     VisitResult visit();
 
     // Start over on disk, in this order: point total 0 (written), every
     // visit mark 0, "県範囲.csv" rewritten with every HomonSu 0. The range
     // file is read again first, so an unreadable one stops here with nothing
-    // changed. All or nothing: a failure puts back what was already written
-    // and throws FileError. The caller refills the prefecture list afterwards.
+    // changed. All or nothing across failures and crashes: a failure leaves
+    // the three files as they were and throws FileError. The caller refills
+    // the prefecture list afterwards.
     void startOver();
 
 private:

@@ -64,6 +64,7 @@ void frm1Main::load() {
         "市町村のリストから地図表示\r\n"
         "地図から市町村名の表示");
     if (session_.startupDone()) return;
+    if (!session_.startupNotice.empty()) lblStatus.setCaption(session_.startupNotice);
     session_.quiz.build(session_.io, session_.folders, session_.random);
 }
 

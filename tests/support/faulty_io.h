@@ -1,5 +1,5 @@
 #pragma once
-// An Io that fails at the k-th write, flush, rename or close (counted
+// An Io that fails at the k-th write, flush, rename, close or folder sync (counted
 // together, from 1), and otherwise does what the real one does. With k = 0 it
 // only counts, so a test can learn how many such points an operation has.
 #include "files/io.h"
@@ -35,6 +35,8 @@ public:
     bool remove(const std::filesystem::path& p) override { return real_.remove(p); }
     bool exists(const std::filesystem::path& p) override { return real_.exists(p); }
     bool isDirectory(const std::filesystem::path& p) override { return real_.isDirectory(p); }
+    bool syncFolder(const std::filesystem::path& p) override { return !hit() && real_.syncFolder(p); }
+    std::vector<std::string> listFolder(const std::filesystem::path& p) override { return real_.listFolder(p); }
 
 private:
     bool hit() {

@@ -8,6 +8,7 @@
 #include "build/builds.h"
 #include "core/random.h"
 #include "core/session.h"
+#include "core/startup.h"
 #include "files/error.h"
 #include "files/io.h"
 
@@ -19,6 +20,14 @@ int main(int argc, char** argv) {
     tabinowa::PosixIo io;
     tabinowa::MtRandom random;
     tabinowa::Session session(std::filesystem::path(argv[1]), io, random);
+    // Never beside a running program on the same folder; a change a crash
+    // interrupted is finished or undone first.
+    auto started = tabinowa::openProgramFolder(io, session.folders);
+    if (!started.lock) {
+        std::cerr << started.error << '\n';
+        return 1;
+    }
+    if (!started.notice.empty()) std::cerr << started.notice << '\n';
     try {
         std::cout << tabinowa::buildQuestionFile(session) << '\n';
         std::cout << tabinowa::buildCityFiles(session) << '\n';

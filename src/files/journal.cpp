@@ -1,0 +1,353 @@
+#include "files/journal.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <set>
+
+#include "files/error.h"
+#include "files/folders.h"
+
+namespace tabinowa {
+namespace {
+
+constexpr std::string_view kHeader = "tabinowa journal 1\n";
+constexpr std::size_t kMaxEntries = 64;
+
+std::filesystem::path withSuffix(const std::filesystem::path& p, const char* suffix) {
+    return p.parent_path() / (p.filename().string() + suffix);
+}
+std::filesystem::path tempOf(const std::filesystem::path& p) { return withSuffix(p, ".tmp~"); }
+std::filesystem::path backupOf(const std::filesystem::path& p) { return withSuffix(p, ".old~"); }
+
+std::uint32_t fnv1a(std::string_view bytes) {
+    std::uint32_t h = 2166136261u;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 16777619u;
+    }
+    return h;
+}
+
+std::string hex8(std::uint32_t v) {
+    char buf[9];
+    std::snprintf(buf, sizeof buf, "%08x", v);
+    return buf;
+}
+
+std::string utf8(const std::filesystem::path& p) {
+    auto u8 = p.generic_u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+std::filesystem::path fromUtf8(const std::string& s) {
+    return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(s.data()), s.size()));
+}
+
+// A path in a journal: relative, below the journal's folder, plain components.
+bool plainRelative(const std::string& s) {
+    if (s.empty() || s.front() == '/' || s.back() == '/') return false;
+    for (unsigned char c : s)
+        if (c < 0x20 || c == 0x7F || c == '\\') return false;
+    std::size_t start = 0;
+    while (start <= s.size()) {
+        std::size_t end = s.find('/', start);
+        if (end == std::string::npos) end = s.size();
+        const std::string_view part(s.data() + start, end - start);
+        if (part.empty() || part == "." || part == "..") return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+std::vector<std::filesystem::path> distinctFolders(const std::vector<std::filesystem::path>& files) {
+    std::vector<std::filesystem::path> out;
+    for (const auto& f : files)
+        if (std::find(out.begin(), out.end(), f.parent_path()) == out.end()) out.push_back(f.parent_path());
+    return out;
+}
+
+// Syncs every folder; the first that failed, or an empty path.
+std::filesystem::path syncAll(Io& io, const std::vector<std::filesystem::path>& folders) {
+    std::filesystem::path failed;
+    for (const auto& f : folders)
+        if (!io.syncFolder(f) && failed.empty()) failed = f;
+    return failed;
+}
+
+[[noreturn]] void notReplaced(const std::filesystem::path& target) {
+    throw FileError("ファイル" + displayName(target) + "を置き換えられませんでした。元のファイルはそのままです。");
+}
+
+[[noreturn]] void folderNotSynced(const std::filesystem::path& folder) {
+    throw FileError("フォルダ" + displayName(folder) + "の書き込みを確定できませんでした。元のファイルはそのままです。");
+}
+
+[[noreturn]] void journalNotWritten(const std::filesystem::path& journal) {
+    throw FileError("変更の記録" + displayName(journal) + "を書けませんでした。元のファイルはそのままです。");
+}
+
+// Writes a fresh file and flushes it; false (the file removed) on failure.
+bool writeFlushed(Io& io, const std::filesystem::path& p, std::string_view bytes) {
+    int fd = io.open(p, Io::Mode::WriteTruncate);
+    if (fd < 0) return false;
+    bool ok = io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
+    ok = ok && io.flush(fd);
+    ok = io.close(fd) && ok;
+    if (!ok) io.remove(p);
+    return ok;
+}
+
+struct Target {
+    std::filesystem::path path;
+    bool hadOld;
+};
+
+// Every new file is in place: a crash after the last rename counts as done.
+bool allInPlace(Io& io, const std::vector<Target>& targets) {
+    return std::all_of(targets.begin(), targets.end(),
+                       [&](const Target& t) { return !io.exists(tempOf(t.path)) && io.exists(t.path); });
+}
+
+// Finishing: the backups go. Always succeeds in effect: a backup left behind
+// is removed by the next recovery's sweep.
+void finish(Io& io, const std::vector<Target>& targets) {
+    for (const auto& t : targets) io.remove(backupOf(t.path));
+}
+
+// Undoing: every old file back in place (its backup renamed over the new
+// one), every new file that had no old one removed, and only then the
+// temporary files removed. Repeating it after a crash half way is harmless.
+bool undo(Io& io, const std::vector<Target>& targets) {
+    bool ok = true;
+    for (auto it = targets.rbegin(); it != targets.rend(); ++it) {
+        const auto backup = backupOf(it->path), temp = tempOf(it->path);
+        if (io.exists(backup)) ok = io.rename(backup, it->path) && ok;
+        else if (!it->hadOld && !io.exists(temp)) ok = io.remove(it->path) && ok;
+    }
+    std::vector<std::filesystem::path> paths;
+    for (const auto& t : targets) paths.push_back(t.path);
+    ok = syncAll(io, distinctFolders(paths)).empty() && ok;
+    if (!ok) return false;
+    for (const auto& t : targets) io.remove(tempOf(t.path));
+    return true;
+}
+
+// Ends a journalled change either way. True when it finished (the new files
+// are in place), false when it was undone; throws FileError when the undoing
+// failed (the journal then stays for the next start).
+bool settle(Io& io, const std::filesystem::path& journal, const std::vector<Target>& targets) {
+    const bool forward = allInPlace(io, targets);
+    if (forward) {
+        finish(io, targets);
+    } else if (!undo(io, targets)) {
+        throw FileError("ファイルを元に戻せませんでした。" + displayName(journal) +
+                        "に記録してあるので、次に起動したときに元に戻します。");
+    }
+    io.remove(journal);
+    io.syncFolder(journal.parent_path());
+    return forward;
+}
+
+// Settles the change the journal file describes; true when it finished.
+bool settleJournal(Io& io, const std::filesystem::path& journal) {
+    const std::string bytes = readWholeFile(io, journal);
+    const auto entries = decodeJournal(bytes, displayName(journal));
+    std::vector<Target> targets;
+    for (const auto& e : entries) targets.push_back({journal.parent_path() / fromUtf8(e.path), e.hadOld});
+    return settle(io, journal, targets);
+}
+
+bool endsWith(const std::string& s, std::string_view suffix) {
+    return s.size() > suffix.size() && s.compare(s.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- format
+
+std::string encodeJournal(const std::vector<JournalEntry>& entries) {
+    std::string out(kHeader);
+    out += "files " + std::to_string(entries.size()) + "\n";
+    for (const auto& e : entries) {
+        if (!plainRelative(e.path)) throw FileError("ファイル「" + e.path + "」は記録できない名前です。");
+        out += e.hadOld ? "1 " : "0 ";
+        out += e.path;
+        out += '\n';
+    }
+    out += "check " + hex8(fnv1a(out)) + "\n";
+    return out;
+}
+
+std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::string& fileName) {
+    auto bad = [&](const char* why) -> FileError {
+        return FileError("ファイル" + fileName + "を読めません（" + why +
+                         "）。中断された変更の記録なので、どのファイルも変えずに残しました。"
+                         "内容を確かめてから、このファイルを消してください。");
+    };
+    if (bytes.substr(0, kHeader.size()) != kHeader) throw bad("この形式の記録ではありません");
+    std::size_t pos = kHeader.size();
+    auto line = [&]() -> std::string_view {
+        std::size_t end = bytes.find('\n', pos);
+        if (end == std::string_view::npos) throw bad("途中で終わっています");
+        std::string_view l = bytes.substr(pos, end - pos);
+        pos = end + 1;
+        return l;
+    };
+    std::string_view count = line();
+    if (count.substr(0, 6) != "files ") throw bad("件数がありません");
+    std::size_t n = 0;
+    std::string_view digits = count.substr(6);
+    if (digits.empty() || digits.size() > 3) throw bad("件数が正しくありません");
+    for (char c : digits) {
+        if (c < '0' || c > '9') throw bad("件数が正しくありません");
+        n = n * 10 + static_cast<std::size_t>(c - '0');
+    }
+    if (n == 0 || n > kMaxEntries) throw bad("件数が正しくありません");
+    std::vector<JournalEntry> entries;
+    for (std::size_t i = 0; i < n; ++i) {
+        std::string_view l = line();
+        if (l.size() < 3 || (l[0] != '0' && l[0] != '1') || l[1] != ' ') throw bad("ファイルの行が正しくありません");
+        JournalEntry e{std::string(l.substr(2)), l[0] == '1'};
+        if (!plainRelative(e.path)) throw bad("ファイルの名前が正しくありません");
+        for (const auto& seen : entries)
+            if (seen.path == e.path) throw bad("同じファイルが二度あります");
+        entries.push_back(std::move(e));
+    }
+    const std::size_t checked = pos;
+    std::string_view check = line();
+    if (check != "check " + hex8(fnv1a(bytes.substr(0, checked)))) throw bad("検査値が合いません");
+    if (pos != bytes.size()) throw bad("後ろに余分なものがあります");
+    return entries;
+}
+
+// -------------------------------------------------------------- file sets
+
+FileSet::FileSet(Io& io, std::filesystem::path journal) : io_(io), journal_(std::move(journal)) {
+    // A journal left by a change that could not be undone is settled first,
+    // before any temporary file of this set could be taken for one of its own.
+    if (io_.exists(journal_)) settleJournal(io_, journal_);
+}
+
+FileSet::~FileSet() {
+    if (!committed_)
+        for (auto& e : entries_) io_.remove(e.temp);
+}
+
+void FileSet::stage(const std::filesystem::path& target, std::string_view bytes) {
+    Entry e{target, tempOf(target)};
+    entries_.push_back(e);
+    if (!writeFlushed(io_, e.temp, bytes)) {
+        if (!io_.isDirectory(target.parent_path()))
+            throw FileError("フォルダ" + displayName(target.parent_path()) + "がありません。" + displayName(target) +
+                            "を書けませんでした。");
+        throw FileError("ファイル" + displayName(target) + "を書けませんでした。元のファイルはそのままです。");
+    }
+}
+
+void FileSet::commit() {
+    if (entries_.empty()) {
+        committed_ = true;
+        return;
+    }
+    if (entries_.size() == 1) {
+        // one rename is all or nothing by itself
+        const Entry& e = entries_.front();
+        if (!io_.rename(e.temp, e.target)) notReplaced(e.target);
+        committed_ = true;
+        io_.syncFolder(e.target.parent_path());
+        return;
+    }
+    std::vector<Target> targets;
+    std::vector<JournalEntry> recorded;
+    std::vector<std::filesystem::path> paths;
+    const auto base = journal_.parent_path();
+    for (const auto& e : entries_) {
+        const auto rel = e.target.lexically_relative(base);
+        if (rel.empty() || utf8(rel).rfind("..", 0) == 0)
+            throw FileError("ファイル" + displayName(e.target) + "は" + displayName(base) + "の外にあります。");
+        targets.push_back({e.target, io_.exists(e.target)});
+        recorded.push_back({utf8(rel), targets.back().hadOld});
+        paths.push_back(e.target);
+    }
+    const auto folders = distinctFolders(paths);
+    // The temporary files' names are durable before the journal names them.
+    if (auto f = syncAll(io_, folders); !f.empty()) folderNotSynced(f);
+
+    const auto journalTemp = tempOf(journal_);
+    if (!writeFlushed(io_, journalTemp, encodeJournal(recorded))) journalNotWritten(journal_);
+    if (!io_.rename(journalTemp, journal_)) {
+        io_.remove(journalTemp);
+        journalNotWritten(journal_);
+    }
+    // From here on the change is finished or undone as a whole, now or at the next start.
+    std::filesystem::path failedFolder;
+    bool ok = io_.syncFolder(base);
+    if (!ok) failedFolder = base;
+    const Entry* failed = nullptr;
+    for (std::size_t i = 0; ok && i < entries_.size(); ++i) {
+        const Entry& e = entries_[i];
+        ok = (!targets[i].hadOld || io_.rename(e.target, backupOf(e.target))) && io_.rename(e.temp, e.target);
+        if (!ok) failed = &e;
+    }
+    if (ok) {
+        failedFolder = syncAll(io_, folders);
+        ok = failedFolder.empty();
+    }
+    if (ok) {
+        committed_ = true;
+        finish(io_, targets);
+        io_.remove(journal_);
+        io_.syncFolder(base);
+        return;
+    }
+    if (settle(io_, journal_, targets)) {
+        // every new file had reached its place: the change is done
+        committed_ = true;
+        return;
+    }
+    if (failed) notReplaced(failed->target);
+    folderNotSynced(failedFolder);
+}
+
+// --------------------------------------------------------------- recovery
+
+RecoveryReport recover(Io& io, const std::filesystem::path& journal, const std::vector<std::filesystem::path>& folders) {
+    RecoveryReport report;
+    if (io.exists(journal))
+        report.outcome = settleJournal(io, journal) ? RecoveryReport::Outcome::Finished : RecoveryReport::Outcome::Undone;
+    std::vector<std::filesystem::path> sweep = folders;
+    if (std::find(sweep.begin(), sweep.end(), journal.parent_path()) == sweep.end())
+        sweep.push_back(journal.parent_path());
+    for (const auto& folder : sweep) {
+        bool changed = false;
+        for (const auto& name : io.listFolder(folder)) {
+            const auto path = folder / fromUtf8(name);
+            if (endsWith(name, ".tmp~")) {
+                changed = io.remove(path) || changed;
+                ++report.removed;
+            } else if (endsWith(name, ".old~")) {
+                // Without a journal a backup is only put back when its file is gone.
+                const auto original = folder / fromUtf8(name.substr(0, name.size() - 5));
+                if (!io.exists(original)) changed = io.rename(path, original) || changed;
+                else changed = io.remove(path) || changed;
+                ++report.removed;
+            }
+        }
+        if (changed) io.syncFolder(folder);
+    }
+    switch (report.outcome) {
+        case RecoveryReport::Outcome::Finished:
+            report.message = "前回中断された変更を最後まで済ませました。";
+            break;
+        case RecoveryReport::Outcome::Undone:
+            report.message = "前回中断された変更を取り消しました。ファイルは変更前のままです。";
+            break;
+        case RecoveryReport::Outcome::Nothing:
+            if (report.removed > 0) report.message = "前回中断された書き込みの一時ファイルを片付けました。";
+            break;
+    }
+    return report;
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,78 @@
+#pragma once
+// Whole files replaced together, all or nothing, across failed calls and
+// across a crash or a power cut at any moment.
+//
+// A change writes each new file under a temporary name ("x.tmp~") and makes
+// it durable. Then it writes the journal, a small file that names every file
+// of the change, and makes it durable too: from that moment the change will be
+// finished or undone as a whole. Only then are the old files moved aside
+// ("x.old~") and the new ones renamed into place; at the end the backups and
+// the journal go. `recover` runs at every start, before anything reads a file:
+// it finishes or undoes what a journal left, and removes every temporary and
+// backup file. A change of one file needs no journal (one rename is atomic).
+//
+// The journal's format is in docs/ARCHITECTURE.md ("The journal").
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "files/io.h"
+
+namespace tabinowa {
+
+class FileSet {
+public:
+    // `journal`: the journal file; every target must lie in its folder or below.
+    // A journal still there (a change whose undoing failed) is settled first;
+    // FileError when it cannot be read.
+    FileSet(Io& io, std::filesystem::path journal);
+    ~FileSet();  // an uncommitted set removes its temporary files
+    FileSet(const FileSet&) = delete;
+    FileSet& operator=(const FileSet&) = delete;
+
+    // Writes the new bytes of `target` under its temporary name and flushes them.
+    // Throws FileError (the target's old file untouched).
+    void stage(const std::filesystem::path& target, std::string_view bytes);
+    // Puts every staged file in place, all or nothing. On a failure it undoes
+    // what was done and throws FileError; should even that fail, the journal
+    // stays and the next start finishes the undoing.
+    void commit();
+
+private:
+    struct Entry {
+        std::filesystem::path target, temp;
+    };
+    Io& io_;
+    std::filesystem::path journal_;
+    std::vector<Entry> entries_;
+    bool committed_ = false;
+};
+
+struct RecoveryReport {
+    enum class Outcome { Nothing, Finished, Undone };
+    Outcome outcome = Outcome::Nothing;
+    int removed = 0;  // temporary and backup files removed
+    // For the user: what recovery did (empty when there was nothing to do).
+    std::string message;
+};
+
+// Finishes or undoes the change a journal describes, then removes every
+// "*.tmp~" and "*.old~" file in `folders` (a backup whose file is missing is
+// put back instead). A journal it cannot read is left in place with every
+// file untouched, and FileError names it.
+RecoveryReport recover(Io& io, const std::filesystem::path& journal, const std::vector<std::filesystem::path>& folders);
+
+// The journal's bytes for a change of these targets (paths relative to the
+// journal's folder, each with whether an old file existed); and the reverse.
+// Exposed for the tests of the format.
+struct JournalEntry {
+    std::string path;  // UTF-8, '/' between components
+    bool hadOld = false;
+    bool operator==(const JournalEntry&) const = default;
+};
+std::string encodeJournal(const std::vector<JournalEntry>& entries);
+// Throws FileError naming `fileName` when the bytes are not a whole journal.
+std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::string& fileName);
+
+}  // namespace tabinowa

@@ -1,0 +1,275 @@
+// The journal of changes to several files: its format, a crash at every
+// point of a change and of the recovery after it, failures at every point,
+// and the sweep of leftovers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "files/error.h"
+#include "files/journal.h"
+#include "support/crash_io.h"
+#include "support/faulty_io.h"
+#include "support/folder_checks.h"
+#include "support/temp_folder.h"
+
+using namespace tabinowa;
+using namespace tabinowa::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path u8(const std::string& s) { return fs::path(std::u8string(s.begin(), s.end())); }
+
+// ------------------------------------------------------------------ format
+
+TEST(JournalFormat, WhatIsWrittenReadsBack) {
+    const std::vector<std::vector<JournalEntry>> cases = {
+        {{"file/point.csv", true}},
+        {{"file/問題.ran", true}, {"file/point.csv", false}},
+        {{"file1/市町村.ran", true}, {"file1/県範囲.csv", true}, {"file1/訪問消去.ran", false}, {"a/b/c d", true}},
+    };
+    for (const auto& entries : cases) EXPECT_EQ(decodeJournal(encodeJournal(entries), "「j」"), entries);
+}
+
+TEST(JournalFormat, AnythingButAWholeJournalIsRefusedByName) {
+    const std::string good = encodeJournal({{"file/a", true}, {"file1/b", false}});
+    auto withCheck = [](std::string body) {
+        // a body with a correct check line, so that only the body is at fault
+        std::uint32_t h = 2166136261u;
+        for (unsigned char c : body) h = (h ^ c) * 16777619u;
+        char buf[9];
+        std::snprintf(buf, sizeof buf, "%08x", h);
+        return body + "check " + buf + "\n";
+    };
+    struct Case {
+        const char* what;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"empty", ""},
+        {"other version", "tabinowa journal 2" + good.substr(good.find('\n'))},
+        {"cut before the check", good.substr(0, good.find("check"))},
+        {"cut inside the check", good.substr(0, good.size() - 3)},
+        {"one byte changed", [&] { std::string b = good; b[good.find("file1") + 3] = '2'; return b; }()},
+        {"bytes after the end", good + "x"},
+        {"no files", withCheck("tabinowa journal 1\nfiles 0\n")},
+        {"count larger than the lines", withCheck("tabinowa journal 1\nfiles 3\n1 a\n1 b\n")},
+        {"count not a number", withCheck("tabinowa journal 1\nfiles x\n1 a\n")},
+        {"flag not 0 or 1", withCheck("tabinowa journal 1\nfiles 1\n2 a\n")},
+        {"absolute path", withCheck("tabinowa journal 1\nfiles 1\n1 /etc/passwd\n")},
+        {"path leaving the folder", withCheck("tabinowa journal 1\nfiles 1\n1 file/../../x\n")},
+        {"empty component", withCheck("tabinowa journal 1\nfiles 1\n1 file//x\n")},
+        {"same file twice", withCheck("tabinowa journal 1\nfiles 2\n1 a\n0 a\n")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        try {
+            decodeJournal(c.bytes, "「tabinowa.journal」");
+            ADD_FAILURE() << "accepted";
+        } catch (const FileError& e) {
+            EXPECT_TRUE(japaneseNaming(e.what(), "tabinowa.journal", 20)) << e.what();
+        }
+    }
+    // the well-formed ones of the same shape are accepted
+    EXPECT_NO_THROW(decodeJournal(withCheck("tabinowa journal 1\nfiles 1\n1 a\n"), "j"));
+}
+
+TEST(JournalFormat, NamesOutsideTheFolderAreNeverWritten) {
+    for (const char* bad : {"", "/abs", "../up", "a/./b", "a\nb"})
+        EXPECT_THROW(encodeJournal({{bad, true}}), FileError) << bad;
+}
+
+// --------------------------------------------------- a change of three files
+
+// Three files in two folders below the journal's folder; the third is new.
+struct Change {
+    TempProgramFolder tmp;
+    fs::path journal = tmp.path() / "tabinowa.journal";
+    fs::path a = tmp.path() / "file" / "a.csv";
+    fs::path b = tmp.path() / "file1" / "b.ran";
+    fs::path c = tmp.path() / "file1" / "c.csv";
+    Snapshot before, after;
+
+    Change() {
+        writeBytes(a, "A-old");
+        writeBytes(b, "B-old-longer");
+        before = snapshot(tmp.path());
+    }
+    void run(Io& io) {
+        FileSet set(io, journal);
+        set.stage(a, "A-new, longer than before");
+        set.stage(b, "B");
+        set.stage(c, "C-new");
+        set.commit();
+    }
+    std::vector<fs::path> folders() const { return {tmp.path(), tmp.path() / "file", tmp.path() / "file1"}; }
+    void reset() {
+        for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
+            if (e.is_regular_file()) fs::remove(e.path());
+        writeBytes(a, "A-old");
+        writeBytes(b, "B-old-longer");
+    }
+};
+
+int countPoints(Change& ch) {
+    CrashIo counter;
+    ch.run(counter);
+    ch.after = snapshot(ch.tmp.path());
+    ch.reset();
+    return counter.points();
+}
+
+TEST(JournalCrash, AfterACrashAtAnyPointRecoveryLeavesTheOldOrTheNewFilesAndNothingElse) {
+    Change ch;
+    const int points = countPoints(ch);
+    ASSERT_EQ(ch.after.size(), 3u);
+    ASSERT_GT(points, 12);
+    int finished = 0, undone = 0;
+    for (int k = 1; k <= points; ++k) {
+        ch.reset();
+        CrashIo io(k);
+        EXPECT_THROW(ch.run(io), Crash) << k;
+        PosixIo real;
+        const RecoveryReport r = recover(real, ch.journal, ch.folders());
+        const Snapshot now = snapshot(ch.tmp.path());
+        EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a crash at point " << k;
+        finished += now == ch.after;
+        undone += now == ch.before;
+        if (r.outcome == RecoveryReport::Outcome::Finished) {
+            EXPECT_TRUE(now == ch.after) << k;
+        } else if (r.outcome == RecoveryReport::Outcome::Undone) {
+            EXPECT_TRUE(now == ch.before) << k;
+        }
+    }
+    // both ends are reached: the commit point lies inside the change
+    EXPECT_GT(finished, 0);
+    EXPECT_GT(undone, 0);
+}
+
+TEST(JournalCrash, ACrashDuringRecoveryIsRecoveredByTheNextStart) {
+    Change ch;
+    const int points = countPoints(ch);
+    int tried = 0;
+    for (int k = 1; k <= points; ++k) {
+        // how many points the recovery after this crash has
+        ch.reset();
+        {
+            CrashIo io(k);
+            EXPECT_THROW(ch.run(io), Crash);
+        }
+        const Snapshot crashed = snapshot(ch.tmp.path());
+        CrashIo counter;
+        recover(counter, ch.journal, ch.folders());
+        for (int j = 1; j <= counter.points(); ++j) {
+            // back to the same crashed state, then a crash inside recovery
+            for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
+                if (e.is_regular_file()) fs::remove(e.path());
+            for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+            CrashIo io(j);
+            EXPECT_THROW(recover(io, ch.journal, ch.folders()), Crash);
+            PosixIo real;
+            recover(real, ch.journal, ch.folders());
+            const Snapshot now = snapshot(ch.tmp.path());
+            EXPECT_TRUE(now == ch.before || now == ch.after) << "change crashed at " << k << ", recovery at " << j;
+            ++tried;
+        }
+    }
+    EXPECT_GT(tried, 20);
+}
+
+TEST(JournalFailure, AFailureAtAnyPointLeavesTheOldOrTheNewFilesWithoutRecovery) {
+    Change ch;
+    FaultyIo counter;
+    ch.run(counter);
+    const Snapshot after = snapshot(ch.tmp.path());
+    for (int k = 1; k <= counter.points(); ++k) {
+        ch.reset();
+        FaultyIo io(k);
+        bool threw = false;
+        try {
+            ch.run(io);
+        } catch (const FileError& e) {
+            threw = true;
+            EXPECT_NE(std::string(e.what()).find("元のファイルはそのままです"), std::string::npos) << e.what();
+        }
+        const Snapshot now = snapshot(ch.tmp.path());
+        EXPECT_TRUE(threw ? now == ch.before : now == after) << "point " << k << (threw ? " (reported)" : "");
+    }
+}
+
+// --------------------------------------------------------------- recovery
+
+TEST(Recovery, AJournalItCannotReadIsNamedAndEveryFileStays) {
+    Change ch;
+    {
+        CrashIo io(countPoints(ch) - 4);  // inside the renames
+        EXPECT_THROW(ch.run(io), Crash);
+    }
+    ASSERT_TRUE(fs::exists(ch.journal));
+    for (const std::string damage : {"", "garbage", "tabinowa journal 1\nfiles 1\n"}) {
+        writeBytes(ch.journal, damage);
+        const Snapshot before = snapshot(ch.tmp.path());
+        PosixIo io;
+        try {
+            recover(io, ch.journal, ch.folders());
+            ADD_FAILURE() << "recovered over a damaged journal";
+        } catch (const FileError& e) {
+            EXPECT_TRUE(japaneseNaming(e.what(), "tabinowa.journal", 20)) << e.what();
+        }
+        EXPECT_TRUE(snapshot(ch.tmp.path()) == before) << "a file changed";
+    }
+}
+
+TEST(Recovery, LeftoversWithoutAJournalAreSweptAndALoneBackupPutBack) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // before
+        std::vector<std::pair<std::string, std::string>> expected;
+        int removed;
+    };
+    const Case cases[] = {
+        {"nothing to do", {{"file/a", "A"}}, {{"file/a", "A"}}, 0},
+        {"temporary files", {{"file/a", "A"}, {"file/a.tmp~", "x"}, {"tabinowa.journal.tmp~", "j"}}, {{"file/a", "A"}}, 2},
+        {"backup beside its file", {{"file1/b", "new"}, {"file1/b.old~", "old"}}, {{"file1/b", "new"}}, 1},
+        {"backup whose file is gone", {{"file1/b.old~", "old"}, {"file1/b.tmp~", "new"}}, {{"file1/b", "old"}}, 2},
+        {"names that only look alike", {{"file/a.tmp", "1"}, {"file/a~", "2"}}, {{"file/a.tmp", "1"}, {"file/a~", "2"}}, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramFolder tmp;
+        for (const auto& [name, bytes] : c.files) writeBytes(tmp.path() / u8(name), bytes);
+        PosixIo io;
+        const auto r = recover(io, tmp.path() / "tabinowa.journal",
+                               {tmp.path(), tmp.path() / "file", tmp.path() / "file1"});
+        Snapshot expected;
+        for (const auto& [name, bytes] : c.expected) expected[name] = bytes;
+        EXPECT_TRUE(snapshot(tmp.path()) == expected);
+        EXPECT_EQ(r.removed, c.removed);
+        EXPECT_EQ(r.outcome, RecoveryReport::Outcome::Nothing);
+        EXPECT_EQ(r.message.empty(), c.removed == 0);
+    }
+}
+
+TEST(Recovery, AJournalStillThereIsSettledBeforeTheNextChangeStages) {
+    Change ch;
+    {
+        CrashIo io(countPoints(ch) - 4);
+        EXPECT_THROW(ch.run(io), Crash);
+    }
+    ASSERT_TRUE(fs::exists(ch.journal));
+    // the next change on the same folder, without a restart in between
+    PosixIo io;
+    FileSet set(io, ch.journal);
+    set.stage(ch.a, "A3");
+    set.stage(ch.b, "B3");
+    set.commit();
+    EXPECT_FALSE(fs::exists(ch.journal));
+    EXPECT_EQ(readBytes(ch.a), "A3");
+    EXPECT_EQ(readBytes(ch.b), "B3");
+    // c is wholly the first change's or absent, never torn
+    EXPECT_EQ(readBytes(ch.c), "C-new");  // the first change had reached its end
+}
+
+}  // namespace
