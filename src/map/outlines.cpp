@@ -397,6 +397,30 @@ double groundAreaKm2(const MapArea& area, const MapShape& s) {
     return total;
 }
 
+MapPoint pointInside(const MapShape& s) {
+    MapPoint best{(s.box.left + s.box.right) / 2, (s.box.top + s.box.bottom) / 2};
+    double widest = -1;
+    constexpr int kLines = 24;
+    for (int i = 1; i < kLines; ++i) {
+        const double y = s.box.top + s.box.height() * i / kLines;
+        std::vector<double> xs;
+        for (const MapRing& ring : s.rings) {
+            const std::size_t n = ring.size();
+            for (std::size_t a = 0, b = n - 1; a < n; b = a++) {
+                const MapPoint p = ring[a], q = ring[b];
+                if ((p.y > y) != (q.y > y)) xs.push_back(p.x + (y - p.y) * (q.x - p.x) / (q.y - p.y));
+            }
+        }
+        std::sort(xs.begin(), xs.end());
+        for (std::size_t k = 0; k + 1 < xs.size(); k += 2)
+            if (xs[k + 1] - xs[k] > widest) {
+                widest = xs[k + 1] - xs[k];
+                best = {(xs[k] + xs[k + 1]) / 2, y};
+            }
+    }
+    return best;
+}
+
 int hitShape(const MapArea& area, MapPoint p, double tolerance) {
     int best = -1;
     double bestDistance = tolerance;

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "files/folders.h"
+
 namespace tabinowa {
 
 class Io;
@@ -91,6 +93,8 @@ std::vector<int> outlineAreaIds(std::string_view bytes, const std::string& fileN
 // the file is damaged anywhere on the way: header, index, checksum, counts,
 // codes, points off the map, or bytes left over.
 MapArea decodeOutlineArea(std::string_view bytes, int id, const std::string& fileName);
+// "file1/区域.dat" of the program folder.
+inline std::filesystem::path outlineFile(const AppFolders& f) { return f.map() / AppFolders::u8path(kOutlineFileName); }
 // Reads the file and decodes one area of it.
 MapArea readOutlineArea(Io& io, const std::filesystem::path& file, int id);
 
@@ -104,6 +108,10 @@ double distanceToShape(const MapShape& s, MapPoint p);
 // Area on the ground in km² (each ring taken back to longitude and latitude
 // through its part, holes subtracted).
 double groundAreaKm2(const MapArea& area, const MapShape& s);
+
+// A point well inside the shape: the middle of the widest inside stretch of
+// a few horizontal lines across it (for labels, the keyboard and tests).
+MapPoint pointInside(const MapShape& s);
 
 // The municipality a click at `p` counts for: the one whose outline holds p,
 // else the nearest one whose outline lies within `tolerance` twips; -1 when
