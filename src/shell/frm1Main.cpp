@@ -44,6 +44,9 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
     mnuKankyo.onClick([this] { mnuKankyo_Click(); });
     frm.onCloseBox([this] { cmdEnd_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblStatus.setCaption(message); });
+
+    cmdDoko.setFont(kButtonFont);
+    cmdDoko.onClick([this] { cmdDoko_Click(); });
 }
 
 void frm1Main::load() {
@@ -81,6 +84,8 @@ void frm1Main::cmdCity_Click() {
 }
 
 void frm1Main::cmdTizu_Click() { windows_.showMap(); }
+
+void frm1Main::cmdDoko_Click() { windows_.showWhere(); }
 
 void frm1Main::mnuAsa_Click() {
     session_.setStartupFlag();

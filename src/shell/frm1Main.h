@@ -38,6 +38,10 @@ public:
     ui::MenuItem mnuAsa;
     ui::MenuItem mnuKankyo;
 
+    // "どこでしょう": the map quiz, opened beside the menu as the map is.
+    void cmdDoko_Click();
+    ui::CommandButton cmdDoko{frm, {9960, 5040, 2055, 975}, "どこでしょう"};
+
 private:
     Session& session_;
     WindowManager& windows_;

@@ -1,6 +1,7 @@
 #include "shell/window_manager.h"
 
 #include "game/frm2CityVisit.h"
+#include "map/frm2Doko.h"
 #include "map/frm2Tizu.h"
 #include "quiz/frm2Sogo.h"
 #include "shell/frm1Main.h"
@@ -56,6 +57,11 @@ bool WindowManager::showVisitGame() {
 
 bool WindowManager::showMap() {
     show(WindowId::Tizu, [this]() { return std::make_unique<frm2Tizu>(session_, *this); });
+    return true;
+}
+
+bool WindowManager::showWhere() {
+    show(WindowId::Doko, [this]() { return std::make_unique<frm2Doko>(session_, *this); });
     return true;
 }
 

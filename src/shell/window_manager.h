@@ -21,7 +21,7 @@ public:
     virtual void load() {}
 };
 
-enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info };
+enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Doko };
 
 class frm1Main;
 class frm2Sogo;
@@ -48,6 +48,8 @@ public:
     // The visit game and the map; true once the window is shown.
     bool showVisitGame();
     bool showMap();
+    // "どこでしょう", opened beside the menu as the map is.
+    bool showWhere();
 
     // Hides the window at once and destroys it (closing its files) as soon as
     // its own handlers have returned.
@@ -74,7 +76,7 @@ private:
 
     Session& session_;
     std::function<void()> endProgram_;
-    std::array<std::unique_ptr<Window>, 6> windows_;
+    std::array<std::unique_ptr<Window>, 7> windows_;
 };
 
 }  // namespace tabinowa

@@ -15,6 +15,8 @@
 #include <map>
 
 #include "facts.h"
+#include "files/io.h"
+#include "map/outlines.h"
 #include "masters.h"
 #include "output.h"
 #include "prefmap.h"
@@ -27,6 +29,10 @@ namespace {
 
 constexpr int kPictureWidthTwips = 7575;
 constexpr int kPictureHeightTwips = 7545;
+// Outlines keep every bend of more than half a twip: a sixteenth of a pixel
+// at 1x, a quarter of one at 8x zoom.
+constexpr double kOutlineTolerance = 0.5;
+constexpr double kJapanOutlineTolerance = 1.0;
 
 void say(const std::string& line) { std::printf("%s\n", line.c_str()); }
 
@@ -57,6 +63,7 @@ int run(const QString& rawDir, const QString& outDir) {
     QDir().mkpath(workDir);
     QDir().mkpath(mapDir);
     Dots dots;
+    std::vector<tabinowa::MapArea> areas;
     std::map<DotPlacement::How, int> how;
     int outside = 0;
     for (const auto& p : facts.prefs) {
@@ -85,6 +92,20 @@ int run(const QString& rawDir, const QString& outDir) {
         const QString tmp = QString("%1/k%2.new.jpg").arg(mapDir).arg(p.number);
         renderPicture(*map, tmp);
         renameOver(tmp, jpg);
+        areas.push_back(vectorArea(*map, kOutlineTolerance));
+    }
+    areas.insert(areas.begin(), japanArea(rawDir, kJapanOutlineTolerance));
+    {
+        tabinowa::PosixIo io;
+        const std::string bytes = tabinowa::encodeOutlines(areas);
+        tabinowa::writeFileAtomic(io, std::filesystem::path((mapDir + "/" + tabinowa::kOutlineFileName).toStdString()),
+                                  bytes);
+        std::size_t points = 0;
+        for (const auto& a : areas)
+            for (const auto& s : a.shapes)
+                for (const auto& r : s.rings) points += r.size();
+        say(std::string(tabinowa::kOutlineFileName) + ": " + std::to_string(areas.size()) + " maps, " +
+            std::to_string(points) + " points, " + std::to_string(bytes.size()) + " bytes");
     }
     say("dots: " + std::to_string(how[DotPlacement::How::Projected]) + " as projected, " +
         std::to_string(how[DotPlacement::How::Moved]) + " moved inside, " +

@@ -1,14 +1,13 @@
 #include "prefmap.h"
 
+#include "boundaries.h"
 #include "files/error.h"
+#include "map/outlines.h"
 #include "islands.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QImageWriter>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -51,12 +50,12 @@ const QColor kFrame(0x5c, 0x6a, 0x78);
 
 }  // namespace
 
-using Rings = std::vector<QPolygonF>;
 
 namespace prefmap_detail {
 
 struct Piece {
     int code = 0;  // present municipality (a designated city as the city); 0 = unassigned land
+    bool ward = false;  // a ward of a designated city (united into the city on vector maps)
     Rings geo;     // lon, lat; the outer ring first, then holes
     QRectF geoBox;
     int part = 0;  // index into parts; -1 = backdrop (drawn, no dots, no fit)
@@ -131,12 +130,6 @@ double segmentDistance(QPointF p, QPointF a, QPointF b) {
     return std::hypot(a.x() + t * dx - p.x(), a.y() + t * dy - p.y());
 }
 
-QRectF boundsOf(const Rings& rings) {
-    QRectF box;
-    for (const QPolygonF& ring : rings) box = box.isNull() ? ring.boundingRect() : box.united(ring.boundingRect());
-    return box;
-}
-
 }  // namespace
 
 double distanceToRings(const Rings& rings, QPointF p) {
@@ -198,73 +191,6 @@ namespace {
 
 [[noreturn]] void fail(const QString& message) {
     throw tabinowa::FileError(message.toStdString());
-}
-
-QByteArray readWhole(const QString& path) {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly)) fail(QStringLiteral("ファイル「%1」を開けません。").arg(path));
-    return f.readAll();
-}
-
-QJsonArray readFeatures(const QString& path) {
-    QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(readWhole(path), &err);
-    if (doc.isNull())
-        fail(QStringLiteral("ファイル「%1」はGeoJSONとして読めません（%2）。").arg(path, err.errorString()));
-    const QJsonValue features = doc.object().value(QStringLiteral("features"));
-    if (!features.isArray()) fail(QStringLiteral("ファイル「%1」にfeaturesがありません。").arg(path));
-    return features.toArray();
-}
-
-// Polygons of a GeoJSON geometry: each a list of rings (lon, lat), the
-// closing point dropped.
-std::vector<Rings> polygonsOf(const QJsonObject& geometry, const QString& path) {
-    const QString type = geometry.value(QStringLiteral("type")).toString();
-    const QJsonArray coords = geometry.value(QStringLiteral("coordinates")).toArray();
-    std::vector<QJsonArray> polys;
-    if (type == QLatin1String("Polygon")) {
-        polys.push_back(coords);
-    } else if (type == QLatin1String("MultiPolygon")) {
-        for (const QJsonValue& p : coords) polys.push_back(p.toArray());
-    } else {
-        fail(QStringLiteral("ファイル「%1」に扱えない図形（%2）があります。").arg(path, type));
-    }
-    std::vector<Rings> out;
-    for (const QJsonArray& poly : polys) {
-        Rings rings;
-        for (const QJsonValue& r : poly) {
-            QPolygonF ring;
-            for (const QJsonValue& pt : r.toArray()) {
-                const QJsonArray xy = pt.toArray();
-                if (xy.size() < 2) fail(QStringLiteral("ファイル「%1」に座標の欠けた点があります。").arg(path));
-                ring << QPointF(xy[0].toDouble(), xy[1].toDouble());
-            }
-            if (ring.size() > 1 && ring.first() == ring.last()) ring.removeLast();
-            if (ring.size() >= 3) rings.push_back(ring);
-        }
-        if (!rings.empty()) out.push_back(std::move(rings));
-    }
-    return out;
-}
-
-// Designated cities of the 2024 code list: (prefecture name, city name) ->
-// city code. Its ward rows name the city in desig_or_gun; the city's own row
-// has an empty name.
-std::map<std::pair<QString, QString>, int> designatedCities(const QString& rawDir) {
-    const QString path = rawDir + QStringLiteral("/municipality_codes_2024.csv");
-    const QStringList lines = QString::fromUtf8(readWhole(path)).split(QLatin1Char('\n'));
-    std::map<std::pair<QString, QString>, int> cities;
-    for (qsizetype i = 1; i < lines.size(); ++i) {
-        const QStringList f = lines[i].trimmed().split(QLatin1Char(','));
-        if (f.size() < 6) continue;
-        if (f[4].isEmpty() && f[2].endsWith(QStringLiteral("市"))) {
-            bool ok = false;
-            const int code = f[0].toInt(&ok);
-            if (!ok) fail(QStringLiteral("ファイル「%1」の%2行目のコードが数字ではありません。").arg(path).arg(i + 1));
-            cities[{f[1], f[2]}] = code;
-        }
-    }
-    return cities;
 }
 
 int partOf(int pref, int code, const QRectF& geoBox) {
@@ -371,51 +297,24 @@ std::unique_ptr<PrefMap> loadPrefMap(const QString& rawDir, int pref) {
     if (pref < 1 || pref > 47) fail(QStringLiteral("都道府県番号%1は1から47の範囲にありません。").arg(pref));
     auto m = std::make_unique<PrefMap::Impl>();
     m->pref = pref;
-    m->fileName = rawDir + QStringLiteral("/boundaries/N03-21_%1_210101.json").arg(pref, 2, 10, QLatin1Char('0'));
+    m->fileName = municipalityBoundaryFile(rawDir, pref);
 
-    std::map<std::pair<QString, QString>, int> cities;
-    bool citiesRead = false;
     QString prefName;
-    const QJsonArray features = readFeatures(m->fileName);
-    for (const QJsonValue& fv : features) {
-        const QJsonObject feature = fv.toObject();
-        const QJsonObject props = feature.value(QStringLiteral("properties")).toObject();
-        prefName = props.value(QStringLiteral("N03_001")).toString();
-        const QString district = props.value(QStringLiteral("N03_003")).toString();
-        const QString codeText = props.value(QStringLiteral("N03_007")).toString();
-        int code = 0;  // unassigned land (所属未定地) has no code
-        if (!codeText.isEmpty()) {
-            bool ok = false;
-            code = codeText.toInt(&ok);
-            if (!ok) fail(QStringLiteral("ファイル「%1」のコード「%2」が数字ではありません。").arg(m->fileName, codeText));
-            if (district.endsWith(QStringLiteral("市"))) {  // a ward: the city is the municipality
-                if (!citiesRead) {
-                    cities = designatedCities(rawDir);
-                    citiesRead = true;
-                }
-                const auto it = cities.find({prefName, district});
-                if (it == cities.end())
-                    fail(QStringLiteral("ファイル「%1」の政令指定都市「%2」のコードが市区町村コード表にありません。")
-                             .arg(m->fileName, district));
-                code = it->second;
-            }
-        }
-        for (Rings& rings : polygonsOf(feature.value(QStringLiteral("geometry")).toObject(), m->fileName)) {
-            Piece p;
-            p.code = code;
-            p.geo = std::move(rings);
-            // QRectF with x = longitude, y = latitude (north = larger y).
-            p.geoBox = boundsOf(p.geo);
-            p.part = partOf(pref, code, p.geoBox);
-            m->pieces.push_back(std::move(p));
-        }
+    for (MunicipalityPiece& piece : readMunicipalityPieces(rawDir, pref, &prefName)) {
+        Piece p;
+        p.code = piece.code;
+        p.ward = piece.wardCode != piece.code;
+        p.geo = std::move(piece.rings);
+        // QRectF with x = longitude, y = latitude (north = larger y).
+        p.geoBox = boundsOf(p.geo);
+        p.part = partOf(pref, p.code, p.geoBox);
+        m->pieces.push_back(std::move(p));
     }
     if (m->pieces.empty()) fail(QStringLiteral("ファイル「%1」に区域がありません。").arg(m->fileName));
 
     layOut(*m);
 
     // Neighbouring prefectures, as grey land under our own.
-    const QString prefsPath = rawDir + QStringLiteral("/boundaries/prefectures.json");
     QRectF visible;
     for (const Part& part : m->parts) {
         const QPointF a = part.unproject(part.frame.topLeft());
@@ -423,13 +322,9 @@ std::unique_ptr<PrefMap> loadPrefMap(const QString& rawDir, int pref) {
         const QRectF g = QRectF(a, b).normalized();
         visible = visible.isNull() ? g : visible.united(g);
     }
-    for (const QJsonValue& fv : readFeatures(prefsPath)) {
-        const QJsonObject feature = fv.toObject();
-        const QString name =
-            feature.value(QStringLiteral("properties")).toObject().value(QStringLiteral("N03_001")).toString();
-        if (name == prefName) continue;
-        for (Rings& rings : polygonsOf(feature.value(QStringLiteral("geometry")).toObject(), prefsPath))
-            if (boundsOf(rings).intersects(visible)) m->neighbours.push_back(std::move(rings));
+    for (PrefecturePiece& piece : readPrefecturePieces(rawDir)) {
+        if (piece.name == prefName) continue;
+        if (boundsOf(piece.rings).intersects(visible)) m->neighbours.push_back(std::move(piece.rings));
     }
     return std::make_unique<PrefMap>(std::move(m));
 }
@@ -718,6 +613,239 @@ void renderPicture(const PrefMap& map, const QString& jpgPath) {
         QFile::remove(tmp);
         fail(QStringLiteral("地図「%1」を置き換えられません。").arg(jpgPath));
     }
+}
+
+// ---------------------------------------------------------------- vector maps
+
+namespace {
+
+void simplifyRange(const QPolygonF& ring, qsizetype first, qsizetype last, double tolerance, std::vector<bool>& keep) {
+    if (last <= first + 1) return;
+    double worst = -1;
+    qsizetype at = first;
+    for (qsizetype i = first + 1; i < last; ++i) {
+        const double d = segmentDistance(ring[i], ring[first], ring[last]);
+        if (d > worst) {
+            worst = d;
+            at = i;
+        }
+    }
+    if (worst <= tolerance) return;
+    keep[static_cast<std::size_t>(at)] = true;
+    simplifyRange(ring, first, at, tolerance, keep);
+    simplifyRange(ring, at, last, tolerance, keep);
+}
+
+tabinowa::MapRing toMapRing(const QPolygonF& ring) {
+    tabinowa::MapRing out;
+    out.reserve(static_cast<std::size_t>(ring.size()));
+    for (const QPointF& q : ring) out.push_back({q.x(), q.y()});
+    return out;
+}
+
+tabinowa::MapPart toMapPart(const Part& p) {
+    tabinowa::MapPart m;
+    m.k = p.k;
+    m.scale = p.scale;
+    m.x0 = p.x0;
+    m.y0 = p.y0;
+    m.ox = p.ox;
+    m.oy = p.oy;
+    m.frame = {p.frame.left(), p.frame.top(), p.frame.right(), p.frame.bottom()};
+    m.framed = p.framed;
+    return m;
+}
+
+// Rings of a path (after a union or a clip), each simplified; rings that
+// shrink below three points are dropped.
+void addRings(tabinowa::MapShape& shape, const Rings& rings, int part, double tolerance) {
+    for (const QPolygonF& ring : rings) {
+        QPolygonF r = simplifyRing(ring, tolerance);
+        if (r.size() < 3) continue;
+        shape.rings.push_back(toMapRing(r));
+        shape.ringParts.push_back(part);
+    }
+}
+
+Rings ringsOfPath(const QPainterPath& path) {
+    Rings out;
+    for (QPolygonF ring : path.toSubpathPolygons()) {
+        if (ring.size() > 1 && ring.first() == ring.last()) ring.removeLast();
+        if (ring.size() >= 3) out.push_back(ring);
+    }
+    return out;
+}
+
+QPainterPath pathOfRings(const Rings& rings) {
+    QPainterPath path;
+    path.setFillRule(Qt::OddEvenFill);
+    for (const QPolygonF& ring : rings) {
+        path.addPolygon(ring);
+        path.closeSubpath();
+    }
+    return path;
+}
+
+}  // namespace
+
+QPolygonF simplifyRing(const QPolygonF& ring, double tolerance) {
+    const qsizetype n = ring.size();
+    if (n <= 3 || tolerance <= 0) return ring;
+    // Split at the point farthest from the first, so a closed ring keeps both halves.
+    qsizetype far = 0;
+    double farDist = -1;
+    for (qsizetype i = 1; i < n; ++i) {
+        const double d = std::hypot(ring[i].x() - ring[0].x(), ring[i].y() - ring[0].y());
+        if (d > farDist) {
+            farDist = d;
+            far = i;
+        }
+    }
+    QPolygonF closed = ring;
+    closed << ring[0];
+    std::vector<bool> keep(static_cast<std::size_t>(n + 1), false);
+    keep[0] = keep[static_cast<std::size_t>(far)] = keep[static_cast<std::size_t>(n)] = true;
+    simplifyRange(closed, 0, far, tolerance, keep);
+    simplifyRange(closed, far, n, tolerance, keep);
+    QPolygonF out;
+    for (qsizetype i = 0; i < n; ++i)
+        if (keep[static_cast<std::size_t>(i)]) out << ring[i];
+    return out;
+}
+
+tabinowa::MapArea vectorArea(const PrefMap& map, double tolerance) {
+    const auto& m = map.impl();
+    tabinowa::MapArea area;
+    area.id = m.pref;
+    area.width = static_cast<int>(kPicW);
+    area.height = static_cast<int>(kPicH);
+    for (const Part& p : m.parts) area.parts.push_back(toMapPart(p));
+
+    // Neighbouring land of the main area, clipped to a margin around the map.
+    const Part& main = m.parts.front();
+    const QRectF clip(-kPicW / 4, -kPicH / 4, kPicW * 1.5, kPicH * 1.5);
+    QPainterPath clipPath;
+    clipPath.addRect(clip);
+    for (const Rings& rings : m.neighbours) {
+        Rings pic;
+        QRectF box;
+        for (const QPolygonF& ring : rings) {
+            QPolygonF t;
+            t.reserve(ring.size());
+            for (const QPointF& q : ring) t << main.project(q.x(), q.y());
+            box = box.isNull() ? t.boundingRect() : box.united(t.boundingRect());
+            pic.push_back(t);
+        }
+        if (!box.intersects(clip)) continue;
+        tabinowa::MapShape shape;
+        shape.kind = tabinowa::MapShape::Kind::Neighbour;
+        addRings(shape, clip.contains(box) ? pic : ringsOfPath(pathOfRings(pic).intersected(clipPath)), 0,
+                 tolerance * 4);
+        if (shape.rings.empty()) continue;
+        shape.finish();
+        area.shapes.push_back(std::move(shape));
+    }
+
+    // Unassigned land, then each municipality with all its pieces (the
+    // wards of a designated city united into the city, part by part).
+    for (const Piece& p : m.pieces) {
+        if (p.code != 0 || p.part < 0) continue;
+        tabinowa::MapShape shape;
+        shape.kind = tabinowa::MapShape::Kind::Unassigned;
+        addRings(shape, p.pic, p.part, tolerance);
+        if (shape.rings.empty()) continue;
+        shape.finish();
+        area.shapes.push_back(std::move(shape));
+    }
+    for (const auto& [code, indices] : m.byCode) {
+        tabinowa::MapShape shape;
+        shape.code = code;
+        std::map<int, QPainterPath> wards;  // part -> the wards united
+        for (std::size_t i : indices) {
+            const Piece& p = m.pieces[i];
+            if (p.ward) {
+                QPainterPath& united = wards[p.part];
+                united = united.isEmpty() ? pathOfRings(p.pic) : united.united(pathOfRings(p.pic));
+            } else {
+                addRings(shape, p.pic, p.part, tolerance);
+            }
+        }
+        for (const auto& [part, path] : wards) addRings(shape, ringsOfPath(path.simplified()), part, tolerance);
+        if (shape.rings.empty()) fail(QStringLiteral("ファイル「%1」の市町村コード%2の輪郭が消えました。").arg(m.fileName).arg(code));
+        shape.finish();
+        area.shapes.push_back(std::move(shape));
+    }
+    return area;
+}
+
+tabinowa::MapArea japanArea(const QString& rawDir, double tolerance) {
+    static const QStringList kOkinawa = {QStringLiteral("沖縄県")};
+    const QRectF inner(kMargin, kMargin, kPicW - 2 * kMargin, kPicH - 2 * kMargin);
+    struct Item {
+        int pref;
+        Rings geo;
+        int part;  // 0 main, 1 沖縄県's inset, -1 left out (far islands)
+    };
+    std::vector<Item> items;
+    std::vector<QString> names;  // prefecture number - 1 -> name, in file order
+    for (PrefecturePiece& piece : readPrefecturePieces(rawDir)) {
+        auto it = std::find(names.begin(), names.end(), piece.name);
+        if (it == names.end()) {
+            names.push_back(piece.name);
+            it = names.end() - 1;
+        }
+        const int pref = static_cast<int>(it - names.begin()) + 1;
+        const QPointF c = boundsOf(piece.rings).center();
+        int part = 0;
+        if (kOkinawa.contains(piece.name)) part = 1;
+        else if (c.y() < 25 || (c.x() > 141 && c.y() < 32)) part = -1;  // 小笠原, 沖ノ鳥島, 南鳥島
+        items.push_back({pref, std::move(piece.rings), part});
+    }
+    if (names.size() != 47)
+        fail(QStringLiteral("prefectures.jsonの都道府県の数が%1です（47のはずです）。").arg(names.size()));
+
+    auto geoBoxOfPart = [&](int part) {
+        QRectF box;
+        for (const Item& i : items)
+            if (i.part == part) box = box.isNull() ? boundsOf(i.geo) : box.united(boundsOf(i.geo));
+        return box;
+    };
+    Part main;
+    main.frame = QRectF(0, 0, kPicW, kPicH);
+    fitPart(main, geoBoxOfPart(0), inner, Qt::AlignRight | Qt::AlignBottom);
+    Part inset;
+    inset.framed = true;
+    const QRectF box(inner.left(), inner.top(), inner.width() * 0.42, inner.height() * 0.28);
+    fitPart(inset, geoBoxOfPart(1), box.adjusted(kInsetPad, kInsetPad, -kInsetPad, -kInsetPad), Qt::AlignLeft | Qt::AlignTop,
+            main.scale * kMaxInsetZoom);
+    const QRectF geo = geoBoxOfPart(1);
+    inset.frame = QRectF(inset.ox - kInsetPad, inset.oy - kInsetPad, geo.width() * inset.k * inset.scale + 2 * kInsetPad,
+                         geo.height() * inset.scale + 2 * kInsetPad);
+    const Part parts[2] = {main, inset};
+
+    tabinowa::MapArea area;
+    area.id = tabinowa::kJapanArea;
+    area.width = static_cast<int>(kPicW);
+    area.height = static_cast<int>(kPicH);
+    area.parts = {toMapPart(main), toMapPart(inset)};
+    for (int pref = 1; pref <= 47; ++pref) {
+        tabinowa::MapShape shape;
+        shape.code = pref;
+        for (const Item& i : items) {
+            if (i.pref != pref || i.part < 0) continue;
+            Rings pic;
+            for (const QPolygonF& ring : i.geo) {
+                QPolygonF t;
+                for (const QPointF& q : ring) t << parts[i.part].project(q.x(), q.y());
+                pic.push_back(t);
+            }
+            addRings(shape, pic, i.part, tolerance);
+        }
+        if (shape.rings.empty()) fail(QStringLiteral("都道府県%1の輪郭がありません。").arg(pref));
+        shape.finish();
+        area.shapes.push_back(std::move(shape));
+    }
+    return area;
 }
 
 }  // namespace makedata

@@ -11,6 +11,10 @@
 #include <optional>
 #include <vector>
 
+namespace tabinowa {
+struct MapArea;
+}
+
 namespace makedata {
 
 class PrefMap;
@@ -104,5 +108,22 @@ double distanceToRings(const std::vector<QPolygonF>& rings, QPointF p);
 // nullopt when no point that deep exists (minDepth 0: no inside point at all).
 std::optional<QPointF> nearestPointInside(const std::vector<QPolygonF>& rings, QPointF p,
                                           double depth, double minDepth = 0);
+
+// ---- Vector maps (file1/区域.dat)
+
+// The picture as outlines in its own twips: each present municipality once
+// (all its pieces; a designated city's wards united), unassigned land, and the
+// neighbouring prefectures' land around the main area (clipped). Rings are
+// simplified to `tolerance` twips (neighbours to four times that).
+tabinowa::MapArea vectorArea(const PrefMap& map, double tolerance);
+
+// All Japan's prefectures (shape code = prefecture number, in the order of
+// prefectures.json, which is the code order) on a map of the pictures' size,
+// 沖縄県 in an inset at the top left; the far southern islands are left out.
+tabinowa::MapArea japanArea(const QString& rawDir, double tolerance);
+
+// Douglas–Peucker on a closed ring: no dropped point lies farther than
+// `tolerance` from the simplified ring.
+QPolygonF simplifyRing(const QPolygonF& ring, double tolerance);
 
 }  // namespace makedata

@@ -18,6 +18,7 @@
 #include "files/cp932.h"
 #include "game_shots.h"
 #include "map_shots.h"
+#include "where_shots.h"
 #include "files/io.h"
 #include "files/records.h"
 #include "quiz/frm2Sogo.h"
@@ -130,6 +131,8 @@ int main(int argc, char** argv) {
         failures += shots::shootVisitGame(out, work);
         // The map, on its own copy too.
         failures += shots::shootMap(out, work);
+        // "どこでしょう", on its own copy too.
+        failures += shots::shootWhere(out, work);
 
         // As found: the menu, information, the training states, the environment.
         {

@@ -1,0 +1,624 @@
+#include "ui/map_view.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QTimer>
+#include <QWheelEvent>
+#include <QWidget>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <map>
+
+#include "ui/internal.h"
+
+namespace tabinowa::ui {
+
+namespace {
+
+using detail::Access;
+using detail::Kind;
+
+const QColor kSea(0xcd, 0xe5, 0xf2);
+const QColor kLand(0xf6, 0xf1, 0xdc);
+const QColor kNeighbour(0xdf, 0xdd, 0xd6);
+const QColor kNeighbourEdge(0xc4, 0xc1, 0xb8);
+const QColor kBorder(0xa8, 0x9c, 0x80);
+const QColor kFrame(0x5c, 0x6a, 0x78);
+const QColor kHover(0x1f, 0x3a, 0x93);
+const QColor kCursor(0xd0, 0x40, 0x00);
+const QColor kTipBack(0xff, 0xff, 0xe1);
+
+constexpr double kDotRadius = 4;          // pixels, whatever the zoom
+constexpr double kHoverReach = 8;         // pixels: the pointer outlines a place this near
+constexpr double kDragStart = 4;          // pixels moved before a press becomes a drag
+constexpr double kZoomSteps[] = {1, 1.5, 2, 3, 4, 6, 8};
+constexpr double kLodZooms[] = {1, 2, 4, 8};  // outlines thinned for these zooms
+constexpr int kLods = 4;
+constexpr double kLodPixels = 0.35;       // points nearer than this on screen are merged
+constexpr int kBlinkTicks = 7;            // fill on, off, … ending on
+constexpr int kBlinkMs = 280;
+
+QPolygonF thinned(const MapRing& ring, double tolerance) {
+    QPolygonF out;
+    out.reserve(static_cast<qsizetype>(ring.size()));
+    MapPoint last = ring.front();
+    out << QPointF(last.x, last.y);
+    for (std::size_t i = 1; i < ring.size(); ++i) {
+        const MapPoint p = ring[i];
+        if (std::abs(p.x - last.x) < tolerance && std::abs(p.y - last.y) < tolerance) continue;
+        out << QPointF(p.x, p.y);
+        last = p;
+    }
+    if (out.size() < 3) {  // a tiny island stays findable: keep it as it is
+        out.clear();
+        for (const MapPoint& p : ring) out << QPointF(p.x, p.y);
+    }
+    return out;
+}
+
+class MapCanvas : public QWidget {
+public:
+    std::weak_ptr<detail::FormCore> core;
+    std::shared_ptr<const MapArea> area;
+    std::vector<std::array<QPainterPath, kLods>> paths;  // built on first use
+    std::vector<std::array<bool, kLods>> built;
+    std::map<int, QColor> fills;
+    int blinkShape = -1;
+    QColor blinkColor;
+    int blinkTick = 0;
+    QTimer blinkTimer;
+    std::vector<MapView::Dot> dots;
+    std::vector<MapView::Mark> marks;
+    std::vector<QRectF> markBoxes;  // pixels, after the last layout
+    std::function<std::string(int, MapPoint)> namer;
+    std::string tip;
+    QPointF pointer{-1, -1};
+    int hover = -1;
+    bool keyboard = false;  // the cursor shows once a key was used
+    double zoom = 1;
+    MapPoint centre;
+    std::optional<QPointF> pressAt;
+    bool dragging = false;
+    std::shared_ptr<std::function<void(MapPoint)>> onClick = std::make_shared<std::function<void(MapPoint)>>();
+    std::shared_ptr<std::function<void()>> onView = std::make_shared<std::function<void()>>();
+
+    MapCanvas() {
+        setMouseTracking(true);
+        setFocusPolicy(Qt::StrongFocus);
+        blinkTimer.setInterval(kBlinkMs);
+        QObject::connect(&blinkTimer, &QTimer::timeout, this, [this]() {
+            if (++blinkTick >= kBlinkTicks) {
+                blinkTimer.stop();
+                fills[blinkShape] = blinkColor;
+                blinkShape = -1;
+            }
+            update();
+        });
+    }
+
+    double mapWidth() const { return area ? area->width : 7575; }
+    double mapHeight() const { return area ? area->height : 7545; }
+    // Pixels a twip at zoom 1: the whole map fits the box.
+    double basePx() const {
+        return std::min(width() / mapWidth(), height() / mapHeight());
+    }
+    double px() const { return basePx() * zoom; }
+    MapPoint toMap(QPointF p) const {
+        return {centre.x + (p.x() - width() / 2.0) / px(), centre.y + (p.y() - height() / 2.0) / px()};
+    }
+    QPointF toView(MapPoint t) const {
+        return {(t.x - centre.x) * px() + width() / 2.0, (t.y - centre.y) * px() + height() / 2.0};
+    }
+    MapBox visible() const {
+        const MapPoint a = toMap(QPointF(0, 0)), b = toMap(QPointF(width(), height()));
+        return {a.x, a.y, b.x, b.y};
+    }
+    void clampCentre() {
+        const double halfW = width() / 2.0 / px(), halfH = height() / 2.0 / px();
+        const auto clampAxis = [](double c, double half, double size) {
+            return 2 * half >= size ? size / 2 : std::clamp(c, half, size - half);
+        };
+        centre.x = clampAxis(centre.x, halfW, mapWidth());
+        centre.y = clampAxis(centre.y, halfH, mapHeight());
+    }
+    void viewChanged() {
+        clampCentre();
+        refreshHover();
+        update();
+        notify(onView);
+    }
+    void setZoom(double z, std::optional<MapPoint> keep) {
+        z = std::clamp(z, 1.0, MapView::kMaxZoom);
+        const MapPoint k = keep.value_or(centre);
+        const QPointF at = toView(k);
+        zoom = z;
+        // The kept point stays under the same pixel.
+        centre = {k.x - (at.x() - width() / 2.0) / px(), k.y - (at.y() - height() / 2.0) / px()};
+        viewChanged();
+    }
+    void step(int dir, std::optional<MapPoint> keep) {
+        double next = zoom;
+        if (dir > 0) {
+            for (double s : kZoomSteps)
+                if (s > zoom + 1e-9) {
+                    next = s;
+                    break;
+                }
+        } else {
+            for (double s : kZoomSteps)
+                if (s < zoom - 1e-9) next = s;
+        }
+        setZoom(next, keep);
+    }
+    void reset() {
+        zoom = 1;
+        centre = {mapWidth() / 2, mapHeight() / 2};
+        viewChanged();
+    }
+    int lodFor() const {
+        int lod = 0;
+        for (int i = 0; i < kLods; ++i)
+            if (zoom + 1e-9 >= kLodZooms[i]) lod = i;
+        return lod;
+    }
+    const QPainterPath& pathOf(std::size_t shape, int lod) {
+        if (!built[shape][lod]) {
+            const double tolerance = kLodPixels / (basePx() * kLodZooms[lod]);
+            QPainterPath path;
+            path.setFillRule(Qt::OddEvenFill);
+            for (const MapRing& ring : area->shapes[shape].rings) path.addPolygon(thinned(ring, tolerance));
+            path.closeSubpath();
+            paths[shape][lod] = path;
+            built[shape][lod] = true;
+        }
+        return paths[shape][lod];
+    }
+    void setArea(std::shared_ptr<const MapArea> a) {
+        area = std::move(a);
+        paths.assign(area ? area->shapes.size() : 0, {});
+        built.assign(area ? area->shapes.size() : 0, {});
+        fills.clear();
+        dots.clear();
+        marks.clear();
+        blinkTimer.stop();
+        blinkShape = -1;
+        hover = -1;
+        tip.clear();
+        reset();
+    }
+    void refreshHover() {
+        const int before = hover;
+        const std::string beforeTip = tip;
+        hover = -1;
+        tip.clear();
+        if (area && pointer.x() >= 0 && rect().contains(pointer.toPoint())) {
+            const MapPoint p = toMap(pointer);
+            hover = hitShape(*area, p, kHoverReach / px());
+            if (namer) tip = namer(hover, p);
+        }
+        if (hover != before || tip != beforeTip) update();
+    }
+    int highlighted() const {
+        if (!area) return -1;
+        return hitShape(*area, centre, kHoverReach / px());
+    }
+    template <class H, class... A>
+    void notify(const std::shared_ptr<H>& h, A... args) {
+        auto c = core.lock();
+        if (!c || !h || !*h) return;
+        detail::runGuarded(c, [h, args...]() {
+            if (*h) (*h)(args...);
+        });
+    }
+    void layOutMarks() {
+        // Each number goes to the first of eight places around its dot where it
+        // covers no other number and no dot; failing that, farther out.
+        markBoxes.clear();
+        QFontMetricsF fm(font());
+        for (const MapView::Mark& m : marks) {
+            const QPointF d = toView({m.x, m.y});
+            const QString text = QString::number(m.number);
+            const QSizeF size(fm.horizontalAdvance(text) + 4, fm.height());
+            QRectF chosen;
+            bool found = false;
+            for (int ring = 1; ring <= 4 && !found; ++ring) {
+                const double r = 6.0 * ring;
+                static const double dirs[8][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {0, -1.3}, {1.3, 0}, {0, 1.3}, {-1.3, 0}};
+                for (const auto& dir : dirs) {
+                    QPointF c(d.x() + dir[0] * (r + size.width() / 2), d.y() + dir[1] * (r + size.height() / 2));
+                    QRectF box(c.x() - size.width() / 2, c.y() - size.height() / 2, size.width(), size.height());
+                    bool clash = false;
+                    for (const QRectF& o : markBoxes) clash = clash || o.intersects(box);
+                    for (const MapView::Dot& dot : dots) {
+                        const QPointF q = toView({dot.x, dot.y});
+                        clash = clash || box.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius).contains(q);
+                    }
+                    if (!clash) {
+                        chosen = box;
+                        found = true;
+                        break;
+                    }
+                }
+            }
+            if (!found) chosen = QRectF(d.x() - size.width() - 4, d.y() - size.height() - 4, size.width(), size.height());
+            markBoxes.push_back(chosen);
+        }
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.fillRect(rect(), kSea);
+        if (!area) return;
+        p.setRenderHint(QPainter::Antialiasing, true);
+        const MapBox vis = visible();
+        const int lod = lodFor();
+        QTransform t;
+        t.translate(width() / 2.0, height() / 2.0);
+        t.scale(px(), px());
+        t.translate(-centre.x, -centre.y);
+        p.setTransform(t);
+        QPen edge(kNeighbourEdge, 1.0);
+        edge.setCosmetic(true);
+        QPen border(kBorder, 1.0);
+        border.setCosmetic(true);
+        // Neighbouring land first; inset frames hold only sea and their islands.
+        p.setPen(edge);
+        p.setBrush(kNeighbour);
+        for (std::size_t i = 0; i < area->shapes.size(); ++i) {
+            const MapShape& s = area->shapes[i];
+            if (s.kind == MapShape::Kind::Neighbour && s.box.intersects(vis)) p.drawPath(pathOf(i, lod));
+        }
+        for (const MapPart& part : area->parts)
+            if (part.framed)
+                p.fillRect(QRectF(part.frame.left, part.frame.top, part.frame.width(), part.frame.height()), kSea);
+        for (std::size_t i = 0; i < area->shapes.size(); ++i) {
+            const MapShape& s = area->shapes[i];
+            if (s.kind == MapShape::Kind::Neighbour || !s.box.intersects(vis)) continue;
+            {
+                p.setPen(border);
+                QColor fill = kLand;
+                const auto f = fills.find(static_cast<int>(i));
+                if (f != fills.end()) fill = f->second;
+                if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
+                p.setBrush(fill);
+            }
+            p.drawPath(pathOf(i, lod));
+        }
+        QPen frame(kFrame, 1.0);
+        frame.setCosmetic(true);
+        p.setPen(frame);
+        p.setBrush(Qt::NoBrush);
+        for (const MapPart& part : area->parts)
+            if (part.framed)
+                p.drawRect(QRectF(part.frame.left + 7.5, part.frame.top + 7.5, part.frame.width() - 15,
+                                  part.frame.height() - 15));
+        const auto outline = [&](int shape, const QColor& c, Qt::PenStyle style) {
+            if (shape < 0 || shape >= static_cast<int>(area->shapes.size())) return;
+            QPen pen(c, 2.5, style);
+            pen.setCosmetic(true);
+            p.setPen(pen);
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(pathOf(static_cast<std::size_t>(shape), lod));
+        };
+        if (keyboard) outline(highlighted(), kCursor, Qt::DashLine);
+        outline(hover, kHover, Qt::SolidLine);
+        p.resetTransform();
+
+        // Dots: round, of one size on screen, with a light rim.
+        p.setPen(QPen(QColor(255, 255, 255), 1.2));
+        for (const MapView::Dot& d : dots) {
+            const QPointF c = toView({d.x, d.y});
+            if (!rect().adjusted(-8, -8, 8, 8).contains(c.toPoint())) continue;
+            p.setBrush(detail::toQColor(d.color));
+            p.drawEllipse(c, kDotRadius, kDotRadius);
+        }
+        // Numbered marks, apart from each other, with leader lines.
+        layOutMarks();
+        for (std::size_t i = 0; i < marks.size(); ++i) {
+            const QRectF& box = markBoxes[i];
+            const QPointF d = toView({marks[i].x, marks[i].y});
+            p.setPen(QPen(QColor(0x80, 0, 0), 1));
+            QPointF near(std::clamp(d.x(), box.left(), box.right()), std::clamp(d.y(), box.top(), box.bottom()));
+            p.drawLine(d, near);
+            p.setBrush(QColor(255, 255, 255, 220));
+            p.drawRect(box);
+            p.setPen(QColor(0xc0, 0, 0));
+            p.drawText(box, Qt::AlignCenter, QString::number(marks[i].number));
+        }
+        if (keyboard) {  // the cursor at the centre
+            const QPointF c(width() / 2.0, height() / 2.0);
+            p.setPen(QPen(kCursor, 1.5));
+            p.drawLine(c + QPointF(-8, 0), c + QPointF(8, 0));
+            p.drawLine(c + QPointF(0, -8), c + QPointF(0, 8));
+        }
+        if (!tip.empty()) {  // the name beside the pointer, kept inside the view
+            const QString text = detail::toQ(tip);
+            QFontMetricsF fm(font());
+            QRectF box(pointer.x() + 14, pointer.y() + 14, fm.horizontalAdvance(text) + 10, fm.height() + 6);
+            if (box.right() > width() - 2) box.moveRight(pointer.x() - 6);
+            if (box.bottom() > height() - 2) box.moveBottom(pointer.y() - 6);
+            p.setPen(QColor(0x60, 0x60, 0x60));
+            p.setBrush(kTipBack);
+            p.drawRect(box);
+            p.setPen(Qt::black);
+            p.drawText(box, Qt::AlignCenter, text);
+        }
+    }
+    void resizeEvent(QResizeEvent*) override {
+        built.assign(built.size(), {});
+        clampCentre();
+    }
+    void mousePressEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton) return;
+        pressAt = e->position();
+        dragging = false;
+    }
+    void mouseMoveEvent(QMouseEvent* e) override {
+        if (pressAt && (e->buttons() & Qt::LeftButton)) {
+            const QPointF d = e->position() - *pressAt;
+            if (dragging || std::hypot(d.x(), d.y()) >= kDragStart) {
+                dragging = true;
+                centre.x -= d.x() / px();
+                centre.y -= d.y() / px();
+                pressAt = e->position();
+                pointer = e->position();
+                viewChanged();
+                return;
+            }
+        }
+        pointer = e->position();
+        refreshHover();
+    }
+    void mouseReleaseEvent(QMouseEvent* e) override {
+        if (e->button() != Qt::LeftButton || !pressAt) return;
+        const bool click = !dragging;
+        pressAt.reset();
+        dragging = false;
+        if (click && area) notify(onClick, toMap(e->position()));
+    }
+    void leaveEvent(QEvent*) override {
+        pointer = QPointF(-1, -1);
+        refreshHover();
+    }
+    void wheelEvent(QWheelEvent* e) override {
+        if (!(e->modifiers() & Qt::ControlModifier)) {
+            e->ignore();
+            return;
+        }
+        const int steps = e->angleDelta().y() / 120;
+        for (int i = 0; i < std::abs(steps); ++i) step(steps > 0 ? 1 : -1, toMap(e->position()));
+        e->accept();
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        switch (e->key()) {
+            case Qt::Key_Left: key(MapKey::Left); break;
+            case Qt::Key_Right: key(MapKey::Right); break;
+            case Qt::Key_Up: key(MapKey::Up); break;
+            case Qt::Key_Down: key(MapKey::Down); break;
+            case Qt::Key_Plus:
+            case Qt::Key_Equal: key(MapKey::ZoomIn); break;
+            case Qt::Key_Minus: key(MapKey::ZoomOut); break;
+            case Qt::Key_Return:
+            case Qt::Key_Enter: key(MapKey::Enter); break;
+            case Qt::Key_Home: key(MapKey::Home); break;
+            default: QWidget::keyPressEvent(e); return;
+        }
+        e->accept();
+    }
+
+public:
+    void key(MapKey k) {
+        keyboard = true;
+        const double stepPx = std::min(width(), height()) / 8.0;
+        switch (k) {
+            case MapKey::Left: centre.x -= stepPx / px(); viewChanged(); break;
+            case MapKey::Right: centre.x += stepPx / px(); viewChanged(); break;
+            case MapKey::Up: centre.y -= stepPx / px(); viewChanged(); break;
+            case MapKey::Down: centre.y += stepPx / px(); viewChanged(); break;
+            case MapKey::ZoomIn: step(1, std::nullopt); break;
+            case MapKey::ZoomOut: step(-1, std::nullopt); break;
+            case MapKey::Home: reset(); break;
+            case MapKey::Enter:
+                update();
+                if (area) notify(onClick, centre);
+                break;
+        }
+    }
+};
+
+MapCanvas* canvasOf(const std::unique_ptr<detail::Node>& n) {
+    return n ? static_cast<MapCanvas*>(n->widget.data()) : nullptr;
+}
+
+std::unique_ptr<detail::Node> makeMapView(Container& parent, Rect box) {
+    auto* canvas = new MapCanvas();
+    auto n = Access::child(parent, Kind::Image, canvas, box);
+    canvas->core = n->form;
+    canvas->reset();
+    return n;
+}
+
+void sendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons buttons) {
+    const Qt::MouseButton button =
+        type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent ev(type, at, w->mapToGlobal(at), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &ev);
+}
+
+}  // namespace
+
+MapView::MapView(Container& parent, Rect box) : Widget(makeMapView(parent, box)) {}
+
+#define CANVAS_OR(value)               \
+    MapCanvas* c = canvasOf(node_);    \
+    if (!c) return value
+
+void MapView::setArea(std::shared_ptr<const MapArea> area) {
+    CANVAS_OR();
+    c->setArea(std::move(area));
+}
+const MapArea* MapView::area() const {
+    CANVAS_OR(nullptr);
+    return c->area.get();
+}
+void MapView::setFill(int shape, Color color) {
+    CANVAS_OR();
+    c->fills[shape] = detail::toQColor(color);
+    c->update();
+}
+void MapView::clearFills() {
+    CANVAS_OR();
+    c->fills.clear();
+    c->blinkTimer.stop();
+    c->blinkShape = -1;
+    c->update();
+}
+std::optional<Color> MapView::fillOf(int shape) const {
+    CANVAS_OR(std::nullopt);
+    const auto it = c->fills.find(shape);
+    if (it == c->fills.end()) return std::nullopt;
+    const QColor q = it->second;
+    return rgb(q.red(), q.green(), q.blue());
+}
+void MapView::blink(int shape, std::optional<Color> color) {
+    CANVAS_OR();
+    if (c->blinkShape >= 0) c->fills[c->blinkShape] = c->blinkColor;
+    c->blinkShape = shape;
+    c->blinkColor = color ? detail::toQColor(*color) : QColor(0x2e, 0xa0, 0x43);
+    c->blinkTick = 0;
+    c->blinkTimer.start();
+    c->update();
+}
+int MapView::blinkingShape() const {
+    CANVAS_OR(-1);
+    return c->blinkShape;
+}
+void MapView::setDots(std::vector<Dot> dots) {
+    CANVAS_OR();
+    c->dots = std::move(dots);
+    c->update();
+}
+void MapView::setMarks(std::vector<Mark> marks) {
+    CANVAS_OR();
+    c->marks = std::move(marks);
+    c->update();
+}
+std::vector<MapPoint> MapView::markPlaces() const {
+    CANVAS_OR({});
+    c->layOutMarks();
+    std::vector<MapPoint> out;
+    for (const QRectF& b : c->markBoxes) out.push_back(c->toMap(b.topLeft()));
+    return out;
+}
+void MapView::setNamer(std::function<std::string(int, MapPoint)> namer) {
+    CANVAS_OR();
+    c->namer = std::move(namer);
+}
+std::string MapView::tipText() const {
+    CANVAS_OR({});
+    return c->tip;
+}
+double MapView::zoom() const {
+    CANVAS_OR(1);
+    return c->zoom;
+}
+void MapView::setZoom(double z, std::optional<MapPoint> keep) {
+    CANVAS_OR();
+    c->setZoom(z, keep);
+}
+void MapView::zoomIn() {
+    CANVAS_OR();
+    c->step(1, std::nullopt);
+}
+void MapView::zoomOut() {
+    CANVAS_OR();
+    c->step(-1, std::nullopt);
+}
+void MapView::resetView() {
+    CANVAS_OR();
+    c->reset();
+}
+void MapView::panPixels(double dx, double dy) {
+    CANVAS_OR();
+    c->centre.x += dx / c->px();
+    c->centre.y += dy / c->px();
+    c->viewChanged();
+}
+MapBox MapView::visibleBox() const {
+    CANVAS_OR({});
+    return c->visible();
+}
+MapPoint MapView::toMap(double px, double py) const {
+    CANVAS_OR({});
+    return c->toMap(QPointF(px, py));
+}
+MapPoint MapView::toView(MapPoint twips) const {
+    CANVAS_OR({});
+    const QPointF p = c->toView(twips);
+    return {p.x(), p.y()};
+}
+double MapView::pixelsToMap(double pixels) const {
+    CANVAS_OR(pixels * kTwipsPerPixel);
+    return pixels / c->px();
+}
+int MapView::highlighted() const {
+    CANVAS_OR(-1);
+    return c->highlighted();
+}
+int MapView::hovered() const {
+    CANVAS_OR(-1);
+    return c->hover;
+}
+void MapView::onClick(std::function<void(MapPoint)> handler) {
+    CANVAS_OR();
+    *c->onClick = std::move(handler);
+}
+void MapView::onViewChanged(std::function<void()> handler) {
+    CANVAS_OR();
+    *c->onView = std::move(handler);
+}
+void MapView::clickAt(MapPoint twips) {
+    CANVAS_OR();
+    if (!isShown()) return;
+    const QPointF at = c->toView(twips);
+    sendMouse(c, QEvent::MouseButtonPress, at, Qt::LeftButton);
+    sendMouse(c, QEvent::MouseButtonRelease, at, Qt::NoButton);
+}
+void MapView::moveTo(MapPoint twips) {
+    CANVAS_OR();
+    if (!isShown()) return;
+    sendMouse(c, QEvent::MouseMove, c->toView(twips), Qt::NoButton);
+}
+void MapView::leave() {
+    CANVAS_OR();
+    QEvent ev(QEvent::Leave);
+    QCoreApplication::sendEvent(c, &ev);
+}
+void MapView::pressKey(MapKey key) {
+    CANVAS_OR();
+    if (isShown()) c->key(key);
+}
+void MapView::wheel(int steps, MapPoint at, bool ctrl) {
+    CANVAS_OR();
+    if (!isShown()) return;
+    const QPointF pos = c->toView(at);
+    QWheelEvent ev(pos, c->mapToGlobal(pos), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
+                   ctrl ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(c, &ev);
+}
+void MapView::drag(MapPoint from, MapPoint to) {
+    CANVAS_OR();
+    if (!isShown()) return;
+    const QPointF a = c->toView(from), b = c->toView(to);
+    sendMouse(c, QEvent::MouseButtonPress, a, Qt::LeftButton);
+    for (int i = 1; i <= 4; ++i) sendMouse(c, QEvent::MouseMove, a + (b - a) * (i / 4.0), Qt::LeftButton);
+    sendMouse(c, QEvent::MouseButtonRelease, b, Qt::NoButton);
+}
+
+}  // namespace tabinowa::ui

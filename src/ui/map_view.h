@@ -1,0 +1,85 @@
+#pragma once
+// A vector map that can be zoomed and panned: the outlines of one map
+// (map/outlines.h) drawn sharp at any zoom, with fills, dots, numbered marks,
+// the outline under the pointer, a name tip beside the pointer, and a
+// keyboard cursor. Everything is given and reported in the map's twips, as a
+// picture box does at 1x; at zoom z one twip is z/15 of a pixel.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "map/outlines.h"
+#include "ui/form.h"
+#include "ui/types.h"
+
+namespace tabinowa::ui {
+
+enum class MapKey { Left, Right, Up, Down, ZoomIn, ZoomOut, Enter, Home };
+
+class MapView : public Widget {
+public:
+    MapView(Container& parent, Rect box);
+
+    // Shows a map: the whole of it, with no fills, dots, marks or blinking.
+    void setArea(std::shared_ptr<const MapArea> area);
+    const MapArea* area() const;
+
+    // ---- what is drawn on the map
+    void setFill(int shape, Color c);
+    void clearFills();
+    std::optional<Color> fillOf(int shape) const;
+    // The shape blinks (its fill comes and goes) a few times.
+    void blink(int shape, std::optional<Color> c = std::nullopt);
+    int blinkingShape() const;  // -1 when none
+    struct Dot {
+        double x = 0, y = 0;  // twips
+        Color color = 0;
+    };
+    // Round dots of a fixed size on screen, whatever the zoom.
+    void setDots(std::vector<Dot> dots);
+    struct Mark {
+        int number = 0;
+        double x = 0, y = 0;  // the dot the number belongs to
+    };
+    // Numbers beside their dots, moved apart so that none covers another;
+    // a leader line joins a moved number to its dot.
+    void setMarks(std::vector<Mark> marks);
+    // Where each mark's box was put (twips of its top left, at the current zoom).
+    std::vector<MapPoint> markPlaces() const;
+    // Names the thing under the pointer for the tip beside it ("" for none).
+    void setNamer(std::function<std::string(int shape, MapPoint p)> namer);
+    std::string tipText() const;  // what the tip shows now
+
+    // ---- the view
+    double zoom() const;  // 1 = the whole map at the picture's scale
+    static constexpr double kMaxZoom = 8;
+    void setZoom(double z, std::optional<MapPoint> keep = std::nullopt);  // keep: a map point that stays put
+    void zoomIn();
+    void zoomOut();
+    void resetView();  // the whole map
+    void panPixels(double dx, double dy);
+    MapBox visibleBox() const;
+    MapPoint toMap(double px, double py) const;   // from pixels in the view
+    MapPoint toView(MapPoint twips) const;        // to pixels in the view (as x, y)
+    // Twips that `pixels` screen pixels cover at the current zoom.
+    double pixelsToMap(double pixels) const;
+    // The shape under the keyboard cursor (the view's centre), or -1.
+    int highlighted() const;
+    int hovered() const;  // the shape outlined under the pointer, or -1
+
+    // ---- events (handlers run in the window's guard)
+    void onClick(std::function<void(MapPoint)> handler);  // a click (no drag), or Enter at the cursor
+    void onViewChanged(std::function<void()> handler);
+
+    // ---- as the user would (for tests and screenshots)
+    void clickAt(MapPoint twips);
+    void moveTo(MapPoint twips);
+    void leave();
+    void pressKey(MapKey key);
+    void wheel(int steps, MapPoint at, bool ctrl);
+    void drag(MapPoint from, MapPoint to);
+};
+
+}  // namespace tabinowa::ui

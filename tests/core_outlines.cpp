@@ -1,0 +1,205 @@
+// The vector map file and its geometry: a round trip, every kind of damage
+// refused with the file named, inside tests with holes, hit-testing with its
+// tolerance, and areas on the ground.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "files/error.h"
+#include "map/outlines.h"
+#include "support/memory_io.h"
+
+namespace tabinowa {
+namespace {
+
+MapRing square(double x0, double y0, double x1, double y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
+
+MapShape shape(int code, std::vector<MapRing> rings, MapShape::Kind kind = MapShape::Kind::Municipality) {
+    MapShape s;
+    s.kind = kind;
+    s.code = code;
+    s.rings = std::move(rings);
+    s.ringParts.assign(s.rings.size(), 0);
+    s.finish();
+    return s;
+}
+
+// Three municipalities side by side, the middle one with a hole holding a
+// fourth (an enclave), a thin one far right, and grey neighbouring land.
+MapArea sample(int id = 9) {
+    MapArea a;
+    a.id = id;
+    MapPart main;
+    main.k = 0.8;
+    main.scale = 5000;
+    main.x0 = 111.2;
+    main.y0 = 37.0;
+    main.frame = {0, 0, 7575, 7545};
+    a.parts.push_back(main);
+    a.shapes.push_back(shape(0, {square(-500, -500, 200, 8000)}, MapShape::Kind::Neighbour));
+    a.shapes.push_back(shape(101, {square(1000, 1000, 2000, 2000)}));
+    a.shapes.push_back(shape(102, {square(2000, 1000, 3000, 2000), square(2400, 1400, 2600, 1600)}));
+    a.shapes.push_back(shape(103, {square(2400.25, 1400.5, 2600, 1600)}));
+    a.shapes.push_back(shape(104, {square(5000, 1000, 5002, 3000)}));
+    return a;
+}
+
+TEST(OutlineFile, RoundTripKeepsEveryShapeToAQuarterTwip) {
+    MapArea japan = sample(kJapanArea);
+    japan.parts.push_back(japan.parts[0]);
+    japan.parts[1].framed = true;
+    japan.shapes[1].ringParts = {1};
+    const std::string bytes = encodeOutlines({japan, sample(9)});
+    EXPECT_EQ(outlineAreaIds(bytes, "区域.dat"), (std::vector<int>{0, 9}));
+    for (const MapArea& want : {japan, sample(9)}) {
+        const MapArea got = decodeOutlineArea(bytes, want.id, "区域.dat");
+        EXPECT_EQ(got.id, want.id);
+        EXPECT_EQ(got.parts, want.parts);
+        ASSERT_EQ(got.shapes.size(), want.shapes.size());
+        for (std::size_t i = 0; i < got.shapes.size(); ++i) {
+            EXPECT_EQ(got.shapes[i].kind, want.shapes[i].kind);
+            EXPECT_EQ(got.shapes[i].code, want.shapes[i].code);
+            EXPECT_EQ(got.shapes[i].rings, want.shapes[i].rings);
+            EXPECT_EQ(got.shapes[i].ringParts, want.shapes[i].ringParts);
+            EXPECT_EQ(got.shapes[i].box, want.shapes[i].box);
+        }
+    }
+    // Points between quarter twips are rounded to the nearest.
+    MapArea odd = sample();
+    odd.shapes[1].rings[0][0] = {1000.1, 999.9};
+    const MapArea back = decodeOutlineArea(encodeOutlines({odd}), 9, "x");
+    EXPECT_EQ(back.shapes[1].rings[0][0], (MapPoint{1000, 1000}));
+}
+
+TEST(OutlineFile, DamageIsRefusedNamingTheFile) {
+    const std::string good = encodeOutlines({sample(0), sample(9)});
+    const std::size_t body9 = good.size() - encodeOutlines({sample(9)}).size() + 12 + 16;  // start of area 9's body
+    struct Row {
+        const char* what;
+        std::function<void(std::string&)> damage;
+        int id;
+        const char* says;
+    } rows[] = {
+        {"empty", [](std::string& b) { b.clear(); }, 9, "途中で終わっています"},
+        {"other file", [](std::string& b) { b[0] = 'X'; }, 9, "地図の区域ファイルではありません"},
+        {"newer version", [](std::string& b) { b[8] = 2; }, 9, "版2は読めません"},
+        {"cut short", [](std::string& b) { b.resize(b.size() - 5); }, 9, "ファイルの外"},
+        {"a flipped byte", [&](std::string& b) { b[body9 + 40] ^= 1; }, 9, "検査値が合いません"},
+        {"area not there", [](std::string&) {}, 13, "都道府県13の区域がありません"},
+        {"index twice the same area", [](std::string& b) { b[12 + 16] = 0; }, 0, "区域の番号0が正しくありません"},
+    };
+    for (const Row& r : rows) {
+        std::string bytes = good;
+        r.damage(bytes);
+        try {
+            decodeOutlineArea(bytes, r.id, "区域.dat");
+            ADD_FAILURE() << r.what << ": no error";
+        } catch (const FileError& e) {
+            const std::string m = e.what();
+            EXPECT_NE(m.find("区域.dat"), std::string::npos) << r.what << ": " << m;
+            EXPECT_NE(m.find(r.says), std::string::npos) << r.what << ": " << m;
+        }
+    }
+    // Area 0 is untouched by the damage to area 9 and still reads.
+    std::string bytes = good;
+    bytes[body9 + 40] ^= 1;
+    EXPECT_EQ(decodeOutlineArea(bytes, 0, "区域.dat").shapes.size(), sample().shapes.size());
+}
+
+TEST(OutlineFile, BadContentsBehindAGoodChecksumAreRefused) {
+    struct Row {
+        const char* what;
+        std::function<void(MapArea&)> spoil;
+        const char* says;
+    } rows[] = {
+        {"a code twice", [](MapArea& a) { a.shapes[2].code = 101; }, "コード101"},
+        {"a municipality without code", [](MapArea& a) { a.shapes[1].code = 0; }, "コード0"},
+        {"a ring of two points", [](MapArea& a) { a.shapes[1].rings[0].resize(2); }, "点の数2"},
+        {"a point far off the map", [](MapArea& a) { a.shapes[1].rings[0][0] = {1e6, 0}; }, "遠く離れた点"},
+        {"a ring in a part that is not there", [](MapArea& a) { a.shapes[1].ringParts = {3}; }, "部分の番号"},
+        {"no parts", [](MapArea& a) { a.parts.clear(); }, "地図の部分がありません"},
+        {"a zero scale", [](MapArea& a) { a.parts[0].scale = 0; }, "投影の値"},
+    };
+    for (const Row& r : rows) {
+        MapArea a = sample();
+        r.spoil(a);
+        try {
+            decodeOutlineArea(encodeOutlines({a}), 9, "区域.dat");
+            ADD_FAILURE() << r.what << ": no error";
+        } catch (const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find(r.says), std::string::npos) << r.what << ": " << e.what();
+        }
+    }
+}
+
+TEST(OutlineFile, ReadThroughTheIoAndMissingFileNamed) {
+    testing::MemoryIo io;
+    io.addFolder("/p/file1");
+    io.setFile("/p/file1/区域.dat", encodeOutlines({sample()}));
+    EXPECT_EQ(readOutlineArea(io, "/p/file1/区域.dat", 9).shapes.size(), 5u);
+    try {
+        readOutlineArea(io, "/p/file1/無い.dat", 9);
+        ADD_FAILURE() << "no error";
+    } catch (const FileError& e) {
+        EXPECT_NE(std::string(e.what()).find("無い.dat"), std::string::npos) << e.what();
+    }
+}
+
+TEST(OutlineGeometry, HitTestingPrefersInsideThenTheNearestWithinTheTolerance) {
+    const MapArea a = sample();
+    struct Row {
+        const char* what;
+        MapPoint p;
+        double tolerance;
+        int code;  // 0: none
+    } rows[] = {
+        {"inside the first", {1500, 1500}, 120, 101},
+        {"inside the second, near the first", {2050, 1500}, 120, 102},
+        {"in the enclave, not the ring around it", {2500, 1500}, 120, 103},
+        {"on the shared border: the one it opens (half-open edges)", {2000, 1500}, 0, 102},
+        {"just outside, within the tolerance", {950, 1500}, 120, 101},
+        {"just outside, beyond the tolerance", {850, 1500}, 120, 0},
+        {"between two, nearer the right one", {5030, 2000}, 120, 104},
+        {"the thin one is findable from beside it", {4900, 2000}, 120, 104},
+        {"beside the thin one with no tolerance", {4900, 2000}, 0, 0},
+        {"neighbouring land never answers", {0, 1500}, 120, 0},
+        {"beyond the corner: distance, not box", {2080, 2085}, 100, 102},
+        {"beyond the corner, farther than the tolerance", {3080, 2085}, 100, 0},
+    };
+    for (const Row& r : rows) {
+        const int i = hitShape(a, r.p, r.tolerance);
+        EXPECT_EQ(i < 0 ? 0 : a.shapes[static_cast<std::size_t>(i)].code, r.code) << r.what;
+    }
+}
+
+TEST(OutlineGeometry, InsideAndDistanceHonourHoles) {
+    const MapArea a = sample();
+    const MapShape& ring = a.shapes[2];  // 102 with its hole
+    EXPECT_TRUE(insideShape(ring, {2100, 1100}));
+    EXPECT_FALSE(insideShape(ring, {2500, 1500}));
+    EXPECT_DOUBLE_EQ(distanceToShape(ring, {2500, 1500}), 100);  // to the hole's edge
+    EXPECT_DOUBLE_EQ(distanceToShape(ring, {2100, 1100}), 0);
+    EXPECT_DOUBLE_EQ(distanceToShape(ring, {3030, 2040}), 50);  // beyond a corner
+}
+
+TEST(OutlineGeometry, GroundAreaTakesTheProjectionBackAndSubtractsHoles) {
+    const MapArea a = sample();
+    // 1000 twips at 5000 twips a projected degree: 0.2 degrees of latitude and
+    // 0.2 / 0.8 = 0.25 degrees of longitude, at about 36.8 degrees north.
+    const double lat = a.parts[0].unproject({0, 1000}).y;
+    const double side = 0.2 * 110.57;
+    const double width = 0.25 * std::cos(lat * 3.14159265358979 / 180) * 111.32;
+    EXPECT_NEAR(groundAreaKm2(a, a.shapes[1]), side * width, side * width * 0.01);
+    // The hole (a fifth of the side each way) comes off, whichever way it winds.
+    MapShape reversed = a.shapes[2];
+    std::reverse(reversed.rings[1].begin(), reversed.rings[1].end());
+    for (const MapShape* s : {&a.shapes[2], static_cast<const MapShape*>(&reversed)})
+        EXPECT_NEAR(groundAreaKm2(a, *s), side * width * 0.96, side * width * 0.01);
+}
+
+}  // namespace
+}  // namespace tabinowa

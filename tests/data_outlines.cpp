@@ -1,0 +1,182 @@
+// The shipped vector maps (file1/区域.dat) against the shipped master: every
+// present municipality once on its prefecture's map, every old
+// municipality's dot inside its present municipality's outline, areas near
+// the official ones; and all Japan's 47 prefectures on the overview map.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "files/io.h"
+#include "map/outlines.h"
+#include "support/master_file.h"
+
+namespace tabinowa {
+namespace {
+
+const std::filesystem::path kRepo = TABINOWA_SOURCE_DIR;
+const std::filesystem::path kOutlines = kRepo / "data" / "file1" / kOutlineFileName;
+
+struct Present {
+    int pref = 0;
+    std::string name;
+    int areaKm2 = 0;
+    // Every dot of the row set: the old municipalities', and the merged
+    // municipality's own (its row has no old name).
+    std::vector<std::pair<std::string, MapPoint>> dots;
+    int olds = 0;
+};
+
+// The municipality master: present municipalities by code with their dots.
+std::map<int, Present> readPresents() {
+    std::map<int, Present> out;
+    const auto lines = testing::readMaster(kRepo / "data" / "作業ファイル" / "市町村.csv");
+    int present = 0;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const auto& f = lines[i];
+        if (f.size() < 18) continue;
+        if (f[4].text == "0") {
+            present = std::stoi(f[0].text);
+            out[present] = {std::stoi(f[1].text), f[6].text, std::stoi(f[17].text), {}};
+        }
+        const std::string name = f[5].text.empty() ? f[6].text : f[5].text;
+        out[present].dots.push_back({name, {std::stod(f[14].text), std::stod(f[15].text)}});
+        if (!f[5].text.empty()) ++out[present].olds;
+    }
+    return out;
+}
+
+class ShippedOutlines : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        presents_ = new std::map<int, Present>(readPresents());
+        PosixIo io;
+        bytes_ = new std::string(readWholeFile(io, kOutlines));
+    }
+    static void TearDownTestSuite() {
+        delete presents_;
+        delete bytes_;
+    }
+    static MapArea area(int id) { return decodeOutlineArea(*bytes_, id, kOutlineFileName); }
+    static std::map<int, Present>* presents_;
+    static std::string* bytes_;
+};
+std::map<int, Present>* ShippedOutlines::presents_ = nullptr;
+std::string* ShippedOutlines::bytes_ = nullptr;
+
+TEST_F(ShippedOutlines, HoldAllJapanAndEveryPrefectureOnce) {
+    std::vector<int> ids = outlineAreaIds(*bytes_, kOutlineFileName);
+    ASSERT_EQ(ids.size(), 48u);
+    for (int i = 0; i <= 47; ++i) EXPECT_EQ(ids[static_cast<std::size_t>(i)], i);
+}
+
+TEST_F(ShippedOutlines, EveryPresentMunicipalityExactlyOnceOnItsPrefecture) {
+    ASSERT_EQ(presents_->size(), 1741u);
+    std::map<int, std::set<int>> expected;  // prefecture -> codes
+    for (const auto& [code, p] : *presents_) expected[p.pref].insert(code);
+    for (int pref = 1; pref <= 47; ++pref) {
+        SCOPED_TRACE("prefecture " + std::to_string(pref));
+        const MapArea a = area(pref);
+        std::multiset<int> codes;
+        for (const MapShape& s : a.shapes)
+            if (s.kind == MapShape::Kind::Municipality) codes.insert(s.code);
+        EXPECT_EQ(std::set<int>(codes.begin(), codes.end()), expected[pref]);
+        EXPECT_EQ(codes.size(), expected[pref].size()) << "a code twice";
+    }
+}
+
+TEST_F(ShippedOutlines, EveryOldMunicipalityDotLiesInsideItsPresentOutline) {
+    int dots = 0, olds = 0;
+    std::vector<std::string> outside;
+    std::map<int, MapArea> areas;
+    for (const auto& [code, p] : *presents_) {
+        if (!areas.count(p.pref)) areas[p.pref] = area(p.pref);
+        // The map a municipality's circles are drawn on is its own row's prefecture.
+        const MapShape* shape = areas[p.pref].find(code);
+        ASSERT_NE(shape, nullptr) << p.name;
+        olds += p.olds;
+        for (const auto& [name, dot] : p.dots) {
+            ++dots;
+            if (!insideShape(*shape, dot)) outside.push_back(name + " -> " + p.name);
+        }
+    }
+    EXPECT_EQ(olds, 3255);
+    EXPECT_EQ(dots, 3255 + 590);  // and each of the 590 merged municipalities its own
+    std::string list;
+    for (const auto& s : outside) list += s + "\n";
+    EXPECT_TRUE(outside.empty()) << outside.size() << " dots outside:\n" << list;
+}
+
+// Municipalities whose outline and official area differ in what they count:
+// far islands left off the pictures (and so off the outlines), or land in the
+// boundaries that the official area leaves out.
+const std::map<int, const char*> kOtherLand = {
+    {13421, "小笠原村: 火山列島, 南鳥島, 沖ノ鳥島, 西之島 left off"},
+    {47207, "石垣市: 尖閣諸島 left off"},
+    {47357, "北大東村: 沖大東島 left off"},
+    {1223, "根室市: 歯舞群島 drawn, not in the official area"},
+    {5211, "潟上市: part of 八郎潟調整池 inside the boundary"},
+    {5366, "井川町: part of 八郎潟調整池 inside the boundary"},
+    {12227, "浦安市: sea shore inside the 2021 boundary"},
+    {25441, "豊郷町: small, its simplified raw boundary 30 % short"},
+    {37364, "直島町: islands, simplified raw coasts"},
+    {41345, "上峰町: small, its simplified raw boundary 15 % long"},
+};
+
+TEST_F(ShippedOutlines, AreasAreWithinAFewPercentOfTheOfficialOnes) {
+    std::vector<double> errors;
+    std::vector<std::string> far;
+    for (const auto& [code, p] : *presents_) {
+        const MapArea a = area(p.pref);
+        const MapShape* shape = a.find(code);
+        ASSERT_NE(shape, nullptr);
+        if (kOtherLand.count(code)) continue;
+        const double km2 = groundAreaKm2(a, *shape);
+        const double error = std::abs(km2 - p.areaKm2) / p.areaKm2;
+        errors.push_back(error);
+        // The raw boundaries are simplified: small places lose relatively
+        // more to their coasts and borders, so one place may be off by 10 %
+        // or 1.5 km², whichever is more, while the whole stays close (below).
+        if (std::abs(km2 - p.areaKm2) > std::max(0.10 * p.areaKm2, 1.5))
+            far.push_back(p.name + " " + std::to_string(p.areaKm2) + " km², outline " + std::to_string(km2));
+    }
+    std::sort(errors.begin(), errors.end());
+    std::printf("area error: median %.2f %%, 95th %.2f %%, max %.2f %%\n", 100 * errors[errors.size() / 2],
+                100 * errors[errors.size() * 95 / 100], 100 * errors.back());
+    EXPECT_LT(errors[errors.size() / 2], 0.01);
+    EXPECT_LT(errors[errors.size() * 95 / 100], 0.05);
+    std::string list;
+    for (const auto& s : far) list += s + "\n";
+    EXPECT_TRUE(far.empty()) << far.size() << " areas off:\n" << list;
+}
+
+TEST_F(ShippedOutlines, JapanHasTheFortySevenPrefecturesSideBySide) {
+    const MapArea japan = area(kJapanArea);
+    ASSERT_EQ(japan.shapes.size(), 47u);
+    for (int pref = 1; pref <= 47; ++pref) ASSERT_NE(japan.find(pref), nullptr) << pref;
+    // 東京都 lies east of 大阪府, 北海道 north of both; 沖縄県 in its own frame.
+    const MapBox tokyo = japan.find(13)->box, osaka = japan.find(27)->box, hokkaido = japan.find(1)->box;
+    EXPECT_GT(tokyo.left, osaka.right);
+    EXPECT_LT(hokkaido.bottom, tokyo.top);
+    EXPECT_TRUE(japan.parts[1].frame.contains({japan.find(47)->box.left, japan.find(47)->box.top}));
+    // A click well inside a prefecture answers for it, not for a neighbour
+    // whose outline lies within the tolerance.
+    for (int pref : {1, 11, 13, 27, 40, 47}) {
+        const MapShape& s = *japan.find(pref);
+        int inside = 0;
+        for (double y = s.box.top; y <= s.box.bottom; y += s.box.height() / 40)
+            for (double x = s.box.left; x <= s.box.right; x += s.box.width() / 40)
+                if (insideShape(s, {x, y})) {
+                    ++inside;
+                    EXPECT_EQ(hitShape(japan, {x, y}, 120), japan.indexOf(pref)) << pref << " at " << x << "," << y;
+                }
+        EXPECT_GT(inside, 0) << pref;
+    }
+}
+
+}  // namespace
+}  // namespace tabinowa

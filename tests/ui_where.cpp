@@ -1,0 +1,276 @@
+// "どこでしょう" on the offscreen platform over a temporary program folder
+// with made-up outlines: a round played by mouse and keyboard, the reach of a
+// click at several zooms, old municipalities answered at their dots, all
+// Japan, the replay of misses, a damaged map file, and the way back.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/session.h"
+#include "map/frm2Doko.h"
+#include "map/outlines.h"
+#include "shell/frm1Main.h"
+#include "shell/window_manager.h"
+#include "support/city_fixture.h"
+#include "support/fixed_random.h"
+#include "support/temp_folder.h"
+#include "ui/application.h"
+
+using namespace tabinowa;
+using namespace tabinowa::testing;
+
+namespace {
+
+MapRing square(double x0, double y0, double x1, double y1) { return {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}}; }
+
+MapShape shape(int code, MapRing ring) {
+    MapShape s;
+    s.code = code;
+    s.rings = {std::move(ring)};
+    s.ringParts = {0};
+    s.finish();
+    return s;
+}
+
+MapArea areaOf(int id, std::vector<MapShape> shapes) {
+    MapArea a;
+    a.id = id;
+    MapPart main;
+    main.frame = {0, 0, 7575, 7545};
+    a.parts = {main};
+    a.shapes = std::move(shapes);
+    return a;
+}
+
+City city(int recNo, int ken, const std::string& name, const std::vector<OldSpec>& old) {
+    return cityRecord(recNo, ken, name, 494, old);
+}
+
+// 甲県: 一町 on the left, 三市 (merged of 甲村 and 乙村) in the middle, 二村 on
+// the right; 乙県: 北市 alone. On the map of Japan 甲県 is the left half.
+class WhereWindow : public ::testing::Test {
+protected:
+    WhereWindow() : session(folder.path(), io, random), windows(session, [] {}) {
+        const AppFolders f = folder.folders();
+        writeBytes(f.rangeFile(), sjisLines("1,0,\"甲県\",1,3,0\n2,0,\"乙県\",4,4,0\n"));
+        writeCities(f, {
+                           city(1, 1, "一町", {{"一町", 1500, 3000, ""}}),
+                           city(2, 1, "三市", {{"甲村", 3300, 2000, ""}, {"乙村", 3700, 5000, ""}}),
+                           city(3, 1, "二村", {{"二村", 6000, 3000, ""}}),
+                           city(4, 2, "北市", {{"北市", 3000, 3000, ""}}),
+                       });
+        writeBytes(outlineFile(f),
+                   encodeOutlines({areaOf(kJapanArea, {shape(1, square(500, 500, 3700, 7000)),
+                                                       shape(2, square(3800, 500, 7000, 7000))}),
+                                   areaOf(1, {shape(101, square(500, 1000, 2500, 6500)),
+                                              shape(102, square(2500, 1000, 4500, 6500)),
+                                              shape(103, square(5000, 1000, 7000, 6500))}),
+                                   areaOf(2, {shape(201, square(1000, 1000, 6000, 6000))})}));
+    }
+
+    frm2Doko& open() {
+        windows.start();
+        windows.main()->cmdDoko.click();
+        auto* w = static_cast<frm2Doko*>(windows.window(WindowId::Doko));
+        if (!w) throw std::runtime_error("no where window");
+        w->frm.show();
+        ui::Application::processEvents();
+        return *w;
+    }
+
+    // The middle of the shape of `code` on the map shown.
+    static MapPoint middleOf(const frm2Doko& w, int code) { return pointInside(*w.area()->find(code)); }
+    static int codeOfAnswer(const frm2Doko& w) {
+        return w.area()->shapes[static_cast<std::size_t>(w.round()->current().shape)].code;
+    }
+
+    TempProgramFolder folder;
+    PosixIo io;
+    FixedRandom random{{0.0}};
+    Session session;
+    WindowManager windows;
+};
+
+TEST_F(WhereWindow, ARoundAsksEveryPlaceJudgesClicksAndEndsWithScoreTimeAndMisses) {
+    frm2Doko& w = open();
+    EXPECT_EQ(w.lstKen.items(), (std::vector<std::string>{"全国", "甲県", "乙県"}));
+    double clock = 100;
+    w.setClockForTests([&] { return clock; });
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    ASSERT_NE(w.round(), nullptr);
+    ASSERT_EQ(w.round()->count(), 3);  // fewer places than a round holds: all of them
+    std::vector<std::string> asked;
+    // Right, wrong (on another place), wrong (on the sea).
+    for (int q = 0; q < 3; ++q) {
+        const WherePlace place = w.round()->current();
+        asked.push_back(place.name);
+        EXPECT_EQ(w.lblQs.caption(), "「" + place.name + "」はどこでしょう？");
+        const int answer = codeOfAnswer(w);
+        const int answerShape = place.shape;
+        if (q == 0) {
+            w.picMap.clickAt(middleOf(w, answer));
+            EXPECT_EQ(w.picMap.fillOf(answerShape), ui::rgb(0x2e, 0xa0, 0x43));
+            EXPECT_EQ(w.lblJudge.caption(), "○ 正解！ " + place.name);
+        } else if (q == 1) {
+            const int other = answer == 101 ? 103 : 101;
+            w.picMap.clickAt(middleOf(w, other));
+            EXPECT_EQ(w.picMap.fillOf(w.area()->indexOf(other)), ui::rgb(0xe0, 0x3c, 0x31));
+            EXPECT_EQ(w.picMap.blinkingShape(), answerShape);
+            EXPECT_EQ(w.lblJudge.caption(), "× 「" + place.name + "」は点滅している所です");
+        } else {
+            clock += 83;
+            w.picMap.clickAt({7400, 7400});  // sea, far from every outline
+            EXPECT_EQ(w.picMap.blinkingShape(), answerShape);
+        }
+    }
+    std::sort(asked.begin(), asked.end());
+    EXPECT_EQ(asked, (std::vector<std::string>{"一町", "三市", "二村"}));
+    EXPECT_TRUE(w.round()->finished());
+    EXPECT_EQ(w.lblQs.caption(), "おしまい　3問中1問正解　時間 1分23秒");
+    EXPECT_EQ(w.lstMiss.count(), 2);
+    ASSERT_TRUE(w.cmdReplay.isShown());
+
+    // The replay asks exactly the two missed places.
+    std::vector<std::string> missed = w.lstMiss.items();
+    std::sort(missed.begin(), missed.end());
+    ASSERT_TRUE(w.cmdReplay.click());
+    EXPECT_EQ(w.round()->count(), 2);
+    std::vector<std::string> again;
+    while (!w.round()->finished()) {
+        again.push_back(w.round()->current().name);
+        w.picMap.clickAt(middleOf(w, codeOfAnswer(w)));
+    }
+    std::sort(again.begin(), again.end());
+    EXPECT_EQ(again, missed);
+    EXPECT_EQ(w.lblQs.caption().rfind("おしまい　2問中2問正解", 0), 0u) << w.lblQs.caption();
+    EXPECT_FALSE(w.cmdReplay.isShown());
+}
+
+TEST_F(WhereWindow, AClickCountsWithinEightScreenPixelsOfTheOutlineAtAnyZoom) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(2));  // 乙県: one place, 1000..6000 twips square
+    struct Row {
+        double zoom;
+        double pixelsOutside;  // left of the outline's left edge, in screen pixels
+        bool right;
+    } rows[] = {
+        {1, 7, true}, {1, 9, false}, {4, 7, true}, {4, 9, false}, {8, 7.5, true}, {8, 8.5, false},
+    };
+    for (const Row& r : rows) {
+        ASSERT_TRUE(w.lstKen.clickItem(2));
+        w.picMap.setZoom(r.zoom, MapPoint{1000, 3000});
+        const double twips = w.picMap.pixelsToMap(r.pixelsOutside);
+        EXPECT_NEAR(twips, r.pixelsOutside * 15 / r.zoom, 1e-6);
+        w.picMap.clickAt({1000 - twips, 3000});
+        EXPECT_EQ(w.round()->right(), r.right ? 1 : 0) << "zoom " << r.zoom << ", " << r.pixelsOutside << " px";
+    }
+}
+
+TEST_F(WhereWindow, OldMunicipalitiesAreAnsweredNearTheirDots) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.cmdOld.click());
+    EXPECT_EQ(w.cmdOld.caption(), "旧市町村は出さない");
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    // Three municipalities and the two old ones of 三市 (a single old one is its municipality).
+    ASSERT_EQ(w.round()->count(), 5);
+    int olds = 0;
+    while (!w.round()->finished()) {
+        const WherePlace p = w.round()->current();
+        if (!p.old) {
+            w.picMap.clickAt(middleOf(w, codeOfAnswer(w)));
+            continue;
+        }
+        ++olds;
+        EXPECT_EQ(w.lblQs.caption(), "旧「" + p.name + "」（現在の三市）はどこでしょう？");
+        // Inside 三市 but far from this old municipality's dot: wrong; near it: right.
+        const int before = w.round()->right();
+        w.picMap.clickAt({p.dot.x + (olds == 1 ? 500 : 50), p.dot.y});
+        EXPECT_EQ(w.round()->right(), before + (olds == 1 ? 0 : 1)) << p.name;
+    }
+    EXPECT_EQ(olds, 2);
+}
+
+TEST_F(WhereWindow, AllJapanAsksForThePrefectureAndKeysAnswerAtTheCursor) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_EQ(w.round()->count(), 4);
+    const WherePlace p = w.round()->current();
+    EXPECT_EQ(w.lblQs.caption(), "「" + p.name + "」はどの都道府県でしょう？");
+    // Keyboard: zoom in at the centre, pan to the answer's prefecture, Enter.
+    w.picMap.pressKey(ui::MapKey::ZoomIn);
+    EXPECT_GT(w.picMap.zoom(), 1);
+    const bool left = p.prefName == "甲県";
+    for (int i = 0; i < 6; ++i) w.picMap.pressKey(left ? ui::MapKey::Left : ui::MapKey::Right);
+    EXPECT_EQ(w.picMap.highlighted(), p.shape);
+    w.picMap.pressKey(ui::MapKey::Enter);
+    EXPECT_EQ(w.round()->right(), 1);
+    EXPECT_EQ(w.lblJudge.caption(), "○ 正解！ " + p.name + "は" + p.prefName);
+    w.picMap.pressKey(ui::MapKey::Home);
+    EXPECT_EQ(w.picMap.zoom(), 1);
+}
+
+TEST_F(WhereWindow, ZoomAndPanByWheelButtonsAndDragStayOnTheMap) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    w.picMap.wheel(1, {1000, 1000}, false);  // without Ctrl the wheel does not zoom
+    EXPECT_EQ(w.picMap.zoom(), 1);
+    w.picMap.wheel(2, {1000, 1000}, true);
+    EXPECT_EQ(w.picMap.zoom(), 2);
+    // The point under the pointer stays put.
+    const MapPoint at = w.picMap.toView({1000, 1000});
+    EXPECT_NEAR(at.x, 1000 / 15.0, 0.5);
+    EXPECT_NEAR(at.y, 1000 / 15.0, 0.5);
+    const MapBox before = w.picMap.visibleBox();
+    w.picMap.drag({3000, 3000}, {2000, 2500});  // drag left and up: the view moves right and down
+    const MapBox after = w.picMap.visibleBox();
+    EXPECT_NEAR(after.left - before.left, 1000, 2);
+    EXPECT_NEAR(after.top - before.top, 500, 2);
+    EXPECT_EQ(w.round()->number(), 1) << "a drag is no answer";
+    for (int i = 0; i < 10; ++i) ASSERT_TRUE(w.cmdZoomIn.click());
+    EXPECT_EQ(w.picMap.zoom(), ui::MapView::kMaxZoom);
+    for (int i = 0; i < 40; ++i) w.picMap.panPixels(-100, -100);
+    EXPECT_NEAR(w.picMap.visibleBox().left, 0, 1e-6);  // never beyond the map's edge
+    EXPECT_NEAR(w.picMap.visibleBox().top, 0, 1e-6);
+    ASSERT_TRUE(w.cmdWhole.click());
+    EXPECT_EQ(w.picMap.zoom(), 1);
+}
+
+TEST_F(WhereWindow, TheTipNamesPlacesOnlyOutsideARound) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(2));
+    w.picMap.moveTo({3000, 3000});
+    EXPECT_EQ(w.picMap.tipText(), "");  // it would give the answer away
+    EXPECT_EQ(w.picMap.hovered(), 0);   // but the place is outlined
+    w.picMap.clickAt({3000, 3000});
+    w.picMap.moveTo({3000, 3100});
+    EXPECT_EQ(w.picMap.tipText(), "北市");
+    w.picMap.leave();
+    EXPECT_EQ(w.picMap.tipText(), "");
+    EXPECT_EQ(w.picMap.hovered(), -1);
+}
+
+TEST_F(WhereWindow, ADamagedMapFileIsReportedInTheWindow) {
+    std::string bytes = readBytes(outlineFile(folder.folders()));
+    bytes[bytes.size() - 3] ^= 0x55;
+    writeBytes(outlineFile(folder.folders()), bytes);
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(2));  // the last area: the damaged one
+    EXPECT_NE(w.lblMsg.caption().find("区域.dat"), std::string::npos) << w.lblMsg.caption();
+    EXPECT_NE(w.lblMsg.caption().find("壊れています"), std::string::npos) << w.lblMsg.caption();
+    EXPECT_EQ(w.round(), nullptr);
+    ASSERT_TRUE(w.lstKen.clickItem(1));  // the others still play
+    EXPECT_NE(w.round(), nullptr);
+}
+
+TEST_F(WhereWindow, TheMenuButtonReturnsToTheMenu) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.Command1.click());
+    ui::Application::processEvents();
+    EXPECT_FALSE(windows.isLoaded(WindowId::Doko));
+    EXPECT_TRUE(windows.isLoaded(WindowId::Main));
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+// "どこでしょう": a question, a right and a wrong answer, the end of a round and
+// all Japan.
+#include "where_shots.h"
+
+#include <iostream>
+#include <string>
+
+#include "common.h"
+#include "core/random.h"
+#include "core/session.h"
+#include "files/error.h"
+#include "files/io.h"
+#include "map/frm2Doko.h"
+#include "map/outlines.h"
+#include "shell/frm1Main.h"
+#include "shell/window_manager.h"
+#include "ui/application.h"
+
+namespace fs = std::filesystem;
+
+namespace tabinowa::shots {
+namespace {
+
+bool hasWhereFiles(const AppFolders& f) {
+    return fs::exists(f.cityRecords()) && fs::exists(f.rangeFile()) && fs::exists(outlineFile(f));
+}
+
+void noMadeUpSet(const AppFolders&) {}
+
+// A point inside the shape of the current question's answer, or inside another.
+MapPoint answerPoint(const frm2Doko& w, bool right) {
+    const WherePlace& place = w.round()->current();
+    if (place.old && right) return place.dot;
+    const auto& shapes = w.area()->shapes;
+    for (std::size_t i = 0; i < shapes.size(); ++i) {
+        if (shapes[i].kind != MapShape::Kind::Municipality) continue;
+        if ((static_cast<int>(i) == place.shape) == right) return pointInside(shapes[i]);
+    }
+    throw FileError("答えの場所が見つかりません。");
+}
+
+}  // namespace
+
+int shootWhere(const fs::path& out, const fs::path& work) {
+    return inTemporaryFolder("tabinowa-where-shots", "どこでしょう", [&](const fs::path& mine, int& failures) {
+        const AppFolders f = prepareCopy(work, mine, "どこでしょう", hasWhereFiles, noMadeUpSet);
+        if (!hasWhereFiles(f)) {
+            std::cout << "どこでしょう: 出荷データがないため撮りません\n";
+            return;
+        }
+        PosixIo io;
+        MtRandom random(14);
+        Session session(mine, io, random);
+        session.setStartupFlag();
+        WindowManager windows(session, [] {});
+        windows.start();
+        windows.main()->cmdDoko.click();
+        ui::Application::processEvents();
+        auto* w = static_cast<frm2Doko*>(windows.window(WindowId::Doko));
+        if (!w) throw FileError("どこでしょうの画面を開けませんでした。");
+        double clock = 0;
+        w->setClockForTests([&clock] { return clock; });
+        auto save = [&](const std::string& state) {
+            if (!saveShot(w->frm, out / ("where-" + state + ".png"))) ++failures;
+        };
+
+        w->lstKen.clickItem(13);  // 東京都
+        save("question");
+        w->picMap.clickAt(answerPoint(*w, true));
+        save("right");
+        w->picMap.clickAt(answerPoint(*w, false));
+        save("wrong");
+        for (int i = 0; !w->round()->finished(); ++i) {
+            clock += 7;
+            w->picMap.clickAt(answerPoint(*w, i % 3 != 0));
+        }
+        const MapPoint p = pointInside(w->area()->shapes.back());
+        w->picMap.moveTo(p);
+        save("result");
+
+        w->lstKen.clickItem(0);  // all Japan
+        w->picMap.clickAt(answerPoint(*w, true));
+        save("japan");
+        w->cmdOverview.click();
+        save("overview");
+        windows.endProgram();
+        ui::Application::processEvents();
+    });
+}
+
+}  // namespace tabinowa::shots
