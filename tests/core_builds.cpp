@@ -375,6 +375,14 @@ TEST(QuestionBuild, RefusalsNameFileAndLineAndChangeNothing) {
              return all;
          },
          {"「問題.csv」の20001行目", "多すぎます"}},
+        {"more questions than the deck holds, refused before a bad early line is met",
+         [&] {
+             std::string one = sjisLines(joinFields({{1, q("a")}, {2, "1"}}, 18));
+             std::string all = sjisLines(joinFields({{1, q("a")}, {2, "abc"}}, 18));
+             for (int i = 0; i < kDeckCapacity; ++i) all += one;
+             return all + "\"never closed";
+         },
+         {"「問題.csv」の20001行目", "多すぎます"}},
         {"no master", [] { return std::string("<none>"); }, {"「問題.csv」がありません"}},
     };
     for (const auto& c : cases) {

@@ -265,6 +265,43 @@ TEST(FieldReader, BadInputIsAnError) {
 
 // ---------------------------------------------------------- field writer ----
 
+TEST(FieldReader, TheLookAheadAgreesWithReadingFieldByField) {
+    // Raw bytes: blanks, quoted line ends, CR alone, LF alone, bytes after a
+    // closing quote, empty lines, an unclosed quote at the end.
+    const std::string files[] = {
+        "",
+        "1,2\r\n3,4,5\r\n6\r\n",
+        "a,\"b\nc\",d\r\n\"e\"x,f\rg\nh",
+        "  \"x\"  , y ,\r\n\r\n\r\n,,\n",
+        "1,\"two\r\nlines\",3\r\n\"never closed,4\r\n5\r\n",
+        "\"\"\"\",\"\",\n",
+        "last,without,end",
+    };
+    for (const auto& bytes : files) {
+        SCOPED_TRACE(bytes);
+        for (std::size_t skip = 0; skip <= 3; ++skip) {
+            FieldReader reader(bytes, "t.csv");
+            std::size_t skipped = 0;
+            for (; skipped < skip && !reader.atEnd(); ++skipped) reader.readValue();
+            // Read a copy field by field; the look ahead must name the same lines.
+            for (std::size_t n = 1; n <= 14; ++n) {
+                FieldReader copy = reader;
+                std::optional<int> line;
+                std::size_t i = 0;
+                try {
+                    for (; i < n && !copy.atEnd(); ++i) copy.readValue();
+                    if (i == n) line = copy.lastLine();
+                } catch (const FileError&) {
+                    // An unclosed quote ends the fields; the one it opens still begins.
+                    if (i + 1 == n) line = copy.lastLine();
+                }
+                EXPECT_EQ(reader.lineOfFieldAhead(n), line) << "skip " << skipped << ", field " << n;
+            }
+            EXPECT_EQ(reader.lineOfFieldAhead(0), std::nullopt);
+        }
+    }
+}
+
 TEST(TextWriter, FieldsAndNumbersAreWrittenExactly) {
     TextWriter w("t.csv");
     w.writeFields({Value::number(3), Value::text("北海道"), Value::number(0)});

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "files/cp932.h"
 #include "files/error.h"
@@ -9,6 +10,7 @@
 #include "quiz/deck.h"
 #include "quiz/questions.h"
 #include "support/fixed_random.h"
+#include "support/memory_io.h"
 #include "support/temp_folder.h"
 
 using namespace tabinowa;
@@ -74,6 +76,41 @@ TEST(ShuffleSort, LargeColumnsComeOutAscendingAndKeepTheirPairs) {
         EXPECT_TRUE(std::is_sorted(keys.begin() + 1, keys.end())) << n;
         for (int i = 1; i <= n; ++i)
             EXPECT_EQ(keys[static_cast<std::size_t>(i)], originalKeys[static_cast<std::size_t>(records[static_cast<std::size_t>(i)])]);
+    }
+}
+
+// The shuffle sort as first written: one chain after another, each entry
+// swapped back while the key before it is greater. Its order of equal keys is
+// what decks have always had.
+void referenceShellSort(std::vector<std::int16_t>& records, std::vector<std::int16_t>& keys, int n) {
+    for (int gap = n / 2; gap >= 1; gap /= 2)
+        for (int i = 1; i <= gap; ++i)
+            for (int k = i + gap; k <= n; k += gap)
+                for (int j = k - gap; j >= 1 && keys[static_cast<std::size_t>(j)] > keys[static_cast<std::size_t>(j + gap)]; j -= gap) {
+                    std::swap(keys[static_cast<std::size_t>(j)], keys[static_cast<std::size_t>(j + gap)]);
+                    std::swap(records[static_cast<std::size_t>(j)], records[static_cast<std::size_t>(j + gap)]);
+                }
+}
+
+TEST(ShuffleSort, EqualKeysEndInTheSameOrderAsTheChainByChainSort) {
+    struct Case {
+        int n;
+        int keyRange;  // keys 1..keyRange: small ranges give many ties
+    };
+    const Case cases[] = {{2, 1}, {3, 2}, {5, 2}, {17, 3}, {64, 5}, {1000, 10}, {1001, 20000}, {17143, 20000}, {20000, 200}};
+    std::mt19937 gen(9);
+    for (const auto& c : cases) {
+        std::uniform_int_distribution<int> key(1, c.keyRange);
+        std::vector<std::int16_t> keys(static_cast<std::size_t>(c.n) + 2, 0), records(keys.size(), 0);
+        for (int i = 1; i <= c.n + 1; ++i) {
+            keys[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(key(gen));
+            records[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
+        }
+        auto wantKeys = keys, wantRecords = records;
+        referenceShellSort(wantRecords, wantKeys, c.n);
+        shuffleSort(records, keys, c.n);  // the entry after n stays where it is
+        EXPECT_EQ(records, wantRecords) << c.n;
+        EXPECT_EQ(keys, wantKeys) << c.n;
     }
 }
 
@@ -157,6 +194,132 @@ TEST(DeckBuild, TooManyRecordsIsAnErrorThatChangesNothing) {
     EXPECT_EQ(deck.totalCount, 3);
     EXPECT_EQ(deck.deckLength, 2);
     EXPECT_EQ(deck.trainingCursor, 3);
+}
+
+// A memory Io whose reads see only the first `visible` bytes of any file (a
+// file that shrank after its size was taken) and whose n-th read fails.
+class ShrinkingIo final : public Io {
+public:
+    MemoryIo memory;
+    std::size_t visible = static_cast<std::size_t>(-1);
+    int failRead = 0;
+    int reads = 0;
+
+    int open(const std::filesystem::path& p, Mode m) override { return memory.open(p, m); }
+    long readAt(int fd, void* buf, std::size_t n, std::uint64_t off) override {
+        if (++reads == failRead) return -1;
+        if (off >= visible) return 0;
+        return memory.readAt(fd, buf, std::min<std::size_t>(n, visible - off), off);
+    }
+    long writeAt(int fd, const void* buf, std::size_t n, std::uint64_t off) override { return memory.writeAt(fd, buf, n, off); }
+    bool flush(int fd) override { return memory.flush(fd); }
+    bool close(int fd) override { return memory.close(fd); }
+    long long size(int fd) override { return memory.size(fd); }
+    bool rename(const std::filesystem::path& a, const std::filesystem::path& b) override { return memory.rename(a, b); }
+    bool remove(const std::filesystem::path& p) override { return memory.remove(p); }
+    bool exists(const std::filesystem::path& p) override { return memory.exists(p); }
+    bool isDirectory(const std::filesystem::path& p) override { return memory.isDirectory(p); }
+};
+
+// What the deck must hold after a build over `bytes` of which `visible` can be
+// read: every whole record judged by its last two bytes (a record not read
+// whole is active), keys drawn in record order, then the shuffle sort.
+struct ExpectedDeck {
+    std::vector<std::int16_t> records, keys;
+    int total = 0, active = 0;
+};
+ExpectedDeck expectedDeck(const std::string& bytes, std::size_t visible, std::uint64_t seed) {
+    ExpectedDeck e;
+    e.records.assign(kDeckCapacity + 1, 0);
+    e.keys.assign(kDeckCapacity + 1, 0);
+    MtRandom random(seed);
+    const std::size_t L = Mondai::kLength;
+    e.total = static_cast<int>(bytes.size() / L);
+    for (int r = 1; r <= e.total; ++r) {
+        const std::size_t end = static_cast<std::size_t>(r) * L;
+        const bool readWhole = end <= visible;
+        if (readWhole && (bytes[end - 2] != 0 || bytes[end - 1] != 0)) continue;
+        ++e.active;
+        e.records[static_cast<std::size_t>(e.active)] = static_cast<std::int16_t>(r);
+        e.keys[static_cast<std::size_t>(e.active)] = drawKey(random);
+    }
+    shuffleSort(e.records, e.keys, e.active);
+    return e;
+}
+
+TEST(DeckBuild, ReadsInBlocksGiveTheSameDeckAsOneRecordAtATime) {
+    const std::size_t L = Mondai::kLength;
+    const std::size_t all = static_cast<std::size_t>(-1);
+    struct Case {
+        int records;
+        std::size_t extra;    // bytes of a partial record at the end
+        std::size_t visible;  // bytes the reads see
+    };
+    const Case cases[] = {
+        {1, 0, all},         {99, 0, all},       {100, 0, all},          {101, 0, all},
+        {250, 7, all},       {251, L - 1, all},  {777, 0, all},          {20000, 0, all},
+        {300, 0, 150 * L},   {300, 0, 150 * L + 1}, {300, 0, 101 * L - 1}, {300, 0, 0},
+        {300, 0, 299 * L + L / 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.records) + " records, visible " + std::to_string(c.visible));
+        // Every byte but the flags is noise that a flag test must not see.
+        std::string bytes(static_cast<std::size_t>(c.records) * L + c.extra, 'x');
+        for (int r = 1; r <= c.records; ++r) {
+            const std::size_t end = static_cast<std::size_t>(r) * L;
+            const int kind = (r * 7 + r / 5) % 4;  // active, removed (1), removed (-1), removed (256)
+            bytes[end - 2] = static_cast<char>(kind == 1 ? 1 : kind == 2 ? 0xFF : 0);
+            bytes[end - 1] = static_cast<char>(kind == 2 || kind == 3 ? (kind == 2 ? 0xFF : 1) : 0);
+        }
+        ShrinkingIo io;
+        const AppFolders folders{"/p"};
+        io.memory.addFolder(folders.data());
+        io.memory.setFile(folders.questionRecords(), bytes);
+        io.visible = c.visible;
+        MtRandom random(5);
+        QuestionDeck deck;
+        deck.build(io, folders, random);
+
+        const ExpectedDeck e = expectedDeck(bytes, c.visible, 5);
+        EXPECT_EQ(deck.totalCount, e.total);
+        EXPECT_EQ(deck.deckLength, e.active);
+        EXPECT_EQ(deck.removedCount, e.total - e.active);
+        EXPECT_EQ(deck.recordColumn, e.records);
+        EXPECT_EQ(deck.keyColumn, e.keys);
+        for (int i = 1; i <= e.active; ++i) ASSERT_EQ(deck.entry(i), e.records[static_cast<std::size_t>(i)]) << i;
+        // The random source was drawn once for each active question, no more.
+        MtRandom after(5);
+        for (int i = 0; i < e.active; ++i) drawKey(after);
+        EXPECT_EQ(random.uniform(), after.uniform());
+    }
+}
+
+TEST(DeckBuild, AFailedReadIsAnErrorNamingTheRecordAndChangesNothing) {
+    for (int failRead : {1, 2, 3}) {
+        ShrinkingIo io;
+        const AppFolders folders{"/p"};
+        io.memory.addFolder(folders.data());
+        io.memory.setFile(folders.questionRecords(), std::string(3 * Mondai::kLength, '\0'));
+        MtRandom random(1);
+        QuestionDeck deck;
+        deck.build(io, folders, random);
+        ASSERT_EQ(deck.deckLength, 3);
+        io.memory.setFile(folders.questionRecords(), std::string(300 * Mondai::kLength, '\0'));
+        io.reads = 0;
+        io.failRead = failRead;
+        deck.trainingCursor = 2;
+        try {
+            deck.build(io, folders, random);
+            ADD_FAILURE() << "no error at read " << failRead;
+        } catch (const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find("問題.ran」の" + std::to_string((failRead - 1) * 100 + 1) + "件目を読めませんでした"),
+                      std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(deck.totalCount, 3);
+        EXPECT_EQ(deck.deckLength, 3);
+        EXPECT_EQ(deck.trainingCursor, 2);
+    }
 }
 
 TEST(DeckBuild, FullBankOrderHoldsEveryRecordOnce) {

@@ -52,15 +52,14 @@ std::string buildQuestionFile(Session& session) {
     const std::string masterName = displayName(masterPath);
 
     FieldReader reader(readWholeFile(io, masterPath), masterName);
+    // The deck holds at most this many; a larger file could not be loaded.
+    // Counted over the bytes first, so that nothing is converted in vain.
+    if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
+        throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
+                        std::to_string(kDeckCapacity) + "問）。");
     std::string records;
-    int count = 0;
     while (!reader.atEnd()) {
         build::MasterRow row(reader, kColumns);
-        ++count;
-        // The deck holds at most this many; a larger file could not be loaded.
-        if (count > kDeckCapacity)
-            throw FileError(build::lineLabel(masterName, row.firstLine()) + "：問題が多すぎます（最大" +
-                            std::to_string(kDeckCapacity) + "問）。");
         records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
     }
 

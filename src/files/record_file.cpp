@@ -1,6 +1,7 @@
 #include "files/record_file.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "files/error.h"
 #include "files/folders.h"
@@ -40,6 +41,27 @@ std::string RecordFile::get(int n) const {
     // A slot partly beyond the end reads as zero bytes, whole.
     if (static_cast<std::size_t>(r) < length_) std::fill(record.begin(), record.end(), '\0');
     return record;
+}
+
+void RecordFile::readBlocks(int first, int last, int perBlock,
+                            const std::function<void(int from, int n, const char* bytes)>& block) const {
+    if (first < 1) first = 1;
+    if (perBlock < 1) perBlock = 1;
+    if (last < first) return;
+    const int most = std::min(perBlock, last - first + 1);
+    // Not zero-filled: every block is filled by the read or by the zeros below.
+    std::unique_ptr<char[]> buffer(new char[static_cast<std::size_t>(most) * length_]);
+    for (int from = first; from <= last; from += most) {
+        const int n = std::min(most, last - from + 1);
+        const std::size_t want = static_cast<std::size_t>(n) * length_;
+        long r = fd_ < 0 ? 0 : io_.readAt(fd_, buffer.get(), want, static_cast<std::uint64_t>(from - 1) * length_);
+        if (r < 0)
+            throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(from) + "件目を読めませんでした。");
+        // A record read only in part counts as not read at all.
+        const std::size_t whole = static_cast<std::size_t>(r) / length_ * length_;
+        std::fill(buffer.get() + whole, buffer.get() + want, '\0');
+        block(from, n, buffer.get());
+    }
 }
 
 void RecordFile::put(int n, std::string_view record) {

@@ -5,6 +5,7 @@
 // holds its own RecordFile; it is closed when the object goes.
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,13 @@ public:
     // Whole records in the file: its length divided by L, rounded down.
     int count() const;
     std::string get(int n) const;  // L bytes
+    // Records first..last in order, `perBlock` at a time through one buffer:
+    // `block(from, n, bytes)` sees records from..from+n-1 as n*L bytes. What
+    // lies beyond the end when a block is read (the file shrank meanwhile)
+    // reads as zero bytes, whole records, as with get(). Throws FileError
+    // naming the first record of a block that cannot be read.
+    void readBlocks(int first, int last, int perBlock,
+                    const std::function<void(int from, int n, const char* bytes)>& block) const;
     void put(int n, std::string_view record);
     void close();  // closing twice does nothing
     const std::filesystem::path& path() const { return path_; }

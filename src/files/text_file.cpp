@@ -85,44 +85,63 @@ void FieldReader::fail(const std::string& what) const {
     throw FileError("ファイル" + fileName_ + "の" + std::to_string(lastLine_) + "行目：" + what);
 }
 
+bool FieldReader::scanField(std::size_t& pos, int& line, Span& field) const {
+    const std::size_t size = bytes_.size();
+    const char* b = bytes_.data();
+    auto stopsField = [](char c) { return c == ',' || c == '\r' || c == '\n'; };
+    while (pos < size && (b[pos] == ' ' || b[pos] == '\t')) ++pos;
+    if (pos < size && b[pos] == '"') {
+        const std::size_t close = bytes_.find('"', pos + 1);
+        if (close == std::string::npos) return false;
+        field = Span{pos + 1, close - pos - 1, true};
+        for (std::size_t i = pos + 1; i < close; ++i)
+            if (b[i] == '\n') ++line;
+        pos = close + 1;
+        // whatever follows the closing quote up to the field's end is passed over
+        while (pos < size && !stopsField(b[pos])) ++pos;
+    } else {
+        const std::size_t start = pos;
+        while (pos < size && !stopsField(b[pos])) ++pos;
+        field = Span{start, pos - start, false};
+    }
+    // the comma or the line end that closes the field
+    if (pos < size) {
+        if (b[pos] == ',') {
+            ++pos;
+        } else if (b[pos] == '\r') {
+            ++pos;
+            if (pos < size && b[pos] == '\n') ++pos;
+            ++line;
+        } else if (b[pos] == '\n') {
+            ++pos;
+            ++line;
+        }
+    }
+    return true;
+}
+
 FieldReader::Raw FieldReader::next() {
     lastLine_ = line_;
     if (atEnd()) fail("ファイルが途中で終わっています（項目が足りません）。");
+    Span f;
+    if (!scanField(pos_, line_, f)) fail("閉じる「\"」がありません。");
     Raw raw;
-    auto at = [&](std::size_t i) { return bytes_[i]; };
-    while (pos_ < bytes_.size() && (at(pos_) == ' ' || at(pos_) == '\t')) ++pos_;
-    auto consumeEnd = [&]() {
-        // consumes the comma or the line end that closes the field
-        if (pos_ >= bytes_.size()) return;
-        if (at(pos_) == ',') {
-            ++pos_;
-        } else if (at(pos_) == '\r') {
-            ++pos_;
-            if (pos_ < bytes_.size() && at(pos_) == '\n') ++pos_;
-            ++line_;
-        } else if (at(pos_) == '\n') {
-            ++pos_;
-            ++line_;
-        }
-    };
-    if (pos_ < bytes_.size() && at(pos_) == '"') {
-        raw.quoted = true;
-        std::size_t close = bytes_.find('"', pos_ + 1);
-        if (close == std::string::npos) fail("閉じる「\"」がありません。");
-        raw.bytes = bytes_.substr(pos_ + 1, close - pos_ - 1);
-        for (char c : raw.bytes)
-            if (c == '\n') ++line_;
-        pos_ = close + 1;
-        // skip to the next comma or line end
-        while (pos_ < bytes_.size() && at(pos_) != ',' && at(pos_) != '\r' && at(pos_) != '\n') ++pos_;
-        consumeEnd();
-        return raw;
-    }
-    std::size_t start = pos_;
-    while (pos_ < bytes_.size() && at(pos_) != ',' && at(pos_) != '\r' && at(pos_) != '\n') ++pos_;
-    raw.bytes = trimRight(std::string_view(bytes_).substr(start, pos_ - start));
-    consumeEnd();
+    raw.quoted = f.quoted;
+    const std::string_view bytes = std::string_view(bytes_).substr(f.start, f.length);
+    raw.bytes = f.quoted ? std::string(bytes) : trimRight(bytes);
     return raw;
+}
+
+std::optional<int> FieldReader::lineOfFieldAhead(std::size_t n) const {
+    if (n == 0) return std::nullopt;
+    std::size_t pos = pos_;
+    int line = line_;
+    Span f;
+    for (std::size_t i = 1; pos < bytes_.size(); ++i) {
+        if (i == n) return line;
+        if (!scanField(pos, line, f)) return std::nullopt;
+    }
+    return std::nullopt;
 }
 
 std::string FieldReader::decode(const std::string& raw) const {

@@ -64,11 +64,25 @@ public:
     // Line of the field last read (for messages after the read).
     int lastLine() const { return lastLine_; }
 
+    // The line where the n-th field from here (1 = the next one) begins, or
+    // nullopt when the file holds fewer fields (a quote never closed ends
+    // them; the field it opens still begins). Reads nothing: a cheap look
+    // ahead over the bytes, without converting a field.
+    std::optional<int> lineOfFieldAhead(std::size_t n) const;
+
 private:
     struct Raw {
         std::string bytes;  // CP932
         bool quoted = false;
     };
+    struct Span {
+        std::size_t start = 0, length = 0;
+        bool quoted = false;
+    };
+    // Passes over one field from `pos` (blanks before it, its bytes, the comma
+    // or line end after it), counting line ends into `line`. False when a
+    // quoted field is never closed.
+    bool scanField(std::size_t& pos, int& line, Span& field) const;
     Raw next();
     std::string decode(const std::string& raw) const;
     [[noreturn]] void fail(const std::string& what) const;
