@@ -23,6 +23,10 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
       mnuInfo(frm, "【情　　報】"),
       mnuAsa(mnuInfo, "コモレビ舎"),
       mnuKankyo(frm, "環境作成"),
+      cmdFukusyu(frm, {9960, 1320, 2130, 735}, "復習"),
+      lblFukusyu(frm, {9960, 2115, 2130, 285}),
+      cmdToukei(frm, {9960, 2520, 2130, 615}, "統計"),
+      keys(frm),
       session_(session),
       windows_(windows) {
     Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 24, false});
@@ -44,6 +48,7 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
     mnuKankyo.onClick([this] { mnuKankyo_Click(); });
     frm.onCloseBox([this] { cmdEnd_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblStatus.setCaption(message); });
+    setUpLearning();
 }
 
 void frm1Main::load() {
@@ -63,8 +68,8 @@ void frm1Main::load() {
         "\r\n"
         "市町村のリストから地図表示\r\n"
         "地図から市町村名の表示");
-    if (session_.startupDone()) return;
-    session_.quiz.build(session_.io, session_.folders, session_.random);
+    if (!session_.startupDone()) session_.quiz.build(session_.io, session_.folders, session_.random);
+    showDueCount();
 }
 
 void frm1Main::cmdEnd_Click() { windows_.endProgram(); }

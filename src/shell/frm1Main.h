@@ -5,6 +5,7 @@
 #include "shell/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 
@@ -38,7 +39,18 @@ public:
     ui::MenuItem mnuAsa;
     ui::MenuItem mnuKankyo;
 
+    // The review and the statistics, in a block of their own at the right.
+    ui::CommandButton cmdFukusyu;
+    ui::Label lblFukusyu;  // "今日の復習　N問"
+    ui::CommandButton cmdToukei;
+    ui::Keys keys;
+    void cmdFukusyu_Click();
+    void cmdToukei_Click();
+
 private:
+    void setUpLearning();
+    void showDueCount();
+
     Session& session_;
     WindowManager& windows_;
 };

@@ -21,12 +21,14 @@ public:
     virtual void load() {}
 };
 
-enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info };
+enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Review, Stats };
 
 class frm1Main;
 class frm2Sogo;
 class frm9Kankyo;
 class frm8Info;
+class frm2Fukusyu;
+class frm2Toukei;
 
 class WindowManager {
 public:
@@ -48,6 +50,9 @@ public:
     // The visit game and the map; true once the window is shown.
     bool showVisitGame();
     bool showMap();
+    // The review and the statistics.
+    frm2Fukusyu& showReview();
+    frm2Toukei& showStats();
 
     // Hides the window at once and destroys it (closing its files) as soon as
     // its own handlers have returned.
@@ -66,6 +71,8 @@ public:
     frm2Sogo* sogo() const;
     frm9Kankyo* kankyo() const;
     frm8Info* info() const;
+    frm2Fukusyu* review() const;
+    frm2Toukei* stats() const;
 
 private:
     static std::size_t index(WindowId id) { return static_cast<std::size_t>(id); }
@@ -74,7 +81,7 @@ private:
 
     Session& session_;
     std::function<void()> endProgram_;
-    std::array<std::unique_ptr<Window>, 6> windows_;
+    std::array<std::unique_ptr<Window>, 8> windows_;
 };
 
 }  // namespace tabinowa
