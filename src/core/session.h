@@ -10,12 +10,13 @@
 #include "files/folders.h"
 #include "files/io.h"
 #include "quiz/deck.h"
+#include "quiz/memory.h"
 
 namespace tabinowa {
 
 struct Session {
     Session(std::filesystem::path programFolder, Io& io, Random& random)
-        : folders{std::move(programFolder)}, io(io), random(random) {}
+        : folders{std::move(programFolder)}, io(io), random(random), memory(io, folders.memoryFile()) {}
 
     AppFolders folders;
     Io& io;
@@ -34,6 +35,15 @@ struct Session {
 
     // The visit game's point total.
     std::int32_t points = 0;
+
+    // The memory of every answer ("記憶.txt"), read on first use.
+    MemoryStore memory;
+    // Today's day number in local time; a test may fix it.
+    std::optional<std::int32_t> fixedDay;
+    std::int32_t today() const { return fixedDay ? *fixedDay : localDay(std::time(nullptr)); }
+    // Where the windows keep the learner's choices (how to answer): an INI
+    // file in the program's folder, beside the data folders.
+    std::filesystem::path settingsFile = folders.program / "tabinowa.ini";
 };
 
 }  // namespace tabinowa

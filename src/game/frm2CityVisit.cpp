@@ -60,6 +60,9 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       lblVisit(frm, {12720, 6840, 5295, 495}),
       Label2(frm, {18000, 9240, 1935, 615}, "左上に完了の旨のメッセージが出たら、メニュー戻り再挑戦してください"),
       lblInyo(frm, {18240, 9960, 1215, 255}),
+      answerMode(frm, {17880, 6360, 1815, 495}, session, "game"),
+      choices(frm, {11040, 3480, 9135, 1095}, true),
+      keys(frm),
       session_(session),
       windows_(windows),
       map_(session) {
@@ -108,6 +111,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
     cmdToMain.onClick([this] { cmdToMain_Click(); });
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblMinryoku.setCaption(message); });
+    setUpLearning();
 }
 
 // ------------------------------------------------------------------ load
@@ -133,6 +137,7 @@ void frm2CityVisit::load() {
     lblMemo1.setCaption(game::kMemoText);
     showQuestion(question, false);
     lblAns.setCaption("");
+    offerChoices();
 }
 
 void frm2CityVisit::fillPrefectureList() {
@@ -168,10 +173,12 @@ void frm2CityVisit::nextQuestion() {
     if (!quiz_) return;
     lblAns.setCaption("");
     showQuestion(quiz_->next(), true);
+    offerChoices();
 }
 
 void frm2CityVisit::cmdAns_Click() {
     if (!quiz_ || quiz_->finished()) return;
+    choices.hide();
     lblAns.setCaption(quiz_->answer());
     cmdAns.setVisible(false);
     cmdYes.setVisible(true);

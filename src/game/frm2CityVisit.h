@@ -11,9 +11,11 @@
 
 #include "core/session.h"
 #include "game/visit_game.h"
+#include "shell/choice_panel.h"
 #include "shell/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 
@@ -71,7 +73,21 @@ public:
     ui::Label Label2;
     ui::Label lblInyo;
 
+    // Learning aids beside the game's own controls: keys, answering by
+    // choice, the memory of each judged answer.
+    AnswerModeSwitch answerMode;
+    ChoicePanel choices;
+    ui::Keys keys;
+    bool pickChoice(int position) { return choices.pick(position); }
+
 private:
+    void setUpLearning();
+    void offerChoices();
+    void choicePicked(int position);
+    // Runs the right or wrong step and, when it went on to the next
+    // question, remembers the answer.
+    void judgeAndRemember(bool right);
+
     // Puts a question (or the finished state) into the quiz half.
     void showQuestion(const game::VisitQuiz::Question& q, bool withSource);
     // The next-question step.

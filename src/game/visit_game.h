@@ -42,6 +42,8 @@ public:
     Question next();
 
     bool finished() const { return !current_; }
+    // The question on display; none when finished.
+    const Mondai* current() const { return current_ ? &*current_ : nullptr; }
     // "【解答】" CR LF U+3000 answer; "" when finished.
     std::string answer() const;
     // The source line of the question on display; "" when finished.

@@ -31,6 +31,10 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
       lblKaisetu(frm, {480, 6840, 9735, 1695}),
       cmdSaisei(frm, {11040, 7200, 1575, 735}, "消去済み問題を、全て復活する"),
       lblInyo(frm, {11160, 8160, 1455, 375}),
+      lblProgress(frm, {7200, 5940, 3360, 285}),
+      answerMode(frm, {240, 360, 2655, 495}, session, "training"),
+      choices(Frame2, {6360, 180, 5895, 1695}),
+      keys(frm),
       session_(session),
       windows_(windows) {
     lblTitle.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
@@ -58,6 +62,7 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
     cmdHint.onClick([this] { cmdHint_Click(); });
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblQs.setCaption(message); });
+    setUpLearning();
 }
 
 // The question at the training cursor becomes the current record and is shown.
@@ -79,6 +84,7 @@ void frm2Sogo::load() {
     cmdHint.setVisible(false);
     file_.emplace(session_.io, session_.folders);
     lblPercent.setCaption(achievementLine(screenRemoved_, session_.quiz.totalCount, false));
+    showProgress();
     if (screenActive_ == 0 || session_.quiz.deckLength == 0) {
         lblQs.setCaption(
             "★全てのデータが消去されています★\r\n"
@@ -91,9 +97,11 @@ void frm2Sogo::load() {
     answerShown_ = false;
     cmdAns.setVisible(true);
     offerHint();
+    offerChoices();
 }
 
 void frm2Sogo::cmdAns_Click() {
+    choices.hide();
     if (!answerShown_) {
         lblAns0.setCaption(current_.Kotae);
         lblKaisetu.setCaption(current_.Kaisetu);
@@ -128,6 +136,7 @@ void frm2Sogo::cmdAns_Click() {
     cmdAns.setVisible(true);
     lblInyo.setCaption(sourceLine(current_));
     offerHint();
+    offerChoices();
 }
 
 void frm2Sogo::cmdDel_Click() {

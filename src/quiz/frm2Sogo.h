@@ -8,9 +8,11 @@
 #include "core/session.h"
 #include "files/records.h"
 #include "quiz/questions.h"
+#include "shell/choice_panel.h"
 #include "shell/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 
@@ -42,6 +44,17 @@ public:
     ui::CommandButton cmdSaisei;
     ui::Label lblInyo;
 
+    // Learning aids beside the screen's own controls: keys, answering by
+    // choice, undo of the last removal, the count with its percentage.
+    ui::Label lblProgress;
+    AnswerModeSwitch answerMode;
+    ChoicePanel choices;
+    ui::Keys keys;
+    // Answers by choice; removes the current question's last removal (Ctrl+Z).
+    bool pickChoice(int position);
+    void undoRemoval();
+    bool canUndo() const { return undo_.has_value(); }
+
     // The screen's state (read by tests).
     bool answerShown() const { return answerShown_; }
     std::int16_t screenRemovedCount() const { return screenRemoved_; }
@@ -50,6 +63,11 @@ public:
 private:
     void showQuestion();
     void offerHint();
+    void setUpLearning();
+    void offerChoices();
+    void choicePicked(int position);
+    void removeAndRemember();
+    void showProgress();
 
     Session& session_;
     WindowManager& windows_;
@@ -58,6 +76,14 @@ private:
     bool answerShown_ = false;
     std::int16_t screenActive_ = 0;
     std::int16_t screenRemoved_ = 0;
+
+    struct Undo {
+        int record = 0;
+        bool counted = false;  // the removal raised the counts
+        std::string key;
+        std::optional<Card> card;  // the memory before the removal
+    };
+    std::optional<Undo> undo_;
 };
 
 }  // namespace tabinowa

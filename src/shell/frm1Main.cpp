@@ -23,6 +23,10 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
       mnuInfo(frm, "【情　　報】"),
       mnuAsa(mnuInfo, "コモレビ舎"),
       mnuKankyo(frm, "環境作成"),
+      cmdFukusyu(frm, {9960, 1320, 2130, 735}, "復習"),
+      lblFukusyu(frm, {9960, 2115, 2130, 285}),
+      cmdToukei(frm, {9960, 2520, 2130, 615}, "統計"),
+      keys(frm),
       session_(session),
       windows_(windows) {
     Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 24, false});
@@ -47,6 +51,7 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
 
     cmdDoko.setFont(kButtonFont);
     cmdDoko.onClick([this] { cmdDoko_Click(); });
+    setUpLearning();
 }
 
 void frm1Main::load() {
@@ -66,9 +71,11 @@ void frm1Main::load() {
         "\r\n"
         "市町村のリストから地図表示\r\n"
         "地図から市町村名の表示");
-    if (session_.startupDone()) return;
-    if (!session_.startupNotice.empty()) lblStatus.setCaption(session_.startupNotice);
-    session_.quiz.build(session_.io, session_.folders, session_.random);
+    if (!session_.startupDone()) {
+        if (!session_.startupNotice.empty()) lblStatus.setCaption(session_.startupNotice);
+        session_.quiz.build(session_.io, session_.folders, session_.random);
+    }
+    showDueCount();
 }
 
 void frm1Main::cmdEnd_Click() { windows_.endProgram(); }

@@ -5,6 +5,7 @@
 #include "shell/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 
@@ -40,9 +41,19 @@ public:
 
     // "どこでしょう": the map quiz, opened beside the menu as the map is.
     void cmdDoko_Click();
-    ui::CommandButton cmdDoko{frm, {9960, 5040, 2055, 975}, "どこでしょう"};
+    ui::CommandButton cmdDoko{frm, {9960, 3300, 2130, 975}, "どこでしょう"};
+    // The review and the statistics, in a block of their own at the right.
+    ui::CommandButton cmdFukusyu;
+    ui::Label lblFukusyu;  // "今日の復習　N問"
+    ui::CommandButton cmdToukei;
+    ui::Keys keys;
+    void cmdFukusyu_Click();
+    void cmdToukei_Click();
 
 private:
+    void setUpLearning();
+    void showDueCount();
+
     Session& session_;
     WindowManager& windows_;
 };

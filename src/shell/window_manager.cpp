@@ -3,7 +3,9 @@
 #include "game/frm2CityVisit.h"
 #include "map/frm2Doko.h"
 #include "map/frm2Tizu.h"
+#include "quiz/frm2Fukusyu.h"
 #include "quiz/frm2Sogo.h"
+#include "quiz/frm2Toukei.h"
 #include "shell/frm1Main.h"
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
@@ -65,6 +67,16 @@ bool WindowManager::showWhere() {
     return true;
 }
 
+frm2Fukusyu& WindowManager::showReview() {
+    return static_cast<frm2Fukusyu&>(
+        show(WindowId::Review, [this]() { return std::make_unique<frm2Fukusyu>(session_, *this); }));
+}
+
+frm2Toukei& WindowManager::showStats() {
+    return static_cast<frm2Toukei&>(
+        show(WindowId::Stats, [this]() { return std::make_unique<frm2Toukei>(session_, *this); }));
+}
+
 void WindowManager::unload(WindowId id) {
     auto& slot = windows_[index(id)];
     if (!slot) return;
@@ -90,5 +102,7 @@ frm1Main* WindowManager::main() const { return static_cast<frm1Main*>(window(Win
 frm2Sogo* WindowManager::sogo() const { return static_cast<frm2Sogo*>(window(WindowId::Sogo)); }
 frm9Kankyo* WindowManager::kankyo() const { return static_cast<frm9Kankyo*>(window(WindowId::Kankyo)); }
 frm8Info* WindowManager::info() const { return static_cast<frm8Info*>(window(WindowId::Info)); }
+frm2Fukusyu* WindowManager::review() const { return static_cast<frm2Fukusyu*>(window(WindowId::Review)); }
+frm2Toukei* WindowManager::stats() const { return static_cast<frm2Toukei*>(window(WindowId::Stats)); }
 
 }  // namespace tabinowa

@@ -21,12 +21,14 @@ public:
     virtual void load() {}
 };
 
-enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Doko };
+enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Doko, Review, Stats };
 
 class frm1Main;
 class frm2Sogo;
 class frm9Kankyo;
 class frm8Info;
+class frm2Fukusyu;
+class frm2Toukei;
 
 class WindowManager {
 public:
@@ -50,6 +52,9 @@ public:
     bool showMap();
     // "どこでしょう", opened beside the menu as the map is.
     bool showWhere();
+    // The review and the statistics.
+    frm2Fukusyu& showReview();
+    frm2Toukei& showStats();
 
     // Hides the window at once and destroys it (closing its files) as soon as
     // its own handlers have returned.
@@ -68,6 +73,8 @@ public:
     frm2Sogo* sogo() const;
     frm9Kankyo* kankyo() const;
     frm8Info* info() const;
+    frm2Fukusyu* review() const;
+    frm2Toukei* stats() const;
 
 private:
     static std::size_t index(WindowId id) { return static_cast<std::size_t>(id); }
@@ -76,7 +83,7 @@ private:
 
     Session& session_;
     std::function<void()> endProgram_;
-    std::array<std::unique_ptr<Window>, 7> windows_;
+    std::array<std::unique_ptr<Window>, 9> windows_;
 };
 
 }  // namespace tabinowa

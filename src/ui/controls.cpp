@@ -9,6 +9,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QFocusEvent>
+#include <QItemSelectionModel>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -69,6 +71,32 @@ protected:
         if (isDown()) r.translate(1, 1);
         p.setPen(palette().color(QPalette::ButtonText));
         p.drawText(r, Qt::AlignCenter | Qt::TextWordWrap, caption);
+        if (hasFocus()) {
+            // A ring that shows at a glance which button the keyboard is on.
+            QPen ring(QColor(0, 90, 200), 2, Qt::DotLine);
+            p.setPen(ring);
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(rect().adjusted(3, 3, -4, -4));
+        }
+    }
+};
+
+// A list box that does not choose an entry when the focus comes to it: the
+// view makes its first entry current on focus-in, which would count as a
+// move by the keys. The first arrow key chooses the first entry instead.
+class QuietList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    void focusInEvent(QFocusEvent* e) override {
+        const bool hadCurrent = currentIndex().isValid();
+        {
+            const QSignalBlocker block(this);
+            QListWidget::focusInEvent(e);
+            if (!hadCurrent) selectionModel()->clearCurrentIndex();
+        }
+        viewport()->update();
     }
 };
 
@@ -365,7 +393,7 @@ bool CommandButton::click() {
 
 namespace {
 std::unique_ptr<Node> makeList(Container& parent, Rect box) {
-    auto* w = new QListWidget();
+    auto* w = new QuietList();
     w->setSelectionMode(QAbstractItemView::SingleSelection);
     w->setUniformItemSizes(true);
     // Entries are cut at the box's edge as the designs' list boxes cut them:

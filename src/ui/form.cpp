@@ -101,7 +101,12 @@ void layoutWindow(FormCore& core) {
         core.menuBar->setGeometry(0, 0, core.clientWidth, barHeight);
     }
     core.client->setGeometry(0, barHeight, core.clientWidth, core.clientHeight);
-    core.window->setFixedSize(core.clientWidth, core.clientHeight + barHeight);
+    int footHeight = 0;
+    if (core.foot) {
+        footHeight = core.foot->height();
+        core.foot->setGeometry(0, barHeight + core.clientHeight, core.clientWidth, footHeight);
+    }
+    core.window->setFixedSize(core.clientWidth, core.clientHeight + barHeight + footHeight);
 }
 
 Node::~Node() {

@@ -33,6 +33,7 @@ struct FormCore {
     QPointer<QWidget> window;
     QPointer<QWidget> client;
     QPointer<QMenuBar> menuBar;
+    QPointer<QWidget> foot;  // a line below the client area (the keys' legend), or none
     int clientWidth = 0;   // pixels
     int clientHeight = 0;  // pixels
     bool centred = true;

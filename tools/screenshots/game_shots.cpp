@@ -141,6 +141,11 @@ int shootVisitGame(const fs::path& out, const fs::path& work) {
         save("affordable");
         w->cmdVisit.click();
         save("visited");
+        // Answering by choice: the switch on, then a pick.
+        w->answerMode.button.click();
+        if (w->choices.open() && w->pickChoice(0)) save("choice");
+        else std::cout << "選択肢のある問題がありません: frm2CityVisit-choice は作成しません\n";
+        w->answerMode.button.click();
         windows.endProgram();
         ui::Application::processEvents();
     });

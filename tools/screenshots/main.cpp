@@ -21,7 +21,9 @@
 #include "where_shots.h"
 #include "files/io.h"
 #include "files/records.h"
+#include "quiz/frm2Fukusyu.h"
 #include "quiz/frm2Sogo.h"
+#include "quiz/frm2Toukei.h"
 #include "shell/frm1Main.h"
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
@@ -174,6 +176,43 @@ int main(int argc, char** argv) {
             w.main()->mnuKankyo.click();
             w.kankyo()->cmdStoR.click();
             save(w.kankyo()->frm, "frm9Kankyo");
+        }
+        // Answering by choice in training, the review and the statistics.
+        {
+            Run run(work);
+            auto& w = run.windows;
+            w.main()->cmdSogo.click();
+            frm2Sogo* s = w.sogo();
+            s->answerMode.button.click();
+            if (s->choices.open() && s->pickChoice(0)) save(s->frm, "frm2Sogo-choice");
+            else std::cout << "選択肢のある問題がありません: frm2Sogo-choice は作成しません\n";
+            s->answerMode.button.click();
+            s->cmdToMain.click();
+            ui::Application::processEvents();
+
+            w.main()->cmdFukusyu.click();
+            frm2Fukusyu* r = w.review();
+            save(r->frm, "review-question");
+            r->cmdAns.click();
+            save(r->frm, "review-answered");
+            r->cmdGrade[2].click();
+            // Graded through to the end of the day's queue (at most 300 questions).
+            for (int i = 0; i < 300 && r->cmdAns.isShown(); ++i) {
+                r->cmdAns.click();
+                r->cmdGrade[static_cast<std::size_t>(i % 3 == 0 ? 0 : 2)].click();
+            }
+            if (!r->cmdAns.isShown()) save(r->frm, "review-done");
+            else std::cout << "復習の問題が多すぎます: review-done は作成しません\n";
+            r->cmdToMain.click();
+            ui::Application::processEvents();
+
+            w.main()->cmdToukei.click();
+            frm2Toukei* st = w.stats();
+            save(st->frm, "stats-kinds");
+            st->cmdDays.click();
+            save(st->frm, "stats-days");
+            st->cmdToMain.click();
+            ui::Application::processEvents();
         }
         // All but one question removed: remove the last one.
         removeFrom(folders, 2);

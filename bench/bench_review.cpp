@@ -1,0 +1,119 @@
+// The day's review queue of a 20,000-question bank with 20,000 memory states
+// against the deck build of the same bank; and one review answer (the memory
+// written crash-safely) against writing the same bytes the same way.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+
+#include "bench_support.h"
+#include "files/io.h"
+#include "quiz/deck.h"
+#include "quiz/memory.h"
+#include "quiz/review.h"
+
+using namespace tabinowa;
+
+namespace {
+
+constexpr std::int32_t kToday = 20000;
+
+// 20,000 different questions (every seventh removed) and a memory of every
+// one of them, due on days spread over two months around today.
+struct ReviewBank {
+    testing::TempProgramFolder folder;
+    std::vector<Mondai> questions;
+    ReviewBank() {
+        std::string bytes;
+        MemoryBook book;
+        for (int i = 1; i <= 20000; ++i) {
+            Mondai m;
+            m.Mondai1 = i % 2 ? "【読み】市町村名の読み方" : "【合併】合併前の市町村";
+            m.Mondai2 = "問題" + bench::fullWidth(i) + "の市の読みは？";
+            m.Kotae = "こたえ" + bench::fullWidth(i);
+            m.Bikou[0] = "市" + std::to_string(10 + i % 37) + "100";
+            m.InyoNo = static_cast<std::int16_t>(i % 30000);
+            m.Syokyo = static_cast<std::int16_t>(i % 7 == 0);
+            bytes += m.encode("bench");
+            Card c;
+            c.state = {3.0 + i % 50, 5};
+            c.lastDay = kToday - 40 + i % 30;
+            c.dueDay = kToday - 30 + i % 60;
+            c.right = 1 + i % 3;
+            c.wrong = i % 2;
+            c.lastWrong = i % 5 == 0;
+            book.cards[memoryKey(m)] = c;
+            questions.push_back(std::move(m));
+        }
+        for (int d = 0; d < 60; ++d) book.days[kToday - d] = {d % 20, d % 7};
+        testing::writeBytes(folder.folders().questionRecords(), bytes);
+        testing::writeBytes(folder.folders().memoryFile(), book.serialize());
+    }
+};
+
+ReviewBank& reviewBank() {
+    static ReviewBank b;
+    return b;
+}
+
+void BM_ReviewQueue(benchmark::State& state) {
+    const AppFolders folders = reviewBank().folder.folders();
+    PosixIo io;
+    MemoryStore store(io, folders.memoryFile());
+    const MemoryBook& book = store.book();
+    for (auto _ : state) {
+        const auto bank = readBank(io, folders);
+        const auto queue = buildReviewQueue(bank, book, kToday);
+        benchmark::DoNotOptimize(queue.records.data());
+    }
+}
+
+void BM_DeckBuildSameBank(benchmark::State& state) {
+    const AppFolders folders = reviewBank().folder.folders();
+    PosixIo io;
+    MtRandom random;
+    QuestionDeck deck;
+    for (auto _ : state) {
+        deck.build(io, folders, random);
+        benchmark::DoNotOptimize(deck.deckLength);
+    }
+}
+
+// Each answer grades the next question of the bank, so no two iterations write the same state.
+void BM_ReviewAnswer(benchmark::State& state) {
+    const AppFolders folders = reviewBank().folder.folders();
+    PosixIo io;
+    MemoryStore store(io, folders.memoryFile());
+    store.load();
+    std::size_t next = 0;
+    const auto& questions = reviewBank().questions;
+    for (auto _ : state) {
+        store.record(questions[next], Outcome::Good, kToday);
+        next = (next + 1) % questions.size();
+    }
+}
+
+// The floor: the memory file's bytes written the same crash-safe way.
+void BM_WriteSameBytes(benchmark::State& state) {
+    const AppFolders folders = reviewBank().folder.folders();
+    PosixIo io;
+    MemoryStore store(io, folders.memoryFile());
+    const std::string bytes = store.book().serialize();
+    const auto target = folders.data() / "floor.txt";
+    for (auto _ : state) writeFileAtomic(io, target, bytes);
+}
+
+BENCHMARK(BM_ReviewQueue)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeckBuildSameBank)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReviewAnswer)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteSameBytes)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return bench::runBenchmarks(argc, argv, [](const bench::RatioReporter& t) {
+        const double queue = t.real("BM_ReviewQueue"), deck = t.real("BM_DeckBuildSameBank");
+        const double answer = t.real("BM_ReviewAnswer"), floor = t.real("BM_WriteSameBytes");
+        if (deck > 0) std::printf("review queue / deck build = %.2fx (goal: at most 2.0x)\n", queue / deck);
+        if (floor > 0) std::printf("review answer / write same bytes = %.2fx (goal: at most 3.0x)\n", answer / floor);
+    });
+}

@@ -1,0 +1,81 @@
+// The visit game's learning aids, kept apart from its own behaviour: keys,
+// answering by choice (a pick scores exactly as the right or wrong button),
+// and the memory of each judged answer.
+#include "game/frm2CityVisit.h"
+
+namespace tabinowa {
+
+void frm2CityVisit::setUpLearning() {
+    cmdYes.onClick([this] { judgeAndRemember(true); });
+    cmdNo.onClick([this] { judgeAndRemember(false); });
+    choices.onPick([this](int position) { choicePicked(position); });
+    answerMode.onChange([this] {
+        if (answerMode.byChoice()) offerChoices();
+        else choices.hide();
+    });
+
+    // The main button: "解答を表示", or after a pick the one way on.
+    keys.add("Space,Return,Enter", [this] {
+        if (cmdAns.isShown()) cmdAns.click();
+        else if (cmdYes.isShown() != cmdNo.isShown()) (cmdYes.isShown() ? cmdYes : cmdNo).click();
+    });
+    keys.add("O,Right", [this] { cmdYes.click(); });
+    keys.add("X,Left", [this] { cmdNo.click(); });
+    // The hint of the game: its four choices, to pick from.
+    keys.add("H", [this] {
+        if (!choices.open() && cmdAns.visible() && quiz_ && quiz_->current())
+            if (auto c = choicesOf(*quiz_->current(), session_.random)) choices.offer(*c);
+    });
+    keys.add("Escape", [this] { cmdToMain.click(); });
+    for (int i = 0; i < 4; ++i) keys.add(std::to_string(i + 1), [this, i] { pickChoice(i); });
+
+    ui::setToolTip(cmdAns, "解答を表示（Space または Enter）");
+    ui::setToolTip(cmdYes, "正解で次の問題（O または →）");
+    ui::setToolTip(cmdNo, "間違で次の問題（X または ←）");
+    ui::setToolTip(cmdToMain, "メニューに戻る（Esc）");
+    ui::setToolTip(lstKen, "↑↓で都道府県を選ぶ");
+    ui::setToolTip(lstCity, "↑↓で市町村を選ぶ");
+    ui::addLegend(frm,
+                  "Space／Enter：解答を表示　O／→：正解で次の問題　X／←：間違で次の問題　H：選択肢を出す　"
+                  "1～4：選択肢で答える　Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューに戻る");
+    ui::enterClicksFocusedButton(frm);
+}
+
+void frm2CityVisit::offerChoices() {
+    choices.hide();
+    if (!answerMode.byChoice() || !quiz_ || !quiz_->current() || !cmdAns.visible()) return;
+    if (auto c = choicesOf(*quiz_->current(), session_.random)) choices.offer(*c);
+}
+
+void frm2CityVisit::choicePicked(int position) {
+    const Choices c = *choices.choices();
+    choices.hide();
+    lblAns.setCaption(c.verdict(position));
+    cmdAns.setVisible(false);
+    // Only the step the pick stands for leads on.
+    cmdYes.setVisible(c.isRight(position));
+    cmdNo.setVisible(!c.isRight(position));
+    cmdVisit.setVisible(false);
+    lblVisit.setCaption("");
+    if (quiz_) lblInyo.setCaption(quiz_->source());
+    lblMsg2.setCaption("");
+}
+
+void frm2CityVisit::judgeAndRemember(bool right) {
+    if (!quiz_ || !quiz_->current()) return;
+    const auto cursor = session_.quiz.visitCursor;
+    // The memory is written first and put back when the step fails or
+    // scores nothing, so that the point file and the memory change together.
+    const auto change =
+        session_.memory.record(*quiz_->current(), right ? Outcome::Good : Outcome::Again, session_.today());
+    try {
+        if (right) cmdYes_Click(); else cmdNo_Click();
+    } catch (...) {
+        session_.memory.revert(change);
+        throw;
+    }
+    // Points too large: nothing was scored and the question stays.
+    if (session_.quiz.visitCursor == cursor) session_.memory.revert(change);
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,119 @@
+// The training screen's learning aids, kept apart from its own behaviour:
+// keys, answering by choice, the memory of each judged answer and removal,
+// undo of the last removal, and the count against the total.
+#include "quiz/frm2Sogo.h"
+
+#include "quiz/review.h"
+
+namespace tabinowa {
+
+void frm2Sogo::setUpLearning() {
+    // The achievement line whole on one line; our count just above it.
+    lblPercent.setGeometry({7200, 6240, 5295, 555});
+    lblProgress.setForeColor(0x00800000);
+    cmdDel.onClick([this] { removeAndRemember(); });
+    cmdSaisei.onClick([this] {
+        cmdSaisei_Click();
+        undo_.reset();
+        lblProgress.setCaption("");
+    });
+    choices.onPick([this](int position) { choicePicked(position); });
+    answerMode.onChange([this] {
+        if (answerMode.byChoice()) offerChoices();
+        else {
+            choices.hide();
+            if (!answerShown_ && cmdAns.visible()) offerHint();
+        }
+    });
+
+    keys.add("Space,Return,Enter", [this] { cmdAns.click(); });
+    keys.add("H", [this] { cmdHint.click(); });
+    keys.add("Delete", [this] { cmdDel.click(); });
+    keys.add("Escape", [this] { cmdToMain.click(); });
+    keys.add("Ctrl+Z", [this] { undoRemoval(); });
+    for (int i = 0; i < 4; ++i) keys.add(std::to_string(i + 1), [this, i] { pickChoice(i); });
+
+    ui::setToolTip(cmdAns, "解答を表示／次の問題（Space または Enter）");
+    ui::setToolTip(cmdHint, "ヒント（H）");
+    ui::setToolTip(cmdDel, "この問題を消去（Delete）　元に戻す：Ctrl+Z");
+    ui::setToolTip(cmdToMain, "メニューへ戻る（Esc）");
+    ui::addLegend(frm,
+                  "Space／Enter：解答を表示・次の問題　H：ヒント　1～4：選択肢で答える　"
+                  "Delete：消去　Ctrl+Z：消去を元に戻す　Esc：メニューへ戻る　Tab：ボタンの移動");
+    ui::enterClicksFocusedButton(frm);
+}
+
+void frm2Sogo::showProgress() {
+    lblProgress.setCaption(progressLine(screenRemoved_, session_.quiz.totalCount));
+}
+
+void frm2Sogo::offerChoices() {
+    choices.hide();
+    if (!answerMode.byChoice() || answerShown_ || !file_ || !cmdAns.visible()) return;
+    if (auto c = choicesOf(current_, session_.random)) {
+        choices.offer(*c);
+        // The hint would show the same four choices under the buttons.
+        cmdHint.setVisible(false);
+        lblAns1.setCaption("");
+    }
+}
+
+bool frm2Sogo::pickChoice(int position) { return choices.pick(position); }
+
+void frm2Sogo::choicePicked(int position) {
+    const Choices& c = *choices.choices();
+    // The memory first: should it fail, the window says so and the question stays open.
+    session_.memory.record(current_, c.isRight(position) ? Outcome::Good : Outcome::Again, session_.today());
+    lblAns0.setCaption(c.verdict(position));
+    lblKaisetu.setCaption(current_.Kaisetu);
+    cmdDel.setVisible(true);
+    cmdHint.setVisible(false);
+    cmdAns.setCaption("次の問題");
+    answerShown_ = true;
+}
+
+void frm2Sogo::removeAndRemember() {
+    if (!file_) return;
+    const int record = session_.quiz.entry(session_.quiz.trainingCursor);
+    const std::int16_t removedBefore = screenRemoved_;
+    const bool flaggedBefore = file_->get(record).Syokyo != 0;
+    // The memory is written first and put back when the removal fails, so
+    // that the two files change together or not at all.
+    const auto change = session_.memory.record(current_, Outcome::Mastered, session_.today());
+    try {
+        cmdDel_Click();
+    } catch (...) {
+        session_.memory.revert(change);
+        throw;
+    }
+    if (file_->get(record).Syokyo == 0) {  // nothing was removed
+        session_.memory.revert(change);
+        return;
+    }
+    const bool counted = screenRemoved_ != removedBefore;
+    if (!flaggedBefore || counted) undo_ = Undo{record, counted, change.key, change.card};
+    showProgress();
+}
+
+void frm2Sogo::undoRemoval() {
+    if (!undo_ || !file_) return;
+    Mondai m = file_->get(undo_->record);
+    m.Syokyo = 0;
+    file_->put(undo_->record, m);
+    if (undo_->counted) {
+        --screenRemoved_;
+        session_.quiz.removedCount = screenRemoved_;
+    }
+    const Undo undo = *undo_;
+    const bool sameQuestion = session_.quiz.entry(session_.quiz.trainingCursor) == undo.record;
+    undo_.reset();
+    if (sameQuestion) current_.Syokyo = 0;
+    lblPercent.setCaption(achievementLine(screenRemoved_, session_.quiz.totalCount, true));
+    showProgress();
+    // The question on screen can be removed again.
+    if (sameQuestion && answerShown_ && cmdAns.visible()) cmdDel.setVisible(true);
+    lblAns1.setCaption("消去を元に戻しました。");
+    session_.memory.restore(undo.key, undo.card);
+}
+
+}  // namespace tabinowa

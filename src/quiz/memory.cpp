@@ -1,0 +1,390 @@
+#include "quiz/memory.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <vector>
+
+#include "files/cp932.h"
+#include "files/error.h"
+#include "files/folders.h"
+
+namespace tabinowa {
+
+namespace {
+
+constexpr std::string_view kMagic = "tabinowa-memory";
+
+std::uint64_t fnv1a(std::string_view bytes) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (unsigned char c : bytes) {
+        h ^= c;
+        h *= 1099511628211ull;
+    }
+    return h;
+}
+
+std::string escapeKey(std::string_view key) {
+    std::string out;
+    out.reserve(key.size() + 8);
+    for (char c : key) {
+        switch (c) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += c;
+        }
+    }
+    return out;
+}
+
+std::optional<std::string> unescapeKey(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\') {
+            out += text[i];
+            continue;
+        }
+        if (++i == text.size()) return std::nullopt;
+        switch (text[i]) {
+            case '\\': out += '\\'; break;
+            case 't': out += '\t'; break;
+            case 'n': out += '\n'; break;
+            case 'r': out += '\r'; break;
+            default: return std::nullopt;
+        }
+    }
+    return out;
+}
+
+std::string number(double v) {
+    std::array<char, 32> buf{};
+    auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
+    return std::string(buf.data(), r.ptr);
+}
+
+std::vector<std::string_view> splitTabs(std::string_view line) {
+    std::vector<std::string_view> out;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t tab = line.find('\t', start);
+        out.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+        if (tab == std::string_view::npos) return out;
+        start = tab + 1;
+    }
+}
+
+class LineParser {
+public:
+    LineParser(std::string fileName, int line) : fileName_(std::move(fileName)), line_(line) {}
+    [[noreturn]] void fail(const std::string& what) const {
+        throw FileError("ファイル" + fileName_ + "（" + std::to_string(line_) + "行目）が壊れています：" + what +
+                        "。元のファイルはそのままです。");
+    }
+    std::int32_t integer(std::string_view field, std::int32_t lo, std::int32_t hi) const {
+        std::int32_t v = 0;
+        auto r = std::from_chars(field.data(), field.data() + field.size(), v);
+        if (field.empty() || r.ec != std::errc() || r.ptr != field.data() + field.size() || v < lo || v > hi)
+            fail("数「" + std::string(field) + "」が読めないか範囲外です");
+        return v;
+    }
+    double real(std::string_view field, double lo, double hi) const {
+        double v = 0;
+        auto r = std::from_chars(field.data(), field.data() + field.size(), v);
+        if (field.empty() || r.ec != std::errc() || r.ptr != field.data() + field.size() || !std::isfinite(v) ||
+            v < lo || v > hi)
+            fail("数「" + std::string(field) + "」が読めないか範囲外です");
+        return v;
+    }
+
+private:
+    std::string fileName_;
+    int line_;
+};
+
+// Day numbers from 1970 to well past any run of the program.
+constexpr std::int32_t kMaxDay = 200000;
+
+const std::array<std::string, 48> kPrefectures = {
+    "",         "北海道",   "青森県", "岩手県", "宮城県", "秋田県", "山形県", "福島県",
+    "茨城県",   "栃木県",   "群馬県", "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県",
+    "富山県",   "石川県",   "福井県", "山梨県", "長野県", "岐阜県", "静岡県", "愛知県",
+    "三重県",   "滋賀県",   "京都府", "大阪府", "兵庫県", "奈良県", "和歌山県", "鳥取県",
+    "島根県",   "岡山県",   "広島県", "山口県", "徳島県", "香川県", "愛媛県", "高知県",
+    "福岡県",   "佐賀県",   "長崎県", "熊本県", "大分県", "宮崎県", "鹿児島県", "沖縄県"};
+
+}  // namespace
+
+const Card* MemoryBook::find(const std::string& key) const {
+    auto it = cards.find(key);
+    return it == cards.end() ? nullptr : &it->second;
+}
+
+Card MemoryBook::applied(const std::string& key, Outcome o, std::int32_t today) const {
+    const Card* old = find(key);
+    Card c = old ? *old : Card{};
+    if (o == Outcome::Mastered) {
+        c.mastered = true;
+        c.lastWrong = false;
+        c.lastDay = today;
+        c.dueDay = today + kMasteredDays;
+        return c;
+    }
+    const fsrs::Scheduler scheduler(retention);
+    const auto grade = static_cast<fsrs::Grade>(static_cast<int>(o) + 1);
+    const int elapsed = c.state.graded() ? std::max(0, today - c.lastDay) : 0;
+    c.state = c.state.graded() ? scheduler.next(c.state, elapsed, grade) : scheduler.first(grade);
+    c.lastDay = today;
+    c.dueDay = today + scheduler.intervalDays(c.state.stability);
+    c.lastWrong = o == Outcome::Again;
+    (o == Outcome::Again ? c.wrong : c.right) += 1;
+    // A question answered again after its removal is back in the review.
+    c.mastered = false;
+    return c;
+}
+
+std::string MemoryBook::serialize() const {
+    std::string out;
+    out.reserve(64 + cards.size() * 160);
+    out += std::string(kMagic) + "\t" + std::to_string(kVersion) + "\n";
+    out += "retention\t" + number(retention) + "\n";
+    for (const auto& [day, t] : days)
+        out += "day\t" + std::to_string(day) + "\t" + std::to_string(t.right) + "\t" + std::to_string(t.wrong) + "\n";
+    std::vector<const std::pair<const std::string, Card>*> sorted;
+    sorted.reserve(cards.size());
+    for (const auto& entry : cards) sorted.push_back(&entry);
+    std::sort(sorted.begin(), sorted.end(), [](auto* a, auto* b) { return a->first < b->first; });
+    for (const auto* entry : sorted) {
+        const Card& c = entry->second;
+        out += "card\t";
+        out += number(c.state.stability);
+        out += '\t';
+        out += number(c.state.difficulty);
+        out += '\t';
+        out += std::to_string(c.lastDay);
+        out += '\t';
+        out += std::to_string(c.dueDay);
+        out += '\t';
+        out += std::to_string(c.right);
+        out += '\t';
+        out += std::to_string(c.wrong);
+        out += '\t';
+        out += c.mastered ? 'M' : '-';
+        out += c.lastWrong ? 'W' : '-';
+        out += '\t';
+        out += escapeKey(entry->first);
+        out += '\n';
+    }
+    const std::uint64_t sum = fnv1a(out);
+    std::array<char, 17> hex{};
+    auto r = std::to_chars(hex.data(), hex.data() + hex.size(), sum, 16);
+    out += "end\t" + std::to_string(cards.size()) + "\t" + std::string(hex.data(), r.ptr) + "\n";
+    return out;
+}
+
+MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName) {
+    MemoryBook book;
+    std::size_t pos = 0;
+    int lineNo = 0;
+    bool ended = false;
+    bool sawRetention = false;
+    std::int32_t lastDay = -1;
+    while (pos < bytes.size()) {
+        ++lineNo;
+        const LineParser p(fileName, lineNo);
+        if (ended) p.fail("終わりの行の後に続きがあります");
+        const std::size_t nl = bytes.find('\n', pos);
+        if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
+        const std::string_view line = bytes.substr(pos, nl - pos);
+        const std::size_t lineStart = pos;
+        pos = nl + 1;
+        const auto f = splitTabs(line);
+        if (lineNo == 1) {
+            if (f.size() != 2 || f[0] != kMagic) p.fail("記憶ファイルの見出しがありません");
+            if (p.integer(f[1], 0, 1 << 30) != kVersion) p.fail("この版では読めない記憶ファイルです");
+            continue;
+        }
+        if (f[0] == "retention" && f.size() == 2 && !sawRetention) {
+            book.retention = p.real(f[1], fsrs::kMinRetention, fsrs::kMaxRetention);
+            sawRetention = true;
+        } else if (f[0] == "day" && f.size() == 4) {
+            const std::int32_t day = p.integer(f[1], 0, kMaxDay);
+            if (day <= lastDay) p.fail("日付の順が乱れています");
+            lastDay = day;
+            book.days[day] = {p.integer(f[2], 0, 1 << 30), p.integer(f[3], 0, 1 << 30)};
+        } else if (f[0] == "card" && f.size() == 9) {
+            Card c;
+            c.state.stability = p.real(f[1], 0, 1e9);
+            c.state.difficulty = p.real(f[2], 0, 10);
+            c.lastDay = p.integer(f[3], 0, kMaxDay);
+            c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
+            c.right = p.integer(f[5], 0, 1 << 30);
+            c.wrong = p.integer(f[6], 0, 1 << 30);
+            if (f[7].size() != 2 || (f[7][0] != 'M' && f[7][0] != '-') || (f[7][1] != 'W' && f[7][1] != '-'))
+                p.fail("印「" + std::string(f[7]) + "」が読めません");
+            c.mastered = f[7][0] == 'M';
+            c.lastWrong = f[7][1] == 'W';
+            if (c.state.graded() != (c.state.difficulty >= 1)) p.fail("難しさと安定度が食い違っています");
+            auto key = unescapeKey(f[8]);
+            if (!key || key->empty()) p.fail("問題の見出しが読めません");
+            if (!book.cards.emplace(std::move(*key), c).second) p.fail("同じ問題が二度あります");
+        } else if (f[0] == "end" && f.size() == 3) {
+            if (p.integer(f[1], 0, 1 << 30) != static_cast<std::int32_t>(book.cards.size()))
+                p.fail("問題の数が合いません");
+            std::uint64_t sum = 0;
+            auto r = std::from_chars(f[2].data(), f[2].data() + f[2].size(), sum, 16);
+            if (r.ec != std::errc() || r.ptr != f[2].data() + f[2].size() || sum != fnv1a(bytes.substr(0, lineStart)))
+                p.fail("検査値が合いません");
+            ended = true;
+        } else {
+            p.fail("読めない行です");
+        }
+    }
+    if (!ended) LineParser(fileName, std::max(lineNo, 1)).fail("終わりの行がありません（途中で切れています）");
+    return book;
+}
+
+std::string memoryKey(const Mondai& m) {
+    return trimRight(m.Mondai1) + "\n" + trimRight(m.Mondai2) + "\n" + trimRight(m.Kotae);
+}
+
+std::string questionKind(const Mondai& m) {
+    static const std::string open = "【", close = "】";
+    if (m.Mondai1.rfind(open, 0) != 0) return "";
+    const std::size_t end = m.Mondai1.find(close);
+    return end == std::string::npos ? "" : m.Mondai1.substr(0, end + close.size());
+}
+
+int questionPrefecture(const Mondai& m) {
+    // One letter (市, 旧 or 県: three bytes in UTF-8), then the prefecture's two digits.
+    const std::string& note = m.Bikou[0];
+    for (const char* lead : {"市", "旧", "県"}) {
+        const std::string_view l(lead);
+        if (note.rfind(l, 0) == 0 && note.size() >= l.size() + 2) {
+            const char a = note[l.size()], b = note[l.size() + 1];
+            if (a < '0' || a > '9' || b < '0' || b > '9') return 0;
+            const int code = (a - '0') * 10 + (b - '0');
+            return code >= 1 && code <= 47 ? code : 0;
+        }
+    }
+    return 0;
+}
+
+const std::string& prefectureName(int code) {
+    return kPrefectures[code >= 1 && code <= 47 ? static_cast<std::size_t>(code) : 0];
+}
+
+std::int32_t localDay(std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    // Days from the civil date (proleptic Gregorian), so that the local
+    // calendar day counts, not the UTC one.
+    int y = local.tm_year + 1900;
+    const unsigned m = static_cast<unsigned>(local.tm_mon + 1);
+    const unsigned d = static_cast<unsigned>(local.tm_mday);
+    y -= m <= 2;
+    const int era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<int>(doe) - 719468;
+}
+
+void MemoryStore::load() {
+    if (loaded_) return;
+    if (!io_.exists(file_)) {
+        book_ = MemoryBook{};
+        onDisk_.reset();
+    } else {
+        std::string bytes = readWholeFile(io_, file_);
+        book_ = MemoryBook::parse(bytes, displayName(file_));
+        onDisk_ = std::move(bytes);
+    }
+    loaded_ = true;
+}
+
+const MemoryBook& MemoryStore::book() {
+    load();
+    return book_;
+}
+
+void MemoryStore::write() {
+    std::string bytes = book_.serialize();
+    writeFileAtomic(io_, file_, bytes);
+    onDisk_ = std::move(bytes);
+}
+
+MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today) {
+    load();
+    Change change;
+    change.key = memoryKey(m);
+    change.day = today;
+    change.fileBytes = onDisk_;
+    const Card next = book_.applied(change.key, o, today);
+    if (const Card* old = book_.find(change.key)) change.card = *old;
+    if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
+
+    book_.cards[change.key] = next;
+    if (o != Outcome::Mastered) {
+        DayTally& t = book_.days[today];
+        (o == Outcome::Again ? t.wrong : t.right) += 1;
+    }
+    try {
+        write();
+    } catch (...) {
+        putBack(change);
+        throw;
+    }
+    return change;
+}
+
+void MemoryStore::putBack(const Change& change) {
+    if (change.card) book_.cards[change.key] = *change.card; else book_.cards.erase(change.key);
+    if (change.tally) book_.days[change.day] = *change.tally; else book_.days.erase(change.day);
+}
+
+void MemoryStore::revert(const Change& change) noexcept {
+    try {
+        if (change.fileBytes) {
+            writeFileAtomic(io_, file_, *change.fileBytes);
+        } else if (!io_.remove(file_)) {
+            return;
+        }
+        onDisk_ = change.fileBytes;
+        putBack(change);
+    } catch (...) {
+        // The file still holds the answer: so does the memory.
+    }
+}
+
+void MemoryStore::restore(const std::string& key, const std::optional<Card>& card) {
+    load();
+    const auto old = book_.cards.find(key);
+    const std::optional<Card> before = old == book_.cards.end() ? std::nullopt : std::optional<Card>(old->second);
+    if (card) book_.cards[key] = *card; else book_.cards.erase(key);
+    try {
+        write();
+    } catch (...) {
+        if (before) book_.cards[key] = *before; else book_.cards.erase(key);
+        throw;
+    }
+}
+
+void MemoryStore::setRetention(double retention) {
+    load();
+    fsrs::Scheduler check(retention);  // throws outside 0.80..0.97
+    const double before = book_.retention;
+    book_.retention = check.desiredRetention();
+    try {
+        write();
+    } catch (...) {
+        book_.retention = before;
+        throw;
+    }
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,124 @@
+#pragma once
+// The learner's memory of every question: a state per question (its FSRS
+// difficulty and stability, the day it was last answered and the day it is
+// due, right and wrong counts, mastered) and the answers of each day, kept in
+// "file/記憶.txt" (a file of ours, see docs/ARCHITECTURE.md). A question is
+// known by its own texts (question and answer), not by its record number, so
+// a question build keeps the memory of every question still in the bank.
+#include <cstdint>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "files/io.h"
+#include "files/records.h"
+#include "quiz/fsrs.h"
+
+namespace tabinowa {
+
+// What an answer says about a question. Mastered: removed in training.
+enum class Outcome { Again, Hard, Good, Easy, Mastered };
+
+struct Card {
+    fsrs::State state;
+    std::int32_t lastDay = 0;  // day number of the last answer
+    std::int32_t dueDay = 0;   // day number from which it is due
+    std::int32_t right = 0;
+    std::int32_t wrong = 0;
+    bool mastered = false;
+    bool lastWrong = false;
+};
+
+struct DayTally {
+    std::int32_t right = 0;
+    std::int32_t wrong = 0;
+};
+
+// Days after a removal until the question is due again: as far as any interval goes.
+inline constexpr int kMasteredDays = fsrs::kMaximumInterval;
+
+// The memory in RAM and its text form.
+class MemoryBook {
+public:
+    static constexpr int kVersion = 1;
+
+    double retention = fsrs::kDefaultRetention;
+    std::unordered_map<std::string, Card> cards;
+    std::map<std::int32_t, DayTally> days;  // answers per day number
+
+    const Card* find(const std::string& key) const;
+    // The new state of a question after an outcome on day `today`.
+    Card applied(const std::string& key, Outcome o, std::int32_t today) const;
+
+    // The file's bytes (UTF-8, LF): header, retention, day lines, card lines
+    // sorted by key, end line with the count and a checksum.
+    std::string serialize() const;
+    // Throws FileError naming `fileName` and the line when the text is not a
+    // whole memory file of this version.
+    static MemoryBook parse(std::string_view bytes, const std::string& fileName);
+};
+
+// A question's key: question line 1, question line 2 and the answer, each
+// without its trailing blanks, joined by LF.
+std::string memoryKey(const Mondai& m);
+// The kind of a question: its first line up to and including "】" ("【読み】"), or "".
+std::string questionKind(const Mondai& m);
+// The prefecture a question is about, 1..47 from the code in its first note
+// ("市01100", "旧36463", "県01"), or 0 when it names none.
+int questionPrefecture(const Mondai& m);
+// The 47 prefectures' names by code 1..47 ("" for other codes).
+const std::string& prefectureName(int code);
+
+// Day number (days since 1970-01-01) of a moment in local time.
+std::int32_t localDay(std::time_t t);
+
+// The memory file of a program folder, read once and written crash-safely
+// (temporary file, flush, rename) after each change.
+class MemoryStore {
+public:
+    MemoryStore(Io& io, std::filesystem::path file) : io_(io), file_(std::move(file)) {}
+
+    // Reads the file the first time (a missing file is an empty memory);
+    // throws FileError, and stays unloaded, when it is broken.
+    void load();
+    bool loaded() const { return loaded_; }
+    const MemoryBook& book();
+
+    // What an answer changed, to put it back when the step it belongs to fails.
+    struct Change {
+        std::string key;
+        std::optional<Card> card;  // the question's memory before
+        std::int32_t day = 0;
+        std::optional<DayTally> tally;  // the day's answers before
+        std::optional<std::string> fileBytes;  // the file before (none: there was none)
+    };
+
+    // Applies an outcome and writes the file. On a failure the file and the
+    // memory stay as they were and FileError is thrown.
+    Change record(const Mondai& m, Outcome o, std::int32_t today);
+    // Puts the memory and the file back as they were before `change` (the
+    // file byte for byte, or removed when there was none). When even that
+    // cannot be written, the memory stays as the file has it.
+    void revert(const Change& change) noexcept;
+    // Puts a question's memory back as it was (none: forgotten) and writes the file.
+    void restore(const std::string& key, const std::optional<Card>& card);
+    // Sets the desired retention (0.80..0.97) and writes the file.
+    void setRetention(double retention);
+
+    const std::filesystem::path& file() const { return file_; }
+
+private:
+    void write();
+    void putBack(const Change& change);
+    Io& io_;
+    std::filesystem::path file_;
+    MemoryBook book_;
+    std::optional<std::string> onDisk_;  // the file's bytes as last read or written
+    bool loaded_ = false;
+};
+
+}  // namespace tabinowa

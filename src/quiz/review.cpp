@@ -1,0 +1,188 @@
+#include "quiz/review.h"
+
+#include <algorithm>
+#include <map>
+
+#include "files/cp932.h"
+#include "files/records.h"
+
+namespace tabinowa {
+
+namespace {
+
+// Where the fields the review needs lie in a question record.
+constexpr std::size_t kKotaeAt = 1018, kKotaeWidth = 250;
+constexpr std::size_t kBikouAt = 1870, kBikouWidth = 50;
+constexpr std::size_t kMondai1At = 2022, kMondai1Width = 150;
+constexpr std::size_t kMondai2At = 2176, kMondai2Width = 400;
+constexpr std::size_t kSyokyoAt = 2576;
+
+// A fixed field without its padding blanks, in UTF-8. A blank byte is always
+// a whole character in CP932 (no second byte is below 0x40), so the padding
+// can go before the conversion; what is left is trimmed as memoryKey trims it.
+std::string field(std::string_view record, std::size_t at, std::size_t width, std::string_view where) {
+    std::string_view raw = record.substr(at, width);
+    while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+    return trimRight(fromCp932(raw, where));
+}
+
+}  // namespace
+
+std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
+    std::vector<BankQuestion> bank;
+    if (!io.exists(folders.questionRecords())) return bank;
+    const std::string bytes = readWholeFile(io, folders.questionRecords());
+    const std::string name = displayName(folders.questionRecords());
+    const std::size_t n = bytes.size() / Mondai::kLength;
+    bank.reserve(n);
+    // Only the texts the review needs are converted: the key, the kind and the prefecture.
+    Mondai m;
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::string_view record = std::string_view(bytes).substr(i * Mondai::kLength, Mondai::kLength);
+        const std::string where = name + "（" + std::to_string(i + 1) + "件目）";
+        m.Mondai1 = field(record, kMondai1At, kMondai1Width, where);
+        m.Mondai2 = field(record, kMondai2At, kMondai2Width, where);
+        m.Kotae = field(record, kKotaeAt, kKotaeWidth, where);
+        m.Bikou[0] = field(record, kBikouAt, kBikouWidth, where);
+        const bool removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
+        bank.push_back({static_cast<int>(i + 1), memoryKey(m), questionKind(m), questionPrefecture(m), removed});
+    }
+    return bank;
+}
+
+ReviewQueue buildReviewQueue(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today,
+                             const ReviewFilter& filter) {
+    ReviewQueue q;
+    std::vector<std::pair<std::int32_t, int>> due;  // (due day, record)
+    std::vector<int> wrong, fresh;
+    for (const auto& b : bank) {
+        if (b.removed || !filter.accepts(b)) continue;
+        const Card* c = book.find(b.key);
+        if (!c || !c->state.graded()) {
+            if (!c || !c->mastered) fresh.push_back(b.record);
+            continue;
+        }
+        if (c->mastered) continue;
+        if (c->dueDay <= today) {
+            due.emplace_back(c->dueDay, b.record);
+        } else if (c->lastWrong) {
+            wrong.push_back(b.record);
+        }
+    }
+    std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    q.records.reserve(due.size() + wrong.size() + fresh.size());
+    for (const auto& d : due) q.records.push_back(d.second);
+    q.records.insert(q.records.end(), wrong.begin(), wrong.end());
+    q.records.insert(q.records.end(), fresh.begin(), fresh.end());
+    q.due = static_cast<int>(due.size());
+    q.wrong = static_cast<int>(wrong.size());
+    q.fresh = static_cast<int>(fresh.size());
+    return q;
+}
+
+int dueCount(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today) {
+    int n = 0;
+    for (const auto& b : bank) {
+        if (b.removed) continue;
+        const Card* c = book.find(b.key);
+        if (c && c->state.graded() && !c->mastered && c->dueDay <= today) ++n;
+    }
+    return n;
+}
+
+namespace {
+
+void tally(StatRow& row, const BankQuestion& b, const MemoryBook& book) {
+    ++row.questions;
+    const Card* c = book.find(b.key);
+    if (b.removed || (c && c->mastered)) ++row.mastered;
+    if (!c) return;
+    if (c->right + c->wrong > 0) ++row.seen;
+    row.right += c->right;
+    row.answers += c->right + c->wrong;
+}
+
+void addTotal(std::vector<StatRow>& rows) {
+    StatRow total{"合計"};
+    for (const auto& r : rows) {
+        total.questions += r.questions;
+        total.seen += r.seen;
+        total.right += r.right;
+        total.answers += r.answers;
+        total.mastered += r.mastered;
+    }
+    rows.push_back(total);
+}
+
+}  // namespace
+
+std::vector<StatRow> statsByKind(const std::vector<BankQuestion>& bank, const MemoryBook& book) {
+    std::vector<StatRow> rows;
+    std::map<std::string, std::size_t> index;
+    for (const auto& b : bank) {
+        const std::string name = b.kind.empty() ? "その他" : b.kind;
+        auto [it, fresh] = index.emplace(name, rows.size());
+        if (fresh) rows.push_back(StatRow{name});
+        tally(rows[it->second], b, book);
+    }
+    addTotal(rows);
+    return rows;
+}
+
+std::vector<StatRow> statsByPrefecture(const std::vector<BankQuestion>& bank, const MemoryBook& book) {
+    std::array<StatRow, 48> byCode;
+    for (int code = 1; code <= 47; ++code) byCode[static_cast<std::size_t>(code)].name = prefectureName(code);
+    byCode[0].name = "その他";
+    for (const auto& b : bank) tally(byCode[static_cast<std::size_t>(b.prefecture)], b, book);
+    std::vector<StatRow> rows;
+    for (int code = 1; code <= 47; ++code)
+        if (byCode[static_cast<std::size_t>(code)].questions > 0) rows.push_back(byCode[static_cast<std::size_t>(code)]);
+    if (byCode[0].questions > 0) rows.push_back(byCode[0]);
+    addTotal(rows);
+    return rows;
+}
+
+std::string rightRate(const StatRow& row) {
+    if (row.answers == 0) return "－";
+    const long long permille = (static_cast<long long>(row.right) * 1000 * 2 + row.answers) / (2LL * row.answers);
+    return std::to_string(permille / 10) + "." + std::to_string(permille % 10) + "％";
+}
+
+std::array<int, 30> answersLast30(const MemoryBook& book, std::int32_t today) {
+    std::array<int, 30> out{};
+    for (auto it = book.days.lower_bound(today - 29); it != book.days.end() && it->first <= today; ++it)
+        out[static_cast<std::size_t>(it->first - (today - 29))] = it->second.right + it->second.wrong;
+    return out;
+}
+
+std::array<int, 30> dueNext30(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today) {
+    std::array<int, 30> out{};
+    for (const auto& b : bank) {
+        if (b.removed) continue;
+        const Card* c = book.find(b.key);
+        if (!c || !c->state.graded() || c->mastered) continue;
+        const std::int32_t offset = std::max(0, c->dueDay - today);
+        if (offset < 30) ++out[static_cast<std::size_t>(offset)];
+    }
+    return out;
+}
+
+std::string withCommas(long long n) {
+    std::string digits = std::to_string(n < 0 ? -n : n);
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return n < 0 ? "-" + out : out;
+}
+
+std::string progressLine(int done, int total) {
+    long long hundredths = 0;
+    if (total > 0) hundredths = static_cast<long long>(done) * 10000 / total;
+    const long long frac = hundredths % 100;
+    return withCommas(done) + " / " + withCommas(total) + "件（" + std::to_string(hundredths / 100) + "." +
+           (frac < 10 ? "0" : "") + std::to_string(frac) + "％）";
+}
+
+}  // namespace tabinowa

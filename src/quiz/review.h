@@ -1,0 +1,80 @@
+#pragma once
+// What the review and the statistics need of the question bank and the
+// memory: the day's review queue (due first, then answered wrong, then new),
+// the count due today, and tallies per kind, per prefecture and per day.
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "files/folders.h"
+#include "files/io.h"
+#include "quiz/memory.h"
+
+namespace tabinowa {
+
+// One question of "問題.ran" as the review sees it.
+struct BankQuestion {
+    int record = 0;  // 1-based
+    std::string key;
+    std::string kind;
+    int prefecture = 0;
+    bool removed = false;
+};
+
+// Reads "問題.ran" once through (a missing file is an empty bank). Throws
+// FileError naming the file on a read or decode failure.
+std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders);
+
+struct ReviewFilter {
+    std::string kind;    // "" = every kind
+    int prefecture = 0;  // 0 = every prefecture
+    bool accepts(const BankQuestion& q) const {
+        return (kind.empty() || q.kind == kind) && (prefecture == 0 || q.prefecture == prefecture);
+    }
+};
+
+struct ReviewQueue {
+    std::vector<int> records;  // record numbers in the order asked
+    int due = 0;               // how many of them are due
+    int wrong = 0;             // answered wrong, not yet due
+    int fresh = 0;             // never answered
+};
+
+// Due questions by due day (oldest first), then those whose last answer was
+// wrong, then new ones, each group in bank order. Removed and mastered
+// questions are left out.
+ReviewQueue buildReviewQueue(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today,
+                             const ReviewFilter& filter = {});
+// Questions of the bank due on or before `today`.
+int dueCount(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today);
+
+struct StatRow {
+    std::string name;
+    int questions = 0;  // in the bank
+    int seen = 0;       // answered at least once
+    int right = 0;      // answers judged right
+    int answers = 0;    // answers judged right or wrong
+    int mastered = 0;   // removed or mastered
+};
+// One row per kind in order of first appearance, then the total.
+std::vector<StatRow> statsByKind(const std::vector<BankQuestion>& bank, const MemoryBook& book);
+// One row per prefecture 1..47 that has questions, then the rest ("その他") if any, then the total.
+std::vector<StatRow> statsByPrefecture(const std::vector<BankQuestion>& bank, const MemoryBook& book);
+// "87.5％" style right rate with one decimal, "－" with no answers.
+std::string rightRate(const StatRow& row);
+
+// Answers (right + wrong) on each of the 30 days ending today (oldest first).
+std::array<int, 30> answersLast30(const MemoryBook& book, std::int32_t today);
+// Questions of the bank falling due on each of the 30 days from today (today
+// holds those already overdue as well).
+std::array<int, 30> dueNext30(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today);
+
+// The count against the total with a percentage to two decimals:
+// "3 / 13,024件（0.02％）" (the percentage is cut, not rounded, so that it
+// reaches 100.00 only when all are done).
+std::string progressLine(int done, int total);
+// A number with thousands commas: 13024 -> "13,024".
+std::string withCommas(long long n);
+
+}  // namespace tabinowa

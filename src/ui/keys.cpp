@@ -1,0 +1,140 @@
+#include "ui/keys.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+
+#include "ui/internal.h"
+
+namespace tabinowa::ui {
+
+using detail::Access;
+
+namespace {
+constexpr const char* kLegendName = "tabinowa-legend";
+}  // namespace
+
+struct Keys::Impl {
+    std::shared_ptr<detail::FormCore> core;
+    int fired = 0;
+};
+
+Keys::Keys(Form& form) : d_(std::make_unique<Impl>()) { d_->core = Access::node(form).form; }
+
+Keys::~Keys() = default;
+
+void Keys::add(const std::string& keys, std::function<void()> handler) {
+    QWidget* window = d_->core ? d_->core->window.data() : nullptr;
+    if (!window) return;
+    auto shared = std::make_shared<std::function<void()>>(std::move(handler));
+    std::weak_ptr<detail::FormCore> core = d_->core;
+    Impl* impl = d_.get();
+    for (const QString& k : detail::toQ(keys).split(',', Qt::SkipEmptyParts)) {
+        auto* s = new QShortcut(QKeySequence(k.trimmed()), window);
+        s->setContext(Qt::WindowShortcut);
+        s->setAutoRepeat(false);
+        QObject::connect(s, &QShortcut::activated, s, [core, shared, impl]() {
+            ++impl->fired;
+            if (auto c = core.lock()) detail::runGuarded(c, *shared);
+        });
+        QObject::connect(s, &QShortcut::activatedAmbiguously, s, [core, shared, impl]() {
+            ++impl->fired;
+            if (auto c = core.lock()) detail::runGuarded(c, *shared);
+        });
+    }
+}
+
+bool Keys::press(const std::string& key) {
+    QWidget* window = d_->core ? d_->core->window.data() : nullptr;
+    if (!window || !window->isVisible()) return false;
+    window->activateWindow();
+    QApplication::setActiveWindow(window);
+    QCoreApplication::processEvents();
+    const QKeySequence seq(detail::toQ(key));
+    if (seq.isEmpty()) return false;
+    const QKeyCombination combo = seq[0];
+    QWidget* target = window->focusWidget() ? window->focusWidget() : window;
+    const int before = d_->fired;
+    QKeyEvent press(QEvent::KeyPress, combo.key(), combo.keyboardModifiers());
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, combo.key(), combo.keyboardModifiers());
+    QApplication::sendEvent(target, &release);
+    return d_->fired != before;
+}
+
+void addLegend(Form& form, const std::string& text) {
+    auto& core = *Access::node(form).form;
+    if (!core.window) return;
+    // Below the client area, so that the window's own area keeps its size.
+    auto* label = qobject_cast<QLabel*>(core.foot.data());
+    if (!label) {
+        label = new QLabel(core.window);
+        label->setObjectName(kLegendName);
+        label->resize(core.clientWidth, twipsToPixels(300));
+        label->setContentsMargins(6, 0, 6, 0);
+        QFont f = label->font();
+        f.setPointSizeF(9);
+        label->setFont(f);
+        label->setAutoFillBackground(true);
+        QPalette pal = label->palette();
+        pal.setColor(QPalette::Window, QColor(236, 236, 236));
+        pal.setColor(QPalette::WindowText, QColor(48, 48, 48));
+        label->setPalette(pal);
+        label->show();
+        core.foot = label;
+        detail::layoutWindow(core);
+    }
+    label->setText(detail::toQ(text));
+}
+
+std::string legend(const Form& form) {
+    const auto& core = *Access::node(form).form;
+    auto* label = qobject_cast<QLabel*>(core.foot.data());
+    return label ? detail::fromQ(label->text()) : std::string{};
+}
+
+void setToolTip(Widget& w, const std::string& tip) {
+    if (auto* q = Access::node(w).widget.data()) q->setToolTip(detail::toQ(tip));
+}
+
+std::string toolTip(const Widget& w) {
+    auto* q = Access::node(w).widget.data();
+    return q ? detail::fromQ(q->toolTip()) : std::string{};
+}
+
+void enterClicksFocusedButton(Form& form) {
+    auto& core = *Access::node(form).form;
+    if (!core.client) return;
+    // autoDefault makes a focused push button take Return and Enter as a click
+    // (outside a dialog no button is the default one, so nothing else changes).
+    for (auto* b : core.client->findChildren<QPushButton*>()) b->setAutoDefault(true);
+}
+
+void setTabOrder(const std::vector<Widget*>& order) {
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        QWidget* a = Access::node(*order[i - 1]).widget.data();
+        QWidget* b = Access::node(*order[i]).widget.data();
+        if (a && b) QWidget::setTabOrder(a, b);
+    }
+}
+
+void focus(Widget& w) {
+    QWidget* q = Access::node(w).widget.data();
+    if (!q) return;
+    if (q->window()->isVisible()) {
+        q->window()->activateWindow();
+        QApplication::setActiveWindow(q->window());
+    }
+    q->setFocus(Qt::TabFocusReason);
+}
+
+bool hasFocus(const Widget& w) {
+    QWidget* q = Access::node(w).widget.data();
+    return q && q->hasFocus();
+}
+
+}  // namespace tabinowa::ui

@@ -1,0 +1,502 @@
+// The review scheduler, the memory file and the review queue and tallies.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "files/error.h"
+#include "quiz/fsrs.h"
+#include "quiz/memory.h"
+#include "quiz/review.h"
+#include "support/faulty_io.h"
+#include "support/question_bank.h"
+#include "support/temp_folder.h"
+
+namespace tabinowa {
+namespace {
+
+using fsrs::Grade;
+using fsrs::Scheduler;
+using testing::FaultyIo;
+using testing::TempProgramFolder;
+
+// Worked values, computed by hand from the published FSRS-6 formulas with the
+// default weights w0..w20 (w20 = 0.2):
+//   decay  = -w20 = -0.2;   factor = 0.9^(1/decay) - 1 = 0.9^-5 - 1 = 0.693508780843
+//   D0(G)  = w4 - e^(w5 (G - 1)) + 1
+//            D0(1) = 7.0114 - 1 + 1 = 7.0114          D0(2) = 8.0114 - e^0.57 = 6.243133
+//            D0(3) = 8.0114 - e^1.14 = 4.884632       D0(4) = 8.0114 - e^1.71 = 2.482439
+//   S0(G)  = w(G-1): 0.2172, 1.1771, 3.2602, 16.1507
+//   I(r,S) = S / factor * (r^(1/decay) - 1), rounded, at least 1:
+//            r = 0.9  -> I = S exactly
+//            r = 0.8  -> (0.8^-5 - 1) / factor = 2.0517578 / 0.6935088 = 2.958530 times S
+//            r = 0.97 -> (0.97^-5 - 1) / factor = 0.1646037 / 0.6935088 = 0.237206 times S
+TEST(Fsrs, FirstAnswer) {
+    const Scheduler s;
+    struct Case { Grade g; double stability, difficulty; };
+    const Case cases[] = {
+        {Grade::Again, 0.2172, 7.0114},
+        {Grade::Hard, 1.1771, 6.243133},
+        {Grade::Good, 3.2602, 4.884632},
+        {Grade::Easy, 16.1507, 2.482439},
+    };
+    for (const auto& c : cases) {
+        const auto st = s.first(c.g);
+        EXPECT_NEAR(st.stability, c.stability, 1e-6) << static_cast<int>(c.g);
+        EXPECT_NEAR(st.difficulty, c.difficulty, 1e-6) << static_cast<int>(c.g);
+    }
+}
+
+TEST(Fsrs, IntervalForRetention) {
+    struct Case { double retention, stability; int days; };
+    const Case cases[] = {
+        {0.9, 3.2602, 3},     // = S
+        {0.9, 16.1507, 16},
+        {0.9, 0.2172, 1},     // 0.2172 rounds to 0: at least one day
+        {0.8, 3.2602, 10},    // 2.958530 * 3.2602 = 9.645359
+        {0.8, 16.1507, 48},   // 2.958530 * 16.1507 = 47.782127
+        {0.8, 100, 296},      // 295.852
+        {0.97, 16.1507, 4},   // 0.237206 * 16.1507 = 3.831054
+        {0.97, 100, 24},      // 23.7207
+        {0.9, 1e6, 36500},    // capped at 100 years
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Scheduler(c.retention).intervalDays(c.stability), c.days) << c.retention << " " << c.stability;
+}
+
+TEST(Fsrs, RetentionOutsideRangeIsRefused) {
+    for (double r : {0.79, 0.5, 0.98, 1.0, std::nan("")}) EXPECT_THROW(Scheduler{r}, std::invalid_argument) << r;
+    for (double r : {0.80, 0.85, 0.97}) EXPECT_NO_THROW(Scheduler{r}) << r;
+}
+
+TEST(Fsrs, RetrievabilityIsNinetyPercentAtStability) {
+    const Scheduler s;
+    for (double st : {0.5, 3.2602, 40.0}) EXPECT_NEAR(s.retrievability(st, st), 0.9, 1e-12);
+    // (1 + 0.6935088 * 3 / 3.2602)^-0.2 = 1.638153^-0.2 = 0.906001
+    EXPECT_NEAR(s.retrievability(3, 3.2602), 0.906001, 1e-6);
+}
+
+// A first "good" (S = 3.2602, D = 4.884632), then a second answer 3 days later,
+// R = 0.906001:
+//   difficulty: delta = -w6 (G - 3); D' = D + delta (10 - D) / 9;
+//               D'' = w7 D0(4) + (1 - w7) D'
+//     again: D' = 4.884632 + 4.1932 * 5.115368 / 9 = 7.267918 -> D'' = 7.234919
+//     hard:  D' = 4.884632 + 2.0966 * 0.568374 = 6.076289 -> D'' = 6.051488
+//     good:  D' = D -> D'' = 0.0069 * 2.482439 + 0.9931 * 4.884632 = 4.868057
+//     easy:  D' = 4.884632 - 2.0966 * 0.568374 = 3.692975 -> D'' = 3.684625
+//   recall: S' = S (1 + e^w8 (11 - D) S^-w9 (e^(w10 (1 - R)) - 1) * w15 if hard * w16 if easy)
+//     e^1.5261 = 4.600; (11 - D) = 6.115368; S^-0.112 = 0.876; e^(1.0178 * 0.093999) - 1 = 0.100383
+//     good: S' = 3.2602 * (1 + 2.474282) = 11.326707
+//     hard: S' = 3.2602 * (1 + 2.474282 * 0.2191) = 5.027572
+//     easy: S' = 3.2602 * (1 + 2.474282 * 3.0004) = 27.462946
+//   forgetting: min(w11 D^-w12 ((S + 1)^w13 - 1) e^(w14 (1 - R)), S / e^(w17 w18))
+//     = min(1.849 * 0.835643 * 0.573686 * 1.240054, 3.2602 / 1.285440) = min(1.098826, 2.536256) = 1.098826
+TEST(Fsrs, SecondAnswerAfterThreeDays) {
+    const Scheduler s;
+    const auto start = s.first(Grade::Good);
+    struct Case { Grade g; double stability, difficulty; int interval; };
+    const Case cases[] = {
+        {Grade::Again, 1.098826, 7.234919, 1},
+        {Grade::Hard, 5.027572, 6.051488, 5},
+        {Grade::Good, 11.326707, 4.868057, 11},
+        {Grade::Easy, 27.462946, 3.684625, 27},
+    };
+    for (const auto& c : cases) {
+        const auto st = s.next(start, 3, c.g);
+        EXPECT_NEAR(st.stability, c.stability, 1e-5) << static_cast<int>(c.g);
+        EXPECT_NEAR(st.difficulty, c.difficulty, 1e-5) << static_cast<int>(c.g);
+        EXPECT_EQ(s.intervalDays(st.stability), c.interval) << static_cast<int>(c.g);
+    }
+}
+
+// Same day (0 days): S' = S e^(w17 (G - 3 + w18)) S^-w19, and not below S for good and easy.
+//   S^-0.1437 = 3.2602^-0.1437 = 0.843752
+//   again: 3.2602 * e^(0.7536 * -1.6668) * 0.843752 = 0.783382
+//   hard:  3.2602 * e^(0.7536 * -0.6668) * 0.843752 = 1.664401
+//   good:  3.2602 * e^(0.7536 *  0.3332) * 0.843752 = 3.536244
+//   easy:  3.2602 * e^(0.7536 *  1.3332) * 0.843752 = 7.513227
+TEST(Fsrs, SameDayAnswer) {
+    const Scheduler s;
+    const auto start = s.first(Grade::Good);
+    const std::pair<Grade, double> cases[] = {
+        {Grade::Again, 0.783382}, {Grade::Hard, 1.664401}, {Grade::Good, 3.536244}, {Grade::Easy, 7.513227}};
+    for (const auto& [g, stability] : cases)
+        EXPECT_NEAR(s.next(start, 0, g).stability, stability, 1e-5) << static_cast<int>(g);
+    // A large stability would shrink on a same-day "good": it is held.
+    const fsrs::State big{500, 5};
+    EXPECT_DOUBLE_EQ(s.next(big, 0, Grade::Good).stability, 500);
+}
+
+TEST(Fsrs, DifficultyStaysWithinOneToTen) {
+    const Scheduler s;
+    fsrs::State st = s.first(Grade::Again);
+    for (int i = 0; i < 50; ++i) st = s.next(st, 1, Grade::Again);
+    EXPECT_LE(st.difficulty, 10.0);
+    for (int i = 0; i < 200; ++i) st = s.next(st, 1, Grade::Easy);
+    EXPECT_GE(st.difficulty, 1.0);
+}
+
+// --- the memory file -------------------------------------------------------
+
+Mondai question(int n) { return testing::sampleQuestion(n, true); }
+
+MemoryBook sampleBook() {
+    MemoryBook b;
+    b.retention = 0.85;
+    b.days[20000] = {3, 1};
+    b.days[20001] = {0, 2};
+    Card c;
+    c.state = {11.326706579101865, 4.868056502338024};
+    c.lastDay = 20001;
+    c.dueDay = 20012;
+    c.right = 2;
+    c.wrong = 1;
+    c.lastWrong = true;
+    b.cards["a\tb\\c\r\nd"] = c;  // every escaped character
+    Card m;
+    m.mastered = true;
+    m.dueDay = 56500;
+    b.cards["問題\n答え"] = m;
+    return b;
+}
+
+TEST(MemoryFile, RoundTripKeepsEverything) {
+    const MemoryBook b = sampleBook();
+    const std::string text = b.serialize();
+    const MemoryBook back = MemoryBook::parse(text, "記憶.txt");
+    EXPECT_EQ(back.retention, 0.85);
+    ASSERT_EQ(back.days.size(), 2u);
+    EXPECT_EQ(back.days.at(20000).right, 3);
+    EXPECT_EQ(back.days.at(20001).wrong, 2);
+    ASSERT_EQ(back.cards.size(), 2u);
+    const Card& c = back.cards.at("a\tb\\c\r\nd");
+    EXPECT_EQ(c.state.stability, 11.326706579101865);  // exactly: shortest round-trip form
+    EXPECT_EQ(c.state.difficulty, 4.868056502338024);
+    EXPECT_EQ(c.dueDay, 20012);
+    EXPECT_TRUE(c.lastWrong);
+    EXPECT_FALSE(c.mastered);
+    EXPECT_TRUE(back.cards.at("問題\n答え").mastered);
+    EXPECT_EQ(back.serialize(), text);
+}
+
+// Every broken file is refused with a message naming the file and the line.
+TEST(MemoryFile, BrokenFilesAreRefused) {
+    const std::string good = sampleBook().serialize();
+    auto replaced = [&](const std::string& from, const std::string& to) {
+        std::string t = good;
+        const auto at = t.find(from);
+        EXPECT_NE(at, std::string::npos) << from;
+        return t.replace(at, from.size(), to);
+    };
+    struct Case { std::string name, text, line; };
+    const Case cases[] = {
+        {"empty", "", "1行目"},
+        {"other header", "something\t1\n", "1行目"},
+        {"newer version", replaced("tabinowa-memory\t1", "tabinowa-memory\t2"), "1行目"},
+        {"cut short", good.substr(0, good.size() / 2), ""},
+        {"no end line", good.substr(0, good.rfind("end\t")), ""},
+        {"last newline missing", good.substr(0, good.size() - 1), ""},
+        {"changed digit", replaced("day\t20000\t3", "day\t20000\t4"), "行目"},
+        {"retention out of range", replaced("retention\t0.85", "retention\t0.99"), "2行目"},
+        {"bad mark", replaced("\t-W\t", "\tXW\t"), "行目"},
+        {"unknown line", replaced("day\t20001", "dya\t20001"), "4行目"},
+        {"days out of order", replaced("day\t20001", "day\t19999"), "4行目"},
+        {"garbage after end", good + "card\n", "行目"},
+    };
+    for (const auto& c : cases) {
+        try {
+            MemoryBook::parse(c.text, "記憶.txt");
+            ADD_FAILURE() << c.name << ": accepted";
+        } catch (const FileError& e) {
+            const std::string what = e.what();
+            EXPECT_NE(what.find("記憶.txt"), std::string::npos) << c.name << ": " << what;
+            EXPECT_NE(what.find(c.line), std::string::npos) << c.name << ": " << what;
+        }
+    }
+}
+
+TEST(MemoryFile, ChecksumCatchesAChangeInAKey) {
+    std::string text = sampleBook().serialize();
+    text[text.find("問題")] ^= 1;
+    EXPECT_THROW(MemoryBook::parse(text, "記憶.txt"), FileError);
+}
+
+TEST(MemoryKey, IsTheQuestionAndItsAnswerWithoutPadding) {
+    Mondai a = question(1);
+    Mondai b = question(1);
+    b.Mondai1 += "   ";
+    b.Kotae += "  ";
+    b.InyoNo = 99;  // another record number, another source: the same question
+    EXPECT_EQ(memoryKey(a), memoryKey(b));
+    Mondai c = question(1);
+    c.Kotae = "別の答え";
+    EXPECT_NE(memoryKey(a), memoryKey(c));
+}
+
+TEST(QuestionFacts, KindAndPrefectureFromTheTexts) {
+    struct Case { std::string mondai1, bikou; std::string kind; int pref; };
+    const Case cases[] = {
+        {"【読み】市町村名の読み方", "市01100", "【読み】", 1},
+        {"【合併】合併の年", "旧36463", "【合併】", 36},
+        {"【人口】北海道の市町村", "県47", "【人口】", 47},
+        {"第1問", "", "", 0},
+        {"【閉じない", "県48", "", 0},
+        {"【郡】町村", "市4x", "【郡】", 0},
+        {"【郡】町村", "市", "【郡】", 0},
+    };
+    for (const auto& c : cases) {
+        Mondai m = question(1);
+        m.Mondai1 = c.mondai1;
+        m.Bikou[0] = c.bikou;
+        EXPECT_EQ(questionKind(m), c.kind) << c.mondai1;
+        EXPECT_EQ(questionPrefecture(m), c.pref) << c.bikou;
+    }
+    EXPECT_EQ(prefectureName(13), "東京都");
+    EXPECT_EQ(prefectureName(48), "");
+}
+
+TEST(LocalDay, CountsCalendarDays) {
+    // Noon local time on known dates, so that no time zone moves the date.
+    struct Case { int y, m, d; std::int32_t day; };
+    const Case cases[] = {{1970, 1, 1, 0}, {2000, 3, 1, 11017}, {2026, 12, 7, 20794}, {2024, 2, 29, 19782}};
+    for (const auto& c : cases) {
+        std::tm t{};
+        t.tm_year = c.y - 1900;
+        t.tm_mon = c.m - 1;
+        t.tm_mday = c.d;
+        t.tm_hour = 12;
+        t.tm_isdst = -1;
+        EXPECT_EQ(localDay(std::mktime(&t)), c.day) << c.y << "-" << c.m << "-" << c.d;
+    }
+}
+
+// --- the store --------------------------------------------------------------
+
+TEST(MemoryStore, AnswersAreWrittenAndReadBack) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto file = dir.folders().memoryFile();
+    {
+        MemoryStore store(io, file);
+        store.record(question(1), Outcome::Good, 100);
+        store.record(question(2), Outcome::Again, 100);
+        store.record(question(1), Outcome::Good, 103);
+        store.record(question(3), Outcome::Mastered, 103);
+    }
+    MemoryStore again(io, file);
+    const MemoryBook& b = again.book();
+    const Card* c1 = b.find(memoryKey(question(1)));
+    ASSERT_NE(c1, nullptr);
+    EXPECT_EQ(c1->right, 2);
+    EXPECT_NEAR(c1->state.stability, 11.326707, 1e-5);  // first good, good 3 days later
+    EXPECT_EQ(c1->dueDay, 103 + 11);
+    const Card* c2 = b.find(memoryKey(question(2)));
+    ASSERT_NE(c2, nullptr);
+    EXPECT_TRUE(c2->lastWrong);
+    EXPECT_EQ(c2->wrong, 1);
+    EXPECT_EQ(c2->dueDay, 101);
+    const Card* c3 = b.find(memoryKey(question(3)));
+    ASSERT_NE(c3, nullptr);
+    EXPECT_TRUE(c3->mastered);
+    EXPECT_EQ(c3->dueDay, 103 + kMasteredDays);
+    EXPECT_EQ(b.days.at(100).right, 1);
+    EXPECT_EQ(b.days.at(100).wrong, 1);
+    EXPECT_EQ(b.days.at(103).right, 1);  // a removal is no answer of the day
+}
+
+TEST(MemoryStore, RetentionChangesTheIntervals) {
+    TempProgramFolder dir;
+    PosixIo io;
+    MemoryStore store(io, dir.folders().memoryFile());
+    store.setRetention(0.8);
+    store.record(question(1), Outcome::Easy, 10);
+    EXPECT_EQ(store.book().find(memoryKey(question(1)))->dueDay, 10 + 48);  // 2.958530 * 16.1507
+    EXPECT_THROW(store.setRetention(0.99), std::invalid_argument);
+    EXPECT_EQ(MemoryStore(io, dir.folders().memoryFile()).book().retention, 0.8);
+}
+
+// Every write, flush, rename and close of an answer failing in turn: the file
+// stays byte for byte, the memory in RAM as it was, and the failure is reported.
+TEST(MemoryStore, AFailedWriteChangesNothing) {
+    TempProgramFolder dir;
+    const auto file = dir.folders().memoryFile();
+    {
+        PosixIo io;
+        MemoryStore store(io, file);
+        store.record(question(1), Outcome::Good, 100);
+    }
+    const std::string before = testing::readBytes(file);
+    // The points of the load (its close) come first; those of the answer follow.
+    int loadPoints = 0, points = 0;
+    {
+        FaultyIo count;
+        MemoryStore store(count, file);
+        store.load();
+        loadPoints = count.points();
+        store.record(question(2), Outcome::Again, 101);
+        points = count.points() - loadPoints;
+        testing::writeBytes(file, before);
+    }
+    ASSERT_GE(points, 3);  // write, flush, close, rename at least
+    for (int k = 1; k <= points; ++k) {
+        FaultyIo io(loadPoints + k);
+        MemoryStore store(io, file);
+        store.load();
+        EXPECT_THROW(store.record(question(2), Outcome::Again, 101), FileError) << k;
+        EXPECT_EQ(testing::readBytes(file), before) << k;
+        EXPECT_EQ(store.book().find(memoryKey(question(2))), nullptr) << k;
+        EXPECT_EQ(store.book().days.count(101), 0u) << k;
+        EXPECT_FALSE(std::filesystem::exists(file.string() + ".tmp~")) << k;
+    }
+}
+
+TEST(MemoryStore, ABrokenFileIsNeverOverwritten) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto file = dir.folders().memoryFile();
+    testing::writeBytes(file, "tabinowa-memory\t1\nretention\t0.9\n");
+    MemoryStore store(io, file);
+    EXPECT_THROW(store.record(question(1), Outcome::Good, 1), FileError);
+    EXPECT_FALSE(store.loaded());
+    EXPECT_EQ(testing::readBytes(file), "tabinowa-memory\t1\nretention\t0.9\n");
+}
+
+// --- queue and tallies ------------------------------------------------------
+
+std::vector<BankQuestion> bankOf(int n) {
+    std::vector<BankQuestion> bank;
+    for (int i = 1; i <= n; ++i)
+        bank.push_back({i, "q" + std::to_string(i), i % 2 ? "【読み】" : "【合併】", i <= 3 ? 1 : 13, false});
+    return bank;
+}
+
+Card graded(std::int32_t due, bool wrong = false) {
+    Card c;
+    c.state = {3, 5};
+    c.dueDay = due;
+    c.lastWrong = wrong;
+    (wrong ? c.wrong : c.right) = 1;
+    return c;
+}
+
+TEST(ReviewQueue, DueThenWrongThenNew) {
+    auto bank = bankOf(8);
+    bank[7].removed = true;  // q8 removed in training
+    MemoryBook b;
+    b.cards["q5"] = graded(50);        // due, oldest
+    b.cards["q2"] = graded(60);        // due
+    b.cards["q3"] = graded(61, true);  // wrong, due tomorrow
+    b.cards["q4"] = graded(90);        // right, not due
+    Card m = graded(40);
+    m.mastered = true;
+    b.cards["q6"] = m;                  // mastered: never asked
+    b.cards["q8"] = graded(10);         // removed in the file: never asked
+    const auto q = buildReviewQueue(bank, b, 60);
+    EXPECT_EQ(q.records, (std::vector<int>{5, 2, 3, 1, 7}));
+    EXPECT_EQ(q.due, 2);
+    EXPECT_EQ(q.wrong, 1);
+    EXPECT_EQ(q.fresh, 2);
+    EXPECT_EQ(dueCount(bank, b, 60), 2);
+    EXPECT_EQ(dueCount(bank, b, 49), 0);
+
+    struct Case { ReviewFilter f; std::vector<int> records; };
+    const Case cases[] = {
+        {{"【読み】", 0}, {5, 3, 1, 7}},
+        {{"【合併】", 0}, {2}},
+        {{"", 1}, {2, 3, 1}},
+        {{"【読み】", 13}, {5, 7}},
+        {{"【面積】", 0}, {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(buildReviewQueue(bank, b, 60, c.f).records, c.records) << c.f.kind << c.f.prefecture;
+}
+
+TEST(Stats, PerKindAndPrefecture) {
+    auto bank = bankOf(6);
+    bank[0].removed = true;
+    MemoryBook b;
+    b.cards["q1"] = graded(5);
+    b.cards["q3"] = graded(5, true);
+    Card c = graded(5);
+    c.right = 3;
+    b.cards["q4"] = c;
+    const auto kinds = statsByKind(bank, b);
+    ASSERT_EQ(kinds.size(), 3u);
+    EXPECT_EQ(kinds[0].name, "【読み】");  // q1 q3 q5
+    EXPECT_EQ(kinds[0].questions, 3);
+    EXPECT_EQ(kinds[0].seen, 2);
+    EXPECT_EQ(kinds[0].mastered, 1);
+    EXPECT_EQ(rightRate(kinds[0]), "50.0％");
+    EXPECT_EQ(kinds[1].name, "【合併】");
+    EXPECT_EQ(rightRate(kinds[1]), "100.0％");
+    EXPECT_EQ(kinds[2].name, "合計");
+    EXPECT_EQ(kinds[2].questions, 6);
+    EXPECT_EQ(kinds[2].answers, 5);
+    EXPECT_EQ(rightRate(kinds[2]), "80.0％");
+    const auto prefs = statsByPrefecture(bank, b);
+    ASSERT_EQ(prefs.size(), 3u);
+    EXPECT_EQ(prefs[0].name, "北海道");
+    EXPECT_EQ(prefs[1].name, "東京都");
+    EXPECT_EQ(prefs[1].questions, 3);
+    EXPECT_EQ(rightRate(StatRow{}), "－");
+    StatRow third{"", 0, 0, 1, 3, 0};
+    EXPECT_EQ(rightRate(third), "33.3％");
+    StatRow twoThirds{"", 0, 0, 2, 3, 0};
+    EXPECT_EQ(rightRate(twoThirds), "66.7％");
+}
+
+TEST(Stats, DaysBackAndAhead) {
+    MemoryBook b;
+    b.days[70] = {5, 0};   // 30 days before today: outside
+    b.days[71] = {1, 2};   // first of the 30
+    b.days[100] = {4, 4};  // today
+    b.days[101] = {9, 9};  // tomorrow: not yet
+    const auto back = answersLast30(b, 100);
+    EXPECT_EQ(back[0], 3);
+    EXPECT_EQ(back[29], 8);
+    int sum = 0;
+    for (int v : back) sum += v;
+    EXPECT_EQ(sum, 11);
+
+    auto bank = bankOf(4);
+    b.cards["q1"] = graded(90);   // overdue: today
+    b.cards["q2"] = graded(100);  // today
+    b.cards["q3"] = graded(129);  // last of the 30
+    b.cards["q4"] = graded(130);  // beyond
+    const auto ahead = dueNext30(bank, b, 100);
+    EXPECT_EQ(ahead[0], 2);
+    EXPECT_EQ(ahead[29], 1);
+}
+
+TEST(Progress, CountAgainstTotal) {
+    struct Case { int done, total; std::string line; };
+    const Case cases[] = {
+        {3, 13024, "3 / 13,024件（0.02％）"},
+        {0, 13024, "0 / 13,024件（0.00％）"},
+        {13023, 13024, "13,023 / 13,024件（99.99％）"},  // cut, never shown as 100
+        {13024, 13024, "13,024 / 13,024件（100.00％）"},
+        {1, 3, "1 / 3件（33.33％）"},
+        {0, 0, "0 / 0件（0.00％）"},
+        {1234567, 1234567, "1,234,567 / 1,234,567件（100.00％）"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(progressLine(c.done, c.total), c.line);
+}
+
+TEST(Bank, ReadsKeysKindsAndRemovals) {
+    TempProgramFolder dir;
+    PosixIo io;
+    auto questions = testing::sampleBank(3, {2}, true);
+    questions[0].Mondai1 = "【読み】市町村名の読み方";
+    questions[0].Bikou[0] = "市01100";
+    testing::writeBank(dir.folders(), questions);
+    const auto bank = readBank(io, dir.folders());
+    ASSERT_EQ(bank.size(), 3u);
+    EXPECT_EQ(bank[0].kind, "【読み】");
+    EXPECT_EQ(bank[0].prefecture, 1);
+    EXPECT_EQ(bank[0].key, memoryKey(questions[0]));
+    EXPECT_TRUE(bank[1].removed);
+    EXPECT_EQ(bank[2].record, 3);
+    TempProgramFolder empty;
+    EXPECT_TRUE(readBank(io, empty.folders()).empty());
+}
+
+}  // namespace
+}  // namespace tabinowa

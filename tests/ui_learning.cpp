@@ -1,0 +1,331 @@
+// Learning aids on the offscreen platform: keys in every window, answering by
+// choice, undo of a removal, the memory of every answer (through a restart
+// and a question build), the review, the progress line and the statistics.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+
+#include <string>
+#include <vector>
+
+#include "core/session.h"
+#include "files/io.h"
+#include "game/frm2CityVisit.h"
+#include "quiz/frm2Fukusyu.h"
+#include "quiz/frm2Sogo.h"
+#include "quiz/frm2Toukei.h"
+#include "quiz/questions.h"
+#include "quiz/review.h"
+#include "shell/frm1Main.h"
+#include "shell/window_manager.h"
+#include "support/fixed_random.h"
+#include "support/game_fixture.h"
+#include "support/question_bank.h"
+#include "support/temp_folder.h"
+
+using namespace tabinowa;
+namespace t = tabinowa::testing;
+
+namespace {
+
+constexpr std::int32_t kToday = 20000;
+
+struct Learning : ::testing::Test {
+    t::TempProgramFolder folder;
+    PosixIo io;
+    t::FixedRandom random{{}};  // every draw 0.5: the deck in file order
+    Session session{folder.path(), io, random};
+    WindowManager windows{session, [] {}};
+
+    Learning() { session.fixedDay = kToday; }
+    void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    frm2Sogo& training(const std::vector<Mondai>& bank) {
+        t::writeBank(folder.folders(), bank);
+        windows.start();
+        EXPECT_TRUE(windows.main()->cmdSogo.click());
+        return *windows.sogo();
+    }
+    // The memory as a fresh run reads it from the file.
+    MemoryBook memoryOnDisk() {
+        MemoryStore store(io, folder.folders().memoryFile());
+        return store.book();
+    }
+    Mondai record(int n) {
+        QuestionFile f(io, folder.folders());
+        return f.get(n);
+    }
+};
+
+// ------------------------------------------------------------ training
+
+TEST_F(Learning, TrainingRunsFromTheKeyboard) {
+    frm2Sogo& s = training(t::sampleBank(3, {}, true));
+    struct Step { const char* key; bool answerShown; const char* cmdAns; };
+    const Step steps[] = {
+        {"Space", true, "次の問題"}, {"Return", false, "解答を表示"}, {"Enter", true, "次の問題"}};
+    for (const auto& st : steps) {
+        EXPECT_TRUE(s.keys.press(st.key)) << st.key;
+        EXPECT_EQ(s.answerShown(), st.answerShown) << st.key;
+        EXPECT_EQ(s.cmdAns.caption(), st.cmdAns) << st.key;
+    }
+    EXPECT_FALSE(ui::legend(s.frm).empty());
+    EXPECT_NE(ui::toolTip(s.cmdDel).find("Delete"), std::string::npos);
+    EXPECT_TRUE(s.keys.press("Delete"));
+    EXPECT_EQ(t::storedFlag(folder.folders(), 2), 1);
+    EXPECT_TRUE(s.keys.press("Escape"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(windows.sogo(), nullptr);
+    EXPECT_NE(windows.main(), nullptr);
+}
+
+TEST_F(Learning, TheHintKeyShowsTheHint) {
+    frm2Sogo& s = training(t::sampleBank(2, {}, true));
+    EXPECT_TRUE(s.keys.press("H"));
+    EXPECT_EQ(s.lblAns1.caption().rfind("《ヒント》", 0), 0u) << s.lblAns1.caption();
+}
+
+TEST_F(Learning, UndoPutsTheFlagTheCountsAndTheMemoryBack) {
+    frm2Sogo& s = training(t::sampleBank(4, {}, true));
+    const std::string progressBefore = s.lblProgress.caption();
+    EXPECT_EQ(progressBefore, "0 / 4件（0.00％）");
+    ASSERT_TRUE(s.cmdAns.click());
+    ASSERT_TRUE(s.cmdDel.click());
+    EXPECT_EQ(t::storedFlag(folder.folders(), 1), 1);
+    EXPECT_EQ(session.quiz.removedCount, 1);
+    EXPECT_EQ(s.lblProgress.caption(), "1 / 4件（25.00％）");
+    const Card* mastered = memoryOnDisk().find(memoryKey(record(1)));
+    ASSERT_NE(mastered, nullptr);
+    EXPECT_TRUE(mastered->mastered);
+    ASSERT_TRUE(s.canUndo());
+
+    EXPECT_TRUE(s.keys.press("Ctrl+Z"));
+    EXPECT_EQ(t::storedFlag(folder.folders(), 1), 0);
+    EXPECT_EQ(session.quiz.removedCount, 0);
+    EXPECT_EQ(s.screenRemovedCount(), 0);
+    EXPECT_EQ(s.lblProgress.caption(), progressBefore);
+    EXPECT_EQ(s.lblPercent.caption(), "現在の達成率は　0件　0％");
+    EXPECT_EQ(memoryOnDisk().find(memoryKey(record(1))), nullptr);
+    EXPECT_TRUE(s.cmdDel.isShown());  // the same question can be removed again
+    EXPECT_FALSE(s.canUndo());
+    s.keys.press("Ctrl+Z");  // nothing more to undo
+    EXPECT_EQ(session.quiz.removedCount, 0);
+    EXPECT_EQ(t::storedFlag(folder.folders(), 1), 0);
+}
+
+TEST_F(Learning, AnsweringByChoiceIsJudgedAndRemembered) {
+    frm2Sogo& s = training(t::sampleBank(3, {}, true));
+    EXPECT_EQ(s.answerMode.button.caption(), "答え方：自己判断");  // a first start judges oneself
+    EXPECT_FALSE(s.choices.open());
+    ASSERT_TRUE(s.answerMode.button.click());
+    ASSERT_TRUE(s.choices.open());
+    struct Case { bool right; Outcome remembered; };
+    for (const Case c : {Case{true, Outcome::Good}, Case{false, Outcome::Again}}) {
+        ASSERT_TRUE(s.choices.open());
+        const Choices ch = *s.choices.choices();
+        const int pick = c.right ? ch.correct : (ch.correct + 1) % 4;
+        const Mondai asked = record(session.quiz.entry(session.quiz.trainingCursor));
+        EXPECT_TRUE(s.keys.press(std::to_string(pick + 1)));
+        EXPECT_TRUE(s.answerShown());
+        EXPECT_EQ(s.lblAns0.caption(), ch.verdict(pick));
+        EXPECT_NE(s.lblAns0.caption().find("正解：" + ch.texts[static_cast<std::size_t>(ch.correct)]), std::string::npos);
+        EXPECT_EQ(s.lblKaisetu.caption(), asked.Kaisetu);
+        const Card* card = memoryOnDisk().find(memoryKey(asked));
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(card->right, c.right ? 1 : 0);
+        EXPECT_EQ(card->wrong, c.right ? 0 : 1);
+        EXPECT_EQ(card->lastWrong, !c.right);
+        EXPECT_FALSE(s.pickChoice(0));  // a second pick does nothing
+        ASSERT_TRUE(s.keys.press("Space"));  // next question: choices again
+    }
+    // The mode is remembered for the next opening.
+    ASSERT_TRUE(s.cmdToMain.click());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(windows.main()->cmdSogo.click());
+    EXPECT_EQ(windows.sogo()->answerMode.button.caption(), "答え方：選択肢");
+    EXPECT_TRUE(windows.sogo()->choices.open());
+}
+
+// ------------------------------------------------------------ visit game
+
+struct GameLearning : Learning {
+    frm2CityVisit& game() {
+        t::writeProgramInUse(folder.folders());
+        t::writeBank(folder.folders(), t::sampleBank(6, {4}, true));
+        windows.start();
+        EXPECT_TRUE(windows.main()->cmdCity.click());
+        return *static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+    }
+};
+
+TEST_F(GameLearning, APickScoresAsTheRightOrWrongButton) {
+    frm2CityVisit& g = game();
+    ASSERT_TRUE(g.answerMode.button.click());
+    struct Case { bool right; std::int32_t points; };
+    const Case cases[] = {{true, 1200 + 500}, {false, 1700}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(g.choices.open());
+        const Choices ch = *g.choices.choices();
+        const Mondai asked = *g.quiz()->current();
+        ASSERT_TRUE(g.pickChoice(c.right ? ch.correct : (ch.correct + 3) % 4));
+        EXPECT_EQ(g.lblAns.caption(), ch.verdict(c.right ? ch.correct : (ch.correct + 3) % 4));
+        EXPECT_EQ(g.cmdYes.visible(), c.right);
+        EXPECT_EQ(g.cmdNo.visible(), !c.right);
+        EXPECT_FALSE(g.cmdAns.visible());
+        ASSERT_TRUE(g.keys.press("Space"));  // the one way on
+        EXPECT_EQ(session.points, c.points);
+        EXPECT_EQ(t::pointsOnDisk(folder.folders()), c.points);
+        const Card* card = memoryOnDisk().find(memoryKey(asked));
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(card->lastWrong, !c.right);
+    }
+}
+
+TEST_F(GameLearning, KeysJudgeAndFocusEnteringAListChoosesNothing) {
+    frm2CityVisit& g = game();
+    const Mondai first = *g.quiz()->current();
+    EXPECT_TRUE(g.keys.press("Space"));
+    EXPECT_TRUE(g.cmdYes.visible());
+    EXPECT_TRUE(g.keys.press("O"));
+    EXPECT_EQ(session.points, 1700);
+    EXPECT_EQ(memoryOnDisk().find(memoryKey(first))->right, 1);
+    const Mondai second = *g.quiz()->current();
+    EXPECT_TRUE(g.keys.press("Return"));
+    EXPECT_TRUE(g.keys.press("Left"));  // wrong
+    EXPECT_EQ(session.points, 1700);
+    EXPECT_EQ(memoryOnDisk().find(memoryKey(second))->wrong, 1);
+
+    ui::focus(g.lstKen);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ui::hasFocus(g.lstKen));
+    EXPECT_EQ(g.lstKen.selectedIndex(), -1);
+    EXPECT_EQ(g.lstCity.count(), 0);
+    g.keys.press("Down");  // the list's own key, not one of the window's
+    EXPECT_EQ(g.lstKen.selectedIndex(), 0);
+    EXPECT_GT(g.lstCity.count(), 0);  // the arrow chose as a click does
+    ui::focus(g.lstCity);
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(g.cmdVisit.visible());  // no municipality the user never picked
+}
+
+// ------------------------------------------------------------ menu, review, statistics
+
+TEST_F(Learning, TheMenuCountsTheDueReviewsAndTakesTheKeyboard) {
+    auto bank = t::sampleBank(5, {}, true);
+    t::writeBank(folder.folders(), bank);
+    {
+        MemoryStore store(io, folder.folders().memoryFile());
+        store.record(bank[0], Outcome::Good, kToday - 10);  // due after 3 days: due
+        store.record(bank[1], Outcome::Again, kToday);      // due tomorrow
+        store.record(bank[2], Outcome::Easy, kToday - 10);  // due after 16 days
+    }
+    windows.start();
+    frm1Main& m = *windows.main();
+    EXPECT_EQ(m.lblFukusyu.caption(), "今日の復習\u3000" "1問");
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ui::hasFocus(m.cmdCity));
+    EXPECT_FALSE(ui::legend(m.frm).empty());
+    // Top to bottom: ミチクサ, トレーニング, …; Enter presses the focused one.
+    m.keys.press("Tab");
+    EXPECT_TRUE(ui::hasFocus(m.cmdSogo));
+    m.keys.press("Return");
+    EXPECT_NE(windows.sogo(), nullptr);
+}
+
+TEST_F(Learning, TheReviewAsksDueThenWrongThenNewAndRemembersEachGrade) {
+    auto bank = t::sampleBank(4, {}, true);
+    bank[0].Mondai1 = "【読み】一";
+    bank[1].Mondai1 = "【合併】二";
+    bank[2].Mondai1 = "【読み】三";
+    bank[3].Mondai1 = "【読み】四";
+    t::writeBank(folder.folders(), bank);
+    {
+        MemoryStore store(io, folder.folders().memoryFile());
+        store.record(bank[2], Outcome::Good, kToday - 5);  // due
+        store.record(bank[1], Outcome::Again, kToday);     // wrong
+    }
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    frm2Fukusyu& r = *windows.review();
+    EXPECT_EQ(r.queue().records, (std::vector<int>{3, 2, 1, 4}));
+    EXPECT_EQ(r.lblQs.caption(), questionText(bank[2]));
+
+    // Grade keys 1..4 after the answer: もう一度 / 難しい / 正解 / 簡単.
+    struct Step { const char* key; Outcome o; };
+    const Step steps[] = {{"4", Outcome::Easy}, {"1", Outcome::Again}, {"3", Outcome::Good}, {"2", Outcome::Hard}};
+    MemoryBook expected = memoryOnDisk();
+    for (std::size_t i = 0; i < 4; ++i) {
+        const Mondai& asked = bank[static_cast<std::size_t>(r.queue().records[i] - 1)];
+        ASSERT_TRUE(r.keys.press("Space"));
+        EXPECT_EQ(r.lblAns.caption(), asked.Kotae);
+        EXPECT_TRUE(r.cmdGrade[3].visible());
+        const Card want = expected.applied(memoryKey(asked), steps[i].o, kToday);
+        ASSERT_TRUE(r.keys.press(steps[i].key));
+        const Card* got = memoryOnDisk().find(memoryKey(asked));
+        ASSERT_NE(got, nullptr);
+        EXPECT_EQ(got->dueDay, want.dueDay) << i;
+        EXPECT_DOUBLE_EQ(got->state.stability, want.state.stability) << i;
+        expected = memoryOnDisk();
+    }
+    EXPECT_EQ(r.lblQs.caption(), "今日の復習は終わりました。\r\n\u3000お疲れ様でした。また明日、続きをどうぞ。");
+
+    // Filters: a kind, then every kind again.
+    ASSERT_TRUE(r.lstKind.clickItem(2));  // 【合併】
+    for (int record : r.queue().records) EXPECT_EQ(bank[static_cast<std::size_t>(record - 1)].Mondai1, "【合併】二");
+    ASSERT_TRUE(r.lstKind.clickItem(0));
+}
+
+TEST_F(Learning, MemorySurvivesARestartAndAQuestionBuildThatMovesTheRecords) {
+    auto bank = t::sampleBank(3, {}, true);
+    t::writeBank(folder.folders(), bank);
+    {
+        MemoryStore store(io, folder.folders().memoryFile());
+        store.record(bank[0], Outcome::Good, kToday - 5);
+        store.record(bank[2], Outcome::Again, kToday - 5);
+    }
+    // A rebuilt bank: question 1 gone, the others at new places, one new.
+    t::writeBank(folder.folders(), {bank[2], t::sampleQuestion(9, true), bank[1]});
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    frm2Fukusyu& r = *windows.review();
+    // record 1 (the old third, due) first; then the new ones in bank order
+    EXPECT_EQ(r.queue().records, (std::vector<int>{1, 2, 3}));
+    EXPECT_EQ(r.queue().due, 1);
+    EXPECT_EQ(windows.main(), nullptr);
+}
+
+TEST_F(Learning, StatisticsShowKindsPrefecturesAndDays) {
+    auto bank = t::sampleBank(3, {}, true);
+    bank[0].Mondai1 = "【読み】一";
+    bank[0].Bikou[0] = "市01100";
+    bank[1].Mondai1 = "【読み】二";
+    bank[1].Bikou[0] = "市13101";
+    t::writeBank(folder.folders(), bank);
+    {
+        MemoryStore store(io, folder.folders().memoryFile());
+        store.record(bank[0], Outcome::Good, kToday);
+        store.record(bank[1], Outcome::Again, kToday - 1);
+    }
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdToukei.click());
+    frm2Toukei& st = *windows.stats();
+    const auto rows = st.lstTable.items();
+    ASSERT_EQ(rows.size(), 3u);  // 【読み】, その他, 合計
+    EXPECT_EQ(rows[0].rfind("【読み】", 0), 0u);
+    EXPECT_NE(rows[0].find("50.0％"), std::string::npos) << rows[0];
+    ASSERT_TRUE(st.keys.press("P"));
+    const auto prefs = st.lstTable.items();
+    ASSERT_EQ(prefs.size(), 4u);  // 北海道, 東京都, その他, 合計
+    EXPECT_EQ(prefs[1].rfind("東京都", 0), 0u);
+    ASSERT_TRUE(st.keys.press("D"));
+    EXPECT_TRUE(st.chartBack.visible());
+    const auto back = st.chartBack.values();
+    ASSERT_EQ(back.size(), 30u);
+    EXPECT_EQ(back[29], 1);
+    EXPECT_EQ(back[28], 1);
+    const auto ahead = st.chartAhead.values();
+    EXPECT_EQ(ahead[0], 1);  // the wrong one, due today
+    EXPECT_EQ(ahead[3], 1);  // the good one, due in 3 days
+}
+
+}  // namespace
