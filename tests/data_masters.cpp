@@ -499,7 +499,8 @@ TEST(Pipeline, RerunReproducesTheCommittedFilesByteForByte) {
     ASSERT_EQ(run.exitCode(), 0) << run.readAll().toStdString();
 
     std::vector<fs::path> files = {u8("作業ファイル") / u8("市町村.csv"), u8("作業ファイル") / u8("問題.csv"),
-                                   fs::path("file1") / u8("都道府県データ.csv"), fs::path("file1") / u8("区域.dat")};
+                                   u8("作業ファイル") / u8("問題難度.csv"), fs::path("file1") / u8("都道府県データ.csv"),
+                                   fs::path("file1") / u8("区域.dat")};
     for (int i = 1; i <= 47; ++i) files.push_back(fs::path("file1") / ("k" + std::to_string(i) + ".jpg"));
     const fs::path fresh = out.path().toStdString();
     for (const auto& f : files) {

@@ -1,4 +1,5 @@
 #include "facts.h"
+#include "neighbours.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -291,6 +292,9 @@ Facts deriveFacts(const RawData& raw) {
             m.url = plainText(th->second.url, facts.notes);
             m.phrase = plainText(th->second.phrase, facts.notes);
             m.lgcode = th->second.lgcode;
+            m.hasHall = th->second.lat != 0 && th->second.lon != 0;
+            m.hallLat = th->second.lat;
+            m.hallLon = th->second.lon;
         }
         facts.presents.push_back(std::move(m));
     }
@@ -452,6 +456,13 @@ Facts deriveFacts(const RawData& raw) {
         }
         p.areaKm2 = divRoundHalfEven(areaHa, 100);
     }
+    for (const auto& r : raw.codeList) {
+        const int pref = r.code / 1000;
+        if (!r.name.empty() && cityOf(r.code) != r.code && facts.presentIndex.count(cityOf(r.code)))
+            facts.wardNames[r.name].insert(pref);
+        if (r.code >= 1695 && r.code <= 1700) facts.northernVillages[r.name] = r.desigOrGun;
+    }
+    addNeighbours(facts, raw.dir, [&](int code) { return cityOf(code); });
     for (const auto& o : raw.offices) {
         int code = locate(raw.dir, o.pref, o.lon, o.lat);
         if (code == 0) throw std::runtime_error("prefectural office of " + o.name + " lies in no municipality");

@@ -4,6 +4,7 @@
 // with the steps that led each into its present municipality, and the
 // prefectures. The masters and the question bank are written from these.
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,13 @@ struct PresentMuni {
     Figure shipments, sales;
     std::string url, phrase, lgcode;
     double lon = 0, lat = 0;  // centroid of its 2020 area
+    bool hasHall = false;     // town hall position known (town_halls.csv)
+    double hallLon = 0, hallLat = 0;
     std::vector<int> olds;    // old municipalities in code order
+    std::vector<int> neighbours;  // present municipalities sharing a land border, ascending
+    std::vector<int> touchesAtAPoint;  // one common point only: a corner or a border simplified away
+    bool hasShape = false;        // extent of its 2021 polygons, degrees
+    double north = 0, south = 0, east = 0, west = 0;
     bool merged() const { return olds.size() >= 2; }
 };
 
@@ -74,6 +81,11 @@ struct Facts {
     std::map<int, OldMuni> olds;       // by code
     std::map<int, std::size_t> presentIndex;
     std::vector<std::string> notes;    // documented gaps and fixes, for the run report
+    // Names a question may collide with although they are no present municipality
+    // of ours: the wards of designated cities (name -> prefectures) and the six
+    // villages of the Northern Territories (name -> district), which the code list has.
+    std::map<std::string, std::set<int>> wardNames;
+    std::map<std::string, std::string> northernVillages;
 
     const PresentMuni& present(int code) const { return presents.at(presentIndex.at(code)); }
     const Prefecture& pref(int number) const { return prefs.at(static_cast<std::size_t>(number - 1)); }

@@ -125,8 +125,11 @@ int run(const QString& rawDir, const QString& outDir) {
     QuestionReport qreport;
     std::vector<Question> questions = generateQuestions(facts, qreport);
     writeCp932File(workDir + "/問題.csv", formatQuestions(questions, policy));
+    writeCp932File(workDir + "/問題難度.csv", formatDifficulties(questions, policy));
     say("問題.csv: " + std::to_string(questions.size()) + " questions");
     for (const auto& [kind, n] : qreport.byKind) say("  " + kind + ": " + std::to_string(n));
+    for (const auto& [rule, n] : qreport.reworded) say("  reworded, " + rule + ": " + std::to_string(n));
+    for (const auto& [rule, n] : qreport.dropped) say("  dropped, " + rule + ": " + std::to_string(n));
     for (const auto& line : qreport.notes) say("  " + line);
 
     for (const auto& n : facts.notes) say(n);

@@ -1,6 +1,7 @@
 #include "questions.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cmath>
 #include <functional>
 #include <numeric>
@@ -8,12 +9,14 @@
 #include <stdexcept>
 
 #include "masters.h"
+#include "neighbours.h"
 
 namespace makedata {
 namespace {
 
 constexpr std::uint64_t kSeed = 0x7461'6269'6E6F'7761ULL;  // "tabinowa"
 constexpr const char* kOldDate = "1999年3月31日";
+constexpr std::size_t kNeighboursForTwo = 4;  // 隣接: two questions from this many neighbours on
 
 std::string code5(int code) {
     std::string s = std::to_string(code);
@@ -107,6 +110,22 @@ double hardness(long long population) { return 6.5 - std::log10(static_cast<doub
 
 std::string year(const std::string& ymd) { return ymd.substr(0, 4); }
 
+bool isHiragana(char32_t c) { return c >= 0x3041 && c <= 0x309F; }
+
+// Kinds whose answer is no name (a year, a count, a direction, a distance).
+bool answersWithName(const std::string& mark) {
+    return mark != "合年" && mark != "旧数" && mark != "方角" && mark != "距離";
+}
+
+// Why a municipality has the population it has, where the figure alone would
+// mislead (a population of 0 is never a plain fact).
+const std::map<int, std::string>& populationNotes() {
+    static const std::map<int, std::string> notes = {
+        {7546, "双葉町は福島第一原子力発電所の事故による全町避難が続き、2020年国勢調査の人口は0人。"},
+    };
+    return notes;
+}
+
 class Generator {
 public:
     Generator(const Facts& facts, QuestionReport& report) : f_(facts), report_(report), rng_(kSeed) {
@@ -120,6 +139,24 @@ public:
             ++oldNameCount_[{o.pref, o.name}];
         }
         for (const auto& m : f_.presents) ++phraseCount_[m.phrase];
+        // the table of same-named districts must cover exactly their towns
+        std::set<std::string> inTable;
+        for (const auto& d : hokkaidoSameNamedDistricts())
+            for (const char* t : d.towns) {
+                bool found = false;
+                for (const auto* m : byPref_[1]) found |= m->name == t && m->district == d.district;
+                if (!found || !inTable.insert(t).second)
+                    throw std::runtime_error(std::string("same-named district table: ") + d.district + " " + t);
+            }
+        for (const auto* m : byPref_[1]) {
+            bool sameNamed = false;
+            for (const auto& d : hokkaidoSameNamedDistricts()) sameNamed |= m->district == d.district;
+            if (sameNamed && !inTable.count(m->name))
+                throw std::runtime_error("same-named district table lacks " + m->district + " " + m->name);
+        }
+        for (const auto& m : f_.presents)
+            if (m.population == 0 && !populationNotes().count(m.code))
+                throw std::runtime_error("population 0 without a note: " + m.name);
         for (const auto& [code, o] : f_.olds)
             for (int other : o.alsoPartOf) {
                 splitTouched_.insert(other);
@@ -141,6 +178,11 @@ public:
         catchphrases();
         districts();
         oldCounts();
+        neighbourKind();
+        borderKind();
+        outermost();
+        directionAndDistance();
+        weighByFrequency();
         markDoublePoints();
         return std::move(out_);
     }
@@ -156,6 +198,20 @@ private:
             chosen.push_back(pool[i]);
         }
         return chosen;
+    }
+
+    // About `want` different foursomes of the municipalities, each given to `each`
+    // (fewer when the draws keep repeating).
+    void foursomes(const std::vector<const PresentMuni*>& all, std::size_t want,
+                   const std::function<void(std::vector<const PresentMuni*>)>& each) {
+        std::set<std::vector<int>> used;
+        for (std::size_t tries = 0; used.size() < want && tries < want * 4; ++tries) {
+            auto four = pick(all, 4);
+            std::vector<int> key;
+            for (const auto* m : four) key.push_back(m->code);
+            std::sort(key.begin(), key.end());
+            if (used.insert(key).second) each(std::move(four));
+        }
     }
 
     // Three distinct wrong texts from the candidates, none equal to the answer.
@@ -186,11 +242,17 @@ private:
         if (cp932Bytes(q.lead) > kLeadBytes) fail("lead");
         if (cp932Bytes(q.text) > kTextBytes) fail("text");
         if (chars(q.mark) != 2) fail("mark");
-        // a question that holds its own answer teaches nothing (上湧別町 -> 湧別町);
-        // comparisons name their candidates and year questions a date on purpose
-        if (q.mark != "人口" && q.mark != "面積" && q.mark != "合年" &&
-            (q.lead + q.text).find(q.answer) != std::string::npos) {
-            ++report_.byKind["(answer in the question, dropped)"];
+        // a question that holds its own answer teaches nothing (上湧別町 -> 湧別町),
+        // nor one that holds the answer's name without its kind (栗原郡「築館町」 ->
+        // 栗原市, 「松前町」 -> 松前郡); the prefecture a question names is its scope.
+        // Comparisons name their candidates after the "？".
+        const std::string asked = askedPart(q.lead, q.text);
+        if (contains(asked, q.answer)) {
+            ++report_.dropped["answer in the question (" + q.mark + ")"];
+            return;
+        }
+        if (answersWithName(q.mark) && contains(withoutPrefectures(asked, f_), stem(q.answer))) {
+            ++report_.dropped["answer's stem in the question (" + q.mark + ")"];
             return;
         }
         std::string key = q.lead + "\n" + q.text + "\n" + q.answer;
@@ -199,6 +261,7 @@ private:
             ++report_.byKind["(duplicates dropped)"];
             return;
         }
+        for (const auto& r : q.rewordings) ++report_.reworded[r];
         q.number = ++numbers_[q.mark];
         if (q.number > 32767) fail("number");
         ++report_.byKind[q.mark];
@@ -207,9 +270,31 @@ private:
 
     std::string where(const PresentMuni& m) const { return f_.pref(m.pref).name + m.district; }
 
+    // The prefecture as the scope of a question about one named municipality:
+    // 北海道's 泊村 is also the name of a village of the Northern Territories.
+    std::string scopeOf(const PresentMuni& m, Question& q) {
+        if (m.pref == 1 && f_.northernVillages.count(m.name)) {
+            q.rewordings.push_back("name also a village of the Northern Territories: 北方領土を除く (" + q.mark + ")");
+            return f_.pref(m.pref).name + "（北方領土を除く）";
+        }
+        return f_.pref(m.pref).name;
+    }
+
+    // The prefecture as the scope of a question over all its municipalities.
+    static std::string wholeScope(const Prefecture& p) {
+        if (p.number == 1) return p.name + "（北方領土を除く）";
+        if (p.number == 13) return p.name + "（特別区を含む）";
+        return p.name;
+    }
+
+    static std::string populationNote(const PresentMuni& m) {
+        auto it = populationNotes().find(m.code);
+        return it == populationNotes().end() ? "" : it->second;
+    }
+
     std::string profile(const PresentMuni& m) const {
         return m.name + "（" + m.kana + "）は" + where(m) + "の" + m.kind + "。人口" + withCommas(m.population) +
-               "人（2020年国勢調査）。";
+               "人（2020年国勢調査）。" + populationNote(m);
     }
 
     std::string oldWhere(const OldMuni& o) const { return f_.pref(o.pref).name + o.gun; }
@@ -222,9 +307,21 @@ private:
         return s;
     }
 
+    // "河口湖町・勝山村・足和田村の3市町村（ほかに上九一色村の一部）": the old
+    // municipalities counted under m, a split one marked, and the parts of split
+    // ones counted elsewhere.
     std::string oldsList(const PresentMuni& m) const {
         std::string s;
-        for (int code : m.olds) s += (s.empty() ? "" : "・") + f_.olds.at(code).name;
+        for (int code : m.olds) {
+            const OldMuni& o = f_.olds.at(code);
+            s += (s.empty() ? "" : "・") + o.name + (o.alsoPartOf.empty() ? "" : "（一部）");
+        }
+        s += "の" + std::to_string(m.olds.size()) + "市町村";
+        std::string parts;
+        for (const auto& [code, o] : f_.olds)
+            if (std::find(o.alsoPartOf.begin(), o.alsoPartOf.end(), m.code) != o.alsoPartOf.end())
+                parts += (parts.empty() ? "" : "・") + o.name;
+        if (!parts.empty()) s += "（ほかに" + parts + "の一部）";
         return s;
     }
 
@@ -244,9 +341,9 @@ private:
             }
             q.mark = "読み";
             q.lead = "【読み】市町村名の読み方";
-            q.text = f_.pref(m.pref).name + "の「" + m.name + "」の読み方は？";
+            q.text = scopeOf(m, q) + "の「" + m.name + "」の読み方は？";
             q.explanation = m.name + "は「" + m.kana + "」と読む。" + where(m) + "の" + m.kind + "で、人口" +
-                            withCommas(m.population) + "人（2020年国勢調査）。";
+                            withCommas(m.population) + "人（2020年国勢調査）。" + populationNote(m);
             q.notes = {"市" + code5(m.code), "出典：e-Stat 市区町村コード", ""};
             q.difficulty = 0.5 + hardness(m.population);
             add(std::move(q));
@@ -304,6 +401,12 @@ private:
     void prefectureOf() {
         for (const auto& m : f_.presents) {
             if (prefsOfName_[m.name].size() != 1) continue;  // 府中市 is in 東京都 and 広島県
+            // 中央区 is also a ward of 札幌市, 千葉市, … : no single prefecture
+            auto wards = f_.wardNames.find(m.name);
+            if (wards != f_.wardNames.end() && (wards->second.size() > 1 || !wards->second.count(m.pref))) {
+                ++report_.dropped["name twice in the asked scope (県名: also a ward of a designated city)"];
+                continue;
+            }
             const Prefecture& p = f_.pref(m.pref);
             std::string prefStem = stem(p.name);
             if (p.number == 1) prefStem = p.name;
@@ -351,9 +454,14 @@ private:
             q.lead = "【合併】合併前の市町村の現在";
             q.text = std::string(kOldDate) + "時点の" + oldWhere(o) + "「" + o.name +
                      "」。合併により、現在はどの市町村の一部？";
+            if (!o.gun.empty() && contains(o.gun, stem(m.name))) {
+                // 栗原郡「築館町」 would give 栗原市 away: the name is unique in the prefecture without it
+                q.text = std::string(kOldDate) + "時点の" + f_.pref(o.pref).name + "「" + o.name +
+                         "」。合併により、現在はどの市町村の一部？";
+                q.rewordings.push_back("district holding the answer's stem left out (合併)");
+            }
             q.explanation = o.name + "（" + o.kana + "）は" + mergerStory(o) + "現在の" + m.name + "の区域には、" +
-                            kOldDate + "時点で" + oldsList(m) + "の" + std::to_string(m.olds.size()) +
-                            "市町村があった。";
+                            kOldDate + "時点で" + oldsList(m) + "があった。";
             if (!o.alsoPartOf.empty()) q.explanation += "（" + o.name + "の一部は" + f_.present(o.alsoPartOf.front()).name + "に編入）";
             q.notes = {"旧" + code5(o.code), "出典：e-Stat 廃置分合", ""};
             q.difficulty = 1.0 + hardness(m.population);
@@ -423,7 +531,10 @@ private:
             std::string s = what + "（" + source + "）：";
             for (std::size_t i = 0; i < four.size(); ++i)
                 s += (i ? "、" : "") + four[i]->name + " " + show(value(*four[i]));
-            return s + "。";
+            s += "。";
+            if (mark == "人口")
+                for (const auto* m : four) s += populationNote(*m);
+            return s;
         };
         auto ask = [&](const Prefecture& p, std::vector<const PresentMuni*> four, bool most, const std::string& text,
                         double difficulty) {
@@ -441,6 +552,11 @@ private:
             std::stable_sort(sorted.begin(), sorted.end(),
                              [&](const PresentMuni* a, const PresentMuni* b) { return value(*a) > value(*b); });
             q.explanation = explain(sorted);
+            if (text.rfind(p.name + "（", 0) == 0) {  // the whole prefecture, with its scope said
+                const std::size_t open = p.name.size() + std::string("（").size();
+                q.explanation = text.substr(open, text.find("）") - open) + "。" + q.explanation;
+                q.rewordings.push_back("whole " + p.name + ": scope said (" + mark + ")");
+            }
             q.notes = {"県" + std::string(p.number < 10 ? "0" : "") + std::to_string(p.number), "出典：統計センター SSDSE-A", ""};
             q.difficulty = difficulty;
             add(std::move(q));
@@ -453,19 +569,12 @@ private:
                              [&](const PresentMuni* a, const PresentMuni* b) { return value(*a) > value(*b); });
             if (desc.size() < 4) continue;
             ask(p, {desc[0], desc[1], desc[2], desc[3]}, true,
-                 p.name + "で" + what + "が最も" + more + "市町村は？", 0.0);
+                 wholeScope(p) + "で" + what + "が最も" + more + "市町村は？", 0.0);
             std::size_t n = desc.size();
             ask(p, {desc[n - 1], desc[n - 2], desc[n - 3], desc[n - 4]}, false,
-                 p.name + "で" + what + "が最も" + less + "市町村は？", 3.0);
+                 wholeScope(p) + "で" + what + "が最も" + less + "市町村は？", 3.0);
             // random foursomes: about one for every two municipalities
-            std::set<std::vector<int>> used;
-            std::size_t want = (n + 1) / 2;
-            for (std::size_t tries = 0; used.size() < want && tries < want * 4; ++tries) {
-                auto four = pick(all, 4);
-                std::vector<int> key;
-                for (const auto* m : four) key.push_back(m->code);
-                std::sort(key.begin(), key.end());
-                if (!used.insert(key).second) continue;
+            foursomes(all, (n + 1) / 2, [&](std::vector<const PresentMuni*> four) {
                 bool most = rng_.below(2) == 0;
                 std::stable_sort(four.begin(), four.end(), [&](const PresentMuni* a, const PresentMuni* b) {
                     return most ? value(*a) > value(*b) : value(*a) < value(*b);
@@ -484,7 +593,7 @@ private:
                 ask(p, ordered, most,
                     "次の4つのうち、" + what + "が最も" + (most ? more : less) + "のは？　" + names + "（" + p.name + "）",
                     closeness);
-            }
+            });
         }
     }
 
@@ -500,14 +609,25 @@ private:
                 if (contains(ph, o.name) || contains(ph, stem(o.name))) namesOld = true;
             }
             if (namesOld) continue;
+            if (pointsAt(ph, m.name)) {  // 田舎館村「田舎だーって…」
+                ++report_.dropped["catchphrase holding part of the answer's name (標語)"];
+                continue;
+            }
             std::vector<std::string> candidates;
+            bool ruledOut = false;
             for (const auto* other : byPref_[m.pref]) {
                 if (other->code == m.code || other->phrase == ph || mentions(ph, *other)) continue;
+                if (pointsAt(ph, other->name)) {  // 野迫川村「…奥吉野…」 would point at 東吉野村
+                    ruledOut = true;
+                    continue;
+                }
                 candidates.push_back(other->name);
             }
+            bool ruledOutChoice = ruledOut;
             Question q;
             if (!wrongFrom(candidates, m.name, q)) continue;
             q.mark = "標語";
+            if (ruledOutChoice) q.rewordings.push_back("wrong choices named in the catchphrase kept out (標語)");
             q.lead = "【キャッチフレーズ】" + f_.pref(m.pref).name + "の市町村";
             q.text = "「" + ph + "」をキャッチフレーズとする市町村は？";
             q.explanation = m.name + "のキャッチフレーズ。" + profile(m);
@@ -533,10 +653,20 @@ private:
             for (const auto* o : members[{m.pref, m.district}]) list += (list.empty() ? "" : "・") + o->name;
             q.mark = "郡名";
             q.lead = "【郡】町村が属する郡";
-            q.text = f_.pref(m.pref).name + "の「" + m.name + "」が属する郡は？";
-            q.explanation = m.name + "（" + m.kana + "）は" + f_.pref(m.pref).name + m.district + "の" + m.kind + "。" +
-                            m.district + "に属する町村は" + list + "。";
-            if (chars(q.explanation) > kExplanationChars) q.explanation = m.name + "（" + m.kana + "）は" + f_.pref(m.pref).name + m.district + "の" + m.kind + "。";
+            q.text = scopeOf(m, q) + "の「" + m.name + "」が属する郡は？";
+            q.explanation = m.name + "（" + m.kana + "）は" + f_.pref(m.pref).name + m.district + "の" + m.kind + "。";
+            if (const SameNamedDistrict* d = sameNamed(m)) {
+                // 上川郡 is three districts: name the one and list only its towns
+                int n = 0;
+                for (const auto& other : hokkaidoSameNamedDistricts()) n += m.district == other.district;
+                std::string towns;
+                for (const char* t : d->towns) towns += (towns.empty() ? "" : "・") + std::string(t);
+                q.explanation += "北海道には" + m.district + "が" + std::to_string(n) + "つあり、" + m.name + "は" +
+                                 d->province + "の" + m.district + "（" + towns + "）。";
+                q.rewordings.push_back("explanation: same-named 北海道 district named (郡名)");
+            } else if (chars(q.explanation + m.district + "に属する町村は" + list + "。") <= kExplanationChars) {
+                q.explanation += m.district + "に属する町村は" + list + "。";
+            }
             q.notes = {"市" + code5(m.code), "出典：e-Stat 市区町村コード", ""};
             q.difficulty = 0.5 + hardness(m.population);
             add(std::move(q));
@@ -555,13 +685,312 @@ private:
             if (!wrongFrom(candidates, std::to_string(n) + "市町村", q)) continue;
             q.mark = "旧数";
             q.lead = "【合併】合併した市町村の数";
-            q.text = std::string(kOldDate) + "時点の市町村のうち、現在の" + f_.pref(m.pref).name + "「" + m.name +
+            q.text = std::string(kOldDate) + "時点の市町村のうち、現在の" + scopeOf(m, q) + "「" + m.name +
                      "」の区域にあったのはいくつ？";
-            q.explanation = "現在の" + m.name + "の区域には、" + kOldDate + "時点で" + oldsList(m) + "の" +
-                            std::to_string(n) + "市町村があった。";
+            q.explanation = "現在の" + m.name + "の区域には、" + kOldDate + "時点で" + oldsList(m) + "があった。";
             q.notes = {"市" + code5(m.code), "出典：e-Stat 廃置分合", ""};
             q.difficulty = 1.0 + hardness(m.population) + 0.1 * n;
             add(std::move(q));
+        }
+    }
+
+    // ---- geography: neighbours, borders, outermost, direction and distance --------
+
+    const std::string kBorderSource = "出典：国土数値情報 行政区域（2021年）";
+    const std::string kHallSource = "出典：code4fukui/localgovjp";
+
+    bool touches(const PresentMuni& a, int code) const {
+        return std::binary_search(a.neighbours.begin(), a.neighbours.end(), code);
+    }
+    // May touch: not to be offered as a municipality that does not.
+    bool mayTouch(const PresentMuni& a, int code) const {
+        return touches(a, code) || std::binary_search(a.touchesAtAPoint.begin(), a.touchesAtAPoint.end(), code);
+    }
+
+    // "札幌市役所", "倶知安町役場"
+    static std::string hall(const PresentMuni& m) {
+        return m.name + (m.kind == "市" || m.kind == "区" ? "役所" : "役場");
+    }
+
+    // The four names in random order, as a comparison question lists them.
+    std::string listed(std::vector<std::string> four) {
+        std::string names;
+        for (const auto& n : pick(four, four.size())) names += (names.empty() ? "" : "・") + n;
+        return names;
+    }
+
+    std::string nameList(const std::vector<int>& codes, int pref) const {
+        std::string s;
+        for (int c : codes) {
+            const PresentMuni& o = f_.present(c);
+            s += (s.empty() ? "" : "・") + o.name + (o.pref != pref ? "（" + f_.pref(o.pref).name + "）" : "");
+        }
+        return s;
+    }
+
+    // Wrong choices for "which of these touches …": municipalities of the
+    // prefecture that do not, the nearest first (they look as likely).
+    std::vector<std::string> nearestNot(const PresentMuni& m, const std::function<bool(const PresentMuni&)>& excluded,
+                                        std::size_t nearest) {
+        std::vector<std::pair<double, const PresentMuni*>> near;
+        for (const auto* o : byPref_[m.pref])
+            if (o->code != m.code && !excluded(*o))
+                near.push_back({distanceKm(m.lon, m.lat, o->lon, o->lat), o});
+        std::stable_sort(near.begin(), near.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        std::vector<std::string> out;
+        for (std::size_t i = 0; i < near.size() && i < nearest; ++i) out.push_back(near[i].second->name);
+        return out;
+    }
+
+    // ---- 隣接: which of four touches a municipality ------------------------------------
+    void neighbourKind() {
+        for (const auto& m : f_.presents) {
+            std::vector<const PresentMuni*> inside;
+            for (int c : m.neighbours)
+                if (f_.present(c).pref == m.pref) inside.push_back(&f_.present(c));
+            if (inside.empty()) continue;
+            // wrong choices: the nearest of the prefecture that do not touch it
+            auto wrongPool = nearestNot(m, [&](const PresentMuni& o) { return mayTouch(m, o.code); }, 6);
+            if (wrongPool.size() < 3) continue;
+            // a second question where there are many neighbours to choose from
+            for (const auto* answer : pick(inside, inside.size() >= kNeighboursForTwo ? 2 : 1)) {
+                Question q;
+                if (!wrongFrom(wrongPool, answer->name, q)) continue;
+                q.mark = "隣接";
+                q.lead = "【隣接】" + f_.pref(m.pref).name + "の市町村";
+                q.text = "次の4つのうち、「" + m.name + "」と隣り合う市町村は？　" +
+                         listed({q.answer, q.wrong[0], q.wrong[1], q.wrong[2]}) + "（" + f_.pref(m.pref).name + "）";
+                q.explanation = m.name + "（" + m.kana + "）と境を接する市町村は" + nameList(m.neighbours, m.pref) + "。";
+                if (chars(q.explanation) > kExplanationChars)
+                    q.explanation = m.name + "（" + m.kana + "）は" + answer->name + "と境を接している。";
+                q.explanation += q.wrong[0] + "・" + q.wrong[1] + "・" + q.wrong[2] + "とは接していない。";
+                if (chars(q.explanation) > kExplanationChars)
+                    q.explanation = m.name + "（" + m.kana + "）は" + answer->name + "と境を接している。";
+                q.notes = {"市" + code5(m.code), kBorderSource, ""};
+                q.difficulty = 1.0 + 0.5 * hardness(m.population) + 0.5 * hardness(answer->population);
+                if (!touches(m, answer->code)) throw std::runtime_error("neighbour that does not touch: " + q.text);
+                add(std::move(q));
+            }
+        }
+    }
+
+    // ---- 県境: which of four touches another prefecture ----------------------------------
+    void borderKind() {
+        for (const auto& m : f_.presents) {
+            std::set<int> prefs;
+            for (int c : m.neighbours)
+                if (f_.present(c).pref != m.pref) prefs.insert(f_.present(c).pref);
+            for (int other : prefs) {
+                auto touchesOther = [&](const PresentMuni& o) {
+                    for (int c : o.neighbours)
+                        if (f_.present(c).pref == other) return true;
+                    return false;
+                };
+                auto mayTouchOther = [&](const PresentMuni& o) {
+                    if (touchesOther(o)) return true;
+                    for (int c : o.touchesAtAPoint)
+                        if (f_.present(c).pref == other) return true;
+                    return false;
+                };
+                auto wrongPool = nearestNot(m, mayTouchOther, 6);
+                Question q;
+                if (!wrongFrom(wrongPool, m.name, q)) continue;
+                std::vector<int> across;
+                for (int c : m.neighbours)
+                    if (f_.present(c).pref == other) across.push_back(c);
+                const std::string otherName = f_.pref(other).name;
+                q.mark = "県境";
+                q.lead = "【県境】" + f_.pref(m.pref).name + "の市町村";
+                q.text = "次の4つのうち、" + otherName + "と接している市町村は？　" +
+                         listed({q.answer, q.wrong[0], q.wrong[1], q.wrong[2]}) + "（" + f_.pref(m.pref).name + "）";
+                q.explanation = m.name + "（" + m.kana + "）は" + otherName + "の" + nameList(across, other) +
+                                "と境を接している。" + q.wrong[0] + "・" + q.wrong[1] + "・" + q.wrong[2] + "は" +
+                                otherName + "と接していない。";
+                if (chars(q.explanation) > kExplanationChars)
+                    q.explanation = m.name + "（" + m.kana + "）は" + otherName + "と境を接している。";
+                q.notes = {"市" + code5(m.code), kBorderSource, ""};
+                q.difficulty = 1.0 + hardness(m.population);
+                if (!touchesOther(m)) throw std::runtime_error("border that does not touch: " + q.text);
+                add(std::move(q));
+            }
+        }
+    }
+
+    // ---- 四端: the outermost municipality of a prefecture, or of four town halls ---------
+    void outermost() {
+        struct Way {
+            const char* name;  // 北, 南, 東, 西
+            std::function<double(const PresentMuni&)> reach;  // larger is further out
+            std::function<double(const PresentMuni&)> hallReach;
+        };
+        const std::vector<Way> ways = {
+            {"北", [](const PresentMuni& m) { return m.north; }, [](const PresentMuni& m) { return m.hallLat; }},
+            {"南", [](const PresentMuni& m) { return -m.south; }, [](const PresentMuni& m) { return -m.hallLat; }},
+            {"東", [](const PresentMuni& m) { return m.east; }, [](const PresentMuni& m) { return m.hallLon; }},
+            {"西", [](const PresentMuni& m) { return -m.west; }, [](const PresentMuni& m) { return -m.hallLon; }},
+        };
+        auto degrees = [](double v) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%.2f度", std::fabs(v));
+            return std::string(buf);
+        };
+        auto axis = [](const std::string& way) { return way == "北" || way == "南" ? std::string("北緯") : std::string("東経"); };
+        for (const auto& p : f_.prefs) {
+            std::vector<const PresentMuni*> all;
+            for (const auto* m : byPref_[p.number])
+                if (m->hasShape && m->hasHall) all.push_back(m);
+            if (all.size() < 4) continue;
+            for (const auto& w : ways) {
+                auto desc = all;
+                std::stable_sort(desc.begin(), desc.end(),
+                                 [&](const PresentMuni* a, const PresentMuni* b) { return w.reach(*a) > w.reach(*b); });
+                if (!(w.reach(*desc[0]) > w.reach(*desc[1]))) continue;
+                Question q;
+                q.mark = "四端";
+                q.answer = desc[0]->name;
+                for (std::size_t i = 0; i < 3; ++i) q.wrong[i] = desc[i + 1]->name;
+                q.lead = "【位置】" + p.name + "の市町村";
+                q.text = wholeScope(p) + "で、最も" + w.name + "まで区域が広がっている市町村は？";
+                if (p.number == 1 || p.number == 13)
+                    q.rewordings.push_back("whole " + p.name + ": scope said (四端)");
+                q.explanation = p.name + "の" + w.name + "端は" + desc[0]->name + "（" + axis(w.name) + degrees(w.reach(*desc[0])) +
+                                "）。次いで";
+                for (std::size_t i = 1; i < 4; ++i)
+                    q.explanation += (i > 1 ? "、" : "") + desc[i]->name + "（" + degrees(w.reach(*desc[i])) + "）";
+                q.explanation += "。";
+                q.notes = {"県" + std::string(p.number < 10 ? "0" : "") + std::to_string(p.number), kBorderSource, ""};
+                q.difficulty = 1.5;
+                add(std::move(q));
+            }
+            // foursomes by town hall: about one for every three municipalities
+            foursomes(all, (all.size() + 2) / 3, [&](std::vector<const PresentMuni*> four) {
+                const Way& w = ways[rng_.below(4)];
+                std::stable_sort(four.begin(), four.end(), [&](const PresentMuni* a, const PresentMuni* b) {
+                    return w.hallReach(*a) > w.hallReach(*b);
+                });
+                // at least 0.02 degrees (about 2 km) ahead of the next, so that no source's rounding decides
+                if (w.hallReach(*four[0]) - w.hallReach(*four[1]) < 0.02) return;
+                Question q;
+                q.mark = "四端";
+                q.answer = four[0]->name;
+                auto rest = pick(std::vector<const PresentMuni*>(four.begin() + 1, four.end()), 3);
+                for (std::size_t i = 0; i < 3; ++i) q.wrong[i] = rest[i]->name;
+                q.lead = "【位置】" + p.name + "の市町村";
+                q.text = std::string("次の4つのうち、役所・役場が最も") + w.name + "にあるのは？　" +
+                         listed({q.answer, q.wrong[0], q.wrong[1], q.wrong[2]}) + "（" + p.name + "）";
+                q.explanation = "役所・役場の位置（" + axis(w.name) + "）：";
+                for (std::size_t i = 0; i < 4; ++i)
+                    q.explanation += (i ? "、" : "") + hall(*four[i]) + " " +
+                                     degrees(w.name == std::string("北") || w.name == std::string("南") ? four[i]->hallLat
+                                                                                                        : four[i]->hallLon);
+                q.explanation += "。";
+                q.notes = {"県" + std::string(p.number < 10 ? "0" : "") + std::to_string(p.number), kHallSource, ""};
+                double gap = w.hallReach(*four[0]) - w.hallReach(*four[1]);
+                q.difficulty = 2.5 - std::log10(gap * 100);
+                add(std::move(q));
+            });
+        }
+    }
+
+    // ---- 方角, 距離: a town hall seen from the prefectural capital's -----------------------
+    // 5 km steps below 100 km, 10 km below 1,000 km, then 50 km; never below one step
+    static double shownKm(double km) {
+        const long long step = km < 100 ? 5 : km < 1000 ? 10 : 50;
+        return static_cast<double>(std::max(step, std::llround(km / static_cast<double>(step)) * step));
+    }
+    static std::string kmText(double km) { return "約" + withCommas(std::llround(shownKm(km))) + "km"; }
+
+    void directionAndDistance() {
+        for (const auto& p : f_.prefs) {
+            const PresentMuni& cap = f_.present(p.capital);
+            if (!cap.hasHall) continue;
+            for (const auto* m : byPref_[p.number]) {
+                if (m->code == cap.code || !m->hasHall) continue;
+                const double km = greatCircleKm(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
+                if (km < 5) continue;  // too close for a direction to teach anything
+                const Bearing b = bearingBetween(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
+                const auto& names = compassNames();
+                if (b.offMiddle <= 15) {  // clearly inside one of the eight directions
+                    std::vector<std::string> candidates;
+                    for (int k = 0; k < 8; ++k)
+                        if (k != b.sector) candidates.push_back(names[static_cast<std::size_t>(k)]);
+                    Question q;
+                    if (wrongFrom(candidates, names[static_cast<std::size_t>(b.sector)], q)) {
+                        q.mark = "方角";
+                        // the capital names the prefecture; a prefecture name in the text
+                        // would hold a direction (北海道)
+                        q.lead = "【方角】役所・役場の方角";
+                        q.text = p.officeWord().substr(0, p.officeWord().size() - std::string("庁").size()) +
+                                 "庁所在地「" + cap.name + "」の" +
+                                 (cap.kind == "市" || cap.kind == "区" ? "役所" : "役場") + "から見て、「" + m->name +
+                                 "」の" + (m->kind == "市" || m->kind == "区" ? "役所" : "役場") + "はどの方角？（8方位）";
+                        char deg[16];
+                        std::snprintf(deg, sizeof deg, "%d", static_cast<int>(std::lround(b.degrees)) % 360);
+                        q.explanation = hall(*m) + "は" + hall(cap) + "から見て" + q.answer + "（北から時計回りに" + deg +
+                                        "度）、直線距離で" + kmText(km) + "。";
+                        q.notes = {"市" + code5(m->code), kHallSource, ""};
+                        q.difficulty = 1.0 + 0.7 * hardness(m->population) + b.offMiddle / 15.0;
+                        add(std::move(q));
+                    }
+                }
+                if (km >= 8) {
+                    // wrong distances, as shown, at least 1.4 times off the answer and off each other
+                    const std::string answer = kmText(km);
+                    std::vector<std::string> candidates;
+                    std::vector<double> taken{shownKm(km)};
+                    for (double f : {0.5, 2.0, 0.3, 3.0, 1.6, 0.65, 4.0, 0.2}) {
+                        const double d = shownKm(km * f);
+                        bool apart = true;
+                        for (double t : taken) apart &= std::max(d, t) / std::min(d, t) >= 1.4;
+                        if (apart) {
+                            candidates.push_back(kmText(km * f));
+                            taken.push_back(d);
+                        }
+                    }
+                    Question q;
+                    if (wrongFrom(candidates, answer, q)) {
+                        q.mark = "距離";
+                        q.lead = "【距離】" + p.name + "の市町村";
+                        q.text = hall(cap) + "から" + hall(*m) + "までの直線距離は？（" + p.name + "）";
+                        q.explanation = hall(*m) + "は" + hall(cap) + "から直線距離で" + answer + "（" +
+                                        withCommas(std::llround(km)) + "km）、方角は" +
+                                        names[static_cast<std::size_t>(b.sector)] + (b.offMiddle > 15 ? "寄り" : "") + "。";
+                        q.notes = {"市" + code5(m->code), kHallSource, ""};
+                        q.difficulty = 1.5 + 0.7 * hardness(m->population);
+                        add(std::move(q));
+                    }
+                }
+            }
+        }
+    }
+
+    static bool pointsAt(const std::string& text, const std::string& name) {
+        for (const auto& piece : namePieces(name))
+            if (contains(text, piece)) return true;
+        return false;
+    }
+
+    static const SameNamedDistrict* sameNamed(const PresentMuni& m) {
+        if (m.pref != 1) return nullptr;
+        for (const auto& d : hokkaidoSameNamedDistricts())
+            if (m.district == d.district)
+                for (const char* t : d.towns)
+                    if (m.name == t) return &d;
+        return nullptr;
+    }
+
+    // A name met often in other questions is better known: every time the
+    // answer stands among the choices of another question lowers the difficulty.
+    void weighByFrequency() {
+        std::map<std::string, int> seen;
+        for (const auto& q : out_) {
+            ++seen[q.answer];
+            for (const auto& w : q.wrong) ++seen[w];
+        }
+        for (auto& q : out_) {
+            if (!answersWithName(q.mark)) continue;
+            const int others = seen[q.answer] - 1;
+            q.difficulty -= 0.3 * std::log2(1.0 + others);
         }
     }
 
@@ -599,6 +1028,43 @@ std::string withCommas(long long n) {
         out += digits[i];
     }
     return n < 0 ? "-" + out : out;
+}
+
+const std::vector<SameNamedDistrict>& hokkaidoSameNamedDistricts() {
+    static const std::vector<SameNamedDistrict> table = {
+        {"上川郡", "石狩国", {"鷹栖町", "東神楽町", "当麻町", "比布町", "愛別町", "上川町", "東川町", "美瑛町"}},
+        {"上川郡", "天塩国", {"和寒町", "剣淵町", "下川町"}},
+        {"上川郡", "十勝国", {"新得町", "清水町"}},
+        {"中川郡", "天塩国", {"美深町", "音威子府村", "中川町"}},
+        {"中川郡", "十勝国", {"幕別町", "池田町", "豊頃町", "本別町"}},
+    };
+    return table;
+}
+
+std::vector<std::string> namePieces(const std::string& name) {
+    const std::u32string u = decode(stem(name));
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i + 1 < u.size(); ++i)
+        if (!isHiragana(u[i]) || !isHiragana(u[i + 1])) out.push_back(encode(u.substr(i, 2)));
+    return out;
+}
+
+std::string withoutPrefectures(const std::string& text, const Facts& facts) {
+    std::string out = text;
+    for (const auto& p : facts.prefs)
+        for (std::size_t at; (at = out.find(p.name)) != std::string::npos;) out.replace(at, p.name.size(), "／");
+    return out;
+}
+
+std::string askedPart(const std::string& lead, const std::string& text) {
+    return lead + "\n" + text.substr(0, text.find("？"));
+}
+
+std::string formatDifficulties(const std::vector<Question>& questions, TextPolicy& policy) {
+    std::string out = CsvLine(policy).text("問題難度").number(1).number(static_cast<long long>(questions.size())).str();
+    for (const auto& q : questions)
+        out += CsvLine(policy).text(q.mark).number(q.number).number(std::llround(q.difficulty * 100)).str();
+    return out;
 }
 
 std::vector<Question> generateQuestions(const Facts& facts, QuestionReport& report) {

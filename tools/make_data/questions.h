@@ -50,14 +50,43 @@ struct Question {
     int doublePoint = 0;
     std::string lead, text;
     double difficulty = 0;  // higher is harder; the hardest tenth gets double points
+    std::vector<std::string> rewordings;  // rules that changed the wording (for the run report)
 };
 
 struct QuestionReport {
     std::map<std::string, int> byKind;  // mark -> count
+    std::map<std::string, int> reworded, dropped;  // rule -> questions reworded or dropped by it
     std::vector<std::string> notes;
 };
 
+// The same-named districts of 北海道: 上川郡 is three districts (石狩国,
+// 天塩国, 十勝国) and 中川郡 two (天塩国, 十勝国). The code list names only the
+// district, so the province of each town is a hand-made table (docs/DATA.md).
+struct SameNamedDistrict {
+    const char* district;
+    const char* province;
+    std::vector<const char*> towns;
+};
+const std::vector<SameNamedDistrict>& hokkaidoSameNamedDistricts();
+
+// Two-character pieces of a name without its kind that hold a kanji or a
+// katakana ("田舎館村" -> 田舎, 舎館): a text holding one points at the name.
+std::vector<std::string> namePieces(const std::string& name);
+
+// The text with every prefecture name taken out (the scope a question names,
+// not a hint at its answer).
+std::string withoutPrefectures(const std::string& text, const Facts& facts);
+
+// The part of a question that asks: the lead and the text up to the first
+// "？" (a question that compares names its candidates after it).
+std::string askedPart(const std::string& lead, const std::string& text);
+
 std::vector<Question> generateQuestions(const Facts& facts, QuestionReport& report);
+
+// The difficulty of every question, in the order of the master, as a text of
+// our own (作業ファイル/問題難度.csv): a version line, then mark, number and
+// difficulty a line. CR LF.
+std::string formatDifficulties(const std::vector<Question>& questions, TextPolicy& policy);
 
 // The master text: 18 fields a line, CR LF.
 std::string formatQuestions(const std::vector<Question>& questions, TextPolicy& policy);
