@@ -4,6 +4,7 @@
 #include "map/frm2Tizu.h"
 #include "quiz/frm2Sogo.h"
 #include "shell/frm1Main.h"
+#include "shell/frm8Help.h"
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
 
@@ -49,6 +50,11 @@ frm8Info& WindowManager::showInfo() {
         show(WindowId::Info, [this]() { return std::make_unique<frm8Info>(*this); }));
 }
 
+frm8Help& WindowManager::showHelp() {
+    return static_cast<frm8Help&>(
+        show(WindowId::Help, [this]() { return std::make_unique<frm8Help>(session_, *this); }));
+}
+
 bool WindowManager::showVisitGame() {
     show(WindowId::CityVisit, [this]() { return std::make_unique<frm2CityVisit>(session_, *this); });
     return true;
@@ -84,5 +90,6 @@ frm1Main* WindowManager::main() const { return static_cast<frm1Main*>(window(Win
 frm2Sogo* WindowManager::sogo() const { return static_cast<frm2Sogo*>(window(WindowId::Sogo)); }
 frm9Kankyo* WindowManager::kankyo() const { return static_cast<frm9Kankyo*>(window(WindowId::Kankyo)); }
 frm8Info* WindowManager::info() const { return static_cast<frm8Info*>(window(WindowId::Info)); }
+frm8Help* WindowManager::help() const { return static_cast<frm8Help*>(window(WindowId::Help)); }
 
 }  // namespace tabinowa

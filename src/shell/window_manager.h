@@ -21,12 +21,13 @@ public:
     virtual void load() {}
 };
 
-enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info };
+enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Help };
 
 class frm1Main;
 class frm2Sogo;
 class frm9Kankyo;
 class frm8Info;
+class frm8Help;
 
 class WindowManager {
 public:
@@ -45,6 +46,7 @@ public:
     frm2Sogo& showSogo();
     frm9Kankyo& showKankyo();
     frm8Info& showInfo();
+    frm8Help& showHelp();
     // The visit game and the map; true once the window is shown.
     bool showVisitGame();
     bool showMap();
@@ -66,6 +68,7 @@ public:
     frm2Sogo* sogo() const;
     frm9Kankyo* kankyo() const;
     frm8Info* info() const;
+    frm8Help* help() const;
 
 private:
     static std::size_t index(WindowId id) { return static_cast<std::size_t>(id); }
@@ -74,7 +77,7 @@ private:
 
     Session& session_;
     std::function<void()> endProgram_;
-    std::array<std::unique_ptr<Window>, 6> windows_;
+    std::array<std::unique_ptr<Window>, 7> windows_;
 };
 
 }  // namespace tabinowa
