@@ -5,7 +5,7 @@ JOBS    ?= 2
 CMAKE   := cmake
 CONFIG  ?= RelWithDebInfo
 
-.PHONY: all deps build app run test test-quick bench screenshots screenshots-x11 data test-asan fuzz-build fuzz fuzz-smoke clean
+.PHONY: all deps build configure program package app run test test-quick bench screenshots screenshots-x11 data test-asan fuzz-build fuzz fuzz-smoke clean
 
 all: build
 
@@ -16,21 +16,39 @@ build: deps
 	@mkdir -p $(BUILD) && $(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(CONFIG) > $(BUILD)/configure.log 2>&1 || (cat $(BUILD)/configure.log; exit 1)
 	@$(CMAKE) --build $(BUILD) -j$(JOBS)
 
-# Lays out the program folder: the program, and beside it the data folders
-# file/, file1/ and 作業ファイル/. Masters and pictures are refreshed; the working
-# files (a user's progress) are built only when they are missing.
+# Configures once; afterwards the build itself configures again when a
+# CMakeLists.txt changed, so an unchanged tree rebuilds and links nothing.
+configure: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || { mkdir -p $(BUILD) && $(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(CONFIG) > $(BUILD)/configure.log 2>&1 || (cat $(BUILD)/configure.log; exit 1); }
+
+# The program and its tool only (no tests, no benchmarks).
+program: configure
+	@$(CMAKE) --build $(BUILD) -j$(JOBS) --target tabinowa tabinowa-prepare
+
+# Runs the program as an installed one runs: the progress lives in the user's
+# data folder (~/.local/share/tabinowa/), made at the first start from the
+# shipped data in data/; nothing here ever writes there, so `make clean` and a
+# new checkout keep the progress. `make run ARGS="--folder DIR"` uses DIR instead.
+run: program
+	"$(BUILD)/tabinowa" $(ARGS)
+
+# The Debian package, under the build folder (out/tabinowa_<version>_<arch>.deb).
+package: configure
+	@$(CMAKE) --build $(BUILD) -j$(JOBS) --target tabinowa icons
+	cd $(BUILD) && cpack -G DEB
+
+# A portable program folder for the tools and the screenshots: the program,
+# and beside it the data folders file/, file1/ and 作業ファイル/. Files already
+# there are never overwritten; the working files are built only when missing.
 app: build
 	@mkdir -p "$(APP)/file" "$(APP)/file1" "$(APP)/作業ファイル"
 	@cp "$(BUILD)/tabinowa" "$(APP)/"
-	@cp -r data/file1/. "$(APP)/file1/"
-	@cp -r data/作業ファイル/. "$(APP)/作業ファイル/"
+	@cp -rn data/file1/. "$(APP)/file1/"
+	@cp -rn data/作業ファイル/. "$(APP)/作業ファイル/"
 	@if [ -x "$(BUILD)/tools/tabinowa-prepare" ] && { [ ! -f "$(APP)/file/問題.ran" ] || [ ! -f "$(APP)/file/point.csv" ] \
 	     || [ ! -f "$(APP)/file1/市町村.ran" ] || [ ! -f "$(APP)/file1/県範囲.csv" ] || [ ! -f "$(APP)/file1/訪問消去.ran" ]; }; then \
 	   echo "作業ファイルを作成します…"; "$(BUILD)/tools/tabinowa-prepare" "$(APP)"; fi
 	@echo "プログラムフォルダ: $(APP)"
-
-run: app
-	cd "$(APP)" && ./tabinowa
 
 # Every test: the suite, the suite again under ASan + UBSan, and a short fuzz
 # run of every fuzz target. `make test-quick` is the suite alone.
@@ -81,5 +99,6 @@ fuzz: fuzz-build
 fuzz-smoke: fuzz-build
 	@bash fuzz/run.sh $(FUZZ_BUILD) $(FUZZ_SMOKE_SECONDS) $(FUZZ_TARGETS)
 
+# Build folders only: a learner's progress lives in ~/.local/share/tabinowa/.
 clean:
 	rm -rf $(BUILD) $(BUILD)-rel $(BUILD)-asan $(BUILD)-fuzz

@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-reggae
   xvfb xauth
+  desktop-file-utils appstream
   clang libclang-rt-14-dev
   strace
 )

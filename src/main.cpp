@@ -5,9 +5,11 @@
 #include "core/session.h"
 #include "core/startup.h"
 #include "files/io.h"
+#include "shell/setup_window.h"
 #include "shell/window_manager.h"
 #include "ui/application.h"
 #include "ui/controls.h"
+#include "ui/display_scale.h"
 #include "ui/form.h"
 
 namespace {
@@ -30,12 +32,27 @@ int refuse(tabinowa::ui::Application& app, const std::string& why) {
 
 int main(int argc, char** argv) {
     tabinowa::ui::Application app(argc, argv);
+    tabinowa::ui::useScreenDisplayScale();  // the saved 表示倍率, or one chosen for the screen
     tabinowa::PosixIo io;
     tabinowa::MtRandom random;
-    tabinowa::Session session(tabinowa::ui::Application::programFolder(), io, random);
-    // The lock and the recovery come before anything reads a working file.
-    auto started = tabinowa::openProgramFolder(io, session.folders);
-    if (!started.lock) return refuse(app, started.error);
+
+    // The program folder: --folder DIR, the portable folder beside the
+    // program, or the user's data folder. The folder's lock and the recovery
+    // of an interrupted change come before anything reads or makes a working
+    // file there; the first start then copies the shipped data in and builds.
+    tabinowa::StartedFolder started;
+    tabinowa::SetupWindow setup([&app] { app.quit(); });
+    const auto folder = setup.prepare(tabinowa::ui::Application::arguments(),
+                                      tabinowa::ui::Application::programFolder(),
+                                      tabinowa::ui::Application::userDataFolder(), io, random,
+                                      [&](const std::filesystem::path& chosen) {
+                                          started = tabinowa::openProgramFolder(io, tabinowa::AppFolders{chosen});
+                                          return started.lock.has_value();
+                                      });
+    if (!started.lock && !started.error.empty()) return refuse(app, started.error);
+    if (!folder) return app.exec();  // the setup window says why; its button ends the program
+
+    tabinowa::Session session(*folder, io, random);
     session.startupNotice = started.notice;
     tabinowa::WindowManager windows(session, [&app] { app.quit(); });
     windows.start();

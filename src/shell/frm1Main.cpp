@@ -1,8 +1,32 @@
 #include "shell/frm1Main.h"
 
+#include <optional>
+#include <string>
+
+#include "files/records.h"
+
 namespace tabinowa {
 
 namespace {
+
+// The municipalities the game holds: the records of "市町村.ran"; none while
+// the file is missing or unreadable (the menu still opens).
+std::optional<long long> municipalityCount(Io& io, const AppFolders& f) {
+    const int fd = io.open(f.cityRecords(), Io::Mode::Read);
+    if (fd < 0) return std::nullopt;
+    const long long bytes = io.size(fd);
+    io.close(fd);
+    if (bytes < 0) return std::nullopt;
+    return bytes / static_cast<long long>(City::kLength);
+}
+
+// Digits in full width, as the menu's texts write numbers.
+std::string wideDigits(long long n) {
+    std::string out;
+    for (char c : std::to_string(n)) out += std::string("０１２３４５６７８９").substr(static_cast<std::size_t>(c - '0') * 3, 3);
+    return out;
+}
+
 constexpr ui::Color kRed = 0x000000FF;
 constexpr ui::Color kDarkGreen = 0x00004000;
 const ui::Font kButtonFont{"ＭＳ Ｐゴシック", 14.25, true};
@@ -22,6 +46,7 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
       lblStatus(frm, {240, 7140, 11850, 735}),
       mnuInfo(frm, "【情　　報】"),
       mnuAsa(mnuInfo, "コモレビ舎"),
+      mnuHelp(mnuInfo, "遊び方"),
       mnuKankyo(frm, "環境作成"),
       cmdFukusyu(frm, {9960, 1320, 2130, 735}, "復習"),
       lblFukusyu(frm, {9960, 2115, 2130, 285}),
@@ -45,6 +70,8 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
     cmdCity.onClick([this] { cmdCity_Click(); });
     cmdTizu.onClick([this] { cmdTizu_Click(); });
     mnuAsa.onClick([this] { mnuAsa_Click(); });
+    mnuHelp.setShortcut("F1");
+    mnuHelp.onClick([this] { mnuHelp_Click(); });
     mnuKankyo.onClick([this] { mnuKankyo_Click(); });
     frm.onCloseBox([this] { cmdEnd_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblStatus.setCaption(message); });
@@ -61,11 +88,11 @@ void frm1Main::load() {
         "クイズにチャレンジ。自己判断で腕試し\r\n"
         "解説で、問題の理解も出来る");
     lblVisit.setCaption(
-        "　　クイズで蓄財して日本一周\r\n"
+        std::string("　　クイズで蓄財して日本一周\r\n"
         "\r\n"
         "クイズでポイントをゲット\r\n"
-        "市町村の民力を上回るポイントをゲットしたら訪問できる\r\n"
-        "全国２７００余の市町村をクリアーしよう");
+                    "市町村の民力を上回るポイントをゲットしたら訪問できる\r\n") +
+        visitGoal(municipalityCount(session_.io, session_.folders)));
     lblTizu.setCaption(
         "　　市町村（旧）の概略\r\n"
         "\r\n"
@@ -77,6 +104,13 @@ void frm1Main::load() {
     }
     showDueCount();
 }
+
+std::string visitGoal(std::optional<long long> municipalities) {
+    if (!municipalities || *municipalities <= 0) return "全国の市町村をクリアーしよう";
+    return "全国" + wideDigits(*municipalities) + "の市町村をクリアーしよう";
+}
+
+void frm1Main::mnuHelp_Click() { windows_.showHelp(); }
 
 void frm1Main::cmdEnd_Click() { windows_.endProgram(); }
 

@@ -1,6 +1,9 @@
 #pragma once
 // The main menu: the start-up window. Its load step sets the three
 // descriptions and, on the first showing in a run only, builds the question deck.
+#include <optional>
+#include <string>
+
 #include "core/session.h"
 #include "shell/window_manager.h"
 #include "ui/controls.h"
@@ -8,6 +11,10 @@
 #include "ui/keys.h"
 
 namespace tabinowa {
+
+// The last line of the visit game's description: the count of municipalities
+// the game holds ("全国１７４１の市町村をクリアーしよう"), or no count when unknown.
+std::string visitGoal(std::optional<long long> municipalities);
 
 class frm1Main final : public Window {
 public:
@@ -20,6 +27,7 @@ public:
     void cmdCity_Click();
     void cmdTizu_Click();
     void mnuAsa_Click();
+    void mnuHelp_Click();
     void mnuKankyo_Click();
 
     ui::Form frm;
@@ -37,6 +45,7 @@ public:
     ui::Label lblStatus;
     ui::Menu mnuInfo;
     ui::MenuItem mnuAsa;
+    ui::MenuItem mnuHelp;  // "遊び方" (F1)
     ui::MenuItem mnuKankyo;
 
     // "どこでしょう": the map quiz, opened beside the menu as the map is.

@@ -1,6 +1,8 @@
 #pragma once
 // The information window: the program's name, the credits of its data and
-// where to report a fault. Closed with its title-bar close box.
+// where to report a fault; the program's version and the data version of the
+// folder beside the one shipped, with the offer to take a newer shipped data
+// set. Closed with its title-bar close box.
 #include "shell/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -17,8 +19,12 @@ public:
     ui::Label Label1;
     ui::Label lblMsg1;
     ui::Label lblMsg2;
+    ui::Label lblVersion;
+    ui::CommandButton cmdTakeData;
 
 private:
+    void showVersions();
+    void cmdTakeData_Click();
     WindowManager& windows_;
 };
 

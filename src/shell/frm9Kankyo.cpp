@@ -2,20 +2,31 @@
 
 #include "build/builds.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "ui/display_scale.h"
+
 namespace tabinowa {
 
 frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
-    : frm("環境作成", 6060, 3090, ui::StartPosition::SystemDefault),
+    : frm("環境作成", 6060, 3810, ui::StartPosition::SystemDefault),
       cmdStoR(frm, {360, 840, 1815, 615}, "ランダムファイル作成"),
       // Taller than one line so that a failure message can be read whole.
       lblMsg1(frm, {600, 120, 5055, 690}),
       cmdToMain(frm, {4200, 840, 1215, 615}, "メインへ"),
       cmdCity(frm, {3000, 1920, 1935, 615}, "市町村ランダムファイル作成"),
+      lblScale(frm, {360, 2850, 2940, 615}),
+      cmdScaleDown(frm, {3480, 2850, 735, 495}, "－"),
+      cmdScaleUp(frm, {4320, 2850, 735, 495}, "＋"),
       session_(session),
       windows_(windows) {
     cmdStoR.onClick([this] { cmdStoR_Click(); });
     cmdToMain.onClick([this] { cmdToMain_Click(); });
     cmdCity.onClick([this] { cmdCity_Click(); });
+    cmdScaleDown.onClick([this] { cmdScale_Click(-10); });
+    cmdScaleUp.onClick([this] { cmdScale_Click(10); });
+    showScale();
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblMsg1.setCaption(message); });
 }
@@ -44,6 +55,25 @@ void frm9Kankyo::cmdCity_Click() {
 void frm9Kankyo::cmdToMain_Click() {
     windows_.showMain();
     windows_.unload(WindowId::Kankyo);
+}
+
+}  // namespace tabinowa
+
+namespace tabinowa {
+
+void frm9Kankyo::showScale() {
+    const int percent = static_cast<int>(std::lround(ui::displayScale() * 100));
+    lblScale.setCaption("表示倍率：" + std::to_string(percent) + "％\r\n次に開く画面から使われます");
+}
+
+void frm9Kankyo::cmdScale_Click(int stepPercent) {
+    const int now = static_cast<int>(std::lround(ui::displayScale() * 100));
+    // From a default between the steps (e.g. 105 %), the first step goes to a multiple of 10.
+    const int next = std::clamp(stepPercent > 0 ? (now / 10 + 1) * 10 : (now + 9) / 10 * 10 - 10,
+                                ui::kMinScalePercent, ui::kMaxScalePercent);
+    ui::setDisplayScale(next / 100.0);
+    showScale();
+    if (!ui::saveDisplayScale(next / 100.0)) lblMsg1.setCaption("表示倍率を保存できませんでした。");
 }
 
 }  // namespace tabinowa

@@ -1,5 +1,6 @@
 #pragma once
-// The environment window: rebuilds the working files from the masters.
+// The environment window: rebuilds the working files from the masters, and
+// sets the display scale (表示倍率) of the windows, remembered across runs.
 #include "core/session.h"
 #include "shell/window_manager.h"
 #include "ui/controls.h"
@@ -15,6 +16,8 @@ public:
     void cmdStoR_Click();
     void cmdToMain_Click();
     void cmdCity_Click();
+    // One step of 10 % down or up within 100 .. 200 %.
+    void cmdScale_Click(int stepPercent);
 
     ui::Form frm;
     // in tab order
@@ -22,8 +25,12 @@ public:
     ui::Label lblMsg1;
     ui::CommandButton cmdToMain;
     ui::CommandButton cmdCity;
+    ui::Label lblScale;
+    ui::CommandButton cmdScaleDown;
+    ui::CommandButton cmdScaleUp;
 
 private:
+    void showScale();
     Session& session_;
     WindowManager& windows_;
 };

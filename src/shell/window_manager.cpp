@@ -7,6 +7,7 @@
 #include "quiz/frm2Sogo.h"
 #include "quiz/frm2Toukei.h"
 #include "shell/frm1Main.h"
+#include "shell/frm8Help.h"
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
 
@@ -50,6 +51,11 @@ frm9Kankyo& WindowManager::showKankyo() {
 frm8Info& WindowManager::showInfo() {
     return static_cast<frm8Info&>(
         show(WindowId::Info, [this]() { return std::make_unique<frm8Info>(*this); }));
+}
+
+frm8Help& WindowManager::showHelp() {
+    return static_cast<frm8Help&>(
+        show(WindowId::Help, [this]() { return std::make_unique<frm8Help>(session_, *this); }));
 }
 
 bool WindowManager::showVisitGame() {
@@ -104,5 +110,6 @@ frm9Kankyo* WindowManager::kankyo() const { return static_cast<frm9Kankyo*>(wind
 frm8Info* WindowManager::info() const { return static_cast<frm8Info*>(window(WindowId::Info)); }
 frm2Fukusyu* WindowManager::review() const { return static_cast<frm2Fukusyu*>(window(WindowId::Review)); }
 frm2Toukei* WindowManager::stats() const { return static_cast<frm2Toukei*>(window(WindowId::Stats)); }
+frm8Help* WindowManager::help() const { return static_cast<frm8Help*>(window(WindowId::Help)); }
 
 }  // namespace tabinowa

@@ -21,7 +21,7 @@ public:
     virtual void load() {}
 };
 
-enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Doko, Review, Stats };
+enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Doko, Review, Stats, Help };
 
 class frm1Main;
 class frm2Sogo;
@@ -29,6 +29,7 @@ class frm9Kankyo;
 class frm8Info;
 class frm2Fukusyu;
 class frm2Toukei;
+class frm8Help;
 
 class WindowManager {
 public:
@@ -47,6 +48,7 @@ public:
     frm2Sogo& showSogo();
     frm9Kankyo& showKankyo();
     frm8Info& showInfo();
+    frm8Help& showHelp();
     // The visit game and the map; true once the window is shown.
     bool showVisitGame();
     bool showMap();
@@ -75,6 +77,7 @@ public:
     frm8Info* info() const;
     frm2Fukusyu* review() const;
     frm2Toukei* stats() const;
+    frm8Help* help() const;
 
 private:
     static std::size_t index(WindowId id) { return static_cast<std::size_t>(id); }
@@ -83,7 +86,7 @@ private:
 
     Session& session_;
     std::function<void()> endProgram_;
-    std::array<std::unique_ptr<Window>, 9> windows_;
+    std::array<std::unique_ptr<Window>, 10> windows_;
 };
 
 }  // namespace tabinowa

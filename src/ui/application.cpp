@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include <QApplication>
+#include <QStandardPaths>
 #include <QStyleFactory>
 
 #include "ui/internal.h"
@@ -13,7 +14,10 @@ struct Application::Impl {
 };
 
 Application::Application(int& argc, char** argv) : d_(std::make_unique<Impl>(argc, argv)) {
-    QApplication::setApplicationName(QStringLiteral("クイズタビノワ"));
+    // The name picks the user's folders (~/.local/share/tabinowa, ~/.config/tabinowa);
+    // the desktop file name ties the windows to the menu entry and its icon.
+    QApplication::setApplicationName(QStringLiteral("tabinowa"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tabinowa.Tabinowa"));
     // The same look on every desktop; windows end only through their own buttons.
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
     QApplication::setQuitOnLastWindowClosed(false);
@@ -30,10 +34,26 @@ void Application::processEvents() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-std::filesystem::path Application::programFolder() {
-    const QByteArray dir = QCoreApplication::applicationDirPath().toUtf8();
+namespace {
+
+std::filesystem::path pathFromQ(const QString& s) {
+    const QByteArray dir = s.toUtf8();
     return std::filesystem::path(std::u8string(reinterpret_cast<const char8_t*>(dir.constData()),
                                                static_cast<std::size_t>(dir.size())));
+}
+
+}  // namespace
+
+std::filesystem::path Application::programFolder() { return pathFromQ(QCoreApplication::applicationDirPath()); }
+
+std::vector<std::string> Application::arguments() {
+    std::vector<std::string> out;
+    for (const QString& a : QCoreApplication::arguments()) out.push_back(detail::fromQ(a));
+    return out;
+}
+
+std::filesystem::path Application::userDataFolder() {
+    return pathFromQ(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
 }  // namespace tabinowa::ui

@@ -2,6 +2,8 @@
 // The application object for main: owns the toolkit, runs the event loop.
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace tabinowa::ui {
 
@@ -20,6 +22,10 @@ public:
 
     // The folder holding the program's executable.
     static std::filesystem::path programFolder();
+    // The command line (UTF-8) without the options the toolkit took for itself.
+    static std::vector<std::string> arguments();
+    // The user's own data folder for this program (~/.local/share/tabinowa).
+    static std::filesystem::path userDataFolder();
 
 private:
     struct Impl;

@@ -168,9 +168,16 @@ public:
     std::shared_ptr<std::function<void(double, double)>> onMove;
     std::shared_ptr<std::function<void(double, double)>> onDown;
 
+    // The display scale of the window: drawing positions and the picture grow with it.
+    double scale() const {
+        const auto c = core.lock();
+        return c ? c->scale : 1.0;
+    }
+
     void resetStore() {
         const QSize s = size().expandedTo(QSize(1, 1));
-        if (picture.format() == QImage::Format_RGB32 && picture.width() >= s.width() &&
+        const double k = scale();
+        if (k == 1.0 && picture.format() == QImage::Format_RGB32 && picture.width() >= s.width() &&
             picture.height() >= s.height()) {
             // The picture covers the whole box: its top left part is the store
             // (shared with the picture until something is drawn).
@@ -180,7 +187,12 @@ public:
             store.fill(back);
             if (!picture.isNull()) {
                 QPainter p(&store);
-                p.drawImage(0, 0, picture);
+                if (k == 1.0) {
+                    p.drawImage(0, 0, picture);
+                } else {
+                    p.setRenderHint(QPainter::SmoothPixmapTransform);
+                    p.drawImage(QRectF(0, 0, picture.width() * k, picture.height() * k), picture);
+                }
             }
         }
         update();
@@ -207,8 +219,8 @@ private:
     void deliver(const std::shared_ptr<std::function<void(double, double)>>& h, QMouseEvent* e) {
         auto c = core.lock();
         if (!c || !h || !*h) return;
-        const double x = pixelsToTwips(e->position().x());
-        const double y = pixelsToTwips(e->position().y());
+        const double x = detail::toTwips(*c, e->position().x());
+        const double y = detail::toTwips(*c, e->position().y());
         detail::runGuarded(c, [h, x, y]() {
             if (*h) (*h)(x, y);
         });
@@ -543,9 +555,12 @@ std::unique_ptr<Node> makeLine(Container& parent, int x1, int y1, int x2, int y2
     const int top = std::min(y1, y2) - pad * kTwipsPerPixel;
     const Rect box{left, top, std::abs(x2 - x1) + (2 * pad + 1) * kTwipsPerPixel,
                    std::abs(y2 - y1) + (2 * pad + 1) * kTwipsPerPixel};
-    w->from = QPoint(twipsToPixels(x1 - left), twipsToPixels(y1 - top));
-    w->to = QPoint(twipsToPixels(x2 - left), twipsToPixels(y2 - top));
-    return Access::child(parent, Kind::Line, w, box);
+    auto n = Access::child(parent, Kind::Line, w, box);
+    const detail::FormCore& core = *n->form;
+    w->width = std::max(1, static_cast<int>(std::lround(w->width * core.scale)));
+    w->from = QPoint(detail::toPixels(core, x1 - left), detail::toPixels(core, y1 - top));
+    w->to = QPoint(detail::toPixels(core, x2 - left), detail::toPixels(core, y2 - top));
+    return n;
 }
 }  // namespace
 
@@ -577,12 +592,13 @@ std::unique_ptr<Node> makePicture(Container& parent, Rect box, bool border) {
     canvas->setMouseTracking(true);
     frame->canvas = canvas;
     auto n = Access::child(parent, Kind::Picture, frame, box);
+    if (border) frame->setLineWidth(std::max(2, static_cast<int>(std::lround(2 * n->form->scale))));
     n->host = canvas;
     canvas->core = n->form;
     canvas->onMove = n->mouseMove;
     canvas->onDown = n->mouseDown;
     canvas->setGeometry(frame->contentsRect());
-    canvas->setFont(detail::makeFont(n->font));
+    canvas->setFont(detail::makeFont(n->font, n->form->scale));
     canvas->back = detail::toQColor(n->back);
     canvas->resetStore();
     canvas->show();
@@ -590,7 +606,8 @@ std::unique_ptr<Node> makePicture(Container& parent, Rect box, bool border) {
 }
 
 void sendMouse(Canvas* c, QEvent::Type type, double x, double y) {
-    const QPointF local(x / kTwipsPerPixel, y / kTwipsPerPixel);
+    const double k = c->scale();
+    const QPointF local(x * k / kTwipsPerPixel, y * k / kTwipsPerPixel);
     const Qt::MouseButton button = type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton;
     QMouseEvent ev(type, local, c->mapToGlobal(local), button, button, Qt::NoModifier);
     QCoreApplication::sendEvent(c, &ev);
@@ -656,10 +673,11 @@ void PictureBox::circle(double x, double y, double r, std::optional<Color> color
     if (!c) return;
     QPainter p(&c->store);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), 1));
+    const double k = c->scale();
+    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), std::max(1L, std::lround(k))));
     p.setBrush(c->fill ? QBrush(*c->fill) : QBrush(Qt::NoBrush));
-    const double radius = r / kTwipsPerPixel;
-    p.drawEllipse(QPointF(x / kTwipsPerPixel, y / kTwipsPerPixel), radius, radius);
+    const double radius = r * k / kTwipsPerPixel;
+    p.drawEllipse(QPointF(x * k / kTwipsPerPixel, y * k / kTwipsPerPixel), radius, radius);
     p.end();
     c->update();
 }
@@ -669,10 +687,12 @@ void PictureBox::circles(const std::vector<Point>& centres, double r, std::optio
     if (!c || centres.empty()) return;
     QPainter p(&c->store);
     p.setRenderHint(QPainter::Antialiasing, false);
-    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), 1));
+    const double k = c->scale();
+    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), std::max(1L, std::lround(k))));
     p.setBrush(c->fill ? QBrush(*c->fill) : QBrush(Qt::NoBrush));
-    const double radius = r / kTwipsPerPixel;
-    for (const Point& at : centres) p.drawEllipse(QPointF(at.x / kTwipsPerPixel, at.y / kTwipsPerPixel), radius, radius);
+    const double radius = r * k / kTwipsPerPixel;
+    for (const Point& at : centres)
+        p.drawEllipse(QPointF(at.x * k / kTwipsPerPixel, at.y * k / kTwipsPerPixel), radius, radius);
     p.end();
     c->update();
 }
@@ -686,15 +706,16 @@ void PictureBox::setFillColor(std::optional<Color> color) {
 void PictureBox::print(const std::string& text) {
     Canvas* c = node_ ? canvasOf(*node_) : nullptr;
     if (!c) return;
-    const QFont font = detail::makeFont(node_->font);
+    const double k = c->scale();
+    const QFont font = detail::makeFont(node_->font, k);
     QPainter p(&c->store);
     p.setFont(font);
     p.setPen(detail::toQColor(node_->fore));
     const QFontMetricsF fm = p.fontMetrics();
-    p.drawText(QPointF(c->currentX / kTwipsPerPixel, c->currentY / kTwipsPerPixel + fm.ascent()), toQ(text));
+    p.drawText(QPointF(c->currentX * k / kTwipsPerPixel, c->currentY * k / kTwipsPerPixel + fm.ascent()), toQ(text));
     p.end();
     c->currentX = 0;
-    c->currentY += pixelsToTwips(fm.height());
+    c->currentY += pixelsToTwips(fm.height()) / k;
     c->update();
 }
 

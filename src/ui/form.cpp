@@ -5,11 +5,13 @@
 #include <QCloseEvent>
 #include <QFontInfo>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 
+#include <cmath>
 #include <exception>
 
 #include "files/error.h"
@@ -139,9 +141,11 @@ std::unique_ptr<Node> Access::child(Container& parent, Kind kind, QWidget* widge
             break;
     }
     widget->setParent(p.host);
-    widget->setGeometry(twipsToPixels(box.left), twipsToPixels(box.top), twipsToPixels(box.width),
-                        twipsToPixels(box.height));
-    widget->setFont(makeFont(n->font));
+    const FormCore& core = *n->form;
+    n->twips = box;
+    widget->setGeometry(toPixels(core, box.left), toPixels(core, box.top), toPixels(core, box.width),
+                        toPixels(core, box.height));
+    widget->setFont(makeFont(n->font, core.scale));
     applyPalette(*n);
     widget->setVisible(true);
     return n;
@@ -225,22 +229,35 @@ Rect Widget::pixelGeometry() const {
 
 Rect Widget::geometry() const {
     const Rect p = pixelGeometry();
-    return {p.left * kTwipsPerPixel, p.top * kTwipsPerPixel, p.width * kTwipsPerPixel,
-            p.height * kTwipsPerPixel};
+    if (!node_ || !node_->form) return {};
+    const auto& core = *node_->form;
+    const Rect& given = node_->twips;
+    // While the widget has the pixels the given box maps to, it reads back as
+    // it would at 100 % (whole pixels times 15), whatever the scale.
+    auto twips = [&core](int pixels, int was) {
+        return detail::toPixels(core, was) == pixels ? twipsToPixels(was) * kTwipsPerPixel
+                                                     : static_cast<int>(std::lround(detail::toTwips(core, pixels)));
+    };
+    return {twips(p.left, given.left), twips(p.top, given.top), twips(p.width, given.width),
+            twips(p.height, given.height)};
 }
 
 void Widget::setGeometry(Rect twips) {
     if (!node_ || !node_->widget) return;
     if (node_->kind == Kind::Form) {
-        node_->form->clientWidth = twipsToPixels(twips.width);
-        node_->form->clientHeight = twipsToPixels(twips.height);
-        detail::layoutWindow(*node_->form);
-        node_->widget->move(twipsToPixels(twips.left), twipsToPixels(twips.top));
+        auto& core = *node_->form;
+        node_->twips = twips;
+        core.clientWidth = detail::toPixels(core, twips.width);
+        core.clientHeight = detail::toPixels(core, twips.height);
+        detail::layoutWindow(core);
+        node_->widget->move(detail::toPixels(core, twips.left), detail::toPixels(core, twips.top));
         node_->form->placed = true;
         return;
     }
-    node_->widget->setGeometry(twipsToPixels(twips.left), twipsToPixels(twips.top),
-                               twipsToPixels(twips.width), twipsToPixels(twips.height));
+    const auto& core = *node_->form;
+    node_->twips = twips;
+    node_->widget->setGeometry(detail::toPixels(core, twips.left), detail::toPixels(core, twips.top),
+                               detail::toPixels(core, twips.width), detail::toPixels(core, twips.height));
 }
 
 void Widget::setVisible(bool visible) {
@@ -289,7 +306,7 @@ Color Widget::backColor() const { return node_ ? node_->back : 0; }
 void Widget::setFont(const Font& f) {
     if (!node_) return;
     node_->font = f;
-    if (node_->widget) node_->widget->setFont(detail::makeFont(f));
+    if (node_->widget) node_->widget->setFont(detail::makeFont(f, node_->form ? node_->form->scale : 1.0));
 }
 
 Font Widget::font() const { return node_ ? node_->font : Font{}; }
@@ -320,8 +337,9 @@ std::unique_ptr<Node> makeFormNode(const std::string& caption, int w, int h, Sta
     auto* client = new QWidget(window);
     core->window = window;
     core->client = client;
-    core->clientWidth = twipsToPixels(w);
-    core->clientHeight = twipsToPixels(h);
+    core->scale = detail::scaleForNewForm(w, h);
+    core->clientWidth = detail::toPixels(*core, w);
+    core->clientHeight = detail::toPixels(*core, h);
     core->centred = start == StartPosition::CenterScreen;
 
     auto n = std::make_unique<Node>();
@@ -330,7 +348,8 @@ std::unique_ptr<Node> makeFormNode(const std::string& caption, int w, int h, Sta
     n->host = client;
     n->form = core;
     n->caption = caption;
-    window->setFont(detail::makeFont(n->font));
+    n->twips = {0, 0, w, h};
+    window->setFont(detail::makeFont(n->font, core->scale));
     detail::Access::applyPalette(*n);
     detail::layoutWindow(*core);
     return n;
@@ -453,6 +472,8 @@ Menu::Menu(Form& form, const std::string& caption) : d_(std::make_unique<Impl>()
     d_->core = n.form;
     if (QMenuBar* bar = ensureMenuBar(*d_->core)) {
         d_->menu = bar->addMenu(detail::toQ(caption));
+        // A drop-down opens as a window of its own: it takes the window's scaled font.
+        if (d_->menu && d_->core->window) d_->menu->setFont(d_->core->window->font());
         detail::layoutWindow(*d_->core);
     }
 }
@@ -515,6 +536,14 @@ MenuItem& MenuItem::operator=(MenuItem&&) noexcept = default;
 
 void MenuItem::onClick(std::function<void()> handler) {
     if (d_) *d_->handler = std::move(handler);
+}
+
+void MenuItem::setShortcut(const std::string& keys) {
+    if (d_ && d_->action) d_->action->setShortcut(QKeySequence(detail::toQ(keys)));
+}
+
+std::string MenuItem::shortcut() const {
+    return d_ && d_->action ? detail::fromQ(d_->action->shortcut().toString()) : std::string{};
 }
 
 bool MenuItem::click() {

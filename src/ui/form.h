@@ -29,7 +29,8 @@ public:
     virtual ~Widget();
 
     // The box in twips relative to the parent's client area, read back from
-    // the real widget (pixels times 15).
+    // the real widget (pixels times 15 at 100 %; at another display scale the
+    // same value while the widget keeps the box it was given).
     Rect geometry() const;
     // The same box in pixels.
     Rect pixelGeometry() const;
@@ -118,6 +119,9 @@ public:
     MenuItem& operator=(MenuItem&&) noexcept;
 
     void onClick(std::function<void()> handler);
+    // A key that chooses the item while its window is active, e.g. "F1".
+    void setShortcut(const std::string& keys);
+    std::string shortcut() const;
     // Chooses the item as the user would; false when it is not shown.
     bool click();
     std::string caption() const;

@@ -24,7 +24,8 @@ namespace tabinowa::ui::detail {
 QString toQ(const std::string& utf8);
 std::string fromQ(const QString& s);
 QColor toQColor(Color c);
-QFont makeFont(const Font& f);
+// The font at a display scale (its pixel size times the scale).
+QFont makeFont(const Font& f, double scale = 1.0);
 QString pathToQ(const std::filesystem::path& p);
 
 // What a window and all its controls share: the guard's sink, the close-box
@@ -34,6 +35,7 @@ struct FormCore {
     QPointer<QWidget> client;
     QPointer<QMenuBar> menuBar;
     QPointer<QWidget> foot;  // a line below the client area (the keys' legend), or none
+    double scale = 1.0;    // the display scale the window was made at
     int clientWidth = 0;   // pixels
     int clientHeight = 0;  // pixels
     bool centred = true;
@@ -44,6 +46,12 @@ struct FormCore {
     std::function<void()> closeHandler;
     std::vector<std::function<void()>> idleTasks;
 };
+
+// Twips to whole pixels of a window at its scale, and back.
+inline int toPixels(const FormCore& core, double twips) { return twipsToPixels(twips * core.scale); }
+inline double toTwips(const FormCore& core, double pixels) { return pixelsToTwips(pixels) / core.scale; }
+// The scale a window of this client size gets when it is made now.
+double scaleForNewForm(int clientWidthTwips, int clientHeightTwips);
 
 // Runs a handler inside the window's guard: FileError -> its message, any
 // other exception -> "予期しないエラーが発生しました：" + what, both to the sink.
@@ -66,6 +74,9 @@ struct Node {
     Font font;
     bool visible = true;
     bool opaque = false;
+    // The box last given in twips: read back as at 100 % while the widget
+    // still has the pixels it maps to (a scale other than 1 cannot round-trip).
+    Rect twips;
     std::string caption;
     // Handlers live here; the Qt connections hold them through shared pointers
     // and find them empty once the control object is gone.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPalette>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
@@ -84,12 +85,12 @@ QColor toQColor(Color c) {
                   static_cast<int>((c >> 16) & 0xFF));
 }
 
-QFont makeFont(const Font& f) {
+QFont makeFont(const Font& f, double scale) {
     QFont q;
     QStringList families;
     for (const auto& name : fontFamilies(f.name)) families << toQ(name);
     q.setFamilies(families);
-    q.setPixelSize(fontPixelSize(f.size));
+    q.setPixelSize(std::max(1, static_cast<int>(std::lround(fontPixelSize(f.size) * scale))));
     q.setBold(f.bold);
     q.setStyleStrategy(QFont::PreferAntialias);
     return q;

@@ -4,11 +4,15 @@
 // training screen into their main states and saves one PNG per state in
 // OUT_DIR. Works on a copy of PROGRAM_FOLDER's data folders (or, without one,
 // on a small made-up question bank) in a temporary folder, so the given
-// folder is never changed.
+// folder is never changed. Every shot is taken three times: at 100 %
+// ("<window>-<state>.png"), at 200 % ("…@2x.png") and at the scale the
+// program chooses for a 1280 × 720 screen ("…@720p.png").
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <optional>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -28,7 +32,9 @@
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
 #include "shell/window_manager.h"
+#include "shell/frm8Help.h"
 #include "ui/application.h"
+#include "ui/display_scale.h"
 
 namespace fs = std::filesystem;
 using namespace tabinowa;
@@ -117,7 +123,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     ui::Application app(argc, argv);
-    const fs::path out = argv[1];
+    fs::path out = argv[1];
     fs::create_directories(out);
 
     const auto shoot = [&](const fs::path& work, int& failures) {
@@ -144,6 +150,9 @@ int main(int argc, char** argv) {
             w.main()->mnuAsa.click();
             save(w.info()->frm, "frm8Info");
             w.info()->frm.closeBox();
+            w.main()->mnuHelp.click();
+            save(w.help()->frm, "frm8Help");
+            w.help()->frm.closeBox();
 
             w.main()->cmdSogo.click();
             frm2Sogo* s = w.sogo();
@@ -236,5 +245,35 @@ int main(int argc, char** argv) {
             save(s->frm, "frm2Sogo-revived");
         }
     };
-    return shots::inTemporaryFolder("tabinowa-screenshots", "エラー", shoot) == 0 ? 0 : 1;
+    struct Scale {
+        const char* suffix;
+        double scale;
+        std::optional<std::pair<int, int>> area;
+    };
+    const Scale scales[] = {
+        {"", 1.0, std::nullopt},
+        {"@2x", 2.0, std::nullopt},
+        {"@720p", ui::defaultScaleFor(1280, 720), std::make_pair(1280, 720)},
+    };
+    int failures = 0;
+    for (const Scale& sc : scales) {
+        ui::setDisplayScale(sc.scale);
+        ui::fitInto(sc.area);
+        const std::string suffix = sc.suffix;
+        const fs::path final = out;
+        // Shots at another scale are taken into a folder of their own, then
+        // moved beside the others with the suffix in their names.
+        out = suffix.empty() ? final : final / (".shots" + suffix);
+        fs::create_directories(out);
+        failures += shots::inTemporaryFolder("tabinowa-screenshots", "エラー", shoot);
+        if (!suffix.empty()) {
+            for (const auto& e : fs::directory_iterator(out)) {
+                if (e.path().extension() != ".png") continue;
+                fs::rename(e.path(), final / (e.path().stem().string() + suffix + ".png"));
+            }
+            fs::remove_all(out);
+        }
+        out = final;
+    }
+    return failures == 0 ? 0 : 1;
 }

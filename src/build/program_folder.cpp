@@ -1,0 +1,232 @@
+#include "build/program_folder.h"
+
+#include <algorithm>
+#include <charconv>
+#include <system_error>
+
+#include "build/builds.h"
+#include "core/session.h"
+#include "files/error.h"
+#include "files/folders.h"
+
+namespace tabinowa {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kFolderOption = "--folder";
+constexpr std::string_view kVersionSignature = "tabinowa-data-version 1";
+
+fs::path fromUtf8(std::string_view s) {
+    return fs::path(std::u8string(reinterpret_cast<const char8_t*>(s.data()), s.size()));
+}
+
+// The masters a data set or a program folder must hold.
+bool holdsMasters(Io& io, const fs::path& folder) {
+    const AppFolders f{folder};
+    return io.exists(f.questionMaster()) && io.exists(f.cityMaster()) && io.exists(f.prefectureData());
+}
+
+// "2026.12" -> {2026, 12}; none when it is not numbers joined by dots.
+std::optional<std::vector<long>> versionParts(std::string_view v) {
+    std::vector<long> parts;
+    if (v.empty()) return std::nullopt;
+    std::size_t at = 0;
+    while (true) {
+        const std::size_t dot = v.find('.', at);
+        const std::string_view part = v.substr(at, dot == std::string_view::npos ? v.size() - at : dot - at);
+        long n = 0;
+        if (!part.empty() && (part[0] < '0' || part[0] > '9')) return std::nullopt;  // no sign
+        const auto [end, ec] = std::from_chars(part.data(), part.data() + part.size(), n);
+        if (part.empty() || part.size() > 9 || ec != std::errc{} || end != part.data() + part.size()) return std::nullopt;
+        parts.push_back(n);
+        if (dot == std::string_view::npos) break;
+        at = dot + 1;
+    }
+    return parts;
+}
+
+void makeFolder(const fs::path& p) {
+    std::error_code ec;
+    fs::create_directories(p, ec);
+    if (ec || !fs::is_directory(p, ec))
+        throw FileError("フォルダ" + displayName(p) + "を作れませんでした。");
+}
+
+// The regular files of a folder, sorted by name (so the copy order and the
+// progress are the same on every run).
+std::vector<fs::path> filesIn(const fs::path& folder) {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        if (it->is_regular_file(ec)) out.push_back(it->path().filename());
+    }
+    if (ec) throw FileError("フォルダ" + displayName(folder) + "を読めませんでした。");
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// The folders of a data set that are copied: masters, then prefecture data and pictures.
+struct CopyPlan {
+    fs::path from, to, name;
+};
+
+std::vector<CopyPlan> copyPlan(const fs::path& shipped, const fs::path& folder) {
+    std::vector<CopyPlan> plan;
+    for (const char* sub : {"作業ファイル", "file1"}) {
+        const fs::path s = shipped / AppFolders::u8path(sub);
+        const fs::path d = folder / AppFolders::u8path(sub);
+        for (const fs::path& name : filesIn(s)) plan.push_back({s / name, d / name, name});
+    }
+    return plan;
+}
+
+void copyFile(Io& io, const fs::path& from, const fs::path& to) {
+    writeFileAtomic(io, to, readWholeFile(io, from));
+}
+
+}  // namespace
+
+std::optional<fs::path> folderArgument(const std::vector<std::string>& args) {
+    std::optional<fs::path> given;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == kFolderOption) {
+            if (i + 1 >= args.size() || args[i + 1].empty())
+                throw FileError("「--folder」のあとにフォルダを指定してください。");
+            given = fromUtf8(args[++i]);
+        } else if (a.size() > kFolderOption.size() && a.compare(0, kFolderOption.size(), kFolderOption) == 0 &&
+                   a[kFolderOption.size()] == '=') {
+            const std::string_view dir = std::string_view(a).substr(kFolderOption.size() + 1);
+            if (dir.empty()) throw FileError("「--folder」のあとにフォルダを指定してください。");
+            given = fromUtf8(dir);
+        }
+    }
+    return given;
+}
+
+FolderChoice chooseProgramFolder(const std::optional<fs::path>& given, const fs::path& executableFolder,
+                                 const fs::path& userDataFolder, Io& io) {
+    if (given) return {*given, FolderSource::Given};
+    if (io.isDirectory(AppFolders{executableFolder}.work())) return {executableFolder, FolderSource::Portable};
+    return {userDataFolder, FolderSource::User};
+}
+
+std::optional<fs::path> findShippedData(const fs::path& executableFolder, Io& io) {
+    const fs::path candidates[] = {
+        executableFolder / ".." / "share" / "tabinowa",
+        executableFolder / "data",
+        executableFolder / ".." / "data",
+    };
+    for (const fs::path& c : candidates) {
+        if (holdsMasters(io, c)) return c.lexically_normal();
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> readDataVersion(Io& io, const fs::path& folder) {
+    const fs::path file = folder / kDataVersionFile;
+    if (!io.exists(file)) return std::nullopt;
+    std::string text = readWholeFile(io, file);
+    std::erase(text, '\r');
+    const std::size_t nl = text.find('\n');
+    std::string version = nl == std::string::npos ? std::string{} : text.substr(nl + 1);
+    while (!version.empty() && version.back() == '\n') version.pop_back();
+    if (nl == std::string::npos || std::string_view(text).substr(0, nl) != kVersionSignature ||
+        !versionParts(version))
+        throw FileError("ファイル" + displayName(file) + "の形式が正しくありません。");
+    return version;
+}
+
+void writeDataVersion(Io& io, const fs::path& folder, const std::string& version) {
+    if (!versionParts(version))
+        throw FileError("データ版「" + version + "」の形式が正しくありません。");
+    writeFileAtomic(io, folder / kDataVersionFile, std::string(kVersionSignature) + "\n" + version + "\n");
+}
+
+int compareDataVersions(const std::string& a, const std::string& b) {
+    const auto pa = versionParts(a);
+    const auto pb = versionParts(b);
+    if (!pa || !pb) return a < b ? -1 : (a == b ? 0 : 1);
+    const std::size_t n = std::max(pa->size(), pb->size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const long x = i < pa->size() ? (*pa)[i] : 0;
+        const long y = i < pb->size() ? (*pb)[i] : 0;
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return 0;
+}
+
+SetupReport prepareProgramFolder(const fs::path& folder, const std::optional<fs::path>& shipped, Io& io,
+                                 Random& random, const std::function<void(const SetupProgress&)>& progress) {
+    SetupReport report;
+    const AppFolders f{folder};
+    auto tell = [&](const std::string& text, int done, int total) {
+        if (progress) progress({text, done, total});
+    };
+
+    makeFolder(f.data());
+    makeFolder(f.map());
+    makeFolder(f.work());
+
+    if (shipped) {
+        // A folder without any master takes the shipped data set whole: its
+        // version is written first, so a start stopped halfway still knows it.
+        const bool noMaster = !io.exists(f.questionMaster()) && !io.exists(f.cityMaster()) &&
+                              !io.exists(f.prefectureData());
+        if (noMaster && !io.exists(folder / kDataVersionFile)) {
+            if (const auto v = readDataVersion(io, *shipped)) writeDataVersion(io, folder, *v);
+        }
+        std::vector<CopyPlan> plan = copyPlan(*shipped, folder);
+        std::erase_if(plan, [&](const CopyPlan& c) { return io.exists(c.to); });
+        const int total = static_cast<int>(plan.size());
+        for (int i = 0; i < total; ++i) {
+            tell("データをコピーしています（" + std::to_string(i + 1) + "/" + std::to_string(total) + "）", i, total);
+            copyFile(io, plan[static_cast<std::size_t>(i)].from, plan[static_cast<std::size_t>(i)].to);
+            ++report.copied;
+        }
+    }
+    if (!holdsMasters(io, folder)) {
+        if (!shipped)
+            throw FileError("同梱のデータが見つかりません。フォルダ" + displayName(folder) +
+                            "に「作業ファイル」と「file1」のデータを置いてください。");
+        throw FileError("フォルダ" + displayName(f.work()) + "のマスターがそろっていません。");
+    }
+
+    // A build runs only where none of its outputs is there: a learner's
+    // progress (removed questions, points, visits) is never made again.
+    auto present = [&](std::initializer_list<fs::path> files) {
+        return static_cast<int>(std::count_if(files.begin(), files.end(), [&](const fs::path& p) { return io.exists(p); }));
+    };
+    const int questionFiles = present({f.questionRecords(), f.pointFile()});
+    const int cityFiles = present({f.cityRecords(), f.rangeFile(), f.visitMarks()});
+    Session session(folder, io, random);
+    if (questionFiles == 0) {
+        tell("問題ファイルを作成しています", 0, 2);
+        buildQuestionFile(session);
+        report.questionsBuilt = true;
+    } else if (questionFiles < 2) {
+        report.notes.push_back("問題ファイルの一部がありません。環境作成の「ランダムファイル作成」で作り直してください。");
+    }
+    if (cityFiles == 0) {
+        tell("市町村ファイルを作成しています", 1, 2);
+        buildCityFiles(session);
+        report.citiesBuilt = true;
+    } else if (cityFiles < 3) {
+        report.notes.push_back("市町村ファイルの一部がありません。環境作成の「市町村ランダムファイル作成」で作り直してください。");
+    }
+    tell("準備ができました", 2, 2);
+    return report;
+}
+
+int takeShippedData(const fs::path& folder, const fs::path& shipped, Io& io) {
+    if (!holdsMasters(io, shipped))
+        throw FileError("同梱のデータ" + displayName(shipped) + "にマスターがありません。");
+    const std::vector<CopyPlan> plan = copyPlan(shipped, folder);
+    for (const CopyPlan& c : plan) copyFile(io, c.from, c.to);
+    if (const auto v = readDataVersion(io, shipped)) writeDataVersion(io, folder, *v);
+    return static_cast<int>(plan.size());
+}
+
+}  // namespace tabinowa

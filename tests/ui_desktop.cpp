@@ -1,0 +1,411 @@
+// The program as a desktop application: the display scale (positions, sizes,
+// fonts, pictures, drawing and pointer positions together, twips unchanged for
+// the screens), the scale chosen for a screen and remembered, the start-up
+// window that makes the program folder ready, the help page, the versions in
+// the information window and the count of municipalities on the main menu.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QImage>
+#include <QLabel>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTest>
+
+#include <cmath>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "build/program_folder.h"
+#include "core/random.h"
+#include "core/session.h"
+#include "files/io.h"
+#include "files/records.h"
+#include "shell/frm1Main.h"
+#include "shell/frm8Help.h"
+#include "shell/frm8Info.h"
+#include "shell/frm9Kankyo.h"
+#include "shell/setup_window.h"
+#include "shell/window_manager.h"
+#include "support/city_fixture.h"
+#include "support/folder_checks.h"
+#include "support/question_bank.h"
+#include "support/temp_folder.h"
+#include "ui/controls.h"
+#include "ui/display_scale.h"
+#include "ui/form.h"
+
+using namespace tabinowa;
+using namespace tabinowa::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path u8(const char* s) { return AppFolders::u8path(s); }
+
+// Every test leaves the scale as the other tests expect it: 1, no fitting.
+struct ScaleReset : ::testing::Test {
+    void TearDown() override {
+        ui::setDisplayScale(1.0);
+        ui::fitInto(std::nullopt);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+template <typename T>
+T* childOf(const std::string& windowCaption) {
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowTitle() == QString::fromStdString(windowCaption) && w->isVisible())
+            if (T* c = w->findChild<T*>()) return c;
+    return nullptr;
+}
+
+// ------------------------------------------------------------ the scale ----
+
+using DisplayScale = ScaleReset;
+
+TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
+    TempProgramFolder tmp;
+    QImage blue(20, 10, QImage::Format_RGB32);
+    blue.fill(QColor(0, 0, 255));
+    const fs::path picture = tmp.path() / "blue.png";
+    ASSERT_TRUE(blue.save(QString::fromStdString(picture.string()), "PNG"));
+
+    for (double scale : {1.0, 1.5, 2.0}) {
+        SCOPED_TRACE(scale);
+        ui::setDisplayScale(scale);
+        const std::string caption = "倍率" + std::to_string(scale);
+        ui::Form form(caption, 6000, 4500);
+        ui::Label label(form, {300, 150, 1500, 450}, "ラベル");
+        ui::PictureBox box(form, {600, 900, 3000, 3000}, false);
+        std::vector<std::pair<double, double>> presses;
+        box.onMouseDown([&](double x, double y) { presses.emplace_back(x, y); });
+        form.show();
+
+        auto px = [scale](int twips) { return static_cast<int>(std::lround(twips * scale / 15)); };
+        EXPECT_EQ(label.pixelGeometry(), (ui::Rect{px(300), px(150), px(1500), px(450)}));
+        // The screens keep reading and writing twips.
+        EXPECT_EQ(label.geometry(), (ui::Rect{300, 150, 1500, 450}));
+        EXPECT_EQ(form.geometry().width, 6000);
+        EXPECT_EQ(form.pixelGeometry().width, px(6000));
+        EXPECT_DOUBLE_EQ(label.fontSize(), 9);
+        QLabel* q = childOf<QLabel>(caption);
+        ASSERT_NE(q, nullptr);
+        EXPECT_EQ(q->font().pixelSize(), std::lround(12 * scale));
+
+        // The backing store grows with the box; a circle lands where its twips say.
+        EXPECT_EQ(box.pixelWidth(), px(3000));
+        box.circle(1500, 1500, 300, ui::rgb(255, 0, 0));
+        EXPECT_EQ(box.pixel(px(1800), px(1500)), ui::rgb(255, 0, 0));
+        EXPECT_NE(box.pixel(px(1500), px(1500)), ui::rgb(255, 0, 0));  // an outline only
+
+        // A picture is drawn at its own size times the scale.
+        box.loadPicture(picture);
+        EXPECT_EQ(box.pixel(px(20 * 15) - 1, px(10 * 15) - 1), ui::rgb(0, 0, 255));
+        if (scale > 1) {
+            EXPECT_NE(box.pixel(px(20 * 15) + 1, px(10 * 15) + 1), ui::rgb(0, 0, 255));
+        }
+
+        // The pointer: a press given in twips and a real click in pixels both
+        // reach the handler in twips.
+        box.pressMouse(450, 750);
+        ASSERT_EQ(presses.size(), 1u);
+        EXPECT_NEAR(presses[0].first, 450, 1e-9);
+        EXPECT_NEAR(presses[0].second, 750, 1e-9);
+        QWidget* canvas = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->windowTitle() == QString::fromStdString(caption))
+                for (QWidget* c : w->findChildren<QWidget*>())
+                    if (c->hasMouseTracking()) canvas = c;
+        ASSERT_NE(canvas, nullptr);
+        QTest::mouseClick(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(30, 60));
+        ASSERT_EQ(presses.size(), 2u);
+        EXPECT_NEAR(presses[1].first, 30 * 15 / scale, 1e-9);
+        EXPECT_NEAR(presses[1].second, 60 * 15 / scale, 1e-9);
+        form.unload();
+    }
+}
+
+TEST(ScaleChoice, FittedToTheAreaAndGrownOnLargeScreens) {
+    struct Fit {
+        double scale;
+        int w, h, areaW, areaH;
+        double expected;
+    };
+    const Fit fits[] = {
+        {1.0, 20265, 10545, 1280, 720, 0.9},     // the map and the game on a 1280 × 720 screen
+        {2.0, 20265, 10545, 1280, 720, 0.9},
+        {1.0, 12330, 7950, 1280, 720, 1.0},      // the main menu fits as it is
+        {2.0, 12330, 7950, 1920, 1080, 1.85},
+        {2.0, 12330, 7950, 3840, 2160, 2.0},
+        {1.0, 20265, 10545, 300, 200, 0.5},      // never below half
+        {9.0, 4680, 3090, 3840, 2160, 2.0},      // never above double
+    };
+    for (const Fit& f : fits) {
+        SCOPED_TRACE(std::to_string(f.areaW) + "x" + std::to_string(f.areaH));
+        const double got = ui::fittedScale(f.scale, f.w, f.h, f.areaW, f.areaH);
+        EXPECT_NEAR(got, f.expected, 1e-9);
+        if (got > ui::kMinDisplayScale) {
+            // The whole window fits: client, a menu bar and the frame.
+            EXPECT_LE(f.w / 15.0 * got + 12, f.areaW);
+            EXPECT_LE((f.h / 15.0 + 26) * got + 44, f.areaH);
+        }
+    }
+    struct Default {
+        int areaW, areaH;
+        double expected;
+    };
+    const Default defaults[] = {{1280, 720, 1.0}, {1366, 768, 1.0}, {1920, 1080, 1.05},
+                                {2560, 1440, 1.4}, {3840, 2160, 2.0}, {7680, 4320, 2.0}};
+    for (const Default& d : defaults)
+        EXPECT_NEAR(ui::defaultScaleFor(d.areaW, d.areaH), d.expected, 1e-9) << d.areaW << "x" << d.areaH;
+}
+
+TEST_F(DisplayScale, AWindowMadeForASmallAreaIsShrunkToFitIt) {
+    ui::setDisplayScale(2.0);
+    ui::fitInto(std::make_pair(1280, 720));
+    ui::Form big("大きい画面", 20265, 10545);
+    ui::Form small("小さい画面", 4680, 3090);
+    EXPECT_EQ(big.pixelGeometry().width, std::lround(20265 * 0.9 / 15));
+    EXPECT_EQ(small.pixelGeometry().width, std::lround(4680 * 2.0 / 15));
+    EXPECT_EQ(big.geometry().width, 20265);
+    // Out-of-range settings are clamped, a non-number is ignored.
+    ui::setDisplayScale(5);
+    EXPECT_DOUBLE_EQ(ui::displayScale(), 2.0);
+    ui::setDisplayScale(0.1);
+    EXPECT_DOUBLE_EQ(ui::displayScale(), 0.5);
+    ui::setDisplayScale(std::nan(""));
+    EXPECT_DOUBLE_EQ(ui::displayScale(), 0.5);
+}
+
+TEST_F(DisplayScale, TheChosenScaleIsRememberedAndABadSettingIgnored) {
+    ASSERT_TRUE(QStandardPaths::isTestModeEnabled());
+    const QString file =
+        QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/settings.ini");
+    struct Case {
+        QVariant raw;
+        std::optional<double> expected;
+    };
+    const Case cases[] = {{150, 1.5}, {100, 1.0}, {200, 2.0}, {99, std::nullopt}, {201, std::nullopt},
+                          {QStringLiteral("大"), std::nullopt}};
+    for (const Case& c : cases) {
+        {
+            QSettings s(file, QSettings::IniFormat);
+            s.setValue(QStringLiteral("display/scalePercent"), c.raw);
+        }
+        EXPECT_EQ(ui::savedDisplayScale(), c.expected) << c.raw.toString().toStdString();
+    }
+    ASSERT_TRUE(ui::saveDisplayScale(1.3));
+    EXPECT_EQ(ui::savedDisplayScale(), 1.3);
+    QFile::remove(file);
+    EXPECT_EQ(ui::savedDisplayScale(), std::nullopt);
+}
+
+// ------------------------------------------------------- shell windows ----
+
+struct Desktop : ScaleReset {
+    TempProgramFolder folder;
+    PosixIo io;
+    MtRandom random{7};
+    Session session{folder.path(), io, random};
+    int quits = 0;
+    WindowManager windows{session, [this] { ++quits; }};
+    void SetUp() override { writeBank(folder.folders(), sampleBank(5)); }
+    void TearDown() override {
+        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
+                      QStringLiteral("/settings.ini"));
+        ScaleReset::TearDown();
+    }
+};
+
+TEST_F(Desktop, TheEnvironmentWindowStepsTheScaleWithinItsRangeAndSavesIt) {
+    struct Case {
+        double start;
+        std::vector<int> steps;  // +1: ＋, -1: －
+        int expected;
+    };
+    const Case cases[] = {
+        {1.0, {+1}, 110}, {1.0, {+1, +1}, 120}, {1.05, {+1}, 110}, {1.05, {-1}, 100},
+        {1.0, {-1}, 100}, {2.0, {+1}, 200},     {1.9, {+1, +1}, 200}, {1.5, {-1, -1, +1}, 140},
+    };
+    windows.start();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.start);
+        ui::setDisplayScale(c.start);
+        frm9Kankyo& k = windows.showKankyo();
+        for (int s : c.steps) ASSERT_TRUE(s > 0 ? k.cmdScaleUp.click() : k.cmdScaleDown.click());
+        EXPECT_NEAR(ui::displayScale(), c.expected / 100.0, 1e-9);
+        EXPECT_EQ(ui::savedDisplayScale(), c.expected / 100.0);
+        EXPECT_EQ(k.lblScale.caption().rfind("表示倍率：" + std::to_string(c.expected) + "％", 0), 0u)
+            << k.lblScale.caption();
+        windows.unload(WindowId::Kankyo);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+TEST_F(Desktop, TheHelpPageOpensFromTheInformationMenuWithF1AndNamesTheFolder) {
+    windows.start();
+    frm1Main& m = *windows.main();
+    EXPECT_EQ(m.mnuHelp.caption(), "遊び方");
+    EXPECT_EQ(m.mnuHelp.shortcut(), "F1");
+    ASSERT_TRUE(m.mnuHelp.click());
+    ASSERT_NE(windows.help(), nullptr);
+    frm8Help& h = *windows.help();
+    EXPECT_TRUE(h.frm.isShown());
+    const std::string text = h.lblText.caption();
+    const std::u8string path = folder.path().u8string();
+    for (const std::string& part : {std::string("【トレーニング】"), std::string("【ミチクサ】"), std::string("【市町村地図】"),
+                                    std::string("【環境作成】"), std::string("1問500ポイント"), std::string("ボーナス2000"),
+                                    std::string("F1"), std::string(path.begin(), path.end())})
+        EXPECT_NE(text.find(part), std::string::npos) << part;
+    // The whole text is laid out inside its label (nothing below its edge).
+    QLabel* q = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->windowTitle() == QStringLiteral("遊び方ー「クイズタビノワ」"))
+            for (QLabel* l : w->findChildren<QLabel*>())
+                if (l->text().startsWith(QStringLiteral("【トレーニング】"))) q = l;
+    ASSERT_NE(q, nullptr);
+    EXPECT_LE(q->heightForWidth(q->width()), q->height());
+    EXPECT_TRUE(m.frm.isShown());  // the menu stays
+    ASSERT_TRUE(h.cmdClose.click());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(windows.help(), nullptr);
+}
+
+TEST_F(Desktop, TheMainMenuStatesTheCountOfMunicipalitiesTheGameHolds) {
+    struct Case {
+        int records;  // -1: no file
+        const char* line;
+    };
+    const Case cases[] = {{-1, "全国の市町村をクリアーしよう"},
+                          {0, "全国の市町村をクリアーしよう"},
+                          {3, "全国３の市町村をクリアーしよう"},
+                          {12, "全国１２の市町村をクリアーしよう"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.records);
+        fs::remove(folder.folders().cityRecords());
+        if (c.records >= 0) {
+            std::vector<City> cities;
+            for (int i = 1; i <= c.records; ++i) cities.push_back(cityRecord(i, 1, "市" + std::to_string(i), 1000, {}));
+            writeCities(folder.folders(), cities);
+            if (c.records == 0) writeBytes(folder.folders().cityRecords(), "");
+        }
+        windows.start();
+        const std::string caption = windows.main()->lblVisit.caption();
+        EXPECT_EQ(caption.substr(caption.rfind("\r\n") + 2), c.line);
+        windows.unload(WindowId::Main);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    EXPECT_EQ(visitGoal(1741), "全国１７４１の市町村をクリアーしよう");
+    EXPECT_EQ(visitGoal(9876543210LL), "全国９８７６５４３２１０の市町村をクリアーしよう");
+}
+
+TEST_F(Desktop, TheInformationWindowGivesTheProgramAndDataVersions) {
+    struct Case {
+        const char* file;  // the folder's version file, nullptr: none
+        const char* expected;
+    };
+    const Case cases[] = {
+        {nullptr, "データ版：このフォルダ 不明／同梱 "},
+        {"tabinowa-data-version 1\n2026.1\n", "データ版：このフォルダ 2026.1／同梱 "},
+    };
+    windows.start();
+    for (const Case& c : cases) {
+        fs::remove(folder.path() / kDataVersionFile);
+        if (c.file) writeBytes(folder.path() / kDataVersionFile, c.file);
+        ASSERT_TRUE(windows.main()->mnuAsa.click());
+        frm8Info& i = *windows.info();
+        EXPECT_EQ(i.lblVersion.caption().rfind("バージョン ", 0), 0u) << i.lblVersion.caption();
+        EXPECT_NE(i.lblVersion.caption().find(c.expected), std::string::npos) << i.lblVersion.caption();
+        windows.unload(WindowId::Info);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    // A damaged version file is named in the window, which still opens.
+    writeBytes(folder.path() / kDataVersionFile, "version?\n");
+    ASSERT_TRUE(windows.main()->mnuAsa.click());
+    EXPECT_TRUE(japaneseNaming(windows.info()->lblMsg2.caption(), kDataVersionFile)) << windows.info()->lblMsg2.caption();
+}
+
+// ------------------------------------------------------------ start-up ----
+
+// A data set with masters whose contents the copies do not look at.
+void makeDataSet(const fs::path& d) {
+    writeBytes((fs::create_directories(d / u8("作業ファイル")), d / u8("作業ファイル") / u8("問題.csv")), "q");
+    writeBytes(d / u8("作業ファイル") / u8("市町村.csv"), "c");
+    fs::create_directories(d / "file1");
+    writeBytes(d / "file1" / u8("都道府県データ.csv"), "p");
+    writeBytes(d / "file1" / "k1.jpg", "j");
+}
+
+void putWorkingFiles(const AppFolders& f) {
+    fs::create_directories(f.data());
+    fs::create_directories(f.map());
+    for (const fs::path& p : {f.questionRecords(), f.pointFile(), f.cityRecords(), f.rangeFile(), f.visitMarks()})
+        writeBytes(p, "progress");
+}
+
+TEST_F(ScaleReset, TheStartUpWindowMakesTheFolderReadyOrSaysWhyNot) {
+    struct Case {
+        const char* name;
+        bool shipped;         // a data set in root/data (found from root/bin)
+        bool portable;        // root/bin holds 作業ファイル/
+        bool given;           // --folder root/given
+        bool partial;         // the target holds all working files but the point file
+        const char* folder;   // the folder expected, relative to root; nullptr: failure
+        bool windowStays;
+    };
+    const Case cases[] = {
+        {"user folder", true, false, false, false, "user", false},
+        {"given folder", true, true, true, false, "given", false},
+        {"portable folder is left as it is", true, true, false, false, "bin", false},
+        {"partial working files are noted", true, false, false, true, "user", true},
+        {"no shipped data", false, false, false, false, nullptr, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempProgramFolder root;
+        const fs::path bin = root.path() / "bin";
+        fs::create_directories(bin);
+        if (c.shipped) makeDataSet(root.path() / "data");
+        if (c.portable) fs::create_directories(bin / u8("作業ファイル"));
+        const fs::path target = root.path() / (c.given ? "given" : "user");
+        if (c.shipped) putWorkingFiles(AppFolders{target});
+        if (c.partial) fs::remove(AppFolders{target}.pointFile());
+        std::vector<std::string> args = {"tabinowa"};
+        if (c.given) args.insert(args.end(), {"--folder", (root.path() / "given").string()});
+
+        int ends = 0;
+        SetupWindow setup([&] { ++ends; });
+        PosixIo io;
+        MtRandom random{1};
+        const Snapshot binBefore = snapshot(bin);
+        const auto got = setup.prepare(args, bin, root.path() / "user", io, random);
+        if (!c.folder) {
+            EXPECT_FALSE(got.has_value());
+            EXPECT_TRUE(setup.frm.isShown());
+            EXPECT_NE(setup.lblMsg.caption().find("同梱のデータが見つかりません"), std::string::npos)
+                << setup.lblMsg.caption();
+            ASSERT_TRUE(setup.cmdEnd.click());
+            EXPECT_EQ(ends, 1);
+            continue;
+        }
+        ASSERT_TRUE(got.has_value());
+        EXPECT_EQ(*got, root.path() / c.folder);
+        EXPECT_EQ(setup.frm.isShown(), c.windowStays);
+        if (c.windowStays) {
+            EXPECT_NE(setup.lblMsg.caption().find("環境作成"), std::string::npos);
+        }
+        if (std::string(c.folder) == "bin") {
+            EXPECT_EQ(snapshot(bin), binBefore);
+        } else {
+            EXPECT_EQ(readBytes(*got / u8("作業ファイル") / u8("問題.csv")), "q");
+            EXPECT_EQ(readBytes(*got / "file1" / "k1.jpg"), "j");
+            EXPECT_EQ(readBytes(AppFolders{*got}.questionRecords()), "progress");
+        }
+        EXPECT_EQ(ends, 0);
+    }
+}
+
+}  // namespace
