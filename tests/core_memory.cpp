@@ -341,7 +341,21 @@ TEST(MemoryStore, AFailedWriteChangesNothing) {
         FaultyIo io(loadPoints + k);
         MemoryStore store(io, file);
         store.load();
-        EXPECT_THROW(store.record(question(2), Outcome::Again, 101), FileError) << k;
+        bool threw = false;
+        try {
+            store.record(question(2), Outcome::Again, 101);
+        } catch (const FileError&) {
+            threw = true;
+        }
+        if (!threw) {
+            // Only the folder's sync after the rename may fail without undoing:
+            // the new file is in place by then, and the answer with it.
+            EXPECT_EQ(k, points);
+            EXPECT_NE(store.book().find(memoryKey(question(2))), nullptr) << k;
+            EXPECT_NE(testing::readBytes(file), before) << k;
+            testing::writeBytes(file, before);
+            continue;
+        }
         EXPECT_EQ(testing::readBytes(file), before) << k;
         EXPECT_EQ(store.book().find(memoryKey(question(2))), nullptr) << k;
         EXPECT_EQ(store.book().days.count(101), 0u) << k;

@@ -365,7 +365,13 @@ TEST(PrepareProgramFolder, FirstStartOnTheShippedDataThenASecondStartKeepsEveryB
     const SetupReport first = prepareProgramFolder(p.folder, shipped, io, p.random);
     EXPECT_TRUE(first.questionsBuilt);
     EXPECT_TRUE(first.citiesBuilt);
-    EXPECT_EQ(first.copied, 50);  // 2 masters, prefecture data, 47 pictures
+    // every file of the data set's two folders: masters, prefecture data, pictures, outlines
+    int shippedFiles = 0;
+    for (const char* sub : {"file1", "作業ファイル"})
+        for (const auto& e : fs::directory_iterator(*shipped / fs::path(reinterpret_cast<const char8_t*>(sub))))
+            shippedFiles += e.is_regular_file() ? 1 : 0;
+    EXPECT_GE(shippedFiles, 50);  // 2 masters, prefecture data, 47 pictures at least
+    EXPECT_EQ(first.copied, shippedFiles);
     for (const fs::path& f : {p.f().questionRecords(), p.f().pointFile(), p.f().cityRecords(), p.f().rangeFile(),
                               p.f().visitMarks(), p.f().cityTestList()})
         EXPECT_TRUE(fs::is_regular_file(f)) << f;
