@@ -190,6 +190,7 @@ struct Raw {
     std::map<int, std::pair<double, double>> hall;       // present code -> lon, lat
     std::map<int, std::set<int>> touching;               // present code -> neighbours
     std::map<int, std::array<double, 4>> reach;          // present code -> north, -south, east, -west
+    std::map<int, std::vector<std::pair<double, double>>> points;  // present code -> polygon points
 };
 
 const Raw& raw() {
@@ -237,6 +238,7 @@ const Raw& raw() {
                             const double lon = pt.toArray()[0].toDouble(), lat = pt.toArray()[1].toDouble();
                             e = {std::max(e[0], lat), std::max(e[1], -lat), std::max(e[2], lon), std::max(e[3], -lon)};
                             vertices.emplace_back(std::llround(lon * 1e7), std::llround(lat * 1e7), code);
+                            r.points[code].emplace_back(lon, lat);
                         }
             }
         }
@@ -292,6 +294,23 @@ bool touches(int a, int b) {
     return it != raw().touching.end() && it->second.count(b);
 }
 
+// A municipality offered as not touching keeps at least 1 km from the other
+// (the simplified polygons may have lost a short border: 目黒区 and 港区).
+// Closest polygon points, which are never closer than the edges.
+double pointsApartKm(int a, int b) {
+    const auto &ra = raw().reach.at(a), &rb = raw().reach.at(b);  // north, -south, east, -west
+    const double far = 0.05;                                      // degrees: over 4 km on every side
+    if (-rb[1] > ra[0] + far || -ra[1] > rb[0] + far || -rb[3] > ra[2] + far || -ra[3] > rb[2] + far) return 4.0;
+    double best = 1e18;
+    for (const auto& p : raw().points.at(a))
+        for (const auto& q : raw().points.at(b)) {
+            const double x = (p.first - q.first) * 111.32 * std::cos(p.second * 3.141592653589793 / 180);
+            const double y = (p.second - q.second) * 110.57;
+            best = std::min(best, x * x + y * y);
+        }
+    return std::sqrt(best);
+}
+
 void namesItsChoices(const Q& q) {
     auto names = listedNames(q.text);
     std::multiset<std::string> listed(names.begin(), names.end()), choices(q.wrong.begin(), q.wrong.end());
@@ -312,6 +331,7 @@ void checkNeighbour(const Q& q) {
         const Present* p = presentNamed(subject->pref, w);
         ASSERT_NE(p, nullptr) << w;
         EXPECT_FALSE(touches(subject->code, p->code)) << w << " touches " << subject->name;
+        EXPECT_GE(pointsApartKm(subject->code, p->code), 1.0) << w << " is too close to " << subject->name;
     }
 }
 
@@ -339,6 +359,8 @@ void checkBorder(const Q& q) {
         const Present* p = presentNamed(a->pref, w);
         ASSERT_NE(p, nullptr) << w;
         EXPECT_FALSE(touchesPref(*p)) << w << " touches " << other;
+        for (const auto* o : facts().byPref.at(otherPref))
+            if (raw().points.count(o->code)) EXPECT_GE(pointsApartKm(p->code, o->code), 1.0) << w << " is too close to " << o->name;
     }
 }
 

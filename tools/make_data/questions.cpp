@@ -121,7 +121,7 @@ bool answersWithName(const std::string& mark) {
 // mislead (a population of 0 is never a plain fact).
 const std::map<int, std::string>& populationNotes() {
     static const std::map<int, std::string> notes = {
-        {7546, "双葉町は福島第一原子力発電所の事故による全町避難が続き、2020年国勢調査の人口は0人。"},
+        {7546, "双葉町は福島第一原子力発電所の事故による全町避難が続いていたため、住民がいなかった。"},
     };
     return notes;
 }
@@ -704,7 +704,7 @@ private:
     }
     // May touch: not to be offered as a municipality that does not.
     bool mayTouch(const PresentMuni& a, int code) const {
-        return touches(a, code) || std::binary_search(a.touchesAtAPoint.begin(), a.touchesAtAPoint.end(), code);
+        return touches(a, code) || std::binary_search(a.mayTouch.begin(), a.mayTouch.end(), code);
     }
 
     // "札幌市役所", "倶知安町役場"
@@ -788,7 +788,7 @@ private:
                 };
                 auto mayTouchOther = [&](const PresentMuni& o) {
                     if (touchesOther(o)) return true;
-                    for (int c : o.touchesAtAPoint)
+                    for (int c : o.mayTouch)
                         if (f_.present(c).pref == other) return true;
                     return false;
                 };
