@@ -459,6 +459,10 @@ void checkDistance(const Q& q) {
     const double km = haversineKm(raw().hall.at(cap->code), raw().hall.at(m->code));
     const double step = km < 100 ? 5 : km < 1000 ? 10 : 50;
     EXPECT_LE(std::fabs(answer - km), step / 2 + 0.01) << q.answer << " for " << km << " km";
+    for (const auto& w : q.wrong) {
+        const double x = kmOf(w);
+        EXPECT_GE(std::max(x, km) / std::min(x, km), 1.3) << w << " is not wrong enough for " << km << " km";
+    }
 }
 
 // Years of the mergers in an old municipality's description: a date field

@@ -948,10 +948,11 @@ private:
                     }
                 }
                 if (km >= 8) {
-                    // wrong distances, as shown, at least 1.4 times off the answer and off each other
+                    // wrong distances, as shown, at least 1.4 times off the true distance, the
+                    // answer and each other (約10km is not wrong enough for 13 km)
                     const std::string answer = kmText(km);
                     std::vector<std::string> candidates;
-                    std::vector<double> taken{shownKm(km)};
+                    std::vector<double> taken{km, shownKm(km)};
                     for (double f : {0.5, 2.0, 0.3, 3.0, 1.6, 0.65, 4.0, 0.2}) {
                         const double d = shownKm(km * f);
                         bool apart = true;
