@@ -1,13 +1,10 @@
 #include "neighbours.h"
 
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 
+#include "boundaries.h"
 #include "facts.h"
 
 namespace makedata {
@@ -18,27 +15,6 @@ constexpr double kPi = 3.141592653589793;
 using Point = std::pair<long long, long long>;  // lon, lat in 1e-7 degrees
 
 Point key(double lon, double lat) { return {std::llround(lon * 1e7), std::llround(lat * 1e7)}; }
-
-std::vector<LonLatRing> ringsOf(const QJsonObject& geometry) {
-    const QString type = geometry.value(QStringLiteral("type")).toString();
-    const QJsonArray coords = geometry.value(QStringLiteral("coordinates")).toArray();
-    std::vector<QJsonArray> polygons;
-    if (type == QStringLiteral("Polygon")) polygons.push_back(coords);
-    else if (type == QStringLiteral("MultiPolygon"))
-        for (const QJsonValue& p : coords) polygons.push_back(p.toArray());
-    std::vector<LonLatRing> out;
-    for (const QJsonArray& polygon : polygons)
-        for (const QJsonValue& r : polygon) {
-            LonLatRing ring;
-            for (const QJsonValue& pt : r.toArray()) {
-                const QJsonArray xy = pt.toArray();
-                if (xy.size() < 2) throw std::runtime_error("point with fewer than two numbers");
-                ring.emplace_back(xy[0].toDouble(), xy[1].toDouble());
-            }
-            out.push_back(std::move(ring));
-        }
-    return out;
-}
 
 }  // namespace
 
@@ -72,32 +48,19 @@ Contacts contactsOf(const std::vector<std::pair<int, LonLatRing>>& rings, const 
     return c;
 }
 
-void addNeighbours(Facts& facts, const QString& rawDir, const std::function<int(int)>& toPresent) {
+void addNeighbours(Facts& facts, const QString& rawDir) {
+    // the boundary reader gives a designated city's wards the city's code
     std::vector<std::pair<int, LonLatRing>> rings;
-    for (int pref = 1; pref <= 47; ++pref) {
-        const QString path = QStringLiteral("%1/boundaries/N03-21_%2_210101.json").arg(rawDir).arg(pref, 2, 10, QLatin1Char('0'));
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) throw std::runtime_error("cannot read " + path.toStdString());
-        QJsonParseError err{};
-        const QJsonDocument doc = QJsonDocument::fromJson(file.readAll(), &err);
-        if (err.error != QJsonParseError::NoError) throw std::runtime_error(path.toStdString() + ": " + err.errorString().toStdString());
-        try {
-            for (const QJsonValue& fv : doc.object().value(QStringLiteral("features")).toArray()) {
-                const QJsonObject feature = fv.toObject();
-                const QString codeText = feature.value(QStringLiteral("properties")).toObject().value(QStringLiteral("N03_007")).toString();
-                bool ok = false;
-                const int code = codeText.toInt(&ok);
-                if (!ok) continue;  // land claimed by no municipality
-                for (auto& ring : ringsOf(feature.value(QStringLiteral("geometry")).toObject()))
-                    rings.emplace_back(code, std::move(ring));
+    for (int pref = 1; pref <= 47; ++pref)
+        for (const auto& piece : readMunicipalityPieces(rawDir, pref))
+            for (const QPolygonF& r : piece.rings) {
+                LonLatRing ring;
+                for (const QPointF& pt : r) ring.emplace_back(pt.x(), pt.y());
+                if (!ring.empty()) ring.push_back(ring.front());  // closed again: its last edge counts
+                rings.emplace_back(piece.code, std::move(ring));
             }
-        } catch (const std::runtime_error& e) {
-            throw std::runtime_error(path.toStdString() + ": " + e.what());
-        }
-    }
     auto present = [&](int code) {
-        int p = toPresent(code);
-        return facts.presentIndex.count(p) ? p : 0;  // the Northern Territories are not in the data
+        return facts.presentIndex.count(code) ? code : 0;  // the Northern Territories are not in the data
     };
     for (const auto& [code, ring] : rings) {
         const int p = present(code);

@@ -40,7 +40,7 @@ double ringsDistanceKm(const std::vector<const LonLatRing*>& a, const std::vecto
 
 // Reads the 47 boundary files and fills PresentMuni::neighbours, ::mayTouch
 // and the extent of every present municipality. Throws std::runtime_error naming the file on bad input.
-void addNeighbours(Facts& facts, const QString& rawDir, const std::function<int(int)>& toPresent);
+void addNeighbours(Facts& facts, const QString& rawDir);
 
 // Compass direction of (lon2, lat2) seen from (lon1, lat1), one of eight
 // ("北", "北東", "東", …), and how far the bearing lies from that sector's
