@@ -462,7 +462,7 @@ Facts deriveFacts(const RawData& raw) {
             facts.wardNames[r.name].insert(pref);
         if (r.code >= 1695 && r.code <= 1700) facts.northernVillages[r.name] = r.desigOrGun;
     }
-    addNeighbours(facts, raw.dir, [&](int code) { return cityOf(code); });
+    addNeighbours(facts, raw.dir);
     for (const auto& o : raw.offices) {
         int code = locate(raw.dir, o.pref, o.lon, o.lat);
         if (code == 0) throw std::runtime_error("prefectural office of " + o.name + " lies in no municipality");

@@ -58,7 +58,9 @@ struct PresentMuni {
     double hallLon = 0, hallLat = 0;
     std::vector<int> olds;    // old municipalities in code order
     std::vector<int> neighbours;  // present municipalities sharing a land border, ascending
-    std::vector<int> touchesAtAPoint;  // one common point only: a corner or a border simplified away
+    // no border found, but one common point or closer than kClearKm: a corner or a
+    // short border the simplification took away (目黒区 and 港区 lie 0.14 km apart)
+    std::vector<int> mayTouch;
     bool hasShape = false;        // extent of its 2021 polygons, degrees
     double north = 0, south = 0, east = 0, west = 0;
     bool merged() const { return olds.size() >= 2; }

@@ -6,7 +6,8 @@
 // apart: the common points stay, the points between them may not. A pair is
 // a border pair when a segment or at least two points belong to both; a pair
 // with a single common point may be a corner or a border simplified away, so
-// it is neither asked as neighbours nor offered as "not touching".
+// it is neither asked as neighbours nor offered as "not touching". Nor is a
+// pair closer than kClearKm: a short border may have been simplified away.
 #include <QString>
 #include <array>
 #include <functional>
@@ -18,6 +19,8 @@
 namespace makedata {
 
 struct Facts;
+
+inline constexpr double kClearKm = 1.0;
 
 // One ring as [lon, lat] points, the last point equal to the first.
 using LonLatRing = std::vector<std::pair<double, double>>;
@@ -31,9 +34,13 @@ struct Contacts {
 };
 Contacts contactsOf(const std::vector<std::pair<int, LonLatRing>>& rings, const std::function<int(int)>& toPresent);
 
-// Reads the 47 boundary files and fills PresentMuni::neighbours, ::touchesAtAPoint
+// Smallest distance in km between the edges of two sets of rings (0 when they
+// cross or touch); local flat projection.
+double ringsDistanceKm(const std::vector<const LonLatRing*>& a, const std::vector<const LonLatRing*>& b);
+
+// Reads the 47 boundary files and fills PresentMuni::neighbours, ::mayTouch
 // and the extent of every present municipality. Throws std::runtime_error naming the file on bad input.
-void addNeighbours(Facts& facts, const QString& rawDir, const std::function<int(int)>& toPresent);
+void addNeighbours(Facts& facts, const QString& rawDir);
 
 // Compass direction of (lon2, lat2) seen from (lon1, lat1), one of eight
 // ("北", "北東", "東", …), and how far the bearing lies from that sector's

@@ -121,7 +121,7 @@ bool answersWithName(const std::string& mark) {
 // mislead (a population of 0 is never a plain fact).
 const std::map<int, std::string>& populationNotes() {
     static const std::map<int, std::string> notes = {
-        {7546, "双葉町は福島第一原子力発電所の事故による全町避難が続き、2020年国勢調査の人口は0人。"},
+        {7546, "双葉町は福島第一原子力発電所の事故による全町避難が続いていたため、住民がいなかった。"},
     };
     return notes;
 }
@@ -500,6 +500,10 @@ private:
     void capitals() {
         for (const auto& p : f_.prefs) {
             const PresentMuni& cap = f_.present(p.capital);
+            if (contains(p.name, stem(cap.name))) {  // 青森県 -> 青森市: the name answers
+                ++report_.dropped["answer's stem in the prefecture's name (県庁)"];
+                continue;
+            }
             std::vector<const PresentMuni*> others;
             for (const auto* m : byPref_[p.number])
                 if (m->code != cap.code) others.push_back(m);
@@ -704,7 +708,7 @@ private:
     }
     // May touch: not to be offered as a municipality that does not.
     bool mayTouch(const PresentMuni& a, int code) const {
-        return touches(a, code) || std::binary_search(a.touchesAtAPoint.begin(), a.touchesAtAPoint.end(), code);
+        return touches(a, code) || std::binary_search(a.mayTouch.begin(), a.mayTouch.end(), code);
     }
 
     // "札幌市役所", "倶知安町役場"
@@ -734,7 +738,7 @@ private:
                                         std::size_t nearest) {
         std::vector<std::pair<double, const PresentMuni*>> near;
         for (const auto* o : byPref_[m.pref])
-            if (o->code != m.code && !excluded(*o))
+            if (o->code != m.code && !excluded(*o) && !shadowed(*o))
                 near.push_back({distanceKm(m.lon, m.lat, o->lon, o->lat), o});
         std::stable_sort(near.begin(), near.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
         std::vector<std::string> out;
@@ -743,11 +747,20 @@ private:
     }
 
     // ---- 隣接: which of four touches a municipality ------------------------------------
+    // 北海道's 泊村 shares its name with a village of the Northern Territories: the
+    // geography questions, which name several municipalities, leave it out.
+    bool shadowed(const PresentMuni& m) {
+        if (m.pref != 1 || !f_.northernVillages.count(m.name)) return false;
+        shadowedNames_.insert(m.name);
+        return true;
+    }
+
     void neighbourKind() {
         for (const auto& m : f_.presents) {
+            if (shadowed(m)) continue;
             std::vector<const PresentMuni*> inside;
             for (int c : m.neighbours)
-                if (f_.present(c).pref == m.pref) inside.push_back(&f_.present(c));
+                if (f_.present(c).pref == m.pref && !shadowed(f_.present(c))) inside.push_back(&f_.present(c));
             if (inside.empty()) continue;
             // wrong choices: the nearest of the prefecture that do not touch it
             auto wrongPool = nearestNot(m, [&](const PresentMuni& o) { return mayTouch(m, o.code); }, 6);
@@ -777,6 +790,7 @@ private:
     // ---- 県境: which of four touches another prefecture ----------------------------------
     void borderKind() {
         for (const auto& m : f_.presents) {
+            if (shadowed(m)) continue;
             std::set<int> prefs;
             for (int c : m.neighbours)
                 if (f_.present(c).pref != m.pref) prefs.insert(f_.present(c).pref);
@@ -788,7 +802,7 @@ private:
                 };
                 auto mayTouchOther = [&](const PresentMuni& o) {
                     if (touchesOther(o)) return true;
-                    for (int c : o.touchesAtAPoint)
+                    for (int c : o.mayTouch)
                         if (f_.present(c).pref == other) return true;
                     return false;
                 };
@@ -838,7 +852,7 @@ private:
         for (const auto& p : f_.prefs) {
             std::vector<const PresentMuni*> all;
             for (const auto* m : byPref_[p.number])
-                if (m->hasShape && m->hasHall) all.push_back(m);
+                if (m->hasShape && m->hasHall && !shadowed(*m)) all.push_back(m);
             if (all.size() < 4) continue;
             for (const auto& w : ways) {
                 auto desc = all;
@@ -905,7 +919,7 @@ private:
             const PresentMuni& cap = f_.present(p.capital);
             if (!cap.hasHall) continue;
             for (const auto* m : byPref_[p.number]) {
-                if (m->code == cap.code || !m->hasHall) continue;
+                if (m->code == cap.code || !m->hasHall || shadowed(*m)) continue;
                 const double km = greatCircleKm(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
                 if (km < 5) continue;  // too close for a direction to teach anything
                 const Bearing b = bearingBetween(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
@@ -934,10 +948,11 @@ private:
                     }
                 }
                 if (km >= 8) {
-                    // wrong distances, as shown, at least 1.4 times off the answer and off each other
+                    // wrong distances, as shown, at least 1.4 times off the true distance, the
+                    // answer and each other (約10km is not wrong enough for 13 km)
                     const std::string answer = kmText(km);
                     std::vector<std::string> candidates;
-                    std::vector<double> taken{shownKm(km)};
+                    std::vector<double> taken{km, shownKm(km)};
                     for (double f : {0.5, 2.0, 0.3, 3.0, 1.6, 0.65, 4.0, 0.2}) {
                         const double d = shownKm(km * f);
                         bool apart = true;
@@ -999,6 +1014,8 @@ private:
         std::iota(order.begin(), order.end(), 0);
         std::stable_sort(order.begin(), order.end(),
                          [&](std::size_t a, std::size_t b) { return out_[a].difficulty > out_[b].difficulty; });
+        for (const auto& n : shadowedNames_)
+            report_.notes.push_back("left out of the geography kinds (a village of the Northern Territories has the name): " + n);
         std::size_t tenth = out_.size() / 10;
         for (std::size_t i = 0; i < tenth; ++i) out_[order[i]].doublePoint = 1;
         report_.notes.push_back("double-point questions: " + std::to_string(tenth));
@@ -1014,6 +1031,7 @@ private:
     std::map<std::string, int> phraseCount_;
     std::set<int> splitTouched_;
     std::set<std::string> keys_;
+    std::set<std::string> shadowedNames_;
     std::map<std::string, int> numbers_;
     std::vector<Question> out_;
 };
