@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QStyle>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -80,6 +83,7 @@ TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
         ui::Form form(caption, 6000, 4500);
         ui::Label label(form, {300, 150, 1500, 450}, "ラベル");
         ui::PictureBox box(form, {600, 900, 3000, 3000}, false);
+        ui::ListBox names(form, {3900, 900, 1500, 3000});
         std::vector<std::pair<double, double>> presses;
         box.onMouseDown([&](double x, double y) { presses.emplace_back(x, y); });
         form.show();
@@ -94,6 +98,13 @@ TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
         QLabel* q = childOf<QLabel>(caption);
         ASSERT_NE(q, nullptr);
         EXPECT_EQ(q->font().pixelSize(), std::lround(12 * scale));
+
+        // A list's scroll bar takes the same share of the list at every scale.
+        QListWidget* list = childOf<QListWidget>(caption);
+        ASSERT_NE(list, nullptr);
+        const int bar = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        EXPECT_EQ(list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list), std::lround(bar * scale));
+        EXPECT_EQ(list->verticalScrollBar()->style()->pixelMetric(QStyle::PM_ScrollBarExtent), std::lround(bar * scale));
 
         // The backing store grows with the box; a circle lands where its twips say.
         EXPECT_EQ(box.pixelWidth(), px(3000));
