@@ -104,7 +104,7 @@ void stageCopy(Io& io, const fs::path& from, const fs::path& to) {
 
 // Everything written to the folder's file system reaches the disk: one
 // syncfs for all the copies instead of one fsync each.
-void syncFolder(const fs::path& folder) {
+void flushFileSystem(const fs::path& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     const bool ok = fd >= 0 && ::syncfs(fd) == 0;
     if (fd >= 0) ::close(fd);
@@ -124,7 +124,7 @@ int copyAll(Io& io, const fs::path& folder, const std::vector<CopyPlan>& plan,
             stageCopy(io, c.from, c.to);
             ++staged;
         }
-        if (!plan.empty()) syncFolder(folder);
+        if (!plan.empty()) flushFileSystem(folder);
         int renamed = 0;
         for (const CopyPlan& c : plan) {
             if (!io.rename(stagedName(c.to), c.to))
