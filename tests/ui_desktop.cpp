@@ -8,6 +8,9 @@
 #include <QApplication>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
+#include <QScrollBar>
+#include <QStyle>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
@@ -80,6 +83,7 @@ TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
         ui::Form form(caption, 6000, 4500);
         ui::Label label(form, {300, 150, 1500, 450}, "ラベル");
         ui::PictureBox box(form, {600, 900, 3000, 3000}, false);
+        ui::ListBox names(form, {3900, 900, 1500, 3000});
         std::vector<std::pair<double, double>> presses;
         box.onMouseDown([&](double x, double y) { presses.emplace_back(x, y); });
         form.show();
@@ -94,6 +98,13 @@ TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
         QLabel* q = childOf<QLabel>(caption);
         ASSERT_NE(q, nullptr);
         EXPECT_EQ(q->font().pixelSize(), std::lround(12 * scale));
+
+        // A list's scroll bar takes the same share of the list at every scale.
+        QListWidget* list = childOf<QListWidget>(caption);
+        ASSERT_NE(list, nullptr);
+        const int bar = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        EXPECT_EQ(list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list), std::lround(bar * scale));
+        EXPECT_EQ(list->verticalScrollBar()->style()->pixelMetric(QStyle::PM_ScrollBarExtent), std::lround(bar * scale));
 
         // The backing store grows with the box; a circle lands where its twips say.
         EXPECT_EQ(box.pixelWidth(), px(3000));
@@ -138,7 +149,7 @@ TEST(ScaleChoice, FittedToTheAreaAndGrownOnLargeScreens) {
         {1.0, 20265, 10545, 1280, 720, 0.9},     // the map and the game on a 1280 × 720 screen
         {2.0, 20265, 10545, 1280, 720, 0.9},
         {1.0, 12330, 7950, 1280, 720, 1.0},      // the main menu fits as it is
-        {2.0, 12330, 7950, 1920, 1080, 1.85},
+        {2.0, 12330, 7950, 1920, 1080, 1.75},
         {2.0, 12330, 7950, 3840, 2160, 2.0},
         {1.0, 20265, 10545, 300, 200, 0.5},      // never below half
         {9.0, 4680, 3090, 3840, 2160, 2.0},      // never above double
@@ -148,9 +159,9 @@ TEST(ScaleChoice, FittedToTheAreaAndGrownOnLargeScreens) {
         const double got = ui::fittedScale(f.scale, f.w, f.h, f.areaW, f.areaH);
         EXPECT_NEAR(got, f.expected, 1e-9);
         if (got > ui::kMinDisplayScale) {
-            // The whole window fits: client, a menu bar and the frame.
+            // The whole window fits: client, a menu bar, the keys' legend and the frame.
             EXPECT_LE(f.w / 15.0 * got + 12, f.areaW);
-            EXPECT_LE((f.h / 15.0 + 26) * got + 44, f.areaH);
+            EXPECT_LE((f.h / 15.0 + 46) * got + 44, f.areaH);
         }
     }
     struct Default {

@@ -1,5 +1,8 @@
 #include "build/program_folder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <charconv>
 #include <system_error>
@@ -82,8 +85,57 @@ std::vector<CopyPlan> copyPlan(const fs::path& shipped, const fs::path& folder) 
     return plan;
 }
 
-void copyFile(Io& io, const fs::path& from, const fs::path& to) {
-    writeFileAtomic(io, to, readWholeFile(io, from));
+fs::path stagedName(const fs::path& to) { return to.parent_path() / (to.filename().string() + ".tmp~"); }
+
+// Writes one copy under its temporary name, not yet flushed; on failure
+// removes it and throws.
+void stageCopy(Io& io, const fs::path& from, const fs::path& to) {
+    const std::string bytes = readWholeFile(io, from);
+    const fs::path temp = stagedName(to);
+    const int fd = io.open(temp, Io::Mode::WriteTruncate);
+    if (fd < 0) throw FileError("ファイル" + displayName(to) + "を書けませんでした。");
+    bool ok = io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
+    ok = io.close(fd) && ok;
+    if (!ok) {
+        io.remove(temp);
+        throw FileError("ファイル" + displayName(to) + "を書けませんでした。");
+    }
+}
+
+// Everything written to the folder's file system reaches the disk: one
+// syncfs for all the copies instead of one fsync each.
+void flushFileSystem(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool ok = fd >= 0 && ::syncfs(fd) == 0;
+    if (fd >= 0) ::close(fd);
+    if (!ok) throw FileError("フォルダ" + displayName(folder) + "に書いたデータを保存できませんでした。");
+}
+
+// The copies of a plan: all written under temporary names, made durable
+// together, then renamed one by one to their names, so that a name never
+// stands for a torn or unflushed copy. On a failure the temporary files are
+// removed and the copies already renamed stay (whole).
+int copyAll(Io& io, const fs::path& folder, const std::vector<CopyPlan>& plan,
+            const std::function<void(int done)>& step) {
+    std::size_t staged = 0;
+    try {
+        for (const CopyPlan& c : plan) {
+            if (step) step(static_cast<int>(staged));
+            stageCopy(io, c.from, c.to);
+            ++staged;
+        }
+        if (!plan.empty()) flushFileSystem(folder);
+        int renamed = 0;
+        for (const CopyPlan& c : plan) {
+            if (!io.rename(stagedName(c.to), c.to))
+                throw FileError("ファイル" + displayName(c.to) + "を書けませんでした。");
+            ++renamed;
+        }
+        return renamed;
+    } catch (...) {
+        for (std::size_t i = 0; i < staged; ++i) io.remove(stagedName(plan[i].to));
+        throw;
+    }
 }
 
 }  // namespace
@@ -181,11 +233,9 @@ SetupReport prepareProgramFolder(const fs::path& folder, const std::optional<fs:
         std::vector<CopyPlan> plan = copyPlan(*shipped, folder);
         std::erase_if(plan, [&](const CopyPlan& c) { return io.exists(c.to); });
         const int total = static_cast<int>(plan.size());
-        for (int i = 0; i < total; ++i) {
+        report.copied = copyAll(io, folder, plan, [&](int i) {
             tell("データをコピーしています（" + std::to_string(i + 1) + "/" + std::to_string(total) + "）", i, total);
-            copyFile(io, plan[static_cast<std::size_t>(i)].from, plan[static_cast<std::size_t>(i)].to);
-            ++report.copied;
-        }
+        });
     }
     if (!holdsMasters(io, folder)) {
         if (!shipped)
@@ -223,10 +273,9 @@ SetupReport prepareProgramFolder(const fs::path& folder, const std::optional<fs:
 int takeShippedData(const fs::path& folder, const fs::path& shipped, Io& io) {
     if (!holdsMasters(io, shipped))
         throw FileError("同梱のデータ" + displayName(shipped) + "にマスターがありません。");
-    const std::vector<CopyPlan> plan = copyPlan(shipped, folder);
-    for (const CopyPlan& c : plan) copyFile(io, c.from, c.to);
+    const int copied = copyAll(io, folder, copyPlan(shipped, folder), {});
     if (const auto v = readDataVersion(io, shipped)) writeDataVersion(io, folder, *v);
-    return static_cast<int>(plan.size());
+    return copied;
 }
 
 }  // namespace tabinowa

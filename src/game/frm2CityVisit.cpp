@@ -39,7 +39,8 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       cmdNo(frm, {17880, 5520, 1815, 735}, "間違で次の問題（×）"),
       cmdStart0(frm, {18120, 8160, 1575, 975}, "\u3000\u3000最初から挑戦\u3000（全市町村の復活）"),
       lstKen(frm, {120, 360, 1335, 6720}),
-      picTizu(frm, {2880, 0, 7575, 7215}),
+      // The box holds the whole prefecture picture (505 × 503 pixels) inside its border.
+      picTizu(frm, {2880, 0, 7635, 7605}),
       lblMinryoku(picTizu, {960, 6960, 6375, 255}),
       lstCity(frm, {1440, 360, 1335, 6720}),
       cmdVisit(frm, {11040, 6120, 1575, 1215}, "訪問する"),
@@ -47,7 +48,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       Label3(frm, {120, 120, 1335, 375}, "①都道府県"),
       Label4(frm, {1440, 120, 1335, 255}, "②市町村"),
       lblCity(frm, {120, 7080, 2655, 255}),
-      lblVist(frm, {360, 7440, 16335, 3135}),
+      lblVist(frm, {360, 7620, 16335, 2955}),
       Line1(frm, 10680, 720, 10680, 7200, 5),
       Label5(frm, {15120, 600, 2895, 495}, "クイズで問題を解きポイントを貯め、左の訪問市町村を選んでください"),
       lblMondaiSu(frm, {11040, 1080, 975, 255}, "【問題】"),

@@ -33,7 +33,8 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     : frm("市町村地図－「コモレビ舎」", 20265, 10545),
       lstKen(frm, {0, 840, 1335, 8700}),
       lstCity(frm, {1320, 840, 1335, 9420}),
-      picTizu(frm, {2640, 840, 7575, 7545}),
+      // The box holds the whole prefecture picture (505 × 503 pixels) inside its border.
+      picTizu(frm, {2640, 840, 7635, 7605}),
       // The name label sits on the bottom edge of the map. The box's sunken
       // border (2 pixels each side) takes 60 twips of the designed height, so
       // the label is raised by 90 twips, from 7320, to show whole.

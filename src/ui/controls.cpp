@@ -6,8 +6,10 @@
 #include <QImageReader>
 #include <QLabel>
 #include <QListWidget>
+#include <QScrollBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
@@ -124,6 +126,20 @@ protected:
         p.setPen(QPen(palette().color(QPalette::WindowText), width));
         p.drawLine(from, to);
     }
+};
+
+// The application's style with scroll bars as wide as the display scale makes them.
+class ScaledStyle : public QProxyStyle {
+public:
+    explicit ScaledStyle(double scale) : scale_(scale) {}
+    int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+        const int base = QProxyStyle::pixelMetric(metric, option, widget);
+        if (metric != PM_ScrollBarExtent) return base;
+        return std::max(1, static_cast<int>(std::lround(base * scale_)));
+    }
+
+private:
+    double scale_;
 };
 
 // What tells one state of a file from another without reading it: the file
@@ -413,6 +429,14 @@ std::unique_ptr<Node> makeList(Container& parent, Rect box) {
     w->setTextElideMode(Qt::ElideNone);
     w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto n = Access::child(parent, Kind::List, w, box);
+    if (n->form->scale != 1.0) {
+        // The scroll bar takes its share of the box at every scale, so the
+        // entries keep the room they have at 100 %.
+        auto* style = new ScaledStyle(n->form->scale);
+        style->setParent(w);
+        w->setStyle(style);
+        w->verticalScrollBar()->setStyle(style);
+    }
     std::weak_ptr<detail::FormCore> core = n->form;
     auto handler = n->itemClick;
     auto fire = [core, handler](int row) {

@@ -21,10 +21,11 @@ constexpr const char* kScaleProperty = "tabinowaDisplayScale";
 constexpr const char* kAreaProperty = "tabinowaFitArea";
 
 // What a window adds around its client area that does not grow with the
-// scale (title bar and frame), and what does (a menu bar), in pixels.
+// scale (title bar and frame), and what does (a menu bar above, the keys'
+// legend below), in pixels.
 constexpr int kFrameWidth = 12;
 constexpr int kFrameHeight = 44;
-constexpr int kMenuBarHeight = 26;
+constexpr int kBarsHeight = 46;
 
 double stepDown(double s) { return std::floor(s * 20.0 + 1e-9) / 20.0; }
 
@@ -55,7 +56,7 @@ void fitInto(std::optional<std::pair<int, int>> area) {
 double fittedScale(double scale, int clientWidthTwips, int clientHeightTwips, int areaWidth, int areaHeight) {
     scale = clampScale(scale);
     const double w = clientWidthTwips / static_cast<double>(kTwipsPerPixel);
-    const double h = clientHeightTwips / static_cast<double>(kTwipsPerPixel) + kMenuBarHeight;
+    const double h = clientHeightTwips / static_cast<double>(kTwipsPerPixel) + kBarsHeight;
     if (w <= 0 || h <= 0) return scale;
     const double fit = std::min((areaWidth - kFrameWidth) / w, (areaHeight - kFrameHeight) / h);
     if (fit >= scale) return scale;

@@ -74,10 +74,10 @@ void addLegend(Form& form, const std::string& text) {
     if (!label) {
         label = new QLabel(core.window);
         label->setObjectName(kLegendName);
-        label->resize(core.clientWidth, twipsToPixels(300));
+        label->resize(core.clientWidth, detail::toPixels(core, 300));
         label->setContentsMargins(6, 0, 6, 0);
         QFont f = label->font();
-        f.setPointSizeF(9);
+        f.setPointSizeF(9 * core.scale);
         label->setFont(f);
         label->setAutoFillBackground(true);
         QPalette pal = label->palette();

@@ -90,7 +90,10 @@ QFont makeFont(const Font& f, double scale) {
     QStringList families;
     for (const auto& name : fontFamilies(f.name)) families << toQ(name);
     q.setFamilies(families);
-    q.setPixelSize(std::max(1, static_cast<int>(std::lround(fontPixelSize(f.size) * scale))));
+    // Text never grows faster than the boxes it sits in: rounded down.
+    const int pixels = scale == 1.0 ? fontPixelSize(f.size)
+                                    : static_cast<int>(std::floor(fontPixelSize(f.size) * scale + 1e-6));
+    q.setPixelSize(std::max(1, pixels));
     q.setBold(f.bold);
     q.setStyleStrategy(QFont::PreferAntialias);
     return q;
