@@ -17,7 +17,7 @@ void frm1Main::setUpLearning() {
     ui::setToolTip(cmdFukusyu, "覚えるべき問題を、期限の来たもの・間違えたもの・新しいものの順に（R）");
     ui::setToolTip(cmdToukei, "種類別・都道府県別の成績と、日ごとのグラフ（S）");
     // Top to bottom, then the block at the right, then the end.
-    ui::setTabOrder({&cmdCity, &cmdSogo, &cmdTizu, &cmdFukusyu, &cmdToukei, &cmdEnd});
+    ui::setTabOrder({&cmdCity, &cmdSogo, &cmdTizu, &cmdFukusyu, &cmdToukei, &cmdDoko, &cmdEnd});
     ui::enterClicksFocusedButton(frm);
     keys.add("R", [this] { cmdFukusyu.click(); });
     keys.add("S", [this] { cmdToukei.click(); });
@@ -28,6 +28,22 @@ void frm1Main::setUpLearning() {
 
 void frm1Main::showDueCount() {
     try {
+        // Without a card due in the memory nothing is due in the bank either:
+        // the bank (tens of megabytes) is then not read at all.
+        const MemoryBook& book = session_.memory.book();
+        const std::int32_t today = session_.today();
+        bool anyDue = false;
+        for (const auto& entry : book.cards) {
+            const Card& c = entry.second;
+            if (c.state.graded() && !c.mastered && c.dueDay <= today) {
+                anyDue = true;
+                break;
+            }
+        }
+        if (!anyDue) {
+            lblFukusyu.setCaption("今日の復習\u3000" + std::to_string(0) + "問");
+            return;
+        }
         const auto bank = readBank(session_.io, session_.folders);
         lblFukusyu.setCaption("今日の復習\u3000" + std::to_string(dueCount(bank, session_.memory.book(), session_.today())) + "問");
     } catch (const FileError& e) {
