@@ -74,6 +74,12 @@ public:
     QTimer blinkTimer;
     std::vector<MapView::Dot> dots;
     std::vector<MapView::Mark> marks;
+    struct PlacedLabel {
+        int shape;
+        QString text;
+        MapPoint at;
+    };
+    std::vector<PlacedLabel> labels;
     std::vector<QRectF> markBoxes;  // pixels, after the last layout
     std::function<std::string(int, MapPoint)> namer;
     std::string tip;
@@ -86,6 +92,8 @@ public:
     bool dragging = false;
     std::shared_ptr<std::function<void(MapPoint)>> onClick = std::make_shared<std::function<void(MapPoint)>>();
     std::shared_ptr<std::function<void()>> onView = std::make_shared<std::function<void()>>();
+    std::shared_ptr<std::function<void(MapPoint)>> onPointer = std::make_shared<std::function<void(MapPoint)>>();
+    std::shared_ptr<std::function<void()>> onLeave = std::make_shared<std::function<void()>>();
 
     MapCanvas() {
         setMouseTracking(true);
@@ -185,6 +193,7 @@ public:
         fills.clear();
         dots.clear();
         marks.clear();
+        labels.clear();
         blinkTimer.stop();
         blinkShape = -1;
         hover = -1;
@@ -214,6 +223,23 @@ public:
         detail::runGuarded(c, [h, args...]() {
             if (*h) (*h)(args...);
         });
+    }
+    // Labels whose shape is wide enough on screen, as (text, box in pixels).
+    std::vector<std::pair<QString, QRectF>> visibleLabels() const {
+        std::vector<std::pair<QString, QRectF>> out;
+        if (!area) return out;
+        QFontMetricsF fm(font());
+        for (const PlacedLabel& l : labels) {
+            if (l.shape < 0 || l.shape >= static_cast<int>(area->shapes.size())) continue;
+            const MapBox& b = area->shapes[static_cast<std::size_t>(l.shape)].box;
+            const double w = fm.horizontalAdvance(l.text);
+            if (b.width() * px() < w * 1.1 || b.height() * px() < fm.height() * 1.5) continue;
+            const QPointF c = toView(l.at);
+            const QRectF box(c.x() - w / 2, c.y() + 5, w, fm.height());
+            if (!rect().intersects(box.toAlignedRect())) continue;
+            out.emplace_back(l.text, box);
+        }
+        return out;
     }
     void layOutMarks() {
         // Each number goes to the first of eight places around its dot where it
@@ -310,6 +336,16 @@ protected:
         outline(hover, kHover, Qt::SolidLine);
         p.resetTransform();
 
+        // Names under the middle of their shapes, with a light halo.
+        for (const auto& [text, box] : visibleLabels()) {
+            QPainterPath halo;
+            halo.addText(box.left(), box.top() + QFontMetricsF(font()).ascent(), font(), text);
+            p.setPen(QPen(QColor(255, 255, 255, 200), 3));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(halo);
+            p.setPen(QColor(0x33, 0x33, 0x33));
+            p.drawText(box, Qt::AlignCenter, text);
+        }
         // Dots: round, of one size on screen, with a light rim.
         p.setPen(QPen(QColor(255, 255, 255), 1.2));
         for (const MapView::Dot& d : dots) {
@@ -373,6 +409,7 @@ protected:
             }
         }
         pointer = e->position();
+        if (area) notify(onPointer, toMap(pointer));
         refreshHover();
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
@@ -384,6 +421,7 @@ protected:
     }
     void leaveEvent(QEvent*) override {
         pointer = QPointF(-1, -1);
+        notify(onLeave);
         refreshHover();
     }
     void wheelEvent(QWheelEvent* e) override {
@@ -516,6 +554,26 @@ std::vector<MapPoint> MapView::markPlaces() const {
     for (const QRectF& b : c->markBoxes) out.push_back(c->toMap(b.topLeft()));
     return out;
 }
+void MapView::setLabels(std::vector<Label> labels) {
+    CANVAS_OR();
+    c->labels.clear();
+    for (Label& l : labels) {
+        if (!c->area || l.shape < 0 || l.shape >= static_cast<int>(c->area->shapes.size())) continue;
+        c->labels.push_back({l.shape, detail::toQ(l.text), pointInside(c->area->shapes[static_cast<std::size_t>(l.shape)])});
+    }
+    c->update();
+}
+std::vector<std::string> MapView::shownLabels() const {
+    CANVAS_OR({});
+    std::vector<std::string> out;
+    for (const auto& l : c->visibleLabels()) out.push_back(detail::fromQ(l.first));
+    return out;
+}
+void MapView::centreOn(MapPoint twips) {
+    CANVAS_OR();
+    c->centre = twips;
+    c->viewChanged();
+}
 void MapView::setNamer(std::function<std::string(int, MapPoint)> namer) {
     CANVAS_OR();
     c->namer = std::move(namer);
@@ -583,6 +641,14 @@ void MapView::onViewChanged(std::function<void()> handler) {
     CANVAS_OR();
     *c->onView = std::move(handler);
 }
+void MapView::onPointer(std::function<void(MapPoint)> handler) {
+    CANVAS_OR();
+    *c->onPointer = std::move(handler);
+}
+void MapView::onLeave(std::function<void()> handler) {
+    CANVAS_OR();
+    *c->onLeave = std::move(handler);
+}
 void MapView::clickAt(MapPoint twips) {
     CANVAS_OR();
     if (!isShown()) return;
@@ -619,6 +685,58 @@ void MapView::drag(MapPoint from, MapPoint to) {
     sendMouse(c, QEvent::MouseButtonPress, a, Qt::LeftButton);
     for (int i = 1; i <= 4; ++i) sendMouse(c, QEvent::MouseMove, a + (b - a) * (i / 4.0), Qt::LeftButton);
     sendMouse(c, QEvent::MouseButtonRelease, b, Qt::NoButton);
+}
+
+// ---------------------------------------------------------------- ZoomOverlay
+
+ZoomOverlay::ZoomOverlay(Container& parent, PictureBox& picture, Rect box, Rect buttons)
+    : view(parent, box),
+      cmdZoomIn(parent, {buttons.left, buttons.top, buttons.width / 4, buttons.height}, "＋"),
+      cmdZoomOut(parent, {buttons.left + buttons.width / 4, buttons.top, buttons.width / 4, buttons.height}, "－"),
+      cmdWhole(parent, {buttons.left + buttons.width / 2, buttons.top, buttons.width / 2, buttons.height},
+               "全体を表示") {
+    view.setVisible(false);
+    cmdZoomIn.onClick([this] { zoomIn(); });
+    cmdZoomOut.onClick([this] { view.zoomOut(); });
+    cmdWhole.onClick([this] { view.resetView(); });
+    view.onViewChanged([this] { arrange(); });
+    picture.onWheel([this](double x, double y, int steps, bool ctrl) {
+        if (ctrl && steps > 0) zoomIn(MapPoint{x, y});
+    });
+}
+
+void ZoomOverlay::onNeedArea(std::function<bool()> load) { load_ = std::move(load); }
+
+void ZoomOverlay::forget() {
+    loaded_ = false;
+    view.setVisible(false);
+    view.setArea(nullptr);
+    if (pinned_ && ensureArea()) view.setVisible(true);
+}
+
+bool ZoomOverlay::ensureArea() {
+    if (!loaded_ && load_) loaded_ = load_();
+    return loaded_;
+}
+
+void ZoomOverlay::zoomIn(std::optional<MapPoint> at) {
+    if (!ensureArea()) return;
+    double next = view.zoom() < 2 ? 2 : view.zoom() * 2;
+    view.setZoom(std::min(next, MapView::kMaxZoom), at);
+    arrange();
+}
+
+void ZoomOverlay::setPinned(bool pinned) {
+    pinned_ = pinned;
+    if (pinned_) ensureArea();
+    arrange();
+}
+
+bool ZoomOverlay::inFront() const { return view.visible(); }
+
+void ZoomOverlay::arrange() {
+    const bool front = loaded_ && (pinned_ || view.zoom() > 1);
+    if (front != view.visible()) view.setVisible(front);
 }
 
 }  // namespace tabinowa::ui
