@@ -49,6 +49,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
       lstKen(frm, {0, 840, 1335, 8700}),
       lstCity(frm, {1320, 840, 1335, 9420}),
       picTizu(frm, {2640, 840, 7575, 7545}),
+      zoom(picTizu, frm, {2700, 8460, 2580, 420}),
       // The name label sits on the bottom edge of the map. The box's sunken
       // border (2 pixels each side) takes 60 twips of the designed height, so
       // the label is raised by 90 twips, from 7320, to show whole.
@@ -62,7 +63,6 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
       Label3(frm, {6360, 120, 3615, 615}, "市町村地図と概略"),
       Label4(frm, {120, 120, 5415, 375}, "リストの市町村をクリックすると、地図位置を表示・市町村の概略を表示"),
       Label5(frm, {5400, 8520, 4695, 375}, "地図の小さい○にマウスをポイントすると、市町村名を表示"),
-      zoom(frm, picTizu, {2640, 840, 7575, 7545}, {2700, 8460, 2580, 420}),
       session_(session),
       windows_(windows) {
     frm.setForeColor(kWindowColor);
@@ -94,7 +94,10 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     zoom.view.onPointer([this](MapPoint p) { picTizu_MouseMove(p.x, p.y); });
     zoom.view.onLeave([this] { showPointerName(""); });
     zoom.view.setNamer([this](int shape, MapPoint p) -> std::string {
-        if (auto hit = hitTest(circles_, p.x, p.y)) return trimmedName(pointerName(circles_[*hit]));
+        if (auto hit = hitTest(circles_, p.x, p.y)) {
+            const std::string old = trimmedName(circles_[*hit].oldName), now = trimmedName(circles_[*hit].cityName);
+            return old == now ? now : old + "（現在の" + now + "）";
+        }
         for (std::size_t r = 0; r < rowShapes_.size(); ++r)
             if (shape >= 0 && rowShapes_[r] == shape) return trimmedName(rows_[r].name12);
         return {};

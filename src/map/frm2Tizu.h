@@ -47,6 +47,8 @@ public:
     ui::ListBox lstKen;
     ui::ListBox lstCity;
     ui::PictureBox picTizu;
+    // Zoom: the prefecture's outlines over the picture while zoomed in.
+    ui::ZoomOverlay zoom;
     ui::Label lblCityName;
     ui::Label lblCitySu;
     ui::Label lblCity;
@@ -57,8 +59,6 @@ public:
     ui::Label Label3;
     ui::Label Label4;
     ui::Label Label5;
-    // Zoom: the prefecture's outlines over the picture while zoomed in.
-    ui::ZoomOverlay zoom;
 
 private:
     // Loads the chosen prefecture's outlines into the zoomed view, with its

@@ -689,12 +689,12 @@ void MapView::drag(MapPoint from, MapPoint to) {
 
 // ---------------------------------------------------------------- ZoomOverlay
 
-ZoomOverlay::ZoomOverlay(Container& parent, PictureBox& picture, Rect box, Rect buttons)
-    : view(parent, box),
+ZoomOverlay::ZoomOverlay(PictureBox& picture, Container& parent, Rect buttons)
+    : view(picture, {0, 0, picture.pixelWidth() * kTwipsPerPixel, picture.pixelHeight() * kTwipsPerPixel}),
       cmdZoomIn(parent, {buttons.left, buttons.top, buttons.width / 4, buttons.height}, "＋"),
       cmdZoomOut(parent, {buttons.left + buttons.width / 4, buttons.top, buttons.width / 4, buttons.height}, "－"),
       cmdWhole(parent, {buttons.left + buttons.width / 2, buttons.top, buttons.width / 2, buttons.height},
-               "全体を表示") {
+               "全体") {
     view.setVisible(false);
     cmdZoomIn.onClick([this] { zoomIn(); });
     cmdZoomOut.onClick([this] { view.zoomOut(); });

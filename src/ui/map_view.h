@@ -103,7 +103,9 @@ public:
 // onNeedArea, asked once before the view first comes to the front.
 class ZoomOverlay {
 public:
-    ZoomOverlay(Container& parent, PictureBox& picture, Rect box, Rect buttons);
+    // The view fills the picture box's inside, under the controls placed in
+    // the box before it; the buttons go into `buttonsParent` at `buttons`.
+    ZoomOverlay(PictureBox& picture, Container& buttonsParent, Rect buttons);
     MapView view;
     CommandButton cmdZoomIn;
     CommandButton cmdZoomOut;
