@@ -39,7 +39,7 @@ constexpr double kDragStart = 4;          // pixels moved before a press becomes
 constexpr double kZoomSteps[] = {1, 1.5, 2, 3, 4, 6, 8};
 constexpr double kLodZooms[] = {1, 2, 4, 8};  // outlines thinned for these zooms
 constexpr int kLods = 4;
-constexpr double kLodPixels = 0.35;       // points nearer than this on screen are merged
+constexpr double kLodPixels = 0.6;        // points nearer than this on screen are merged
 constexpr int kBlinkTicks = 7;            // fill on, off, … ending on
 constexpr int kBlinkMs = 280;
 
@@ -90,6 +90,7 @@ public:
     MapPoint centre;
     std::optional<QPointF> pressAt;
     bool dragging = false;
+    QImage frame;  // paintFrame()'s
     std::shared_ptr<std::function<void(MapPoint)>> onClick = std::make_shared<std::function<void(MapPoint)>>();
     std::shared_ptr<std::function<void()>> onView = std::make_shared<std::function<void()>>();
     std::shared_ptr<std::function<void(MapPoint)>> onPointer = std::make_shared<std::function<void(MapPoint)>>();
@@ -281,7 +282,6 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), kSea);
         if (!area) return;
-        p.setRenderHint(QPainter::Antialiasing, true);
         const MapBox vis = visible();
         const int lod = lodFor();
         QTransform t;
@@ -303,19 +303,26 @@ protected:
         for (const MapPart& part : area->parts)
             if (part.framed)
                 p.fillRect(QRectF(part.frame.left, part.frame.top, part.frame.width(), part.frame.height()), kSea);
+        // Land: the fills without antialiasing (neighbours share their edges,
+        // so no seam shows), then all borders in one antialiased stroke.
+        p.setPen(Qt::NoPen);
+        QPainterPath borders;
         for (std::size_t i = 0; i < area->shapes.size(); ++i) {
             const MapShape& s = area->shapes[i];
             if (s.kind == MapShape::Kind::Neighbour || !s.box.intersects(vis)) continue;
-            {
-                p.setPen(border);
-                QColor fill = kLand;
-                const auto f = fills.find(static_cast<int>(i));
-                if (f != fills.end()) fill = f->second;
-                if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
-                p.setBrush(fill);
-            }
-            p.drawPath(pathOf(i, lod));
+            QColor fill = kLand;
+            const auto f = fills.find(static_cast<int>(i));
+            if (f != fills.end()) fill = f->second;
+            if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
+            p.setBrush(fill);
+            const QPainterPath& path = pathOf(i, lod);
+            p.drawPath(path);
+            borders.addPath(path);
         }
+        p.setPen(border);
+        p.setBrush(Qt::NoBrush);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.drawPath(borders);
         QPen frame(kFrame, 1.0);
         frame.setCosmetic(true);
         p.setPen(frame);
@@ -536,6 +543,13 @@ void MapView::blink(int shape, std::optional<Color> color) {
 int MapView::blinkingShape() const {
     CANVAS_OR(-1);
     return c->blinkShape;
+}
+Color MapView::paintFrame() {
+    CANVAS_OR(0);
+    if (c->frame.size() != c->size()) c->frame = QImage(c->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    c->render(&c->frame);
+    const QColor q = c->frame.pixelColor(c->frame.width() / 2, c->frame.height() / 2);
+    return rgb(q.red(), q.green(), q.blue());
 }
 void MapView::setDots(std::vector<Dot> dots) {
     CANVAS_OR();

@@ -80,6 +80,10 @@ public:
     int highlighted() const;
     int hovered() const;  // the shape outlined under the pointer, or -1
 
+    // Paints one frame as the screen would get it, into an image kept by the
+    // view (for benchmarks and checks); returns the colour at its centre.
+    Color paintFrame();
+
     // ---- events (handlers run in the window's guard)
     void onClick(std::function<void(MapPoint)> handler);  // a click (no drag), or Enter at the cursor
     void onViewChanged(std::function<void()> handler);
