@@ -355,14 +355,6 @@ namespace {
 constexpr ui::Color kVisitedColor = ui::rgb(0xbf, 0xe3, 0xb4);  // soft green
 constexpr ui::Color kAllVisitedColor = ui::rgb(0x3b, 0x9c, 0x5a);
 
-// Between the land's cream (share 0) and a full green (share 1).
-ui::Color shareColor(double share) {
-    const ui::Rgb a{0xf6, 0xf1, 0xdc};
-    const ui::Rgb b = ui::toRgb(kAllVisitedColor);
-    const double s = std::clamp(share, 0.0, 1.0);
-    const auto mix = [s](int x, int y) { return static_cast<int>(x + (y - x) * s + 0.5); };
-    return ui::rgb(mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b));
-}
 
 }  // namespace
 
@@ -382,7 +374,8 @@ bool frm2CityVisit::loadZoomedMap() {
         for (std::size_t n = 0; n < kens.size(); ++n) {
             const int count = kens[n].endRec() - kens[n].startRec() + 1;
             const int shape = area->indexOf(static_cast<int>(n) + 1);
-            if (shape >= 0 && count > 0) zoom.view.setFill(shape, shareColor(static_cast<double>(kens[n].homonSu()) / count));
+            if (shape >= 0 && count > 0)
+                zoom.view.setFill(shape, ui::shareColor(static_cast<double>(kens[n].homonSu()) / count, kAllVisitedColor));
         }
         return true;
     }

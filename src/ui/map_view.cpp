@@ -498,6 +498,13 @@ void sendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons butto
 
 }  // namespace
 
+Color shareColor(double share, Color full) {
+    const Rgb b = toRgb(full);
+    const double s = std::clamp(share, 0.0, 1.0);
+    const auto mix = [s](int x, int y) { return static_cast<int>(x + (y - x) * s + 0.5); };
+    return rgb(mix(kLand.red(), b.r), mix(kLand.green(), b.g), mix(kLand.blue(), b.b));
+}
+
 MapView::MapView(Container& parent, Rect box) : Widget(makeMapView(parent, box)) {}
 
 #define CANVAS_OR(value)               \

@@ -17,6 +17,9 @@
 
 namespace tabinowa::ui {
 
+// A fill for a share done (0..1): from the map's land colour to `full`.
+Color shareColor(double share, Color full);
+
 enum class MapKey { Left, Right, Up, Down, ZoomIn, ZoomOut, Enter, Home };
 
 class MapView : public Widget {
