@@ -711,7 +711,9 @@ void MapView::drag(MapPoint from, MapPoint to) {
 // ---------------------------------------------------------------- ZoomOverlay
 
 ZoomOverlay::ZoomOverlay(PictureBox& picture, Container& parent, Rect buttons)
-    : view(picture, {0, 0, picture.pixelWidth() * kTwipsPerPixel, picture.pixelHeight() * kTwipsPerPixel}),
+    // The inside of the box in design twips (its sunken border takes 2 pixels
+    // each side), so that the display scale applies to the view as to the box.
+    : view(picture, {0, 0, picture.geometry().width - 4 * kTwipsPerPixel, picture.geometry().height - 4 * kTwipsPerPixel}),
       cmdZoomIn(parent, {buttons.left, buttons.top, buttons.width / 4, buttons.height}, "＋"),
       cmdZoomOut(parent, {buttons.left + buttons.width / 4, buttons.top, buttons.width / 4, buttons.height}, "－"),
       cmdWhole(parent, {buttons.left + buttons.width / 2, buttons.top, buttons.width / 2, buttons.height},
