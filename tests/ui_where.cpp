@@ -1,7 +1,8 @@
 // "どこでしょう" on the offscreen platform over a temporary program folder
 // with made-up outlines: a round played by mouse and keyboard, the reach of a
 // click at several zooms, old municipalities answered at their dots, all
-// Japan, the replay of misses, a damaged map file, and the way back.
+// Japan, the replay of misses, a damaged map file, and the way back. Then the
+// same outlines zoomed in the map window and coloured in the visit game.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,12 +11,16 @@
 #include <vector>
 
 #include "core/session.h"
+#include "game/frm2CityVisit.h"
 #include "map/frm2Doko.h"
+#include "map/frm2Tizu.h"
 #include "map/outlines.h"
 #include "shell/frm1Main.h"
 #include "shell/window_manager.h"
 #include "support/city_fixture.h"
 #include "support/fixed_random.h"
+#include "support/game_fixture.h"
+#include "support/picture.h"
 #include "support/temp_folder.h"
 #include "ui/application.h"
 
@@ -69,6 +74,11 @@ protected:
                                               shape(102, square(2500, 1000, 4500, 6500)),
                                               shape(103, square(5000, 1000, 7000, 6500))}),
                                    areaOf(2, {shape(201, square(1000, 1000, 6000, 6000))})}));
+        for (int k : {1, 2}) writePicture(f.picture(k), 505, 503, Qt::white, "JPEG", 95);
+        writeGameQuestions(f, numberedQuestions(3));
+        session.quiz.totalCount = 3;
+        writeGameMarks(f, 4, {3});  // 二村 visited
+        writeGamePoints(f, 0);
     }
 
     frm2Doko& open() {
@@ -271,6 +281,87 @@ TEST_F(WhereWindow, TheMenuButtonReturnsToTheMenu) {
     ui::Application::processEvents();
     EXPECT_FALSE(windows.isLoaded(WindowId::Doko));
     EXPECT_TRUE(windows.isLoaded(WindowId::Main));
+}
+
+// ---------------------------------------------------------------- zoom elsewhere
+
+TEST_F(WhereWindow, TheMapWindowZoomsIntoTheOutlinesAndKeepsItsPointerNames) {
+    ASSERT_TRUE(windows.showMap());
+    auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    EXPECT_FALSE(w.zoom.inFront()) << "at 1x the picture shows";
+    w.picTizu.moveMouse(3330, 2030);  // on 甲村's circle: the design's hit-test, in twips
+    EXPECT_EQ(w.lblCityName.caption(), padChars("甲村", 10) + "現　" + padChars("三市", 20));
+    EXPECT_TRUE(w.lblCityName.visible());
+    w.picTizu.moveMouse(5000, 5000);
+    EXPECT_FALSE(w.lblCityName.visible()) << "an empty name label hides nothing of the map";
+
+    w.picTizu.turnWheel(3300, 2000, 1, true);  // Ctrl+wheel over 甲村
+    ASSERT_TRUE(w.zoom.inFront());
+    EXPECT_EQ(w.zoom.view.zoom(), 2);
+    // The same circles, the same names, now from the outlines.
+    w.zoom.view.moveTo({3330, 2030});
+    EXPECT_EQ(w.lblCityName.caption(), padChars("甲村", 10) + "現　" + padChars("三市", 20));
+    EXPECT_EQ(w.zoom.view.tipText(), "甲村（現在の三市）");
+    w.zoom.view.moveTo({3300, 4000});
+    EXPECT_EQ(w.zoom.view.tipText(), "三市") << "off the circles the outline's municipality";
+    EXPECT_EQ(w.zoom.view.hovered(), w.zoom.view.area()->indexOf(102));
+    // A chosen municipality numbers its old ones on the zoomed map too, apart.
+    ASSERT_TRUE(w.lstCity.clickItem(1));
+    const auto places = w.zoom.view.markPlaces();
+    ASSERT_EQ(places.size(), 2u);
+    EXPECT_NE(places[0], places[1]);
+    // Back to the whole map: the picture again; a new prefecture clears the name.
+    ASSERT_TRUE(w.zoom.cmdWhole.click());
+    EXPECT_FALSE(w.zoom.inFront());
+    w.picTizu.moveMouse(3330, 2030);
+    ASSERT_TRUE(w.lblCityName.visible());
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    EXPECT_EQ(w.lblCityName.caption(), "");
+    EXPECT_FALSE(w.lblCityName.visible());
+}
+
+TEST_F(WhereWindow, TheZoomedMapNeverShowsTheWrongPrefecture) {
+    ASSERT_TRUE(windows.showMap());
+    auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_TRUE(w.zoom.cmdZoomIn.click());
+    ASSERT_NE(w.zoom.view.area(), nullptr);
+    EXPECT_EQ(w.zoom.view.area()->id, 1);
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    EXPECT_FALSE(w.zoom.inFront());
+    ASSERT_TRUE(w.zoom.cmdZoomIn.click());
+    EXPECT_EQ(w.zoom.view.area()->id, 2);
+}
+
+TEST_F(WhereWindow, TheVisitGameColoursVisitedPlacesAndJapanByShare) {
+    ASSERT_TRUE(windows.showVisitGame());
+    auto& w = *static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_TRUE(w.cmdColours.click());
+    ASSERT_TRUE(w.zoom.inFront()) << "colours show at 1x too";
+    EXPECT_EQ(w.zoom.view.zoom(), 1);
+    const MapArea& a = *w.zoom.view.area();
+    EXPECT_EQ(w.zoom.view.fillOf(a.indexOf(103)), ui::rgb(0xbf, 0xe3, 0xb4));  // 二村, visited
+    EXPECT_FALSE(w.zoom.view.fillOf(a.indexOf(101)).has_value());
+    EXPECT_FALSE(w.zoom.view.fillOf(a.indexOf(102)).has_value());
+    ASSERT_TRUE(w.cmdColours.click());
+    EXPECT_FALSE(w.zoom.inFront());
+
+    // All Japan by the visited counts of 県範囲.csv: 甲県 1 of 3, 乙県 1 of 1.
+    writeBytes(folder.folders().rangeFile(), sjisLines("1,0,\"甲県\",1,3,1\n2,0,\"乙県\",4,4,1\n"));
+    windows.unload(WindowId::CityVisit);
+    ui::Application::processEvents();
+    ASSERT_TRUE(windows.showVisitGame());
+    auto& again = *static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+    ASSERT_TRUE(again.cmdJapan.click());
+    ASSERT_TRUE(again.zoom.inFront());
+    const MapArea& japan = *again.zoom.view.area();
+    EXPECT_EQ(japan.id, kJapanArea);
+    EXPECT_EQ(again.zoom.view.fillOf(japan.indexOf(2)), ui::rgb(0x3b, 0x9c, 0x5a));  // 1 of 1
+    const ui::Rgb third = ui::toRgb(*again.zoom.view.fillOf(japan.indexOf(1)));        // 1 of 3
+    EXPECT_NEAR(third.r, 0xf6 + (0x3b - 0xf6) / 3.0, 1);
+    EXPECT_NEAR(third.g, 0xf1 + (0x9c - 0xf1) / 3.0, 1);
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 #include "game/frm2CityVisit.h"
 
+#include <algorithm>
+
 #include "files/error.h"
 #include "files/visit_state.h"
 #include "game/rules.h"
+#include "map/outlines.h"
+#include "map/where_round.h"
 
 namespace tabinowa {
 namespace {
@@ -41,6 +45,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       lstKen(frm, {120, 360, 1335, 6720}),
       // The box holds the whole prefecture picture (505 × 503 pixels) inside its border.
       picTizu(frm, {2880, 0, 7635, 7605}),
+      zoom(picTizu, frm, {17880, 6960, 1815, 375}),
       lblMinryoku(picTizu, {960, 6960, 6375, 255}),
       lstCity(frm, {1440, 360, 1335, 6720}),
       cmdVisit(frm, {11040, 6120, 1575, 1215}, "訪問する"),
@@ -61,6 +66,8 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       lblVisit(frm, {12720, 6840, 5295, 495}),
       Label2(frm, {18000, 9240, 1935, 615}, "左上に完了の旨のメッセージが出たら、メニュー戻り再挑戦してください"),
       lblInyo(frm, {18240, 9960, 1215, 255}),
+      cmdColours(frm, {17880, 7380, 1815, 375}, "訪問済みを色分け"),
+      cmdJapan(frm, {17880, 7770, 1815, 375}, "全国の訪問率"),
       answerMode(frm, {17880, 6360, 1815, 495}, session, "game"),
       choices(frm, {11040, 3480, 9135, 1095}, true),
       keys(frm),
@@ -113,6 +120,10 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblMinryoku.setCaption(message); });
     setUpLearning();
+
+    zoom.onNeedArea([this] { return loadZoomedMap(); });
+    cmdColours.onClick([this] { cmdColours_Click(); });
+    cmdJapan.onClick([this] { cmdJapan_Click(); });
 }
 
 // ------------------------------------------------------------------ load
@@ -234,6 +245,8 @@ std::string frm2CityVisit::loadMap(int prefectureRow) {
 
 void frm2CityVisit::lstKen_Click(int position) {
     if (position < 0 || position >= static_cast<int>(map_.prefectures().size())) return;
+    japanShown_ = false;
+    marks_.clear();
     const std::string pictureError = loadMap(position + 1);
     lstCity.clear();
     lblVist.setCaption(pictureError);
@@ -241,6 +254,7 @@ void frm2CityVisit::lstKen_Click(int position) {
     lblCity.setCaption("");
     // a missing picture leaves the map blank; the list still works
     for (const auto& entry : map_.choosePrefecture(position)) lstCity.addItem(entry);
+    zoom.forget();
 }
 
 void frm2CityVisit::lstCity_Click(int position) {
@@ -258,6 +272,12 @@ void frm2CityVisit::lstCity_Click(int position) {
         picTizu.printNumber(m.number);
     }
     lblVist.setCaption(joinMessages(profile.text, pictureError));
+    marks_ = profile.marks;
+    if (zoom.inFront() && !japanShown_) {
+        std::vector<ui::MapView::Mark> marks;
+        for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
+        zoom.view.setMarks(std::move(marks));
+    }
     lblMinryoku.setForeColor(ui::paletteColor(profile.visit.palette));
     cmdVisit.setVisible(profile.visit.affordable);
     lblMinryoku.setCaption(profile.visit.line);
@@ -282,6 +302,8 @@ void frm2CityVisit::cmdVisit_Click() {
         lstCity.clear();
         lblCity.setCaption("");
         for (const auto& entry : result.entries) lstCity.addItem(entry);
+        marks_.clear();
+        zoom.forget();  // the new colour comes with the next showing
     } else {
         lblMinryoku.setCaption(result.message);
     }
@@ -325,6 +347,65 @@ void frm2CityVisit::cmdStart0_Click() {
 void frm2CityVisit::cmdToMain_Click() {
     quiz_.reset();  // closes "問題.ran"
     windows_.returnToMenu(WindowId::CityVisit);
+}
+
+// ----------------------------------------------------- zoom and colours
+
+namespace {
+
+constexpr ui::Color kVisitedColor = ui::rgb(0xbf, 0xe3, 0xb4);  // soft green
+constexpr ui::Color kAllVisitedColor = ui::rgb(0x3b, 0x9c, 0x5a);
+
+
+}  // namespace
+
+bool frm2CityVisit::loadZoomedMap() {
+    const int row = japanShown_ ? kJapanArea : map_.prefectureRow();
+    if (!japanShown_ && row < 1) return false;
+    std::shared_ptr<MapArea> area;
+    try {
+        area = std::make_shared<MapArea>(readOutlineArea(session_.io, outlineFile(session_.folders), row));
+    } catch (const FileError& e) {
+        lblVist.setCaption(e.what());
+        return false;
+    }
+    zoom.view.setArea(area);
+    const auto& kens = map_.prefectures();
+    if (japanShown_) {
+        for (std::size_t n = 0; n < kens.size(); ++n) {
+            const int count = kens[n].endRec() - kens[n].startRec() + 1;
+            const int shape = area->indexOf(static_cast<int>(n) + 1);
+            if (shape >= 0 && count > 0)
+                zoom.view.setFill(shape, ui::shareColor(static_cast<double>(kens[n].homonSu()) / count, kAllVisitedColor));
+        }
+        return true;
+    }
+    // Every municipality of the prefecture, the visited ones filled.
+    const KenHani& ken = kens.at(static_cast<std::size_t>(row - 1));
+    const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken, Descriptions::Skip)).rows;
+    const std::vector<int> shapes = shapesOfRows(*area, rows);
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (shapes[r] >= 0 && readMark(session_.io, session_.folders, rows[r].recNo))
+            zoom.view.setFill(shapes[r], kVisitedColor);
+    std::vector<ui::MapView::Mark> marks;
+    for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
+    zoom.view.setMarks(std::move(marks));
+    return true;
+}
+
+void frm2CityVisit::cmdColours_Click() {
+    japanShown_ = false;
+    const bool on = !zoom.pinned();
+    zoom.forget();
+    zoom.setPinned(on);
+    cmdColours.setCaption(on ? "色分けをやめる" : "訪問済みを色分け");
+}
+
+void frm2CityVisit::cmdJapan_Click() {
+    japanShown_ = true;
+    zoom.forget();
+    zoom.setPinned(true);
+    cmdColours.setCaption("色分けをやめる");
 }
 
 }  // namespace tabinowa

@@ -16,6 +16,7 @@
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/keys.h"
+#include "ui/map_view.h"
 
 namespace tabinowa {
 
@@ -52,6 +53,9 @@ public:
     ui::CommandButton cmdStart0;
     ui::ListBox lstKen;
     ui::PictureBox picTizu;
+    // Zoom and completion colours: the prefecture's outlines over the
+    // picture, visited municipalities softly filled; all Japan by share visited.
+    ui::ZoomOverlay zoom;
     ui::Label lblMinryoku;  // inside picTizu
     ui::ListBox lstCity;
     ui::CommandButton cmdVisit;
@@ -72,6 +76,10 @@ public:
     ui::Label lblVisit;
     ui::Label Label2;
     ui::Label lblInyo;
+    ui::CommandButton cmdColours;
+    ui::CommandButton cmdJapan;
+    void cmdColours_Click();
+    void cmdJapan_Click();
 
     // Learning aids beside the game's own controls: keys, answering by
     // choice, the memory of each judged answer.
@@ -96,6 +104,12 @@ private:
     // and returns the message.
     std::string loadMap(int prefectureRow);
     void fillPrefectureList();
+    // Loads the outlines of the chosen prefecture (or all Japan) into the
+    // zoomed view with the completion colours; false (and why in lblVist)
+    // when it cannot.
+    bool loadZoomedMap();
+    bool japanShown_ = false;
+    std::vector<Mark> marks_;  // of the chosen municipality
 
     Session& session_;
     WindowManager& windows_;

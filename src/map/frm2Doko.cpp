@@ -17,14 +17,6 @@ constexpr ui::Color kBlinkColor = ui::rgb(0x2e, 0xa0, 0x43);
 constexpr ui::Color kDotColor = ui::rgb(0x7a, 0x4a, 0x9a);
 constexpr ui::Color kFoundColor = ui::rgb(0x3b, 0x9c, 0x5a);  // a prefecture all found
 
-// A colour between the land's cream (share 0) and `full` (share 1).
-ui::Color shareColor(double share, ui::Color full) {
-    const ui::Rgb a{0xf6, 0xf1, 0xdc};
-    const ui::Rgb b = ui::toRgb(full);
-    const double s = std::clamp(share, 0.0, 1.0);
-    const auto mix = [s](int x, int y) { return static_cast<int>(x + (y - x) * s + 0.5); };
-    return ui::rgb(mix(a.r, b.r), mix(a.g, b.g), mix(a.b, b.b));
-}
 
 std::string trimmed(const std::string& s) {
     const auto b = s.find_first_not_of(' ');
@@ -227,7 +219,7 @@ void frm2Doko::cmdOverview_Click() {
     showArea(kJapanArea);
     for (int n = 1; n <= static_cast<int>(ken_.size()); ++n) {
         const int shape = area_->indexOf(n);
-        if (shape >= 0) picMap.setFill(shape, shareColor(foundShare(n), kFoundColor));
+        if (shape >= 0) picMap.setFill(shape, ui::shareColor(foundShare(n), kFoundColor));
     }
     lblQs.setCaption("全国の達成度：見つけた市町村の割合で色が濃くなります。");
     lblJudge.setCaption("");

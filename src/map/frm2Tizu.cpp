@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "files/error.h"
+#include "map/where_round.h"
 
 namespace tabinowa {
 namespace {
@@ -21,6 +22,20 @@ constexpr int kPointedColor = 7;  // palette entry: the name label over a circle
 
 ui::Font font(const char* name, double size, bool bold) { return ui::Font{name, size, bold}; }
 
+// A name without its padding blanks (ASCII or ideographic) at either end.
+std::string trimmedName(std::string s) {
+    const std::string wide = "\u3000";
+    for (bool cut = true; cut;) {
+        cut = false;
+        while (!s.empty() && s.back() == ' ') s.pop_back(), cut = true;
+        if (s.size() >= 3 && s.compare(s.size() - 3, 3, wide) == 0) s.resize(s.size() - 3), cut = true;
+    }
+    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+    return s;
+}
+
+constexpr ui::Color kDotColor = ui::rgb(0xd0, 0x1c, 0x1c);
+
 std::string joinMessages(const std::string& a, const std::string& b) {
     if (a.empty()) return b;
     if (b.empty()) return a;
@@ -35,6 +50,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
       lstCity(frm, {1320, 840, 1335, 9420}),
       // The box holds the whole prefecture picture (505 × 503 pixels) inside its border.
       picTizu(frm, {2640, 840, 7635, 7605}),
+      zoom(picTizu, frm, {2700, 8460, 2580, 420}),
       // The name label sits on the bottom edge of the map. The box's sunken
       // border (2 pixels each side) takes 60 twips of the designed height, so
       // the label is raised by 90 twips, from 7320, to show whole.
@@ -73,6 +89,20 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     picTizu.onMouseMove([this](double x, double y) { picTizu_MouseMove(x, y); });
     Command1.onClick([this]() { Command1_Click(); });
     frm.onCloseBox([this]() { Command1_Click(); });
+
+    zoom.onNeedArea([this] { return loadZoomedMap(); });
+    // Zoomed, the pointer is tested against the same circles in the same twips.
+    zoom.view.onPointer([this](MapPoint p) { picTizu_MouseMove(p.x, p.y); });
+    zoom.view.onLeave([this] { showPointerName(""); });
+    zoom.view.setNamer([this](int shape, MapPoint p) -> std::string {
+        if (auto hit = hitTest(circles_, p.x, p.y)) {
+            const std::string old = trimmedName(circles_[*hit].oldName), now = trimmedName(circles_[*hit].cityName);
+            return old == now ? now : old + "（現在の" + now + "）";
+        }
+        for (std::size_t r = 0; r < rowShapes_.size(); ++r)
+            if (shape >= 0 && rowShapes_[r] == shape) return trimmedName(rows_[r].name12);
+        return {};
+    });
 }
 
 void frm2Tizu::load() {
@@ -125,6 +155,8 @@ void frm2Tizu::lstKen_Click(int position) {
         return;
     }
     lblCitySu.setCaption(circleCountText(circles_.size()));
+    showPointerName("");
+    zoom.forget();
     // A missing picture leaves the map blank; the lists still work.
     if (!pictureError.empty()) lblVisit.setCaption(pictureError);
 }
@@ -167,16 +199,59 @@ void frm2Tizu::lstCity_Click(int position) {
     }
     lblVisit.setCaption(joinMessages(statistics + oldTowns, pictureError));
     chosenMinryoku_ = row.minryoku;
+    if (area_) {
+        std::vector<ui::MapView::Mark> marks;
+        for (std::size_t k = 0; k < row.old.size(); ++k)
+            marks.push_back({static_cast<int>(k) + 1, static_cast<double>(row.old[k].x), static_cast<double>(row.old[k].y)});
+        zoom.view.setMarks(std::move(marks));
+        zoom.view.clearFills();
+        if (rowShapes_[static_cast<std::size_t>(c - 1)] >= 0)
+            zoom.view.setFill(rowShapes_[static_cast<std::size_t>(c - 1)], ui::rgb(0xf9, 0xe0, 0xa8));
+    }
+}
+
+bool frm2Tizu::loadZoomedMap() {
+    if (chosenKen_ < 1) return false;
+    try {
+        area_ = std::make_shared<MapArea>(readOutlineArea(session_.io, outlineFile(session_.folders), chosenKen_));
+    } catch (const FileError& e) {
+        area_.reset();
+        lblVisit.setCaption(e.what());
+        return false;
+    }
+    rowShapes_ = shapesOfRows(*area_, rows_);
+    zoom.view.setArea(area_);
+    std::vector<ui::MapView::Dot> dots;
+    for (const Circle& c : circles_) dots.push_back({static_cast<double>(c.x), static_cast<double>(c.y), kDotColor});
+    zoom.view.setDots(std::move(dots));
+    std::vector<ui::MapView::Label> labels;
+    for (std::size_t r = 0; r < rows_.size(); ++r) labels.push_back({rowShapes_[r], trimmedName(rows_[r].name12)});
+    zoom.view.setLabels(std::move(labels));
+    if (chosenRow_ > 0) {
+        const CityRow& row = rows_[static_cast<std::size_t>(chosenRow_ - 1)];
+        std::vector<ui::MapView::Mark> marks;
+        for (std::size_t k = 0; k < row.old.size(); ++k)
+            marks.push_back({static_cast<int>(k) + 1, static_cast<double>(row.old[k].x), static_cast<double>(row.old[k].y)});
+        zoom.view.setMarks(std::move(marks));
+    }
+    return true;
+}
+
+void frm2Tizu::showPointerName(const std::string& name) {
+    if (name.empty()) {
+        lblCityName.setBackColor(frm.backColor());
+        lblCityName.setCaption("");
+    } else {
+        lblCityName.setBackColor(ui::paletteColor(kPointedColor));
+        lblCityName.setCaption(name);
+    }
+    // Empty, the label would only hide part of the map.
+    lblCityName.setVisible(!name.empty());
 }
 
 void frm2Tizu::picTizu_MouseMove(double x, double y) {
-    if (auto hit = hitTest(circles_, x, y)) {
-        lblCityName.setBackColor(ui::paletteColor(kPointedColor));
-        lblCityName.setCaption(pointerName(circles_[*hit]));
-    } else {
-        lblCityName.setBackColor(frm.backColor());
-        lblCityName.setCaption("");
-    }
+    if (auto hit = hitTest(circles_, x, y)) showPointerName(pointerName(circles_[*hit]));
+    else showPointerName("");
 }
 
 void frm2Tizu::Command1_Click() {

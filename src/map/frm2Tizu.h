@@ -5,6 +5,7 @@
 // municipalities numbered on the map, and the name of the circle under the
 // pointer. The window only reads files; each handler opens and closes what it
 // reads. Its choices (prefecture, municipality) are its own.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,9 +13,11 @@
 #include "core/session.h"
 #include "files/prefectures.h"
 #include "map/city_table.h"
+#include "map/outlines.h"
 #include "shell/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/map_view.h"
 
 namespace tabinowa {
 
@@ -44,6 +47,8 @@ public:
     ui::ListBox lstKen;
     ui::ListBox lstCity;
     ui::PictureBox picTizu;
+    // Zoom: the prefecture's outlines over the picture while zoomed in.
+    ui::ZoomOverlay zoom;
     ui::Label lblCityName;
     ui::Label lblCitySu;
     ui::Label lblCity;
@@ -56,6 +61,12 @@ public:
     ui::Label Label5;
 
 private:
+    // Loads the chosen prefecture's outlines into the zoomed view, with its
+    // circles as dots and the chosen municipality's numbers; false (and the
+    // reason in lblVisit) when it cannot.
+    bool loadZoomedMap();
+    // The pointer's name label: shown only while it names something.
+    void showPointerName(const std::string& name);
     // Loads the chosen prefecture's picture; when it cannot, leaves the
     // picture blank and returns the message.
     std::string loadMap();
@@ -72,6 +83,8 @@ private:
     int chosenRow_ = 0;
     int chosenRecNo_ = 0;
     std::int32_t chosenMinryoku_ = 0;
+    std::shared_ptr<MapArea> area_;  // of the zoomed view
+    std::vector<int> rowShapes_;     // row r's outline in area_, at r - 1
 };
 
 }  // namespace tabinowa

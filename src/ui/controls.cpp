@@ -10,6 +10,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QProxyStyle>
+#include <QWheelEvent>
 #include <QPushButton>
 #include <QFocusEvent>
 #include <QItemSelectionModel>
@@ -183,6 +184,8 @@ public:
     std::weak_ptr<detail::FormCore> core;
     std::shared_ptr<std::function<void(double, double)>> onMove;
     std::shared_ptr<std::function<void(double, double)>> onDown;
+    std::shared_ptr<std::function<void(double, double, int, bool)>> onWheel =
+        std::make_shared<std::function<void(double, double, int, bool)>>();
 
     // The display scale of the window: drawing positions and the picture grow with it.
     double scale() const {
@@ -230,6 +233,18 @@ protected:
     }
     void mouseMoveEvent(QMouseEvent* e) override { deliver(onMove, e); }
     void mousePressEvent(QMouseEvent* e) override { deliver(onDown, e); }
+    void wheelEvent(QWheelEvent* e) override {
+        auto c = core.lock();
+        const auto h = onWheel;
+        if (!c || !*h) return QWidget::wheelEvent(e);
+        const double x = pixelsToTwips(e->position().x()), y = pixelsToTwips(e->position().y());
+        const int steps = e->angleDelta().y() / 120;
+        const bool ctrl = (e->modifiers() & Qt::ControlModifier) != 0;
+        detail::runGuarded(c, [h, x, y, steps, ctrl]() {
+            if (*h) (*h)(x, y, steps, ctrl);
+        });
+        e->accept();
+    }
 
 private:
     void deliver(const std::shared_ptr<std::function<void(double, double)>>& h, QMouseEvent* e) {
@@ -751,6 +766,19 @@ void PictureBox::onMouseMove(std::function<void(double, double)> handler) {
 
 void PictureBox::onMouseDown(std::function<void(double, double)> handler) {
     if (node_) *node_->mouseDown = std::move(handler);
+}
+
+void PictureBox::onWheel(std::function<void(double, double, int, bool)> handler) {
+    if (Canvas* c = node_ ? canvasOf(*node_) : nullptr) *c->onWheel = std::move(handler);
+}
+
+void PictureBox::turnWheel(double x, double y, int steps, bool ctrl) {
+    Canvas* c = node_ && isShown() ? canvasOf(*node_) : nullptr;
+    if (!c) return;
+    const QPointF local(x / kTwipsPerPixel, y / kTwipsPerPixel);
+    QWheelEvent ev(local, c->mapToGlobal(local), QPoint(), QPoint(0, 120 * steps), Qt::NoButton,
+                   ctrl ? Qt::ControlModifier : Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(c, &ev);
 }
 
 void PictureBox::moveMouse(double x, double y) {

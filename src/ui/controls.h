@@ -130,6 +130,10 @@ public:
 
     void onMouseMove(std::function<void(double x, double y)> handler);
     void onMouseDown(std::function<void(double x, double y)> handler);
+    // The wheel turned over the box by `steps` notches (up positive), with
+    // or without Ctrl held.
+    void onWheel(std::function<void(double x, double y, int steps, bool ctrl)> handler);
+    void turnWheel(double x, double y, int steps, bool ctrl);
     // Moves the pointer to (x, y) twips inside the box, as the user would.
     void moveMouse(double x, double y);
     void pressMouse(double x, double y);

@@ -39,7 +39,7 @@ constexpr double kDragStart = 4;          // pixels moved before a press becomes
 constexpr double kZoomSteps[] = {1, 1.5, 2, 3, 4, 6, 8};
 constexpr double kLodZooms[] = {1, 2, 4, 8};  // outlines thinned for these zooms
 constexpr int kLods = 4;
-constexpr double kLodPixels = 0.35;       // points nearer than this on screen are merged
+constexpr double kLodPixels = 0.6;        // points nearer than this on screen are merged
 constexpr int kBlinkTicks = 7;            // fill on, off, … ending on
 constexpr int kBlinkMs = 280;
 
@@ -74,6 +74,12 @@ public:
     QTimer blinkTimer;
     std::vector<MapView::Dot> dots;
     std::vector<MapView::Mark> marks;
+    struct PlacedLabel {
+        int shape;
+        QString text;
+        MapPoint at;
+    };
+    std::vector<PlacedLabel> labels;
     std::vector<QRectF> markBoxes;  // pixels, after the last layout
     std::function<std::string(int, MapPoint)> namer;
     std::string tip;
@@ -84,8 +90,11 @@ public:
     MapPoint centre;
     std::optional<QPointF> pressAt;
     bool dragging = false;
+    QImage frame;  // paintFrame()'s
     std::shared_ptr<std::function<void(MapPoint)>> onClick = std::make_shared<std::function<void(MapPoint)>>();
     std::shared_ptr<std::function<void()>> onView = std::make_shared<std::function<void()>>();
+    std::shared_ptr<std::function<void(MapPoint)>> onPointer = std::make_shared<std::function<void(MapPoint)>>();
+    std::shared_ptr<std::function<void()>> onLeave = std::make_shared<std::function<void()>>();
 
     MapCanvas() {
         setMouseTracking(true);
@@ -185,6 +194,7 @@ public:
         fills.clear();
         dots.clear();
         marks.clear();
+        labels.clear();
         blinkTimer.stop();
         blinkShape = -1;
         hover = -1;
@@ -214,6 +224,23 @@ public:
         detail::runGuarded(c, [h, args...]() {
             if (*h) (*h)(args...);
         });
+    }
+    // Labels whose shape is wide enough on screen, as (text, box in pixels).
+    std::vector<std::pair<QString, QRectF>> visibleLabels() const {
+        std::vector<std::pair<QString, QRectF>> out;
+        if (!area) return out;
+        QFontMetricsF fm(font());
+        for (const PlacedLabel& l : labels) {
+            if (l.shape < 0 || l.shape >= static_cast<int>(area->shapes.size())) continue;
+            const MapBox& b = area->shapes[static_cast<std::size_t>(l.shape)].box;
+            const double w = fm.horizontalAdvance(l.text);
+            if (b.width() * px() < w * 1.1 || b.height() * px() < fm.height() * 1.5) continue;
+            const QPointF c = toView(l.at);
+            const QRectF box(c.x() - w / 2, c.y() + 5, w, fm.height());
+            if (!rect().intersects(box.toAlignedRect())) continue;
+            out.emplace_back(l.text, box);
+        }
+        return out;
     }
     void layOutMarks() {
         // Each number goes to the first of eight places around its dot where it
@@ -255,7 +282,6 @@ protected:
         QPainter p(this);
         p.fillRect(rect(), kSea);
         if (!area) return;
-        p.setRenderHint(QPainter::Antialiasing, true);
         const MapBox vis = visible();
         const int lod = lodFor();
         QTransform t;
@@ -277,19 +303,26 @@ protected:
         for (const MapPart& part : area->parts)
             if (part.framed)
                 p.fillRect(QRectF(part.frame.left, part.frame.top, part.frame.width(), part.frame.height()), kSea);
+        // Land: the fills without antialiasing (neighbours share their edges,
+        // so no seam shows), then all borders in one antialiased stroke.
+        p.setPen(Qt::NoPen);
+        QPainterPath borders;
         for (std::size_t i = 0; i < area->shapes.size(); ++i) {
             const MapShape& s = area->shapes[i];
             if (s.kind == MapShape::Kind::Neighbour || !s.box.intersects(vis)) continue;
-            {
-                p.setPen(border);
-                QColor fill = kLand;
-                const auto f = fills.find(static_cast<int>(i));
-                if (f != fills.end()) fill = f->second;
-                if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
-                p.setBrush(fill);
-            }
-            p.drawPath(pathOf(i, lod));
+            QColor fill = kLand;
+            const auto f = fills.find(static_cast<int>(i));
+            if (f != fills.end()) fill = f->second;
+            if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
+            p.setBrush(fill);
+            const QPainterPath& path = pathOf(i, lod);
+            p.drawPath(path);
+            borders.addPath(path);
         }
+        p.setPen(border);
+        p.setBrush(Qt::NoBrush);
+        p.setRenderHint(QPainter::Antialiasing, true);
+        p.drawPath(borders);
         QPen frame(kFrame, 1.0);
         frame.setCosmetic(true);
         p.setPen(frame);
@@ -310,6 +343,16 @@ protected:
         outline(hover, kHover, Qt::SolidLine);
         p.resetTransform();
 
+        // Names under the middle of their shapes, with a light halo.
+        for (const auto& [text, box] : visibleLabels()) {
+            QPainterPath halo;
+            halo.addText(box.left(), box.top() + QFontMetricsF(font()).ascent(), font(), text);
+            p.setPen(QPen(QColor(255, 255, 255, 200), 3));
+            p.setBrush(Qt::NoBrush);
+            p.drawPath(halo);
+            p.setPen(QColor(0x33, 0x33, 0x33));
+            p.drawText(box, Qt::AlignCenter, text);
+        }
         // Dots: round, of one size on screen, with a light rim.
         p.setPen(QPen(QColor(255, 255, 255), 1.2));
         for (const MapView::Dot& d : dots) {
@@ -373,6 +416,7 @@ protected:
             }
         }
         pointer = e->position();
+        if (area) notify(onPointer, toMap(pointer));
         refreshHover();
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
@@ -384,6 +428,7 @@ protected:
     }
     void leaveEvent(QEvent*) override {
         pointer = QPointF(-1, -1);
+        notify(onLeave);
         refreshHover();
     }
     void wheelEvent(QWheelEvent* e) override {
@@ -453,6 +498,13 @@ void sendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons butto
 
 }  // namespace
 
+Color shareColor(double share, Color full) {
+    const Rgb b = toRgb(full);
+    const double s = std::clamp(share, 0.0, 1.0);
+    const auto mix = [s](int x, int y) { return static_cast<int>(x + (y - x) * s + 0.5); };
+    return rgb(mix(kLand.red(), b.r), mix(kLand.green(), b.g), mix(kLand.blue(), b.b));
+}
+
 MapView::MapView(Container& parent, Rect box) : Widget(makeMapView(parent, box)) {}
 
 #define CANVAS_OR(value)               \
@@ -499,6 +551,13 @@ int MapView::blinkingShape() const {
     CANVAS_OR(-1);
     return c->blinkShape;
 }
+Color MapView::paintFrame() {
+    CANVAS_OR(0);
+    if (c->frame.size() != c->size()) c->frame = QImage(c->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+    c->render(&c->frame);
+    const QColor q = c->frame.pixelColor(c->frame.width() / 2, c->frame.height() / 2);
+    return rgb(q.red(), q.green(), q.blue());
+}
 void MapView::setDots(std::vector<Dot> dots) {
     CANVAS_OR();
     c->dots = std::move(dots);
@@ -515,6 +574,26 @@ std::vector<MapPoint> MapView::markPlaces() const {
     std::vector<MapPoint> out;
     for (const QRectF& b : c->markBoxes) out.push_back(c->toMap(b.topLeft()));
     return out;
+}
+void MapView::setLabels(std::vector<Label> labels) {
+    CANVAS_OR();
+    c->labels.clear();
+    for (Label& l : labels) {
+        if (!c->area || l.shape < 0 || l.shape >= static_cast<int>(c->area->shapes.size())) continue;
+        c->labels.push_back({l.shape, detail::toQ(l.text), pointInside(c->area->shapes[static_cast<std::size_t>(l.shape)])});
+    }
+    c->update();
+}
+std::vector<std::string> MapView::shownLabels() const {
+    CANVAS_OR({});
+    std::vector<std::string> out;
+    for (const auto& l : c->visibleLabels()) out.push_back(detail::fromQ(l.first));
+    return out;
+}
+void MapView::centreOn(MapPoint twips) {
+    CANVAS_OR();
+    c->centre = twips;
+    c->viewChanged();
 }
 void MapView::setNamer(std::function<std::string(int, MapPoint)> namer) {
     CANVAS_OR();
@@ -583,6 +662,14 @@ void MapView::onViewChanged(std::function<void()> handler) {
     CANVAS_OR();
     *c->onView = std::move(handler);
 }
+void MapView::onPointer(std::function<void(MapPoint)> handler) {
+    CANVAS_OR();
+    *c->onPointer = std::move(handler);
+}
+void MapView::onLeave(std::function<void()> handler) {
+    CANVAS_OR();
+    *c->onLeave = std::move(handler);
+}
 void MapView::clickAt(MapPoint twips) {
     CANVAS_OR();
     if (!isShown()) return;
@@ -619,6 +706,60 @@ void MapView::drag(MapPoint from, MapPoint to) {
     sendMouse(c, QEvent::MouseButtonPress, a, Qt::LeftButton);
     for (int i = 1; i <= 4; ++i) sendMouse(c, QEvent::MouseMove, a + (b - a) * (i / 4.0), Qt::LeftButton);
     sendMouse(c, QEvent::MouseButtonRelease, b, Qt::NoButton);
+}
+
+// ---------------------------------------------------------------- ZoomOverlay
+
+ZoomOverlay::ZoomOverlay(PictureBox& picture, Container& parent, Rect buttons)
+    // The inside of the box in design twips (its sunken border takes 2 pixels
+    // each side), so that the display scale applies to the view as to the box.
+    : view(picture, {0, 0, picture.geometry().width - 4 * kTwipsPerPixel, picture.geometry().height - 4 * kTwipsPerPixel}),
+      cmdZoomIn(parent, {buttons.left, buttons.top, buttons.width / 4, buttons.height}, "＋"),
+      cmdZoomOut(parent, {buttons.left + buttons.width / 4, buttons.top, buttons.width / 4, buttons.height}, "－"),
+      cmdWhole(parent, {buttons.left + buttons.width / 2, buttons.top, buttons.width / 2, buttons.height},
+               "全体") {
+    view.setVisible(false);
+    cmdZoomIn.onClick([this] { zoomIn(); });
+    cmdZoomOut.onClick([this] { view.zoomOut(); });
+    cmdWhole.onClick([this] { view.resetView(); });
+    view.onViewChanged([this] { arrange(); });
+    picture.onWheel([this](double x, double y, int steps, bool ctrl) {
+        if (ctrl && steps > 0) zoomIn(MapPoint{x, y});
+    });
+}
+
+void ZoomOverlay::onNeedArea(std::function<bool()> load) { load_ = std::move(load); }
+
+void ZoomOverlay::forget() {
+    loaded_ = false;
+    view.setVisible(false);
+    view.setArea(nullptr);
+    if (pinned_ && ensureArea()) view.setVisible(true);
+}
+
+bool ZoomOverlay::ensureArea() {
+    if (!loaded_ && load_) loaded_ = load_();
+    return loaded_;
+}
+
+void ZoomOverlay::zoomIn(std::optional<MapPoint> at) {
+    if (!ensureArea()) return;
+    double next = view.zoom() < 2 ? 2 : view.zoom() * 2;
+    view.setZoom(std::min(next, MapView::kMaxZoom), at);
+    arrange();
+}
+
+void ZoomOverlay::setPinned(bool pinned) {
+    pinned_ = pinned;
+    if (pinned_) ensureArea();
+    arrange();
+}
+
+bool ZoomOverlay::inFront() const { return view.visible(); }
+
+void ZoomOverlay::arrange() {
+    const bool front = loaded_ && (pinned_ || view.zoom() > 1);
+    if (front != view.visible()) view.setVisible(front);
 }
 
 }  // namespace tabinowa::ui

@@ -11,10 +11,14 @@
 #include <vector>
 
 #include "map/outlines.h"
+#include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/types.h"
 
 namespace tabinowa::ui {
+
+// A fill for a share done (0..1): from the map's land colour to `full`.
+Color shareColor(double share, Color full);
 
 enum class MapKey { Left, Right, Up, Down, ZoomIn, ZoomOut, Enter, Home };
 
@@ -48,6 +52,15 @@ public:
     void setMarks(std::vector<Mark> marks);
     // Where each mark's box was put (twips of its top left, at the current zoom).
     std::vector<MapPoint> markPlaces() const;
+    // Names written on the map inside their shapes, each once its shape is
+    // wide enough on screen to hold it.
+    struct Label {
+        int shape = -1;
+        std::string text;
+    };
+    void setLabels(std::vector<Label> labels);
+    // The labels written at the current zoom.
+    std::vector<std::string> shownLabels() const;
     // Names the thing under the pointer for the tip beside it ("" for none).
     void setNamer(std::function<std::string(int shape, MapPoint p)> namer);
     std::string tipText() const;  // what the tip shows now
@@ -59,6 +72,7 @@ public:
     void zoomIn();
     void zoomOut();
     void resetView();  // the whole map
+    void centreOn(MapPoint twips);
     void panPixels(double dx, double dy);
     MapBox visibleBox() const;
     MapPoint toMap(double px, double py) const;   // from pixels in the view
@@ -69,9 +83,16 @@ public:
     int highlighted() const;
     int hovered() const;  // the shape outlined under the pointer, or -1
 
+    // Paints one frame as the screen would get it, into an image kept by the
+    // view (for benchmarks and checks); returns the colour at its centre.
+    Color paintFrame();
+
     // ---- events (handlers run in the window's guard)
     void onClick(std::function<void(MapPoint)> handler);  // a click (no drag), or Enter at the cursor
     void onViewChanged(std::function<void()> handler);
+    // Each move of the pointer over the map (twips), and its leaving the map.
+    void onPointer(std::function<void(MapPoint)> handler);
+    void onLeave(std::function<void()> handler);
 
     // ---- as the user would (for tests and screenshots)
     void clickAt(MapPoint twips);
@@ -80,6 +101,39 @@ public:
     void pressKey(MapKey key);
     void wheel(int steps, MapPoint at, bool ctrl);
     void drag(MapPoint from, MapPoint to);
+};
+
+// A map view laid over a picture box in the same place: hidden while the
+// picture shows the map at 1x, in front when zoomed in or pinned. Three
+// buttons zoom in, out and back to the whole map; Ctrl+wheel over the picture
+// zooms in at the pointer. The window gives the map to show through
+// onNeedArea, asked once before the view first comes to the front.
+class ZoomOverlay {
+public:
+    // The view fills the picture box's inside, under the controls placed in
+    // the box before it; the buttons go into `buttonsParent` at `buttons`.
+    ZoomOverlay(PictureBox& picture, Container& buttonsParent, Rect buttons);
+    MapView view;
+    CommandButton cmdZoomIn;
+    CommandButton cmdZoomOut;
+    CommandButton cmdWhole;
+
+    // The window loads the map into `view` (setArea, dots, marks, fills);
+    // false when it cannot (the picture stays).
+    void onNeedArea(std::function<bool()> load);
+    // A new map in the picture: the view goes back behind it until asked again.
+    void forget();
+    void zoomIn(std::optional<MapPoint> at = std::nullopt);
+    void setPinned(bool pinned);
+    bool pinned() const { return pinned_; }
+    bool inFront() const;
+
+private:
+    bool ensureArea();
+    void arrange();
+    std::function<bool()> load_;
+    bool loaded_ = false;
+    bool pinned_ = false;
 };
 
 }  // namespace tabinowa::ui

@@ -19,6 +19,7 @@
 #include "files/records.h"
 #include "files/visit_state.h"
 #include "game/frm2CityVisit.h"
+#include "map/outlines.h"
 #include "map/city_table.h"
 #include "shell/frm1Main.h"
 #include "shell/window_manager.h"
@@ -146,6 +147,17 @@ int shootVisitGame(const fs::path& out, const fs::path& work) {
         if (w->choices.open() && w->pickChoice(0)) save("choice");
         else std::cout << "選択肢のある問題がありません: frm2CityVisit-choice は作成しません\n";
         w->answerMode.button.click();
+
+        // Completion colours: every third municipality of the prefecture marked
+        // visited, the prefecture chosen again and coloured; then all Japan.
+        if (fs::exists(outlineFile(f))) {
+            for (std::size_t r = 0; r < rows.size(); r += 3) setVisited(io, f, rows[r].recNo);
+            w->lstKen.clickItem(ken);
+            w->cmdColours.click();
+            save("visited-colours");
+            w->cmdJapan.click();
+            save("japan");
+        }
         windows.endProgram();
         ui::Application::processEvents();
     });

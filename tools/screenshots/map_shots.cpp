@@ -17,6 +17,7 @@
 #include "files/records.h"
 #include "map/city_table.h"
 #include "map/frm2Tizu.h"
+#include "map/outlines.h"
 #include "shell/frm1Main.h"
 #include "shell/window_manager.h"
 #include "ui/application.h"
@@ -102,6 +103,26 @@ int shootMap(const fs::path& out, const fs::path& work) {
         const OldTown& pointed = chosen.old.size() > 1 ? chosen.old[1] : chosen.old.at(0);
         w->picTizu.moveMouse(pointed.x + 20, pointed.y + 20);
         save("pointer");
+
+        // Zoomed 4x into 東京都's wards, 新宿区 chosen, the pointer on a dot.
+        if (kens.size() >= 13 && fs::exists(outlineFile(f))) {
+            w->lstKen.clickItem(12);
+            w->zoom.zoomIn();
+            if (const MapArea* area = w->zoom.view.area(); area && area->find(13104)) {
+                const MapPoint shinjuku = pointInside(*area->find(13104));
+                w->zoom.view.setZoom(4);
+                w->zoom.view.centreOn({shinjuku.x + 900, shinjuku.y});
+                const auto& rows = w->rows();
+                for (std::size_t r = 0; r < rows.size(); ++r)
+                    if (rows[r].name12.rfind("新宿区", 0) == 0) w->lstCity.clickItem(static_cast<int>(r));
+                const auto& circles = w->circles();
+                if (!circles.empty()) {
+                    const Circle& c = circles[circles.size() > 9 ? 9 : 0];
+                    w->zoom.view.moveTo({static_cast<double>(c.x) + 10, static_cast<double>(c.y) + 10});
+                }
+                save("zoom4");
+            }
+        }
         windows.endProgram();
         ui::Application::processEvents();
     });
