@@ -6,6 +6,7 @@
 #include "files/error.h"
 #include "quiz/fsrs.h"
 #include "quiz/memory.h"
+#include "quiz/questions.h"
 #include "quiz/review.h"
 #include "support/faulty_io.h"
 #include "support/question_bank.h"
@@ -505,9 +506,14 @@ TEST(Bank, ReadsKeysKindsAndRemovals) {
     auto questions = testing::sampleBank(3, {2}, true);
     questions[0].Mondai1 = "【読み】市町村名の読み方";
     questions[0].Bikou[0] = "市01100";
+    questions[2].Kotae = "答え　";            // ends in a two-byte blank (0x81 0x40)
+    questions[2].Mondai2 = std::string(390, 'x');  // padding shorter than a word
     testing::writeBank(dir.folders(), questions);
     const auto bank = readBank(io, dir.folders());
     ASSERT_EQ(bank.size(), 3u);
+    // The keys from the four fields alone are those of the whole records as read back.
+    QuestionFile file(io, dir.folders());
+    for (int n = 1; n <= 3; ++n) EXPECT_EQ(bank[static_cast<std::size_t>(n - 1)].key, memoryKey(file.get(n))) << n;
     EXPECT_EQ(bank[0].kind, "【読み】");
     EXPECT_EQ(bank[0].prefecture, 1);
     EXPECT_EQ(bank[0].key, memoryKey(questions[0]));
