@@ -5,12 +5,16 @@
 
 #include <QCoreApplication>
 
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "core/session.h"
 #include "files/io.h"
 #include "game/frm2CityVisit.h"
+#include "map/frm2Tizu.h"
+#include "shell/frm8Info.h"
+#include "shell/frm9Kankyo.h"
 #include "quiz/frm2Fukusyu.h"
 #include "quiz/frm2Sogo.h"
 #include "quiz/frm2Toukei.h"
@@ -326,6 +330,42 @@ TEST_F(Learning, StatisticsShowKindsPrefecturesAndDays) {
     const auto ahead = st.chartAhead.values();
     EXPECT_EQ(ahead[0], 1);  // the wrong one, due today
     EXPECT_EQ(ahead[3], 1);  // the good one, due in 3 days
+}
+
+}  // namespace
+
+namespace {
+
+// The windows without keys of their own: Esc is their way back; the map
+// opens with no prefecture chosen, even with the focus in its list.
+TEST_F(GameLearning, OtherWindowsCloseWithEscapeAndTheMapChoosesNothingOnOpening) {
+    t::writeProgramInUse(folder.folders());
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdTizu.click());
+    auto* map = static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    ASSERT_NE(map, nullptr);
+    QCoreApplication::processEvents();
+    ui::focus(map->lstKen);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(map->lstKen.selectedIndex(), -1);
+    EXPECT_EQ(map->lstCity.count(), 0);
+    EXPECT_FALSE(ui::legend(map->frm).empty());
+
+    struct Case { const char* name; std::function<ui::Form*()> open; WindowId id; };
+    const Case cases[] = {
+        {"map", [&] { return &map->frm; }, WindowId::Tizu},
+        {"information", [&] { windows.main()->mnuAsa.click(); return &windows.info()->frm; }, WindowId::Info},
+        {"environment", [&] { windows.main()->mnuKankyo.click(); return &windows.kankyo()->frm; }, WindowId::Kankyo},
+    };
+    for (const auto& c : cases) {
+        ui::Form* form = c.open();
+        ASSERT_NE(form, nullptr) << c.name;
+        ui::Keys keys(*form);
+        keys.press("Escape");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(windows.isLoaded(c.id)) << c.name;
+        if (!windows.main()) windows.showMain();
+    }
 }
 
 }  // namespace

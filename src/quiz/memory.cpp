@@ -154,11 +154,8 @@ std::string MemoryBook::serialize() const {
     out += "retention\t" + number(retention) + "\n";
     for (const auto& [day, t] : days)
         out += "day\t" + std::to_string(day) + "\t" + std::to_string(t.right) + "\t" + std::to_string(t.wrong) + "\n";
-    std::vector<const std::pair<const std::string, Card>*> sorted;
-    sorted.reserve(cards.size());
-    for (const auto& entry : cards) sorted.push_back(&entry);
-    std::sort(sorted.begin(), sorted.end(), [](auto* a, auto* b) { return a->first < b->first; });
-    for (const auto* entry : sorted) {
+    for (const auto& e : cards) {
+        const auto* entry = &e;
         const Card& c = entry->second;
         out += "card\t";
         out += number(c.state.stability);
@@ -231,7 +228,9 @@ MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName
             if (c.state.graded() != (c.state.difficulty >= 1)) p.fail("難しさと安定度が食い違っています");
             auto key = unescapeKey(f[8]);
             if (!key || key->empty()) p.fail("問題の見出しが読めません");
-            if (!book.cards.emplace(std::move(*key), c).second) p.fail("同じ問題が二度あります");
+            // Written in key order: a key not above the last one is out of order or twice.
+            if (!book.cards.empty() && !(book.cards.rbegin()->first < *key)) p.fail("問題の順が乱れているか、同じ問題が二度あります");
+            book.cards.emplace_hint(book.cards.end(), std::move(*key), c);
         } else if (f[0] == "end" && f.size() == 3) {
             if (p.integer(f[1], 0, 1 << 30) != static_cast<std::int32_t>(book.cards.size()))
                 p.fail("問題の数が合いません");

@@ -12,7 +12,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 #include "files/io.h"
 #include "files/records.h"
@@ -47,7 +46,7 @@ public:
     static constexpr int kVersion = 1;
 
     double retention = fsrs::kDefaultRetention;
-    std::unordered_map<std::string, Card> cards;
+    std::map<std::string, Card> cards;  // ordered: the file lists them by key
     std::map<std::int32_t, DayTally> days;  // answers per day number
 
     const Card* find(const std::string& key) const;

@@ -1,9 +1,12 @@
 #include "quiz/review.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <map>
 
 #include "files/cp932.h"
+#include "files/error.h"
 #include "files/records.h"
 
 namespace tabinowa {
@@ -17,36 +20,78 @@ constexpr std::size_t kMondai1At = 2022, kMondai1Width = 150;
 constexpr std::size_t kMondai2At = 2176, kMondai2Width = 400;
 constexpr std::size_t kSyokyoAt = 2576;
 
+// The length of a fixed field without its padding blanks, eight bytes at a
+// time from the end (most of a field is padding).
+std::size_t unpadded(std::string_view raw) {
+    std::size_t n = raw.size();
+    constexpr std::uint64_t kBlanks = 0x2020202020202020ull;
+    while (n >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, raw.data() + n - 8, 8);
+        if (word != kBlanks) break;
+        n -= 8;
+    }
+    while (n > 0 && raw[n - 1] == ' ') --n;
+    return n;
+}
+
 // A fixed field without its padding blanks, in UTF-8. A blank byte is always
 // a whole character in CP932 (no second byte is below 0x40), so the padding
 // can go before the conversion; what is left is trimmed as memoryKey trims it.
 std::string field(std::string_view record, std::size_t at, std::size_t width, std::string_view where) {
-    std::string_view raw = record.substr(at, width);
-    while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
-    return trimRight(fromCp932(raw, where));
+    const std::string_view raw = record.substr(at, width);
+    return trimRight(fromCp932(raw.substr(0, unpadded(raw)), where));
 }
+
+constexpr std::size_t kBlockRecords = 512;
 
 }  // namespace
 
 std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
     std::vector<BankQuestion> bank;
-    if (!io.exists(folders.questionRecords())) return bank;
-    const std::string bytes = readWholeFile(io, folders.questionRecords());
-    const std::string name = displayName(folders.questionRecords());
-    const std::size_t n = bytes.size() / Mondai::kLength;
-    bank.reserve(n);
-    // Only the texts the review needs are converted: the key, the kind and the prefecture.
-    Mondai m;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string_view record = std::string_view(bytes).substr(i * Mondai::kLength, Mondai::kLength);
-        const std::string where = name + "（" + std::to_string(i + 1) + "件目）";
-        m.Mondai1 = field(record, kMondai1At, kMondai1Width, where);
-        m.Mondai2 = field(record, kMondai2At, kMondai2Width, where);
-        m.Kotae = field(record, kKotaeAt, kKotaeWidth, where);
-        m.Bikou[0] = field(record, kBikouAt, kBikouWidth, where);
-        const bool removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
-        bank.push_back({static_cast<int>(i + 1), memoryKey(m), questionKind(m), questionPrefecture(m), removed});
+    const auto path = folders.questionRecords();
+    if (!io.exists(path)) return bank;
+    const std::string name = displayName(path);
+    const int fd = io.open(path, Io::Mode::Read);
+    if (fd < 0) throw FileError("ファイル" + name + "を読めませんでした。");
+    const long long size = io.size(fd);
+    if (size < 0) {
+        io.close(fd);
+        throw FileError("ファイル" + name + "を読めませんでした。");
     }
+    const std::size_t n = static_cast<std::size_t>(size) / Mondai::kLength;
+    bank.reserve(n);
+    // Whole records in blocks through one buffer; only the texts the review
+    // needs are converted: the key, the kind and the prefecture.
+    std::string buffer(kBlockRecords * Mondai::kLength, '\0');
+    Mondai m;
+    try {
+        for (std::size_t first = 0; first < n; first += kBlockRecords) {
+            const std::size_t count = std::min(kBlockRecords, n - first);
+            const std::size_t bytes = count * Mondai::kLength;
+            if (io.readAt(fd, buffer.data(), bytes, first * Mondai::kLength) != static_cast<long>(bytes))
+                throw FileError("ファイル" + name + "を読めませんでした。");
+            for (std::size_t j = 0; j < count; ++j) {
+                const std::size_t i = first + j;
+                const std::string_view record = std::string_view(buffer).substr(j * Mondai::kLength, Mondai::kLength);
+                try {
+                    m.Mondai1 = field(record, kMondai1At, kMondai1Width, name);
+                    m.Mondai2 = field(record, kMondai2At, kMondai2Width, name);
+                    m.Kotae = field(record, kKotaeAt, kKotaeWidth, name);
+                    m.Bikou[0] = field(record, kBikouAt, kBikouWidth, name);
+                } catch (const FileError& e) {
+                    throw FileError(std::string(e.what()) + "（" + std::to_string(i + 1) + "件目）");
+                }
+                const bool removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
+                bank.push_back(
+                    {static_cast<int>(i + 1), memoryKey(m), questionKind(m), questionPrefecture(m), removed});
+            }
+        }
+    } catch (...) {
+        io.close(fd);
+        throw;
+    }
+    io.close(fd);
     return bank;
 }
 

@@ -16,7 +16,7 @@ void frm1Main::setUpLearning() {
     cmdToukei.onClick([this] { cmdToukei_Click(); });
     ui::setToolTip(cmdFukusyu, "覚えるべき問題を、期限の来たもの・間違えたもの・新しいものの順に（R）");
     ui::setToolTip(cmdToukei, "種類別・都道府県別の成績と、日ごとのグラフ（S）");
-    // Top to bottom, then the block at the right, then the end.
+    // Top to bottom on the left, then the right column, then the end.
     ui::setTabOrder({&cmdCity, &cmdSogo, &cmdTizu, &cmdFukusyu, &cmdToukei, &cmdDoko, &cmdEnd});
     ui::enterClicksFocusedButton(frm);
     keys.add("R", [this] { cmdFukusyu.click(); });

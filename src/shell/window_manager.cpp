@@ -10,6 +10,7 @@
 #include "shell/frm8Help.h"
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 
@@ -28,9 +29,20 @@ Window& WindowManager::show(WindowId id, const std::function<std::unique_ptr<Win
     }
     slot = make();
     Window& w = *slot;
+    if (id == WindowId::Tizu || id == WindowId::Kankyo || id == WindowId::Info || id == WindowId::Doko)
+        addReturnKey(w.form());
     w.form().run([&w]() { w.load(); });
     w.form().show();
     return w;
+}
+
+// The windows without keys of their own: Esc presses the close box (their
+// way back), Enter the focused button, and a legend says so.
+void WindowManager::addReturnKey(ui::Form& form) {
+    ui::Keys keys(form);
+    keys.add("Escape", [&form] { form.closeBox(); });
+    ui::enterClicksFocusedButton(form);
+    ui::addLegend(form, "Tab：移動（リストは↑↓で選ぶ）　Enter：ボタンを押す　Esc：閉じる");
 }
 
 frm1Main& WindowManager::showMain() {

@@ -83,6 +83,7 @@ private:
     static std::size_t index(WindowId id) { return static_cast<std::size_t>(id); }
     // Brings an open window to the front, or makes, loads and shows it.
     Window& show(WindowId id, const std::function<std::unique_ptr<Window>()>& make);
+    static void addReturnKey(ui::Form& form);
 
     Session& session_;
     std::function<void()> endProgram_;

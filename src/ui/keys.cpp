@@ -20,7 +20,8 @@ constexpr const char* kLegendName = "tabinowa-legend";
 
 struct Keys::Impl {
     std::shared_ptr<detail::FormCore> core;
-    int fired = 0;
+    // Shared with the shortcuts, which live as long as the window.
+    std::shared_ptr<int> fired = std::make_shared<int>(0);
 };
 
 Keys::Keys(Form& form) : d_(std::make_unique<Impl>()) { d_->core = Access::node(form).form; }
@@ -32,19 +33,17 @@ void Keys::add(const std::string& keys, std::function<void()> handler) {
     if (!window) return;
     auto shared = std::make_shared<std::function<void()>>(std::move(handler));
     std::weak_ptr<detail::FormCore> core = d_->core;
-    Impl* impl = d_.get();
+    std::shared_ptr<int> fired = d_->fired;
     for (const QString& k : detail::toQ(keys).split(',', Qt::SkipEmptyParts)) {
         auto* s = new QShortcut(QKeySequence(k.trimmed()), window);
         s->setContext(Qt::WindowShortcut);
         s->setAutoRepeat(false);
-        QObject::connect(s, &QShortcut::activated, s, [core, shared, impl]() {
-            ++impl->fired;
+        const auto run = [core, shared, fired]() {
+            ++*fired;
             if (auto c = core.lock()) detail::runGuarded(c, *shared);
-        });
-        QObject::connect(s, &QShortcut::activatedAmbiguously, s, [core, shared, impl]() {
-            ++impl->fired;
-            if (auto c = core.lock()) detail::runGuarded(c, *shared);
-        });
+        };
+        QObject::connect(s, &QShortcut::activated, s, run);
+        QObject::connect(s, &QShortcut::activatedAmbiguously, s, run);
     }
 }
 
@@ -58,12 +57,12 @@ bool Keys::press(const std::string& key) {
     if (seq.isEmpty()) return false;
     const QKeyCombination combo = seq[0];
     QWidget* target = window->focusWidget() ? window->focusWidget() : window;
-    const int before = d_->fired;
+    const int before = *d_->fired;
     QKeyEvent press(QEvent::KeyPress, combo.key(), combo.keyboardModifiers());
     QApplication::sendEvent(target, &press);
     QKeyEvent release(QEvent::KeyRelease, combo.key(), combo.keyboardModifiers());
     QApplication::sendEvent(target, &release);
-    return d_->fired != before;
+    return *d_->fired != before;
 }
 
 void addLegend(Form& form, const std::string& text) {
