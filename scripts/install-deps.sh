@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6opengl6-dev
+  qt6-base-dev libqt6opengl6-dev libfontconfig-dev libxcb1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-reggae
   xvfb xauth
