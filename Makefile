@@ -62,6 +62,20 @@ bench: deps
 	@$(CMAKE) --build $(BUILD)-rel -j$(JOBS)
 	@for b in $(BUILD)-rel/bench/bench_*; do echo "== $$b"; QT_QPA_PLATFORM=offscreen $$b; done
 
+# Our program against a peer program of another kind (KDE's KGeography, a
+# Debian package, installed when missing), both started cold on one private
+# Xvfb in a private session bus, in turn, PEER_PAIRS times each: start-up to
+# the first window, resident memory 2 s later, libraries (ours / the peer's).
+PEER       ?= kgeography
+PEER_PAIRS ?= 9
+.PHONY: bench-peer
+bench-peer: deps
+	@bash scripts/install-peer.sh $(PEER)
+	@$(MAKE) --no-print-directory app BUILD=$(BUILD)-rel CONFIG=Release
+	@$(CMAKE) --build $(BUILD)-rel -j$(JOBS) --target tabinowa-peer
+	@peer=$$(command -v $(PEER) || echo /usr/games/$(PEER)); \
+	  dbus-run-session -- "$(BUILD)-rel/bench/tabinowa-peer" "$(BUILD)-rel/app/tabinowa" "$$peer" $(PEER_PAIRS)
+
 screenshots: app
 	QT_QPA_PLATFORM=offscreen "$(BUILD)/tools/tabinowa-screenshots" "$(BUILD)/screenshots" "$(APP)"
 

@@ -1,14 +1,15 @@
-// Choosing a prefecture on the map (its records read on a second thread while
-// its picture is loaded, its circles drawn) against the bare decode of the same JPEG, in the same run, on
-// the largest prefecture: chosen again (the picture box reuses the decoded
-// picture of the unchanged file) and with the picture file changed before each
-// choice (decoded every time, as at the first choice). Uses the shipped data
+// Choosing a prefecture on the map (its records read, its picture loaded, its
+// list filled and its circles drawn) against the bare Qt decode of the same
+// JPEG, in the same run, on the largest prefecture. The headline is the first
+// choice in a newly opened window (the picture never decoded); beside it the
+// same prefecture chosen again (the picture box keeps the decoded picture). Uses the shipped data
 // (北海道, k1.jpg) when data/ holds it, building the municipality files into a
 // temporary program folder first; otherwise a synthetic 505×503 picture with
 // 180 municipalities and 220 circles.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -126,31 +127,39 @@ frm2Tizu* openMap(WindowManager& windows) {
     return static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
 }
 
-void BM_ChoosePrefecture(benchmark::State& state) {
+void settle() {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+// The first choice of the prefecture in a newly opened map window: its
+// picture has never been decoded (opening and closing the window are not timed).
+void BM_FirstChoice(benchmark::State& state) {
     Data& d = data();
     WindowManager windows(*d.session, [] {});
-    frm2Tizu* map = openMap(windows);
+    frm2Tizu* map = nullptr;
     for (auto _ : state) {
+        state.PauseTiming();
+        windows.unload(WindowId::Tizu);
+        settle();
+        map = openMap(windows);
+        state.ResumeTiming();
         map->lstKen_Click(0);
         benchmark::DoNotOptimize(map->circles().size());
     }
-    if (!map->lblVisit.caption().empty()) state.SkipWithError(map->lblVisit.caption().c_str());
-    state.counters["circles"] = static_cast<double>(map->circles().size());
-    state.counters["municipalities"] = static_cast<double>(map->rows().size());
+    if (map && !map->lblVisit.caption().empty()) state.SkipWithError(map->lblVisit.caption().c_str());
+    if (map) state.counters["circles"] = static_cast<double>(map->circles().size());
+    if (map) state.counters["municipalities"] = static_cast<double>(map->rows().size());
 }
 
-// The same choice with the picture file touched before each one (new
-// modification and change times): the picture box cannot reuse its decoded
-// picture and decodes the JPEG again, as on the first choice of a prefecture.
-void BM_ChoosePrefectureChangedPicture(benchmark::State& state) {
+// The same prefecture chosen again in the same window: the picture box
+// reuses the picture it decoded.
+void BM_ChooseAgain(benchmark::State& state) {
     Data& d = data();
     WindowManager windows(*d.session, [] {});
     frm2Tizu* map = openMap(windows);
-    const fs::path picture = d.session->folders.picture(1);
+    map->lstKen_Click(0);
     for (auto _ : state) {
-        state.PauseTiming();
-        fs::last_write_time(picture, fs::file_time_type::clock::now());
-        state.ResumeTiming();
         map->lstKen_Click(0);
         benchmark::DoNotOptimize(map->circles().size());
     }
@@ -207,8 +216,8 @@ void BM_DrawCircles(benchmark::State& state) {
 }
 
 // A choice reads the records on a second thread: its CPU time is the process's.
-BENCHMARK(BM_ChoosePrefecture)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ChoosePrefectureChangedPicture)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FirstChoice)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChooseAgain)->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeJpeg)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadRecords)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadPicture)->ArgName("changed")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
@@ -228,9 +237,10 @@ int main(int argc, char** argv) {
             auto time = [&](const char* name) { return cpu ? t.cpu(name) : t.real(name); };
             const double decode = time("BM_DecodeJpeg");
             if (decode <= 0) continue;
-            for (const char* name : {"BM_ChoosePrefecture", "BM_ChoosePrefectureChangedPicture"})
-                std::printf("%s / JPEG decode (%s time) = %.2fx%s\n", name, cpu ? "CPU" : "real",
-                            time(name) / decode, cpu ? "" : " (goal: at most 1.5x)");
+            std::printf("chosen again (picture kept) / JPEG decode (%s time) = %.2fx\n", cpu ? "CPU" : "real",
+                        time("BM_ChooseAgain") / decode);
+            std::printf("first choice / JPEG decode (%s time) = %.2fx%s\n", cpu ? "CPU" : "real",
+                        time("BM_FirstChoice") / decode, cpu ? "" : " (goal: at most 1.2x)");
         }
     });
 }

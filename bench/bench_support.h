@@ -15,9 +15,10 @@
 
 namespace tabinowa::bench {
 
-// The repository's data/ folder (it may lack what a benchmark wants).
+// The repository's data/ folder (it may lack what a benchmark wants). The
+// build names the source folder: __FILE__ may be relative to the build folder.
 inline std::filesystem::path shippedData() {
-    return std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
+    return std::filesystem::path(TABINOWA_SOURCE_DIR) / "data";
 }
 
 // "１２３" for 123.

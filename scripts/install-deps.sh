@@ -2,9 +2,10 @@
 # Installs every Debian package the project needs. Quiet and quick when all are present.
 set -euo pipefail
 
+# With arguments: installs those packages instead (used by install-peer.sh).
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6opengl6-dev
+  qt6-base-dev libqt6opengl6-dev libfontconfig-dev libxcb1-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-reggae
   xvfb xauth
@@ -12,6 +13,8 @@ packages=(
   clang libclang-rt-14-dev
   strace
 )
+
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

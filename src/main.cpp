@@ -54,6 +54,8 @@ int main(int argc, char** argv) {
 
     tabinowa::Session session(*folder, io, random);
     session.startupNotice = started.notice;
+    // The question file is read while the windows are made; the main menu takes the deck.
+    session.deckAhead = tabinowa::buildDeckAhead(io, session.folders, random);
     tabinowa::WindowManager windows(session, [&app] { app.quit(); });
     windows.start();
     return app.exec();

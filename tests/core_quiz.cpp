@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <random>
 
+#include "core/session.h"
 #include "files/cp932.h"
 #include "files/error.h"
 #include "files/records.h"
@@ -336,6 +337,46 @@ TEST(DeckBuild, FullBankOrderHoldsEveryRecordOnce) {
     EXPECT_EQ(got, (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
     EXPECT_EQ(deck.fullBankEntry(11), 0);
     EXPECT_EQ(deck.deckLength, 7);  // the training deck is untouched
+}
+
+TEST(DeckAhead, TheMenuTakesTheDeckBuiltAheadOrItsErrorOnce) {
+    struct Case {
+        const char* what;
+        std::size_t records;  // 20,001 is one too many
+        bool fails;
+    };
+    const Case cases[] = {{"a bank", 40, false}, {"an empty bank", 0, false}, {"too many questions", 20001, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramFolder tmp;
+        std::string bytes(c.records * Mondai::kLength, '\0');
+        for (std::size_t r = 3; r <= c.records; r += 3) bytes[r * Mondai::kLength - 1] = 1;  // every third removed
+        writeBytes(tmp.folders().questionRecords(), bytes);
+        PosixIo io;
+        MtRandom random(11), same(11);
+        Session session(tmp.path(), io, random);
+        session.quiz.trainingCursor = 5;
+        session.deckAhead = buildDeckAhead(io, tmp.folders(), random);
+        if (c.fails) {
+            EXPECT_THROW(session.buildDeck(), FileError);
+            EXPECT_EQ(session.quiz.trainingCursor, 5);  // the deck as it was
+            EXPECT_EQ(session.quiz.totalCount, 0);
+            continue;
+        }
+        session.buildDeck();
+        QuestionDeck direct;
+        direct.build(io, tmp.folders(), same);
+        EXPECT_EQ(session.quiz.totalCount, static_cast<int>(c.records));
+        EXPECT_EQ(session.quiz.deckLength, direct.deckLength);
+        EXPECT_EQ(session.quiz.recordColumn, direct.recordColumn);
+        EXPECT_EQ(session.quiz.keyColumn, direct.keyColumn);
+        EXPECT_EQ(session.quiz.trainingCursor, 1);
+        // Taken once: the next build reads the file again (now holding one question more).
+        EXPECT_FALSE(session.deckAhead.valid());
+        writeBytes(tmp.folders().questionRecords(), bytes + std::string(Mondai::kLength, '\0'));
+        session.buildDeck();
+        EXPECT_EQ(session.quiz.totalCount, static_cast<int>(c.records) + 1);
+    }
 }
 
 TEST(Training, AchievementLine) {

@@ -468,6 +468,53 @@ TEST(UiPicture, LoadingAPictureReplacesWhatWasDrawnAndFailuresNameTheFile) {
     EXPECT_LE(std::abs(toRgb(pic.pixel(20, 20)).g - 160), 30);  // a failed load changes nothing
 }
 
+TEST(UiPicture, EveryPictureShowsTheSamePixelsAsQtsOwnReaderGives) {
+    // Plain JPEGs are decoded straight to the drawn format; the rest go through
+    // Qt. Either way the box must hold exactly what Qt's reader makes of the file.
+    tabinowa::testing::TempProgramFolder tmp;
+    QImage noisy(180, 150, QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * y) % 256, (255 - x + y * 5) % 256));
+    struct Case {
+        const char* name;
+        std::function<void(const QString&)> write;
+    };
+    const Case cases[] = {
+        {"colour.jpg", [&](const QString& f) { ASSERT_TRUE(noisy.save(f, "JPEG", 90)); }},
+        {"low.jpg", [&](const QString& f) { ASSERT_TRUE(noisy.save(f, "JPEG", 20)); }},
+        {"grey.jpg", [&](const QString& f) { ASSERT_TRUE(noisy.convertToFormat(QImage::Format_Grayscale8).save(f, "JPEG", 90)); }},
+        {"png-named.jpg", [&](const QString& f) { ASSERT_TRUE(noisy.save(f, "PNG")); }},
+        {"cut.jpg",
+         [&](const QString& f) {
+             ASSERT_TRUE(noisy.save(f, "JPEG", 90));
+             const auto p = std::filesystem::path(f.toStdString());
+             const std::string bytes = tabinowa::testing::readBytes(p);
+             tabinowa::testing::writeBytes(p, bytes.substr(0, bytes.size() * 2 / 3));  // Qt still gives a picture
+         }},
+    };
+    Form form("pixels", 6000, 4500);
+    PictureBox pic(form, {0, 0, 3000, 2700}, false);  // 200 × 180 pixels, no border
+    pic.setBackColor(rgb(255, 255, 255));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto file = tmp.path() / c.name;
+        const QString q = QString::fromStdString(file.string());
+        c.write(q);
+        const QImage want = QImage(q).convertToFormat(QImage::Format_RGB32);
+        ASSERT_FALSE(want.isNull());
+        pic.loadPicture(file);
+        int differing = 0;
+        for (int y = 0; y < want.height(); ++y)
+            for (int x = 0; x < want.width(); ++x) {
+                const QRgb w = want.pixel(x, y);
+                if (pic.pixel(x, y) != rgb(qRed(w), qGreen(w), qBlue(w))) ++differing;
+            }
+        EXPECT_EQ(differing, 0);
+        EXPECT_EQ(pic.pixel(want.width() + 5, 10), rgb(255, 255, 255));  // beyond the picture: back colour
+    }
+}
+
 TEST(UiPicture, PointerMovesAreReportedInTwipsAndLabelsSitInsideTheBox) {
     Form form("mouse", 9000, 6000);
     PictureBox pic(form, {300, 300, 6000, 4500});

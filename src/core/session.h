@@ -3,6 +3,7 @@
 // passes it by reference; tests make their own over a temporary folder.
 #include <cstdint>
 #include <filesystem>
+#include <future>
 #include <optional>
 #include <string>
 
@@ -24,6 +25,19 @@ struct Session {
 
     // The question deck, the full-bank order, counters and cursors.
     QuestionDeck quiz;
+    // A deck being built ahead (buildDeckAhead) for the first buildDeck().
+    std::future<QuestionDeck> deckAhead;
+
+    // Builds the deck from the question file, or takes the deck built ahead.
+    // Throws FileError and leaves the deck as it was on failure.
+    void buildDeck() {
+        if (deckAhead.valid()) {
+            auto ahead = std::move(deckAhead);
+            quiz = ahead.get();
+            return;
+        }
+        quiz.build(io, folders, random);
+    }
 
     // Unset until the first menu item use or the first return to the menu; then 1.
     std::optional<int> startupFlag;

@@ -1,6 +1,5 @@
 #include "map/frm2Tizu.h"
 
-#include <future>
 #include <iterator>
 
 #include "files/error.h"
@@ -132,28 +131,38 @@ void frm2Tizu::drawCircles(const std::vector<Circle>& circles) {
 void frm2Tizu::lstKen_Click(int position) {
     if (position < 0 || position >= static_cast<int>(ken_.size())) return;
     chosenKen_ = position + 1;
-    // The records are read on a second thread while this one decodes the
-    // picture (the descriptions are read when a municipality is chosen, with
-    // its map). Only that thread uses the session's files until get(); where
-    // no thread can be started, get() reads them here.
-    auto reading = std::async(std::launch::async | std::launch::deferred,
-                              [&io = session_.io, folders = session_.folders, ken = ken_[chosenKen_ - 1]] {
-                                  return prefectureCities(readCities(io, folders, ken, Descriptions::Skip));
-                              });
-    const std::string pictureError = loadMap();
-    lstCity.clear();
-    lblCity.setCaption("");
-    lblCitySu.setCaption("");
-    lblVisit.setCaption("");
-    rows_.clear();
-    circles_.clear();
-    chosenRow_ = 0;
+    // The picture is decoded on a second thread while this one reads the
+    // records (without the descriptions: they are read when a municipality is
+    // chosen, with its map) and fills the list; the circles are drawn on the
+    // picture once it is in place.
+    std::string readError;
+    auto fillList = [&] {
+        lstCity.clear();
+        lblCity.setCaption("");
+        lblCitySu.setCaption("");
+        lblVisit.setCaption("");
+        rows_.clear();
+        circles_.clear();
+        chosenRow_ = 0;
+        try {
+            fillCityList(prefectureCities(
+                readCities(session_.io, session_.folders, ken_[chosenKen_ - 1], Descriptions::Skip)));
+        } catch (const FileError& e) {
+            readError = e.what();
+        }
+    };
+    std::string pictureError;
     try {
-        fillCityList(reading.get());
+        picTizu.loadPictureWhile(session_.folders.picture(chosenKen_), fillList);
     } catch (const FileError& e) {
-        lblVisit.setCaption(joinMessages(pictureError, e.what()));
+        picTizu.clearPicture();
+        pictureError = e.what();
+    }
+    if (!readError.empty()) {
+        lblVisit.setCaption(joinMessages(pictureError, readError));
         return;
     }
+    drawCircles(circles_);
     lblCitySu.setCaption(circleCountText(circles_.size()));
     showPointerName("");
     zoom.forget();
@@ -163,7 +172,6 @@ void frm2Tizu::lstKen_Click(int position) {
 
 void frm2Tizu::fillCityList(PrefectureCities p) {
     lstCity.addItems(p.entries);
-    drawCircles(p.circles);
     rows_ = std::move(p.rows);
     circles_ = std::move(p.circles);
 }

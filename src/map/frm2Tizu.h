@@ -71,7 +71,8 @@ private:
     // picture blank and returns the message.
     std::string loadMap();
     void drawCircles(const std::vector<Circle>& circles);
-    // Shows a prefecture's municipalities in the list and its circles on the map.
+    // Shows a prefecture's municipalities in the list and keeps its rows and
+    // circles (the circles are drawn once the picture is in place).
     void fillCityList(PrefectureCities p);
 
     Session& session_;

@@ -106,4 +106,12 @@ std::int16_t QuestionDeck::fullBankEntry(std::int32_t i) const {
     return recordColumn[static_cast<std::size_t>(i)];
 }
 
+std::future<QuestionDeck> buildDeckAhead(Io& io, AppFolders folders, Random& random) {
+    return std::async(std::launch::async | std::launch::deferred, [&io, folders = std::move(folders), &random] {
+        QuestionDeck deck;
+        deck.build(io, folders, random);
+        return deck;
+    });
+}
+
 }  // namespace tabinowa

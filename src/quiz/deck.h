@@ -3,6 +3,7 @@
 // order, the question counters and the training and visit cursors, and the
 // shuffle sort that orders record numbers by random keys.
 #include <cstdint>
+#include <future>
 #include <vector>
 
 #include "core/random.h"
@@ -53,5 +54,11 @@ public:
 private:
     std::vector<std::int16_t> deck_;  // entries 1..deckLength
 };
+
+// Builds a deck on another thread (on this one when no thread can be
+// started); get() gives the deck or throws build()'s FileError. Until then
+// nothing else may use `io` or `random`: at start-up the program reads the
+// question file while the toolkit starts and takes the deck for its menu.
+std::future<QuestionDeck> buildDeckAhead(Io& io, AppFolders folders, Random& random);
 
 }  // namespace tabinowa

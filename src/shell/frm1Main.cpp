@@ -100,7 +100,7 @@ void frm1Main::load() {
         "地図から市町村名の表示");
     if (!session_.startupDone()) {
         if (!session_.startupNotice.empty()) lblStatus.setCaption(session_.startupNotice);
-        session_.quiz.build(session_.io, session_.folders, session_.random);
+        session_.buildDeck();
     }
     showDueCount();
 }

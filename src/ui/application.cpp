@@ -4,12 +4,35 @@
 #include <QStandardPaths>
 #include <QStyleFactory>
 
+#include <fontconfig/fontconfig.h>
+
+#include <system_error>
+#include <thread>
+
 #include "ui/internal.h"
 
 namespace tabinowa::ui {
 
+namespace {
+std::thread startLoadingFonts() {
+    try {
+        return std::thread([] { FcInit(); });
+    } catch (const std::system_error&) {
+        return {};  // no thread: the toolkit loads it when it needs it
+    }
+}
+}  // namespace
+
 struct Application::Impl {
-    Impl(int& argc, char** argv) : app(argc, argv) {}
+    // The font configuration (its files parsed, its caches mapped) is loaded
+    // on a second thread while the toolkit connects to the display; the
+    // first window's text then finds it ready. Fontconfig's loading is
+    // thread-safe: the toolkit's own call waits for it or shares it.
+    Impl(int& argc, char** argv) : fonts(startLoadingFonts()), app(argc, argv) {}
+    ~Impl() {
+        if (fonts.joinable()) fonts.join();
+    }
+    std::thread fonts;
     QApplication app;
 };
 

@@ -18,11 +18,18 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
+#include <QSysInfo>
+
 #include <sys/stat.h>
+
+#include <csetjmp>
+#include <cstdio>
+
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
+#include <future>
 #include <stdexcept>
 #include <system_error>
 
@@ -321,11 +328,66 @@ std::string fileNameOf(const std::filesystem::path& file) {
     return std::string(reinterpret_cast<const char*>(s.data()), s.size());
 }
 
+// libjpeg reports a fatal error by jumping back here instead of ending the process.
+struct JpegErrors {
+    jpeg_error_mgr mgr;
+    std::jmp_buf jump;
+};
+
+// Decodes a plain JPEG (three colour components or grey) straight into the
+// format the picture box draws, four bytes a pixel (blue, green, red, 0xFF in
+// memory: RGB32), with the same library and settings as Qt's own reader, so
+// the pixels are the same; no second pass to convert from 24 bits. A null
+// image for anything else, or at any error or warning: the caller then reads
+// the file through Qt, which reports it as always.
+QImage decodeJpegRgb32(const std::filesystem::path& file) {
+    // Kept on the heap: its address is fixed before setjmp and all that changes
+    // afterwards lies behind it (no local is changed between setjmp and a jump).
+    struct State {
+        jpeg_decompress_struct info{};
+        JpegErrors errors{};
+        std::FILE* in = nullptr;
+        bool created = false;
+        QImage image;
+        ~State() {
+            if (created) jpeg_destroy_decompress(&info);
+            if (in) std::fclose(in);
+        }
+    };
+    auto st = std::make_unique<State>();
+    st->in = std::fopen(file.c_str(), "rb");
+    if (!st->in) return {};
+    st->info.err = jpeg_std_error(&st->errors.mgr);
+    st->errors.mgr.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1); };
+    st->errors.mgr.output_message = [](j_common_ptr) {};
+    if (setjmp(st->errors.jump)) return {};
+    jpeg_create_decompress(&st->info);
+    st->created = true;
+    jpeg_stdio_src(&st->info, st->in);
+    if (jpeg_read_header(&st->info, TRUE) != JPEG_HEADER_OK) return {};
+    if (!((st->info.num_components == 3 && st->info.jpeg_color_space == JCS_YCbCr) ||
+          (st->info.num_components == 1 && st->info.jpeg_color_space == JCS_GRAYSCALE)))
+        return {};
+    st->info.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB;
+    jpeg_start_decompress(&st->info);
+    st->image = QImage(static_cast<int>(st->info.output_width), static_cast<int>(st->info.output_height),
+                       QImage::Format_RGB32);
+    if (st->image.isNull() || st->info.output_components != 4) return {};
+    while (st->info.output_scanline < st->info.output_height) {
+        JSAMPROW row = st->image.scanLine(static_cast<int>(st->info.output_scanline));
+        if (jpeg_read_scanlines(&st->info, &row, 1) != 1) return {};
+    }
+    jpeg_finish_decompress(&st->info);
+    if (st->errors.mgr.num_warnings != 0) return {};
+    return std::move(st->image);
+}
+
 QImage readPicture(const std::filesystem::path& file) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。");
     }
+    if (QImage direct = decodeJpegRgb32(file); !direct.isNull()) return direct;
     QImageReader reader(detail::pathToQ(file));
     QImage img = reader.read();
     if (img.isNull()) {
@@ -666,6 +728,27 @@ void PictureBox::loadPicture(const std::filesystem::path& file) {
     }
     if (c) c->source.reset();
     QImage img = readPicture(file);
+    if (c) {
+        c->picture = std::move(img);
+        if (stamp) c->source = Canvas::Source{file, *stamp};
+        c->resetStore();
+    }
+}
+
+void PictureBox::loadPictureWhile(const std::filesystem::path& file, const std::function<void()>& meanwhile) {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    const auto stamp = FileStamp::of(file);
+    if (c && stamp && c->source && c->source->file == file && c->source->stamp == *stamp &&
+        !c->picture.isNull()) {
+        meanwhile();
+        c->resetStore();
+        return;
+    }
+    // The decode touches no widget; the future waits for it whatever happens here.
+    auto decoding = std::async(std::launch::async | std::launch::deferred, [file] { return readPicture(file); });
+    meanwhile();
+    if (c) c->source.reset();
+    QImage img = decoding.get();
     if (c) {
         c->picture = std::move(img);
         if (stamp) c->source = Canvas::Source{file, *stamp};

@@ -99,6 +99,12 @@ public:
     // (same file, size and modification and change times), reuses its decoded
     // picture.
     void loadPicture(const std::filesystem::path& file);
+    // The same, with the file decoded on a second thread while `meanwhile`
+    // runs on this one (which must not touch this box); the picture is set
+    // when both are done. A failure of `meanwhile` is thrown after the decode
+    // ends, the box unchanged; a picture that cannot be read throws FileError
+    // after `meanwhile` ran.
+    void loadPictureWhile(const std::filesystem::path& file, const std::function<void()>& meanwhile);
     // Removes the loaded picture and everything drawn: the back colour shows.
     void clearPicture();
     // Clears what was drawn (keeping a loaded picture) and sets the drawing

@@ -1,0 +1,220 @@
+#pragma once
+// Cold starts under a virtual X server: a private Xvfb, and a watcher that
+// starts a program (fork + exec, a new process each time) and waits until the
+// X server maps the program's first top-level window. The time from just
+// before the fork to the map is what a user waits for after a double click.
+// Used by the start-up benchmark and by the peer comparison.
+#include <xcb/xcb.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tabinowa::bench {
+
+// min / median / max of a list (sorted copy).
+struct Spread {
+    double min = 0, median = 0, max = 0;
+    static Spread of(std::vector<double> v) {
+        Spread s;
+        if (v.empty()) return s;
+        std::sort(v.begin(), v.end());
+        s.min = v.front();
+        s.max = v.back();
+        const std::size_t n = v.size();
+        s.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+        return s;
+    }
+};
+
+// A private Xvfb on a free display; stopped with the object.
+class VirtualDisplay {
+public:
+    VirtualDisplay() {
+        int fds[2];
+        if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
+        pid_ = ::fork();
+        if (pid_ < 0) throw std::runtime_error("fork failed");
+        if (pid_ == 0) {
+            ::close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (null >= 0) ::dup2(null, 2);
+            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1200x24", "-nolisten", "tcp",
+                     "-noreset", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        // Xvfb writes its display number when it is ready.
+        std::string number;
+        char c;
+        pollfd p{fds[0], POLLIN, 0};
+        while (::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+        ::close(fds[0]);
+        if (number.empty()) {
+            stop();
+            throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
+        }
+        name_ = ":" + number;
+    }
+    ~VirtualDisplay() { stop(); }
+    VirtualDisplay(const VirtualDisplay&) = delete;
+    VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+    const std::string& name() const { return name_; }
+
+private:
+    void stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    pid_t pid_ = -1;
+    std::string name_;
+};
+
+// One started program, measured.
+struct ColdStart {
+    double toFirstWindowMs = 0;  // fork .. first top-level window mapped
+    long residentKiB = 0;        // VmRSS after `settle`, when asked for
+    int mappedLibraries = 0;     // distinct shared objects in its memory map then
+};
+
+// Watches a display's root window for windows being mapped.
+class MapWatcher {
+public:
+    explicit MapWatcher(const std::string& display) {
+        conn_ = xcb_connect(display.c_str(), nullptr);
+        if (!conn_ || xcb_connection_has_error(conn_)) throw std::runtime_error("cannot connect to " + display);
+        root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
+        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_void_cookie_t ck = xcb_change_window_attributes_checked(conn_, root_, XCB_CW_EVENT_MASK, &mask);
+        if (xcb_generic_error_t* e = xcb_request_check(conn_, ck)) {
+            std::free(e);
+            throw std::runtime_error("cannot watch the root window");
+        }
+        display_ = display;
+    }
+    ~MapWatcher() {
+        if (conn_) xcb_disconnect(conn_);
+    }
+    MapWatcher(const MapWatcher&) = delete;
+    MapWatcher& operator=(const MapWatcher&) = delete;
+
+    // Starts argv (argv[0] a path) in `folder` with DISPLAY set, waits for its
+    // first mapped top-level window (at most `timeout`), optionally waits
+    // `settle` more and reads its resident memory and libraries, then kills
+    // it and waits until its windows are gone. nullopt when no window came.
+    std::optional<ColdStart> run(const std::vector<std::string>& argv, const std::string& folder,
+                                 std::chrono::milliseconds timeout, std::chrono::milliseconds settle = {}) {
+        drain(std::chrono::milliseconds(0));
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        const auto t0 = std::chrono::steady_clock::now();
+        const pid_t pid = ::fork();
+        if (pid < 0) throw std::runtime_error("fork failed");
+        if (pid == 0) {
+            ::setenv("DISPLAY", display_.c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+            ::setpgid(0, 0);
+            if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (null >= 0) {
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+            }
+            ::execv(args[0], args.data());
+            ::_exit(127);
+        }
+        ::setpgid(pid, pid);  // also here, so that the kill below never misses it
+        std::optional<ColdStart> result;
+        if (waitForMap(t0 + timeout)) {
+            ColdStart s;
+            s.toFirstWindowMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+            if (settle.count() > 0) {
+                std::this_thread::sleep_for(settle);
+                s.residentKiB = residentKiB(pid);
+                s.mappedLibraries = mappedLibraries(pid);
+            }
+            result = s;
+        }
+        // The whole process group: a program may have started helpers.
+        ::kill(-pid, SIGKILL);
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        drain(std::chrono::milliseconds(30));
+        return result;
+    }
+
+    static long residentKiB(pid_t pid) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+        std::string line;
+        while (std::getline(in, line))
+            if (line.rfind("VmRSS:", 0) == 0) return std::strtol(line.c_str() + 6, nullptr, 10);
+        return 0;
+    }
+    static int mappedLibraries(pid_t pid) {
+        std::ifstream in("/proc/" + std::to_string(pid) + "/maps");
+        std::set<std::string> libs;
+        std::string line;
+        while (std::getline(in, line)) {
+            const auto slash = line.find('/');
+            if (slash == std::string::npos) continue;
+            const std::string path = line.substr(slash);
+            if (path.find(".so") != std::string::npos) libs.insert(path);
+        }
+        return static_cast<int>(libs.size());
+    }
+
+private:
+    bool waitForMap(std::chrono::steady_clock::time_point deadline) {
+        xcb_flush(conn_);
+        const int fd = xcb_get_file_descriptor(conn_);
+        for (;;) {
+            while (xcb_generic_event_t* ev = xcb_poll_for_event(conn_)) {
+                const bool mapped = (ev->response_type & 0x7F) == XCB_MAP_NOTIFY &&
+                                    !reinterpret_cast<xcb_map_notify_event_t*>(ev)->override_redirect;
+                std::free(ev);
+                if (mapped) return true;
+            }
+            if (xcb_connection_has_error(conn_)) return false;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return false;
+            pollfd p{fd, POLLIN, 0};
+            ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+        }
+    }
+    // Discards events for `quiet`: the windows of the last program going away.
+    void drain(std::chrono::milliseconds quiet) {
+        const int fd = xcb_get_file_descriptor(conn_);
+        for (;;) {
+            while (xcb_generic_event_t* ev = xcb_poll_for_event(conn_)) std::free(ev);
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, static_cast<int>(quiet.count())) <= 0) return;
+        }
+    }
+
+    xcb_connection_t* conn_ = nullptr;
+    xcb_window_t root_ = 0;
+    std::string display_;
+};
+
+}  // namespace tabinowa::bench
