@@ -160,7 +160,11 @@ struct Program {
     PosixIo io;
     FixedRandom random{{0.5}};  // the deck and the full bank in file order
     Session session{folder.path(), io, random};
-    std::unique_ptr<WindowManager> windows = std::make_unique<WindowManager>(session, [] {});
+    std::unique_ptr<WindowManager> windows = [this] {
+        auto w = std::make_unique<WindowManager>(session, [] {});
+        w->setConfirmer([](ui::Form&, const std::string&) { return true; });  // the user agrees
+        return w;
+    }();
 };
 
 // Drives the action; a click that is not possible fails the row.

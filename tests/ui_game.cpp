@@ -41,6 +41,7 @@ std::string entry(const std::string& name) { return padChars(name, 20); }
 class GameWindow : public ::testing::Test {
 protected:
     GameWindow() : session(folder.path(), io, random), windows(session, [] {}) {
+        windows.setConfirmer([](ui::Form&, const std::string&) { return true; });  // the user agrees
         writeGameQuestions(f, numberedQuestions(6, {2}));
         session.quiz.totalCount = 6;
         writeCities(f, numberedCities(15, 600));
@@ -329,7 +330,8 @@ TEST_F(GameWindow, StartOverResetsTheFilesAndLeavesTheQuestion) {
     EXPECT_EQ(w.lstCity.count(), 0);
     EXPECT_EQ(w.lblQs.caption(), question);
     EXPECT_EQ(w.lblAns.caption(), answer);
-    EXPECT_TRUE(w.cmdAns.isShown());
+    // the quiz half as it was: the answer on display, so only the judgement buttons
+    EXPECT_FALSE(w.cmdAns.isShown());
     EXPECT_TRUE(w.cmdYes.isShown()) << "the judgement buttons are left alone";
     EXPECT_TRUE(w.cmdVisit.isShown());
 

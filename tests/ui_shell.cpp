@@ -36,7 +36,10 @@ struct Shell : ::testing::Test {
     int quits = 0;
     WindowManager windows{session, [this] { ++quits; }};
 
-    void SetUp() override { tabinowa::testing::writeBank(folder.folders(), tabinowa::testing::sampleBank(5)); }
+    void SetUp() override {
+        tabinowa::testing::writeBank(folder.folders(), tabinowa::testing::sampleBank(5));
+        windows.setConfirmer([](ui::Form&, const std::string&) { return true; });  // the user agrees
+    }
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     frm1Main& main() {

@@ -41,6 +41,7 @@ struct Training : ::testing::Test {
     Session session{folder.path(), io, random};
     WindowManager windows{session, [] {}};
 
+    void SetUp() override { windows.setConfirmer([](ui::Form&, const std::string&) { return true; }); }  // the user agrees
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     // Starts the program over this bank and opens the training screen.

@@ -96,6 +96,8 @@ private:
     // and returns the message.
     std::string loadMap(int prefectureRow);
     void fillPrefectureList();
+    void focusSafe();
+    std::string startOverQuestion() const;
 
     Session& session_;
     WindowManager& windows_;
