@@ -146,8 +146,11 @@ TEST(PointFile, BadPointFiles) {
     EXPECT_THROW(readPoints(io, f), FileError);  // missing
     writeBytes(f.pointFile(), "");
     EXPECT_THROW(readPoints(io, f), FileError);  // empty: end of file
-    writeBytes(f.pointFile(), "abc\r\n");
-    EXPECT_EQ(readPoints(io, f), 0);  // a line without a number gives 0
+    // anything but one number is damage, never read as 0 (and written over at the next right answer)
+    for (const char* bad : {"abc\r\n", " 1200\r\n 500\r\n", " 1200 pt\r\n"}) {
+        writeBytes(f.pointFile(), bad);
+        EXPECT_THROW(readPoints(io, f), FileError) << bad;
+    }
     writeBytes(f.pointFile(), " 9999999999\r\n");
     EXPECT_THROW(readPoints(io, f), FileError);
 }

@@ -176,7 +176,11 @@ struct Program {
     ArmedIo io;
     FixedRandom random{{0.5}};  // the deck in file order; no lucky draw
     Session session{folder.path(), io, random};
-    std::unique_ptr<WindowManager> windows = std::make_unique<WindowManager>(session, [] {});
+    std::unique_ptr<WindowManager> windows = [this] {
+        auto w = std::make_unique<WindowManager>(session, [] {});
+        w->setConfirmer([](ui::Form&, const std::string&) { return true; });  // the user agrees
+        return w;
+    }();
 };
 
 // What the files say must agree with what the window holds.

@@ -17,6 +17,7 @@
 #include "game/rules.h"
 #include "shell/frm1Main.h"
 #include "shell/window_manager.h"
+#include "support/folder_checks.h"
 #include "support/game_fixture.h"
 #include "support/picture.h"
 #include "ui/types.h"
@@ -41,6 +42,7 @@ std::string entry(const std::string& name) { return padChars(name, 20); }
 class GameWindow : public ::testing::Test {
 protected:
     GameWindow() : session(folder.path(), io, random), windows(session, [] {}) {
+        windows.setConfirmer([](ui::Form&, const std::string&) { return true; });  // the user agrees
         writeGameQuestions(f, numberedQuestions(6, {2}));
         session.quiz.totalCount = 6;
         writeCities(f, numberedCities(15, 600));
@@ -329,7 +331,8 @@ TEST_F(GameWindow, StartOverResetsTheFilesAndLeavesTheQuestion) {
     EXPECT_EQ(w.lstCity.count(), 0);
     EXPECT_EQ(w.lblQs.caption(), question);
     EXPECT_EQ(w.lblAns.caption(), answer);
-    EXPECT_TRUE(w.cmdAns.isShown());
+    // the quiz half as it was: the answer on display, so only the judgement buttons
+    EXPECT_FALSE(w.cmdAns.isShown());
     EXPECT_TRUE(w.cmdYes.isShown()) << "the judgement buttons are left alone";
     EXPECT_TRUE(w.cmdVisit.isShown());
 
@@ -375,4 +378,100 @@ TEST_F(GameWindow, AMissingMunicipalityFileIsReportedAndTheQuizGoesOn) {
     ASSERT_TRUE(w.cmdAns.click());
     ASSERT_TRUE(w.cmdYes.click());
     EXPECT_EQ(session.points, 500);
+}
+
+// ------------------------------------------------- no one-key wipe, focus
+
+TEST_F(GameWindow, StartOverAsksWithWhatIsLostAndANoChangesNothing) {
+    visited({1, 3, 4, 9, 14}, 1, 4);
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    std::string asked;
+    bool agree = false;
+    windows.setConfirmer([&](ui::Form&, const std::string& q) {
+        asked = q;
+        return agree;
+    });
+    const Snapshot before = snapshot(folder.path());
+    ASSERT_TRUE(w.cmdStart0.click());
+    EXPECT_NE(asked.find("1200点"), std::string::npos) << asked;
+    EXPECT_NE(asked.find("5市町村"), std::string::npos) << asked;
+    EXPECT_TRUE(snapshot(folder.path()) == before) << "a refused start over changed a file";
+    EXPECT_EQ(session.points, 1200);
+    EXPECT_TRUE(w.cmdAns.hasFocus()) << "after the refusal the answer button is next";
+    agree = true;
+    ASSERT_TRUE(w.cmdStart0.click());
+    EXPECT_EQ(pointsOnDisk(f), 0);
+}
+
+TEST_F(GameWindow, AfterEveryButtonTheFocusIsOnASafeStepNeverOnStartOver) {
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    struct Step {
+        const char* what;
+        ui::CommandButton frm2CityVisit::*button;
+        ui::CommandButton frm2CityVisit::*focused;
+    };
+    const Step steps[] = {
+        {"show the answer", &frm2CityVisit::cmdAns, &frm2CityVisit::cmdNo},
+        {"right answer", &frm2CityVisit::cmdYes, &frm2CityVisit::cmdAns},
+        {"show the answer", &frm2CityVisit::cmdAns, &frm2CityVisit::cmdNo},
+        {"wrong answer", &frm2CityVisit::cmdNo, &frm2CityVisit::cmdAns},
+        {"start over", &frm2CityVisit::cmdStart0, &frm2CityVisit::cmdAns},
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.what);
+        ASSERT_TRUE((w.*s.button).click());
+        EXPECT_TRUE((w.*s.focused).hasFocus());
+        EXPECT_FALSE(w.cmdStart0.hasFocus());
+    }
+}
+
+TEST_F(GameWindow, StartOverKeepsTheQuizHalfAsItWas) {
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    // the question on display: only the answer button
+    ASSERT_TRUE(w.cmdStart0.click());
+    EXPECT_TRUE(w.cmdAns.isShown());
+    EXPECT_FALSE(w.cmdYes.isShown());
+    EXPECT_FALSE(w.cmdNo.isShown());
+    // the answer on display: only the judgement buttons
+    ASSERT_TRUE(w.cmdAns.click());
+    ASSERT_TRUE(w.cmdStart0.click());
+    EXPECT_FALSE(w.cmdAns.isShown());
+    EXPECT_TRUE(w.cmdYes.isShown());
+    EXPECT_TRUE(w.cmdNo.isShown());
+}
+
+TEST_F(GameWindow, AVisitWhoseListCannotBeRefilledIsShownDoneAndSaysWhy) {
+    visited({}, 0, 0);
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    choose(w, 1, 2);
+    ASSERT_TRUE(w.cmdVisit.isShown());
+    // the municipality records go after the choice: the visit writes, the refill cannot read
+    std::filesystem::remove(f.cityRecords());
+    ASSERT_TRUE(w.cmdVisit.click());
+    EXPECT_EQ(w.lblVisit.caption(), game::kCongratulation);
+    EXPECT_LT(pointsOnDisk(f), 1200);
+    EXPECT_EQ(session.points, pointsOnDisk(f));
+    EXPECT_NE(w.lblMinryoku.caption().find("市町村.ran"), std::string::npos) << w.lblMinryoku.caption();
+}
+
+TEST_F(GameWindow, AnUnreadableNextQuestionIsReportedAndTheWindowStaysUsable) {
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    ASSERT_TRUE(w.cmdAns.click());
+    // cut the question file after the first record: the next one decodes as nothing whole
+    const std::string bytes = readBytes(f.questionRecords());
+    writeBytes(f.questionRecords(), bytes.substr(0, Mondai::kLength) + std::string(Mondai::kLength, '\xFF'));
+    ASSERT_TRUE(w.cmdNo.click());
+    EXPECT_NE(w.lblQs.caption().find("問題.ran"), std::string::npos) << w.lblQs.caption();
+    EXPECT_FALSE(w.cmdYes.isShown());
+    EXPECT_FALSE(w.cmdNo.isShown());
+    EXPECT_FALSE(w.cmdAns.isShown());
+    // the visit half and the return still work
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    EXPECT_GT(w.lstCity.count(), 0);
+    ASSERT_TRUE(w.cmdToMain.click());
 }

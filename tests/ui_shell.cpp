@@ -36,7 +36,10 @@ struct Shell : ::testing::Test {
     int quits = 0;
     WindowManager windows{session, [this] { ++quits; }};
 
-    void SetUp() override { tabinowa::testing::writeBank(folder.folders(), tabinowa::testing::sampleBank(5)); }
+    void SetUp() override {
+        tabinowa::testing::writeBank(folder.folders(), tabinowa::testing::sampleBank(5));
+        windows.setConfirmer([](ui::Form&, const std::string&) { return true; });  // the user agrees
+    }
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     frm1Main& main() {
@@ -280,3 +283,40 @@ TEST_F(Shell, TheInformationWindowCreditsTheDataSources) {
 }
 
 }  // namespace
+
+TEST_F(Shell, BothBuildsAskWithWhatIsLostAndANoChangesNothing) {
+    // progress to lose: two removed questions and 700 points
+    tabinowa::testing::writeBank(folder.folders(), tabinowa::testing::sampleBank(5, {2, 4}));
+    tabinowa::testing::writeBytes(folder.folders().pointFile(), " 700\r\n");
+    tabinowa::testing::writeBytes(folder.folders().questionMaster(),
+                                  tabinowa::testing::sjisLines("\"AB\",1,,\"甲\",\"乙\",\"丙\",\"正解\",,,,\"解説\","
+                                                               "\"\",\"\",\"\",,0,\"問題\",\"本文\"\n"));
+    windows.start();
+    ASSERT_TRUE(main().mnuKankyo.click());
+    frm9Kankyo& k = *windows.kankyo();
+    struct Case {
+        const char* what;
+        tabinowa::ui::CommandButton frm9Kankyo::*button;
+        std::vector<std::string> numbers;
+    };
+    const Case cases[] = {{"question build", &frm9Kankyo::cmdStoR, {"2件", "700点"}},
+                          {"municipality build", &frm9Kankyo::cmdCity, {"0市町村"}}};
+    const auto before = tabinowa::testing::readBytes(folder.folders().questionRecords());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string asked;
+        windows.setConfirmer([&](ui::Form&, const std::string& q) {
+            asked = q;
+            return false;
+        });
+        ASSERT_TRUE((k.*c.button).click());
+        for (const auto& n : c.numbers) EXPECT_NE(asked.find(n), std::string::npos) << asked;
+        EXPECT_EQ(k.lblMsg1.caption(), "");
+        EXPECT_EQ(tabinowa::testing::readBytes(folder.folders().questionRecords()), before);
+        EXPECT_EQ(tabinowa::testing::readBytes(folder.folders().pointFile()), " 700\r\n");
+    }
+    // a dialog no one can see answers its default, no
+    windows.setConfirmer(nullptr);
+    ASSERT_TRUE(k.cmdStoR.click());
+    EXPECT_EQ(tabinowa::testing::readBytes(folder.folders().questionRecords()), before);
+}

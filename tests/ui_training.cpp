@@ -41,6 +41,7 @@ struct Training : ::testing::Test {
     Session session{folder.path(), io, random};
     WindowManager windows{session, [] {}};
 
+    void SetUp() override { windows.setConfirmer([](ui::Form&, const std::string&) { return true; }); }  // the user agrees
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     // Starts the program over this bank and opens the training screen.
@@ -305,3 +306,108 @@ TEST_F(Training, FileFailuresAreWrittenIntoTheQuestionLabel) {
 }
 
 }  // namespace
+
+// ------------------------------------------------- no one-key wipe, focus
+
+TEST_F(Training, RevivalAsksWithTheRemovedCountAndANoChangesNothing) {
+    frm2Sogo& s = open(t::sampleBank(6, {2, 5}));
+    std::string asked;
+    bool agree = false;
+    windows.setConfirmer([&](ui::Form&, const std::string& q) {
+        asked = q;
+        return agree;
+    });
+    const std::string before = t::readBytes(folder.folders().questionRecords());
+    ASSERT_TRUE(s.cmdSaisei.click());
+    EXPECT_NE(asked.find("2件"), std::string::npos) << asked;
+    EXPECT_EQ(t::readBytes(folder.folders().questionRecords()), before);
+    EXPECT_TRUE(s.cmdSaisei.isShown());
+    EXPECT_TRUE(s.cmdAns.hasFocus());
+    agree = true;
+    ASSERT_TRUE(s.cmdSaisei.click());
+    EXPECT_EQ(t::storedFlag(folder.folders(), 2), 0);
+    EXPECT_TRUE(s.cmdToMain.hasFocus());
+}
+
+TEST_F(Training, AfterEveryButtonTheFocusIsOnTheAnswerButtonNeverOnRevival) {
+    frm2Sogo& s = open(t::sampleBank(4));
+    struct Step {
+        const char* what;
+        ui::CommandButton frm2Sogo::*button;
+    };
+    const Step steps[] = {{"show the answer", &frm2Sogo::cmdAns}, {"remove", &frm2Sogo::cmdDel},
+                          {"next question", &frm2Sogo::cmdAns},   {"show the answer", &frm2Sogo::cmdAns},
+                          {"next question", &frm2Sogo::cmdAns}};
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        ASSERT_TRUE((s.*step.button).click());
+        EXPECT_TRUE(s.cmdAns.hasFocus());
+        EXPECT_FALSE(s.cmdSaisei.hasFocus());
+    }
+}
+
+TEST_F(Training, ARemovalWritesTheRemovalByteAndNoOtherByte) {
+    // a record from another writer: "∵" as 0x87 0x9A, which CP932 also holds as 0x81 0xE6
+    auto bank = t::sampleBank(3);
+    bank[0].Kotae = "∵";
+    t::writeBank(folder.folders(), bank);
+    std::string bytes = t::readBytes(folder.folders().questionRecords());
+    const auto at = bytes.find("\x81\xE6");
+    ASSERT_NE(at, std::string::npos);
+    bytes[at] = '\x87';
+    bytes[at + 1] = '\x9A';
+    t::writeBytes(folder.folders().questionRecords(), bytes);
+    windows.start();
+    frm2Sogo& s = reopen();
+    ASSERT_EQ(session.quiz.entry(session.quiz.trainingCursor), 1);
+    removeCurrent(s);
+    std::string expected = bytes;
+    expected[Mondai::kLength - 2] = 1;
+    EXPECT_TRUE(t::readBytes(folder.folders().questionRecords()) == expected);
+}
+
+// The real file system, except that opening "問題.ran" as a record file fails once armed.
+class ReopenFailsIo final : public Io {
+public:
+    bool armed = false;
+    int open(const std::filesystem::path& p, Mode m) override {
+        if (armed && m == Mode::ReadWriteCreate && p.filename() == AppFolders::u8path("問題.ran")) return -1;
+        return real.open(p, m);
+    }
+    long readAt(int fd, void* b, std::size_t n, std::uint64_t o) override { return real.readAt(fd, b, n, o); }
+    long writeAt(int fd, const void* b, std::size_t n, std::uint64_t o) override { return real.writeAt(fd, b, n, o); }
+    bool flush(int fd) override { return real.flush(fd); }
+    bool close(int fd) override { return real.close(fd); }
+    long long size(int fd) override { return real.size(fd); }
+    bool rename(const std::filesystem::path& a, const std::filesystem::path& b) override { return real.rename(a, b); }
+    bool remove(const std::filesystem::path& p) override { return real.remove(p); }
+    bool exists(const std::filesystem::path& p) override { return real.exists(p); }
+    bool isDirectory(const std::filesystem::path& p) override { return real.isDirectory(p); }
+    PosixIo real;
+};
+
+TEST(TrainingRevival, AFileThatCannotBeReopenedLeavesOnlyTheReturnAndNoDeadHandle) {
+    t::TempProgramFolder folder;
+    ReopenFailsIo io;
+    t::FixedRandom random{{0.5}};
+    Session session{folder.path(), io, random};
+    WindowManager windows{session, [] {}};
+    windows.setConfirmer([](ui::Form&, const std::string&) { return true; });
+    t::writeBank(folder.folders(), t::sampleBank(4, {3}));
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdSogo.click());
+    frm2Sogo& s = *windows.sogo();
+    ASSERT_TRUE(s.cmdAns.click());
+    io.armed = true;  // the revival's temporary file is written; reopening the new file fails
+    ASSERT_TRUE(s.cmdSaisei.click());
+    EXPECT_EQ(t::storedFlag(folder.folders(), 3), 0) << "the revival itself was written";
+    EXPECT_FALSE(s.holdsQuestionFile());
+    EXPECT_NE(s.lblQs.caption().find("問題.ran"), std::string::npos) << s.lblQs.caption();
+    EXPECT_FALSE(s.cmdAns.isShown());
+    EXPECT_FALSE(s.cmdDel.isShown());
+    // the handlers find no file and do nothing (before, they read through a closed handle)
+    s.frm.run([&] { s.cmdAns_Click(); });
+    s.frm.run([&] { s.cmdDel_Click(); });
+    EXPECT_TRUE(s.cmdToMain.click());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}

@@ -73,4 +73,13 @@ void RecordFile::put(int n, std::string_view record) {
         throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目を書けませんでした。");
 }
 
+void RecordFile::putAt(int n, std::size_t offset, std::string_view bytes) {
+    if (offset + bytes.size() > length_)
+        throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目が長すぎます。");
+    if (fd_ < 0 || n < 1 ||
+        io_.writeAt(fd_, bytes.data(), bytes.size(), static_cast<std::uint64_t>(n - 1) * length_ + offset) !=
+            static_cast<long>(bytes.size()))
+        throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目を書けませんでした。");
+}
+
 }  // namespace tabinowa

@@ -33,6 +33,8 @@ public:
     void readBlocks(int first, int last, int perBlock,
                     const std::function<void(int from, int n, const char* bytes)>& block) const;
     void put(int n, std::string_view record);
+    // Writes `bytes` at `offset` inside record n and nothing else.
+    void putAt(int n, std::size_t offset, std::string_view bytes);
     void close();  // closing twice does nothing
     const std::filesystem::path& path() const { return path_; }
     std::size_t recordLength() const { return length_; }

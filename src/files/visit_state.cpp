@@ -9,8 +9,19 @@ namespace tabinowa {
 
 std::int32_t readPoints(Io& io, const AppFolders& folders) {
     auto path = folders.pointFile();
-    FieldReader r(readWholeFile(io, path), displayName(path));
-    return r.readInt32();
+    std::string bytes = readWholeFile(io, path);
+    // the field reader's own refusals first (an empty file, bytes that are not CP932, out of range)
+    FieldReader r(bytes, displayName(path));
+    const std::int32_t total = r.readInt32();
+    // then the whole file must be that one number: text read as 0, or a second
+    // number, would be written over at the next right answer
+    std::size_t end = bytes.size();
+    while (end > 0 && (bytes[end - 1] == '\r' || bytes[end - 1] == '\n')) --end;
+    if (!parseNumber(std::string_view(bytes).substr(0, end)))
+        throw FileError("ファイル" + displayName(path) +
+                        "が壊れています（整数一つではありません）。ファイルは変えていません。"
+                        "「環境作成」の「ランダムファイル作成」で作り直せます（ポイントは0に、消去済みの問題は全て復活します）。");
+    return total;
 }
 
 std::string pointBytes(const AppFolders& folders, std::int32_t total) {

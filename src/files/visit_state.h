@@ -9,7 +9,8 @@
 namespace tabinowa {
 
 // Reads the point total (one number). Throws FileError when the file is
-// missing, empty or holds a number outside the 32-bit range.
+// missing, empty, holds a number outside the 32-bit range, or holds anything
+// but that one number (the message says how to rebuild it).
 std::int32_t readPoints(Io& io, const AppFolders& folders);
 
 // Replaces the point file with the total, printed as " 1500" CR LF.

@@ -184,8 +184,25 @@ void frm2CityVisit::showQuestion(const game::VisitQuiz::Question& q, bool withSo
 void frm2CityVisit::nextQuestion() {
     if (!quiz_) return;
     lblAns.setCaption("");
-    showQuestion(quiz_->next(), true);
-    offerChoices();
+    try {
+        showQuestion(quiz_->next(), true);
+        offerChoices();
+    } catch (const FileError& e) {
+        // no question to answer: the message in its place; visits and the return still work
+        cmdAns.setVisible(false);
+        cmdYes.setVisible(false);
+        cmdNo.setVisible(false);
+        lblInyo.setCaption("");
+        lblQs.setCaption(e.what());
+    }
+}
+
+// Keyboard focus after a button: the next safe step, never start over.
+void frm2CityVisit::focusSafe() {
+    if (cmdAns.isShown()) cmdAns.setFocus();
+    else if (cmdNo.isShown()) cmdNo.setFocus();
+    else if (cmdVisit.isShown()) cmdVisit.setFocus();
+    else lstKen.setFocus();
 }
 
 void frm2CityVisit::cmdAns_Click() {
@@ -199,6 +216,7 @@ void frm2CityVisit::cmdAns_Click() {
     lblVisit.setCaption("");
     lblInyo.setCaption(quiz_->source());
     lblMsg2.setCaption("");
+    focusSafe();
 }
 
 void frm2CityVisit::cmdYes_Click() {
@@ -217,6 +235,7 @@ void frm2CityVisit::cmdYes_Click() {
     cmdYes.setVisible(false);
     cmdNo.setVisible(false);
     lblMinryoku.setCaption("");
+    focusSafe();
 }
 
 void frm2CityVisit::cmdNo_Click() {
@@ -229,6 +248,7 @@ void frm2CityVisit::cmdNo_Click() {
     cmdNo.setVisible(false);
     cmdVisit.setVisible(false);
     lblMinryoku.setCaption("");
+    focusSafe();
 }
 
 // --------------------------------------------------------------- visits
@@ -291,13 +311,15 @@ void frm2CityVisit::cmdVisit_Click() {
         // nothing was visited: the question on display stays
         lblMinryoku.setCaption(e.what());
         cmdVisit.setVisible(false);
+        focusSafe();
         return;
     }
     if (result.outcome == game::VisitMap::Outcome::Visited) {
         lblVisit.setCaption(game::kCongratulation);
         lblPoint.setCaption("");
         lblPoint.setCaption(game::visitPointDisplay(session_.points));
-        lblMinryoku.setCaption("");
+        // the visit stands even when its list cannot be shown again: say why it is empty
+        lblMinryoku.setCaption(result.refillError);
         lblVist.setCaption("");
         lstCity.clear();
         lblCity.setCaption("");
@@ -311,11 +333,24 @@ void frm2CityVisit::cmdVisit_Click() {
     cmdVisit.setVisible(false);
     cmdYes.setVisible(false);
     cmdNo.setVisible(false);
+    focusSafe();
 }
 
 // ----------------------------------------------------- start over, return
 
+// What start over discards, in numbers, for the question asked first.
+std::string frm2CityVisit::startOverQuestion() const {
+    int visited = 0;
+    for (const auto& k : map_.prefectures()) visited += k.homonSu();
+    return "最初から挑戦すると、ポイント（" + std::to_string(session_.points) + "点）と、訪問済みの" +
+           std::to_string(visited) + "市町村の記録が全て消えます。\n最初から挑戦しますか？";
+}
+
 void frm2CityVisit::cmdStart0_Click() {
+    if (!windows_.confirm(frm, startOverQuestion())) {
+        focusSafe();
+        return;
+    }
     const bool ansShown = cmdAns.visible(), visitShown = cmdVisit.visible();
     lstKen.clear();
     lstCity.clear();
@@ -335,12 +370,14 @@ void frm2CityVisit::cmdStart0_Click() {
             fillPrefectureList();
         } catch (const FileError&) {
         }
+        focusSafe();
         return;
     }
-    // after the last question there is nothing left to answer
-    cmdAns.setVisible(quiz_ && !quiz_->finished());
+    // the quiz half stays as it was: the answer button, or the judge buttons with the answer
+    cmdAns.setVisible(ansShown);
     cmdVisit.setVisible(true);
     lblPoint.setCaption(game::kResetDoneText);
+    focusSafe();
     fillPrefectureList();
 }
 

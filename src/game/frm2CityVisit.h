@@ -110,6 +110,8 @@ private:
     bool loadZoomedMap();
     bool japanShown_ = false;
     std::vector<Mark> marks_;  // of the chosen municipality
+    void focusSafe();
+    std::string startOverQuestion() const;
 
     Session& session_;
     WindowManager& windows_;

@@ -101,6 +101,12 @@ void frm2Sogo::load() {
 }
 
 void frm2Sogo::cmdAns_Click() {
+    answerStep();
+    focusSafe();
+}
+
+void frm2Sogo::answerStep() {
+    if (!file_) return;
     choices.hide();
     if (!answerShown_) {
         lblAns0.setCaption(current_.Kotae);
@@ -140,12 +146,18 @@ void frm2Sogo::cmdAns_Click() {
 }
 
 void frm2Sogo::cmdDel_Click() {
+    removeStep();
+    focusSafe();
+}
+
+void frm2Sogo::removeStep() {
+    if (!file_) return;
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     // A question removed before (shown again after the deck wrapped) is not
     // counted twice: the count stays true to the file.
     const bool alreadyRemoved = file_->get(record).Syokyo != 0;
+    file_->markRemoved(record);
     current_.Syokyo = 1;
-    file_->put(record, current_);
     if (!alreadyRemoved) {
         ++screenRemoved_;
         session_.quiz.removedCount = screenRemoved_;
@@ -163,15 +175,28 @@ void frm2Sogo::cmdDel_Click() {
 }
 
 void frm2Sogo::cmdSaisei_Click() {
+    if (!windows_.confirm(frm, "消去済みの問題" + std::to_string(screenRemoved_) +
+                                   "件を全て復活します（達成率は0％に戻ります）。\n全て復活しますか？")) {
+        focusSafe();
+        return;
+    }
     reviveAll(session_.io, session_.folders, session_.quiz.totalCount);
-    // The file was replaced: read on from the new one.
+    // The file was replaced: read on from the new one. Should it not open,
+    // the screen's actions go with the old handle and only the return is left.
     file_.reset();
-    file_.emplace(session_.io, session_.folders);
-    lblPercent.setCaption("全てのデータをアクティブに復活しました。一度終了してから、再開してください。");
     cmdSaisei.setVisible(false);
     cmdAns.setVisible(false);
     cmdDel.setVisible(false);
     cmdHint.setVisible(false);
+    cmdToMain.setFocus();
+    file_.emplace(session_.io, session_.folders);
+    lblPercent.setCaption("全てのデータをアクティブに復活しました。一度終了してから、再開してください。");
+}
+
+// Keyboard focus after a button: the answer button while it is there, never revival.
+void frm2Sogo::focusSafe() {
+    if (cmdAns.isShown()) cmdAns.setFocus();
+    else cmdToMain.setFocus();
 }
 
 void frm2Sogo::cmdHint_Click() { lblAns1.setCaption(hintText(current_, session_.random)); }

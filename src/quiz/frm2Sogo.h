@@ -68,6 +68,9 @@ private:
     void choicePicked(int position);
     void removeAndRemember();
     void showProgress();
+    void answerStep();
+    void removeStep();
+    void focusSafe();
 
     Session& session_;
     WindowManager& windows_;

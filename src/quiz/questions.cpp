@@ -18,6 +18,13 @@ void QuestionFile::put(int n, const Mondai& m) {
     file_.put(n, m.encode("ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目"));
 }
 
+void QuestionFile::markRemoved(int n) {
+    // Syokyo is the record's last field, a little-endian 16-bit integer; its
+    // low byte 1 marks the record removed (any value but 0 does). One byte
+    // cannot be written half.
+    file_.putAt(n, Mondai::kLength - 2, std::string_view("\x01", 1));
+}
+
 void reviveAll(Io& io, const AppFolders& folders, int total) {
     auto path = folders.questionRecords();
     std::string bytes = io.exists(path) ? readWholeFile(io, path) : std::string();

@@ -19,6 +19,11 @@ public:
     int count() const { return file_.count(); }
     Mondai get(int n) const;
     void put(int n, const Mondai& m);
+    // Marks record n removed: writes the low byte of its Syokyo field (1) and no other byte,
+    // so a record written by another program keeps its own bytes.
+    void markRemoved(int n);
+    // Closes the file; count() is 0 and get() gives an empty record afterwards.
+    void close() { file_.close(); }
 
 private:
     RecordFile file_;

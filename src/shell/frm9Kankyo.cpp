@@ -1,6 +1,10 @@
 #include "shell/frm9Kankyo.h"
 
 #include "build/builds.h"
+#include "files/error.h"
+#include "files/prefectures.h"
+#include "files/visit_state.h"
+#include "files/records.h"
 
 #include <algorithm>
 #include <cmath>
@@ -39,6 +43,7 @@ void frm9Kankyo::cmdStoR_Click() {
         lblMsg1.setCaption("トレーニングかミチクサの画面が開いています。閉じてから作成してください。");
         return;
     }
+    if (!windows_.confirm(frm, questionBuildQuestion())) return;
     lblMsg1.setCaption("");
     lblMsg1.setCaption(buildQuestionFile(session_));
 }
@@ -48,8 +53,39 @@ void frm9Kankyo::cmdCity_Click() {
         lblMsg1.setCaption("ミチクサか市町村地図の画面が開いています。閉じてから作成してください。");
         return;
     }
+    if (!windows_.confirm(frm, cityBuildQuestion())) return;
     lblMsg1.setCaption("");
     lblMsg1.setCaption(buildCityFiles(session_));
+}
+
+// What each build discards, in numbers, read from the files as they are
+// (a file that cannot be read counts as holding nothing to lose).
+std::string frm9Kankyo::questionBuildQuestion() const {
+    int removed = 0;
+    try {
+        // read, never opened for writing: answering no leaves every file as it was
+        const std::string bytes = readWholeFile(session_.io, session_.folders.questionRecords());
+        for (std::size_t end = Mondai::kLength; end <= bytes.size(); end += Mondai::kLength)
+            removed += bytes[end - 2] != 0 || bytes[end - 1] != 0;
+    } catch (const FileError&) {
+    }
+    std::int32_t points = 0;
+    try {
+        points = readPoints(session_.io, session_.folders);
+    } catch (const FileError&) {
+    }
+    return "問題ファイルを作り直すと、消去済みの問題" + std::to_string(removed) + "件が全て復活し、ポイント（" +
+           std::to_string(points) + "点）が0になります。\n作り直しますか？";
+}
+
+std::string frm9Kankyo::cityBuildQuestion() const {
+    int visited = 0;
+    try {
+        for (const auto& k : readRanges(session_.io, session_.folders)) visited += k.homonSu();
+    } catch (const FileError&) {
+    }
+    return "市町村ファイルを作り直すと、訪問済みの" + std::to_string(visited) +
+           "市町村の記録が全て消えます。\n作り直しますか？";
 }
 
 void frm9Kankyo::cmdToMain_Click() {

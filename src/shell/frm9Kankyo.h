@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 // The environment window: rebuilds the working files from the masters, and
 // sets the display scale (表示倍率) of the windows, remembered across runs.
 #include "core/session.h"
@@ -31,6 +33,9 @@ public:
 
 private:
     void showScale();
+    std::string questionBuildQuestion() const;
+    std::string cityBuildQuestion() const;
+
     Session& session_;
     WindowManager& windows_;
 };

@@ -6,6 +6,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "core/session.h"
 #include "ui/form.h"
@@ -40,6 +41,14 @@ public:
     WindowManager& operator=(const WindowManager&) = delete;
 
     Session& session() { return session_; }
+
+    // Asks before an action that discards progress; true when the user agreed.
+    // The form's own dialog unless a test has put in its own answer.
+    using Confirmer = std::function<bool(ui::Form& owner, const std::string& question)>;
+    void setConfirmer(Confirmer confirmer) { confirmer_ = std::move(confirmer); }
+    bool confirm(ui::Form& owner, const std::string& question) {
+        return confirmer_ ? confirmer_(owner, question) : owner.confirm(question);
+    }
 
     // Program start: the main menu is loaded and shown.
     void start() { showMain(); }
@@ -87,6 +96,7 @@ private:
 
     Session& session_;
     std::function<void()> endProgram_;
+    Confirmer confirmer_;
     std::array<std::unique_ptr<Window>, 10> windows_;
 };
 

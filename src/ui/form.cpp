@@ -8,6 +8,8 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPixmap>
 #include <QScreen>
 
@@ -278,6 +280,16 @@ void Widget::setVisible(bool visible) {
 
 bool Widget::visible() const { return node_ && node_->visible; }
 
+void Widget::setFocus() {
+    if (node_ && node_->widget) node_->widget->setFocus(Qt::OtherFocusReason);
+}
+
+bool Widget::hasFocus() const {
+    if (!node_ || !node_->widget || !node_->form || !node_->form->window) return false;
+    // the window's own record of its focus, so that it holds on the offscreen platform too
+    return node_->form->window->focusWidget() == node_->widget.data();
+}
+
 bool Widget::isShown() const {
     if (!node_ || !node_->widget || !node_->form || !node_->form->loaded) return false;
     QWidget* window = node_->form->window;
@@ -377,6 +389,21 @@ void Form::setCaption(const std::string& caption) {
     if (!node_) return;
     node_->caption = caption;
     if (node_->widget) node_->widget->setWindowTitle(detail::toQ(caption));
+}
+
+bool Form::confirm(const std::string& question) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return false;
+    QMessageBox box(node_ && node_->widget ? node_->widget.data() : nullptr);
+    box.setWindowTitle(detail::toQ(caption()));
+    box.setIcon(QMessageBox::Question);
+    box.setText(detail::toQ(question));
+    QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    no->setFocus();
+    box.exec();
+    return box.clickedButton() == yes;
 }
 
 std::string Form::caption() const {

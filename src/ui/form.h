@@ -42,6 +42,10 @@ public:
     // Visible on screen: its own flag, every container's, and the window shown.
     bool isShown() const;
 
+    // Keyboard focus: moves it here (within its window); whether it is here.
+    void setFocus();
+    bool hasFocus() const;
+
     void setForeColor(Color c);
     Color foreColor() const;
     void setBackColor(Color c);
@@ -99,6 +103,11 @@ public:
     void setErrorSink(std::function<void(const std::string&)> sink);
     // Runs `step` inside the window's guard (as every handler is run).
     void run(const std::function<void()>& step);
+    // The program's one dialog: asks before an action that discards progress.
+    // Buttons "はい" and "いいえ", "いいえ" the default (Enter, Space and Esc
+    // answer no). True only for "はい". Where no one can see it (the
+    // offscreen platform) it answers its default at once.
+    bool confirm(const std::string& question);
     // Runs `task` now, or, while one of this window's handlers is running,
     // right after the outermost one returns (so a handler can unload its own window).
     void whenIdle(std::function<void()> task);

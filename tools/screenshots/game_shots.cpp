@@ -116,6 +116,7 @@ int shootVisitGame(const fs::path& out, const fs::path& work) {
         MtRandom random;
         Session session(mine, io, random);
         WindowManager windows(session, [] {});
+        windows.setConfirmer([](ui::Form&, const std::string&) { return true; });
         windows.start();
         windows.main()->cmdCity.click();
         ui::Application::processEvents();

@@ -84,6 +84,7 @@ int shootMap(const fs::path& out, const fs::path& work) {
         Session session(mine, io, random);
         session.setStartupFlag();  // the menu only opens the map here
         WindowManager windows(session, [] {});
+        windows.setConfirmer([](ui::Form&, const std::string&) { return true; });
         windows.start();
         windows.main()->cmdTizu.click();
         ui::Application::processEvents();

@@ -1,0 +1,79 @@
+// tabinowa-kill-driver FOLDER ACTION: one step that changes a learner's
+// progress, performed on a program folder by the same core code the windows
+// use, after the start-up every run performs (lock, recovery). The
+// kill-at-every-call test runs it under strace and kills it at each write,
+// rename, unlink and fsync in turn. ACTION: recover (the start-up only),
+// visit, startover, right, removal, revival. Exit 0 when done.
+#include <iostream>
+#include <string>
+
+#include "core/random.h"
+#include "core/session.h"
+#include "core/startup.h"
+#include "files/error.h"
+#include "files/io.h"
+#include "files/visit_state.h"
+#include "game/visit_game.h"
+#include "quiz/questions.h"
+
+using namespace tabinowa;
+
+namespace {
+
+// The first municipality the points can pay for, in list order.
+bool visitFirstAffordable(Session& s) {
+    game::VisitMap map(s);
+    const auto prefectures = map.fillPrefectures();
+    for (int p = 0; p < static_cast<int>(prefectures.size()); ++p) {
+        const auto cities = map.choosePrefecture(p);
+        for (int c = 0; c < static_cast<int>(cities.size()); ++c)
+            if (map.chooseCity(c).visit.affordable) return map.visit().outcome == game::VisitMap::Outcome::Visited;
+    }
+    return false;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::cerr << "usage: tabinowa-kill-driver FOLDER recover|visit|startover|right|removal|revival\n";
+        return 2;
+    }
+    const std::string action = argv[2];
+    PosixIo io;
+    MtRandom random(1);
+    Session s(argv[1], io, random);
+    auto started = openProgramFolder(io, s.folders);
+    if (!started.lock) {
+        std::cerr << started.error << '\n';
+        return 3;
+    }
+    try {
+        if (action == "recover") return started.notice.find("読めません") == std::string::npos ? 0 : 4;
+        s.points = readPoints(io, s.folders);
+        s.quiz.build(io, s.folders, random);
+        if (action == "visit") return visitFirstAffordable(s) ? 0 : 5;
+        if (action == "startover") {
+            game::VisitMap(s).startOver();
+            return 0;
+        }
+        if (action == "right") {
+            game::VisitQuiz quiz(s);
+            quiz.start();
+            return quiz.right() ? 0 : 5;
+        }
+        if (action == "removal") {
+            QuestionFile(io, s.folders).markRemoved(s.quiz.entry(1));
+            return 0;
+        }
+        if (action == "revival") {
+            reviveAll(io, s.folders, s.quiz.totalCount);
+            return 0;
+        }
+    } catch (const FileError& e) {
+        std::cerr << e.what() << '\n';
+        return 1;
+    }
+    std::cerr << "unknown action " << action << '\n';
+    return 2;
+}
