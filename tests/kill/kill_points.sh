@@ -76,7 +76,7 @@ check_step() {  # STEP SETUP
         rm -rf "$work/count" && cp -a "$start" "$work/count"
         run_step "$work/count" "$step" strace -f -qq -e trace="$sc" -o "$work/trace" -- > /dev/null 2>&1
         local n
-        n=$(grep -cE "(^|[0-9] )$sc\(" "$work/trace")
+        n=$(grep -cE "(^|[0-9] +)$sc\(" "$work/trace")
         for ((k = 1; k <= n; k++)); do
             rm -rf "$work/k" && cp -a "$start" "$work/k"
             run_step "$work/k" "$step" strace -f -qq -o /dev/null -e trace="$sc" -e inject="$sc":signal=KILL:when=$k -- \
