@@ -98,7 +98,8 @@ TEST_F(Learning, UndoPutsTheFlagTheCountsAndTheMemoryBack) {
     EXPECT_EQ(t::storedFlag(folder.folders(), 1), 1);
     EXPECT_EQ(session.quiz.removedCount, 1);
     EXPECT_EQ(s.lblProgress.caption(), "1 / 4件（25.00％）");
-    const Card* mastered = memoryOnDisk().find(memoryKey(record(1)));
+    const MemoryBook masteredBook = memoryOnDisk();
+    const Card* mastered = masteredBook.find(memoryKey(record(1)));
     ASSERT_NE(mastered, nullptr);
     EXPECT_TRUE(mastered->mastered);
     ASSERT_TRUE(s.canUndo());
@@ -134,7 +135,8 @@ TEST_F(Learning, AnsweringByChoiceIsJudgedAndRemembered) {
         EXPECT_EQ(s.lblAns0.caption(), ch.verdict(pick));
         EXPECT_NE(s.lblAns0.caption().find("正解：" + ch.texts[static_cast<std::size_t>(ch.correct)]), std::string::npos);
         EXPECT_EQ(s.lblKaisetu.caption(), asked.Kaisetu);
-        const Card* card = memoryOnDisk().find(memoryKey(asked));
+        const MemoryBook cardBook = memoryOnDisk();
+        const Card* card = cardBook.find(memoryKey(asked));
         ASSERT_NE(card, nullptr);
         EXPECT_EQ(card->right, c.right ? 1 : 0);
         EXPECT_EQ(card->wrong, c.right ? 0 : 1);
@@ -179,7 +181,8 @@ TEST_F(GameLearning, APickScoresAsTheRightOrWrongButton) {
         ASSERT_TRUE(g.keys.press("Space"));  // the one way on
         EXPECT_EQ(session.points, c.points);
         EXPECT_EQ(t::pointsOnDisk(folder.folders()), c.points);
-        const Card* card = memoryOnDisk().find(memoryKey(asked));
+        const MemoryBook cardBook = memoryOnDisk();
+        const Card* card = cardBook.find(memoryKey(asked));
         ASSERT_NE(card, nullptr);
         EXPECT_EQ(card->lastWrong, !c.right);
     }
@@ -265,7 +268,8 @@ TEST_F(Learning, TheReviewAsksDueThenWrongThenNewAndRemembersEachGrade) {
         EXPECT_TRUE(r.cmdGrade[3].visible());
         const Card want = expected.applied(memoryKey(asked), steps[i].o, kToday);
         ASSERT_TRUE(r.keys.press(steps[i].key));
-        const Card* got = memoryOnDisk().find(memoryKey(asked));
+        const MemoryBook gotBook = memoryOnDisk();
+        const Card* got = gotBook.find(memoryKey(asked));
         ASSERT_NE(got, nullptr);
         EXPECT_EQ(got->dueDay, want.dueDay) << i;
         EXPECT_DOUBLE_EQ(got->state.stability, want.state.stability) << i;

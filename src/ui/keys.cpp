@@ -1,5 +1,7 @@
 #include "ui/keys.h"
 
+#include <QPointer>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
@@ -56,13 +58,18 @@ bool Keys::press(const std::string& key) {
     const QKeySequence seq(detail::toQ(key));
     if (seq.isEmpty()) return false;
     const QKeyCombination combo = seq[0];
-    QWidget* target = window->focusWidget() ? window->focusWidget() : window;
-    const int before = *d_->fired;
+    // The key may close the window, and this object with it (Esc returns to
+    // the menu): what is needed afterwards is held here, not read through it.
+    const std::shared_ptr<int> fired = d_->fired;
+    const QPointer<QWidget> target = window->focusWidget() ? window->focusWidget() : window;
+    const int before = *fired;
     QKeyEvent press(QEvent::KeyPress, combo.key(), combo.keyboardModifiers());
     QApplication::sendEvent(target, &press);
-    QKeyEvent release(QEvent::KeyRelease, combo.key(), combo.keyboardModifiers());
-    QApplication::sendEvent(target, &release);
-    return *d_->fired != before;
+    if (target) {
+        QKeyEvent release(QEvent::KeyRelease, combo.key(), combo.keyboardModifiers());
+        QApplication::sendEvent(target, &release);
+    }
+    return *fired != before;
 }
 
 void addLegend(Form& form, const std::string& text) {
