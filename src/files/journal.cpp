@@ -1,4 +1,5 @@
 #include "files/journal.h"
+#include "files/checksum.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -19,15 +20,6 @@ std::filesystem::path withSuffix(const std::filesystem::path& p, const char* suf
 }
 std::filesystem::path tempOf(const std::filesystem::path& p) { return withSuffix(p, ".tmp~"); }
 std::filesystem::path backupOf(const std::filesystem::path& p) { return withSuffix(p, ".old~"); }
-
-std::uint32_t fnv1a(std::string_view bytes) {
-    std::uint32_t h = 2166136261u;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 16777619u;
-    }
-    return h;
-}
 
 std::string hex8(std::uint32_t v) {
     char buf[9];
@@ -175,7 +167,7 @@ std::string encodeJournal(const std::vector<JournalEntry>& entries) {
         out += e.path;
         out += '\n';
     }
-    out += "check " + hex8(fnv1a(out)) + "\n";
+    out += "check " + hex8(fnv1a32(out)) + "\n";
     return out;
 }
 
@@ -216,7 +208,7 @@ std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::strin
     }
     const std::size_t checked = pos;
     std::string_view check = line();
-    if (check != "check " + hex8(fnv1a(bytes.substr(0, checked)))) throw bad("検査値が合いません");
+    if (check != "check " + hex8(fnv1a32(bytes.substr(0, checked)))) throw bad("検査値が合いません");
     if (pos != bytes.size()) throw bad("後ろに余分なものがあります");
     return entries;
 }

@@ -1,4 +1,5 @@
 #include "map/outlines.h"
+#include "files/checksum.h"
 
 #include <algorithm>
 #include <bit>
@@ -23,15 +24,6 @@ constexpr int kMaxShapes = 4000;
 constexpr int kMaxRingPoints = 1 << 20;
 constexpr double kKmPerDegLat = 110.57;
 constexpr double kKmPerDegLon = 111.32;
-
-std::uint32_t fnv1a(std::string_view bytes) {
-    std::uint32_t h = 2166136261u;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 16777619u;
-    }
-    return h;
-}
 
 class Writer {
 public:
@@ -225,7 +217,7 @@ std::string encodeOutlines(const std::vector<MapArea>& areas) {
         w.str()[at + 1] = static_cast<char>((areas[i].id >> 8) & 0xFF);
         w.put32At(at + 4, static_cast<std::uint32_t>(w.str().size()));
         w.put32At(at + 8, static_cast<std::uint32_t>(body.size()));
-        w.put32At(at + 12, fnv1a(body));
+        w.put32At(at + 12, fnv1a32(body));
         w.bytes(body);
     }
     return std::move(w.str());
@@ -244,7 +236,7 @@ MapArea decodeOutlineArea(std::string_view bytes, int id, const std::string& fil
     if (it == index.end()) throw FileError("ファイル「" + fileName + "」に" + where + "の区域がありません。");
     const std::string_view body = bytes.substr(it->offset, it->size);
     Reader r(body, fileName + "」の「" + where);
-    if (fnv1a(body) != it->checksum) r.fail("検査値が合いません");
+    if (fnv1a32(body) != it->checksum) r.fail("検査値が合いません");
 
     MapArea a;
     a.id = static_cast<int>(r.u16());

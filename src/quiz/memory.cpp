@@ -1,4 +1,5 @@
 #include "quiz/memory.h"
+#include "files/checksum.h"
 
 #include <algorithm>
 #include <array>
@@ -16,15 +17,6 @@ namespace tabinowa {
 namespace {
 
 constexpr std::string_view kMagic = "tabinowa-memory";
-
-std::uint64_t fnv1a(std::string_view bytes) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
-}
 
 std::string escapeKey(std::string_view key) {
     std::string out;
@@ -176,7 +168,7 @@ std::string MemoryBook::serialize() const {
         out += escapeKey(entry->first);
         out += '\n';
     }
-    const std::uint64_t sum = fnv1a(out);
+    const std::uint64_t sum = fnv1a64(out);
     std::array<char, 17> hex{};
     auto r = std::to_chars(hex.data(), hex.data() + hex.size(), sum, 16);
     out += "end\t" + std::to_string(cards.size()) + "\t" + std::string(hex.data(), r.ptr) + "\n";
@@ -236,7 +228,7 @@ MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName
                 p.fail("問題の数が合いません");
             std::uint64_t sum = 0;
             auto r = std::from_chars(f[2].data(), f[2].data() + f[2].size(), sum, 16);
-            if (r.ec != std::errc() || r.ptr != f[2].data() + f[2].size() || sum != fnv1a(bytes.substr(0, lineStart)))
+            if (r.ec != std::errc() || r.ptr != f[2].data() + f[2].size() || sum != fnv1a64(bytes.substr(0, lineStart)))
                 p.fail("検査値が合いません");
             ended = true;
         } else {
