@@ -118,6 +118,22 @@ TEST_F(Learning, UndoPutsTheFlagTheCountsAndTheMemoryBack) {
     EXPECT_EQ(t::storedFlag(folder.folders(), 1), 0);
 }
 
+TEST_F(Learning, DecliningTheRevivalKeepsTheUndoTheCountAndTheKeys) {
+    frm2Sogo& s = training(t::sampleBank(4, {}, true));
+    EXPECT_TRUE(s.cmdAns.hasFocus()) << "the window opens on its main button";
+    ASSERT_TRUE(s.cmdAns.click());
+    ASSERT_TRUE(s.cmdDel.click());
+    const std::string progress = s.lblProgress.caption();
+    EXPECT_EQ(progress, "1 / 4件（25.00％）");
+    windows.setConfirmer([](ui::Form&, const std::string&) { return false; });  // the user says いいえ
+    ASSERT_TRUE(s.cmdSaisei.click());
+    EXPECT_EQ(t::storedFlag(folder.folders(), 1), 1);
+    EXPECT_EQ(s.lblProgress.caption(), progress);
+    EXPECT_TRUE(s.canUndo());
+    EXPECT_TRUE(s.keys.press("Ctrl+Z"));
+    EXPECT_EQ(t::storedFlag(folder.folders(), 1), 0);
+}
+
 TEST_F(Learning, AnsweringByChoiceIsJudgedAndRemembered) {
     frm2Sogo& s = training(t::sampleBank(3, {}, true));
     EXPECT_EQ(s.answerMode.button.caption(), "答え方：自己判断");  // a first start judges oneself
@@ -186,6 +202,17 @@ TEST_F(GameLearning, APickScoresAsTheRightOrWrongButton) {
         ASSERT_NE(card, nullptr);
         EXPECT_EQ(card->lastWrong, !c.right);
     }
+}
+
+TEST_F(GameLearning, TabLeadsFromTheAnswerToThePrefectureItsMunicipalityAndTheVisit) {
+    frm2CityVisit& g = game();
+    EXPECT_TRUE(g.cmdAns.hasFocus()) << "the window opens on the answer button";
+    g.keys.press("Tab");
+    EXPECT_TRUE(ui::hasFocus(g.lstKen));
+    g.keys.press("Down");
+    ASSERT_GT(g.lstCity.count(), 0);
+    g.keys.press("Tab");
+    EXPECT_TRUE(ui::hasFocus(g.lstCity)) << "not the zoom buttons between the two lists";
 }
 
 TEST_F(GameLearning, KeysJudgeAndFocusEnteringAListChoosesNothing) {

@@ -150,6 +150,8 @@ void frm2CityVisit::load() {
     showQuestion(question, false);
     lblAns.setCaption("");
     offerChoices();
+    // The window opens with the keyboard on the answer button, not on the way back.
+    if (cmdAns.visible()) cmdAns.setFocus();
 }
 
 void frm2CityVisit::fillPrefectureList() {

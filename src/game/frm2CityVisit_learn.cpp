@@ -39,6 +39,10 @@ void frm2CityVisit::setUpLearning() {
                   "Space／Enter：解答を表示　O／→：正解で次の問題　X／←：間違で次の問題　H：選択肢を出す　"
                   "1～4：選択肢で答える　Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューに戻る");
     ui::enterClicksFocusedButton(frm);
+    // Tab goes from the quiz to the visit in the order of the steps: the
+    // prefecture, its municipality, then "訪問する" (the zoom buttons, made
+    // between the two lists, would otherwise come between them).
+    ui::setTabOrder({&cmdAns, &cmdYes, &cmdNo, &lstKen, &lstCity, &cmdVisit});
 }
 
 void frm2CityVisit::offerChoices() {

@@ -98,6 +98,8 @@ void frm2Sogo::load() {
     cmdAns.setVisible(true);
     offerHint();
     offerChoices();
+    // The window opens with the keyboard on its main button, not on the way back.
+    cmdAns.setFocus();
 }
 
 void frm2Sogo::cmdAns_Click() {
@@ -174,11 +176,11 @@ void frm2Sogo::removeStep() {
     }
 }
 
-void frm2Sogo::cmdSaisei_Click() {
+bool frm2Sogo::cmdSaisei_Click() {
     if (!windows_.confirm(frm, "消去済みの問題" + std::to_string(screenRemoved_) +
                                    "件を全て復活します（達成率は0％に戻ります）。\n全て復活しますか？")) {
         focusSafe();
-        return;
+        return false;
     }
     reviveAll(session_.io, session_.folders, session_.quiz.totalCount);
     // The file was replaced: read on from the new one. Should it not open,
@@ -191,6 +193,7 @@ void frm2Sogo::cmdSaisei_Click() {
     cmdToMain.setFocus();
     file_.emplace(session_.io, session_.folders);
     lblPercent.setCaption("全てのデータをアクティブに復活しました。一度終了してから、再開してください。");
+    return true;
 }
 
 // Keyboard focus after a button: the answer button while it is there, never revival.

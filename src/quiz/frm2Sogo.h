@@ -24,7 +24,8 @@ public:
 
     void cmdAns_Click();
     void cmdDel_Click();
-    void cmdSaisei_Click();
+    // True when the questions were revived (not declined).
+    bool cmdSaisei_Click();
     void cmdToMain_Click();
     void cmdHint_Click();
 

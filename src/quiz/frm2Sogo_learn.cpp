@@ -13,7 +13,8 @@ void frm2Sogo::setUpLearning() {
     lblProgress.setForeColor(0x00800000);
     cmdDel.onClick([this] { removeAndRemember(); });
     cmdSaisei.onClick([this] {
-        cmdSaisei_Click();
+        // Declined, nothing was revived: the undo and the count stay.
+        if (!cmdSaisei_Click()) return;
         undo_.reset();
         lblProgress.setCaption("");
     });

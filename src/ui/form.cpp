@@ -403,6 +403,12 @@ bool Form::confirm(const std::string& question) {
     box.setEscapeButton(no);
     no->setFocus();
     box.exec();
+    // Give the keyboard back to the window that asked: without this its keys
+    // (Esc, Space, …) stay dead until the user clicks it again.
+    if (QWidget* window = box.parentWidget()) {
+        window->activateWindow();
+        window->raise();
+    }
     return box.clickedButton() == yes;
 }
 
