@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -39,6 +40,7 @@
 #include "ui/controls.h"
 #include "ui/display_scale.h"
 #include "ui/form.h"
+#include "ui/keys.h"
 
 using namespace tabinowa;
 using namespace tabinowa::testing;
@@ -137,6 +139,36 @@ TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
         EXPECT_NEAR(presses[1].second, 60 * 15 / scale, 1e-9);
         form.unload();
     }
+}
+
+TEST_F(DisplayScale, AKeysLegendWiderThanItsWindowWrapsInsteadOfBeingCut) {
+    const std::string shortText = "Esc：閉じる";
+    const std::string longText =
+        "Space／Enter：解答を表示・次の問題　1～4：もう一度／難しい／正解／簡単（選択肢のときは選択肢）　"
+        "Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューへ戻る";
+    for (double scale : {1.0, 2.0})
+        for (const std::string* text : {&shortText, &longText}) {
+            SCOPED_TRACE(scale);
+            ui::setDisplayScale(scale);
+            const std::string caption = "凡例" + std::to_string(scale) + std::to_string(text->size());
+            ui::Form form(caption, 6000, 3000);
+            ui::addLegend(form, *text);
+            form.show();
+            QLabel* legend = nullptr;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->windowTitle() == QString::fromStdString(caption))
+                    legend = w->findChild<QLabel*>("tabinowa-legend");
+            ASSERT_NE(legend, nullptr);
+            EXPECT_EQ(ui::legend(form), *text);
+            // Every character of the legend is inside the label, inside the window.
+            const QRect room = legend->contentsRect();
+            const int flags = legend->wordWrap() ? Qt::TextWordWrap : 0;
+            const QRect needed = QFontMetrics(legend->font()).boundingRect(room, flags, legend->text());
+            EXPECT_LE(needed.width(), room.width());
+            EXPECT_LE(needed.height(), room.height());
+            EXPECT_LE(legend->geometry().bottom(), legend->window()->height());
+            EXPECT_EQ(legend->wordWrap(), text == &longText);
+        }
 }
 
 TEST(ScaleChoice, FittedToTheAreaAndGrownOnLargeScreens) {

@@ -284,13 +284,16 @@ TEST_F(Learning, TheReviewAsksDueThenWrongThenNewAndRemembersEachGrade) {
     EXPECT_EQ(r.queue().records, (std::vector<int>{3, 2, 1, 4}));
     EXPECT_EQ(r.lblQs.caption(), questionText(bank[2]));
 
-    // Grade keys 1..4 after the answer: もう一度 / 難しい / 正解 / 簡単.
+    // Grade keys 1..4 after the answer: もう一度 / 難しい / 正解 / 簡単; Enter
+    // takes the grade the keyboard is on, 正解.
     struct Step { const char* key; Outcome o; };
-    const Step steps[] = {{"4", Outcome::Easy}, {"1", Outcome::Again}, {"3", Outcome::Good}, {"2", Outcome::Hard}};
+    const Step steps[] = {{"4", Outcome::Easy}, {"1", Outcome::Again}, {"Return", Outcome::Good}, {"2", Outcome::Hard}};
     MemoryBook expected = memoryOnDisk();
     for (std::size_t i = 0; i < 4; ++i) {
         const Mondai& asked = bank[static_cast<std::size_t>(r.queue().records[i] - 1)];
+        EXPECT_TRUE(r.cmdAns.hasFocus()) << i;
         ASSERT_TRUE(r.keys.press("Space"));
+        EXPECT_TRUE(r.cmdGrade[2].hasFocus()) << i;
         EXPECT_EQ(r.lblAns.caption(), asked.Kotae);
         EXPECT_TRUE(r.cmdGrade[3].visible());
         const Card want = expected.applied(memoryKey(asked), steps[i].o, kToday);

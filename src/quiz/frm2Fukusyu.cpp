@@ -86,7 +86,18 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblCount.setCaption(message); });
 
-    keys.add("Space,Return,Enter", [this] { cmdAns.click(); });
+    keys.add("Space,Return,Enter", [this] {
+        if (cmdAns.isShown()) {
+            cmdAns.click();
+            return;
+        }
+        // With the grades on screen: the focused one (the keyboard lands on 正解).
+        for (auto& b : cmdGrade)
+            if (b.isShown() && b.hasFocus()) {
+                b.click();
+                return;
+            }
+    });
     keys.add("Escape", [this] { cmdToMain.click(); });
     for (int i = 0; i < 4; ++i)
         keys.add(std::to_string(i + 1), [this, i] {
@@ -183,6 +194,7 @@ void frm2Fukusyu::showCurrent() {
                         "）　いまは：" + group);
     lblQs.setCaption(questionText(*current_));
     cmdAns.setVisible(true);
+    cmdAns.setFocus();
     if (answerMode.byChoice())
         if (auto c = choicesOf(*current_, session_.random)) choices.offer(*c);
 }
@@ -209,6 +221,7 @@ void frm2Fukusyu::cmdAns_Click() {
                                                          daysText(next.dueDay - session_.today()) + "後）");
     }
     showGrades(true);
+    cmdGrade[2].setFocus();
 }
 
 void frm2Fukusyu::answerWith(Outcome o) {
@@ -230,6 +243,7 @@ void frm2Fukusyu::choicePicked(int position) {
     lblKaisetu.setCaption(current_->Kaisetu);
     cmdAns.setCaption("次の問題");
     cmdAns.setVisible(true);
+    cmdAns.setFocus();
 }
 
 void frm2Fukusyu::lstKind_Click(int position) {

@@ -1,5 +1,7 @@
 #include "ui/keys.h"
 
+#include <algorithm>
+
 #include <QPointer>
 
 #include <QAbstractButton>
@@ -8,6 +10,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QPushButton>
+#include <QFontMetrics>
 #include <QShortcut>
 
 #include "ui/internal.h"
@@ -95,6 +98,18 @@ void addLegend(Form& form, const std::string& text) {
         detail::layoutWindow(core);
     }
     label->setText(detail::toQ(text));
+    // A legend wider than its window goes on to a second line rather than
+    // being cut at the window's edge (fonts do not grow exactly with the scale).
+    const QMargins m = label->contentsMargins();
+    const int room = core.clientWidth - m.left() - m.right();
+    const bool wraps = QFontMetrics(label->font()).horizontalAdvance(label->text()) > room;
+    const int oneLine = detail::toPixels(core, 300);
+    const int height = wraps ? std::max(2 * QFontMetrics(label->font()).lineSpacing() + 4, 2 * oneLine) : oneLine;
+    label->setWordWrap(wraps);
+    if (label->height() != height) {
+        label->resize(core.clientWidth, height);
+        detail::layoutWindow(core);
+    }
 }
 
 std::string legend(const Form& form) {
