@@ -108,6 +108,19 @@ protected:
         }
         viewport()->update();
     }
+    void focusOutEvent(QFocusEvent* e) override {
+        QListWidget::focusOutEvent(e);
+        viewport()->update();
+    }
+    void paintEvent(QPaintEvent* e) override {
+        QListWidget::paintEvent(e);
+        if (!hasFocus()) return;
+        // The buttons' ring, so that a list with nothing chosen yet shows the keyboard is on it.
+        QPainter p(viewport());
+        p.setPen(QPen(QColor(0, 90, 200), 2, Qt::DotLine));
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(viewport()->rect().adjusted(1, 1, -2, -2));
+    }
 };
 
 class PictureImage : public QWidget {
