@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "files/error.h"
@@ -270,6 +271,180 @@ TEST(Recovery, AJournalStillThereIsSettledBeforeTheNextChangeStages) {
     EXPECT_EQ(readBytes(ch.b), "B3");
     // c is wholly the first change's or absent, never torn
     EXPECT_EQ(readBytes(ch.c), "C-new");  // the first change had reached its end
+}
+
+// ------------------------------------- a whole file and bytes in place
+
+TEST(JournalFormat, BytesInPlaceReadBackAndAChangeWithoutThemKeepsTheFirstVersion) {
+    const JournalChange withPatches{{{"file/記憶.txt", false}},
+                                    {{"file/問題.ran", 2046, std::string("\0", 1), std::string("\1", 1)},
+                                     {"file1/x y", 0, "ab", std::string("\xff\x00", 2)}}};
+    const std::string bytes = encodeJournal(withPatches);
+    EXPECT_EQ(bytes.rfind("tabinowa journal 2\n", 0), 0u);
+    EXPECT_EQ(decodeJournalChange(bytes, "j"), withPatches);
+    EXPECT_EQ(decodeJournal(bytes, "j"), withPatches.files);
+    // only bytes in place, no whole file
+    const JournalChange patchesOnly{{}, {{"file/r", 7, "a", "b"}}};
+    EXPECT_EQ(decodeJournalChange(encodeJournal(patchesOnly), "j"), patchesOnly);
+    // without patches: the bytes of version 1, as before
+    const std::vector<JournalEntry> files = {{"file/a", true}, {"file1/b", false}};
+    EXPECT_EQ(encodeJournal(JournalChange{files, {}}), encodeJournal(files));
+    EXPECT_EQ(encodeJournal(files), "tabinowa journal 1\nfiles 2\n1 file/a\n0 file1/b\ncheck " +
+                                        encodeJournal(files).substr(encodeJournal(files).size() - 9));
+}
+
+TEST(JournalFormat, ADamagedLineOfBytesInPlaceIsRefused) {
+    auto withCheck = [](std::string body) {
+        std::uint32_t h = 2166136261u;
+        for (unsigned char c : body) h = (h ^ c) * 16777619u;
+        char buf[9];
+        std::snprintf(buf, sizeof buf, "%08x", h);
+        return body + "check " + buf + "\n";
+    };
+    const std::string head = "tabinowa journal 2\nfiles 1\n0 file/m\n";
+    struct Case {
+        const char* what;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"no patch count", head},
+        {"no patches", head + "patches 0\n"},
+        {"odd hex", head + "patches 1\n5 0 1 file/r\n"},
+        {"hex not lower case", head + "patches 1\n5 0A 01 file/r\n"},
+        {"lengths differ", head + "patches 1\n5 00 0101 file/r\n"},
+        {"empty bytes", head + "patches 1\n5   file/r\n"},
+        {"offset not a number", head + "patches 1\n-5 00 01 file/r\n"},
+        {"no path", head + "patches 1\n5 00 01\n"},
+        {"path leaving the folder", head + "patches 1\n5 00 01 ../r\n"},
+        {"file both whole and in place", head + "patches 1\n5 00 01 file/m\n"},
+        {"count larger than the lines", head + "patches 2\n5 00 01 file/r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_THROW(decodeJournalChange(withCheck(c.body), "「tabinowa.journal」"), FileError);
+    }
+    EXPECT_NO_THROW(decodeJournalChange(withCheck(head + "patches 1\n5 00 01 file/r\n"), "j"));
+    EXPECT_THROW(encodeJournal(JournalChange{{}, {{"file/r", 0, "ab", "c"}}}), FileError);
+    EXPECT_THROW(encodeJournal(JournalChange{{}, {{"../r", 0, "a", "c"}}}), FileError);
+}
+
+// A memory file (replaced whole, new or old) and a record's two bytes written in place.
+struct PatchChange {
+    TempProgramFolder tmp;
+    fs::path journal = tmp.path() / "tabinowa.journal";
+    fs::path memory = tmp.path() / "file" / "m.txt";
+    fs::path records = tmp.path() / "file" / "r.ran";
+    bool memoryExisted;
+    Snapshot before, after;
+
+    explicit PatchChange(bool memoryExists) : memoryExisted(memoryExists) {
+        reset();
+        before = snapshot(tmp.path());
+    }
+    void run(Io& io) {
+        FileSet set(io, journal);
+        set.stage(memory, "memory after");
+        set.patch(records, 6, "XY");
+        set.commit();
+    }
+    std::vector<fs::path> folders() const { return {tmp.path(), tmp.path() / "file", tmp.path() / "file1"}; }
+    void reset() {
+        for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
+            if (e.is_regular_file()) fs::remove(e.path());
+        writeBytes(records, "record01..record02");
+        if (memoryExisted) writeBytes(memory, "memory before");
+    }
+};
+
+TEST(JournalInPlace, ACrashAtAnyPointOfTheChangeOrOfItsRecoveryLeavesBothFilesOldOrBothNew) {
+    for (bool memoryExists : {false, true}) {
+        SCOPED_TRACE(memoryExists ? "memory replaced" : "memory new");
+        PatchChange ch(memoryExists);
+        {
+            PosixIo real;
+            ch.run(real);
+            ch.after = snapshot(ch.tmp.path());
+            ASSERT_EQ(ch.after.at("file/r.ran"), "recordXY..record02");
+            ASSERT_EQ(ch.after.at("file/m.txt"), "memory after");
+            ch.reset();
+        }
+        CrashIo counter;
+        ch.run(counter);
+        const int points = counter.points();
+        ch.reset();
+        int finished = 0, undone = 0, recoveryPoints = 0;
+        for (int k = 1; k <= points; ++k) {
+            ch.reset();
+            {
+                CrashIo io(k);
+                EXPECT_THROW(ch.run(io), Crash) << k;
+            }
+            const Snapshot crashed = snapshot(ch.tmp.path());
+            PosixIo real;
+            recover(real, ch.journal, ch.folders());
+            const Snapshot now = snapshot(ch.tmp.path());
+            EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a crash at point " << k;
+            finished += now == ch.after;
+            undone += now == ch.before;
+            // and a second crash inside the recovery of this one
+            CrashIo recoveryCounter;
+            for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
+                if (e.is_regular_file()) fs::remove(e.path());
+            for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+            recover(recoveryCounter, ch.journal, ch.folders());
+            for (int j = 1; j <= recoveryCounter.points(); ++j) {
+                for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
+                    if (e.is_regular_file()) fs::remove(e.path());
+                for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+                CrashIo io(j);
+                EXPECT_THROW(recover(io, ch.journal, ch.folders()), Crash);
+                recover(real, ch.journal, ch.folders());
+                const Snapshot again = snapshot(ch.tmp.path());
+                EXPECT_TRUE(again == ch.before || again == ch.after) << "change at " << k << ", recovery at " << j;
+                ++recoveryPoints;
+            }
+        }
+        EXPECT_GT(finished, 0);
+        EXPECT_GT(undone, 0);
+        EXPECT_GT(recoveryPoints, 10);
+    }
+}
+
+TEST(JournalInPlace, AFailureAtAnyPointLeavesBothFilesOldAndSaysSoOrBothNew) {
+    PatchChange ch(true);
+    FaultyIo counter;
+    ch.run(counter);
+    const Snapshot after = snapshot(ch.tmp.path());
+    ASSERT_NE(after, ch.before);
+    int reported = 0;
+    for (int k = 1; k <= counter.points(); ++k) {
+        ch.reset();
+        FaultyIo io(k);
+        bool threw = false;
+        try {
+            ch.run(io);
+        } catch (const FileError& e) {
+            threw = true;
+            ++reported;
+            EXPECT_NE(std::string(e.what()).find("元のファイルはそのままです"), std::string::npos) << e.what();
+        }
+        const Snapshot now = snapshot(ch.tmp.path());
+        EXPECT_TRUE(threw ? now == ch.before : now == after) << "point " << k << (threw ? " (reported)" : "");
+    }
+    EXPECT_GT(reported, 3);
+}
+
+TEST(JournalInPlace, BytesBeyondTheEndOrOfAMissingFileAreRefusedBeforeAnythingChanges) {
+    PatchChange ch(true);
+    PosixIo io;
+    for (const auto& [what, target, offset] : std::vector<std::tuple<const char*, fs::path, std::uint64_t>>{
+             {"beyond the end", ch.records, 17}, {"missing file", ch.tmp.path() / "file" / "none.ran", 0}}) {
+        SCOPED_TRACE(what);
+        FileSet set(io, ch.journal);
+        set.stage(ch.memory, "memory after");
+        EXPECT_THROW(set.patch(target, offset, "XY"), FileError);
+    }
+    EXPECT_TRUE(snapshot(ch.tmp.path()) == ch.before);
 }
 
 }  // namespace

@@ -2,13 +2,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <optional>
 
 #include "files/error.h"
+#include "files/visit_state.h"
 #include "quiz/fsrs.h"
 #include "quiz/memory.h"
 #include "quiz/questions.h"
 #include "quiz/review.h"
 #include "support/faulty_io.h"
+#include "support/folder_checks.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
 
@@ -367,6 +371,82 @@ TEST(MemoryStore, AFailedWriteChangesNothing) {
         EXPECT_EQ(store.book().days.count(101), 0u) << k;
     }
     EXPECT_GE(reported, 3);
+}
+
+// A removal (the record's flag in place) and a right answer of the game (the
+// point file) take the memory along in one change: at a failure at any point
+// both files are as before (and the memory in RAM too), or both as after.
+TEST(MemoryStore, AnAnswerCarriedByAStepChangesWithItsFileOrNotAtAll) {
+    struct Step {
+        const char* what;
+        Outcome outcome;
+        std::function<void(Io&, const AppFolders&, const std::optional<Companion>&)> run;
+        std::filesystem::path (*file)(const AppFolders&);
+    };
+    const Step steps[] = {
+        {"removal", Outcome::Mastered,
+         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) {
+             QuestionFile(io, f).markRemoved(2, along);
+         },
+         [](const AppFolders& f) { return f.questionRecords(); }},
+        {"right answer", Outcome::Good,
+         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) { writePoints(io, f, 1500, along); },
+         [](const AppFolders& f) { return f.pointFile(); }},
+    };
+    for (const auto& step : steps) {
+        for (bool memoryBefore : {false, true}) {
+            SCOPED_TRACE(std::string(step.what) + (memoryBefore ? ", memory there" : ", no memory yet"));
+            TempProgramFolder dir;
+            const auto f = dir.folders();
+            testing::writeBank(f, testing::sampleBank(3, {}, true));
+            testing::writeBytes(f.pointFile(), " 100\r\n");
+            if (memoryBefore) {
+                PosixIo io;
+                MemoryStore(io, f.memoryFile()).record(question(1), Outcome::Good, 100);
+            }
+            const auto before = testing::snapshot(dir.path());
+            const std::string stepFileBefore = testing::readBytes(step.file(f));
+            auto restore = [&] {
+                for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path()))
+                    if (e.is_regular_file()) std::filesystem::remove(e.path());
+                for (const auto& [name, bytes] : before)
+                    testing::writeBytes(dir.path() / std::filesystem::path(std::u8string(name.begin(), name.end())), bytes);
+            };
+            auto attempt = [&](Io& io) {
+                MemoryStore store(io, f.memoryFile());
+                store.load();
+                const auto change = store.defer(question(2), step.outcome, 101);
+                EXPECT_EQ(testing::snapshot(dir.path()), before) << "deferred, yet written";
+                try {
+                    step.run(io, f, store.companion());
+                } catch (const FileError& e) {
+                    store.revert(change);
+                    EXPECT_EQ(store.book().find(memoryKey(question(2))), nullptr);
+                    EXPECT_NE(std::string(e.what()).find("そのまま"), std::string::npos) << e.what();
+                    return false;
+                }
+                store.carried();
+                EXPECT_NE(store.book().find(memoryKey(question(2))), nullptr);
+                return true;
+            };
+            FaultyIo count;
+            ASSERT_TRUE(attempt(count));
+            const auto after = testing::snapshot(dir.path());
+            ASSERT_NE(testing::readBytes(step.file(f)), stepFileBefore);
+            ASSERT_EQ(MemoryStore(count, f.memoryFile()).book().find(memoryKey(question(2)))->mastered,
+                      step.outcome == Outcome::Mastered);
+            const int points = count.points();
+            int failed = 0;
+            for (int k = 1; k <= points; ++k) {
+                restore();
+                FaultyIo io(k);
+                const bool done = attempt(io);
+                failed += !done;
+                EXPECT_EQ(testing::snapshot(dir.path()), done ? after : before) << "failure at point " << k;
+            }
+            EXPECT_GE(failed, 4);
+        }
+    }
 }
 
 TEST(MemoryStore, ABrokenFileIsNeverOverwritten) {

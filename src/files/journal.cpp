@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <set>
 
 #include "files/error.h"
@@ -13,6 +14,7 @@ namespace tabinowa {
 namespace {
 
 constexpr std::string_view kHeader = "tabinowa journal 1\n";
+constexpr std::string_view kHeader2 = "tabinowa journal 2\n";  // the same length
 constexpr std::size_t kMaxEntries = 64;
 
 std::filesystem::path withSuffix(const std::filesystem::path& p, const char* suffix) {
@@ -25,6 +27,34 @@ std::string hex8(std::uint32_t v) {
     char buf[9];
     std::snprintf(buf, sizeof buf, "%08x", v);
     return buf;
+}
+
+std::string toHex(std::string_view bytes) {
+    static constexpr char digits[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char c : bytes) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+std::optional<std::string> fromHex(std::string_view hex) {
+    auto value = [](char c) -> int {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        return -1;
+    };
+    if (hex.size() % 2 != 0) return std::nullopt;
+    std::string out;
+    out.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int hi = value(hex[i]), lo = value(hex[i + 1]);
+        if (hi < 0 || lo < 0) return std::nullopt;
+        out += static_cast<char>(hi * 16 + lo);
+    }
+    return out;
 }
 
 std::string utf8(const std::filesystem::path& p) {
@@ -95,6 +125,30 @@ struct Target {
     bool hadOld;
 };
 
+struct InPlace {
+    std::filesystem::path path;
+    std::uint64_t offset;
+    std::string before, after;
+};
+
+// Writes bytes in place inside an existing file and flushes them.
+bool writeInPlace(Io& io, const std::filesystem::path& p, std::uint64_t offset, std::string_view bytes) {
+    if (!io.exists(p)) return false;
+    int fd = io.open(p, Io::Mode::ReadWriteCreate);
+    if (fd < 0) return false;
+    bool ok = io.writeAt(fd, bytes.data(), bytes.size(), offset) == static_cast<long>(bytes.size());
+    ok = ok && io.flush(fd);
+    ok = io.close(fd) && ok;
+    return ok;
+}
+
+// Every in-place write of a change undone: its old bytes back.
+bool writeOldInPlace(Io& io, const std::vector<InPlace>& patches) {
+    bool ok = true;
+    for (const auto& p : patches) ok = writeInPlace(io, p.path, p.offset, p.before) && ok;
+    return ok;
+}
+
 // Every new file is in place: a crash after the last rename counts as done.
 bool allInPlace(Io& io, const std::vector<Target>& targets) {
     return std::all_of(targets.begin(), targets.end(),
@@ -127,12 +181,18 @@ bool undo(Io& io, const std::vector<Target>& targets) {
 
 // Ends a journalled change either way. True when it finished (the new files
 // are in place), false when it was undone; throws FileError when the undoing
-// failed (the journal then stays for the next start).
-bool settle(Io& io, const std::filesystem::path& journal, const std::vector<Target>& targets) {
-    const bool forward = allInPlace(io, targets);
+// failed (the journal then stays for the next start). The renames decide:
+// the bytes in place were written and flushed before the first rename, so a
+// change whose renames are all done has them already. Undoing writes their
+// old bytes first and removes the temporary files last; once it has, the
+// files look "in place" again, and finishing then has nothing left to do.
+// A change without a whole file to rename is undone.
+bool settle(Io& io, const std::filesystem::path& journal, const std::vector<Target>& targets,
+            const std::vector<InPlace>& patches) {
+    const bool forward = !targets.empty() && allInPlace(io, targets);
     if (forward) {
         finish(io, targets);
-    } else if (!undo(io, targets)) {
+    } else if (!writeOldInPlace(io, patches) || !undo(io, targets)) {
         throw FileError("ファイルを元に戻せませんでした。" + displayName(journal) +
                         "に記録してあるので、次に起動したときに元に戻します。");
     }
@@ -144,10 +204,13 @@ bool settle(Io& io, const std::filesystem::path& journal, const std::vector<Targ
 // Settles the change the journal file describes; true when it finished.
 bool settleJournal(Io& io, const std::filesystem::path& journal) {
     const std::string bytes = readWholeFile(io, journal);
-    const auto entries = decodeJournal(bytes, displayName(journal));
+    const auto change = decodeJournalChange(bytes, displayName(journal));
     std::vector<Target> targets;
-    for (const auto& e : entries) targets.push_back({journal.parent_path() / fromUtf8(e.path), e.hadOld});
-    return settle(io, journal, targets);
+    for (const auto& e : change.files) targets.push_back({journal.parent_path() / fromUtf8(e.path), e.hadOld});
+    std::vector<InPlace> patches;
+    for (const auto& p : change.patches)
+        patches.push_back({journal.parent_path() / fromUtf8(p.path), p.offset, p.before, p.after});
+    return settle(io, journal, targets, patches);
 }
 
 bool endsWith(const std::string& s, std::string_view suffix) {
@@ -158,26 +221,42 @@ bool endsWith(const std::string& s, std::string_view suffix) {
 
 // ---------------------------------------------------------------- format
 
-std::string encodeJournal(const std::vector<JournalEntry>& entries) {
-    std::string out(kHeader);
-    out += "files " + std::to_string(entries.size()) + "\n";
-    for (const auto& e : entries) {
+std::string encodeJournal(const std::vector<JournalEntry>& entries) { return encodeJournal(JournalChange{entries, {}}); }
+
+std::string encodeJournal(const JournalChange& change) {
+    std::string out(change.patches.empty() ? kHeader : kHeader2);
+    out += "files " + std::to_string(change.files.size()) + "\n";
+    for (const auto& e : change.files) {
         if (!plainRelative(e.path)) throw FileError("ファイル「" + e.path + "」は記録できない名前です。");
         out += e.hadOld ? "1 " : "0 ";
         out += e.path;
         out += '\n';
+    }
+    if (!change.patches.empty()) {
+        out += "patches " + std::to_string(change.patches.size()) + "\n";
+        for (const auto& p : change.patches) {
+            if (!plainRelative(p.path)) throw FileError("ファイル「" + p.path + "」は記録できない名前です。");
+            if (p.before.size() != p.after.size() || p.after.empty() || p.after.size() > FileSet::kMaxPatch)
+                throw FileError("ファイル「" + p.path + "」の書き換えは記録できない長さです。");
+            out += std::to_string(p.offset) + " " + toHex(p.before) + " " + toHex(p.after) + " " + p.path + "\n";
+        }
     }
     out += "check " + hex8(fnv1a32(out)) + "\n";
     return out;
 }
 
 std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::string& fileName) {
+    return decodeJournalChange(bytes, fileName).files;
+}
+
+JournalChange decodeJournalChange(std::string_view bytes, const std::string& fileName) {
     auto bad = [&](const char* why) -> FileError {
         return FileError("ファイル" + fileName + "を読めません（" + why +
                          "）。中断された変更の記録なので、どのファイルも変えずに残しました。"
                          "内容を確かめてから、このファイルを消してください。");
     };
-    if (bytes.substr(0, kHeader.size()) != kHeader) throw bad("この形式の記録ではありません");
+    const bool v2 = bytes.substr(0, kHeader2.size()) == kHeader2;
+    if (!v2 && bytes.substr(0, kHeader.size()) != kHeader) throw bad("この形式の記録ではありません");
     std::size_t pos = kHeader.size();
     auto line = [&]() -> std::string_view {
         std::size_t end = bytes.find('\n', pos);
@@ -186,17 +265,24 @@ std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::strin
         pos = end + 1;
         return l;
     };
-    std::string_view count = line();
-    if (count.substr(0, 6) != "files ") throw bad("件数がありません");
-    std::size_t n = 0;
-    std::string_view digits = count.substr(6);
-    if (digits.empty() || digits.size() > 3) throw bad("件数が正しくありません");
-    for (char c : digits) {
-        if (c < '0' || c > '9') throw bad("件数が正しくありません");
-        n = n * 10 + static_cast<std::size_t>(c - '0');
-    }
-    if (n == 0 || n > kMaxEntries) throw bad("件数が正しくありません");
-    std::vector<JournalEntry> entries;
+    // "<word> <n>", n ≤ 64
+    auto count = [&](std::string_view word, std::size_t least) {
+        std::string_view l = line();
+        if (l.substr(0, word.size()) != word || l.size() <= word.size() || l[word.size()] != ' ')
+            throw bad("件数がありません");
+        std::string_view digits = l.substr(word.size() + 1);
+        std::size_t n = 0;
+        if (digits.empty() || digits.size() > 3) throw bad("件数が正しくありません");
+        for (char c : digits) {
+            if (c < '0' || c > '9') throw bad("件数が正しくありません");
+            n = n * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (n < least || n > kMaxEntries) throw bad("件数が正しくありません");
+        return n;
+    };
+    JournalChange change;
+    const std::size_t n = count("files", v2 ? 0 : 1);
+    auto& entries = change.files;
     for (std::size_t i = 0; i < n; ++i) {
         std::string_view l = line();
         if (l.size() < 3 || (l[0] != '0' && l[0] != '1') || l[1] != ' ') throw bad("ファイルの行が正しくありません");
@@ -206,11 +292,40 @@ std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::strin
             if (seen.path == e.path) throw bad("同じファイルが二度あります");
         entries.push_back(std::move(e));
     }
+    if (v2) {
+        const std::size_t m = count("patches", 1);
+        for (std::size_t i = 0; i < m; ++i) {
+            std::string_view l = line();
+            JournalPatch p;
+            const std::size_t s1 = l.find(' ');
+            const std::size_t s2 = s1 == std::string_view::npos ? s1 : l.find(' ', s1 + 1);
+            const std::size_t s3 = s2 == std::string_view::npos ? s2 : l.find(' ', s2 + 1);
+            if (s3 == std::string_view::npos) throw bad("書き換えの行が正しくありません");
+            const std::string_view offset = l.substr(0, s1);
+            if (offset.empty() || offset.size() > 15) throw bad("書き換えの位置が正しくありません");
+            for (char c : offset) {
+                if (c < '0' || c > '9') throw bad("書き換えの位置が正しくありません");
+                p.offset = p.offset * 10 + static_cast<std::uint64_t>(c - '0');
+            }
+            auto before = fromHex(l.substr(s1 + 1, s2 - s1 - 1));
+            auto after = fromHex(l.substr(s2 + 1, s3 - s2 - 1));
+            if (!before || !after || before->size() != after->size() || after->empty() ||
+                after->size() > FileSet::kMaxPatch)
+                throw bad("書き換えのバイトが正しくありません");
+            p.before = std::move(*before);
+            p.after = std::move(*after);
+            p.path = std::string(l.substr(s3 + 1));
+            if (!plainRelative(p.path)) throw bad("ファイルの名前が正しくありません");
+            for (const auto& e : entries)
+                if (e.path == p.path) throw bad("同じファイルが二度あります");
+            change.patches.push_back(std::move(p));
+        }
+    }
     const std::size_t checked = pos;
     std::string_view check = line();
     if (check != "check " + hex8(fnv1a32(bytes.substr(0, checked)))) throw bad("検査値が合いません");
     if (pos != bytes.size()) throw bad("後ろに余分なものがあります");
-    return entries;
+    return change;
 }
 
 // -------------------------------------------------------------- file sets
@@ -237,12 +352,25 @@ void FileSet::stage(const std::filesystem::path& target, std::string_view bytes)
     }
 }
 
+void FileSet::patch(const std::filesystem::path& target, std::uint64_t offset, std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > kMaxPatch)
+        throw FileError("ファイル" + displayName(target) + "の書き換えが長すぎます。");
+    std::string before(bytes.size(), '\0');
+    int fd = io_.exists(target) ? io_.open(target, Io::Mode::Read) : -1;
+    if (fd < 0) throw FileError("ファイル" + displayName(target) + "を開けませんでした。元のファイルはそのままです。");
+    const long r = io_.readAt(fd, before.data(), before.size(), offset);
+    io_.close(fd);
+    if (r != static_cast<long>(before.size()))
+        throw FileError("ファイル" + displayName(target) + "を読めませんでした。元のファイルはそのままです。");
+    patches_.push_back({target, offset, std::move(before), std::string(bytes)});
+}
+
 void FileSet::commit() {
-    if (entries_.empty()) {
+    if (entries_.empty() && patches_.empty()) {
         committed_ = true;
         return;
     }
-    if (entries_.size() == 1) {
+    if (entries_.size() == 1 && patches_.empty()) {
         // one rename is all or nothing by itself
         const Entry& e = entries_.front();
         if (!io_.rename(e.temp, e.target)) notReplaced(e.target);
@@ -251,16 +379,24 @@ void FileSet::commit() {
         return;
     }
     std::vector<Target> targets;
-    std::vector<JournalEntry> recorded;
+    JournalChange recorded;
     std::vector<std::filesystem::path> paths;
     const auto base = journal_.parent_path();
-    for (const auto& e : entries_) {
-        const auto rel = e.target.lexically_relative(base);
+    auto relative = [&](const std::filesystem::path& target) {
+        const auto rel = target.lexically_relative(base);
         if (rel.empty() || utf8(rel).rfind("..", 0) == 0)
-            throw FileError("ファイル" + displayName(e.target) + "は" + displayName(base) + "の外にあります。");
+            throw FileError("ファイル" + displayName(target) + "は" + displayName(base) + "の外にあります。");
+        return utf8(rel);
+    };
+    for (const auto& e : entries_) {
         targets.push_back({e.target, io_.exists(e.target)});
-        recorded.push_back({utf8(rel), targets.back().hadOld});
+        recorded.files.push_back({relative(e.target), targets.back().hadOld});
         paths.push_back(e.target);
+    }
+    std::vector<InPlace> inPlace;
+    for (const auto& p : patches_) {
+        recorded.patches.push_back({relative(p.target), p.offset, p.before, p.after});
+        inPlace.push_back({p.target, p.offset, p.before, p.after});
     }
     const auto folders = distinctFolders(paths);
     // The temporary files' names are durable before the journal names them.
@@ -276,6 +412,12 @@ void FileSet::commit() {
     std::filesystem::path failedFolder;
     bool ok = io_.syncFolder(base);
     if (!ok) failedFolder = base;
+    // The bytes in place first: until the last rename a recovery writes their old bytes back.
+    const InPlace* failedPatch = nullptr;
+    for (std::size_t i = 0; ok && i < inPlace.size(); ++i) {
+        ok = writeInPlace(io_, inPlace[i].path, inPlace[i].offset, inPlace[i].after);
+        if (!ok) failedPatch = &inPlace[i];
+    }
     const Entry* failed = nullptr;
     for (std::size_t i = 0; ok && i < entries_.size(); ++i) {
         const Entry& e = entries_[i];
@@ -293,11 +435,12 @@ void FileSet::commit() {
         io_.syncFolder(base);
         return;
     }
-    if (settle(io_, journal_, targets)) {
+    if (settle(io_, journal_, targets, inPlace)) {
         // every new file had reached its place: the change is done
         committed_ = true;
         return;
     }
+    if (failedPatch) notReplaced(failedPatch->path);
     if (failed) notReplaced(failed->target);
     folderNotSynced(failedFolder);
 }

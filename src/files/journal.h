@@ -7,11 +7,15 @@
 // of the change, and makes it durable too: from that moment the change will be
 // finished or undone as a whole. Only then are the old files moved aside
 // ("x.old~") and the new ones renamed into place; at the end the backups and
-// the journal go. `recover` runs at every start, before anything reads a file:
+// the journal go. A change may also write a few bytes in place inside a file
+// (a record's flag): the journal holds both their old and their new bytes,
+// so that either can be written again, and they are written before the
+// renames, so that the renames decide whether the change went through. `recover` runs at every start, before anything reads a file:
 // it finishes or undoes what a journal left, and removes every temporary and
 // backup file. A change of one file needs no journal (one rename is atomic).
 //
 // The journal's format is in docs/ARCHITECTURE.md ("The journal").
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -34,6 +38,11 @@ public:
     // Writes the new bytes of `target` under its temporary name and flushes them.
     // Throws FileError (the target's old file untouched).
     void stage(const std::filesystem::path& target, std::string_view bytes);
+    // Writes `bytes` over the bytes at `offset` of the existing file `target`
+    // (no more than kMaxPatch bytes) as part of the change. Reads the old bytes
+    // now; throws FileError when they cannot be read whole.
+    void patch(const std::filesystem::path& target, std::uint64_t offset, std::string_view bytes);
+    static constexpr std::size_t kMaxPatch = 4096;
     // Puts every staged file in place, all or nothing. On a failure it undoes
     // what was done and throws FileError; should even that fail, the journal
     // stays and the next start finishes the undoing.
@@ -46,7 +55,21 @@ private:
     Io& io_;
     std::filesystem::path journal_;
     std::vector<Entry> entries_;
+    struct Patch {
+        std::filesystem::path target;
+        std::uint64_t offset;
+        std::string before, after;
+    };
+    std::vector<Patch> patches_;
     bool committed_ = false;
+};
+
+// A whole file that is to change together with the next change of another
+// file (the learner's memory with a point file or a record's flag): both go
+// into one FileSet, or only the companion's file changes when it goes alone.
+struct Companion {
+    std::filesystem::path target;
+    std::string bytes;
 };
 
 struct RecoveryReport {
@@ -71,8 +94,23 @@ struct JournalEntry {
     bool hadOld = false;
     bool operator==(const JournalEntry&) const = default;
 };
+struct JournalPatch {
+    std::string path;  // as above
+    std::uint64_t offset = 0;
+    std::string before, after;  // the same length, 1..FileSet::kMaxPatch bytes
+    bool operator==(const JournalPatch&) const = default;
+};
+struct JournalChange {
+    std::vector<JournalEntry> files;
+    std::vector<JournalPatch> patches;
+    bool operator==(const JournalChange&) const = default;
+};
+// Version 1 when there is no patch (the bytes every earlier program wrote), else version 2.
+std::string encodeJournal(const JournalChange& change);
 std::string encodeJournal(const std::vector<JournalEntry>& entries);
 // Throws FileError naming `fileName` when the bytes are not a whole journal.
+JournalChange decodeJournalChange(std::string_view bytes, const std::string& fileName);
+// The files of a journal (version 1 or 2).
 std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::string& fileName);
 
 }  // namespace tabinowa

@@ -30,8 +30,15 @@ std::string pointBytes(const AppFolders& folders, std::int32_t total) {
     return w.bytes();
 }
 
-void writePoints(Io& io, const AppFolders& folders, std::int32_t total) {
-    writeFileAtomic(io, folders.pointFile(), pointBytes(folders, total));
+void writePoints(Io& io, const AppFolders& folders, std::int32_t total, const std::optional<Companion>& along) {
+    if (!along) {
+        writeFileAtomic(io, folders.pointFile(), pointBytes(folders, total));
+        return;
+    }
+    FileSet set(io, folders.journal());
+    set.stage(folders.pointFile(), pointBytes(folders, total));
+    set.stage(along->target, along->bytes);
+    set.commit();
 }
 
 std::string readMarkBytes(Io& io, const AppFolders& folders) {

@@ -2,9 +2,11 @@
 // The visit game's state on disk: the point file "point.csv" and the visit
 // marks "訪問消去.ran" (record n belongs to municipality record n).
 #include <cstdint>
+#include <optional>
 
 #include "files/folders.h"
 #include "files/io.h"
+#include "files/journal.h"
 
 namespace tabinowa {
 
@@ -13,8 +15,10 @@ namespace tabinowa {
 // but that one number (the message says how to rebuild it).
 std::int32_t readPoints(Io& io, const AppFolders& folders);
 
-// Replaces the point file with the total, printed as " 1500" CR LF.
-void writePoints(Io& io, const AppFolders& folders, std::int32_t total);
+// Replaces the point file with the total, printed as " 1500" CR LF; with a
+// companion, both files change together through the journal.
+void writePoints(Io& io, const AppFolders& folders, std::int32_t total,
+                 const std::optional<Companion>& along = std::nullopt);
 // The point file's bytes for a total.
 std::string pointBytes(const AppFolders& folders, std::int32_t total);
 

@@ -68,10 +68,11 @@ void frm2CityVisit::choicePicked(int position) {
 void frm2CityVisit::judgeAndRemember(bool right) {
     if (!quiz_ || !quiz_->current()) return;
     const auto cursor = session_.quiz.visitCursor;
-    // The memory is written first and put back when the step fails or
-    // scores nothing, so that the point file and the memory change together.
-    const auto change =
-        session_.memory.record(*quiz_->current(), right ? Outcome::Good : Outcome::Again, session_.today());
+    // A right answer's memory goes with the point file into one change
+    // through the journal (both or neither, even across a crash); a wrong
+    // answer writes no file of the game, so the memory is written alone first.
+    const auto change = right ? session_.memory.defer(*quiz_->current(), Outcome::Good, session_.today())
+                              : session_.memory.record(*quiz_->current(), Outcome::Again, session_.today());
     try {
         if (right) cmdYes_Click(); else cmdNo_Click();
     } catch (...) {
@@ -80,6 +81,7 @@ void frm2CityVisit::judgeAndRemember(bool right) {
     }
     // Points too large: nothing was scored and the question stays.
     if (session_.quiz.visitCursor == cursor) session_.memory.revert(change);
+    else session_.memory.carried();
 }
 
 }  // namespace tabinowa

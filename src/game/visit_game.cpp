@@ -56,7 +56,8 @@ std::string VisitQuiz::source() const { return current_ ? sourceLine(*current_) 
 std::optional<RightAnswer> VisitQuiz::right() {
     auto a = scoreRightAnswer(s_.points, streak_, extra_, s_.random);
     if (!a) return std::nullopt;
-    writePoints(s_.io, s_.folders, a->total);
+    // a right answer remembered for this step goes into the same change
+    writePoints(s_.io, s_.folders, a->total, s_.memory.companion());
     s_.points = a->total;
     streak_ = a->streak;
     return a;

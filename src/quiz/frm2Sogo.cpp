@@ -158,7 +158,8 @@ void frm2Sogo::removeStep() {
     // A question removed before (shown again after the deck wrapped) is not
     // counted twice: the count stays true to the file.
     const bool alreadyRemoved = file_->get(record).Syokyo != 0;
-    file_->markRemoved(record);
+    // a removal remembered for this step goes into the same change
+    file_->markRemoved(record, session_.memory.companion());
     current_.Syokyo = 1;
     if (!alreadyRemoved) {
         ++screenRemoved_;

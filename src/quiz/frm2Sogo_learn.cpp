@@ -78,9 +78,9 @@ void frm2Sogo::removeAndRemember() {
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     const std::int16_t removedBefore = screenRemoved_;
     const bool flaggedBefore = file_->get(record).Syokyo != 0;
-    // The memory is written first and put back when the removal fails, so
-    // that the two files change together or not at all.
-    const auto change = session_.memory.record(current_, Outcome::Mastered, session_.today());
+    // The memory's new bytes go with the record's flag into one change
+    // through the journal: both files change, or neither, even across a crash.
+    const auto change = session_.memory.defer(current_, Outcome::Mastered, session_.today());
     try {
         cmdDel_Click();
     } catch (...) {
@@ -91,6 +91,7 @@ void frm2Sogo::removeAndRemember() {
         session_.memory.revert(change);
         return;
     }
+    session_.memory.carried();
     const bool counted = screenRemoved_ != removedBefore;
     if (!flaggedBefore || counted) undo_ = Undo{record, counted, change.key, change.card};
     showProgress();

@@ -309,8 +309,9 @@ void MemoryStore::write() {
     onDisk_ = std::move(bytes);
 }
 
-MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today) {
+MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t today) {
     load();
+    pending_.reset();
     Change change;
     change.key = memoryKey(m);
     change.day = today;
@@ -324,12 +325,34 @@ MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t
         DayTally& t = book_.days[today];
         (o == Outcome::Again ? t.wrong : t.right) += 1;
     }
+    pending_ = Companion{file_, book_.serialize()};
+    pendingChange_ = change;
+    return change;
+}
+
+void MemoryStore::carried() {
+    if (!pending_) return;
+    onDisk_ = std::move(pending_->bytes);
+    pending_.reset();
+    pendingChange_.reset();
+}
+
+void MemoryStore::writeAlone() {
+    if (!pending_) return;
     try {
-        write();
+        writeFileAtomic(io_, file_, pending_->bytes);
     } catch (...) {
-        putBack(change);
+        putBack(*pendingChange_);
+        pending_.reset();
+        pendingChange_.reset();
         throw;
     }
+    carried();
+}
+
+MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today) {
+    Change change = defer(m, o, today);
+    writeAlone();
     return change;
 }
 
@@ -339,6 +362,13 @@ void MemoryStore::putBack(const Change& change) {
 }
 
 void MemoryStore::revert(const Change& change) noexcept {
+    if (pending_) {
+        // nothing of it reached the file
+        pending_.reset();
+        pendingChange_.reset();
+        putBack(change);
+        return;
+    }
     try {
         if (change.fileBytes) {
             writeFileAtomic(io_, file_, *change.fileBytes);

@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "files/io.h"
+#include "files/journal.h"
 #include "files/records.h"
 #include "quiz/fsrs.h"
 
@@ -99,9 +100,21 @@ public:
     // Applies an outcome and writes the file. On a failure the file and the
     // memory stay as they were and FileError is thrown.
     Change record(const Mondai& m, Outcome o, std::int32_t today);
+    // An answer that belongs to a step changing a working file (a removal's
+    // flag, the game's points): applied in RAM only, the file's new bytes kept
+    // as the companion of that step's change (companion()), so that both
+    // files change together through the journal. Afterwards exactly one of:
+    // carried() when the step's change took the companion along, writeAlone()
+    // when the step wrote nothing of its own, revert() when it failed or did
+    // nothing.
+    Change defer(const Mondai& m, Outcome o, std::int32_t today);
+    const std::optional<Companion>& companion() const { return pending_; }
+    void carried();
+    void writeAlone();  // throws FileError after putting the memory back
     // Puts the memory and the file back as they were before `change` (the
-    // file byte for byte, or removed when there was none). When even that
-    // cannot be written, the memory stays as the file has it.
+    // file byte for byte, or removed when there was none; a deferred answer
+    // is only dropped). When even that cannot be written, the memory stays as
+    // the file has it.
     void revert(const Change& change) noexcept;
     // Puts a question's memory back as it was (none: forgotten) and writes the file.
     void restore(const std::string& key, const std::optional<Card>& card);
@@ -117,6 +130,8 @@ private:
     std::filesystem::path file_;
     MemoryBook book_;
     std::optional<std::string> onDisk_;  // the file's bytes as last read or written
+    std::optional<Companion> pending_;  // a deferred answer's file bytes
+    std::optional<Change> pendingChange_;
     bool loaded_ = false;
 };
 

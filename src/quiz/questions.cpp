@@ -8,7 +8,7 @@
 
 namespace tabinowa {
 QuestionFile::QuestionFile(Io& io, const AppFolders& folders)
-    : file_(io, folders.questionRecords(), Mondai::kLength) {}
+    : io_(io), journal_(folders.journal()), file_(io, folders.questionRecords(), Mondai::kLength) {}
 
 Mondai QuestionFile::get(int n) const {
     return Mondai::decode(file_.get(n), "ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目");
@@ -18,11 +18,21 @@ void QuestionFile::put(int n, const Mondai& m) {
     file_.put(n, m.encode("ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目"));
 }
 
-void QuestionFile::markRemoved(int n) {
+void QuestionFile::markRemoved(int n, const std::optional<Companion>& along) {
     // Syokyo is the record's last field, a little-endian 16-bit integer; its
     // low byte 1 marks the record removed (any value but 0 does). One byte
     // cannot be written half.
-    file_.putAt(n, Mondai::kLength - 2, std::string_view("\x01", 1));
+    const std::string_view flag("\x01", 1);
+    if (!along) {
+        file_.putAt(n, Mondai::kLength - 2, flag);
+        return;
+    }
+    if (n < 1 || n > file_.count())
+        throw FileError("ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目を書けませんでした。");
+    FileSet set(io_, journal_);
+    set.stage(along->target, along->bytes);
+    set.patch(file_.path(), static_cast<std::uint64_t>(n) * Mondai::kLength - 2, flag);
+    set.commit();
 }
 
 void reviveAll(Io& io, const AppFolders& folders, int total) {

@@ -2,10 +2,12 @@
 // Access to the question records "問題.ran" and the training rules that need
 // no window.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "files/folders.h"
 #include "files/io.h"
+#include "files/journal.h"
 #include "files/record_file.h"
 #include "files/records.h"
 
@@ -20,12 +22,16 @@ public:
     Mondai get(int n) const;
     void put(int n, const Mondai& m);
     // Marks record n removed: writes the low byte of its Syokyo field (1) and no other byte,
-    // so a record written by another program keeps its own bytes.
-    void markRemoved(int n);
+    // so a record written by another program keeps its own bytes. With a
+    // companion, the byte and the companion's file change together through
+    // the journal, all or nothing across a crash.
+    void markRemoved(int n, const std::optional<Companion>& along = std::nullopt);
     // Closes the file; count() is 0 and get() gives an empty record afterwards.
     void close() { file_.close(); }
 
 private:
+    Io& io_;
+    std::filesystem::path journal_;
     RecordFile file_;
 };
 

@@ -3,7 +3,10 @@
 // use, after the start-up every run performs (lock, recovery). The
 // kill-at-every-call test runs it under strace and kills it at each write,
 // rename, unlink and fsync in turn. ACTION: recover (the start-up only),
-// visit, startover, right, removal, revival. Exit 0 when done.
+// visit, startover, right, removal, revival, review. Exit 0 when done. A
+// right answer and a removal remember the question as the windows do (its
+// memory deferred and carried by the step's own change); a review answer
+// changes the memory alone.
 #include <iostream>
 #include <string>
 
@@ -14,6 +17,7 @@
 #include "files/io.h"
 #include "files/visit_state.h"
 #include "game/visit_game.h"
+#include "quiz/memory.h"
 #include "quiz/questions.h"
 
 using namespace tabinowa;
@@ -36,7 +40,7 @@ bool visitFirstAffordable(Session& s) {
 
 int main(int argc, char** argv) {
     if (argc != 3) {
-        std::cerr << "usage: tabinowa-kill-driver FOLDER recover|visit|startover|right|removal|revival\n";
+        std::cerr << "usage: tabinowa-kill-driver FOLDER recover|visit|startover|right|removal|revival|review\n";
         return 2;
     }
     const std::string action = argv[2];
@@ -60,10 +64,24 @@ int main(int argc, char** argv) {
         if (action == "right") {
             game::VisitQuiz quiz(s);
             quiz.start();
-            return quiz.right() ? 0 : 5;
+            const auto change = s.memory.defer(*quiz.current(), Outcome::Good, s.today());
+            if (!quiz.right()) {
+                s.memory.revert(change);
+                return 5;
+            }
+            s.memory.carried();
+            return 0;
         }
         if (action == "removal") {
-            QuestionFile(io, s.folders).markRemoved(s.quiz.entry(1));
+            QuestionFile file(io, s.folders);
+            const int record = s.quiz.entry(1);
+            s.memory.defer(file.get(record), Outcome::Mastered, s.today());
+            file.markRemoved(record, s.memory.companion());
+            s.memory.carried();
+            return 0;
+        }
+        if (action == "review") {
+            s.memory.record(QuestionFile(io, s.folders).get(s.quiz.entry(2)), Outcome::Good, s.today());
             return 0;
         }
         if (action == "revival") {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The kill-at-every-call test, from outside the program: each step that
 # changes the working files (both builds through tabinowa-prepare; a visit,
-# start over, a right answer, a removal and a revival through the driver) is
+# start over, a right answer, a removal, a revival and a review answer
+# through the driver) is
 # run once under strace to count its write, pwrite64, rename, unlink and fsync
 # calls; then, for every such call in turn, it is run again and killed there
 # (SIGKILL, as a power cut would stop it). The next start (the driver's
@@ -30,7 +31,7 @@ cp "$data/file1/都道府県データ.csv" "$base/file1/"
 signature() {  # FOLDER
     (cd "$1" && find . -type f ! -name tabinowa.lock | LC_ALL=C sort | while read -r f; do
         case "$f" in
-            ./file/問題.ran|./file/point.csv) set=questions ;;
+            ./file/問題.ran|./file/point.csv|./file/記憶.txt) set=questions ;;
             ./file1/市町村.ran|./file1/県範囲.csv|./file1/訪問消去.ran|./file1/市町村ｔｅｓｔ.csv) set=municipalities ;;
             *) set="other:$f" ;;
         esac
@@ -99,6 +100,8 @@ check_step startover 'printf " 99999999\r\n" > "$start/file/point.csv"; "$driver
 check_step right ':'
 check_step removal ':'
 check_step revival '"$driver" "$start" removal > /dev/null'
+# with a memory already there, so that the step replaces one
+check_step review '"$driver" "$start" review > /dev/null; "$driver" "$start" removal > /dev/null'
 
 [ "$failures" -eq 0 ] && echo "kill points: all consistent" || echo "kill points: $failures failures"
 [ "$failures" -eq 0 ]
