@@ -580,6 +580,52 @@ TEST(Progress, CountAgainstTotal) {
     for (const auto& c : cases) EXPECT_EQ(progressLine(c.done, c.total), c.line);
 }
 
+// The bank reads its texts from the raw bytes (trimmed before conversion, the
+// prefecture without converting): it must agree with the whole record decoded.
+TEST(Bank, RawReadingAgreesWithTheDecodedRecord) {
+    struct Case {
+        const char* first;
+        const char* answer;
+        const char* note;
+        int prefecture;
+        const char* kind;
+    };
+    const Case cases[] = {
+        {"【読み】市町村名", "答え", "市01100", 1, "【読み】"},
+        {"【合併】", "答え\t", "旧36463", 36, "【合併】"},
+        {"読み】だけ", "答え　", "県47", 47, ""},
+        {"【閉じない", "ア\t \t", "県48", 0, ""},
+        {"【】", "ｱｲｳ  ", "市9", 0, "【】"},
+        {"　【全角の空白】", "表", "市ab100", 0, ""},
+        {"【表】ソ", "ソ", "町01100", 0, "【表】"},
+        {"【読み】", "", "県0", 0, "【読み】"},
+        {"【読み】", "答", " 市01", 0, "【読み】"},
+    };
+    std::vector<Mondai> questions;
+    for (const auto& c : cases) {
+        Mondai m = question(static_cast<int>(questions.size()) + 1);
+        m.Mondai1 = c.first;
+        m.Kotae = c.answer;
+        m.Bikou[0] = c.note;
+        questions.push_back(m);
+    }
+    TempProgramFolder dir;
+    PosixIo io;
+    testing::writeBank(dir.folders(), questions);
+    const auto bank = readBank(io, dir.folders());
+    ASSERT_EQ(bank.size(), std::size(cases));
+    QuestionFile file(io, dir.folders());
+    for (std::size_t i = 0; i < bank.size(); ++i) {
+        SCOPED_TRACE(cases[i].first);
+        const Mondai m = file.get(static_cast<int>(i + 1));
+        EXPECT_EQ(bank[i].key, memoryKey(m));
+        EXPECT_EQ(bank[i].kind, questionKind(m));
+        EXPECT_EQ(bank[i].kind, cases[i].kind);
+        EXPECT_EQ(bank[i].prefecture, questionPrefecture(m));
+        EXPECT_EQ(bank[i].prefecture, cases[i].prefecture);
+    }
+}
+
 TEST(Bank, ReadsKeysKindsAndRemovals) {
     TempProgramFolder dir;
     PosixIo io;

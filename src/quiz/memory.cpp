@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -17,21 +18,6 @@ namespace tabinowa {
 namespace {
 
 constexpr std::string_view kMagic = "tabinowa-memory";
-
-std::string escapeKey(std::string_view key) {
-    std::string out;
-    out.reserve(key.size() + 8);
-    for (char c : key) {
-        switch (c) {
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::optional<std::string> unescapeKey(std::string_view text) {
     std::string out;
@@ -51,12 +37,6 @@ std::optional<std::string> unescapeKey(std::string_view text) {
         }
     }
     return out;
-}
-
-std::string number(double v) {
-    std::array<char, 32> buf{};
-    auto r = std::to_chars(buf.data(), buf.data() + buf.size(), v);
-    return std::string(buf.data(), r.ptr);
 }
 
 std::vector<std::string_view> splitTabs(std::string_view line) {
@@ -140,34 +120,70 @@ Card MemoryBook::applied(const std::string& key, Outcome o, std::int32_t today) 
 }
 
 std::string MemoryBook::serialize() const {
+    // Written straight into one buffer: a card line is at most its key
+    // (escaped: twice as long) and some 120 bytes of numbers and tabs.
+    // One pass over the cards (the map's nodes lie all over the memory), the
+    // buffer grown when the next line might not fit.
     std::string out;
-    out.reserve(64 + cards.size() * 160);
-    out += std::string(kMagic) + "\t" + std::to_string(kVersion) + "\n";
-    out += "retention\t" + number(retention) + "\n";
-    for (const auto& [day, t] : days)
-        out += "day\t" + std::to_string(day) + "\t" + std::to_string(t.right) + "\t" + std::to_string(t.wrong) + "\n";
-    for (const auto& e : cards) {
-        const auto* entry = &e;
-        const Card& c = entry->second;
-        out += "card\t";
-        out += number(c.state.stability);
-        out += '\t';
-        out += number(c.state.difficulty);
-        out += '\t';
-        out += std::to_string(c.lastDay);
-        out += '\t';
-        out += std::to_string(c.dueDay);
-        out += '\t';
-        out += std::to_string(c.right);
-        out += '\t';
-        out += std::to_string(c.wrong);
-        out += '\t';
-        out += c.mastered ? 'M' : '-';
-        out += c.lastWrong ? 'W' : '-';
-        out += '\t';
-        out += escapeKey(entry->first);
-        out += '\n';
+    out.resize(256 + days.size() * 48 + cards.size() * 160);
+    char* p = out.data();
+    auto room = [&out, &p](std::size_t need) {
+        const std::size_t used = static_cast<std::size_t>(p - out.data());
+        if (out.size() - used >= need) return;
+        out.resize(std::max(out.size() * 2, used + need));
+        p = out.data() + used;
+    };
+    auto put = [&p](std::string_view text) {
+        std::memcpy(p, text.data(), text.size());
+        p += text.size();
+    };
+    auto integer = [&p](std::int64_t v) { p = std::to_chars(p, p + 24, v).ptr; };
+    auto real = [&p](double v) { p = std::to_chars(p, p + 32, v).ptr; };
+    put(kMagic);
+    *p++ = '\t';
+    integer(kVersion);
+    put("\nretention\t");
+    real(retention);
+    *p++ = '\n';
+    for (const auto& [day, t] : days) {
+        put("day\t");
+        integer(day);
+        *p++ = '\t';
+        integer(t.right);
+        *p++ = '\t';
+        integer(t.wrong);
+        *p++ = '\n';
     }
+    for (const auto& [key, c] : cards) {
+        room(key.size() * 2 + 128);
+        put("card\t");
+        real(c.state.stability);
+        *p++ = '\t';
+        real(c.state.difficulty);
+        *p++ = '\t';
+        integer(c.lastDay);
+        *p++ = '\t';
+        integer(c.dueDay);
+        *p++ = '\t';
+        integer(c.right);
+        *p++ = '\t';
+        integer(c.wrong);
+        *p++ = '\t';
+        *p++ = c.mastered ? 'M' : '-';
+        *p++ = c.lastWrong ? 'W' : '-';
+        *p++ = '\t';
+        for (char ch : key) {
+            switch (ch) {
+                case '\\': *p++ = '\\'; *p++ = '\\'; break;
+                case '\t': *p++ = '\\'; *p++ = 't'; break;
+                case '\n': *p++ = '\\'; *p++ = 'n'; break;
+                case '\r': *p++ = '\\'; *p++ = 'r'; break;
+                default: *p++ = ch;
+            }
+        }
+        *p++ = '\n';
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
     const std::uint64_t sum = fnv1a64(out);
     std::array<char, 17> hex{};
     auto r = std::to_chars(hex.data(), hex.data() + hex.size(), sum, 16);
@@ -243,12 +259,14 @@ std::string memoryKey(const Mondai& m) {
     return trimRight(m.Mondai1) + "\n" + trimRight(m.Mondai2) + "\n" + trimRight(m.Kotae);
 }
 
-std::string questionKind(const Mondai& m) {
-    static const std::string open = "【", close = "】";
-    if (m.Mondai1.rfind(open, 0) != 0) return "";
-    const std::size_t end = m.Mondai1.find(close);
-    return end == std::string::npos ? "" : m.Mondai1.substr(0, end + close.size());
+std::string kindOfFirstLine(std::string_view line) {
+    constexpr std::string_view open = "【", close = "】";
+    if (line.substr(0, open.size()) != open) return "";
+    const std::size_t end = line.find(close);
+    return end == std::string_view::npos ? "" : std::string(line.substr(0, end + close.size()));
 }
+
+std::string questionKind(const Mondai& m) { return kindOfFirstLine(m.Mondai1); }
 
 int questionPrefecture(const Mondai& m) {
     // One letter (市, 旧 or 県: three bytes in UTF-8), then the prefecture's two digits.

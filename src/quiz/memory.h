@@ -67,6 +67,8 @@ public:
 std::string memoryKey(const Mondai& m);
 // The kind of a question: its first line up to and including "】" ("【読み】"), or "".
 std::string questionKind(const Mondai& m);
+// The same of a question's first line (UTF-8).
+std::string kindOfFirstLine(std::string_view line);
 // The prefecture a question is about, 1..47 from the code in its first note
 // ("市01100", "旧36463", "県01"), or 0 when it names none.
 int questionPrefecture(const Mondai& m);

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <string_view>
 
 #include "files/cp932.h"
 #include "files/error.h"
@@ -35,15 +37,67 @@ std::size_t unpadded(std::string_view raw) {
     return n;
 }
 
-// A fixed field without its padding blanks, in UTF-8. A blank byte is always
-// a whole character in CP932 (no second byte is below 0x40), so the padding
-// can go before the conversion; what is left is trimmed as memoryKey trims it.
-std::string field(std::string_view record, std::size_t at, std::size_t width, std::string_view where) {
+// A fixed field's bytes without the blanks and tabs at its end. Neither byte
+// is ever the second byte of a CP932 character (those are 0x40 and above), so
+// trimming the raw bytes trims exactly what memoryKey trims after conversion.
+std::string_view trimmedRaw(std::string_view record, std::size_t at, std::size_t width) {
     const std::string_view raw = record.substr(at, width);
-    return trimRight(fromCp932(raw.substr(0, unpadded(raw)), where));
+    std::size_t n = unpadded(raw);
+    while (n > 0 && (raw[n - 1] == ' ' || raw[n - 1] == '\t')) --n;
+    return raw.substr(0, n);
+}
+
+// The prefecture of a note, read from its CP932 bytes: "市", "旧" or "県",
+// then two digits 01..47, as questionPrefecture reads the converted text.
+int prefectureOfRawNote(std::string_view note) {
+    static constexpr std::string_view kLeads[] = {"\x8e\x73", "\x8b\x8c", "\x8c\xa7"};  // 市 旧 県
+    for (const auto lead : kLeads) {
+        if (note.substr(0, 2) != lead) continue;
+        if (note.size() < 4) return 0;
+        const char a = note[2], b = note[3];
+        if (a < '0' || a > '9' || b < '0' || b > '9') return 0;
+        const int code = (a - '0') * 10 + (b - '0');
+        return code >= 1 && code <= 47 ? code : 0;
+    }
+    return 0;
 }
 
 constexpr std::size_t kBlockRecords = 512;
+
+// The memory's cards by key in an open-addressed hash table, built once per
+// pass over the bank: a look-up hashes the key once and mostly compares one
+// key, where the ordered map compares some fifteen keys with long common
+// beginnings ("【読み】…").
+class CardIndex {
+public:
+    explicit CardIndex(const MemoryBook& book) {
+        std::size_t size = 16;
+        while (size < book.cards.size() * 2) size *= 2;
+        mask_ = size - 1;
+        slots_.assign(size, Slot{});
+        for (const auto& entry : book.cards) {
+            const std::uint64_t h = hash(entry.first);
+            std::size_t i = h & mask_;
+            while (slots_[i].entry) i = (i + 1) & mask_;
+            slots_[i] = {h, &entry};
+        }
+    }
+    const Card* find(std::string_view key) const {
+        const std::uint64_t h = hash(key);
+        for (std::size_t i = h & mask_; slots_[i].entry; i = (i + 1) & mask_)
+            if (slots_[i].hash == h && slots_[i].entry->first == key) return &slots_[i].entry->second;
+        return nullptr;
+    }
+
+private:
+    static std::uint64_t hash(std::string_view key) { return std::hash<std::string_view>{}(key); }
+    struct Slot {
+        std::uint64_t hash = 0;
+        const std::pair<const std::string, Card>* entry = nullptr;
+    };
+    std::vector<Slot> slots_;
+    std::size_t mask_ = 0;
+};
 
 }  // namespace
 
@@ -61,10 +115,13 @@ std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
     }
     const std::size_t n = static_cast<std::size_t>(size) / Mondai::kLength;
     bank.reserve(n);
-    // Whole records in blocks through one buffer; only the texts the review
-    // needs are converted: the key, the kind and the prefecture.
+    // Whole records in blocks through one buffer. One conversion a record:
+    // the key's three texts joined by LF as raw bytes (LF is LF in CP932),
+    // then converted at once; the kind is the key's first line's, and the
+    // prefecture is read from the note's raw bytes.
     std::string buffer(kBlockRecords * Mondai::kLength, '\0');
-    Mondai m;
+    std::string raw;
+    raw.reserve(kMondai1Width + kMondai2Width + kKotaeWidth + 2);
     try {
         for (std::size_t first = 0; first < n; first += kBlockRecords) {
             const std::size_t count = std::min(kBlockRecords, n - first);
@@ -74,17 +131,22 @@ std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
             for (std::size_t j = 0; j < count; ++j) {
                 const std::size_t i = first + j;
                 const std::string_view record = std::string_view(buffer).substr(j * Mondai::kLength, Mondai::kLength);
+                raw.assign(trimmedRaw(record, kMondai1At, kMondai1Width));
+                raw += '\n';
+                raw += trimmedRaw(record, kMondai2At, kMondai2Width);
+                raw += '\n';
+                raw += trimmedRaw(record, kKotaeAt, kKotaeWidth);
+                BankQuestion q;
+                q.record = static_cast<int>(i + 1);
                 try {
-                    m.Mondai1 = field(record, kMondai1At, kMondai1Width, name);
-                    m.Mondai2 = field(record, kMondai2At, kMondai2Width, name);
-                    m.Kotae = field(record, kKotaeAt, kKotaeWidth, name);
-                    m.Bikou[0] = field(record, kBikouAt, kBikouWidth, name);
+                    q.key = fromCp932(raw, name);
                 } catch (const FileError& e) {
                     throw FileError(std::string(e.what()) + "（" + std::to_string(i + 1) + "件目）");
                 }
-                const bool removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
-                bank.push_back(
-                    {static_cast<int>(i + 1), memoryKey(m), questionKind(m), questionPrefecture(m), removed});
+                q.kind = kindOfFirstLine(std::string_view(q.key).substr(0, q.key.find('\n')));
+                q.prefecture = prefectureOfRawNote(record.substr(kBikouAt, kBikouWidth));
+                q.removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
+                bank.push_back(std::move(q));
             }
         }
     } catch (...) {
@@ -100,9 +162,10 @@ ReviewQueue buildReviewQueue(const std::vector<BankQuestion>& bank, const Memory
     ReviewQueue q;
     std::vector<std::pair<std::int32_t, int>> due;  // (due day, record)
     std::vector<int> wrong, fresh;
+    const CardIndex index(book);
     for (const auto& b : bank) {
         if (b.removed || !filter.accepts(b)) continue;
-        const Card* c = book.find(b.key);
+        const Card* c = index.find(b.key);
         if (!c || !c->state.graded()) {
             if (!c || !c->mastered) fresh.push_back(b.record);
             continue;
@@ -127,9 +190,10 @@ ReviewQueue buildReviewQueue(const std::vector<BankQuestion>& bank, const Memory
 
 int dueCount(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today) {
     int n = 0;
+    const CardIndex index(book);
     for (const auto& b : bank) {
         if (b.removed) continue;
-        const Card* c = book.find(b.key);
+        const Card* c = index.find(b.key);
         if (c && c->state.graded() && !c->mastered && c->dueDay <= today) ++n;
     }
     return n;
