@@ -19,6 +19,7 @@
 #include "files/error.h"
 #include "files/io.h"
 #include "files/records.h"
+#include "quiz/memory.h"
 #include "quiz/questions.h"
 #include "support/faulty_io.h"
 #include "support/fixed_random.h"
@@ -325,6 +326,68 @@ TEST(QuestionBuild, RemovalMarksAreNotCarriedOver) {
     for (int n = 1; n <= 3; ++n) EXPECT_EQ(questionAt(file, n).Syokyo, 0) << n;
     EXPECT_EQ(p.session.quiz.removedCount, 0);
     EXPECT_EQ(p.session.quiz.deckLength, 3);
+}
+
+// The memory keeps the questions still in the bank, in the same change as the
+// build, so that the menu's due count from the memory alone is the bank's.
+TEST(QuestionBuild, TheMemoryKeepsOnlyTheQuestionsStillInTheBank) {
+    Program p;
+    auto f = p.f();
+    writeBytes(f.questionMaster(), questionMaster({question(), question({{18, q("二問目")}}), question({{18, q("別の問題文")}})}));
+    buildQuestionFile(p.session);
+    std::vector<Mondai> built;
+    {
+        QuestionFile qf(p.io, f);
+        for (int n = 1; n <= 3; ++n) built.push_back(qf.get(n));
+    }
+    // answered: 1 (due), 3 (due), and a question of an older bank (due)
+    Mondai older = built[0];
+    older.Mondai2 = "もう無い問題";
+    for (const Mondai* m : {&built[0], &built[2], &older}) p.session.memory.record(*m, Outcome::Good, 100);
+    ASSERT_EQ(p.session.memory.book().dueCount(200), 3);
+
+    struct Case {
+        const char* what;
+        std::vector<Fields> master;
+        std::vector<int> kept;  // of built[]; the older question never stays
+    };
+    const Case cases[] = {
+        {"the same master", {question(), question({{18, q("二問目")}}), question({{18, q("別の問題文")}})}, {0, 2}},
+        {"question 3 gone", {question(), question({{18, q("二問目")}})}, {0}},
+        {"every question gone", {question({{18, q("全く別")}})}, {}},
+    };
+    const std::string memoryBefore = readBytes(f.memoryFile());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeBytes(f.memoryFile(), memoryBefore);
+        Session fresh(f.program, p.io, p.random);  // a later run: the memory read from its file
+        writeBytes(f.questionMaster(), questionMaster(c.master));
+        buildQuestionFile(fresh);
+        MemoryStore onDisk(p.io, f.memoryFile());
+        const MemoryBook& book = onDisk.book();
+        EXPECT_EQ(book.cards.size(), c.kept.size());
+        for (int k : c.kept) EXPECT_NE(book.find(memoryKey(built[static_cast<std::size_t>(k)])), nullptr) << k;
+        EXPECT_EQ(book.find(memoryKey(older)), nullptr);
+        // the answers per day stay whole: they are not the questions'
+        ASSERT_EQ(book.days.size(), 1u);
+        EXPECT_EQ(book.days.at(100).right, 3);
+        // the run's own memory is the file's
+        EXPECT_EQ(fresh.memory.book().cards.size(), c.kept.size());
+        EXPECT_EQ(fresh.memory.book().dueCount(200), static_cast<int>(c.kept.size()));
+        EXPECT_FALSE(std::filesystem::exists(f.journal()));
+    }
+    // nothing to drop: the memory file is not written at all
+    buildQuestionFile(p.session);
+    const std::string kept = readBytes(f.memoryFile());
+    writeBytes(f.questionMaster(), questionMaster({question(), question({{18, q("全く別")}})}));
+    buildQuestionFile(p.session);
+    EXPECT_EQ(readBytes(f.memoryFile()), kept);
+    // a memory that cannot be read is left as it is, and the build goes on
+    writeBytes(f.memoryFile(), "broken");
+    Session later(f.program, p.io, p.random);
+    writeBytes(f.questionMaster(), questionMaster({question({{18, q("全く別")}})}));
+    EXPECT_NO_THROW(buildQuestionFile(later));
+    EXPECT_EQ(readBytes(f.memoryFile()), "broken");
 }
 
 TEST(QuestionBuild, AShortLineShiftsEveryLaterQuestion) {

@@ -509,6 +509,24 @@ TEST(ReviewQueue, DueThenWrongThenNew) {
     for (const auto& c : cases) EXPECT_EQ(buildReviewQueue(bank, b, 60, c.f).records, c.records) << c.f.kind << c.f.prefecture;
 }
 
+TEST(ReviewQueue, TheDueCountOfTheMemoryAloneIsTheBanksWhenTheMemoryHoldsOnlyTheBank) {
+    MemoryBook b;
+    b.cards["q1"] = graded(59);                 // overdue
+    b.cards["q2"] = graded(60);                 // due today
+    b.cards["q3"] = graded(61);                 // tomorrow
+    Card mastered = graded(10);
+    mastered.mastered = true;
+    b.cards["q4"] = mastered;                   // removed in training
+    b.cards["q5"] = Card{};                     // never graded
+    b.cards["q6"] = graded(1, true);            // wrong, overdue
+    const auto bank = bankOf(6);
+    struct Case { std::int32_t today; int due; };
+    for (const Case c : {Case{0, 0}, Case{1, 1}, Case{59, 2}, Case{60, 3}, Case{61, 4}, Case{100000, 4}}) {
+        EXPECT_EQ(b.dueCount(c.today), c.due) << c.today;
+        EXPECT_EQ(b.dueCount(c.today), dueCount(bank, b, c.today)) << c.today;
+    }
+}
+
 TEST(Stats, PerKindAndPrefecture) {
     auto bank = bankOf(6);
     bank[0].removed = true;

@@ -2,7 +2,10 @@
 // question active, and the point file back to 0. Everything is made in memory
 // first; the two files are replaced together only when the whole master has
 // been read without fault.
+#include <algorithm>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "build/builds.h"
 #include "build/master_row.h"
@@ -13,6 +16,8 @@
 #include "files/records.h"
 #include "files/text_file.h"
 #include "quiz/deck.h"
+#include "quiz/memory.h"
+#include "quiz/review.h"
 
 namespace tabinowa {
 namespace {
@@ -66,10 +71,33 @@ std::string buildQuestionFile(Session& session) {
     TextWriter points(displayName(folders.pointFile()));
     points.printNumber(0);
 
+    // The learner's memory keeps only the questions of the new bank, in the
+    // same change. A memory that cannot be read is left as it is (its own
+    // message comes where it is used).
+    std::optional<MemoryBook> kept;
+    try {
+        const MemoryBook& book = session.memory.book();
+        std::unordered_set<std::string> keys;
+        std::string raw;
+        for (std::size_t at = 0; at + Mondai::kLength <= records.size(); at += Mondai::kLength)
+            keys.insert(bankQuestion(std::string_view(records).substr(at, Mondai::kLength),
+                                     static_cast<int>(at / Mondai::kLength + 1), displayName(recordPath), raw)
+                            .key);
+        if (std::any_of(book.cards.begin(), book.cards.end(), [&](const auto& e) { return !keys.count(e.first); })) {
+            kept = book;
+            std::erase_if(kept->cards, [&](const auto& e) { return !keys.count(e.first); });
+        }
+    } catch (const FileError&) {
+        kept.reset();
+    }
+    const std::string keptBytes = kept ? kept->serialize() : std::string();
+
     FileSet files(io, folders.journal());
     files.stage(recordPath, records);
     files.stage(folders.pointFile(), points.bytes());
+    if (kept) files.stage(folders.memoryFile(), keptBytes);
     files.commit();
+    if (kept) session.memory.replaced(std::move(*kept), keptBytes);
 
     session.points = 0;
     try {

@@ -96,6 +96,12 @@ const Card* MemoryBook::find(const std::string& key) const {
     return it == cards.end() ? nullptr : &it->second;
 }
 
+int MemoryBook::dueCount(std::int32_t today) const {
+    int n = 0;
+    for (const auto& [key, c] : cards) n += c.state.graded() && !c.mastered && c.dueDay <= today;
+    return n;
+}
+
 Card MemoryBook::applied(const std::string& key, Outcome o, std::int32_t today) const {
     const Card* old = find(key);
     Card c = old ? *old : Card{};
@@ -411,6 +417,14 @@ void MemoryStore::restore(const std::string& key, const std::optional<Card>& car
         if (before) book_.cards[key] = *before; else book_.cards.erase(key);
         throw;
     }
+}
+
+void MemoryStore::replaced(MemoryBook book, std::string bytes) {
+    book_ = std::move(book);
+    onDisk_ = std::move(bytes);
+    pending_.reset();
+    pendingChange_.reset();
+    loaded_ = true;
 }
 
 void MemoryStore::setRetention(double retention) {

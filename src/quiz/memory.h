@@ -51,6 +51,11 @@ public:
     std::map<std::int32_t, DayTally> days;  // answers per day number
 
     const Card* find(const std::string& key) const;
+    // Questions due on or before `today` (answered, not mastered). The memory
+    // holds only questions of the bank (a question build drops the others),
+    // and a removal marks its question mastered, so this is the bank's count
+    // without reading the bank.
+    int dueCount(std::int32_t today) const;
     // The new state of a question after an outcome on day `today`.
     Card applied(const std::string& key, Outcome o, std::int32_t today) const;
 
@@ -120,6 +125,9 @@ public:
     void revert(const Change& change) noexcept;
     // Puts a question's memory back as it was (none: forgotten) and writes the file.
     void restore(const std::string& key, const std::optional<Card>& card);
+    // After a change that wrote the whole memory file (a question build's):
+    // the memory is that book, the file those bytes.
+    void replaced(MemoryBook book, std::string bytes);
     // Sets the desired retention (0.80..0.97) and writes the file.
     void setRetention(double retention);
 

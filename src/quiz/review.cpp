@@ -101,6 +101,25 @@ private:
 
 }  // namespace
 
+BankQuestion bankQuestion(std::string_view record, int number, const std::string& fileName, std::string& raw) {
+    raw.assign(trimmedRaw(record, kMondai1At, kMondai1Width));
+    raw += '\n';
+    raw += trimmedRaw(record, kMondai2At, kMondai2Width);
+    raw += '\n';
+    raw += trimmedRaw(record, kKotaeAt, kKotaeWidth);
+    BankQuestion q;
+    q.record = number;
+    try {
+        q.key = fromCp932(raw, fileName);
+    } catch (const FileError& e) {
+        throw FileError(std::string(e.what()) + "（" + std::to_string(number) + "件目）");
+    }
+    q.kind = kindOfFirstLine(std::string_view(q.key).substr(0, q.key.find('\n')));
+    q.prefecture = prefectureOfRawNote(record.substr(kBikouAt, kBikouWidth));
+    q.removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
+    return q;
+}
+
 std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
     std::vector<BankQuestion> bank;
     const auto path = folders.questionRecords();
@@ -131,22 +150,7 @@ std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
             for (std::size_t j = 0; j < count; ++j) {
                 const std::size_t i = first + j;
                 const std::string_view record = std::string_view(buffer).substr(j * Mondai::kLength, Mondai::kLength);
-                raw.assign(trimmedRaw(record, kMondai1At, kMondai1Width));
-                raw += '\n';
-                raw += trimmedRaw(record, kMondai2At, kMondai2Width);
-                raw += '\n';
-                raw += trimmedRaw(record, kKotaeAt, kKotaeWidth);
-                BankQuestion q;
-                q.record = static_cast<int>(i + 1);
-                try {
-                    q.key = fromCp932(raw, name);
-                } catch (const FileError& e) {
-                    throw FileError(std::string(e.what()) + "（" + std::to_string(i + 1) + "件目）");
-                }
-                q.kind = kindOfFirstLine(std::string_view(q.key).substr(0, q.key.find('\n')));
-                q.prefecture = prefectureOfRawNote(record.substr(kBikouAt, kBikouWidth));
-                q.removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
-                bank.push_back(std::move(q));
+                bank.push_back(bankQuestion(record, static_cast<int>(i + 1), name, raw));
             }
         }
     } catch (...) {

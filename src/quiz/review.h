@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/folders.h"
@@ -22,6 +23,9 @@ struct BankQuestion {
     bool removed = false;
 };
 
+// One record of "問題.ran" (Mondai::kLength bytes) as the review sees it;
+// `raw` is a buffer to reuse. Throws FileError naming the file and record.
+BankQuestion bankQuestion(std::string_view record, int number, const std::string& fileName, std::string& raw);
 // Reads "問題.ran" once through (a missing file is an empty bank). Throws
 // FileError naming the file on a read or decode failure.
 std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders);

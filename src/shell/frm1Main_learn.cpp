@@ -28,24 +28,8 @@ void frm1Main::setUpLearning() {
 
 void frm1Main::showDueCount() {
     try {
-        // Without a card due in the memory nothing is due in the bank either:
-        // the bank (tens of megabytes) is then not read at all.
-        const MemoryBook& book = session_.memory.book();
-        const std::int32_t today = session_.today();
-        bool anyDue = false;
-        for (const auto& entry : book.cards) {
-            const Card& c = entry.second;
-            if (c.state.graded() && !c.mastered && c.dueDay <= today) {
-                anyDue = true;
-                break;
-            }
-        }
-        if (!anyDue) {
-            lblFukusyu.setCaption("今日の復習\u3000" + std::to_string(0) + "問");
-            return;
-        }
-        const auto bank = readBank(session_.io, session_.folders);
-        lblFukusyu.setCaption("今日の復習\u3000" + std::to_string(dueCount(bank, session_.memory.book(), session_.today())) + "問");
+        // From the memory alone: the bank (tens of megabytes) is not read.
+        lblFukusyu.setCaption("今日の復習\u3000" + std::to_string(session_.memory.book().dueCount(session_.today())) + "問");
     } catch (const FileError& e) {
         lblFukusyu.setCaption("");
         lblStatus.setCaption(e.what());
