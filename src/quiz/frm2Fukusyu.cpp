@@ -110,7 +110,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     ui::setToolTip(lstKen, "↑↓で都道府県を選ぶ");
     ui::addLegend(frm,
                   "Space／Enter：解答を表示・次の問題　1～4：もう一度／難しい／正解／簡単（選択肢のときは選択肢）　"
-                  "Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューへ戻る");
+                  "Tab：移動（リストは↑↓で選ぶ）　Esc：メニューへ戻る");
     ui::enterClicksFocusedButton(frm);
 }
 
