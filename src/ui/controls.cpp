@@ -350,7 +350,8 @@ LogoAhead& logoAhead() {
 }
 
 // The logo: the one drawn ahead when there is one (waiting for it if need
-// be), else drawn now.
+// be), else drawn now and kept, so that a main menu made again (after the
+// training or the game) shows the same picture without drawing it again.
 QImage takeLogo() {
     std::shared_future<QImage> ahead;
     {
@@ -364,7 +365,12 @@ QImage takeLogo() {
             // drawn here instead
         }
     }
-    return logoImage();
+    QImage drawn = logoImage();
+    std::promise<QImage> kept;
+    kept.set_value(drawn);
+    std::lock_guard<std::mutex> hold(logoAhead().lock);
+    logoAhead().image = kept.get_future().share();
+    return drawn;
 }
 
 std::string fileNameOf(const std::filesystem::path& file) {
