@@ -11,6 +11,7 @@
 #include "ui/controls.h"
 #include "ui/display_scale.h"
 #include "ui/form.h"
+#include "ui/keys.h"
 
 namespace {
 
@@ -23,6 +24,10 @@ int refuse(tabinowa::ui::Application& app, const std::string& why) {
     tabinowa::ui::CommandButton end(frm, {5280, 1080, 1680, 495}, "終了");
     end.onClick([&app] { app.quit(); });
     frm.onCloseBox([&app] { app.quit(); });
+    // By keyboard too: Enter presses the focused button, Esc the close box.
+    tabinowa::ui::enterClicksFocusedButton(frm);
+    tabinowa::ui::Keys keys(frm);
+    keys.add("Escape", [&app] { app.quit(); });
     frm.show();
     app.exec();
     return 1;

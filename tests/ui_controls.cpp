@@ -20,12 +20,14 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "files/error.h"
 #include "support/temp_folder.h"
 #include "ui/controls.h"
 #include "ui/form.h"
+#include "ui/internal.h"
 #include "ui/types.h"
 
 using namespace tabinowa;
@@ -176,6 +178,27 @@ TEST(UiFonts, DesignNamesUseTheInstalledStandIns) {
     Label plain(form, {0, 0, 3000, 600}, "あ");
     EXPECT_EQ(plain.font(), (Font{"ＭＳ Ｐゴシック", 9, false}));
     EXPECT_EQ(plain.fontFamily(), "IPAPGothic");
+}
+
+// The families are looked up on a thread of their own while the first window
+// is made: whichever thread asks first, every thread and every window gets
+// the family the window draws with.
+TEST(UiFonts, FamiliesLookedUpOnManyThreadsAtOnceAreTheOnesTheWindowsDrawWith) {
+    Form form("families", 6000, 3000);
+    const std::vector<std::string> names = {"ＭＳ Ｐゴシック", "HG創英角ﾎﾟｯﾌﾟ体", "ＭＳ Ｐ明朝",
+                                            "ＭＳ 明朝",       "ＭＳ ゴシック",    "ＭＳ Ｐゴシック"};
+    std::vector<std::vector<QString>> seen(4);
+    std::vector<std::thread> threads;
+    for (auto& out : seen)
+        threads.emplace_back([&names, &out] {
+            for (const auto& n : names) out.push_back(detail::installedFamily(n));
+        });
+    for (auto& t : threads) t.join();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        Label l(form, {0, 0, 3000, 600}, "あ");
+        l.setFont({names[i], 12, false});
+        for (const auto& out : seen) EXPECT_EQ(detail::fromQ(out[i]), l.fontFamily()) << names[i];
+    }
 }
 
 // -------------------------------------------------------------- labels ----
@@ -548,6 +571,23 @@ TEST(UiImage, TheLogoIsAPictureOfOurOwn) {
     for (int y = 0; y < pixels.height(); y += 4)
         for (int x = 0; x < pixels.width(); x += 4) colours.insert(pixels.pixel(x, y));
     EXPECT_GT(colours.size(), 5u);
+}
+
+// The program draws the main menu's logo on another thread while the window
+// is made; the picture is the same, pixel for pixel, as one drawn here.
+TEST(UiImage, TheLogoDrawnAheadOnAnotherThreadIsTheSamePicture) {
+    Form form("logo", 6000, 1500);
+    Image here(form, {0, 0, 1890, 1020});
+    here.showLogo();  // nothing drawn ahead yet: drawn on this thread
+    std::thread ahead(detail::drawLogoAhead());
+    ahead.join();
+    Image taken(form, {2000, 0, 1890, 1020});
+    taken.showLogo();
+    EXPECT_TRUE(taken.hasPicture());
+    form.show();
+    const QImage a = shot(here), b = shot(taken);
+    ASSERT_EQ(a.size(), QSize(126, 68));
+    EXPECT_EQ(a, b);
 }
 
 }  // namespace

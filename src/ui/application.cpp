@@ -21,6 +21,25 @@ std::thread startLoadingFonts() {
         return {};  // no thread: the toolkit loads it when it needs it
     }
 }
+
+// Once the toolkit exists, on a second thread while the program folder is
+// opened and the deck read: the toolkit's font database (every installed
+// font listed), the families of the first window's design fonts, and the
+// maker's logo of the main menu, which is drawn into an image and needs no
+// window. The toolkit keeps its database under its own lock, so the first
+// window's text waits for this thread or finds the work done.
+std::thread startPreparingFirstWindow() {
+    auto logo = detail::drawLogoAhead();
+    try {
+        return std::thread([logo] {
+            for (const char* name : {"ＭＳ Ｐゴシック", "HG創英角ﾎﾟｯﾌﾟ体"}) detail::installedFamily(name);
+            logo();
+        });
+    } catch (const std::system_error&) {
+        logo();  // no thread: drawn here, before anything waits for it
+        return {};
+    }
+}
 }  // namespace
 
 struct Application::Impl {
@@ -28,12 +47,14 @@ struct Application::Impl {
     // on a second thread while the toolkit connects to the display; the
     // first window's text then finds it ready. Fontconfig's loading is
     // thread-safe: the toolkit's own call waits for it or shares it.
-    Impl(int& argc, char** argv) : fonts(startLoadingFonts()), app(argc, argv) {}
+    Impl(int& argc, char** argv) : fonts(startLoadingFonts()), app(argc, argv), firstWindow(startPreparingFirstWindow()) {}
     ~Impl() {
+        if (firstWindow.joinable()) firstWindow.join();
         if (fonts.joinable()) fonts.join();
     }
     std::thread fonts;
     QApplication app;
+    std::thread firstWindow;
 };
 
 Application::Application(int& argc, char** argv) : d_(std::make_unique<Impl>(argc, argv)) {

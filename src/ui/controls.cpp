@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <future>
+#include <mutex>
 #include <stdexcept>
 #include <system_error>
 
@@ -334,6 +335,42 @@ QImage logoImage() {
     p.setPen(QColor(200, 90, 30));
     p.drawText(QRectF(106, 68, 140, 50), Qt::AlignCenter, QStringLiteral("舎"));
     return img;
+}
+
+// The logo drawn ahead on another thread (see detail::drawLogoAhead), or
+// none. Drawing into an image needs no window, so any thread may do it.
+struct LogoAhead {
+    std::mutex lock;
+    std::shared_future<QImage> image;
+};
+
+LogoAhead& logoAhead() {
+    static LogoAhead ahead;
+    return ahead;
+}
+
+// The logo: the one drawn ahead when there is one (waiting for it if need
+// be), else drawn now and kept, so that a main menu made again (after the
+// training or the game) shows the same picture without drawing it again.
+QImage takeLogo() {
+    std::shared_future<QImage> ahead;
+    {
+        std::lock_guard<std::mutex> hold(logoAhead().lock);
+        ahead = logoAhead().image;
+    }
+    if (ahead.valid()) {
+        try {
+            return ahead.get();
+        } catch (const std::exception&) {
+            // drawn here instead
+        }
+    }
+    QImage drawn = logoImage();
+    std::promise<QImage> kept;
+    kept.set_value(drawn);
+    std::lock_guard<std::mutex> hold(logoAhead().lock);
+    logoAhead().image = kept.get_future().share();
+    return drawn;
 }
 
 std::string fileNameOf(const std::filesystem::path& file) {
@@ -646,7 +683,7 @@ void Image::loadPicture(const std::filesystem::path& file) {
 
 void Image::showLogo() {
     if (auto* w = node_ ? static_cast<PictureImage*>(node_->widget.data()) : nullptr) {
-        w->image = logoImage();
+        w->image = takeLogo();
         w->update();
     }
 }
@@ -918,4 +955,22 @@ std::string printedNumber(double value) {
     return (std::signbit(value) && value != 0 ? "-" : " ") + digits;
 }
 
+namespace detail {
+
+std::function<void()> drawLogoAhead() {
+    auto promise = std::make_shared<std::promise<QImage>>();
+    {
+        std::lock_guard<std::mutex> hold(logoAhead().lock);
+        logoAhead().image = promise->get_future().share();
+    }
+    return [promise] {
+        try {
+            promise->set_value(logoImage());
+        } catch (...) {
+            promise->set_exception(std::current_exception());
+        }
+    };
+}
+
+}  // namespace detail
 }  // namespace tabinowa::ui

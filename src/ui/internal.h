@@ -26,6 +26,13 @@ std::string fromQ(const QString& s);
 QColor toQColor(Color c);
 // The font at a display scale (its pixel size times the scale).
 QFont makeFont(const Font& f, double scale = 1.0);
+// The installed family a design font name draws with (empty: none of its
+// families is installed). Safe from any thread once the toolkit exists.
+QString installedFamily(const std::string& designName);
+// Marks the maker's logo as drawn ahead and returns the drawing, to be run
+// once on any thread; Image::showLogo then takes that picture (waiting for
+// it if need be) instead of drawing its own.
+std::function<void()> drawLogoAhead();
 QString pathToQ(const std::filesystem::path& p);
 
 // What a window and all its controls share: the guard's sink, the close-box

@@ -1,10 +1,13 @@
 #include "ui/types.h"
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QPalette>
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <stdexcept>
 
 #include "ui/internal.h"
@@ -85,11 +88,42 @@ QColor toQColor(Color c) {
                   static_cast<int>((c >> 16) & 0xFF));
 }
 
+// The first installed family of a design font's list, looked up once per
+// name (empty when none is installed). A font given that one family draws
+// with it and asks the font configuration for fallbacks only when a glyph is
+// missing; given the whole list, the toolkit sorts every installed font for
+// each family and script at the first use, which was most of the main menu's
+// start-up. The font database may be asked from any thread; the answers are
+// kept under a lock, so that a thread started with the program can look the
+// names up while the first window is being made.
+QString installedFamily(const std::string& designName) {
+    static std::mutex lock;
+    static std::map<std::string, QString> known;
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        if (auto it = known.find(designName); it != known.end()) return it->second;
+    }
+    QString chosen;
+    for (const auto& name : fontFamilies(designName)) {
+        const QString q = toQ(name);
+        if (QFontDatabase::hasFamily(q)) {
+            chosen = q;
+            break;
+        }
+    }
+    std::lock_guard<std::mutex> hold(lock);
+    return known.emplace(designName, chosen).first->second;
+}
+
 QFont makeFont(const Font& f, double scale) {
     QFont q;
-    QStringList families;
-    for (const auto& name : fontFamilies(f.name)) families << toQ(name);
-    q.setFamilies(families);
+    if (const QString family = installedFamily(f.name); !family.isEmpty()) {
+        q.setFamily(family);
+    } else {
+        QStringList families;  // none installed: the toolkit's own choice among them
+        for (const auto& name : fontFamilies(f.name)) families << toQ(name);
+        q.setFamilies(families);
+    }
     // Text never grows faster than the boxes it sits in: rounded down.
     const int pixels = scale == 1.0 ? fontPixelSize(f.size)
                                     : static_cast<int>(std::floor(fontPixelSize(f.size) * scale + 1e-6));
