@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/error.h"
@@ -201,5 +203,108 @@ TEST(OutlineGeometry, GroundAreaTakesTheProjectionBackAndSubtractsHoles) {
         EXPECT_NEAR(groundAreaKm2(a, *s), side * width * 0.96, side * width * 0.01);
 }
 
+// ---- drawing: thinned outlines and each border once
+
+TEST(OutlineDrawing, SimplifyingKeepsTheEndsAndEveryPointThatShows) {
+    struct Row {
+        const char* what;
+        MapLine line;
+        double tolerance;
+        MapLine want;
+    } rows[] = {
+        {"points on a straight line go", {{0, 0}, {1, 0}, {2, 0}, {3, 0}}, 0.5, {{0, 0}, {3, 0}}},
+        {"a wobble within the tolerance goes", {{0, 0}, {1, 0.4}, {2, -0.4}, {3, 0}}, 0.5, {{0, 0}, {3, 0}}},
+        {"a corner beyond it stays", {{0, 0}, {5, 0}, {5, 5}}, 0.5, {{0, 0}, {5, 0}, {5, 5}}},
+        {"the farthest point first, then each side",
+         {{0, 0}, {1, 2}, {2, 2.6}, {4, 3}, {7, 2}, {8, 0}},
+         0.5,
+         {{0, 0}, {1, 2}, {4, 3}, {7, 2}, {8, 0}}},
+        {"a spike is kept, the flat around it not", {{0, 0}, {1, 0}, {2, 6}, {3, 0}, {4, 0}}, 0.5, {{0, 0}, {1, 0}, {2, 6}, {3, 0}, {4, 0}}},
+        {"a closed line keeps its far corners", {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 0}}, 0.5, {{0, 0}, {4, 0}, {4, 4}, {0, 4}, {0, 0}}},
+        {"two points stay two", {{0, 0}, {9, 9}}, 5, {{0, 0}, {9, 9}}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(simplifyLine(r.line, r.tolerance), r.want) << r.what;
+}
+
+TEST(OutlineDrawing, ThinnedRingsKeepTheirCornersAndSmallIslandsStayWhole) {
+    struct Row {
+        const char* what;
+        MapRing ring;
+        double tolerance;
+        MapRing want;
+    } rows[] = {
+        {"a square with points along its sides", {{0, 0}, {5, 0}, {10, 0}, {10, 5}, {10, 10}, {5, 10}, {0, 10}, {0, 5}}, 1,
+         {{0, 0}, {10, 0}, {10, 10}, {0, 10}}},
+        {"the closing edge counts: a point on it goes", {{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 5}}, 1,
+         {{0, 0}, {10, 0}, {10, 10}, {0, 10}}},
+        {"an island smaller than the tolerance stays whole", {{0, 0}, {1, 0}, {1, 1}, {0.5, 1.2}, {0, 1}}, 10,
+         {{0, 0}, {1, 0}, {1, 1}, {0.5, 1.2}, {0, 1}}},
+        {"a triangle stays", {{0, 0}, {1, 0}, {0, 1}}, 10, {{0, 0}, {1, 0}, {0, 1}}},
+    };
+    for (const Row& r : rows) EXPECT_EQ(simplifyRing(r.ring, r.tolerance), r.want) << r.what;
+}
+
+// The edges of lines or rings, each as its two ends in order, smaller first.
+using Edge = std::pair<std::pair<double, double>, std::pair<double, double>>;
+Edge edge(MapPoint a, MapPoint b) {
+    Edge e{{a.x, a.y}, {b.x, b.y}};
+    if (e.second < e.first) std::swap(e.first, e.second);
+    return e;
+}
+
+TEST(OutlineDrawing, EveryBorderIsDrawnExactlyOnce) {
+    // Three squares in a row (the middle one's shared edge comes in the
+    // middle of its ring, so its own run wraps round its first point), one
+    // under them sharing an edge with the first and the third, a lone
+    // island, a neighbour's land that draws nothing, and an enclave in a hole.
+    MapArea a;
+    a.parts.push_back({});
+    a.shapes.push_back(shape(0, {square(-500, -500, 0, 500)}, MapShape::Kind::Neighbour));
+    a.shapes.push_back(shape(1, {square(0, 0, 10, 10)}));
+    a.shapes.push_back(shape(2, {{{20, 0}, {20, 10}, {10, 10}, {10, 0}}}));
+    a.shapes.push_back(shape(3, {square(20, 0, 30, 10)}));
+    a.shapes.push_back(shape(4, {{{0, 10}, {10, 10}, {15, 15}, {20, 10}, {30, 10}, {30, 20}, {0, 20}}}));
+    a.shapes.push_back(shape(5, {square(100, 100, 101, 101)}));
+    a.shapes.push_back(shape(6, {square(40, 0, 60, 20), square(45, 5, 55, 15)}));
+    a.shapes.push_back(shape(7, {square(45, 5, 55, 15)}));
+    const auto runs = ownBorders(a);
+    ASSERT_EQ(runs.size(), a.shapes.size());
+    EXPECT_TRUE(runs[0].empty()) << "a neighbour's land draws no border of ours";
+
+    std::map<Edge, int> want, got;
+    for (std::size_t s = 1; s < a.shapes.size(); ++s)
+        for (const MapRing& ring : a.shapes[s].rings)
+            for (std::size_t i = 0; i < ring.size(); ++i) want[edge(ring[i], ring[(i + 1) % ring.size()])] = 1;
+    for (const auto& shapeRuns : runs)
+        for (const MapLine& run : shapeRuns) {
+            ASSERT_GE(run.size(), 2u);
+            for (std::size_t i = 0; i + 1 < run.size(); ++i) ++got[edge(run[i], run[i + 1])];
+        }
+    EXPECT_EQ(got, want);
+
+    struct Row {
+        const char* what;
+        int shape;
+        std::size_t runs;
+        bool closed;  // the first run ends where it starts
+    } rows[] = {
+        {"the first square owns its whole ring", 1, 1, true},
+        {"the middle square: one run round the shared edge, not two", 2, 1, false},
+        {"the third: the edge shared with the middle one is not its", 3, 1, false},
+        {"under them: what it does not share, in two pieces", 4, 2, false},
+        {"a lone island is closed", 5, 1, true},
+        {"a ring and its hole, both whole", 6, 2, true},
+        {"the enclave owns nothing: its ring is the hole", 7, 0, false},
+    };
+    for (const Row& r : rows) {
+        const auto& mine = runs[static_cast<std::size_t>(r.shape)];
+        ASSERT_EQ(mine.size(), r.runs) << r.what;
+        if (!mine.empty()) {
+            EXPECT_EQ(mine.front().front() == mine.front().back(), r.closed) << r.what;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tabinowa
+

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "files/io.h"
@@ -86,6 +87,39 @@ TEST_F(ShippedOutlines, EveryPresentMunicipalityExactlyOnceOnItsPrefecture) {
             if (s.kind == MapShape::Kind::Municipality) codes.insert(s.code);
         EXPECT_EQ(std::set<int>(codes.begin(), codes.end()), expected[pref]);
         EXPECT_EQ(codes.size(), expected[pref].size()) << "a code twice";
+    }
+}
+
+// The map draws each border once: neighbours share their common border point
+// for point, so about half the land's edges are drawn by one side only.
+TEST_F(ShippedOutlines, EveryLandEdgeIsDrawnOnceAndSharedBordersHalveTheWork) {
+    using Key = std::pair<std::pair<long, long>, std::pair<long, long>>;
+    const auto key = [](MapPoint a, MapPoint b) {
+        Key k{{std::lround(a.x * 4), std::lround(a.y * 4)}, {std::lround(b.x * 4), std::lround(b.y * 4)}};
+        if (k.second < k.first) std::swap(k.first, k.second);
+        return k;
+    };
+    for (int id : {1, 13, kJapanArea}) {
+        SCOPED_TRACE("area " + std::to_string(id));
+        const MapArea a = area(id);
+        std::set<Key> want;
+        std::size_t ringEdges = 0;
+        for (const MapShape& s : a.shapes)
+            if (s.kind != MapShape::Kind::Neighbour)
+                for (const MapRing& r : s.rings) {
+                    ringEdges += r.size();
+                    for (std::size_t i = 0; i < r.size(); ++i) want.insert(key(r[i], r[(i + 1) % r.size()]));
+                }
+        std::multiset<Key> got;
+        for (const auto& runs : ownBorders(a))
+            for (const MapLine& run : runs)
+                for (std::size_t i = 0; i + 1 < run.size(); ++i) got.insert(key(run[i], run[i + 1]));
+        EXPECT_EQ(got.size(), want.size()) << "an edge drawn twice or left out";
+        EXPECT_EQ(std::set<Key>(got.begin(), got.end()), want);
+        // Japan's map is mostly coast; a prefecture's municipalities mostly border each other.
+        if (id != kJapanArea) {
+            EXPECT_LT(got.size(), ringEdges * 3 / 4) << "shared borders should be drawn by one side only";
+        }
     }
 }
 

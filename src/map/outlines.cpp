@@ -7,6 +7,8 @@
 #include <limits>
 #include <numbers>
 #include <set>
+#include <unordered_set>
+#include <utility>
 
 #include "files/error.h"
 #include "files/io.h"
@@ -427,6 +429,113 @@ int hitShape(const MapArea& area, MapPoint p, double tolerance) {
         }
     }
     return best;
+}
+
+MapLine simplifyLine(const MapLine& line, double tolerance) {
+    const std::size_t n = line.size();
+    if (n < 3) return line;
+    std::vector<char> keep(n, 0);
+    keep[0] = keep[n - 1] = 1;
+    const double tol2 = tolerance * tolerance;
+    std::vector<std::pair<std::size_t, std::size_t>> todo{{0, n - 1}};
+    while (!todo.empty()) {
+        const auto [a, b] = todo.back();
+        todo.pop_back();
+        if (b <= a + 1) continue;
+        double worst = -1;
+        std::size_t at = a;
+        for (std::size_t i = a + 1; i < b; ++i) {
+            const double d2 = segmentDistance2(line[i], line[a], line[b]);
+            if (d2 > worst) {
+                worst = d2;
+                at = i;
+            }
+        }
+        if (worst > tol2) {
+            keep[at] = 1;
+            todo.emplace_back(a, at);
+            todo.emplace_back(at, b);
+        }
+    }
+    MapLine out;
+    for (std::size_t i = 0; i < n; ++i)
+        if (keep[i]) out.push_back(line[i]);
+    return out;
+}
+
+MapRing simplifyRing(const MapRing& ring, double tolerance) {
+    // The closing edge joins the last point to the first: simplify the ring as
+    // the open line from its first point round to itself.
+    if (ring.size() < 4) return ring;
+    MapLine line(ring);
+    line.push_back(ring.front());
+    MapLine out = simplifyLine(line, tolerance);
+    out.pop_back();
+    if (out.size() < 3) return ring;
+    return out;
+}
+
+namespace {
+
+struct EdgeKey {
+    std::int64_t a, b;  // the two ends, packed, the smaller first
+    friend bool operator==(const EdgeKey&, const EdgeKey&) = default;
+};
+struct EdgeHash {
+    std::size_t operator()(const EdgeKey& k) const {
+        return std::hash<std::int64_t>()(k.a) ^ (std::hash<std::int64_t>()(k.b) * 0x9E3779B97F4A7C15ULL);
+    }
+};
+std::int64_t packPoint(MapPoint p) { return (units(p.x) << 32) ^ (units(p.y) & 0xFFFFFFFF); }
+
+}  // namespace
+
+std::vector<std::vector<MapLine>> ownBorders(const MapArea& area) {
+    std::vector<std::vector<MapLine>> out(area.shapes.size());
+    std::unordered_set<EdgeKey, EdgeHash> seen;
+    std::size_t edges = 0;
+    for (const MapShape& shape : area.shapes)
+        for (const MapRing& ring : shape.rings) edges += ring.size();
+    seen.reserve(edges);
+    std::vector<char> own;
+    for (std::size_t s = 0; s < area.shapes.size(); ++s) {
+        const MapShape& shape = area.shapes[s];
+        if (shape.kind == MapShape::Kind::Neighbour) continue;
+        for (const MapRing& ring : shape.rings) {
+            const std::size_t n = ring.size();
+            if (n < 2) continue;
+            own.assign(n, 0);  // edge i joins point i to point i + 1 (the last to the first)
+            bool all = true;
+            for (std::size_t i = 0; i < n; ++i) {
+                std::int64_t a = packPoint(ring[i]), b = packPoint(ring[(i + 1) % n]);
+                if (b < a) std::swap(a, b);
+                own[i] = seen.insert({a, b}).second ? 1 : 0;
+                all = all && own[i];
+            }
+            if (all) {
+                MapLine whole(ring);
+                whole.push_back(ring.front());
+                out[s].push_back(std::move(whole));
+                continue;
+            }
+            // Start after an edge not owned, so that no run is cut in two.
+            std::size_t start = 0;
+            while (own[start]) ++start;
+            MapLine run;
+            for (std::size_t k = 1; k <= n; ++k) {
+                const std::size_t i = (start + k) % n;
+                if (own[i]) {
+                    if (run.empty()) run.push_back(ring[i]);
+                    run.push_back(ring[(i + 1) % n]);
+                } else if (!run.empty()) {
+                    out[s].push_back(std::move(run));
+                    run.clear();
+                }
+            }
+            if (!run.empty()) out[s].push_back(std::move(run));
+        }
+    }
+    return out;
 }
 
 }  // namespace tabinowa

@@ -118,4 +118,22 @@ MapPoint pointInside(const MapShape& s);
 // none. Only Municipality shapes answer. Returns an index into area.shapes.
 int hitShape(const MapArea& area, MapPoint p, double tolerance);
 
+// ---- drawing
+
+using MapLine = std::vector<MapPoint>;  // open: a closed one repeats its first point last
+
+// Douglas–Peucker: the points of a line that lie within `tolerance` of the
+// line joining the points kept on either side go; both ends always stay.
+MapLine simplifyLine(const MapLine& line, double tolerance);
+// A ring thinned the same way; a ring that would keep fewer than three points
+// (a small island) stays whole, so that it is still drawn and found.
+MapRing simplifyRing(const MapRing& ring, double tolerance);
+
+// The borders of a map's land, each edge once: for each shape (by index into
+// area.shapes) the runs of its rings' edges that no earlier land shape has
+// already (neighbouring municipalities share their common border), as open
+// lines; a ring kept whole comes back closed. Points are compared at the
+// file's quarter twip. Neighbour shapes get no runs.
+std::vector<std::vector<MapLine>> ownBorders(const MapArea& area);
+
 }  // namespace tabinowa

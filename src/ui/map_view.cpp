@@ -39,33 +39,18 @@ constexpr double kDragStart = 4;          // pixels moved before a press becomes
 constexpr double kZoomSteps[] = {1, 1.5, 2, 3, 4, 6, 8};
 constexpr double kLodZooms[] = {1, 2, 4, 8};  // outlines thinned for these zooms
 constexpr int kLods = 4;
-constexpr double kLodPixels = 0.6;        // points nearer than this on screen are merged
+constexpr double kLodPixels = 0.4;        // points this near the line of their neighbours on screen go
 constexpr int kBlinkTicks = 7;            // fill on, off, … ending on
 constexpr int kBlinkMs = 280;
-
-QPolygonF thinned(const MapRing& ring, double tolerance) {
-    QPolygonF out;
-    out.reserve(static_cast<qsizetype>(ring.size()));
-    MapPoint last = ring.front();
-    out << QPointF(last.x, last.y);
-    for (std::size_t i = 1; i < ring.size(); ++i) {
-        const MapPoint p = ring[i];
-        if (std::abs(p.x - last.x) < tolerance && std::abs(p.y - last.y) < tolerance) continue;
-        out << QPointF(p.x, p.y);
-        last = p;
-    }
-    if (out.size() < 3) {  // a tiny island stays findable: keep it as it is
-        out.clear();
-        for (const MapPoint& p : ring) out << QPointF(p.x, p.y);
-    }
-    return out;
-}
 
 class MapCanvas : public QWidget {
 public:
     std::weak_ptr<detail::FormCore> core;
     std::shared_ptr<const MapArea> area;
     std::vector<std::array<QPainterPath, kLods>> paths;  // built on first use
+    std::vector<std::array<QPainterPath, kLods>> borderPaths;  // each shared border once
+    std::vector<std::vector<MapLine>> own;  // ownBorders() of the area, made on first use
+    bool bordersKnown = false;
     std::vector<std::array<bool, kLods>> built;
     std::map<int, QColor> fills;
     int blinkShape = -1;
@@ -91,6 +76,7 @@ public:
     std::optional<QPointF> pressAt;
     bool dragging = false;
     QImage frame;  // paintFrame()'s
+    std::vector<const QPainterPath*> drawn;  // the land outlines of the frame being painted
     std::shared_ptr<std::function<void(MapPoint)>> onClick = std::make_shared<std::function<void(MapPoint)>>();
     std::shared_ptr<std::function<void()>> onView = std::make_shared<std::function<void()>>();
     std::shared_ptr<std::function<void(MapPoint)>> onPointer = std::make_shared<std::function<void(MapPoint)>>();
@@ -175,21 +161,59 @@ public:
             if (zoom + 1e-9 >= kLodZooms[i]) lod = i;
         return lod;
     }
+    // Pixels a twip in the outlines of level `lod`.
+    double lodUnit(int lod) const { return basePx() * kLodZooms[lod]; }
+    // The outline of a shape at a level, in that level's pixels, thinned to
+    // what shows on screen. Made on first use and kept until the map or the
+    // view's size changes.
     const QPainterPath& pathOf(std::size_t shape, int lod) {
         if (!built[shape][lod]) {
-            const double tolerance = kLodPixels / (basePx() * kLodZooms[lod]);
+            const double unit = lodUnit(lod);
+            const double tolerance = kLodPixels / unit;
             QPainterPath path;
             path.setFillRule(Qt::OddEvenFill);
-            for (const MapRing& ring : area->shapes[shape].rings) path.addPolygon(thinned(ring, tolerance));
-            path.closeSubpath();
+            QPolygonF poly;
+            for (const MapRing& ring : area->shapes[shape].rings) {
+                poly.clear();
+                for (const MapPoint& q : simplifyRing(ring, tolerance)) poly << QPointF(q.x * unit, q.y * unit);
+                path.addPolygon(poly);
+                path.closeSubpath();
+            }
             paths[shape][lod] = path;
+            // The borders this shape draws: the edges no earlier shape has.
+            if (!bordersKnown) {
+                own = ownBorders(*area);
+                bordersKnown = true;
+            }
+            QPainterPath lines;
+            for (const MapLine& run : own[shape]) {
+                poly.clear();
+                for (const MapPoint& q : simplifyLine(run, tolerance)) poly << QPointF(q.x * unit, q.y * unit);
+                lines.addPolygon(poly);
+            }
+            borderPaths[shape][lod] = lines;
             built[shape][lod] = true;
         }
         return paths[shape][lod];
     }
+    const QPainterPath& bordersOf(std::size_t shape, int lod) {
+        pathOf(shape, lod);
+        return borderPaths[shape][lod];
+    }
+    // From a level's pixels to the view's: a plain shift when the zoom is the
+    // level's own (the raster engine's fastest case).
+    QTransform lodTransform(int lod) const {
+        QTransform t = QTransform::fromTranslate(width() / 2.0 - centre.x * px(), height() / 2.0 - centre.y * px());
+        const double s = px() / lodUnit(lod);
+        if (s != 1) t = QTransform::fromScale(s, s) * t;
+        return t;
+    }
     void setArea(std::shared_ptr<const MapArea> a) {
         area = std::move(a);
         paths.assign(area ? area->shapes.size() : 0, {});
+        borderPaths.assign(area ? area->shapes.size() : 0, {});
+        own.clear();
+        bordersKnown = false;
         built.assign(area ? area->shapes.size() : 0, {});
         fills.clear();
         dots.clear();
@@ -284,45 +308,55 @@ protected:
         if (!area) return;
         const MapBox vis = visible();
         const int lod = lodFor();
-        QTransform t;
+        QTransform t;  // twips to the view's pixels
         t.translate(width() / 2.0, height() / 2.0);
         t.scale(px(), px());
         t.translate(-centre.x, -centre.y);
-        p.setTransform(t);
+        const QTransform outlines = lodTransform(lod);
         QPen edge(kNeighbourEdge, 1.0);
         edge.setCosmetic(true);
         QPen border(kBorder, 1.0);
         border.setCosmetic(true);
         // Neighbouring land first; inset frames hold only sea and their islands.
+        p.setTransform(outlines);
         p.setPen(edge);
         p.setBrush(kNeighbour);
         for (std::size_t i = 0; i < area->shapes.size(); ++i) {
             const MapShape& s = area->shapes[i];
             if (s.kind == MapShape::Kind::Neighbour && s.box.intersects(vis)) p.drawPath(pathOf(i, lod));
         }
+        p.setTransform(t);
         for (const MapPart& part : area->parts)
             if (part.framed)
                 p.fillRect(QRectF(part.frame.left, part.frame.top, part.frame.width(), part.frame.height()), kSea);
         // Land: the fills without antialiasing (neighbours share their edges,
-        // so no seam shows), then all borders in one antialiased stroke.
+        // so no seam shows), then the borders antialiased, each shared one once.
+        p.setTransform(outlines);
         p.setPen(Qt::NoPen);
-        QPainterPath borders;
+        p.setBrush(kLand);
+        drawn.clear();
         for (std::size_t i = 0; i < area->shapes.size(); ++i) {
             const MapShape& s = area->shapes[i];
             if (s.kind == MapShape::Kind::Neighbour || !s.box.intersects(vis)) continue;
-            QColor fill = kLand;
+            const QPainterPath& path = pathOf(i, lod);
+            drawn.push_back(&bordersOf(i, lod));
             const auto f = fills.find(static_cast<int>(i));
-            if (f != fills.end()) fill = f->second;
+            const bool filled = f != fills.end() || static_cast<int>(i) == blinkShape;
+            if (!filled) {
+                p.drawPath(path);
+                continue;
+            }
+            QColor fill = f != fills.end() ? f->second : kLand;
             if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
             p.setBrush(fill);
-            const QPainterPath& path = pathOf(i, lod);
             p.drawPath(path);
-            borders.addPath(path);
+            p.setBrush(kLand);
         }
         p.setPen(border);
         p.setBrush(Qt::NoBrush);
         p.setRenderHint(QPainter::Antialiasing, true);
-        p.drawPath(borders);
+        for (const QPainterPath* path : drawn) p.drawPath(*path);
+        p.setTransform(t);
         QPen frame(kFrame, 1.0);
         frame.setCosmetic(true);
         p.setPen(frame);
@@ -331,6 +365,7 @@ protected:
             if (part.framed)
                 p.drawRect(QRectF(part.frame.left + 7.5, part.frame.top + 7.5, part.frame.width() - 15,
                                   part.frame.height() - 15));
+        p.setTransform(outlines);
         const auto outline = [&](int shape, const QColor& c, Qt::PenStyle style) {
             if (shape < 0 || shape >= static_cast<int>(area->shapes.size())) return;
             QPen pen(c, 2.5, style);
