@@ -275,6 +275,59 @@ TEST_F(WhereWindow, ADamagedMapFileIsReportedInTheWindow) {
     EXPECT_NE(w.round(), nullptr);
 }
 
+TEST_F(WhereWindow, AnswersGoIntoTheMemoryAndTheOverviewReadsThemAfterARestart) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    std::string foundName, missedName;
+    while (!w.round()->finished()) {
+        const WherePlace p = w.round()->current();
+        if (foundName.empty()) {
+            foundName = p.name;
+            w.picMap.clickAt(middleOf(w, codeOfAnswer(w)));
+        } else {
+            if (missedName.empty()) missedName = p.name;
+            w.picMap.clickAt({7400, 7400});  // the sea
+        }
+    }
+    EXPECT_EQ(w.lblMsg.caption(), "");
+    // Each answer is a card of its own; no bank question was touched.
+    const MemoryBook& book = session.memory.book();
+    const Card* found = book.find("【どこでしょう】甲県\n「" + foundName + "」はどこでしょう？\n甲県／" + foundName);
+    const Card* missed = book.find("【どこでしょう】甲県\n「" + missedName + "」はどこでしょう？\n甲県／" + missedName);
+    ASSERT_NE(found, nullptr);
+    ASSERT_NE(missed, nullptr);
+    EXPECT_EQ(found->right, 1);
+    EXPECT_EQ(missed->wrong, 1);
+    EXPECT_EQ(book.cards.size(), 3u);
+
+    // The program starts again: the overview colours 甲県 by a third found.
+    Session again(folder.path(), io, random);
+    WindowManager windows2(again, [] {});
+    windows2.start();
+    windows2.main()->cmdDoko.click();
+    auto* w2 = static_cast<frm2Doko*>(windows2.window(WindowId::Doko));
+    ASSERT_NE(w2, nullptr);
+    ASSERT_TRUE(w2->cmdOverview.click());
+    EXPECT_NEAR(w2->foundShare(1), 1.0 / 3, 1e-9);
+    EXPECT_EQ(w2->foundShare(2), 0);
+    EXPECT_EQ(w2->picMap.fillOf(w2->area()->indexOf(1)), ui::shareColor(1.0 / 3, ui::rgb(0x3b, 0x9c, 0x5a)));
+}
+
+TEST_F(WhereWindow, AMemoryThatCannotBeReadIsReportedAndLeftAsItWas) {
+    const std::string broken = "これは記憶ではない\n";
+    writeBytes(folder.folders().memoryFile(), broken);
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    w.picMap.clickAt(middleOf(w, codeOfAnswer(w)));
+    EXPECT_NE(w.lblMsg.caption().find("記憶.txt"), std::string::npos) << w.lblMsg.caption();
+    EXPECT_EQ(w.round()->number(), 2) << "the round goes on";
+    EXPECT_EQ(w.round()->right(), 1);
+    EXPECT_EQ(readBytes(folder.folders().memoryFile()), broken);
+    // The overview still shows what was found in this run.
+    ASSERT_TRUE(w.cmdOverview.click());
+    EXPECT_NEAR(w.foundShare(1), 1.0 / 3, 1e-9);
+}
+
 TEST_F(WhereWindow, TheMenuButtonReturnsToTheMenu) {
     frm2Doko& w = open();
     ASSERT_TRUE(w.Command1.click());

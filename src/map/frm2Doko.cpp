@@ -175,8 +175,20 @@ void frm2Doko::picMap_Click(MapPoint p) {
         lblJudge.setForeColor(kWrongColor);
         lblJudge.setCaption("× 「" + place.name + "」は点滅している所です");
     }
+    remember(place, v.right);
     if (round_->finished()) finishRound();
     else showQuestion();
+}
+
+void frm2Doko::remember(const WherePlace& place, bool right) {
+    // The answer goes into the memory of every answer; when the memory cannot
+    // be written the file stays as it was and the round goes on.
+    try {
+        session_.memory.record(whereMemoryQuestion(place, japan_ ? "全国" : trimmed(place.prefName), japan_),
+                               right ? Outcome::Good : Outcome::Again, session_.today());
+    } catch (const FileError& e) {
+        lblMsg.setCaption(e.what());
+    }
 }
 
 void frm2Doko::finishRound() {
@@ -205,9 +217,14 @@ double frm2Doko::foundShare(int row) const {
     if (row < 1 || row > static_cast<int>(ken_.size())) return 0;
     const KenHani& k = ken_[static_cast<std::size_t>(row - 1)];
     const int count = k.endRec() - k.startRec() + 1;
-    const auto it = found_.find(trimmed(k.name()));
-    if (count <= 0 || it == found_.end()) return 0;
-    return std::min(1.0, static_cast<double>(it->second.size()) / count);
+    if (count <= 0) return 0;
+    // Found on any day (the memory) or in this run (when the memory could not
+    // be read or written).
+    std::set<std::string> found;
+    if (const auto it = found_.find(trimmed(k.name())); it != found_.end()) found = it->second;
+    if (const auto it = remembered_.find(trimmed(k.name())); it != remembered_.end())
+        found.insert(it->second.begin(), it->second.end());
+    return std::min(1.0, static_cast<double>(found.size()) / count);
 }
 
 void frm2Doko::cmdOverview_Click() {
@@ -217,6 +234,12 @@ void frm2Doko::cmdOverview_Click() {
     japan_ = true;
     chosen_ = -1;
     showArea(kJapanArea);
+    remembered_.clear();
+    try {
+        remembered_ = foundInMemory(session_.memory.book());
+    } catch (const FileError& e) {
+        lblMsg.setCaption(e.what());
+    }
     for (int n = 1; n <= static_cast<int>(ken_.size()); ++n) {
         const int shape = area_->indexOf(n);
         if (shape >= 0) picMap.setFill(shape, ui::shareColor(foundShare(n), kFoundColor));

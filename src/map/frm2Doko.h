@@ -4,8 +4,9 @@
 // all Japan. Right fills it green; wrong fills the clicked place red and the
 // right one blinks. A round of ten ends with its score, its time and the
 // places missed, which can be asked again. The map zooms and pans (Ctrl+wheel,
-// ＋/－, drag, arrow keys) and Enter answers the place under the cursor. The
-// window only reads files.
+// ＋/－, drag, arrow keys) and Enter answers the place under the cursor. Every
+// answer goes into the memory of every answer, which the overview of all
+// Japan reads; the window writes no other file.
 #include <chrono>
 #include <map>
 #include <memory>
@@ -48,7 +49,9 @@ public:
     bool withOld() const { return withOld_; }
     bool japan() const { return japan_; }
     const MapArea* area() const { return area_.get(); }
-    // Share of a prefecture's municipalities found this run (0..1), list row n.
+    // Share of a prefecture's municipalities found (0..1), list row n: on any
+    // day as the memory of every answer had it when the overview was last
+    // shown, and in this run.
     double foundShare(int row) const;
     // Seconds the round is taken to have lasted, instead of the clock.
     void setClockForTests(std::function<double()> seconds) { clock_ = std::move(seconds); }
@@ -78,6 +81,7 @@ private:
     void showQuestion();
     void finishRound();
     double now() const;
+    void remember(const WherePlace& place, bool right);
 
     Session& session_;
     WindowManager& windows_;
@@ -92,6 +96,8 @@ private:
     std::function<double()> clock_;
     // What was found this run: prefecture name -> municipalities answered right.
     std::map<std::string, std::set<std::string>> found_;
+    // The same, as read from the memory for the overview.
+    std::map<std::string, std::set<std::string>> remembered_;
 };
 
 }  // namespace tabinowa

@@ -80,6 +80,35 @@ std::string whereQuestion(const WherePlace& place, bool japan) {
     return "「" + place.name + "」はどこでしょう？";
 }
 
+namespace {
+const std::string kAnswerJoin = "／";
+}
+
+Mondai whereMemoryQuestion(const WherePlace& place, const std::string& mapName, bool japan) {
+    Mondai m;
+    m.Mondai1 = kWhereKind + mapName;
+    m.Mondai2 = whereQuestion(place, japan);
+    m.Kotae = place.prefName + kAnswerJoin + place.name;
+    return m;
+}
+
+std::map<std::string, std::set<std::string>> foundInMemory(const MemoryBook& book) {
+    std::map<std::string, std::set<std::string>> out;
+    const std::string kind = kWhereKind;
+    // Our keys sort together: they all start with the kind.
+    for (auto it = book.cards.lower_bound(kind); it != book.cards.end() && it->first.rfind(kind, 0) == 0; ++it) {
+        if (it->second.right <= 0) continue;
+        const std::string& key = it->first;
+        const std::size_t answer = key.rfind('\n');
+        if (answer == std::string::npos) continue;
+        const std::string line = key.substr(answer + 1);
+        const std::size_t join = line.find(kAnswerJoin);
+        if (join == std::string::npos || join == 0 || join + kAnswerJoin.size() >= line.size()) continue;
+        out[line.substr(0, join)].insert(line.substr(join + kAnswerJoin.size()));
+    }
+    return out;
+}
+
 WhereRound::WhereRound(std::vector<WherePlace> places, Random& random, int length) {
     // Fisher–Yates with the session's random source, then the first `length`.
     for (std::size_t i = places.size(); i > 1; --i) {

@@ -5,12 +5,15 @@
 // for its outline (inside it or within the tolerance); an old one when the
 // click lies near its dot; on the map of Japan the prefecture holding the
 // named municipality is asked for.
+#include <map>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/random.h"
 #include "map/city_table.h"
 #include "map/outlines.h"
+#include "quiz/memory.h"
 
 namespace tabinowa {
 
@@ -43,6 +46,17 @@ void addJapanPlaces(std::vector<WherePlace>& places, const MapArea& japan, const
 // "「富谷市」はどこでしょう？"; an old one "旧「豊野村」（現在の宇城市）はどこでしょう？";
 // on the map of Japan "「富谷市」はどの都道府県でしょう？".
 std::string whereQuestion(const WherePlace& place, bool japan);
+
+// The memory of every answer keeps どこでしょう's answers too, each as a
+// question of its own: the kind "【どこでしょう】" and the map's name ("宮城県",
+// "全国") on the first line, the question on the second, and the prefecture and
+// the place ("宮城県／富谷市") as the answer. No question of the bank starts
+// with that kind, so their keys never meet.
+inline constexpr const char* kWhereKind = "【どこでしょう】";
+Mondai whereMemoryQuestion(const WherePlace& place, const std::string& mapName, bool japan);
+// The places answered right at least once on any map, by trimmed prefecture
+// name, as the memory has them.
+std::map<std::string, std::set<std::string>> foundInMemory(const MemoryBook& book);
 
 struct WhereVerdict {
     bool right = false;
