@@ -23,6 +23,7 @@
 #include "support/picture.h"
 #include "support/temp_folder.h"
 #include "ui/application.h"
+#include "ui/display_scale.h"
 
 using namespace tabinowa;
 using namespace tabinowa::testing;
@@ -246,6 +247,30 @@ TEST_F(WhereWindow, ZoomAndPanByWheelButtonsAndDragStayOnTheMap) {
     EXPECT_NEAR(w.picMap.visibleBox().top, 0, 1e-6);
     ASSERT_TRUE(w.cmdWhole.click());
     EXPECT_EQ(w.picMap.zoom(), 1);
+}
+
+TEST_F(WhereWindow, DotsAndThePointersReachGrowWithTheDisplayScale) {
+    struct Row {
+        double scale;
+        double radius;  // the dots' radius in pixels
+        bool reached;   // a pointer 12 screen pixels outside 北市 outlines it
+    } rows[] = {{1.0, 4, false}, {2.0, 8, true}};
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.scale);
+        ui::setDisplayScale(r.scale);
+        frm2Doko& w = open();
+        ASSERT_TRUE(w.lstKen.clickItem(2));
+        EXPECT_DOUBLE_EQ(w.picMap.dotRadius(), r.radius);
+        const double twipsPerPixel = 15 / r.scale;
+        EXPECT_NEAR(w.picMap.pixelsToMap(1), twipsPerPixel, 1e-6);
+        w.picMap.moveTo({1000 - 12 * twipsPerPixel, 3000});
+        EXPECT_EQ(w.picMap.hovered() == 0, r.reached);
+        w.picMap.moveTo({1000 - 20 * twipsPerPixel, 3000});
+        EXPECT_EQ(w.picMap.hovered(), -1) << "beyond every reach";
+        ASSERT_TRUE(w.Command1.click());
+        ui::Application::processEvents();
+    }
+    ui::setDisplayScale(1.0);
 }
 
 TEST_F(WhereWindow, TheTipNamesPlacesOnlyOutsideARound) {

@@ -33,8 +33,8 @@ const QColor kHover(0x1f, 0x3a, 0x93);
 const QColor kCursor(0xd0, 0x40, 0x00);
 const QColor kTipBack(0xff, 0xff, 0xe1);
 
-constexpr double kDotRadius = 4;          // pixels, whatever the zoom
-constexpr double kHoverReach = 8;         // pixels: the pointer outlines a place this near
+constexpr double kDotRadius = 4;          // pixels at 100 %, whatever the zoom
+constexpr double kHoverReach = 8;         // pixels at 100 %: the pointer outlines a place this near
 constexpr double kDragStart = 4;          // pixels moved before a press becomes a drag
 constexpr double kZoomSteps[] = {1, 1.5, 2, 3, 4, 6, 8};
 constexpr double kLodZooms[] = {1, 2, 4, 8};  // outlines thinned for these zooms
@@ -96,6 +96,12 @@ public:
         });
     }
 
+    // The window's display scale: dots, reaches and tips grow with it.
+    double ui() const {
+        const auto c = core.lock();
+        return c ? c->scale : 1.0;
+    }
+    double dotRadius() const { return kDotRadius * ui(); }
     double mapWidth() const { return area ? area->width : 7575; }
     double mapHeight() const { return area ? area->height : 7545; }
     // Pixels a twip at zoom 1: the whole map fits the box.
@@ -232,14 +238,14 @@ public:
         tip.clear();
         if (area && pointer.x() >= 0 && rect().contains(pointer.toPoint())) {
             const MapPoint p = toMap(pointer);
-            hover = hitShape(*area, p, kHoverReach / px());
+            hover = hitShape(*area, p, kHoverReach * ui() / px());
             if (namer) tip = namer(hover, p);
         }
         if (hover != before || tip != beforeTip) update();
     }
     int highlighted() const {
         if (!area) return -1;
-        return hitShape(*area, centre, kHoverReach / px());
+        return hitShape(*area, centre, kHoverReach * ui() / px());
     }
     template <class H, class... A>
     void notify(const std::shared_ptr<H>& h, A... args) {
@@ -278,7 +284,7 @@ public:
             QRectF chosen;
             bool found = false;
             for (int ring = 1; ring <= 4 && !found; ++ring) {
-                const double r = 6.0 * ring;
+                const double r = 6.0 * ring * ui();
                 static const double dirs[8][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {0, -1.3}, {1.3, 0}, {0, 1.3}, {-1.3, 0}};
                 for (const auto& dir : dirs) {
                     QPointF c(d.x() + dir[0] * (r + size.width() / 2), d.y() + dir[1] * (r + size.height() / 2));
@@ -287,7 +293,8 @@ public:
                     for (const QRectF& o : markBoxes) clash = clash || o.intersects(box);
                     for (const MapView::Dot& dot : dots) {
                         const QPointF q = toView({dot.x, dot.y});
-                        clash = clash || box.adjusted(-kDotRadius, -kDotRadius, kDotRadius, kDotRadius).contains(q);
+                        const double d = dotRadius();
+                        clash = clash || box.adjusted(-d, -d, d, d).contains(q);
                     }
                     if (!clash) {
                         chosen = box;
@@ -389,12 +396,13 @@ protected:
             p.drawText(box, Qt::AlignCenter, text);
         }
         // Dots: round, of one size on screen, with a light rim.
-        p.setPen(QPen(QColor(255, 255, 255), 1.2));
+        p.setPen(QPen(QColor(255, 255, 255), 1.2 * ui()));
         for (const MapView::Dot& d : dots) {
             const QPointF c = toView({d.x, d.y});
-            if (!rect().adjusted(-8, -8, 8, 8).contains(c.toPoint())) continue;
+            const double r = dotRadius();
+            if (!QRectF(rect()).adjusted(-2 * r, -2 * r, 2 * r, 2 * r).contains(c)) continue;
             p.setBrush(detail::toQColor(d.color));
-            p.drawEllipse(c, kDotRadius, kDotRadius);
+            p.drawEllipse(c, r, r);
         }
         // Numbered marks, apart from each other, with leader lines.
         layOutMarks();
@@ -412,13 +420,15 @@ protected:
         if (keyboard) {  // the cursor at the centre
             const QPointF c(width() / 2.0, height() / 2.0);
             p.setPen(QPen(kCursor, 1.5));
-            p.drawLine(c + QPointF(-8, 0), c + QPointF(8, 0));
-            p.drawLine(c + QPointF(0, -8), c + QPointF(0, 8));
+            const double arm = 8 * ui();
+            p.drawLine(c + QPointF(-arm, 0), c + QPointF(arm, 0));
+            p.drawLine(c + QPointF(0, -arm), c + QPointF(0, arm));
         }
         if (!tip.empty()) {  // the name beside the pointer, kept inside the view
             const QString text = detail::toQ(tip);
             QFontMetricsF fm(font());
-            QRectF box(pointer.x() + 14, pointer.y() + 14, fm.horizontalAdvance(text) + 10, fm.height() + 6);
+            const double gap = 14 * ui();
+            QRectF box(pointer.x() + gap, pointer.y() + gap, fm.horizontalAdvance(text) + 10 * ui(), fm.height() + 6 * ui());
             if (box.right() > width() - 2) box.moveRight(pointer.x() - 6);
             if (box.bottom() > height() - 2) box.moveBottom(pointer.y() - 6);
             p.setPen(QColor(0x60, 0x60, 0x60));
@@ -684,6 +694,10 @@ double MapView::pixelsToMap(double pixels) const {
 int MapView::highlighted() const {
     CANVAS_OR(-1);
     return c->highlighted();
+}
+double MapView::dotRadius() const {
+    CANVAS_OR(kDotRadius);
+    return c->dotRadius();
 }
 int MapView::hovered() const {
     CANVAS_OR(-1);

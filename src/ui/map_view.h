@@ -41,8 +41,10 @@ public:
         double x = 0, y = 0;  // twips
         Color color = 0;
     };
-    // Round dots of a fixed size on screen, whatever the zoom.
+    // Round dots of a fixed size on screen, whatever the zoom, grown with the
+    // window's display scale.
     void setDots(std::vector<Dot> dots);
+    double dotRadius() const;  // pixels
     struct Mark {
         int number = 0;
         double x = 0, y = 0;  // the dot the number belongs to
