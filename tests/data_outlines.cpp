@@ -14,6 +14,7 @@
 
 #include "files/io.h"
 #include "map/outlines.h"
+#include "map/regions.h"
 #include "support/master_file.h"
 
 namespace tabinowa {
@@ -121,6 +122,53 @@ TEST_F(ShippedOutlines, EveryLandEdgeIsDrawnOnceAndSharedBordersHalveTheWork) {
             EXPECT_LT(got.size(), ringEdges * 3 / 4) << "shared borders should be drawn by one side only";
         }
     }
+}
+
+// The eight regions: every present municipality of their prefectures on the
+// region's map, apart from the far islands that their prefecture's picture
+// shows in an inset (伊豆諸島, 小笠原, 先島: fourteen today), which would shrink
+// the region's land to a corner; each municipality keeps its ground area.
+TEST_F(ShippedOutlines, RegionMapsHoldTheirPrefecturesMunicipalities) {
+    const MapArea japan = area(kJapanArea);
+    std::map<int, std::set<int>> expected;  // prefecture -> codes
+    for (const auto& [code, p] : *presents_) expected[p.pref].insert(code);
+    std::size_t left = 0;
+    std::vector<std::string> leftOut;
+    for (const Region& r : regions()) {
+        SCOPED_TRACE(r.name);
+        std::vector<MapArea> areas;
+        for (int n : r.prefectures) areas.push_back(area(n));
+        std::vector<const MapArea*> pointers;
+        for (const MapArea& a : areas) pointers.push_back(&a);
+        const MapArea map = regionArea(kRegionAreaBase, pointers, &japan, r.prefectures);
+        std::set<int> codes;
+        for (const MapShape& s : map.shapes) {
+            if (s.kind == MapShape::Kind::Municipality) {
+                EXPECT_TRUE(codes.insert(s.code).second) << s.code;
+            }
+            if (s.kind == MapShape::Kind::Neighbour) continue;
+            for (const MapRing& ring : s.rings)
+                for (const MapPoint& p : ring) ASSERT_TRUE(map.parts[0].frame.contains(p, 7575)) << s.code;
+        }
+        for (int n : r.prefectures)
+            for (int code : expected[n])
+                if (!codes.count(code)) {
+                    ++left;
+                    leftOut.push_back((*presents_)[code].name);
+                }
+        // Each municipality's area on the region's map is the same ground.
+        for (std::size_t i = 0; i < areas.size(); ++i)
+            for (const MapShape& s : areas[i].shapes) {
+                const MapShape* mine = map.find(s.code);
+                if (s.kind != MapShape::Kind::Municipality || !mine || mine->rings.size() != s.rings.size()) continue;
+                const double want = groundAreaKm2(areas[i], s), got = groundAreaKm2(map, *mine);
+                EXPECT_NEAR(got, want, std::max(0.5, want * 0.02)) << (*presents_)[s.code].name;
+            }
+    }
+    std::string names;
+    for (const auto& n : leftOut) names += n + " ";
+    std::printf("left out of the region maps: %zu: %s\n", left, names.c_str());
+    EXPECT_LE(left, 14u) << names;
 }
 
 TEST_F(ShippedOutlines, EveryOldMunicipalityDotLiesInsideItsPresentOutline) {

@@ -107,7 +107,8 @@ protected:
 
 TEST_F(WhereWindow, ARoundAsksEveryPlaceJudgesClicksAndEndsWithScoreTimeAndMisses) {
     frm2Doko& w = open();
-    EXPECT_EQ(w.lstKen.items(), (std::vector<std::string>{"全国", "甲県", "乙県"}));
+    // The regions follow the prefectures: here the first two hold 甲県 (number 1) and 乙県 (2).
+    EXPECT_EQ(w.lstKen.items(), (std::vector<std::string>{"全国", "甲県", "乙県", "北海道地方", "東北地方"}));
     double clock = 100;
     w.setClockForTests([&] { return clock; });
     ASSERT_TRUE(w.lstKen.clickItem(1));
@@ -221,6 +222,38 @@ TEST_F(WhereWindow, AllJapanAsksForThePrefectureAndKeysAnswerAtTheCursor) {
     EXPECT_EQ(w.lblJudge.caption(), "○ 正解！ " + p.name + "は" + p.prefName);
     w.picMap.pressKey(ui::MapKey::Home);
     EXPECT_EQ(w.picMap.zoom(), 1);
+}
+
+TEST_F(WhereWindow, ARegionAsksItsMunicipalitiesOnOneMapWithTheSameJudging) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(3));  // 北海道地方: 甲県 alone, 乙県 grey beside it
+    ASSERT_NE(w.round(), nullptr);
+    EXPECT_FALSE(w.japan());
+    ASSERT_EQ(w.round()->count(), 3);
+    const MapArea& a = *w.area();
+    ASSERT_NE(a.find(101), nullptr);
+    ASSERT_NE(a.find(103), nullptr);
+    EXPECT_EQ(a.find(201), nullptr) << "another region's municipality";
+    // Fitted to the map: 甲県's land spans it, west to east, with the sea around.
+    EXPECT_NEAR(a.find(101)->box.left, 300, 1);
+    EXPECT_NEAR(a.find(103)->box.right, 7575 - 300, 1);
+    EXPECT_TRUE(std::any_of(a.shapes.begin(), a.shapes.end(),
+                            [](const MapShape& s) { return s.kind == MapShape::Kind::Neighbour; }));
+    // The same judging: right inside, wrong elsewhere; zoomed in too.
+    const WherePlace first = w.round()->current();
+    EXPECT_EQ(w.lblQs.caption(), "「" + first.name + "」はどこでしょう？");
+    w.picMap.setZoom(3, middleOf(w, codeOfAnswer(w)));
+    w.picMap.clickAt(middleOf(w, codeOfAnswer(w)));
+    EXPECT_EQ(w.round()->right(), 1);
+    EXPECT_EQ(w.picMap.fillOf(first.shape), ui::rgb(0x2e, 0xa0, 0x43));
+    w.picMap.resetView();
+    const int other = codeOfAnswer(w) == 101 ? 103 : 101;
+    w.picMap.clickAt(middleOf(w, other));
+    EXPECT_EQ(w.round()->right(), 1);
+    EXPECT_EQ(w.picMap.fillOf(a.indexOf(other)), ui::rgb(0xe0, 0x3c, 0x31));
+    // Remembered under the region's map.
+    EXPECT_NE(session.memory.book().find("【どこでしょう】北海道地方\n「" + first.name + "」はどこでしょう？\n甲県／" + first.name),
+              nullptr);
 }
 
 TEST_F(WhereWindow, ZoomAndPanByWheelButtonsAndDragStayOnTheMap) {

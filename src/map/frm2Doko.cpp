@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "files/error.h"
+#include "files/io.h"
 #include "map/city_table.h"
+#include "map/regions.h"
 
 namespace tabinowa {
 namespace {
@@ -98,6 +100,15 @@ void frm2Doko::load() {
     ken_ = readRanges(session_.io, session_.folders);
     std::vector<std::string> entries{"全国"};
     for (const KenHani& k : ken_) entries.push_back(trimmed(k.name()));
+    // Then the regions that hold a prefecture of the list.
+    regionList_.clear();
+    for (std::size_t r = 0; r < regions().size(); ++r) {
+        const auto& prefs = regions()[r].prefectures;
+        if (std::any_of(prefs.begin(), prefs.end(), [this](int n) { return n <= static_cast<int>(ken_.size()); })) {
+            regionList_.push_back(static_cast<int>(r));
+            entries.push_back(regions()[r].name);
+        }
+    }
     lstKen.addItems(entries);
     lblQs.setCaption("地図を選ぶと、問題が始まります。");
 }
@@ -108,6 +119,36 @@ void frm2Doko::showArea(int id) {
     picMap.setArea(area_);
 }
 
+std::vector<WherePlace> frm2Doko::showRegion(const Region& region) {
+    // Each prefecture's outlines and places, then all of them on one map.
+    const std::filesystem::path file = outlineFile(session_.folders);
+    const std::string bytes = readWholeFile(session_.io, file);
+    const std::string fileName = file.filename().string();
+    const MapArea japan = decodeOutlineArea(bytes, kJapanArea, fileName);
+    std::vector<MapArea> areas;
+    std::vector<int> numbers;
+    for (int n : region.prefectures)
+        if (n <= static_cast<int>(ken_.size())) {
+            areas.push_back(decodeOutlineArea(bytes, n, fileName));
+            numbers.push_back(n);
+        }
+    std::vector<const MapArea*> pointers;
+    for (const MapArea& a : areas) pointers.push_back(&a);
+    area_ = std::make_shared<MapArea>(regionArea(kRegionAreaBase + numbers.front(), pointers, &japan, numbers));
+    picMap.setArea(area_);
+    mapName_ = region.name;
+    std::vector<WherePlace> places;
+    for (std::size_t i = 0; i < areas.size(); ++i) {
+        const KenHani& ken = ken_[static_cast<std::size_t>(numbers[i] - 1)];
+        const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken, Descriptions::Skip)).rows;
+        for (WherePlace p : prefecturePlaces(areas[i], rows, ken.name(), false)) {
+            p.shape = area_->indexOf(areas[i].shapes[static_cast<std::size_t>(p.shape)].code);
+            if (p.shape >= 0) places.push_back(std::move(p));
+        }
+    }
+    return places;
+}
+
 void frm2Doko::lstKen_Click(int position) {
     lblMsg.setCaption("");
     round_.reset();
@@ -115,16 +156,22 @@ void frm2Doko::lstKen_Click(int position) {
     chosen_ = position;
     japan_ = position == 0;
     std::vector<WherePlace> places;
+    const int region = position - 1 - static_cast<int>(ken_.size());
     if (japan_) {
+        mapName_ = "全国";
         showArea(kJapanArea);
         for (std::size_t n = 0; n < ken_.size(); ++n) {
             const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken_[n], Descriptions::Skip)).rows;
             addJapanPlaces(places, *area_, rows, ken_[n].name(), static_cast<int>(n) + 1);
         }
+    } else if (region >= 0) {
+        if (region >= static_cast<int>(regionList_.size())) return;
+        places = showRegion(regions()[static_cast<std::size_t>(regionList_[static_cast<std::size_t>(region)])]);
     } else {
         if (position < 1 || position > static_cast<int>(ken_.size())) return;
         showArea(position);
         const KenHani& ken = ken_[static_cast<std::size_t>(position - 1)];
+        mapName_ = trimmed(ken.name());
         const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken, Descriptions::Skip)).rows;
         places = prefecturePlaces(*area_, rows, ken.name(), withOld_);
         if (withOld_) {
@@ -184,7 +231,7 @@ void frm2Doko::remember(const WherePlace& place, bool right) {
     // The answer goes into the memory of every answer; when the memory cannot
     // be written the file stays as it was and the round goes on.
     try {
-        session_.memory.record(whereMemoryQuestion(place, japan_ ? "全国" : trimmed(place.prefName), japan_),
+        session_.memory.record(whereMemoryQuestion(place, mapName_, japan_),
                                right ? Outcome::Good : Outcome::Again, session_.today());
     } catch (const FileError& e) {
         lblMsg.setCaption(e.what());
@@ -233,6 +280,7 @@ void frm2Doko::cmdOverview_Click() {
     lastPlaces_.clear();
     japan_ = true;
     chosen_ = -1;
+    mapName_ = "全国";
     showArea(kJapanArea);
     remembered_.clear();
     try {

@@ -18,6 +18,7 @@
 #include "core/session.h"
 #include "files/prefectures.h"
 #include "map/outlines.h"
+#include "map/regions.h"
 #include "map/where_round.h"
 #include "shell/window_manager.h"
 #include "ui/controls.h"
@@ -33,7 +34,7 @@ public:
 
     frm2Doko(Session& session, WindowManager& windows);
     ui::Form& form() override { return frm; }
-    // Fills the list: "全国" then the prefectures.
+    // Fills the list: "全国", the prefectures, then the regions ("関東地方").
     void load() override;
 
     // Handlers, as the controls call them.
@@ -77,6 +78,8 @@ public:
 
 private:
     void showArea(int id);
+    // Shows a region's map; its places (municipalities only).
+    std::vector<WherePlace> showRegion(const Region& region);
     void startRound(std::vector<WherePlace> places);
     void showQuestion();
     void finishRound();
@@ -88,6 +91,8 @@ private:
     std::vector<KenHani> ken_;
     std::shared_ptr<MapArea> area_;
     int chosen_ = -1;  // list position of the map shown
+    std::string mapName_;  // "全国", the prefecture's or the region's name, for the memory
+    std::vector<int> regionList_;  // the regions listed after the prefectures (index into regions())
     bool japan_ = false;
     bool withOld_ = false;
     std::optional<WhereRound> round_;

@@ -78,6 +78,10 @@ int shootWhere(const fs::path& out, const fs::path& work) {
         w->picMap.moveTo(p);
         save("result");
 
+        w->lstKen.clickItem(48 + 2);  // 関東地方: after 全国, the 47 prefectures, 北海道 and 東北
+        w->picMap.clickAt(answerPoint(*w, false));
+        save("region");
+
         w->lstKen.clickItem(0);  // all Japan
         w->picMap.clickAt(answerPoint(*w, true));
         save("japan");
