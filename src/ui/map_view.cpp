@@ -375,7 +375,7 @@ protected:
         p.setTransform(outlines);
         const auto outline = [&](int shape, const QColor& c, Qt::PenStyle style) {
             if (shape < 0 || shape >= static_cast<int>(area->shapes.size())) return;
-            QPen pen(c, 2.5, style);
+            QPen pen(c, 2.5 * ui(), style);
             pen.setCosmetic(true);
             p.setPen(pen);
             p.setBrush(Qt::NoBrush);
@@ -419,7 +419,7 @@ protected:
         }
         if (keyboard) {  // the cursor at the centre
             const QPointF c(width() / 2.0, height() / 2.0);
-            p.setPen(QPen(kCursor, 1.5));
+            p.setPen(QPen(kCursor, 1.5 * ui()));
             const double arm = 8 * ui();
             p.drawLine(c + QPointF(-arm, 0), c + QPointF(arm, 0));
             p.drawLine(c + QPointF(0, -arm), c + QPointF(0, arm));
