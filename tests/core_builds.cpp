@@ -390,6 +390,31 @@ TEST(QuestionBuild, TheMemoryKeepsOnlyTheQuestionsStillInTheBank) {
     EXPECT_EQ(readBytes(f.memoryFile()), "broken");
 }
 
+TEST(QuestionBuild, TheMapQuizsAnswersStayInTheMemoryAndAreNeverDue) {
+    Program p;
+    auto f = p.f();
+    writeBytes(f.questionMaster(), questionMaster({question()}));
+    buildQuestionFile(p.session);
+    Mondai where;  // as どこでしょう keeps an answer: no question of any bank
+    where.Mondai1 = std::string(kWhereKind) + "宮城県";
+    where.Mondai2 = "「富谷市」はどこでしょう？";
+    where.Kotae = "宮城県／富谷市";
+    Mondai gone;
+    gone.Mondai1 = "【読み】";
+    gone.Mondai2 = "もう無い問題";
+    for (const Mondai* m : {&where, &gone}) p.session.memory.record(*m, Outcome::Good, 100);
+    EXPECT_EQ(p.session.memory.book().dueCount(200), 1) << "only the bank's kind of question is due";
+
+    Session fresh(f.program, p.io, p.random);
+    writeBytes(f.questionMaster(), questionMaster({question({{18, q("別の問題文")}})}));
+    buildQuestionFile(fresh);
+    MemoryStore onDisk(p.io, f.memoryFile());
+    EXPECT_EQ(onDisk.book().find(memoryKey(gone)), nullptr) << "a bank question no longer in the bank goes";
+    ASSERT_NE(onDisk.book().find(memoryKey(where)), nullptr) << "どこでしょう's answer stays";
+    EXPECT_EQ(onDisk.book().find(memoryKey(where))->right, 1);
+    EXPECT_EQ(onDisk.book().dueCount(200), 0);
+}
+
 TEST(QuestionBuild, AShortLineShiftsEveryLaterQuestion) {
     Program p;
     std::string text = joinFields(question({{18, q("一行目")}}), 17);  // 17 fields

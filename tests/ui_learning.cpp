@@ -13,6 +13,7 @@
 #include "files/io.h"
 #include "game/frm2CityVisit.h"
 #include "map/frm2Tizu.h"
+#include "map/where_round.h"
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
 #include "quiz/frm2Fukusyu.h"
@@ -243,6 +244,41 @@ TEST_F(GameLearning, KeysJudgeAndFocusEnteringAListChoosesNothing) {
 }
 
 // ------------------------------------------------------------ menu, review, statistics
+
+TEST_F(Learning, AnswersOfTheMapQuizAreNoReviewsOfTheMenu) {
+    // どこでしょう's answers are kept in the memory but are no questions of the
+    // bank: the review cannot ask them, so the menu does not count them.
+    const auto bank = t::sampleBank(3, {}, true);
+    t::writeBank(folder.folders(), bank);
+    WherePlace place;
+    place.name = place.presentName = "富谷市";
+    place.prefName = "宮城県";
+    struct Row {
+        const char* what;
+        std::vector<Mondai> due;
+        const char* count;
+    } rows[] = {
+        {"nothing due", {}, "0問"},
+        {"a どこでしょう answer due", {whereMemoryQuestion(place, "宮城県", false)}, "0問"},
+        {"a bank question due", {bank[0]}, "1問"},
+        {"both", {bank[0], whereMemoryQuestion(place, "全国", true)}, "1問"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        std::filesystem::remove(folder.folders().memoryFile());
+        {
+            MemoryStore store(io, folder.folders().memoryFile());
+            for (const Mondai& m : r.due) store.record(m, Outcome::Good, kToday - 10);
+        }
+        Session s(folder.path(), io, random);
+        s.fixedDay = kToday;
+        WindowManager w(s, [] {});
+        w.start();
+        EXPECT_EQ(w.main()->lblFukusyu.caption(), std::string("今日の復習\u3000") + r.count);
+        w.endProgram();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
 
 TEST_F(Learning, TheMenuCountsTheDueReviewsAndTakesTheKeyboard) {
     auto bank = t::sampleBank(5, {}, true);

@@ -83,9 +83,11 @@ std::string buildQuestionFile(Session& session) {
             keys.insert(bankQuestion(std::string_view(records).substr(at, Mondai::kLength),
                                      static_cast<int>(at / Mondai::kLength + 1), displayName(recordPath), raw)
                             .key);
-        if (std::any_of(book.cards.begin(), book.cards.end(), [&](const auto& e) { return !keys.count(e.first); })) {
+        // どこでしょう's answers are no bank questions: they stay.
+        const auto dropped = [&](const auto& e) { return isBankKey(e.first) && !keys.count(e.first); };
+        if (std::any_of(book.cards.begin(), book.cards.end(), dropped)) {
             kept = book;
-            std::erase_if(kept->cards, [&](const auto& e) { return !keys.count(e.first); });
+            std::erase_if(kept->cards, dropped);
         }
     } catch (const FileError&) {
         kept.reset();

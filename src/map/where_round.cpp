@@ -86,7 +86,7 @@ const std::string kAnswerJoin = "／";
 
 Mondai whereMemoryQuestion(const WherePlace& place, const std::string& mapName, bool japan) {
     Mondai m;
-    m.Mondai1 = kWhereKind + mapName;
+    m.Mondai1 = std::string(kWhereKind) + mapName;
     m.Mondai2 = whereQuestion(place, japan);
     m.Kotae = place.prefName + kAnswerJoin + place.name;
     return m;
@@ -94,7 +94,7 @@ Mondai whereMemoryQuestion(const WherePlace& place, const std::string& mapName, 
 
 std::map<std::string, std::set<std::string>> foundInMemory(const MemoryBook& book) {
     std::map<std::string, std::set<std::string>> out;
-    const std::string kind = kWhereKind;
+    const std::string kind(kWhereKind);
     // Our keys sort together: they all start with the kind.
     for (auto it = book.cards.lower_bound(kind); it != book.cards.end() && it->first.rfind(kind, 0) == 0; ++it) {
         if (it->second.right <= 0) continue;

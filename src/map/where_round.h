@@ -51,8 +51,7 @@ std::string whereQuestion(const WherePlace& place, bool japan);
 // question of its own: the kind "【どこでしょう】" and the map's name ("宮城県",
 // "全国") on the first line, the question on the second, and the prefecture and
 // the place ("宮城県／富谷市") as the answer. No question of the bank starts
-// with that kind, so their keys never meet.
-inline constexpr const char* kWhereKind = "【どこでしょう】";
+// with that kind (kWhereKind, quiz/memory.h), so their keys never meet.
 Mondai whereMemoryQuestion(const WherePlace& place, const std::string& mapName, bool japan);
 // The places answered right at least once on any map, by trimmed prefecture
 // name, as the memory has them.

@@ -98,7 +98,7 @@ const Card* MemoryBook::find(const std::string& key) const {
 
 int MemoryBook::dueCount(std::int32_t today) const {
     int n = 0;
-    for (const auto& [key, c] : cards) n += c.state.graded() && !c.mastered && c.dueDay <= today;
+    for (const auto& [key, c] : cards) n += isBankKey(key) && c.state.graded() && !c.mastered && c.dueDay <= today;
     return n;
 }
 

@@ -55,6 +55,7 @@ public:
     // holds only questions of the bank (a question build drops the others),
     // and a removal marks its question mastered, so this is the bank's count
     // without reading the bank.
+    // どこでしょう's cards are not counted.
     int dueCount(std::int32_t today) const;
     // The new state of a question after an outcome on day `today`.
     Card applied(const std::string& key, Outcome o, std::int32_t today) const;
@@ -66,6 +67,12 @@ public:
     // whole memory file of this version.
     static MemoryBook parse(std::string_view bytes, const std::string& fileName);
 };
+
+// どこでしょう's answers are cards of their own, not questions of the bank:
+// their key starts with this kind. A question build keeps them and the due
+// count leaves them out.
+inline constexpr std::string_view kWhereKind = "【どこでしょう】";
+inline bool isBankKey(std::string_view key) { return key.substr(0, kWhereKind.size()) != kWhereKind; }
 
 // A question's key: question line 1, question line 2 and the answer, each
 // without its trailing blanks, joined by LF.
