@@ -432,6 +432,42 @@ TEST_F(WhereWindow, TheMapWindowZoomsIntoTheOutlinesAndKeepsItsPointerNames) {
     EXPECT_FALSE(w.lblCityName.visible());
 }
 
+TEST_F(WhereWindow, AtOneTimesTheMapWindowNamesThePlaceBesideThePointer) {
+    ASSERT_TRUE(windows.showMap());
+    auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    w.frm.show();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_FALSE(w.zoom.inFront());
+    EXPECT_FALSE(w.lblTip.visible());
+    struct Row {
+        const char* what;
+        double x, y;
+        const char* tip;  // "": none
+        bool right, below;  // the tip beside the pointer: right of it and below
+    } rows[] = {
+        {"on an old municipality's circle", 3330, 2030, "甲村（現在の三市）", true, true},
+        {"off every circle", 5000, 5000, "", true, true},
+        {"a municipality that is its own only circle", 6000, 3000, "二村", true, true},
+        {"the circle of 乙村, low on the map", 3700, 5000, "乙村（現在の三市）", true, true},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        w.picTizu.moveMouse(r.x, r.y);
+        EXPECT_EQ(w.lblTip.visible(), *r.tip != '\0');
+        if (!*r.tip) continue;
+        EXPECT_EQ(w.lblTip.caption(), r.tip);
+        const ui::Rect g = w.lblTip.geometry();
+        EXPECT_EQ(g.left > r.x, r.right);
+        EXPECT_EQ(g.top > r.y, r.below);
+        EXPECT_LE(g.left + g.width, 7575);
+    }
+    // The design's label keeps its place and text; another prefecture clears both.
+    w.picTizu.moveMouse(3330, 2030);
+    EXPECT_TRUE(w.lblCityName.visible());
+    ASSERT_TRUE(w.lstKen.clickItem(1));
+    EXPECT_FALSE(w.lblTip.visible());
+}
+
 TEST_F(WhereWindow, TheZoomedMapNeverShowsTheWrongPrefecture) {
     ASSERT_TRUE(windows.showMap());
     auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));

@@ -1,5 +1,6 @@
 #include "map/frm2Tizu.h"
 
+#include <algorithm>
 #include <iterator>
 
 #include "files/error.h"
@@ -54,6 +55,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
       // border (2 pixels each side) takes 60 twips of the designed height, so
       // the label is raised by 90 twips, from 7320, to show whole.
       lblCityName(picTizu, {4800, 7230, 2655, 255}),
+      lblTip(picTizu, {0, 0, 1800, 285}),
       lblCitySu(frm, {120, 9720, 1095, 495}),
       lblCity(frm, {10320, 480, 3255, 255}),
       lblVisit(frm, {10320, 840, 9855, 7935}),
@@ -72,6 +74,10 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     lblCityName.setOpaque(true);
     lblCityName.setBackColor(kWhite);
     lblCityName.setForeColor(kWindowColor);
+    lblTip.setOpaque(true);
+    lblTip.setBackColor(ui::rgb(0xff, 0xff, 0xe1));
+    lblTip.setForeColor(ui::rgb(0, 0, 0));
+    lblTip.setVisible(false);
     lblCitySu.setForeColor(kCountColor);
     lblCity.setFont(font("ＭＳ Ｐゴシック", 9.75, true));
     lblCity.setForeColor(kProfileColor);
@@ -94,10 +100,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     zoom.view.onPointer([this](MapPoint p) { picTizu_MouseMove(p.x, p.y); });
     zoom.view.onLeave([this] { showPointerName(""); });
     zoom.view.setNamer([this](int shape, MapPoint p) -> std::string {
-        if (auto hit = hitTest(circles_, p.x, p.y)) {
-            const std::string old = trimmedName(circles_[*hit].oldName), now = trimmedName(circles_[*hit].cityName);
-            return old == now ? now : old + "（現在の" + now + "）";
-        }
+        if (auto hit = hitTest(circles_, p.x, p.y)) return tipName(circles_[*hit]);
         for (std::size_t r = 0; r < rowShapes_.size(); ++r)
             if (shape >= 0 && rowShapes_[r] == shape) return trimmedName(rows_[r].name12);
         return {};
@@ -255,11 +258,34 @@ void frm2Tizu::showPointerName(const std::string& name) {
     }
     // Empty, the label would only hide part of the map.
     lblCityName.setVisible(!name.empty());
+    if (name.empty()) lblTip.setVisible(false);
+}
+
+std::string frm2Tizu::tipName(const Circle& c) {
+    const std::string old = trimmedName(c.oldName), now = trimmedName(c.cityName);
+    return old == now ? now : old + "（現在の" + now + "）";
 }
 
 void frm2Tizu::picTizu_MouseMove(double x, double y) {
-    if (auto hit = hitTest(circles_, x, y)) showPointerName(pointerName(circles_[*hit]));
+    const auto hit = hitTest(circles_, x, y);
+    if (hit) showPointerName(pointerName(circles_[*hit]));
     else showPointerName("");
+    // At 1x the name also goes beside the pointer, as the zoomed map's tip.
+    if (!hit || zoom.inFront()) {
+        lblTip.setVisible(false);
+        return;
+    }
+    const std::string text = tipName(circles_[*hit]);
+    lblTip.setCaption(text);
+    std::size_t chars = 0;  // UTF-8 characters: every one as wide as a kanji
+    for (const char ch : text) chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
+    const int width = static_cast<int>(chars) * 180 + 90, height = 285;
+    const int inside = picTizu.geometry().width - 60, insideHeight = picTizu.geometry().height - 60;
+    int left = static_cast<int>(x) + 210, top = static_cast<int>(y) + 210;  // 14 pixels right and down
+    if (left + width > inside) left = static_cast<int>(x) - 90 - width;
+    if (top + height > insideHeight) top = static_cast<int>(y) - 90 - height;
+    lblTip.setGeometry({std::max(0, left), std::max(0, top), width, height});
+    lblTip.setVisible(true);
 }
 
 void frm2Tizu::Command1_Click() {

@@ -50,6 +50,7 @@ public:
     // Zoom: the prefecture's outlines over the picture while zoomed in.
     ui::ZoomOverlay zoom;
     ui::Label lblCityName;
+    ui::Label lblTip;  // the pointer's name beside it at 1x
     ui::Label lblCitySu;
     ui::Label lblCity;
     ui::Label lblVisit;
@@ -67,6 +68,8 @@ private:
     bool loadZoomedMap();
     // The pointer's name label: shown only while it names something.
     void showPointerName(const std::string& name);
+    // "甲村（現在の三市）", or the name alone when the two are one.
+    static std::string tipName(const Circle& c);
     // Loads the chosen prefecture's picture; when it cannot, leaves the
     // picture blank and returns the message.
     std::string loadMap();
