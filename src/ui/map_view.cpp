@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
@@ -437,6 +438,11 @@ protected:
             p.setPen(Qt::black);
             p.drawText(box, Qt::AlignCenter, text);
         }
+        if (hasFocus()) {  // the keyboard's ring, as on the buttons and lists
+            p.setPen(QPen(QColor(0, 90, 200), 2, Qt::DotLine));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(QRectF(rect()).adjusted(1, 1, -2, -2));
+        }
     }
     void resizeEvent(QResizeEvent*) override {
         built.assign(built.size(), {});
@@ -470,6 +476,16 @@ protected:
         pressAt.reset();
         dragging = false;
         if (click && area) notify(onClick, toMap(e->position()));
+    }
+    void focusInEvent(QFocusEvent* e) override {
+        // Come to by Tab: the cross shows at once where Enter would answer.
+        if (e->reason() == Qt::TabFocusReason || e->reason() == Qt::BacktabFocusReason) keyboard = true;
+        update();
+        QWidget::focusInEvent(e);
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        update();
+        QWidget::focusOutEvent(e);
     }
     void leaveEvent(QEvent*) override {
         pointer = QPointF(-1, -1);
