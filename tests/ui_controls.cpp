@@ -26,6 +26,7 @@
 #include "files/error.h"
 #include "support/temp_folder.h"
 #include "ui/controls.h"
+#include "ui/display_scale.h"
 #include "ui/form.h"
 #include "ui/internal.h"
 #include "ui/types.h"
@@ -591,3 +592,113 @@ TEST(UiImage, TheLogoDrawnAheadOnAnotherThreadIsTheSamePicture) {
 }
 
 }  // namespace
+
+// The circles drawn while the picture decodes (on a layer laid over it once
+// it is in place) are exactly those circles() draws on the loaded picture,
+// at either display scale, filled or not, on a picture smaller or larger than
+// the box, decoded afresh or kept from the last load.
+TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
+    tabinowa::testing::TempProgramFolder tmp;
+    QImage noisy(260, 200, QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * y) % 256, (255 - x + y * 5) % 256));
+    const auto large = tmp.path() / "large.jpg", small = tmp.path() / "small.jpg";
+    ASSERT_TRUE(noisy.save(QString::fromStdString(large.string()), "JPEG", 90));
+    ASSERT_TRUE(noisy.copy(0, 0, 90, 70).save(QString::fromStdString(small.string()), "JPEG", 90));
+    const std::vector<PictureBox::Point> centres = {
+        {1500, 1200}, {1507, 1193}, {1, 1}, {0, 2300}, {2605, 1200}, {-5, 40}, {100.5, 200.25}, {1650, 1650},
+        {2999, 2699}, {3100, 100}, {733, 1471}, {734, 1472},
+    };
+    for (double scale : {1.0, 2.0}) {
+        setDisplayScale(scale);
+        fitInto(std::make_pair(3840, 2160));
+        Form form("layered", 7000, 3500);
+        PictureBox after(form, {0, 0, 3000, 2700});
+        PictureBox layered(form, {3500, 0, 3000, 2700});
+        for (const auto& file : {large, small})
+            for (auto fill : {std::optional<Color>{}, std::optional<Color>{paletteColor(7)}})
+                for (double r : {10.0, 45.0})
+                    for (int load = 0; load < 2; ++load) {  // the second load keeps the decoded picture
+                        SCOPED_TRACE(::testing::Message() << "scale " << scale << ", " << file.filename() << ", radius "
+                                                        << r << (fill ? ", filled" : "") << ", load " << load);
+                        for (PictureBox* pic : {&after, &layered}) {
+                            pic->setBackColor(rgb(255, 255, 255));
+                            pic->setForeColor(paletteColor(12));
+                            pic->setFillColor(fill);
+                        }
+                        after.loadPicture(file);
+                        after.circles(centres, r, paletteColor(4));
+                        bool ran = false;
+                        layered.loadPictureWithCircles(file, [&] {
+                            ran = true;
+                            return PictureBox::Circles{centres, r, paletteColor(4)};
+                        });
+                        EXPECT_TRUE(ran);
+                        ASSERT_EQ(after.pixelWidth(), layered.pixelWidth());
+                        ASSERT_EQ(after.pixelHeight(), layered.pixelHeight());
+                        int differing = 0, drawn = 0;
+                        for (int y = 0; y < after.pixelHeight(); ++y)
+                            for (int x = 0; x < after.pixelWidth(); ++x) {
+                                differing += after.pixel(x, y) != layered.pixel(x, y);
+                                drawn += layered.pixel(x, y) == paletteColor(4);
+                            }
+                        EXPECT_EQ(differing, 0);
+                        EXPECT_GT(drawn, 0);
+                    }
+        // No colour given: the fore colour, as circles() takes it.
+        after.loadPicture(large);
+        after.circles(centres, 45);
+        layered.loadPictureWithCircles(large, [&] { return PictureBox::Circles{centres, 45, std::nullopt}; });
+        int differing = 0, fore = 0;
+        for (int y = 0; y < after.pixelHeight(); ++y)
+            for (int x = 0; x < after.pixelWidth(); ++x) {
+                differing += after.pixel(x, y) != layered.pixel(x, y);
+                fore += layered.pixel(x, y) == paletteColor(12);
+            }
+        EXPECT_EQ(differing, 0);
+        EXPECT_GT(fore, 0);
+    }
+    setDisplayScale(1.0);
+}
+
+// A picture that cannot be read fails after the list work ran, and a failure
+// of that work leaves the box as it was.
+TEST(UiPicture, LoadingWithCirclesFailsCleanly) {
+    tabinowa::testing::TempProgramFolder tmp;
+    const auto good = tmp.path() / "good.jpg", bad = tmp.path() / "bad.jpg";
+    QImage green(60, 60, QImage::Format_RGB32);
+    green.fill(QColor(0, 160, 0));
+    ASSERT_TRUE(green.save(QString::fromStdString(good.string()), "JPEG", 95));
+    tabinowa::testing::writeBytes(bad, "not a picture");
+    Form form("failing", 3000, 3000);
+    PictureBox pic(form, {0, 0, 1500, 1500});
+    pic.setBackColor(rgb(255, 255, 255));
+    pic.loadPicture(good);
+    const Color before = pic.pixel(10, 10);
+    struct Case {
+        std::filesystem::path file;
+        bool throwsInside;
+        const char* named;  // in the error, or nullptr for the inner failure
+    };
+    for (const Case& c : {Case{bad, false, "bad.jpg"}, Case{tmp.path() / "none.jpg", false, "none.jpg"},
+                          Case{bad, true, nullptr}, Case{good, true, nullptr}}) {
+        SCOPED_TRACE(c.file.filename().string() + (c.throwsInside ? " (work fails)" : ""));
+        bool ran = false;
+        try {
+            pic.loadPictureWithCircles(c.file, [&]() -> PictureBox::Circles {
+                ran = true;
+                if (c.throwsInside) throw std::runtime_error("inner");
+                return {{{300, 300}}, 45, paletteColor(4)};
+            });
+            ADD_FAILURE() << "no error";
+        } catch (const FileError& e) {
+            ASSERT_NE(c.named, nullptr) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.named), std::string::npos) << e.what();
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(c.named, nullptr) << e.what();
+        }
+        EXPECT_TRUE(ran);
+        if (c.throwsInside) EXPECT_EQ(pic.pixel(10, 10), before);
+    }
+}

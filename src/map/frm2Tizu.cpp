@@ -123,12 +123,17 @@ std::string frm2Tizu::loadMap() {
     }
 }
 
+ui::PictureBox::Circles frm2Tizu::circleSet(const std::vector<Circle>& circles) {
+    ui::PictureBox::Circles set{{}, kCircleRadius, ui::paletteColor(kCircleColor)};
+    set.centres.reserve(circles.size());
+    for (const auto& c : circles) set.centres.push_back({static_cast<double>(c.x), static_cast<double>(c.y)});
+    return set;
+}
+
 void frm2Tizu::drawCircles(const std::vector<Circle>& circles) {
     picTizu.setForeColor(ui::paletteColor(kDrawColor));
-    std::vector<ui::PictureBox::Point> centres;
-    centres.reserve(circles.size());
-    for (const auto& c : circles) centres.push_back({static_cast<double>(c.x), static_cast<double>(c.y)});
-    picTizu.circles(centres, kCircleRadius, ui::paletteColor(kCircleColor));
+    const auto set = circleSet(circles);
+    picTizu.circles(set.centres, set.r, set.color);
 }
 
 void frm2Tizu::lstKen_Click(int position) {
@@ -136,8 +141,8 @@ void frm2Tizu::lstKen_Click(int position) {
     chosenKen_ = position + 1;
     // The picture is decoded on a second thread while this one reads the
     // records (without the descriptions: they are read when a municipality is
-    // chosen, with its map) and fills the list; the circles are drawn on the
-    // picture once it is in place.
+    // chosen, with its map), fills the list and draws the circles, which are
+    // laid over the picture once it is in place.
     std::string readError;
     auto fillList = [&] {
         lstCity.clear();
@@ -152,20 +157,24 @@ void frm2Tizu::lstKen_Click(int position) {
                 readCities(session_.io, session_.folders, ken_[chosenKen_ - 1], Descriptions::Skip)));
         } catch (const FileError& e) {
             readError = e.what();
+            return ui::PictureBox::Circles{};
         }
+        return circleSet(circles_);
     };
     std::string pictureError;
+    picTizu.setForeColor(ui::paletteColor(kDrawColor));
     try {
-        picTizu.loadPictureWhile(session_.folders.picture(chosenKen_), fillList);
+        picTizu.loadPictureWithCircles(session_.folders.picture(chosenKen_), fillList);
     } catch (const FileError& e) {
         picTizu.clearPicture();
         pictureError = e.what();
+        // The list is filled all the same: the circles go on the blank map.
+        if (readError.empty()) drawCircles(circles_);
     }
     if (!readError.empty()) {
         lblVisit.setCaption(joinMessages(pictureError, readError));
         return;
     }
-    drawCircles(circles_);
     lblCitySu.setCaption(circleCountText(circles_.size()));
     showPointerName("");
     zoom.forget();

@@ -214,27 +214,35 @@ public:
         return c ? c->scale : 1.0;
     }
 
-    void resetStore() {
-        const QSize s = size().expandedTo(QSize(1, 1));
-        const double k = scale();
+    // The size of the backing store.
+    QSize storeSize() const { return size().expandedTo(QSize(1, 1)); }
+
+    // The backing store with nothing drawn yet: the picture at the top left at
+    // display scale `k`, the back colour elsewhere. Touches no widget, so a
+    // second thread may call it.
+    static QImage emptyStore(const QImage& picture, QSize s, double k, const QColor& back) {
         if (k == 1.0 && picture.format() == QImage::Format_RGB32 && picture.width() >= s.width() &&
             picture.height() >= s.height()) {
             // The picture covers the whole box: its top left part is the store
             // (shared with the picture until something is drawn).
-            store = picture.size() == s ? picture : picture.copy(QRect(QPoint(0, 0), s));
-        } else {
-            store = QImage(s, QImage::Format_RGB32);
-            store.fill(back);
-            if (!picture.isNull()) {
-                QPainter p(&store);
-                if (k == 1.0) {
-                    p.drawImage(0, 0, picture);
-                } else {
-                    p.setRenderHint(QPainter::SmoothPixmapTransform);
-                    p.drawImage(QRectF(0, 0, picture.width() * k, picture.height() * k), picture);
-                }
+            return picture.size() == s ? picture : picture.copy(QRect(QPoint(0, 0), s));
+        }
+        QImage store(s, QImage::Format_RGB32);
+        store.fill(back);
+        if (!picture.isNull()) {
+            QPainter p(&store);
+            if (k == 1.0) {
+                p.drawImage(0, 0, picture);
+            } else {
+                p.setRenderHint(QPainter::SmoothPixmapTransform);
+                p.drawImage(QRectF(0, 0, picture.width() * k, picture.height() * k), picture);
             }
         }
+        return store;
+    }
+
+    void resetStore() {
+        store = emptyStore(picture, storeSize(), scale(), back);
         update();
     }
 
@@ -444,6 +452,40 @@ QImage readPicture(const std::filesystem::path& file) {
         throw FileError("画像ファイル「" + fileNameOf(file) + "」を読み込めません（壊れているか、画像ではありません）。");
     }
     return img.convertToFormat(QImage::Format_RGB32);
+}
+
+// Outline circles of radius r around the centres (twips) at display scale k,
+// without smoothing, filled when `fill` is set.
+void paintCircles(QImage& target, const std::vector<PictureBox::Point>& centres, double r, const QColor& pen,
+                  const std::optional<QColor>& fill, double k) {
+    QPainter p(&target);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(QPen(pen, std::max(1L, std::lround(k))));
+    p.setBrush(fill ? QBrush(*fill) : QBrush(Qt::NoBrush));
+    const double radius = r * k / kTwipsPerPixel;
+    for (const PictureBox::Point& at : centres)
+        p.drawEllipse(QPointF(at.x * k / kTwipsPerPixel, at.y * k / kTwipsPerPixel), radius, radius);
+}
+
+// Copies what paintCircles drew on a clear layer (every pixel either clear or
+// opaque, as drawing without smoothing leaves them) onto `store`, the same
+// size, looking only around each circle.
+void layCirclesOver(QImage& store, const QImage& layer, const std::vector<PictureBox::Point>& centres, double r,
+                    double k) {
+    const double reach = r * k / kTwipsPerPixel + std::max(1L, std::lround(k)) + 2;
+    const QRect bounds = layer.rect() & store.rect();
+    for (const PictureBox::Point& at : centres) {
+        const double x = at.x * k / kTwipsPerPixel, y = at.y * k / kTwipsPerPixel;
+        const QRect box = QRect(QPoint(static_cast<int>(std::floor(x - reach)), static_cast<int>(std::floor(y - reach))),
+                                QPoint(static_cast<int>(std::ceil(x + reach)), static_cast<int>(std::ceil(y + reach)))) &
+                          bounds;
+        for (int row = box.top(); row <= box.bottom(); ++row) {
+            const auto* from = reinterpret_cast<const QRgb*>(layer.constScanLine(row));
+            auto* to = reinterpret_cast<QRgb*>(store.scanLine(row));
+            for (int col = box.left(); col <= box.right(); ++col)
+                if (qAlpha(from[col]) != 0) to[col] = from[col] | 0xff000000u;
+        }
+    }
 }
 
 }  // namespace
@@ -786,24 +828,60 @@ void PictureBox::loadPicture(const std::filesystem::path& file) {
 }
 
 void PictureBox::loadPictureWhile(const std::filesystem::path& file, const std::function<void()>& meanwhile) {
+    loadPictureWithCircles(file, [&meanwhile] {
+        meanwhile();
+        return Circles{};
+    });
+}
+
+void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const std::function<Circles()>& meanwhile) {
     Canvas* c = node_ ? canvasOf(*node_) : nullptr;
     const auto stamp = FileStamp::of(file);
     if (c && stamp && c->source && c->source->file == file && c->source->stamp == *stamp &&
         !c->picture.isNull()) {
-        meanwhile();
+        const Circles drawn = meanwhile();
         c->resetStore();
+        circles(drawn.centres, drawn.r, drawn.color);
         return;
     }
-    // The decode touches no widget; the future waits for it whatever happens here.
-    auto decoding = std::async(std::launch::async | std::launch::deferred, [file] { return readPicture(file); });
-    meanwhile();
-    if (c) c->source.reset();
-    QImage img = decoding.get();
-    if (c) {
-        c->picture = std::move(img);
-        if (stamp) c->source = Canvas::Source{file, *stamp};
-        c->resetStore();
+    // The second thread decodes the picture and makes the backing store from
+    // it (scaled to the display, apart from the picture since it is drawn on at
+    // once); it touches no widget. The future waits for it whatever happens here.
+    const QSize size = c ? c->storeSize() : QSize(1, 1);
+    const double k = c ? c->scale() : 1.0;
+    const QColor back = c ? c->back : QColor(Qt::white);
+    struct Decoded {
+        QImage picture, store;
+    };
+    auto decoding = std::async(std::launch::async | std::launch::deferred, [file, size, k, back] {
+        Decoded d;
+        d.picture = readPicture(file);
+        d.store = Canvas::emptyStore(d.picture, size, k, back);
+        d.store.detach();
+        return d;
+    });
+    const Circles drawn = meanwhile();
+    // Meanwhile the circles go onto a clear layer of their own, laid over the
+    // picture once it is in place.
+    QImage layer;
+    if (c && !drawn.centres.empty()) {
+        layer = QImage(size, QImage::Format_ARGB32_Premultiplied);
+        layer.fill(Qt::transparent);
+        paintCircles(layer, drawn.centres, drawn.r, detail::toQColor(drawn.color.value_or(node_->fore)), c->fill, k);
     }
+    if (c) c->source.reset();
+    Decoded d = decoding.get();
+    if (!c) return;
+    c->picture = std::move(d.picture);
+    if (stamp) c->source = Canvas::Source{file, *stamp};
+    if (d.store.size() != c->storeSize() || k != c->scale()) {
+        c->resetStore();
+        circles(drawn.centres, drawn.r, drawn.color);
+        return;
+    }
+    c->store = std::move(d.store);
+    if (!layer.isNull()) layCirclesOver(c->store, layer, drawn.centres, drawn.r, k);
+    c->update();
 }
 
 void PictureBox::clearPicture() {
@@ -841,31 +919,13 @@ double PictureBox::currentY() const {
 }
 
 void PictureBox::circle(double x, double y, double r, std::optional<Color> color) {
-    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
-    if (!c) return;
-    QPainter p(&c->store);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const double k = c->scale();
-    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), std::max(1L, std::lround(k))));
-    p.setBrush(c->fill ? QBrush(*c->fill) : QBrush(Qt::NoBrush));
-    const double radius = r * k / kTwipsPerPixel;
-    p.drawEllipse(QPointF(x * k / kTwipsPerPixel, y * k / kTwipsPerPixel), radius, radius);
-    p.end();
-    c->update();
+    circles({Point{x, y}}, r, color);
 }
 
 void PictureBox::circles(const std::vector<Point>& centres, double r, std::optional<Color> color) {
     Canvas* c = node_ ? canvasOf(*node_) : nullptr;
     if (!c || centres.empty()) return;
-    QPainter p(&c->store);
-    p.setRenderHint(QPainter::Antialiasing, false);
-    const double k = c->scale();
-    p.setPen(QPen(detail::toQColor(color.value_or(node_->fore)), std::max(1L, std::lround(k))));
-    p.setBrush(c->fill ? QBrush(*c->fill) : QBrush(Qt::NoBrush));
-    const double radius = r * k / kTwipsPerPixel;
-    for (const Point& at : centres)
-        p.drawEllipse(QPointF(at.x * k / kTwipsPerPixel, at.y * k / kTwipsPerPixel), radius, radius);
-    p.end();
+    paintCircles(c->store, centres, r, detail::toQColor(color.value_or(node_->fore)), c->fill, c->scale());
     c->update();
 }
 

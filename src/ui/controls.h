@@ -105,6 +105,20 @@ public:
     // ends, the box unchanged; a picture that cannot be read throws FileError
     // after `meanwhile` ran.
     void loadPictureWhile(const std::filesystem::path& file, const std::function<void()>& meanwhile);
+    // Circles to draw over a picture as it is loaded, as circles() draws them.
+    struct Point {
+        double x = 0;
+        double y = 0;
+    };
+    struct Circles {
+        std::vector<Point> centres;
+        double r = 0;
+        std::optional<Color> color;
+    };
+    // The same, with the circles `meanwhile` returns drawn over the new
+    // picture: they are drawn while it is decoded and look exactly as
+    // circles() would draw them on it afterwards.
+    void loadPictureWithCircles(const std::filesystem::path& file, const std::function<Circles()>& meanwhile);
     // Removes the loaded picture and everything drawn: the back colour shows.
     void clearPicture();
     // Clears what was drawn (keeping a loaded picture) and sets the drawing
@@ -120,10 +134,6 @@ public:
     // in the fore colour when none is given. Filled in the fill colour when one is set.
     void circle(double x, double y, double r, std::optional<Color> color = std::nullopt);
     // The same circle around each centre in turn, drawn as circle() draws it.
-    struct Point {
-        double x = 0;
-        double y = 0;
-    };
     void circles(const std::vector<Point>& centres, double r, std::optional<Color> color = std::nullopt);
     void setFillColor(std::optional<Color> c);
 
