@@ -610,13 +610,20 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
         {1500, 1200}, {1507, 1193}, {1, 1}, {0, 2300}, {2605, 1200}, {-5, 40}, {100.5, 200.25}, {1650, 1650},
         {2999, 2699}, {3100, 100}, {733, 1471}, {734, 1472},
     };
+    // and centres at every fifteenth of a pixel across the box
+    std::vector<PictureBox::Point> all = centres;
+    for (int i = 0; i < 120; ++i) all.push_back({150.0 + i * 23, 120.0 + (i * 37) % 2400});
     for (double scale : {1.0, 2.0}) {
         setDisplayScale(scale);
         fitInto(std::make_pair(3840, 2160));
         Form form("layered", 7000, 3500);
         PictureBox after(form, {0, 0, 3000, 2700});
         PictureBox layered(form, {3500, 0, 3000, 2700});
-        for (const auto& file : {large, small})
+        // and one exactly the size of the box
+        const auto exact = tmp.path() / ("exact" + std::to_string(after.pixelWidth()) + ".jpg");
+        ASSERT_TRUE(noisy.scaled(after.pixelWidth(), after.pixelHeight())
+                        .save(QString::fromStdString(exact.string()), "JPEG", 90));
+        for (const auto& file : {large, small, exact})
             for (auto fill : {std::optional<Color>{}, std::optional<Color>{paletteColor(7)}})
                 for (double r : {10.0, 45.0})
                     for (int load = 0; load < 2; ++load) {  // the second load keeps the decoded picture
@@ -628,11 +635,11 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
                             pic->setFillColor(fill);
                         }
                         after.loadPicture(file);
-                        after.circles(centres, r, paletteColor(4));
+                        after.circles(all, r, paletteColor(4));
                         bool ran = false;
                         layered.loadPictureWithCircles(file, [&] {
                             ran = true;
-                            return PictureBox::Circles{centres, r, paletteColor(4)};
+                            return PictureBox::Circles{all, r, paletteColor(4)};
                         });
                         EXPECT_TRUE(ran);
                         ASSERT_EQ(after.pixelWidth(), layered.pixelWidth());

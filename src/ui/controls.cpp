@@ -24,6 +24,7 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 
 #include <jpeglib.h>
 
@@ -398,7 +399,9 @@ struct JpegErrors {
 // the pixels are the same; no second pass to convert from 24 bits. A null
 // image for anything else, or at any error or warning: the caller then reads
 // the file through Qt, which reports it as always.
-QImage decodeJpegRgb32(const std::filesystem::path& file) {
+// When `twin` is given and the picture is `twinSize`, each row is also
+// copied into *twin as it is decoded.
+QImage decodeJpegRgb32(const std::filesystem::path& file, QImage* twin = nullptr, QSize twinSize = {}) {
     // Kept on the heap: its address is fixed before setjmp and all that changes
     // afterwards lies behind it (no local is changed between setjmp and a jump).
     struct State {
@@ -406,7 +409,7 @@ QImage decodeJpegRgb32(const std::filesystem::path& file) {
         JpegErrors errors{};
         std::FILE* in = nullptr;
         bool created = false;
-        QImage image;
+        QImage image, twin;
         ~State() {
             if (created) jpeg_destroy_decompress(&info);
             if (in) std::fclose(in);
@@ -431,21 +434,30 @@ QImage decodeJpegRgb32(const std::filesystem::path& file) {
     st->image = QImage(static_cast<int>(st->info.output_width), static_cast<int>(st->info.output_height),
                        QImage::Format_RGB32);
     if (st->image.isNull() || st->info.output_components != 4) return {};
+    if (twin && st->image.size() == twinSize) st->twin = QImage(twinSize, QImage::Format_RGB32);
+    const bool twinned = !st->twin.isNull();
+    uchar* const bits = st->image.bits();
+    uchar* const twinBits = twinned ? st->twin.bits() : nullptr;
+    const qsizetype line = st->image.bytesPerLine();
     while (st->info.output_scanline < st->info.output_height) {
-        JSAMPROW row = st->image.scanLine(static_cast<int>(st->info.output_scanline));
+        const qsizetype at = static_cast<qsizetype>(st->info.output_scanline) * line;
+        JSAMPROW row = bits + at;
         if (jpeg_read_scanlines(&st->info, &row, 1) != 1) return {};
+        if (twinned) std::memcpy(twinBits + at, row, static_cast<std::size_t>(line));
     }
     jpeg_finish_decompress(&st->info);
     if (st->errors.mgr.num_warnings != 0) return {};
+    if (twinned) *twin = std::move(st->twin);
     return std::move(st->image);
 }
 
-QImage readPicture(const std::filesystem::path& file) {
+// `twin` and `twinSize` as decodeJpegRgb32 takes them; Qt's reader makes no twin.
+QImage readPicture(const std::filesystem::path& file, QImage* twin = nullptr, QSize twinSize = {}) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。");
     }
-    if (QImage direct = decodeJpegRgb32(file); !direct.isNull()) return direct;
+    if (QImage direct = decodeJpegRgb32(file, twin, twinSize); !direct.isNull()) return direct;
     QImageReader reader(detail::pathToQ(file));
     QImage img = reader.read();
     if (img.isNull()) {
@@ -469,21 +481,25 @@ void paintCircles(QImage& target, const std::vector<PictureBox::Point>& centres,
 
 // Copies what paintCircles drew on a clear layer (every pixel either clear or
 // opaque, as drawing without smoothing leaves them) onto `store`, the same
-// size, looking only around each circle.
+// size, looking only around each circle: the outline reaches half the pen's
+// width beyond the radius, and a pixel more where the edge is rounded.
 void layCirclesOver(QImage& store, const QImage& layer, const std::vector<PictureBox::Point>& centres, double r,
                     double k) {
-    const double reach = r * k / kTwipsPerPixel + std::max(1L, std::lround(k)) + 2;
+    const double reach = r * k / kTwipsPerPixel + std::max(1L, std::lround(k)) / 2.0 + 0.5;
     const QRect bounds = layer.rect() & store.rect();
+    const uchar* from = layer.constBits();
+    uchar* to = store.bits();
+    const qsizetype fromLine = layer.bytesPerLine(), toLine = store.bytesPerLine();
     for (const PictureBox::Point& at : centres) {
         const double x = at.x * k / kTwipsPerPixel, y = at.y * k / kTwipsPerPixel;
         const QRect box = QRect(QPoint(static_cast<int>(std::floor(x - reach)), static_cast<int>(std::floor(y - reach))),
                                 QPoint(static_cast<int>(std::ceil(x + reach)), static_cast<int>(std::ceil(y + reach)))) &
                           bounds;
         for (int row = box.top(); row <= box.bottom(); ++row) {
-            const auto* from = reinterpret_cast<const QRgb*>(layer.constScanLine(row));
-            auto* to = reinterpret_cast<QRgb*>(store.scanLine(row));
+            const auto* in = reinterpret_cast<const QRgb*>(from + row * fromLine);
+            auto* out = reinterpret_cast<QRgb*>(to + row * toLine);
             for (int col = box.left(); col <= box.right(); ++col)
-                if (qAlpha(from[col]) != 0) to[col] = from[col] | 0xff000000u;
+                if (qAlpha(in[col]) != 0) out[col] = in[col] | 0xff000000u;
         }
     }
 }
@@ -855,9 +871,16 @@ void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const
     };
     auto decoding = std::async(std::launch::async | std::launch::deferred, [file, size, k, back] {
         Decoded d;
-        d.picture = readPicture(file);
-        d.store = Canvas::emptyStore(d.picture, size, k, back);
-        d.store.detach();
+        // A picture the size of the box at 100 % is its store: the rows are
+        // copied to the store as they are decoded, while they are at hand.
+        QImage twin;
+        d.picture = readPicture(file, k == 1.0 ? &twin : nullptr, size);
+        if (!twin.isNull()) {
+            d.store = std::move(twin);
+        } else {
+            d.store = Canvas::emptyStore(d.picture, size, k, back);
+            d.store.detach();
+        }
         return d;
     });
     const Circles drawn = meanwhile();
