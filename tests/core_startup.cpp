@@ -2,12 +2,18 @@
 // copy never blocks), and recovery before anything reads a file.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <stdexcept>
+#include <thread>
 #include <filesystem>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "core/hand_off.h"
 #include "core/startup.h"
 #include "files/journal.h"
 #include "support/crash_io.h"
@@ -19,6 +25,69 @@ using namespace tabinowa::testing;
 namespace fs = std::filesystem;
 
 namespace {
+
+// Work handed to a second thread runs once, whoever takes it, and its result
+// or its failure reaches the caller: asked for at once (often before the
+// thread began, so the caller does it), or after a while.
+TEST(HandOffJob, TheWorkRunsOnceWhoeverTakesItAndItsResultOrFailureArrives) {
+    struct Case {
+        int waitMs;  // before asking for the result
+        bool fails;
+    };
+    for (const Case c : {Case{0, false}, Case{0, true}, Case{5, false}, Case{5, true}}) {
+        SCOPED_TRACE(std::to_string(c.waitMs) + (c.fails ? " ms, failing" : " ms"));
+        int byCaller = 0;
+        for (int trial = 0; trial < (c.waitMs ? 10 : 200); ++trial) {
+            auto runs = std::make_shared<std::atomic<int>>(0);
+            HandOffJob<int> job([runs, fails = c.fails, trial] {
+                ++*runs;
+                if (fails) throw std::runtime_error("failed " + std::to_string(trial));
+                return trial * 3;
+            });
+            if (c.waitMs) std::this_thread::sleep_for(std::chrono::milliseconds(c.waitMs));
+            if (c.fails) {
+                try {
+                    job.get();
+                    ADD_FAILURE() << "no failure";
+                } catch (const std::runtime_error& e) {
+                    EXPECT_EQ(std::string(e.what()), "failed " + std::to_string(trial));
+                }
+            } else {
+                EXPECT_EQ(job.get(), trial * 3);
+            }
+            EXPECT_EQ(runs->load(), 1);
+            byCaller += job.doneByCaller();
+        }
+        std::printf("%d of the jobs done by the caller\n", byCaller);
+    }
+}
+
+// A job whose thread has begun is waited for, not done twice; a job dropped
+// unused runs at most once, on its thread, and nothing waits for it.
+TEST(HandOffJob, ABegunJobIsWaitedForAndADroppedOneRunsAtMostOnce) {
+    auto started = std::make_shared<std::atomic<bool>>(false);
+    auto release = std::make_shared<std::atomic<bool>>(false);
+    auto runs = std::make_shared<std::atomic<int>>(0);
+    {
+        HandOffJob<int> job([=] {
+            ++*runs;
+            started->store(true);
+            while (!release->load()) std::this_thread::yield();
+            return 7;
+        });
+        while (!started->load()) std::this_thread::yield();
+        release->store(true);
+        EXPECT_EQ(job.get(), 7);
+        EXPECT_FALSE(job.doneByCaller());
+        EXPECT_EQ(runs->load(), 1);
+    }
+    auto dropped = std::make_shared<std::atomic<int>>(0);
+    for (int trial = 0; trial < 50; ++trial) {
+        HandOffJob<int> job([dropped] { return ++*dropped; });
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_LE(dropped->load(), 50);
+}
 
 TEST(FolderLock, ASecondStartOnTheSameFolderIsRefusedAndSaysWhere) {
     TempProgramFolder tmp, other;

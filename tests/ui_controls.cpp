@@ -706,6 +706,8 @@ TEST(UiPicture, LoadingWithCirclesFailsCleanly) {
             EXPECT_EQ(c.named, nullptr) << e.what();
         }
         EXPECT_TRUE(ran);
-        if (c.throwsInside) EXPECT_EQ(pic.pixel(10, 10), before);
+        if (c.throwsInside) {
+            EXPECT_EQ(pic.pixel(10, 10), before);
+        }
     }
 }

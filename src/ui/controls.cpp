@@ -35,6 +35,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "core/hand_off.h"
 #include "files/error.h"
 #include "ui/internal.h"
 
@@ -862,14 +863,14 @@ void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const
     }
     // The second thread decodes the picture and makes the backing store from
     // it (scaled to the display, apart from the picture since it is drawn on at
-    // once); it touches no widget. The future waits for it whatever happens here.
+    // once); it touches no widget.
     const QSize size = c ? c->storeSize() : QSize(1, 1);
     const double k = c ? c->scale() : 1.0;
     const QColor back = c ? c->back : QColor(Qt::white);
     struct Decoded {
         QImage picture, store;
     };
-    auto decoding = std::async(std::launch::async | std::launch::deferred, [file, size, k, back] {
+    HandOffJob<Decoded> decoding([file, size, k, back] {
         Decoded d;
         // A picture the size of the box at 100 % is its store: the rows are
         // copied to the store as they are decoded, while they are at hand.

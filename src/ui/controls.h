@@ -100,10 +100,10 @@ public:
     // picture.
     void loadPicture(const std::filesystem::path& file);
     // The same, with the file decoded on a second thread while `meanwhile`
-    // runs on this one (which must not touch this box); the picture is set
-    // when both are done. A failure of `meanwhile` is thrown after the decode
-    // ends, the box unchanged; a picture that cannot be read throws FileError
-    // after `meanwhile` ran.
+    // runs on this one (which must not touch this box; when that thread has
+    // not begun by then, this one decodes); the picture is set when both are
+    // done. A failure of `meanwhile` is thrown at once, the box unchanged; a
+    // picture that cannot be read throws FileError after `meanwhile` ran.
     void loadPictureWhile(const std::filesystem::path& file, const std::function<void()>& meanwhile);
     // Circles to draw over a picture as it is loaded, as circles() draws them.
     struct Point {

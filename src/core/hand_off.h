@@ -1,0 +1,61 @@
+#pragma once
+// Work handed to a second thread at once, which the caller does itself when it
+// comes to need the result before that thread has begun: on a busy machine a
+// new thread can wait for a core longer than the work takes. Where no thread
+// can be started, the caller does it. The work runs once at most; a job
+// dropped before its thread began is never run.
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <future>
+#include <memory>
+#include <system_error>
+#include <thread>
+
+namespace tabinowa {
+
+template <class T>
+class HandOffJob {
+public:
+    explicit HandOffJob(std::function<T()> work) : state_(std::make_shared<State>()) {
+        state_->work = std::move(work);
+        result_ = state_->promise.get_future();
+        try {
+            std::thread([s = state_] { s->run(false); }).detach();
+        } catch (const std::system_error&) {
+        }
+    }
+    // A thread already at work finishes on its own; nothing waits for it.
+    ~HandOffJob() { state_->claimed.exchange(true); }
+    HandOffJob(const HandOffJob&) = delete;
+    HandOffJob& operator=(const HandOffJob&) = delete;
+
+    // The result, or the work's exception; at most once.
+    T get() {
+        state_->run(true);
+        return result_.get();
+    }
+    // Whether the caller did the work (known once get() returned).
+    bool doneByCaller() const { return state_->byCaller; }
+
+private:
+    struct State {
+        std::atomic<bool> claimed{false};
+        bool byCaller = false;
+        std::function<T()> work;
+        std::promise<T> promise;
+        void run(bool caller) {
+            if (claimed.exchange(true)) return;
+            byCaller = caller;
+            try {
+                promise.set_value(work());
+            } catch (...) {
+                promise.set_exception(std::current_exception());
+            }
+        }
+    };
+    std::shared_ptr<State> state_;
+    std::future<T> result_;
+};
+
+}  // namespace tabinowa
