@@ -36,6 +36,16 @@ using namespace tabinowa::ui;
 
 namespace {
 
+// A picture whose every pixel differs from its neighbours: any pixel out of
+// place shows.
+QImage noisyPicture(int width, int height) {
+    QImage noisy(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < noisy.height(); ++y)
+        for (int x = 0; x < noisy.width(); ++x)
+            noisy.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * y) % 256, (255 - x + y * 5) % 256));
+    return noisy;
+}
+
 QWidget* topLevel(const std::string& caption) {
     for (QWidget* w : QApplication::topLevelWidgets())
         if (w->windowTitle() == QString::fromStdString(caption)) return w;
@@ -496,10 +506,7 @@ TEST(UiPicture, EveryPictureShowsTheSamePixelsAsQtsOwnReaderGives) {
     // Plain JPEGs are decoded straight to the drawn format; the rest go through
     // Qt. Either way the box must hold exactly what Qt's reader makes of the file.
     tabinowa::testing::TempProgramFolder tmp;
-    QImage noisy(180, 150, QImage::Format_RGB32);
-    for (int y = 0; y < noisy.height(); ++y)
-        for (int x = 0; x < noisy.width(); ++x)
-            noisy.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * y) % 256, (255 - x + y * 5) % 256));
+    const QImage noisy = noisyPicture(180, 150);
     struct Case {
         const char* name;
         std::function<void(const QString&)> write;
@@ -599,10 +606,7 @@ TEST(UiImage, TheLogoDrawnAheadOnAnotherThreadIsTheSamePicture) {
 // the box, decoded afresh or kept from the last load.
 TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
     tabinowa::testing::TempProgramFolder tmp;
-    QImage noisy(260, 200, QImage::Format_RGB32);
-    for (int y = 0; y < noisy.height(); ++y)
-        for (int x = 0; x < noisy.width(); ++x)
-            noisy.setPixel(x, y, qRgb((x * 7 + y * 3) % 256, (x * y) % 256, (255 - x + y * 5) % 256));
+    const QImage noisy = noisyPicture(260, 200);
     const auto large = tmp.path() / "large.jpg", small = tmp.path() / "small.jpg";
     ASSERT_TRUE(noisy.save(QString::fromStdString(large.string()), "JPEG", 90));
     ASSERT_TRUE(noisy.copy(0, 0, 90, 70).save(QString::fromStdString(small.string()), "JPEG", 90));
@@ -619,6 +623,19 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
         Form form("layered", 7000, 3500);
         PictureBox after(form, {0, 0, 3000, 2700});
         PictureBox layered(form, {3500, 0, 3000, 2700});
+        // Both boxes hold the same pixels, some of them in the circles' colour.
+        auto expectSame = [&](Color circleColor) {
+            ASSERT_EQ(after.pixelWidth(), layered.pixelWidth());
+            ASSERT_EQ(after.pixelHeight(), layered.pixelHeight());
+            int differing = 0, drawn = 0;
+            for (int y = 0; y < after.pixelHeight(); ++y)
+                for (int x = 0; x < after.pixelWidth(); ++x) {
+                    differing += after.pixel(x, y) != layered.pixel(x, y);
+                    drawn += layered.pixel(x, y) == circleColor;
+                }
+            EXPECT_EQ(differing, 0);
+            EXPECT_GT(drawn, 0);
+        };
         // and one exactly the size of the box
         const auto exact = tmp.path() / ("exact" + std::to_string(after.pixelWidth()) + ".jpg");
         ASSERT_TRUE(noisy.scaled(after.pixelWidth(), after.pixelHeight())
@@ -642,29 +659,13 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
                             return PictureBox::Circles{all, r, paletteColor(4)};
                         });
                         EXPECT_TRUE(ran);
-                        ASSERT_EQ(after.pixelWidth(), layered.pixelWidth());
-                        ASSERT_EQ(after.pixelHeight(), layered.pixelHeight());
-                        int differing = 0, drawn = 0;
-                        for (int y = 0; y < after.pixelHeight(); ++y)
-                            for (int x = 0; x < after.pixelWidth(); ++x) {
-                                differing += after.pixel(x, y) != layered.pixel(x, y);
-                                drawn += layered.pixel(x, y) == paletteColor(4);
-                            }
-                        EXPECT_EQ(differing, 0);
-                        EXPECT_GT(drawn, 0);
+                        expectSame(paletteColor(4));
                     }
         // No colour given: the fore colour, as circles() takes it.
         after.loadPicture(large);
         after.circles(centres, 45);
         layered.loadPictureWithCircles(large, [&] { return PictureBox::Circles{centres, 45, std::nullopt}; });
-        int differing = 0, fore = 0;
-        for (int y = 0; y < after.pixelHeight(); ++y)
-            for (int x = 0; x < after.pixelWidth(); ++x) {
-                differing += after.pixel(x, y) != layered.pixel(x, y);
-                fore += layered.pixel(x, y) == paletteColor(12);
-            }
-        EXPECT_EQ(differing, 0);
-        EXPECT_GT(fore, 0);
+        expectSame(paletteColor(12));
     }
     setDisplayScale(1.0);
 }
