@@ -22,6 +22,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+#include <thread>
+#include <chrono>
 
 #include "files/error.h"
 #include "support/temp_folder.h"
@@ -643,7 +645,11 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
         for (const auto& file : {large, small, exact})
             for (auto fill : {std::optional<Color>{}, std::optional<Color>{paletteColor(7)}})
                 for (double r : {10.0, 45.0})
-                    for (int load = 0; load < 2; ++load) {  // the second load keeps the decoded picture
+                    // Loaded afresh, the list work quick (this thread often
+                    // decodes); again (the decoded picture kept); afresh with
+                    // slow list work (the second thread decodes, the circles
+                    // go on a layer).
+                    for (int load = 0; load < 3; ++load) {
                         SCOPED_TRACE(::testing::Message() << "scale " << scale << ", " << file.filename() << ", radius "
                                                         << r << (fill ? ", filled" : "") << ", load " << load);
                         for (PictureBox* pic : {&after, &layered}) {
@@ -654,8 +660,10 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
                         after.loadPicture(file);
                         after.circles(all, r, paletteColor(4));
                         bool ran = false;
+                        if (load == 2) layered.clearPicture();
                         layered.loadPictureWithCircles(file, [&] {
                             ran = true;
+                            if (load == 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
                             return PictureBox::Circles{all, r, paletteColor(4)};
                         });
                         EXPECT_TRUE(ran);

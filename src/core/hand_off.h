@@ -35,6 +35,8 @@ public:
         state_->run(true);
         return result_.get();
     }
+    // Whether the work has begun (or is done), here or on the thread.
+    bool begun() const { return state_->claimed.load(); }
     // Whether the caller did the work (known once get() returned).
     bool doneByCaller() const { return state_->byCaller; }
 

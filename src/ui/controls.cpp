@@ -885,10 +885,11 @@ void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const
         return d;
     });
     const Circles drawn = meanwhile();
-    // Meanwhile the circles go onto a clear layer of their own, laid over the
-    // picture once it is in place.
+    // While the second thread decodes, the circles go onto a clear layer of
+    // their own, laid over the picture once it is in place; when this thread
+    // is to decode, they are drawn on the picture afterwards.
     QImage layer;
-    if (c && !drawn.centres.empty()) {
+    if (c && !drawn.centres.empty() && decoding.begun()) {
         layer = QImage(size, QImage::Format_ARGB32_Premultiplied);
         layer.fill(Qt::transparent);
         paintCircles(layer, drawn.centres, drawn.r, detail::toQColor(drawn.color.value_or(node_->fore)), c->fill, k);
@@ -905,6 +906,7 @@ void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const
     }
     c->store = std::move(d.store);
     if (!layer.isNull()) layCirclesOver(c->store, layer, drawn.centres, drawn.r, k);
+    else circles(drawn.centres, drawn.r, drawn.color);
     c->update();
 }
 
