@@ -663,8 +663,10 @@ TEST(Bank, ReadsKeysKindsAndRemovals) {
     EXPECT_EQ(bank[0].key, memoryKey(questions[0]));
     EXPECT_TRUE(bank[1].removed);
     EXPECT_EQ(bank[2].record, 3);
+    // a missing bank is named, never read as an empty one nor created
     TempProgramFolder empty;
-    EXPECT_TRUE(readBank(io, empty.folders()).empty());
+    EXPECT_THROW(readBank(io, empty.folders()), FileError);
+    EXPECT_FALSE(std::filesystem::exists(empty.folders().questionRecords()));
 }
 
 }  // namespace

@@ -168,18 +168,22 @@ TEST(DeckBuild, CountsAndPermutation) {
     }
 }
 
-TEST(DeckBuild, AMissingFileIsCreatedEmptyAndAPartialRecordIgnored) {
+TEST(DeckBuild, AMissingFileOrAPartialRecordIsRefusedAndNothingIsCreated) {
     TempProgramFolder tmp;
     PosixIo io;
     MtRandom random(1);
     QuestionDeck deck;
-    deck.build(io, tmp.folders(), random);
+    EXPECT_THROW(deck.build(io, tmp.folders(), random), FileError);
     EXPECT_EQ(deck.totalCount, 0);
-    EXPECT_TRUE(std::filesystem::exists(tmp.folders().questionRecords()));
+    EXPECT_FALSE(std::filesystem::exists(tmp.folders().questionRecords())) << "never made empty";
     writeQuestions(tmp.folders(), {0, 0});
-    writeBytes(tmp.folders().questionRecords(), readBytes(tmp.folders().questionRecords()) + std::string(100, 'x'));
     deck.build(io, tmp.folders(), random);
     EXPECT_EQ(deck.totalCount, 2);
+    const std::string cut = readBytes(tmp.folders().questionRecords()) + std::string(100, 'x');
+    writeBytes(tmp.folders().questionRecords(), cut);
+    EXPECT_THROW(deck.build(io, tmp.folders(), random), FileError);
+    EXPECT_EQ(deck.totalCount, 2) << "the deck stays as it was";
+    EXPECT_EQ(readBytes(tmp.folders().questionRecords()), cut);
 }
 
 TEST(DeckBuild, TooManyRecordsIsAnErrorThatChangesNothing) {
@@ -279,6 +283,12 @@ TEST(DeckBuild, ReadsInBlocksGiveTheSameDeckAsOneRecordAtATime) {
         io.visible = c.visible;
         MtRandom random(5);
         QuestionDeck deck;
+        if (c.extra != 0) {
+            // a record cut short is damage, never a smaller bank
+            EXPECT_THROW(deck.build(io, folders, random), FileError);
+            EXPECT_EQ(deck.totalCount, 0);
+            continue;
+        }
         deck.build(io, folders, random);
 
         const ExpectedDeck e = expectedDeck(bytes, c.visible, 5);

@@ -23,8 +23,11 @@
 #include "files/cp932.h"
 #include "files/records.h"
 #include "game/frm2CityVisit.h"
+#include "map/frm2Doko.h"
 #include "map/frm2Tizu.h"
+#include "quiz/frm2Fukusyu.h"
 #include "quiz/frm2Sogo.h"
+#include "quiz/frm2Toukei.h"
 #include "shell/frm1Main.h"
 #include "shell/frm9Kankyo.h"
 #include "shell/window_manager.h"
@@ -139,6 +142,9 @@ enum class Act {
     GameKen,        // the game: a prefecture chosen (pos)
     GameCity,       // the game: prefecture pos, then its first municipality
     GameStartOver,  // the game: start over
+    Where,          // the main menu opens どこでしょう
+    Review,         // the main menu opens the review
+    Stats,          // the main menu opens the statistics
     QuestionBuild,  // the environment window: "ランダムファイル作成"
     CityBuild,      // the environment window: "市町村ランダムファイル作成"
 };
@@ -154,6 +160,9 @@ struct Program {
     frm2Tizu& map() { return *static_cast<frm2Tizu*>(windows->window(WindowId::Tizu)); }
     frm2CityVisit& game() { return *static_cast<frm2CityVisit*>(windows->window(WindowId::CityVisit)); }
     frm9Kankyo& environment() { return *windows->kankyo(); }
+    frm2Doko& where() { return *static_cast<frm2Doko*>(windows->window(WindowId::Doko)); }
+    frm2Fukusyu& review() { return *static_cast<frm2Fukusyu*>(windows->window(WindowId::Review)); }
+    frm2Toukei& stats() { return *static_cast<frm2Toukei*>(windows->window(WindowId::Stats)); }
 
     TempProgramFolder folder;
     AppFolders f = folder.folders();
@@ -210,6 +219,18 @@ void run(Program& p, Act act, int pos) {
                 ASSERT_TRUE(p.game().cmdStart0.click());
             }
             return;
+        case Act::Where:
+            ASSERT_TRUE(p.main().cmdDoko.click());
+            ASSERT_TRUE(p.windows->isLoaded(WindowId::Doko));
+            return;
+        case Act::Review:
+            ASSERT_TRUE(p.main().cmdFukusyu.click());
+            ASSERT_TRUE(p.windows->isLoaded(WindowId::Review));
+            return;
+        case Act::Stats:
+            ASSERT_TRUE(p.main().cmdToukei.click());
+            ASSERT_TRUE(p.windows->isLoaded(WindowId::Stats));
+            return;
         case Act::QuestionBuild:
         case Act::CityBuild:
             ASSERT_TRUE(p.main().mnuKankyo.click());
@@ -220,7 +241,7 @@ void run(Program& p, Act act, int pos) {
 }
 
 // The label in which the window concerned writes what went wrong.
-enum class Label { Status, Question, MapText, GameLine, GameProfile, Environment };
+enum class Label { Status, Question, MapText, GameLine, GameProfile, Environment, WhereText, ReviewCount, StatsSummary };
 
 std::string caption(Program& p, Label l) {
     switch (l) {
@@ -230,6 +251,9 @@ std::string caption(Program& p, Label l) {
         case Label::GameLine: return p.game().lblMinryoku.caption();
         case Label::GameProfile: return p.game().lblVist.caption();
         case Label::Environment: return p.environment().lblMsg1.caption();
+        case Label::WhereText: return p.where().lblMsg.caption();
+        case Label::ReviewCount: return p.review().lblCount.caption();
+        case Label::StatsSummary: return p.stats().lblSummary.caption();
     }
     return {};
 }
@@ -273,19 +297,15 @@ std::vector<Row> catalogue() {
     return {
         // ---- 問題.ran at start-up (the deck build)
         {"問題.ran: two records and half of a third", [=](const AppFolders& f) { truncateTo(q(f), 2 * kMondai + 1289); },
-         Act::Start, 0, Label::Status, "", {},
-         [](Program& p) {
-             EXPECT_EQ(p.session.quiz.totalCount, 2) << "the partial record is not a question";
-             EXPECT_EQ(p.session.quiz.deckLength, 2);
-         }},
+         Act::Start, 0, Label::Status, "問題.ran", {"壊れています", "3件目", "変えていません", "環境作成", "ポイントは0"},
+         [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 0) << "never read as a smaller bank"; }},
+        {"問題.ran: one byte more than six records", [=](const AppFolders& f) { writeBytes(q(f), bytesOf(q(f)) + "x"); },
+         Act::Start, 0, Label::Status, "問題.ran", {"壊れています", "7件目", "環境作成"}},
         {"問題.ran: zero length", [=](const AppFolders& f) { writeBytes(q(f), ""); }, Act::Start, 0, Label::Status, "",
          {}, [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 0); }},
-        {"問題.ran: missing", [=](const AppFolders& f) { fs::remove(q(f)); }, Act::Start, 0, Label::Status, "", {},
-         [](Program& p) {
-             EXPECT_EQ(p.session.quiz.totalCount, 0);
-             EXPECT_EQ(readBytes(p.f.questionRecords()), "") << "opening a record file creates it empty";
-         },
-         {kQuestionRan}},
+        {"問題.ran: missing", [=](const AppFolders& f) { fs::remove(q(f)); }, Act::Start, 0, Label::Status, "問題.ran",
+         {"ありません", "環境作成", "消去済みの問題は全て復活"},
+         [](Program& p) { EXPECT_FALSE(fs::exists(p.f.questionRecords())) << "never made empty"; }},
         {"file/: the data folder missing", [](const AppFolders& f) { fs::remove_all(f.data()); }, Act::Start, 0,
          Label::Status, "file", {"問題.ran"}},
         {"問題.ran: a removed flag of 7", [=](const AppFolders& f) { patch(q(f), mondaiAt(2, 2576), le16(7)); },
@@ -328,6 +348,36 @@ std::vector<Row> catalogue() {
              EXPECT_EQ(p.training().lblQs.caption(), "第1問" + std::string(145, ' ') + "\r\n\u3000");
          }},
 
+        {"問題.ran: a record cut short, met by training",
+         [=](const AppFolders& f) { truncateTo(q(f), 5 * kMondai + 100); }, Act::Training, 0, Label::Question,
+         "問題.ran", {"壊れています", "6件目", "環境作成"},
+         [](Program& p) { EXPECT_FALSE(p.training().cmdAns.isShown()) << "no question from a cut file"; }},
+        {"問題.ran: missing, met by training", [=](const AppFolders& f) { fs::remove(q(f)); }, Act::Training, 0,
+         Label::Question, "問題.ran", {"ありません", "環境作成"},
+         [](Program& p) { EXPECT_FALSE(fs::exists(p.f.questionRecords())) << "never made empty"; }},
+        {"問題.ran: invalid CP932 says how to rebuild it",
+         [=](const AppFolders& f) { patch(q(f), mondaiAt(1, 2022), badSjis); }, Act::Training, 0, Label::Question,
+         "問題.ran", {"1件目", shiftJis, "変えていません", "環境作成", "ポイントは0"}},
+        {"問題.ran: a record cut short, met by the review",
+         [=](const AppFolders& f) { truncateTo(q(f), 5 * kMondai + 100); }, Act::Review, 0, Label::ReviewCount,
+         "問題.ran", {"壊れています", "環境作成"}},
+        {"問題.ran: missing, met by the review", [=](const AppFolders& f) { fs::remove(q(f)); }, Act::Review, 0,
+         Label::ReviewCount, "問題.ran", {"ありません", "環境作成"}},
+        {"問題.ran: invalid CP932, met by the review",
+         [=](const AppFolders& f) { patch(q(f), mondaiAt(2, 2022), badSjis); }, Act::Review, 0, Label::ReviewCount,
+         "問題.ran", {"2件目", shiftJis, "環境作成"}},
+        {"問題.ran: missing, met by the statistics", [=](const AppFolders& f) { fs::remove(q(f)); }, Act::Stats, 0,
+         Label::StatsSummary, "問題.ran", {"ありません", "環境作成"}},
+        {"問題.ran: a record cut short, met by the visit game",
+         [=](const AppFolders& f) { truncateTo(q(f), 5 * kMondai + 100); }, Act::Game, 0, Label::GameLine, "問題.ran",
+         {"壊れています", "環境作成"},
+         [](Program& p) { EXPECT_FALSE(p.game().cmdAns.isShown()) << "no question from a cut file"; }},
+        {"問題.ran: cut short, rebuilt by ランダムファイル作成",
+         [=](const AppFolders& f) { truncateTo(q(f), 5 * kMondai + 100); }, Act::QuestionBuild, 0,
+         Label::Environment, "", {},
+         [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 3) << "the repair the message offers works"; },
+         {kQuestionRan, "file/point.csv"}},
+
         // ---- 県範囲.csv in the map window
         {"県範囲.csv: missing", [](const AppFolders& f) { fs::remove(f.rangeFile()); }, Act::Map, 0, Label::MapText,
          "県範囲.csv", {"ありません"}},
@@ -356,26 +406,89 @@ std::vector<Row> catalogue() {
          [](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n\n")); }, Act::Map, 0,
          Label::MapText, "県範囲.csv", {endsEarly}},
         {"県範囲.csv: a prefecture beyond the municipality records (3..99)",
-         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 99, 2}}); }, Act::MapKen, 1,
-         Label::MapText, "市町村.ran", {"県Ｂ", "3～99件目"}},
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 99, 2}}); }, Act::Map, 0,
+         Label::MapText, "県範囲.csv", {"県Ｂ", "3～99件目", "市町村.ran", "環境作成", "訪問の記録"},
+         [](Program& p) { EXPECT_EQ(p.map().lstKen.count(), 0) << "no list from a range file that does not match"; }},
+        {"県範囲.csv: zero length", [](const AppFolders& f) { writeBytes(f.rangeFile(), ""); }, Act::Map, 0,
+         Label::MapText, "県範囲.csv", {"1行もありません", "環境作成"}},
+        {"県範囲.csv: a first record that is not a number",
+         [](const AppFolders& f) {
+             writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n2,0,\"県Ｂ\",\"三\",14,2\n3,0,\"県Ｃ\",15,15,0\n"));
+         },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目", "4列目", "整数ではありません", "環境作成"}},
+        {"県範囲.csv: a last record of 14.5",
+         [](const AppFolders& f) {
+             writeBytes(f.rangeFile(), sjisLines("1,0,\"県Ａ\",1,2,0\n2,0,\"県Ｂ\",3,14.5,2\n3,0,\"県Ｃ\",15,15,0\n"));
+         },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目", "5列目", "整数ではありません"}},
+        {"県範囲.csv: overlapping prefectures (1..3, 3..14)",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 3, 0}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}}); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目", "県Ｂ", "4件目から始まるはず", "環境作成"}},
+        {"県範囲.csv: a gap between prefectures (1..2, 4..14)",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 4, 14, 2}, {"県Ｃ", 15, 15, 0}}); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目", "3件目から始まるはず"}},
+        {"県範囲.csv: prefectures out of order",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ｂ", 3, 14, 2}, {"県Ａ", 1, 2, 0}, {"県Ｃ", 15, 15, 0}}); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"1行目", "1件目から始まるはず"}},
+        {"県範囲.csv: a last record before the first",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 2, 0}, {"県Ｃ", 3, 15, 0}}); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目", "3～2件目", "合いません"}},
+        {"県範囲.csv: a line missing (the last municipality in none)",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 2}}); }, Act::Map, 0,
+         Label::MapText, "県範囲.csv", {"14件目まで", "15件", "市町村.ran"}},
+        {"県範囲.csv: 13 visited of 12 municipalities",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 13}, {"県Ｃ", 15, 15, 0}}); },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"2行目", "訪問数13", "0～12"}},
+        {"県範囲.csv: overlapping, met by the visit game",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 3, 0}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}}); },
+         Act::Game, 0, Label::GameLine, "県範囲.csv", {"2行目", "環境作成"},
+         [](Program& p) {
+             EXPECT_EQ(p.game().lstKen.count(), 0);
+             EXPECT_TRUE(p.game().cmdAns.isShown()) << "the quiz half still works";
+         }},
+        {"県範囲.csv: zero length, met by どこでしょう", [](const AppFolders& f) { writeBytes(f.rangeFile(), ""); },
+         Act::Where, 0, Label::WhereText, "県範囲.csv", {"1行もありません", "環境作成"}},
+        {"県範囲.csv: a line missing, met by どこでしょう",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 3, 14, 2}}); }, Act::Where, 0,
+         Label::WhereText, "県範囲.csv", {"15件"}},
+        {"県範囲.csv: overlapping, start over refuses before writing",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 3, 0}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}}); },
+         Act::GameStartOver, 0, Label::GameLine, "県範囲.csv", {"2行目", "環境作成"}},
+        {"県範囲.csv: a gap, rebuilt by 市町村ランダムファイル作成",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 0}, {"県Ｂ", 4, 14, 2}, {"県Ｃ", 15, 15, 0}}); },
+         Act::CityBuild, 0, Label::Environment, "", {},
+         [](Program& p) {
+             EXPECT_EQ(readBytes(p.f.rangeFile()), sjisLines("1,0,\"県1\",1,1,0\n2,0,\"県2\",2,2,0\n"))
+                 << "the repair the message offers works";
+         },
+         {"file1/市町村.ran", "file1/県範囲.csv", "file1/訪問消去.ran", "file1/市町村ｔｅｓｔ.csv"}},
         {"県範囲.csv: 3 lines, not 47", [](const AppFolders&) {}, Act::Map, 0, Label::MapText, "", {},
          [](Program& p) { EXPECT_EQ(p.map().lstKen.count(), 3); }},
 
         // ---- 市町村.ran and the pictures in the map window
         {"市町村.ran: fourteen records and half of the fifteenth",
-         [=](const AppFolders& f) { truncateTo(c(f), 14 * kCity + kCity / 2); }, Act::MapKen, 2, Label::MapText,
-         "市町村.ran", {"15～15件目"}},
-        {"市町村.ran: zero length", [=](const AppFolders& f) { writeBytes(c(f), ""); }, Act::MapKen, 0,
-         Label::MapText, "市町村.ran", {"1～2件目"}},
-        {"市町村.ran: missing (the map never creates it)", [=](const AppFolders& f) { fs::remove(c(f)); }, Act::MapKen, 0,
-         Label::MapText, "市町村.ran", {"ありません"}},
+         [=](const AppFolders& f) { truncateTo(c(f), 14 * kCity + kCity / 2); }, Act::Map, 0, Label::MapText,
+         "市町村.ran", {"壊れています", "15件目", "環境作成", "訪問の記録"}},
+        {"市町村.ran: fourteen whole records (the range file names fifteen)",
+         [=](const AppFolders& f) { truncateTo(c(f), 14 * kCity); }, Act::Map, 0, Label::MapText, "県範囲.csv",
+         {"県Ｃ", "15～15件目", "市町村.ran", "14件"}},
+        {"市町村.ran: zero length", [=](const AppFolders& f) { writeBytes(c(f), ""); }, Act::Map, 0,
+         Label::MapText, "市町村.ran", {"空です", "環境作成"}},
+        {"市町村.ran: missing (the map never creates it)", [=](const AppFolders& f) { fs::remove(c(f)); }, Act::Map, 0,
+         Label::MapText, "市町村.ran", {"ありません", "環境作成"}},
+        {"市町村.ran: cut short, met by どこでしょう",
+         [=](const AppFolders& f) { truncateTo(c(f), 14 * kCity + kCity / 2); }, Act::Where, 0, Label::WhereText,
+         "市町村.ran", {"壊れています", "環境作成"}},
+        {"市町村.ran: cut short, met by the visit game",
+         [=](const AppFolders& f) { truncateTo(c(f), 14 * kCity + 1); }, Act::Game, 0, Label::GameLine, "市町村.ran",
+         {"壊れています", "環境作成"}},
         {"市町村.ran: a KyuSu of 30", [=](const AppFolders& f) { patch(c(f), kyuSuOffset(c(f), 4), le16(30)); },
          Act::MapKen, 1, Label::MapText, "市町村.ran", {"4件目", "30"}},
         {"市町村.ran: description lengths beyond the record",
          [=](const AppFolders& f) { patch(c(f), cityAt(3, 8022), le16(5000)); }, Act::MapKen, 1, Label::MapText,
          "市町村.ran", {"3件目"}},
         {"市町村.ran: invalid CP932 in a name", [=](const AppFolders& f) { patch(c(f), cityAt(3, 28), badSjis); },
-         Act::MapKen, 1, Label::MapText, "市町村.ran", {"3件目", shiftJis}},
+         Act::MapKen, 1, Label::MapText, "市町村.ran", {"3件目", shiftJis, "変えていません", "環境作成"}},
         {"市町村.ran: shipments and sales beyond 32 bits together",
          [=](const AppFolders& f) {
              patch(c(f), cityAt(3, 128), le32(2000000000));
@@ -429,21 +542,33 @@ std::vector<Row> catalogue() {
              EXPECT_EQ(markFlags(p.f), std::vector<int>(15, 0));
          },
          {"file/point.csv", "file1/訪問消去.ran", "file1/県範囲.csv"}},
-        {"訪問消去.ran: missing", [](const AppFolders& f) { fs::remove(f.visitMarks()); }, Act::GameKen, 1,
-         Label::GameLine, "", {},
+        {"訪問消去.ran: missing", [](const AppFolders& f) { fs::remove(f.visitMarks()); }, Act::Game, 0,
+         Label::GameLine, "訪問消去.ran", {"ありません", "環境作成", "訪問の記録"},
          [](Program& p) {
-             EXPECT_EQ(p.game().lstCity.count(), 12) << "every mark reads as not visited";
-             EXPECT_EQ(readBytes(p.f.visitMarks()), "") << "opening a record file creates it empty";
-         },
-         {"file1/訪問消去.ran"}},
+             EXPECT_EQ(p.game().lstKen.count(), 0) << "no list to visit from";
+             EXPECT_FALSE(fs::exists(p.f.visitMarks())) << "never made empty";
+             EXPECT_TRUE(p.game().cmdAns.isShown()) << "the quiz half still works";
+         }},
         {"訪問消去.ran: fourteen records and half of the fifteenth",
-         [](const AppFolders& f) { truncateTo(f.visitMarks(), 14 * 6 + 3); }, Act::GameKen, 2, Label::GameLine, "", {},
-         [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 1) << "the partial mark reads as not visited"; }},
-        {"訪問消去.ran: zero length", [](const AppFolders& f) { writeBytes(f.visitMarks(), ""); }, Act::GameKen, 1,
-         Label::GameLine, "", {}, [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 12); }},
-        {"訪問消去.ran: a mark of 2", [](const AppFolders& f) { patch(f.visitMarks(), 2 * 6, le16(2)); },
-         Act::GameKen, 1, Label::GameLine, "", {},
-         [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 9) << "any mark but 0 is visited"; }},
+         [](const AppFolders& f) { truncateTo(f.visitMarks(), 14 * 6 + 3); }, Act::Game, 0, Label::GameLine,
+         "訪問消去.ran", {"87バイト", "15件", "90バイト", "環境作成"}},
+        {"訪問消去.ran: sixteen marks for fifteen municipalities",
+         [](const AppFolders& f) { writeBytes(f.visitMarks(), bytesOf(f.visitMarks()) + std::string(6, '\0')); },
+         Act::Game, 0, Label::GameLine, "訪問消去.ran", {"96バイト", "15件"}},
+        {"訪問消去.ran: zero length", [](const AppFolders& f) { writeBytes(f.visitMarks(), ""); }, Act::Game, 0,
+         Label::GameLine, "訪問消去.ran", {"0バイト"}},
+        {"訪問消去.ran: a mark of 2", [](const AppFolders& f) { patch(f.visitMarks(), 2 * 6, le16(2)); }, Act::Game, 0,
+         Label::GameLine, "訪問消去.ran", {"3件目", "（2）", "0でも1でもありません", "環境作成"},
+         [](Program& p) { EXPECT_EQ(p.game().lstKen.count(), 0); }},
+        {"訪問消去.ran: a mark of 256 (the high byte set)",
+         [](const AppFolders& f) { patch(f.visitMarks(), 6 * 6, le16(256)); }, Act::Game, 0, Label::GameLine,
+         "訪問消去.ran", {"7件目", "（256）"}},
+        {"訪問消去.ran: a mark of -1", [](const AppFolders& f) { patch(f.visitMarks(), 14 * 6, le16(-1)); }, Act::Game,
+         0, Label::GameLine, "訪問消去.ran", {"15件目", "（-1）"}},
+        {"訪問消去.ran: visited marks of 1 and record numbers kept, accepted",
+         [](const AppFolders& f) { patch(f.visitMarks(), 0, le16(1) + le16(77) + le16(-3)); }, Act::GameKen, 0,
+         Label::GameLine, "", {},
+         [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 1) << "only the mark itself is checked"; }},
         {"市町村.ran: a KyuSu of 30, met by the game",
          [=](const AppFolders& f) { patch(c(f), kyuSuOffset(c(f), 3), le16(30)); }, Act::GameKen, 1, Label::GameLine,
          "市町村.ran", {"3件目", "30"}},

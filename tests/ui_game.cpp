@@ -370,7 +370,19 @@ TEST_F(GameWindow, AMissingPointFileIsReportedInTheWindow) {
 
 TEST_F(GameWindow, AMissingMunicipalityFileIsReportedAndTheQuizGoesOn) {
     std::filesystem::remove(f.cityRecords());
+    {
+        // missing at the load: named at once, no prefecture to choose, the quiz half works
+        frm2CityVisit& w = open();
+        EXPECT_NE(w.lblMinryoku.caption().find("市町村.ran"), std::string::npos) << w.lblMinryoku.caption();
+        EXPECT_EQ(w.lstKen.count(), 0);
+        EXPECT_TRUE(w.cmdAns.isShown());
+        EXPECT_FALSE(std::filesystem::exists(f.cityRecords())) << "the game never creates it";
+        windows.unload(WindowId::CityVisit);
+    }
+    // gone after the load: named when a prefecture is chosen
+    writeCities(f, numberedCities(15, 600));
     frm2CityVisit& w = open();
+    std::filesystem::remove(f.cityRecords());
     ASSERT_TRUE(w.lstKen.clickItem(1));
     EXPECT_NE(w.lblMinryoku.caption().find("市町村.ran"), std::string::npos) << w.lblMinryoku.caption();
     EXPECT_EQ(w.lstCity.count(), 0);

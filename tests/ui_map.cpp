@@ -217,8 +217,9 @@ TEST_F(MapWindow, MissingFilesAreReportedInTheWindow) {
     writeBytes(folder.folders().rangeFile(), sjisLines("1,0,\"甲県\",1,3,0\n"));
     std::filesystem::remove(folder.folders().cityRecords());
     frm2Tizu& again = open();
-    ASSERT_TRUE(again.lstKen.clickItem(0));
+    // named at the load: no prefecture is offered from ranges that cannot be checked
     EXPECT_NE(again.lblVisit.caption().find("市町村.ran"), std::string::npos) << again.lblVisit.caption();
+    EXPECT_EQ(again.lstKen.count(), 0);
     EXPECT_EQ(again.lstCity.count(), 0);
     EXPECT_TRUE(again.circles().empty());
     EXPECT_FALSE(std::filesystem::exists(folder.folders().cityRecords()));  // the map never creates it

@@ -105,19 +105,29 @@ std::filesystem::path syncAll(Io& io, const std::vector<std::filesystem::path>& 
     throw FileError("フォルダ" + displayName(folder) + "の書き込みを確定できませんでした。元のファイルはそのままです。");
 }
 
+[[noreturn]] void staleTemp(const std::filesystem::path& target) {
+    throw FileError("ファイル" + displayName(target) + "を書けませんでした。元のファイルはそのままです。");
+}
+
 [[noreturn]] void journalNotWritten(const std::filesystem::path& journal) {
     throw FileError("変更の記録" + displayName(journal) + "を書けませんでした。元のファイルはそのままです。");
 }
 
-// Writes a fresh file and flushes it; false (the file removed) on failure.
-bool writeFlushed(Io& io, const std::filesystem::path& p, std::string_view bytes) {
-    int fd = io.open(p, Io::Mode::WriteTruncate);
-    if (fd < 0) return false;
-    bool ok = io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
-    ok = ok && io.flush(fd);
-    ok = io.close(fd) && ok;
-    if (!ok) io.remove(p);
-    return ok;
+// Writes a fresh file and leaves it open, not yet flushed; -1 (the file
+// removed) on failure.
+int writeOpen(Io& io, const std::filesystem::path& p, std::string_view bytes) {
+    const int fd = io.open(p, Io::Mode::WriteTruncate);
+    if (fd < 0) return -1;
+    if (io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size())) return fd;
+    io.close(fd);
+    io.remove(p);
+    return -1;
+}
+
+// Flushes and closes a file written by writeOpen; false when either fails.
+bool flushClose(Io& io, int fd) {
+    const bool ok = io.flush(fd);
+    return io.close(fd) && ok;
 }
 
 struct Target {
@@ -337,14 +347,34 @@ FileSet::FileSet(Io& io, std::filesystem::path journal) : io_(io), journal_(std:
 }
 
 FileSet::~FileSet() {
+    closeAll();
     if (!committed_)
         for (auto& e : entries_) io_.remove(e.temp);
+}
+
+void FileSet::closeAll() {
+    for (auto& e : entries_)
+        if (e.fd >= 0) {
+            io_.close(e.fd);
+            e.fd = -1;
+        }
+}
+
+const std::filesystem::path* FileSet::flushAll() {
+    const std::filesystem::path* failed = nullptr;
+    for (auto& e : entries_) {
+        const bool ok = e.fd >= 0 && flushClose(io_, e.fd);
+        e.fd = -1;
+        if (!ok && !failed) failed = &e.target;
+    }
+    return failed;
 }
 
 void FileSet::stage(const std::filesystem::path& target, std::string_view bytes) {
     Entry e{target, tempOf(target)};
     entries_.push_back(e);
-    if (!writeFlushed(io_, e.temp, bytes)) {
+    entries_.back().fd = writeOpen(io_, e.temp, bytes);
+    if (entries_.back().fd < 0) {
         if (!io_.isDirectory(target.parent_path()))
             throw FileError("フォルダ" + displayName(target.parent_path()) + "がありません。" + displayName(target) +
                             "を書けませんでした。");
@@ -373,6 +403,7 @@ void FileSet::commit() {
     if (entries_.size() == 1 && patches_.empty()) {
         // one rename is all or nothing by itself
         const Entry& e = entries_.front();
+        if (flushAll()) staleTemp(e.target);
         if (!io_.rename(e.temp, e.target)) notReplaced(e.target);
         committed_ = true;
         io_.syncFolder(e.target.parent_path());
@@ -399,11 +430,22 @@ void FileSet::commit() {
         inPlace.push_back({p.target, p.offset, p.before, p.after});
     }
     const auto folders = distinctFolders(paths);
-    // The temporary files' names are durable before the journal names them.
-    if (auto f = syncAll(io_, folders); !f.empty()) folderNotSynced(f);
-
+    // Every new file and the journal under its temporary name are written
+    // before any of them is flushed, then flushed one after the other: the
+    // file system can put them all on the disk in one go, and the later
+    // flushes find their work done. Their names in the folders need no flush
+    // of their own: until the journal is renamed into place nothing has
+    // changed, and a journal whose temporary files are missing is undone.
     const auto journalTemp = tempOf(journal_);
-    if (!writeFlushed(io_, journalTemp, encodeJournal(recorded))) journalNotWritten(journal_);
+    const int journalFd = writeOpen(io_, journalTemp, encodeJournal(recorded));
+    if (journalFd < 0) journalNotWritten(journal_);
+    const std::filesystem::path* unflushed = flushAll();
+    const bool journalFlushed = flushClose(io_, journalFd);
+    if (unflushed || !journalFlushed) {
+        io_.remove(journalTemp);
+        if (unflushed) staleTemp(*unflushed);
+        journalNotWritten(journal_);
+    }
     if (!io_.rename(journalTemp, journal_)) {
         io_.remove(journalTemp);
         journalNotWritten(journal_);

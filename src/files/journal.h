@@ -2,9 +2,9 @@
 // Whole files replaced together, all or nothing, across failed calls and
 // across a crash or a power cut at any moment.
 //
-// A change writes each new file under a temporary name ("x.tmp~") and makes
-// it durable. Then it writes the journal, a small file that names every file
-// of the change, and makes it durable too: from that moment the change will be
+// A change writes each new file under a temporary name ("x.tmp~"), and the
+// journal, a small file that names every file of the change, under its own;
+// it makes them all durable and renames the journal into place: from that moment the change will be
 // finished or undone as a whole. Only then are the old files moved aside
 // ("x.old~") and the new ones renamed into place; at the end the backups and
 // the journal go. A change may also write a few bytes in place inside a file
@@ -35,8 +35,8 @@ public:
     FileSet(const FileSet&) = delete;
     FileSet& operator=(const FileSet&) = delete;
 
-    // Writes the new bytes of `target` under its temporary name and flushes them.
-    // Throws FileError (the target's old file untouched).
+    // Writes the new bytes of `target` under its temporary name (commit
+    // flushes them). Throws FileError (the target's old file untouched).
     void stage(const std::filesystem::path& target, std::string_view bytes);
     // Writes `bytes` over the bytes at `offset` of the existing file `target`
     // (no more than kMaxPatch bytes) as part of the change. Reads the old bytes
@@ -51,7 +51,11 @@ public:
 private:
     struct Entry {
         std::filesystem::path target, temp;
+        int fd = -1;  // the temporary file, written and still open until commit flushes it
     };
+    // Flushes and closes every open temporary file; the target of the first that failed, or null.
+    const std::filesystem::path* flushAll();
+    void closeAll();
     Io& io_;
     std::filesystem::path journal_;
     std::vector<Entry> entries_;

@@ -1,6 +1,7 @@
 #include "files/visit_state.h"
 
 #include "files/error.h"
+#include "files/load_checks.h"
 #include "files/record_file.h"
 #include "files/records.h"
 #include "files/text_file.h"
@@ -19,8 +20,7 @@ std::int32_t readPoints(Io& io, const AppFolders& folders) {
     while (end > 0 && (bytes[end - 1] == '\r' || bytes[end - 1] == '\n')) --end;
     if (!parseNumber(std::string_view(bytes).substr(0, end)))
         throw FileError("ファイル" + displayName(path) +
-                        "が壊れています（整数一つではありません）。ファイルは変えていません。"
-                        "「環境作成」の「ランダムファイル作成」で作り直せます（ポイントは0に、消去済みの問題は全て復活します）。");
+                        "が壊れています（整数一つではありません）。" + questionRepair());
     return total;
 }
 
@@ -73,8 +73,15 @@ std::string withNoVisits(std::string bytes) {
 }
 
 bool readMark(Io& io, const AppFolders& folders, int n) {
-    RecordFile f(io, folders.visitMarks(), Homon::kLength);
-    return Homon::decode(f.get(n)).Homon != 0;
+    // read only: a missing file holds no visit and is not created
+    if (n < 1 || !io.exists(folders.visitMarks())) return false;
+    const int fd = io.open(folders.visitMarks(), Io::Mode::Read);
+    if (fd < 0) throw FileError("ファイル" + displayName(folders.visitMarks()) + "を開けませんでした。");
+    char bytes[Homon::kLength] = {};
+    const long r = io.readAt(fd, bytes, Homon::kLength, static_cast<std::uint64_t>(n - 1) * Homon::kLength);
+    io.close(fd);
+    if (r < 0) throw FileError("ファイル" + displayName(folders.visitMarks()) + "を読めませんでした。");
+    return r == static_cast<long>(Homon::kLength) && (bytes[0] != 0 || bytes[1] != 0);
 }
 
 void setVisited(Io& io, const AppFolders& folders, int n) {

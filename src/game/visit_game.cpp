@@ -4,6 +4,7 @@
 
 #include "files/error.h"
 #include "files/journal.h"
+#include "files/load_checks.h"
 #include "files/record_file.h"
 #include "files/visit_state.h"
 
@@ -66,7 +67,9 @@ std::optional<RightAnswer> VisitQuiz::right() {
 // ------------------------------------------------------------ visit half
 
 std::vector<std::string> VisitMap::fillPrefectures() {
-    auto table = readRanges(s_.io, s_.folders);
+    // the ranges against the municipality file, and a mark for every municipality
+    auto table = loadRanges(s_.io, s_.folders);
+    checkVisitMarks(s_.io, s_.folders, checkCityRecords(s_.io, s_.folders));
     std::vector<std::string> entries;
     entries.reserve(table.size());
     for (const auto& k : table) entries.push_back(k.listEntry());
@@ -170,7 +173,7 @@ VisitMap::VisitResult VisitMap::visit() {
 
 void VisitMap::startOver() {
     // read first: a range file that cannot be read stops start over before anything is written
-    std::vector<KenHani> fresh = readRanges(s_.io, s_.folders);
+    std::vector<KenHani> fresh = loadRanges(s_.io, s_.folders);
     // Marks reset under visited counts left standing would no longer agree:
     // the three files change together or not at all, across a crash too.
     FileSet files(s_.io, s_.folders.journal());

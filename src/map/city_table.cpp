@@ -7,6 +7,7 @@
 
 #include "files/cp932.h"
 #include "files/error.h"
+#include "files/load_checks.h"
 
 namespace tabinowa {
 namespace {
@@ -183,7 +184,7 @@ std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& k
     // The map only reads: a missing file is reported, never created.
     if (!io.isDirectory(path.parent_path()))
         throw FileError("フォルダ" + displayName(path.parent_path()) + "がありません。" + name + "を開けませんでした。");
-    if (!io.exists(path)) throw FileError("ファイル" + name + "がありません。");
+    if (!io.exists(path)) throw FileError("ファイル" + name + "がありません。" + cityRepair());
 
     const int start = ken.startRec();
     const int end = ken.endRec();
@@ -210,13 +211,18 @@ std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& k
     cities.reserve(records);
     for (std::size_t i = 0; i < records; ++i) {
         const std::string where = "ファイル" + name + "の" + std::to_string(start + static_cast<int>(i)) + "件目";
-        City c = decodeListFields(std::string_view(buffer.get() + i * City::kLength, City::kLength), where,
-                                  descriptions);
+        City c;
+        try {
+            c = decodeListFields(std::string_view(buffer.get() + i * City::kLength, City::kLength), where,
+                                 descriptions);
+        } catch (const FileError& e) {
+            throw FileError(e.what() + cityRepair());
+        }
         // Figures whose 民力 index leaves the 32-bit range are refused here, where the file is known.
         try {
             (void)minryoku(c);
         } catch (const FileError& e) {
-            throw FileError(where + "：" + e.what());
+            throw FileError(where + "：" + e.what() + cityRepair());
         }
         cities.push_back(std::move(c));
     }

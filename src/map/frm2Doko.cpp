@@ -4,6 +4,7 @@
 
 #include "files/error.h"
 #include "files/io.h"
+#include "files/load_checks.h"
 #include "map/city_table.h"
 #include "map/regions.h"
 
@@ -97,7 +98,7 @@ double frm2Doko::now() const {
 
 void frm2Doko::load() {
     lstKen.clear();
-    ken_ = readRanges(session_.io, session_.folders);
+    ken_ = loadRanges(session_.io, session_.folders);
     std::vector<std::string> entries{"全国"};
     for (const KenHani& k : ken_) entries.push_back(trimmed(k.name()));
     // Then the regions that hold a prefecture of the list.

@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "files/error.h"
+#include "files/load_checks.h"
 #include "map/where_round.h"
 
 namespace tabinowa {
@@ -109,7 +110,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
 
 void frm2Tizu::load() {
     lstKen.clear();
-    ken_ = readRanges(session_.io, session_.folders);
+    ken_ = loadRanges(session_.io, session_.folders);
     for (const auto& k : ken_) lstKen.addItem(k.listEntry());
 }
 

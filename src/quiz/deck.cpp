@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "files/error.h"
+#include "files/load_checks.h"
 #include "files/record_file.h"
 #include "files/records.h"
 
@@ -53,6 +54,8 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
     std::vector<std::int16_t> records(kDeckCapacity + 1, 0), keys(kDeckCapacity + 1, 0);
     int total = 0, active = 0, removed = 0;
     {
+        // a missing or cut file is named, never created or read as fewer questions
+        checkQuestionRecords(io, folders);
         RecordFile file(io, folders.questionRecords(), Mondai::kLength);
         const int count = file.count();
         if (count > kDeckCapacity)

@@ -5,13 +5,27 @@
 #include "core/random.h"
 #include "files/cp932.h"
 #include "files/error.h"
+#include "files/load_checks.h"
 
 namespace tabinowa {
+namespace {
+// The question file's path once it is known to be there with whole records.
+std::filesystem::path checkedQuestionFile(Io& io, const AppFolders& folders) {
+    checkQuestionRecords(io, folders);
+    return folders.questionRecords();
+}
+}  // namespace
+
 QuestionFile::QuestionFile(Io& io, const AppFolders& folders)
-    : io_(io), journal_(folders.journal()), file_(io, folders.questionRecords(), Mondai::kLength) {}
+    : io_(io), journal_(folders.journal()), file_(io, checkedQuestionFile(io, folders), Mondai::kLength) {}
 
 Mondai QuestionFile::get(int n) const {
-    return Mondai::decode(file_.get(n), "ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目");
+    const std::string bytes = file_.get(n);
+    try {
+        return Mondai::decode(bytes, "ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目");
+    } catch (const FileError& e) {
+        throw FileError(e.what() + questionRepair());
+    }
 }
 
 void QuestionFile::put(int n, const Mondai& m) {
@@ -37,7 +51,9 @@ void QuestionFile::markRemoved(int n, const std::optional<Companion>& along) {
 
 void reviveAll(Io& io, const AppFolders& folders, int total) {
     auto path = folders.questionRecords();
-    std::string bytes = io.exists(path) ? readWholeFile(io, path) : std::string();
+    // a missing or cut file is refused: revival never makes a question file of its own
+    checkQuestionRecords(io, folders);
+    std::string bytes = readWholeFile(io, path);
     const std::size_t L = Mondai::kLength;
     for (int r = 1; r <= total; ++r) {
         std::size_t end = static_cast<std::size_t>(r) * L;

@@ -13,8 +13,9 @@
 
 namespace tabinowa {
 
-// "問題.ran" opened as a record file (created empty when missing) and held by
-// one window from its load to its return.
+// "問題.ran" opened as a record file and held by one window from its load to
+// its return. A missing file or one with a record cut short is refused
+// (FileError), never created or read short.
 class QuestionFile {
 public:
     QuestionFile(Io& io, const AppFolders& folders);

@@ -9,6 +9,7 @@
 
 #include "files/cp932.h"
 #include "files/error.h"
+#include "files/load_checks.h"
 #include "files/records.h"
 
 namespace tabinowa {
@@ -112,7 +113,7 @@ BankQuestion bankQuestion(std::string_view record, int number, const std::string
     try {
         q.key = fromCp932(raw, fileName);
     } catch (const FileError& e) {
-        throw FileError(std::string(e.what()) + "（" + std::to_string(number) + "件目）");
+        throw FileError(std::string(e.what()) + "（" + std::to_string(number) + "件目）" + questionRepair());
     }
     q.kind = kindOfFirstLine(std::string_view(q.key).substr(0, q.key.find('\n')));
     q.prefecture = prefectureOfRawNote(record.substr(kBikouAt, kBikouWidth));
@@ -123,7 +124,8 @@ BankQuestion bankQuestion(std::string_view record, int number, const std::string
 std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
     std::vector<BankQuestion> bank;
     const auto path = folders.questionRecords();
-    if (!io.exists(path)) return bank;
+    // a missing or cut file is named (and never read as a smaller bank)
+    checkQuestionRecords(io, folders);
     const std::string name = displayName(path);
     const int fd = io.open(path, Io::Mode::Read);
     if (fd < 0) throw FileError("ファイル" + name + "を読めませんでした。");
