@@ -6,22 +6,26 @@
 
 namespace tabinowa {
 
-inline std::uint32_t fnv1a32(std::string_view bytes) {
-    std::uint32_t h = 2166136261u;
+template <typename Word, Word Basis, Word Prime>
+constexpr Word fnv1a(std::string_view bytes) {
+    Word h = Basis;
     for (unsigned char c : bytes) {
         h ^= c;
-        h *= 16777619u;
+        h *= Prime;
     }
     return h;
 }
 
-inline std::uint64_t fnv1a64(std::string_view bytes) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (unsigned char c : bytes) {
-        h ^= c;
-        h *= 1099511628211ull;
-    }
-    return h;
+inline std::uint32_t fnv1a32(std::string_view bytes) {
+    return fnv1a<std::uint32_t, 2166136261u, 16777619u>(bytes);
 }
+
+inline std::uint64_t fnv1a64(std::string_view bytes) {
+    return fnv1a<std::uint64_t, 14695981039346656037ull, 1099511628211ull>(bytes);
+}
+
+// The published check value of "a" holds the constants.
+static_assert(fnv1a<std::uint32_t, 2166136261u, 16777619u>("a") == 0xe40c292cu);
+static_assert(fnv1a<std::uint64_t, 14695981039346656037ull, 1099511628211ull>("a") == 0xaf63dc4c8601ec8cull);
 
 }  // namespace tabinowa
