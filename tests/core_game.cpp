@@ -338,6 +338,18 @@ TEST(GameMap, UnvisitedMunicipalitiesInRecordOrder) {
     EXPECT_EQ(p.marks[0].x, 1070 - 100);
 }
 
+// Choosing a prefecture only reads the marks: a marks file that went away
+// after the game opened shows every municipality and is not made again.
+TEST(GameMap, ChoosingAPrefectureNeverRecreatesTheMarks) {
+    Game g;
+    writeTwoPrefectures(g.f, {4, 5, 8, 11, 14}, 0, 5);
+    VisitMap map(g.s);
+    map.fillPrefectures();
+    std::filesystem::remove(g.f.visitMarks());
+    EXPECT_EQ(map.choosePrefecture(1).size(), 12u);
+    EXPECT_FALSE(std::filesystem::exists(g.f.visitMarks()));
+}
+
 TEST(GameMap, OldNamesAreCutToEightCharacters) {
     Game g;
     writeCities(g.f, {gameCity(1, 1, "長い名の市", 500,

@@ -5,7 +5,6 @@
 #include "files/error.h"
 #include "files/journal.h"
 #include "files/load_checks.h"
-#include "files/record_file.h"
 #include "files/visit_state.h"
 
 namespace tabinowa::game {
@@ -96,11 +95,16 @@ std::vector<std::string> VisitMap::fillCities() {
     std::vector<City> unvisited;
     unvisited.reserve(cities.size());
     {
-        RecordFile marks(s_.io, s_.folders.visitMarks(), Homon::kLength);
+        // read only: the marks were checked when the game opened, and a file
+        // that has gone since is never made again here (it holds no visit)
+        const std::string marks = readMarkBytes(s_.io, s_.folders);
         const int start = ken.startRec();
         for (std::size_t i = 0; i < cities.size(); ++i) {
             const int m = start + static_cast<int>(i);
-            if (Homon::decode(marks.get(m)).Homon == 0) unvisited.push_back(std::move(cities[i]));
+            const std::size_t at = static_cast<std::size_t>(m - 1) * Homon::kLength;
+            const bool visited = m >= 1 && at + Homon::kLength <= marks.size() &&
+                                 Homon::decode(std::string_view(marks).substr(at, Homon::kLength)).Homon != 0;
+            if (!visited) unvisited.push_back(std::move(cities[i]));
         }
     }
     PrefectureCities p = prefectureCities(unvisited);
