@@ -122,6 +122,10 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
     setUpLearning();
 
     zoom.onNeedArea([this] { return loadZoomedMap(); });
+    zoom.view.setNamer([this](int shape, MapPoint) -> std::string {
+        return shape >= 0 && shape < static_cast<int>(shapeNames_.size()) ? shapeNames_[static_cast<std::size_t>(shape)]
+                                                                          : std::string{};
+    });
     cmdColours.onClick([this] { cmdColours_Click(); });
     cmdJapan.onClick([this] { cmdJapan_Click(); });
 }
@@ -295,7 +299,7 @@ void frm2CityVisit::lstCity_Click(int position) {
     }
     lblVist.setCaption(joinMessages(profile.text, pictureError));
     marks_ = profile.marks;
-    if (zoom.inFront() && !japanShown_) {
+    if (!japanShown_) {  // the view draws them, over the picture as over the outlines
         std::vector<ui::MapView::Mark> marks;
         for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
         zoom.view.setMarks(std::move(marks));
@@ -409,11 +413,13 @@ bool frm2CityVisit::loadZoomedMap() {
         return false;
     }
     zoom.view.setArea(area);
+    shapeNames_.assign(area->shapes.size(), {});
     const auto& kens = map_.prefectures();
     if (japanShown_) {
         for (std::size_t n = 0; n < kens.size(); ++n) {
             const int count = kens[n].endRec() - kens[n].startRec() + 1;
             const int shape = area->indexOf(static_cast<int>(n) + 1);
+            if (shape >= 0) shapeNames_[static_cast<std::size_t>(shape)] = trimmedName(kens[n].name());
             if (shape >= 0 && count > 0)
                 zoom.view.setFill(shape, ui::shareColor(static_cast<double>(kens[n].homonSu()) / count, kAllVisitedColor));
         }
@@ -423,9 +429,11 @@ bool frm2CityVisit::loadZoomedMap() {
     const KenHani& ken = kens.at(static_cast<std::size_t>(row - 1));
     const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken, Descriptions::Skip)).rows;
     const std::vector<int> shapes = shapesOfRows(*area, rows);
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (shapes[r] >= 0 && readMark(session_.io, session_.folders, rows[r].recNo))
-            zoom.view.setFill(shapes[r], kVisitedColor);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (shapes[r] < 0) continue;
+        shapeNames_[static_cast<std::size_t>(shapes[r])] = trimmedName(rows[r].name12);
+        if (readMark(session_.io, session_.folders, rows[r].recNo)) zoom.view.setFill(shapes[r], kVisitedColor);
+    }
     std::vector<ui::MapView::Mark> marks;
     for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
     zoom.view.setMarks(std::move(marks));

@@ -110,6 +110,7 @@ private:
     bool loadZoomedMap();
     bool japanShown_ = false;
     std::vector<Mark> marks_;  // of the chosen municipality
+    std::vector<std::string> shapeNames_;  // the name of each shape of the view's map (its tip)
     void focusSafe();
     std::string startOverQuestion() const;
 

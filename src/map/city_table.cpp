@@ -284,6 +284,18 @@ std::string oldTownList(CityRow& row, int nameWidth) {
     return s;
 }
 
+// A name without its padding blanks (ASCII or ideographic) at either end.
+std::string trimmedName(std::string s) {
+    const std::string wide = "\u3000";
+    for (bool cut = true; cut;) {
+        cut = false;
+        while (!s.empty() && s.back() == ' ') s.pop_back(), cut = true;
+        if (s.size() >= 3 && s.compare(s.size() - 3, 3, wide) == 0) s.resize(s.size() - 3), cut = true;
+    }
+    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+    return s;
+}
+
 std::vector<Mark> numberMarks(const CityRow& row) {
     std::vector<Mark> marks;
     marks.reserve(row.old.size());

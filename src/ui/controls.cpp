@@ -780,6 +780,11 @@ Line::Line(Container& parent, int x1, int y1, int x2, int y2, int borderWidth)
 // --- PictureBox --------------------------------------------------------------
 
 namespace detail {
+PictureBackdrop backdropOf(const QWidget* canvas) {
+    const auto* c = static_cast<const Canvas*>(canvas);
+    return c ? PictureBackdrop{c->picture, c->back} : PictureBackdrop{};
+}
+
 void pictureBackChanged(Node& n) {
     if (auto* c = static_cast<Canvas*>(n.host.data())) {
         c->back = toQColor(n.back);
