@@ -79,32 +79,29 @@ MapShape reprojected(const MapArea& from, const MapShape& s, const MapPart& to, 
     return out;
 }
 
-// The region's main part: the prefectures' main areas fitted into `room`
-// with a margin of sea, aspect kept.
-MapPart mainPart(const std::vector<const MapArea*>& prefectures, const MapBox& frame, const MapBox& room) {
-    double west = std::numeric_limits<double>::max(), east = std::numeric_limits<double>::lowest();
-    double south = west, north = east;
-    for (const MapArea* a : prefectures) {
-        if (!a) continue;
-        for (const MapShape& s : a->shapes) {
-            if (s.kind == MapShape::Kind::Neighbour) continue;
-            for (std::size_t r = 0; r < s.rings.size(); ++r) {
-                if (r < s.ringParts.size() && s.ringParts[r] != 0) continue;
-                const MapPart* part = partOf(*a, s, r);
-                if (!part) continue;
-                for (const MapPoint& p : s.rings[r]) {
-                    const MapPoint ll = part->unproject(p);
-                    west = std::min(west, ll.x);
-                    east = std::max(east, ll.x);
-                    south = std::min(south, ll.y);
-                    north = std::max(north, ll.y);
-                }
-            }
+// The longitude and latitude box (x: longitude, y: latitude) of the land
+// rings of `a` drawn in part `p`.
+MapBox lonLatBox(const MapArea& a, int p) {
+    MapBox box = emptyBox();
+    for (const MapShape& s : a.shapes) {
+        if (s.kind == MapShape::Kind::Neighbour) continue;
+        for (std::size_t r = 0; r < s.rings.size(); ++r) {
+            if ((r < s.ringParts.size() ? s.ringParts[r] : 0) != p) continue;
+            const MapPart* part = partOf(a, s, r);
+            if (!part) continue;
+            for (const MapPoint& q : s.rings[r]) grow(box, part->unproject(q));
         }
     }
+    return box;
+}
+
+// The region's main part: the longitude and latitude box `ll` fitted into
+// `room` with a margin of sea, aspect kept.
+MapPart mainPart(const MapBox& ll, const MapBox& frame, const MapBox& room) {
     MapPart main;
     main.frame = frame;
-    if (west < east && south < north) {
+    if (ll.left < ll.right && ll.top < ll.bottom) {
+        const double west = ll.left, east = ll.right, south = ll.top, north = ll.bottom;
         main.k = std::cos((south + north) / 2 * std::numbers::pi / 180);
         const double w = (east - west) * main.k, h = north - south;
         main.scale = std::min((room.width() - 2 * kMargin) / w, (room.height() - 2 * kMargin) / h);
@@ -114,6 +111,28 @@ MapPart mainPart(const std::vector<const MapArea*>& prefectures, const MapBox& f
         main.oy = room.top + (room.height() - h * main.scale) / 2;
     }
     return main;
+}
+
+// What the main part fits: the prefectures' main areas, and the islands of
+// their insets that cost the fit less than a quarter of its scale (対馬,
+// 隠岐, 大東諸島 stay at their true place; 伊豆諸島, 小笠原 and 先島 would
+// shrink the land to a corner).
+MapBox fittedBox(const std::vector<const MapArea*>& prefectures, const MapBox& frame) {
+    MapBox ll = emptyBox();
+    for (const MapArea* a : prefectures)
+        if (a) grow(ll, lonLatBox(*a, 0));
+    const double scale = mainPart(ll, frame, frame).scale;
+    for (const MapArea* a : prefectures) {
+        if (!a) continue;
+        for (std::size_t p = 1; p < a->parts.size(); ++p) {
+            const MapBox island = lonLatBox(*a, static_cast<int>(p));
+            if (island.left > island.right) continue;
+            MapBox with = ll;
+            grow(with, island);
+            if (mainPart(with, frame, frame).scale >= 0.75 * scale) ll = with;
+        }
+    }
+    return ll;
 }
 
 // A prefecture's framed insets whose islands would not lie wholly on the
@@ -236,7 +255,7 @@ MapPart placeInBand(std::vector<InsetGroup>& groups, const std::vector<const Map
     }
     const double fit = std::min((frame.width() - kInsetGap) / width, frame.height() * 0.3 / height);
     const double band = height * fit + 2 * kInsetGap;
-    const MapPart main = mainPart(prefectures, frame, {frame.left, frame.top, frame.right, frame.bottom - band});
+    const MapPart main = mainPart(fittedBox(prefectures, frame), frame, {frame.left, frame.top, frame.right, frame.bottom - band});
     double x = frame.left + kInsetGap;
     for (InsetGroup& g : groups) {
         const auto [low, high] = scaleRange(g, main);
@@ -255,7 +274,7 @@ MapArea regionArea(int id, const std::vector<const MapArea*>& prefectures, const
     MapArea area;
     area.id = id;
     const MapBox frame{0, 0, static_cast<double>(area.width), static_cast<double>(area.height)};
-    MapPart main = mainPart(prefectures, frame, frame);
+    MapPart main = mainPart(fittedBox(prefectures, frame), frame, frame);
     // Far islands shown in an inset of their prefecture get one here too.
     std::vector<InsetGroup> groups = farInsets(prefectures, main);
     if (!groups.empty() && !placeInCorners(groups, main, landBoxes(prefectures, main, groups)))
