@@ -538,6 +538,33 @@ TEST_F(WhereWindow, AZoomRenamesThePlaceUnderThePointerAtOnce) {
     EXPECT_TRUE(w.lblCityName.visible());
 }
 
+TEST_F(WhereWindow, ADamagedMapFileLeavesTheMapWindowsPictureDotsAndProfile) {
+    std::string bytes = readBytes(outlineFile(folder.folders()));
+    bytes[bytes.size() / 2] ^= 0x55;
+    writeBytes(outlineFile(folder.folders()), bytes);
+    ASSERT_TRUE(windows.showMap());
+    auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    w.frm.show();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_TRUE(w.lstCity.clickItem(1));
+    const std::string profile = w.lblVisit.caption();
+    ASSERT_NE(profile, "");
+    w.zoom.view.moveTo({3330, 2030});
+    EXPECT_EQ(w.zoom.view.area(), nullptr);
+    EXPECT_TRUE(w.zoom.view.showsPicture());
+    EXPECT_EQ(w.zoom.view.tipText(), "甲村（現在の三市）") << "the circles need no outlines";
+    EXPECT_EQ(w.lblCityName.caption(), padChars("甲村", 10) + "現　" + padChars("三市", 20));
+    const std::string said = w.lblVisit.caption();
+    EXPECT_EQ(said.rfind(profile, 0), 0u) << "the profile stays";
+    EXPECT_NE(said.find("区域.dat"), std::string::npos) << said;
+    // Said once, not at every move; the zoom stays at the whole map.
+    w.zoom.view.moveTo({3400, 2100});
+    EXPECT_EQ(w.lblVisit.caption(), said);
+    EXPECT_TRUE(w.zoom.cmdZoomIn.click());
+    EXPECT_FALSE(w.zoom.inFront());
+    EXPECT_EQ(w.zoom.view.zoom(), 1);
+}
+
 TEST_F(WhereWindow, TheZoomedMapNeverShowsTheWrongPrefecture) {
     ASSERT_TRUE(windows.showMap());
     auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));

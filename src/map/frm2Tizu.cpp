@@ -232,7 +232,8 @@ bool frm2Tizu::loadZoomedMap() {
         area_ = std::make_shared<MapArea>(readOutlineArea(session_.io, outlineFile(session_.folders), chosenKen_));
     } catch (const FileError& e) {
         area_.reset();
-        lblVisit.setCaption(e.what());
+        // Asked for by a mere move of the pointer too: the profile stays, the reason goes below it.
+        lblVisit.setCaption(joinMessages(lblVisit.caption(), e.what()));
         return false;
     }
     rowShapes_ = shapesOfRows(*area_, rows_);
