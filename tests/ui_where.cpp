@@ -581,7 +581,14 @@ TEST_F(WhereWindow, TheZoomedMapNeverShowsTheWrongPrefecture) {
 TEST_F(WhereWindow, TheVisitGameColoursVisitedPlacesAndJapanByShare) {
     ASSERT_TRUE(windows.showVisitGame());
     auto& w = *static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+    w.frm.show();
     ASSERT_TRUE(w.lstKen.clickItem(0));
+    // At 1x the picture, the municipality under the pointer outlined and named.
+    ASSERT_TRUE(w.zoom.view.showsPicture());
+    w.zoom.view.moveTo({1500, 3750});
+    EXPECT_EQ(w.zoom.view.tipText(), "一町");
+    ASSERT_NE(w.zoom.view.area(), nullptr);
+    EXPECT_EQ(w.zoom.view.hovered(), w.zoom.view.area()->indexOf(101));
     ASSERT_TRUE(w.cmdColours.click());
     ASSERT_TRUE(w.zoom.inFront()) << "colours show at 1x too";
     EXPECT_EQ(w.zoom.view.zoom(), 1);

@@ -299,11 +299,7 @@ void frm2CityVisit::lstCity_Click(int position) {
     }
     lblVist.setCaption(joinMessages(profile.text, pictureError));
     marks_ = profile.marks;
-    if (!japanShown_) {  // the view draws them, over the picture as over the outlines
-        std::vector<ui::MapView::Mark> marks;
-        for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
-        zoom.view.setMarks(std::move(marks));
-    }
+    if (!japanShown_) showMarks();
     lblMinryoku.setForeColor(ui::paletteColor(profile.visit.palette));
     cmdVisit.setVisible(profile.visit.affordable);
     lblMinryoku.setCaption(profile.visit.line);
@@ -398,6 +394,7 @@ namespace {
 
 constexpr ui::Color kVisitedColor = ui::rgb(0xbf, 0xe3, 0xb4);  // soft green
 constexpr ui::Color kAllVisitedColor = ui::rgb(0x3b, 0x9c, 0x5a);
+constexpr ui::Color kMarkDotColor = ui::rgb(0xd0, 0x1c, 0x1c);  // as the map window's dots
 
 
 }  // namespace
@@ -434,10 +431,21 @@ bool frm2CityVisit::loadZoomedMap() {
         shapeNames_[static_cast<std::size_t>(shapes[r])] = trimmedName(rows[r].name12);
         if (readMark(session_.io, session_.folders, rows[r].recNo)) zoom.view.setFill(shapes[r], kVisitedColor);
     }
-    std::vector<ui::MapView::Mark> marks;
-    for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
-    zoom.view.setMarks(std::move(marks));
+    showMarks();
     return true;
+}
+
+void frm2CityVisit::showMarks() {
+    // The view draws them, over the picture as over the outlines: each old
+    // municipality's place as a dot, its number beside it.
+    std::vector<ui::MapView::Mark> marks;
+    std::vector<ui::MapView::Dot> dots;
+    for (const Mark& m : marks_) {
+        marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
+        dots.push_back({m.x + kMarkOffset, m.y + kMarkOffset, kMarkDotColor});
+    }
+    zoom.view.setDots(std::move(dots));
+    zoom.view.setMarks(std::move(marks));
 }
 
 void frm2CityVisit::cmdColours_Click() {
