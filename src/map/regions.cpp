@@ -61,12 +61,39 @@ MapRing reprojectedRing(const MapRing& ring, const MapPart& part, const MapPart&
     return out;
 }
 
-// A shape's rings taken through `to`, keeping those whose box meets the map.
-MapShape reprojected(const MapArea& from, const MapShape& s, const MapPart& to, const MapBox& map) {
+// A prefecture's framed insets whose islands would not lie wholly on the
+// region's map at their true place: they go into the region's map as an
+// inset of their own, laid out as on the prefecture's picture.
+struct InsetGroup {
+    const MapArea* from = nullptr;
+    std::vector<int> parts;  // indexes into from->parts
+    MapBox box;              // their frames together, in the prefecture's twips
+    double scale = 1;        // placed: region twips = at + scale * (prefecture twips - box's top left)
+    MapPoint at;
+    std::vector<int> placed;  // the region's part of each of `parts`
+};
+
+// A shape's rings taken through `to`, keeping those whose box meets the map;
+// the rings of `group`'s insets (when given) moved with their inset instead.
+MapShape reprojected(const MapArea& from, const MapShape& s, const MapPart& to, const MapBox& map,
+                     const InsetGroup* group = nullptr) {
     MapShape out;
     out.kind = s.kind;
     out.code = s.code;
     for (std::size_t r = 0; r < s.rings.size(); ++r) {
+        const int p = r < s.ringParts.size() ? s.ringParts[r] : 0;
+        std::size_t k = 0;
+        while (group && k < group->parts.size() && group->parts[k] != p) ++k;
+        if (group && k < group->parts.size()) {
+            MapRing ring;
+            ring.reserve(s.rings[r].size());
+            for (const MapPoint& q : s.rings[r])
+                ring.push_back({group->at.x + group->scale * (q.x - group->box.left),
+                                group->at.y + group->scale * (q.y - group->box.top)});
+            out.rings.push_back(std::move(ring));
+            out.ringParts.push_back(group->placed[k]);
+            continue;
+        }
         const MapPart* part = partOf(from, s, r);
         if (!part) continue;
         MapBox box;
@@ -134,18 +161,6 @@ MapBox fittedBox(const std::vector<const MapArea*>& prefectures, const MapBox& f
     }
     return ll;
 }
-
-// A prefecture's framed insets whose islands would not lie wholly on the
-// region's map at their true place: they go into the region's map as an
-// inset of their own, laid out as on the prefecture's picture.
-struct InsetGroup {
-    const MapArea* from = nullptr;
-    std::vector<int> parts;  // indexes into from->parts
-    MapBox box;              // their frames together, in the prefecture's twips
-    double scale = 1;        // placed: region twips = at + scale * (prefecture twips - box's top left)
-    MapPoint at;
-    std::vector<int> placed;  // the region's part of each of `parts`
-};
 
 std::vector<InsetGroup> farInsets(const std::vector<const MapArea*>& prefectures, const MapPart& main) {
     std::vector<InsetGroup> groups;
@@ -312,33 +327,7 @@ MapArea regionArea(int id, const std::vector<const MapArea*>& prefectures, const
             if (g.from == a) group = &g;
         for (const MapShape& s : a->shapes) {
             if (s.kind == MapShape::Kind::Neighbour) continue;
-            MapShape mine;
-            mine.kind = s.kind;
-            mine.code = s.code;
-            for (std::size_t r = 0; r < s.rings.size(); ++r) {
-                const int p = r < s.ringParts.size() ? s.ringParts[r] : 0;
-                // A ring of a far inset: moved with its inset, no projection again.
-                std::size_t k = 0;
-                while (group && k < group->parts.size() && group->parts[k] != p) ++k;
-                if (group && k < group->parts.size()) {
-                    MapRing ring;
-                    ring.reserve(s.rings[r].size());
-                    for (const MapPoint& q : s.rings[r])
-                        ring.push_back({group->at.x + group->scale * (q.x - group->box.left),
-                                        group->at.y + group->scale * (q.y - group->box.top)});
-                    mine.rings.push_back(std::move(ring));
-                    mine.ringParts.push_back(group->placed[k]);
-                    continue;
-                }
-                const MapPart* part = partOf(*a, s, r);
-                if (!part) continue;
-                MapBox box;
-                MapRing ring = reprojectedRing(s.rings[r], *part, main, box);
-                if (ring.size() < 3 || !box.intersects(map)) continue;
-                mine.rings.push_back(std::move(ring));
-                mine.ringParts.push_back(0);
-            }
-            mine.finish();
+            MapShape mine = reprojected(*a, s, main, map, group);
             if (!mine.rings.empty()) area.shapes.push_back(std::move(mine));
         }
     }
