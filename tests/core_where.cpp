@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "map/regions.h"
 #include "map/where_round.h"
 #include "quiz/memory.h"
 
@@ -72,6 +73,69 @@ TEST(WhereMemory, PlacesFoundAreThoseAnsweredRightOnAnyMap) {
     EXPECT_EQ(foundInMemory(book), want);
     // And through the file: what is written is what is read.
     EXPECT_EQ(foundInMemory(MemoryBook::parse(book.serialize(), "記憶.txt")), want);
+}
+
+// ---- region maps
+
+MapPart projection(double scale, double lon0, double lat0, double ox, double oy, MapBox frame, bool framed) {
+    MapPart p;
+    p.scale = scale;
+    p.x0 = lon0;
+    p.y0 = lat0;
+    p.ox = ox;
+    p.oy = oy;
+    p.frame = frame;
+    p.framed = framed;
+    return p;
+}
+
+// A shape of one ring, the box lon0..lon1 × lat0..lat1 drawn through `part` (number `partNo` of `a`).
+MapShape lonLatSquare(int code, const MapArea& a, int partNo, double lon0, double lat0, double lon1, double lat1) {
+    const MapPart& part = a.parts[static_cast<std::size_t>(partNo)];
+    MapShape s;
+    s.code = code;
+    s.rings = {{part.project(lon0, lat0), part.project(lon1, lat0), part.project(lon1, lat1), part.project(lon0, lat1)}};
+    s.ringParts = {partNo};
+    s.finish();
+    return s;
+}
+
+TEST(RegionMap, AFarIslandOfAPrefecturesInsetGetsAFramedInsetOfTheRegionClearOfTheLand) {
+    // 甲: a big square on its main area and an island far to the south in an
+    // inset; 乙: a strip along the top, east of 甲, which leaves the region's
+    // bottom right corner as sea.
+    MapArea kou;
+    kou.id = 1;
+    kou.parts = {projection(1000, 130, 36, 300, 300, {0, 0, 7575, 7545}, false),
+                 projection(2000, 139.9, 25.1, 5500, 5500, {5400, 5400, 7000, 7000}, true)};
+    kou.shapes = {lonLatSquare(101, kou, 0, 130, 31, 135, 36), lonLatSquare(102, kou, 1, 140, 24.9, 140.2, 25.05)};
+    MapArea otsu;
+    otsu.id = 2;
+    otsu.parts = {projection(1000, 135, 36, 300, 300, {0, 0, 7575, 7545}, false)};
+    otsu.shapes = {lonLatSquare(201, otsu, 0, 135, 35, 136, 36)};
+
+    const MapArea region = regionArea(kRegionAreaBase, {&kou, &otsu}, nullptr, {1, 2});
+    ASSERT_EQ(region.parts.size(), 2u) << "the main area and one inset";
+    const MapPart& inset = region.parts[1];
+    EXPECT_TRUE(inset.framed);
+    const MapShape* island = region.find(102);
+    ASSERT_NE(island, nullptr) << "the far island is on the region's map";
+    ASSERT_EQ(island->ringParts, std::vector<int>{1});
+    for (const MapPoint& p : island->rings[0]) EXPECT_TRUE(inset.frame.contains(p));
+    EXPECT_TRUE(region.parts[0].frame.contains({inset.frame.right, inset.frame.bottom}));
+    // Clear of the land, larger than the main area's scale, at most 4 times it.
+    for (int code : {101, 201}) EXPECT_FALSE(region.find(code)->box.intersects(inset.frame)) << code;
+    EXPECT_GE(inset.scale, region.parts[0].scale);
+    EXPECT_LE(inset.scale, 4 * region.parts[0].scale);
+    // Found and judged as any other place: the same ground, clicked inside or near.
+    EXPECT_NEAR(groundAreaKm2(region, *island), groundAreaKm2(kou, kou.shapes[1]), 0.01 * groundAreaKm2(kou, kou.shapes[1]));
+    const MapPoint middle = pointInside(*island);
+    EXPECT_EQ(hitShape(region, middle, 0), region.indexOf(102));
+    EXPECT_EQ(hitShape(region, {island->box.right + 50, middle.y}, 120), region.indexOf(102));
+
+    // Without the far island no inset is made.
+    kou.shapes.pop_back();
+    EXPECT_EQ(regionArea(kRegionAreaBase, {&kou, &otsu}, nullptr, {1, 2}).parts.size(), 1u);
 }
 
 }  // namespace

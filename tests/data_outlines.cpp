@@ -125,9 +125,9 @@ TEST_F(ShippedOutlines, EveryLandEdgeIsDrawnOnceAndSharedBordersHalveTheWork) {
 }
 
 // The eight regions: every present municipality of their prefectures on the
-// region's map, apart from the far islands that their prefecture's picture
-// shows in an inset (伊豆諸島, 小笠原, 先島: fourteen today), which would shrink
-// the region's land to a corner; each municipality keeps its ground area.
+// region's map exactly once, the far islands (伊豆諸島, 小笠原, 先島) in framed
+// insets clear of the land and of each other, each piece inside its frame;
+// each municipality keeps its ground area.
 TEST_F(ShippedOutlines, RegionMapsHoldTheirPrefecturesMunicipalities) {
     const MapArea japan = area(kJapanArea);
     std::map<int, std::set<int>> expected;  // prefecture -> codes
@@ -147,8 +147,22 @@ TEST_F(ShippedOutlines, RegionMapsHoldTheirPrefecturesMunicipalities) {
                 EXPECT_TRUE(codes.insert(s.code).second) << s.code;
             }
             if (s.kind == MapShape::Kind::Neighbour) continue;
-            for (const MapRing& ring : s.rings)
-                for (const MapPoint& p : ring) ASSERT_TRUE(map.parts[0].frame.contains(p, 7575)) << s.code;
+            for (std::size_t k = 0; k < s.rings.size(); ++k) {
+                const MapPart& part = map.parts.at(static_cast<std::size_t>(s.ringParts.at(k)));
+                for (const MapPoint& p : s.rings[k])
+                    ASSERT_TRUE(part.frame.contains(p, part.framed ? 0 : 7575)) << s.code;
+            }
+        }
+        // The insets: on the map, apart from each other and from the main area's land.
+        for (std::size_t i = 1; i < map.parts.size(); ++i) {
+            const MapBox& f = map.parts[i].frame;
+            EXPECT_TRUE(map.parts[i].framed);
+            EXPECT_TRUE(map.parts[0].frame.contains({f.left, f.top}) && map.parts[0].frame.contains({f.right, f.bottom}));
+            for (std::size_t j = i + 1; j < map.parts.size(); ++j) EXPECT_FALSE(f.intersects(map.parts[j].frame));
+            for (const MapShape& s : map.shapes)
+                for (std::size_t k = 0; k < s.rings.size(); ++k)
+                    if (s.kind == MapShape::Kind::Municipality && s.ringParts[k] == 0)
+                        for (const MapPoint& p : s.rings[k]) ASSERT_FALSE(f.contains(p)) << "land under an inset: " << s.code;
         }
         for (int n : r.prefectures)
             for (int code : expected[n])
@@ -167,8 +181,7 @@ TEST_F(ShippedOutlines, RegionMapsHoldTheirPrefecturesMunicipalities) {
     }
     std::string names;
     for (const auto& n : leftOut) names += n + " ";
-    std::printf("left out of the region maps: %zu: %s\n", left, names.c_str());
-    EXPECT_LE(left, 14u) << names;
+    EXPECT_EQ(left, 0u) << "left out of the region maps: " << names;
 }
 
 TEST_F(ShippedOutlines, EveryOldMunicipalityDotLiesInsideItsPresentOutline) {

@@ -306,6 +306,39 @@ TEST_F(WhereWindow, DotsAndThePointersReachGrowWithTheDisplayScale) {
     ui::setDisplayScale(1.0);
 }
 
+TEST_F(WhereWindow, CrowdedNumberedMarksNeverCoverEachOther) {
+    // Twenty-five old municipalities (the most a record holds) within a few
+    // pixels of each other, as 新潟市's are on its prefecture's picture, at
+    // both display scales.
+    for (double scale : {1.0, 2.0}) {
+        SCOPED_TRACE(scale);
+        ui::setDisplayScale(scale);
+        frm2Doko& w = open();
+        ASSERT_TRUE(w.lstKen.clickItem(1));
+        std::vector<ui::MapView::Dot> dots;
+        std::vector<ui::MapView::Mark> marks;
+        for (int k = 0; k < 25; ++k) {
+            const double x = 3000 + (k % 5) * 30, y = 3000 + (k / 5) * 30;
+            dots.push_back({x, y, ui::rgb(0xd0, 0x1c, 0x1c)});
+            marks.push_back({k + 1, x, y});
+        }
+        w.picMap.setDots(dots);
+        w.picMap.setMarks(marks);
+        const std::vector<MapBox> boxes = w.picMap.markBoxes();
+        ASSERT_EQ(boxes.size(), marks.size());
+        for (std::size_t i = 0; i < boxes.size(); ++i)
+            for (std::size_t j = i + 1; j < boxes.size(); ++j) {
+                const MapBox& a = boxes[i];
+                const MapBox& b = boxes[j];
+                const bool apart = a.right <= b.left || b.right <= a.left || a.bottom <= b.top || b.bottom <= a.top;
+                EXPECT_TRUE(apart) << "marks " << i + 1 << " and " << j + 1;
+            }
+        ASSERT_TRUE(w.Command1.click());
+        ui::Application::processEvents();
+    }
+    ui::setDisplayScale(1.0);
+}
+
 TEST_F(WhereWindow, TheTipNamesPlacesOnlyOutsideARound) {
     frm2Doko& w = open();
     ASSERT_TRUE(w.lstKen.clickItem(2));
@@ -432,40 +465,104 @@ TEST_F(WhereWindow, TheMapWindowZoomsIntoTheOutlinesAndKeepsItsPointerNames) {
     EXPECT_FALSE(w.lblCityName.visible());
 }
 
-TEST_F(WhereWindow, AtOneTimesTheMapWindowNamesThePlaceBesideThePointer) {
+TEST_F(WhereWindow, AtOneTimesTheMapWindowDrawsThePictureWithDotsTheOutlineAndTheNameBesideThePointer) {
     ASSERT_TRUE(windows.showMap());
     auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
     w.frm.show();
     ASSERT_TRUE(w.lstKen.clickItem(0));
     ASSERT_FALSE(w.zoom.inFront());
-    EXPECT_FALSE(w.lblTip.visible());
+    ASSERT_TRUE(w.zoom.view.showsPicture()) << "at 1x the view draws the picture itself";
+    EXPECT_EQ(w.zoom.view.area(), nullptr) << "the outlines wait until the pointer needs them";
+    EXPECT_EQ(w.zoom.view.paintFrame(), ui::rgb(255, 255, 255)) << "the (white) picture, not the outlines' land";
+    EXPECT_EQ(w.zoom.view.dotRadius(), 4);
     struct Row {
         const char* what;
         double x, y;
         const char* tip;  // "": none
-        bool right, below;  // the tip beside the pointer: right of it and below
+        int outlined;     // code of the outlined municipality, 0: none
+        bool right;       // the tip right of the pointer
     } rows[] = {
-        {"on an old municipality's circle", 3330, 2030, "甲村（現在の三市）", true, true},
-        {"off every circle", 5000, 5000, "", true, true},
-        {"a municipality that is its own only circle", 6000, 3000, "二村", true, true},
-        {"the circle of 乙村, low on the map", 3700, 5000, "乙村（現在の三市）", true, true},
+        {"on an old municipality's circle", 3330, 2030, "甲村（現在の三市）", 102, true},
+        {"off the circles, inside a municipality", 3300, 4000, "三市", 102, true},
+        {"in the sea between two municipalities", 4750, 7200, "", 0, true},
+        {"near the right edge: the tip goes left", 6900, 3000, "二村", 103, false},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        w.picTizu.moveMouse(r.x, r.y);
-        EXPECT_EQ(w.lblTip.visible(), *r.tip != '\0');
+        w.zoom.view.moveTo({r.x, r.y});
+        ASSERT_NE(w.zoom.view.area(), nullptr);
+        EXPECT_TRUE(w.zoom.view.showsPicture());
+        EXPECT_EQ(w.zoom.view.tipText(), r.tip);
+        EXPECT_EQ(w.zoom.view.hovered(), r.outlined ? w.zoom.view.area()->indexOf(r.outlined) : -1);
         if (!*r.tip) continue;
-        EXPECT_EQ(w.lblTip.caption(), r.tip);
-        const ui::Rect g = w.lblTip.geometry();
-        EXPECT_EQ(g.left > r.x, r.right);
-        EXPECT_EQ(g.top > r.y, r.below);
-        EXPECT_LE(g.left + g.width, 7575);
+        const MapBox tip = w.zoom.view.tipBox();
+        EXPECT_EQ(tip.left > r.x, r.right);
+        EXPECT_GT(tip.top, r.y);
+        EXPECT_LE(tip.right, 7575);
     }
     // The design's label keeps its place and text; another prefecture clears both.
-    w.picTizu.moveMouse(3330, 2030);
-    EXPECT_TRUE(w.lblCityName.visible());
+    w.zoom.view.moveTo({3330, 2030});
+    EXPECT_EQ(w.lblCityName.caption(), padChars("甲村", 10) + "現　" + padChars("三市", 20));
     ASSERT_TRUE(w.lstKen.clickItem(1));
-    EXPECT_FALSE(w.lblTip.visible());
+    EXPECT_EQ(w.zoom.view.tipText(), "");
+    EXPECT_FALSE(w.lblCityName.visible());
+    EXPECT_EQ(w.zoom.view.area(), nullptr);
+}
+
+TEST_F(WhereWindow, AZoomRenamesThePlaceUnderThePointerAtOnce) {
+    ASSERT_TRUE(windows.showMap());
+    auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    w.frm.show();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    const std::string kou = padChars("甲村", 10) + "現　" + padChars("三市", 20);
+    // Ctrl+wheel keeps the point under the pointer: still 甲村, now from the outlines.
+    w.zoom.view.moveTo({3330, 2030});
+    ASSERT_EQ(w.lblCityName.caption(), kou);
+    w.zoom.view.wheel(1, {3330, 2030}, true);
+    ASSERT_TRUE(w.zoom.inFront());
+    EXPECT_EQ(w.zoom.view.tipText(), "甲村（現在の三市）");
+    EXPECT_EQ(w.lblCityName.caption(), kou);
+    // A key zooms about the middle: the pointer stands over 三市 off its
+    // circles now, and both names say so before the pointer moves.
+    ASSERT_TRUE(w.zoom.cmdWhole.click());
+    w.zoom.view.moveTo({3330, 2030});
+    ASSERT_TRUE(w.lblCityName.visible());
+    w.zoom.view.pressKey(ui::MapKey::ZoomIn);
+    ASSERT_GT(w.zoom.view.zoom(), 1);
+    EXPECT_EQ(w.zoom.view.tipText(), "三市");
+    EXPECT_FALSE(w.lblCityName.visible());
+    // Back to the whole map: over 甲村 again.
+    w.zoom.view.pressKey(ui::MapKey::Home);
+    EXPECT_EQ(w.zoom.view.tipText(), "甲村（現在の三市）");
+    EXPECT_EQ(w.lblCityName.caption(), kou);
+    EXPECT_TRUE(w.lblCityName.visible());
+}
+
+TEST_F(WhereWindow, ADamagedMapFileLeavesTheMapWindowsPictureDotsAndProfile) {
+    std::string bytes = readBytes(outlineFile(folder.folders()));
+    bytes[bytes.size() / 2] ^= 0x55;
+    writeBytes(outlineFile(folder.folders()), bytes);
+    ASSERT_TRUE(windows.showMap());
+    auto& w = *static_cast<frm2Tizu*>(windows.window(WindowId::Tizu));
+    w.frm.show();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_TRUE(w.lstCity.clickItem(1));
+    const std::string profile = w.lblVisit.caption();
+    ASSERT_NE(profile, "");
+    w.zoom.view.moveTo({3330, 2030});
+    EXPECT_EQ(w.zoom.view.area(), nullptr);
+    EXPECT_TRUE(w.zoom.view.showsPicture());
+    EXPECT_EQ(w.zoom.view.tipText(), "甲村（現在の三市）") << "the circles need no outlines";
+    EXPECT_EQ(w.lblCityName.caption(), padChars("甲村", 10) + "現　" + padChars("三市", 20));
+    const std::string said = w.lblVisit.caption();
+    EXPECT_EQ(said.rfind(profile, 0), 0u) << "the profile stays";
+    EXPECT_NE(said.find("区域.dat"), std::string::npos) << said;
+    // Said once, not at every move; the zoom stays at the whole map.
+    w.zoom.view.moveTo({3400, 2100});
+    EXPECT_EQ(w.lblVisit.caption(), said);
+    EXPECT_TRUE(w.zoom.cmdZoomIn.click());
+    EXPECT_FALSE(w.zoom.inFront());
+    EXPECT_EQ(w.zoom.view.zoom(), 1);
 }
 
 TEST_F(WhereWindow, TheZoomedMapNeverShowsTheWrongPrefecture) {
@@ -484,7 +581,14 @@ TEST_F(WhereWindow, TheZoomedMapNeverShowsTheWrongPrefecture) {
 TEST_F(WhereWindow, TheVisitGameColoursVisitedPlacesAndJapanByShare) {
     ASSERT_TRUE(windows.showVisitGame());
     auto& w = *static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+    w.frm.show();
     ASSERT_TRUE(w.lstKen.clickItem(0));
+    // At 1x the picture, the municipality under the pointer outlined and named.
+    ASSERT_TRUE(w.zoom.view.showsPicture());
+    w.zoom.view.moveTo({1500, 3750});
+    EXPECT_EQ(w.zoom.view.tipText(), "一町");
+    ASSERT_NE(w.zoom.view.area(), nullptr);
+    EXPECT_EQ(w.zoom.view.hovered(), w.zoom.view.area()->indexOf(101));
     ASSERT_TRUE(w.cmdColours.click());
     ASSERT_TRUE(w.zoom.inFront()) << "colours show at 1x too";
     EXPECT_EQ(w.zoom.view.zoom(), 1);

@@ -122,6 +122,10 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
     setUpLearning();
 
     zoom.onNeedArea([this] { return loadZoomedMap(); });
+    zoom.view.setNamer([this](int shape, MapPoint) -> std::string {
+        return shape >= 0 && shape < static_cast<int>(shapeNames_.size()) ? shapeNames_[static_cast<std::size_t>(shape)]
+                                                                          : std::string{};
+    });
     cmdColours.onClick([this] { cmdColours_Click(); });
     cmdJapan.onClick([this] { cmdJapan_Click(); });
 }
@@ -295,11 +299,7 @@ void frm2CityVisit::lstCity_Click(int position) {
     }
     lblVist.setCaption(joinMessages(profile.text, pictureError));
     marks_ = profile.marks;
-    if (zoom.inFront() && !japanShown_) {
-        std::vector<ui::MapView::Mark> marks;
-        for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
-        zoom.view.setMarks(std::move(marks));
-    }
+    if (!japanShown_) showMarks();
     lblMinryoku.setForeColor(ui::paletteColor(profile.visit.palette));
     cmdVisit.setVisible(profile.visit.affordable);
     lblMinryoku.setCaption(profile.visit.line);
@@ -394,6 +394,7 @@ namespace {
 
 constexpr ui::Color kVisitedColor = ui::rgb(0xbf, 0xe3, 0xb4);  // soft green
 constexpr ui::Color kAllVisitedColor = ui::rgb(0x3b, 0x9c, 0x5a);
+constexpr ui::Color kMarkDotColor = ui::rgb(0xd0, 0x1c, 0x1c);  // as the map window's dots
 
 
 }  // namespace
@@ -409,11 +410,13 @@ bool frm2CityVisit::loadZoomedMap() {
         return false;
     }
     zoom.view.setArea(area);
+    shapeNames_.assign(area->shapes.size(), {});
     const auto& kens = map_.prefectures();
     if (japanShown_) {
         for (std::size_t n = 0; n < kens.size(); ++n) {
             const int count = kens[n].endRec() - kens[n].startRec() + 1;
             const int shape = area->indexOf(static_cast<int>(n) + 1);
+            if (shape >= 0) shapeNames_[static_cast<std::size_t>(shape)] = trimmedName(kens[n].name());
             if (shape >= 0 && count > 0)
                 zoom.view.setFill(shape, ui::shareColor(static_cast<double>(kens[n].homonSu()) / count, kAllVisitedColor));
         }
@@ -423,13 +426,26 @@ bool frm2CityVisit::loadZoomedMap() {
     const KenHani& ken = kens.at(static_cast<std::size_t>(row - 1));
     const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken, Descriptions::Skip)).rows;
     const std::vector<int> shapes = shapesOfRows(*area, rows);
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (shapes[r] >= 0 && readMark(session_.io, session_.folders, rows[r].recNo))
-            zoom.view.setFill(shapes[r], kVisitedColor);
-    std::vector<ui::MapView::Mark> marks;
-    for (const Mark& m : marks_) marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
-    zoom.view.setMarks(std::move(marks));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (shapes[r] < 0) continue;
+        shapeNames_[static_cast<std::size_t>(shapes[r])] = trimmedName(rows[r].name12);
+        if (readMark(session_.io, session_.folders, rows[r].recNo)) zoom.view.setFill(shapes[r], kVisitedColor);
+    }
+    showMarks();
     return true;
+}
+
+void frm2CityVisit::showMarks() {
+    // The view draws them, over the picture as over the outlines: each old
+    // municipality's place as a dot, its number beside it.
+    std::vector<ui::MapView::Mark> marks;
+    std::vector<ui::MapView::Dot> dots;
+    for (const Mark& m : marks_) {
+        marks.push_back({m.number, m.x + kMarkOffset, m.y + kMarkOffset});
+        dots.push_back({m.x + kMarkOffset, m.y + kMarkOffset, kMarkDotColor});
+    }
+    zoom.view.setDots(std::move(dots));
+    zoom.view.setMarks(std::move(marks));
 }
 
 void frm2CityVisit::cmdColours_Click() {

@@ -108,8 +108,11 @@ private:
     // zoomed view with the completion colours; false (and why in lblVist)
     // when it cannot.
     bool loadZoomedMap();
+    // The chosen municipality's old municipalities on the view: dots and numbers.
+    void showMarks();
     bool japanShown_ = false;
     std::vector<Mark> marks_;  // of the chosen municipality
+    std::vector<std::string> shapeNames_;  // the name of each shape of the view's map (its tip)
     void focusSafe();
     std::string startOverQuestion() const;
 

@@ -141,6 +141,8 @@ std::string oldTownList(CityRow& row, int nameWidth);
 // The numbers to print for a row's old municipalities: k at 100 twips left of
 // and above its circle.
 std::vector<Mark> numberMarks(const CityRow& row);
+// A name without its padding blanks (ASCII or ideographic) at either end.
+std::string trimmedName(std::string s);
 
 // The first circle, in drawing order, whose centre lies within 60 twips of
 // (x, y) both across and down (borders included); none when there is none.

@@ -23,18 +23,6 @@ constexpr int kPointedColor = 7;  // palette entry: the name label over a circle
 
 ui::Font font(const char* name, double size, bool bold) { return ui::Font{name, size, bold}; }
 
-// A name without its padding blanks (ASCII or ideographic) at either end.
-std::string trimmedName(std::string s) {
-    const std::string wide = "\u3000";
-    for (bool cut = true; cut;) {
-        cut = false;
-        while (!s.empty() && s.back() == ' ') s.pop_back(), cut = true;
-        if (s.size() >= 3 && s.compare(s.size() - 3, 3, wide) == 0) s.resize(s.size() - 3), cut = true;
-    }
-    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
-    return s;
-}
-
 constexpr ui::Color kDotColor = ui::rgb(0xd0, 0x1c, 0x1c);
 
 std::string joinMessages(const std::string& a, const std::string& b) {
@@ -56,7 +44,6 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
       // border (2 pixels each side) takes 60 twips of the designed height, so
       // the label is raised by 90 twips, from 7320, to show whole.
       lblCityName(picTizu, {4800, 7230, 2655, 255}),
-      lblTip(picTizu, {0, 0, 1800, 285}),
       lblCitySu(frm, {120, 9720, 1095, 495}),
       lblCity(frm, {10320, 480, 3255, 255}),
       lblVisit(frm, {10320, 840, 9855, 7935}),
@@ -75,10 +62,6 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     lblCityName.setOpaque(true);
     lblCityName.setBackColor(kWhite);
     lblCityName.setForeColor(kWindowColor);
-    lblTip.setOpaque(true);
-    lblTip.setBackColor(ui::rgb(0xff, 0xff, 0xe1));
-    lblTip.setForeColor(ui::rgb(0, 0, 0));
-    lblTip.setVisible(false);
     lblCitySu.setForeColor(kCountColor);
     lblCity.setFont(font("ＭＳ Ｐゴシック", 9.75, true));
     lblCity.setForeColor(kProfileColor);
@@ -97,7 +80,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     frm.onCloseBox([this]() { Command1_Click(); });
 
     zoom.onNeedArea([this] { return loadZoomedMap(); });
-    // Zoomed, the pointer is tested against the same circles in the same twips.
+    // The pointer over the view is tested against the same circles in the same twips.
     zoom.view.onPointer([this](MapPoint p) { picTizu_MouseMove(p.x, p.y); });
     zoom.view.onLeave([this] { showPointerName(""); });
     zoom.view.setNamer([this](int shape, MapPoint p) -> std::string {
@@ -172,13 +155,16 @@ void frm2Tizu::lstKen_Click(int position) {
         // The list is filled all the same: the circles go on the blank map.
         if (readError.empty()) drawCircles(circles_);
     }
+    // The view drops the last prefecture's outlines; its dots are this one's.
+    zoom.forget();
+    area_.reset();
+    showDotsAndMarks();
     if (!readError.empty()) {
         lblVisit.setCaption(joinMessages(pictureError, readError));
         return;
     }
     lblCitySu.setCaption(circleCountText(circles_.size()));
     showPointerName("");
-    zoom.forget();
     // A missing picture leaves the map blank; the lists still work.
     if (!pictureError.empty()) lblVisit.setCaption(pictureError);
 }
@@ -220,15 +206,24 @@ void frm2Tizu::lstCity_Click(int position) {
     }
     lblVisit.setCaption(joinMessages(statistics + oldTowns, pictureError));
     chosenMinryoku_ = row.minryoku;
-    if (area_) {
-        std::vector<ui::MapView::Mark> marks;
+    showDotsAndMarks();
+}
+
+void frm2Tizu::showDotsAndMarks() {
+    std::vector<ui::MapView::Dot> dots;
+    dots.reserve(circles_.size());
+    for (const Circle& c : circles_) dots.push_back({static_cast<double>(c.x), static_cast<double>(c.y), kDotColor});
+    zoom.view.setDots(std::move(dots));
+    std::vector<ui::MapView::Mark> marks;
+    zoom.view.clearFills();
+    if (chosenRow_ > 0) {
+        const CityRow& row = rows_[static_cast<std::size_t>(chosenRow_ - 1)];
         for (std::size_t k = 0; k < row.old.size(); ++k)
             marks.push_back({static_cast<int>(k) + 1, static_cast<double>(row.old[k].x), static_cast<double>(row.old[k].y)});
-        zoom.view.setMarks(std::move(marks));
-        zoom.view.clearFills();
-        if (rowShapes_[static_cast<std::size_t>(c - 1)] >= 0)
-            zoom.view.setFill(rowShapes_[static_cast<std::size_t>(c - 1)], ui::rgb(0xf9, 0xe0, 0xa8));
+        const std::size_t r = static_cast<std::size_t>(chosenRow_ - 1);
+        if (area_ && r < rowShapes_.size() && rowShapes_[r] >= 0) zoom.view.setFill(rowShapes_[r], ui::rgb(0xf9, 0xe0, 0xa8));
     }
+    zoom.view.setMarks(std::move(marks));
 }
 
 bool frm2Tizu::loadZoomedMap() {
@@ -237,24 +232,16 @@ bool frm2Tizu::loadZoomedMap() {
         area_ = std::make_shared<MapArea>(readOutlineArea(session_.io, outlineFile(session_.folders), chosenKen_));
     } catch (const FileError& e) {
         area_.reset();
-        lblVisit.setCaption(e.what());
+        // Asked for by a mere move of the pointer too: the profile stays, the reason goes below it.
+        lblVisit.setCaption(joinMessages(lblVisit.caption(), e.what()));
         return false;
     }
     rowShapes_ = shapesOfRows(*area_, rows_);
     zoom.view.setArea(area_);
-    std::vector<ui::MapView::Dot> dots;
-    for (const Circle& c : circles_) dots.push_back({static_cast<double>(c.x), static_cast<double>(c.y), kDotColor});
-    zoom.view.setDots(std::move(dots));
     std::vector<ui::MapView::Label> labels;
     for (std::size_t r = 0; r < rows_.size(); ++r) labels.push_back({rowShapes_[r], trimmedName(rows_[r].name12)});
     zoom.view.setLabels(std::move(labels));
-    if (chosenRow_ > 0) {
-        const CityRow& row = rows_[static_cast<std::size_t>(chosenRow_ - 1)];
-        std::vector<ui::MapView::Mark> marks;
-        for (std::size_t k = 0; k < row.old.size(); ++k)
-            marks.push_back({static_cast<int>(k) + 1, static_cast<double>(row.old[k].x), static_cast<double>(row.old[k].y)});
-        zoom.view.setMarks(std::move(marks));
-    }
+    showDotsAndMarks();
     return true;
 }
 
@@ -268,7 +255,6 @@ void frm2Tizu::showPointerName(const std::string& name) {
     }
     // Empty, the label would only hide part of the map.
     lblCityName.setVisible(!name.empty());
-    if (name.empty()) lblTip.setVisible(false);
 }
 
 std::string frm2Tizu::tipName(const Circle& c) {
@@ -277,25 +263,9 @@ std::string frm2Tizu::tipName(const Circle& c) {
 }
 
 void frm2Tizu::picTizu_MouseMove(double x, double y) {
+    // The design's label; the view names the place beside the pointer itself.
     const auto hit = hitTest(circles_, x, y);
-    if (hit) showPointerName(pointerName(circles_[*hit]));
-    else showPointerName("");
-    // At 1x the name also goes beside the pointer, as the zoomed map's tip.
-    if (!hit || zoom.inFront()) {
-        lblTip.setVisible(false);
-        return;
-    }
-    const std::string text = tipName(circles_[*hit]);
-    lblTip.setCaption(text);
-    std::size_t chars = 0;  // UTF-8 characters: every one as wide as a kanji
-    for (const char ch : text) chars += (static_cast<unsigned char>(ch) & 0xC0) != 0x80;
-    const int width = static_cast<int>(chars) * 180 + 90, height = 285;
-    const int inside = picTizu.geometry().width - 60, insideHeight = picTizu.geometry().height - 60;
-    int left = static_cast<int>(x) + 210, top = static_cast<int>(y) + 210;  // 14 pixels right and down
-    if (left + width > inside) left = static_cast<int>(x) - 90 - width;
-    if (top + height > insideHeight) top = static_cast<int>(y) - 90 - height;
-    lblTip.setGeometry({std::max(0, left), std::max(0, top), width, height});
-    lblTip.setVisible(true);
+    showPointerName(hit ? pointerName(circles_[*hit]) : "");
 }
 
 void frm2Tizu::Command1_Click() {

@@ -47,10 +47,10 @@ public:
     ui::ListBox lstKen;
     ui::ListBox lstCity;
     ui::PictureBox picTizu;
-    // Zoom: the prefecture's outlines over the picture while zoomed in.
+    // Over the picture: round dots, numbers apart, the outline and the name
+    // of the place under the pointer; zoomed in, the prefecture's outlines.
     ui::ZoomOverlay zoom;
     ui::Label lblCityName;
-    ui::Label lblTip;  // the pointer's name beside it at 1x
     ui::Label lblCitySu;
     ui::Label lblCity;
     ui::Label lblVisit;
@@ -62,10 +62,13 @@ public:
     ui::Label Label5;
 
 private:
-    // Loads the chosen prefecture's outlines into the zoomed view, with its
-    // circles as dots and the chosen municipality's numbers; false (and the
+    // Loads the chosen prefecture's outlines into the view, with its circles
+    // as dots and the chosen municipality's numbers and fill; false (and the
     // reason in lblVisit) when it cannot.
     bool loadZoomedMap();
+    // The view's dots (every circle) and marks (the chosen municipality's old
+    // municipalities), with or without the outlines.
+    void showDotsAndMarks();
     // The pointer's name label: shown only while it names something.
     void showPointerName(const std::string& name);
     // "甲村（現在の三市）", or the name alone when the two are one.

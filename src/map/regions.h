@@ -24,10 +24,15 @@ inline constexpr int kRegionAreaBase = 100;
 // The map of a region from its prefectures' maps (each with its own
 // projection) and, for the grey land around it, the map of all Japan (may be
 // null). The projection fits the prefectures' main areas; pieces drawn in an
-// inset of their prefecture come to their true place and are kept when they
-// fall on the map. Shapes keep their kinds and codes (municipality codes are
-// unique across prefectures); a municipality none of whose pieces falls on
-// the map is left out.
+// inset of their prefecture come to their true place when they fall wholly on
+// the map. A prefecture's insets whose islands would not (伊豆諸島 and 小笠原
+// off 関東, 先島 off 九州・沖縄) become framed insets of the region's map, laid
+// out as on the prefecture's picture, in a corner clear of the land (or, when
+// no corner has room, in a band along the foot, the main area above it),
+// never smaller than the main area's scale nor magnified more than 4 × it.
+// Shapes keep their kinds and codes (municipality codes are unique across
+// prefectures); a municipality none of whose pieces falls on the map is left
+// out.
 MapArea regionArea(int id, const std::vector<const MapArea*>& prefectures, const MapArea* japan,
                    const std::vector<int>& prefectureNumbers);
 

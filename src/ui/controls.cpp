@@ -480,12 +480,28 @@ void paintCircles(QImage& target, const std::vector<PictureBox::Point>& centres,
         p.drawEllipse(QPointF(at.x * k / kTwipsPerPixel, at.y * k / kTwipsPerPixel), radius, radius);
 }
 
-// Copies what paintCircles drew on a clear layer (every pixel either clear or
-// opaque, as drawing without smoothing leaves them) onto `store`, the same
-// size, looking only around each circle: the outline reaches half the pen's
-// width beyond the radius, and a pixel more where the edge is rounded.
+// Circles drawn ahead on a layer of their own: one byte a pixel, 0 where
+// nothing was drawn, kLayerPen under the outline, kLayerFill inside (drawing
+// without smoothing leaves no other value), so the layer is a quarter of a
+// coloured one and takes its colours when it is laid over the picture.
+constexpr int kLayerPen = 255;
+constexpr int kLayerFill = 128;
+
+QImage circleLayer(QSize size, const std::vector<PictureBox::Point>& centres, double r, bool filled, double k) {
+    QImage layer(size, QImage::Format_Grayscale8);
+    layer.fill(0);
+    paintCircles(layer, centres, r, QColor(kLayerPen, kLayerPen, kLayerPen),
+                 filled ? std::optional<QColor>(QColor(kLayerFill, kLayerFill, kLayerFill)) : std::nullopt, k);
+    return layer;
+}
+
+// Copies what circleLayer drew onto `store`, the same size, in the pen's and
+// the fill's colours, looking only around each circle: the outline reaches
+// half the pen's width beyond the radius, and a pixel more where the edge is
+// rounded.
 void layCirclesOver(QImage& store, const QImage& layer, const std::vector<PictureBox::Point>& centres, double r,
-                    double k) {
+                    double k, const QColor& pen, const std::optional<QColor>& fill) {
+    const QRgb penRgb = pen.rgba() | 0xff000000u, fillRgb = fill ? fill->rgba() | 0xff000000u : penRgb;
     const double reach = r * k / kTwipsPerPixel + std::max(1L, std::lround(k)) / 2.0 + 0.5;
     const QRect bounds = layer.rect() & store.rect();
     const uchar* from = layer.constBits();
@@ -497,10 +513,10 @@ void layCirclesOver(QImage& store, const QImage& layer, const std::vector<Pictur
                                 QPoint(static_cast<int>(std::ceil(x + reach)), static_cast<int>(std::ceil(y + reach)))) &
                           bounds;
         for (int row = box.top(); row <= box.bottom(); ++row) {
-            const auto* in = reinterpret_cast<const QRgb*>(from + row * fromLine);
+            const uchar* in = from + row * fromLine;
             auto* out = reinterpret_cast<QRgb*>(to + row * toLine);
             for (int col = box.left(); col <= box.right(); ++col)
-                if (qAlpha(in[col]) != 0) out[col] = in[col] | 0xff000000u;
+                if (in[col] != 0) out[col] = in[col] == kLayerPen ? penRgb : fillRgb;
         }
     }
 }
@@ -780,6 +796,11 @@ Line::Line(Container& parent, int x1, int y1, int x2, int y2, int borderWidth)
 // --- PictureBox --------------------------------------------------------------
 
 namespace detail {
+PictureBackdrop backdropOf(const QWidget* canvas) {
+    const auto* c = static_cast<const Canvas*>(canvas);
+    return c ? PictureBackdrop{c->picture, c->back} : PictureBackdrop{};
+}
+
 void pictureBackChanged(Node& n) {
     if (auto* c = static_cast<Canvas*>(n.host.data())) {
         c->back = toQColor(n.back);
@@ -889,11 +910,7 @@ void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const
     // their own, laid over the picture once it is in place; when this thread
     // is to decode, they are drawn on the picture afterwards.
     QImage layer;
-    if (c && !drawn.centres.empty() && decoding.begun()) {
-        layer = QImage(size, QImage::Format_ARGB32_Premultiplied);
-        layer.fill(Qt::transparent);
-        paintCircles(layer, drawn.centres, drawn.r, detail::toQColor(drawn.color.value_or(node_->fore)), c->fill, k);
-    }
+    if (c && !drawn.centres.empty() && decoding.begun()) layer = circleLayer(size, drawn.centres, drawn.r, c->fill.has_value(), k);
     if (c) c->source.reset();
     Decoded d = decoding.get();
     if (!c) return;
@@ -905,7 +922,9 @@ void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const
         return;
     }
     c->store = std::move(d.store);
-    if (!layer.isNull()) layCirclesOver(c->store, layer, drawn.centres, drawn.r, k);
+    if (!layer.isNull())
+        layCirclesOver(c->store, layer, drawn.centres, drawn.r, k, detail::toQColor(drawn.color.value_or(node_->fore)),
+                       c->fill);
     else circles(drawn.centres, drawn.r, drawn.color);
     c->update();
 }

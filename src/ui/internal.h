@@ -100,6 +100,15 @@ struct Node {
 // A picture box's back colour changed: repaint its backing store.
 void pictureBackChanged(Node& n);
 
+// What a picture box shows before anything is drawn on it: its loaded
+// picture (at its own size, drawn at the top left times the display scale)
+// and its back colour. `canvas` is the box's drawing surface (Node::host).
+struct PictureBackdrop {
+    QImage picture;
+    QColor back;
+};
+PictureBackdrop backdropOf(const QWidget* canvas);
+
 struct Access {
     static Node& node(Widget& w) { return *w.node_; }
     static const Node& node(const Widget& w) { return *w.node_; }

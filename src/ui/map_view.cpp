@@ -6,6 +6,7 @@
 #include <QFocusEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QTimer>
 #include <QWheelEvent>
 #include <QWidget>
@@ -82,6 +83,14 @@ public:
     std::shared_ptr<std::function<void()>> onView = std::make_shared<std::function<void()>>();
     std::shared_ptr<std::function<void(MapPoint)>> onPointer = std::make_shared<std::function<void(MapPoint)>>();
     std::shared_ptr<std::function<void()>> onLeave = std::make_shared<std::function<void()>>();
+    std::shared_ptr<std::function<bool()>> needArea = std::make_shared<std::function<bool()>>();
+    QPointer<QWidget> picture;  // the picture box's canvas whose picture shows at zoom 1
+    QImage scaledPicture;       // that picture at the display scale, made when it changes
+    qint64 scaledKey = 0;
+    // One dot of each colour drawn smooth once, then copied to every place:
+    // a smooth circle with a rim costs some microseconds each, 北海道 has 212.
+    std::map<QRgb, QImage> dotSprites;
+    double spriteScale = 0;
 
     MapCanvas() {
         setMouseTracking(true);
@@ -103,6 +112,54 @@ public:
         return c ? c->scale : 1.0;
     }
     double dotRadius() const { return kDotRadius * ui(); }
+    bool showsPicture() const { return picture && zoom <= 1 + 1e-9; }
+    // A dot in `colour` with its light rim, centred in an image of even size.
+    const QImage& dotSprite(const QColor& colour) {
+        if (spriteScale != ui()) {
+            dotSprites.clear();
+            spriteScale = ui();
+        }
+        QImage& dot = dotSprites[colour.rgba()];
+        if (dot.isNull()) {
+            const double r = dotRadius(), rim = 1.2 * ui();
+            const int size = 2 * static_cast<int>(std::ceil(r + rim)) + 2;
+            dot = QImage(size, size, QImage::Format_ARGB32_Premultiplied);
+            dot.fill(Qt::transparent);
+            QPainter p(&dot);
+            p.setRenderHint(QPainter::Antialiasing, true);
+            p.setPen(QPen(QColor(255, 255, 255), rim));
+            p.setBrush(colour);
+            p.drawEllipse(QPointF(size / 2.0, size / 2.0), r, r);
+        }
+        return dot;
+    }
+    // The outlines, asked for when there are none yet; false when there are none.
+    bool haveArea() {
+        if (area) return true;
+        const auto c = core.lock();
+        const auto load = needArea;
+        if (c && *load) detail::runGuarded(c, [load] { (*load)(); });
+        return area != nullptr;
+    }
+    // The picture box's picture as that box shows it (top left, grown with
+    // the display scale) on its back colour.
+    void paintPicture(QPainter& p) {
+        const detail::PictureBackdrop b = detail::backdropOf(picture.data());
+        p.fillRect(rect(), b.back.isValid() ? b.back : QColor(Qt::white));
+        if (b.picture.isNull()) return;
+        const double k = ui();
+        if (k == 1.0) {
+            p.drawImage(0, 0, b.picture);
+            return;
+        }
+        if (scaledKey != b.picture.cacheKey() || scaledPicture.isNull()) {
+            scaledPicture = b.picture.scaled(QSize(static_cast<int>(std::lround(b.picture.width() * k)),
+                                                   static_cast<int>(std::lround(b.picture.height() * k))),
+                                             Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+            scaledKey = b.picture.cacheKey();
+        }
+        p.drawImage(0, 0, scaledPicture);
+    }
     double mapWidth() const { return area ? area->width : 7575; }
     double mapHeight() const { return area ? area->height : 7545; }
     // Pixels a twip at zoom 1: the whole map fits the box.
@@ -133,7 +190,23 @@ public:
         refreshHover();
         update();
         notify(onView);
+        // The pointer stands over another place of the map now: the window's
+        // own pointer names follow at once, not at the next move.
+        if (pointerInside() && (area || showsPicture())) notify(onPointer, toMap(pointer));
     }
+    // The tip's box in pixels: right of and below the pointer, flipped left or
+    // up where it would leave the view.
+    QRectF tipRect() const {
+        if (tip.empty()) return {};
+        QFontMetricsF fm(font());
+        const double gap = 14 * ui();
+        QRectF box(pointer.x() + gap, pointer.y() + gap, fm.horizontalAdvance(detail::toQ(tip)) + 10 * ui(),
+                   fm.height() + 6 * ui());
+        if (box.right() > width() - 2) box.moveRight(pointer.x() - 6 * ui());
+        if (box.bottom() > height() - 2) box.moveBottom(pointer.y() - 6 * ui());
+        return box;
+    }
+    bool pointerInside() const { return pointer.x() >= 0 && rect().contains(pointer.toPoint()); }
     void setZoom(double z, std::optional<MapPoint> keep) {
         z = std::clamp(z, 1.0, MapView::kMaxZoom);
         const MapPoint k = keep.value_or(centre);
@@ -144,6 +217,7 @@ public:
         viewChanged();
     }
     void step(int dir, std::optional<MapPoint> keep) {
+        if (!haveArea()) return;
         double next = zoom;
         if (dir > 0) {
             for (double s : kZoomSteps)
@@ -237,9 +311,9 @@ public:
         const std::string beforeTip = tip;
         hover = -1;
         tip.clear();
-        if (area && pointer.x() >= 0 && rect().contains(pointer.toPoint())) {
+        if ((area || showsPicture()) && pointerInside()) {
             const MapPoint p = toMap(pointer);
-            hover = hitShape(*area, p, kHoverReach * ui() / px());
+            if (area) hover = hitShape(*area, p, kHoverReach * ui() / px());
             if (namer) tip = namer(hover, p);
         }
         if (hover != before || tip != beforeTip) update();
@@ -275,32 +349,38 @@ public:
     }
     void layOutMarks() {
         // Each number goes to the first of eight places around its dot where it
-        // covers no other number and no dot; failing that, farther out.
+        // covers no other number and no dot; failing that, farther out; then
+        // where it covers no other number at least (a leader line joins it to
+        // its dot).
         markBoxes.clear();
         QFontMetricsF fm(font());
+        static const double dirs[8][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {0, -1.3}, {1.3, 0}, {0, 1.3}, {-1.3, 0}};
         for (const MapView::Mark& m : marks) {
             const QPointF d = toView({m.x, m.y});
             const QString text = QString::number(m.number);
             const QSizeF size(fm.horizontalAdvance(text) + 4, fm.height());
             QRectF chosen;
             bool found = false;
-            for (int ring = 1; ring <= 4 && !found; ++ring) {
-                const double r = 6.0 * ring * ui();
-                static const double dirs[8][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}, {0, -1.3}, {1.3, 0}, {0, 1.3}, {-1.3, 0}};
-                for (const auto& dir : dirs) {
-                    QPointF c(d.x() + dir[0] * (r + size.width() / 2), d.y() + dir[1] * (r + size.height() / 2));
-                    QRectF box(c.x() - size.width() / 2, c.y() - size.height() / 2, size.width(), size.height());
-                    bool clash = false;
-                    for (const QRectF& o : markBoxes) clash = clash || o.intersects(box);
-                    for (const MapView::Dot& dot : dots) {
-                        const QPointF q = toView({dot.x, dot.y});
-                        const double d = dotRadius();
-                        clash = clash || box.adjusted(-d, -d, d, d).contains(q);
-                    }
-                    if (!clash) {
-                        chosen = box;
-                        found = true;
-                        break;
+            for (int pass = 0; pass < 2 && !found; ++pass) {
+                const bool avoidDots = pass == 0;
+                for (int ring = 1; ring <= (avoidDots ? 4 : 12) && !found; ++ring) {
+                    const double r = 6.0 * ring * ui();
+                    for (const auto& dir : dirs) {
+                        QPointF c(d.x() + dir[0] * (r + size.width() / 2), d.y() + dir[1] * (r + size.height() / 2));
+                        QRectF box(c.x() - size.width() / 2, c.y() - size.height() / 2, size.width(), size.height());
+                        bool clash = false;
+                        for (const QRectF& o : markBoxes) clash = clash || o.intersects(box);
+                        if (avoidDots)
+                            for (const MapView::Dot& dot : dots) {
+                                const QPointF q = toView({dot.x, dot.y});
+                                const double e = dotRadius();
+                                clash = clash || box.adjusted(-e, -e, e, e).contains(q);
+                            }
+                        if (!clash) {
+                            chosen = box;
+                            found = true;
+                            break;
+                        }
                     }
                 }
             }
@@ -309,11 +389,9 @@ public:
         }
     }
 
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.fillRect(rect(), kSea);
-        if (!area) return;
+    // The land, borders and frames (unless over the picture), then the
+    // outlines of the place under the keyboard's cursor and under the pointer.
+    void paintOutlines(QPainter& p, bool overPicture) {
         const MapBox vis = visible();
         const int lod = lodFor();
         QTransform t;  // twips to the view's pixels
@@ -321,59 +399,62 @@ protected:
         t.scale(px(), px());
         t.translate(-centre.x, -centre.y);
         const QTransform outlines = lodTransform(lod);
-        QPen edge(kNeighbourEdge, 1.0);
-        edge.setCosmetic(true);
-        QPen border(kBorder, 1.0);
-        border.setCosmetic(true);
-        // Neighbouring land first; inset frames hold only sea and their islands.
-        p.setTransform(outlines);
-        p.setPen(edge);
-        p.setBrush(kNeighbour);
-        for (std::size_t i = 0; i < area->shapes.size(); ++i) {
-            const MapShape& s = area->shapes[i];
-            if (s.kind == MapShape::Kind::Neighbour && s.box.intersects(vis)) p.drawPath(pathOf(i, lod));
-        }
-        p.setTransform(t);
-        for (const MapPart& part : area->parts)
-            if (part.framed)
-                p.fillRect(QRectF(part.frame.left, part.frame.top, part.frame.width(), part.frame.height()), kSea);
-        // Land: the fills without antialiasing (neighbours share their edges,
-        // so no seam shows), then the borders antialiased, each shared one once.
-        p.setTransform(outlines);
-        p.setPen(Qt::NoPen);
-        p.setBrush(kLand);
-        drawn.clear();
-        for (std::size_t i = 0; i < area->shapes.size(); ++i) {
-            const MapShape& s = area->shapes[i];
-            if (s.kind == MapShape::Kind::Neighbour || !s.box.intersects(vis)) continue;
-            const QPainterPath& path = pathOf(i, lod);
-            drawn.push_back(&bordersOf(i, lod));
-            const auto f = fills.find(static_cast<int>(i));
-            const bool filled = f != fills.end() || static_cast<int>(i) == blinkShape;
-            if (!filled) {
-                p.drawPath(path);
-                continue;
+        if (!overPicture) {
+            QPen edge(kNeighbourEdge, 1.0);
+            edge.setCosmetic(true);
+            QPen border(kBorder, 1.0);
+            border.setCosmetic(true);
+            // Neighbouring land first; inset frames hold only sea and their islands.
+            p.setTransform(outlines);
+            p.setPen(edge);
+            p.setBrush(kNeighbour);
+            for (std::size_t i = 0; i < area->shapes.size(); ++i) {
+                const MapShape& s = area->shapes[i];
+                if (s.kind == MapShape::Kind::Neighbour && s.box.intersects(vis)) p.drawPath(pathOf(i, lod));
             }
-            QColor fill = f != fills.end() ? f->second : kLand;
-            if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
-            p.setBrush(fill);
-            p.drawPath(path);
+            p.setTransform(t);
+            for (const MapPart& part : area->parts)
+                if (part.framed)
+                    p.fillRect(QRectF(part.frame.left, part.frame.top, part.frame.width(), part.frame.height()), kSea);
+            // Land: the fills without antialiasing (neighbours share their edges,
+            // so no seam shows), then the borders antialiased, each shared one once.
+            p.setTransform(outlines);
+            p.setPen(Qt::NoPen);
             p.setBrush(kLand);
+            drawn.clear();
+            for (std::size_t i = 0; i < area->shapes.size(); ++i) {
+                const MapShape& s = area->shapes[i];
+                if (s.kind == MapShape::Kind::Neighbour || !s.box.intersects(vis)) continue;
+                const QPainterPath& path = pathOf(i, lod);
+                drawn.push_back(&bordersOf(i, lod));
+                const auto f = fills.find(static_cast<int>(i));
+                const bool filled = f != fills.end() || static_cast<int>(i) == blinkShape;
+                if (!filled) {
+                    p.drawPath(path);
+                    continue;
+                }
+                QColor fill = f != fills.end() ? f->second : kLand;
+                if (static_cast<int>(i) == blinkShape) fill = blinkTick % 2 == 0 ? blinkColor : kLand;
+                p.setBrush(fill);
+                p.drawPath(path);
+                p.setBrush(kLand);
+            }
+            p.setPen(border);
+            p.setBrush(Qt::NoBrush);
+            p.setRenderHint(QPainter::Antialiasing, true);
+            for (const QPainterPath* path : drawn) p.drawPath(*path);
+            p.setTransform(t);
+            QPen frame(kFrame, 1.0);
+            frame.setCosmetic(true);
+            p.setPen(frame);
+            p.setBrush(Qt::NoBrush);
+            for (const MapPart& part : area->parts)
+                if (part.framed)
+                    p.drawRect(QRectF(part.frame.left + 7.5, part.frame.top + 7.5, part.frame.width() - 15,
+                                      part.frame.height() - 15));
         }
-        p.setPen(border);
-        p.setBrush(Qt::NoBrush);
-        p.setRenderHint(QPainter::Antialiasing, true);
-        for (const QPainterPath* path : drawn) p.drawPath(*path);
-        p.setTransform(t);
-        QPen frame(kFrame, 1.0);
-        frame.setCosmetic(true);
-        p.setPen(frame);
-        p.setBrush(Qt::NoBrush);
-        for (const MapPart& part : area->parts)
-            if (part.framed)
-                p.drawRect(QRectF(part.frame.left + 7.5, part.frame.top + 7.5, part.frame.width() - 15,
-                                  part.frame.height() - 15));
         p.setTransform(outlines);
+        p.setRenderHint(QPainter::Antialiasing, true);
         const auto outline = [&](int shape, const QColor& c, Qt::PenStyle style) {
             if (shape < 0 || shape >= static_cast<int>(area->shapes.size())) return;
             QPen pen(c, 2.5 * ui(), style);
@@ -385,7 +466,8 @@ protected:
         if (keyboard) outline(highlighted(), kCursor, Qt::DashLine);
         outline(hover, kHover, Qt::SolidLine);
         p.resetTransform();
-
+    }
+    void paintLabels(QPainter& p) {
         // Names under the middle of their shapes, with a light halo.
         for (const auto& [text, box] : visibleLabels()) {
             QPainterPath halo;
@@ -396,14 +478,26 @@ protected:
             p.setPen(QColor(0x33, 0x33, 0x33));
             p.drawText(box, Qt::AlignCenter, text);
         }
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        // At zoom 1 over a picture box: its picture in place of the land.
+        const bool overPicture = showsPicture();
+        if (overPicture) paintPicture(p);
+        else p.fillRect(rect(), kSea);
+        if (!area && !overPicture) return;
+        if (area) paintOutlines(p, overPicture);
+        if (!overPicture) paintLabels(p);
         // Dots: round, of one size on screen, with a light rim.
-        p.setPen(QPen(QColor(255, 255, 255), 1.2 * ui()));
+        p.setRenderHint(QPainter::Antialiasing, true);
         for (const MapView::Dot& d : dots) {
             const QPointF c = toView({d.x, d.y});
             const double r = dotRadius();
             if (!QRectF(rect()).adjusted(-2 * r, -2 * r, 2 * r, 2 * r).contains(c)) continue;
-            p.setBrush(detail::toQColor(d.color));
-            p.drawEllipse(c, r, r);
+            const QImage& dot = dotSprite(detail::toQColor(d.color));
+            p.drawImage(QPointF(std::round(c.x() - dot.width() / 2.0), std::round(c.y() - dot.height() / 2.0)), dot);
         }
         // Numbered marks, apart from each other, with leader lines.
         layOutMarks();
@@ -427,11 +521,7 @@ protected:
         }
         if (!tip.empty()) {  // the name beside the pointer, kept inside the view
             const QString text = detail::toQ(tip);
-            QFontMetricsF fm(font());
-            const double gap = 14 * ui();
-            QRectF box(pointer.x() + gap, pointer.y() + gap, fm.horizontalAdvance(text) + 10 * ui(), fm.height() + 6 * ui());
-            if (box.right() > width() - 2) box.moveRight(pointer.x() - 6);
-            if (box.bottom() > height() - 2) box.moveBottom(pointer.y() - 6);
+            const QRectF box = tipRect();
             p.setPen(QColor(0x60, 0x60, 0x60));
             p.setBrush(kTipBack);
             p.drawRect(box);
@@ -467,7 +557,9 @@ protected:
             }
         }
         pointer = e->position();
-        if (area) notify(onPointer, toMap(pointer));
+        // Over the picture the outline under the pointer needs the outlines.
+        if (showsPicture()) haveArea();
+        if (area || showsPicture()) notify(onPointer, toMap(pointer));
         refreshHover();
     }
     void mouseReleaseEvent(QMouseEvent* e) override {
@@ -580,6 +672,21 @@ const MapArea* MapView::area() const {
     CANVAS_OR(nullptr);
     return c->area.get();
 }
+void MapView::onNeedArea(std::function<bool()> load) {
+    CANVAS_OR();
+    *c->needArea = std::move(load);
+}
+void MapView::showPicture(const PictureBox* picture) {
+    CANVAS_OR();
+    c->picture = picture ? detail::Access::node(*picture).host.data() : nullptr;
+    c->scaledPicture = QImage();
+    c->refreshHover();
+    c->update();
+}
+bool MapView::showsPicture() const {
+    CANVAS_OR(false);
+    return c->showsPicture();
+}
 void MapView::setFill(int shape, Color color) {
     CANVAS_OR();
     c->fills[shape] = detail::toQColor(color);
@@ -636,6 +743,16 @@ std::vector<MapPoint> MapView::markPlaces() const {
     for (const QRectF& b : c->markBoxes) out.push_back(c->toMap(b.topLeft()));
     return out;
 }
+std::vector<MapBox> MapView::markBoxes() const {
+    CANVAS_OR({});
+    c->layOutMarks();
+    std::vector<MapBox> out;
+    for (const QRectF& b : c->markBoxes) {
+        const MapPoint a = c->toMap(b.topLeft()), z = c->toMap(b.bottomRight());
+        out.push_back({a.x, a.y, z.x, z.y});
+    }
+    return out;
+}
 void MapView::setLabels(std::vector<Label> labels) {
     CANVAS_OR();
     c->labels.clear();
@@ -663,6 +780,13 @@ void MapView::setNamer(std::function<std::string(int, MapPoint)> namer) {
 std::string MapView::tipText() const {
     CANVAS_OR({});
     return c->tip;
+}
+MapBox MapView::tipBox() const {
+    CANVAS_OR({});
+    const QRectF r = c->tipRect();
+    if (r.isEmpty()) return {};
+    const MapPoint a = c->toMap(r.topLeft()), b = c->toMap(r.bottomRight());
+    return {a.x, a.y, b.x, b.y};
 }
 double MapView::zoom() const {
     CANVAS_OR(1);
@@ -782,8 +906,10 @@ ZoomOverlay::ZoomOverlay(PictureBox& picture, Container& parent, Rect buttons)
       cmdZoomIn(parent, {buttons.left, buttons.top, buttons.width / 4, buttons.height}, "＋"),
       cmdZoomOut(parent, {buttons.left + buttons.width / 4, buttons.top, buttons.width / 4, buttons.height}, "－"),
       cmdWhole(parent, {buttons.left + buttons.width / 2, buttons.top, buttons.width / 2, buttons.height},
-               "全体") {
-    view.setVisible(false);
+               "全体"),
+      picture_(&picture) {
+    view.showPicture(picture_);
+    view.onNeedArea([this] { return ensureArea(); });
     cmdZoomIn.onClick([this] { zoomIn(); });
     cmdZoomOut.onClick([this] { view.zoomOut(); });
     cmdWhole.onClick([this] { view.resetView(); });
@@ -797,13 +923,17 @@ void ZoomOverlay::onNeedArea(std::function<bool()> load) { load_ = std::move(loa
 
 void ZoomOverlay::forget() {
     loaded_ = false;
-    view.setVisible(false);
+    failed_ = false;
     view.setArea(nullptr);
-    if (pinned_ && ensureArea()) view.setVisible(true);
+    if (pinned_) ensureArea();
+    arrange();
 }
 
 bool ZoomOverlay::ensureArea() {
-    if (!loaded_ && load_) loaded_ = load_();
+    if (loaded_ || failed_ || !load_) return loaded_;
+    failed_ = true;  // until it is loaded: asked again meanwhile, no second load
+    loaded_ = load_();
+    failed_ = !loaded_;
     return loaded_;
 }
 
@@ -816,15 +946,18 @@ void ZoomOverlay::zoomIn(std::optional<MapPoint> at) {
 
 void ZoomOverlay::setPinned(bool pinned) {
     pinned_ = pinned;
+    view.showPicture(pinned_ ? nullptr : picture_);
     if (pinned_) ensureArea();
     arrange();
 }
 
-bool ZoomOverlay::inFront() const { return view.visible(); }
+bool ZoomOverlay::inFront() const { return loaded_ && (pinned_ || view.zoom() > 1); }
 
 void ZoomOverlay::arrange() {
-    const bool front = loaded_ && (pinned_ || view.zoom() > 1);
-    if (front != view.visible()) view.setVisible(front);
+    // Over the picture the view draws it itself; pinned to the outlines it
+    // shows only once they are there, else the picture box does.
+    const bool shown = !pinned_ || loaded_;
+    if (shown != view.visible()) view.setVisible(shown);
 }
 
 }  // namespace tabinowa::ui

@@ -29,6 +29,17 @@ public:
     // Shows a map: the whole of it, with no fills, dots, marks or blinking.
     void setArea(std::shared_ptr<const MapArea> area);
     const MapArea* area() const;
+    // Asked when the view needs its outlines and has none (the pointer over
+    // it, a zoom, a key): loads them with setArea (and what goes with them);
+    // false when it cannot.
+    void onNeedArea(std::function<bool()> load);
+    // At zoom 1 the view shows the loaded picture of `picture` (as that box
+    // shows it before anything is drawn on it, the box's twips being the
+    // map's) in place of the outlines, with the dots, marks, the outline under
+    // the pointer and the tip over it; the outlines again when zoomed in.
+    // nullptr: the outlines at every zoom.
+    void showPicture(const PictureBox* picture);
+    bool showsPicture() const;  // now: at zoom 1 with a picture given
 
     // ---- what is drawn on the map
     void setFill(int shape, Color c);
@@ -54,6 +65,7 @@ public:
     void setMarks(std::vector<Mark> marks);
     // Where each mark's box was put (twips of its top left, at the current zoom).
     std::vector<MapPoint> markPlaces() const;
+    std::vector<MapBox> markBoxes() const;  // and their whole boxes
     // Names written on the map inside their shapes, each once its shape is
     // wide enough on screen to hold it.
     struct Label {
@@ -66,6 +78,7 @@ public:
     // Names the thing under the pointer for the tip beside it ("" for none).
     void setNamer(std::function<std::string(int shape, MapPoint p)> namer);
     std::string tipText() const;  // what the tip shows now
+    MapBox tipBox() const;         // where it shows (twips at the current zoom), empty when none
 
     // ---- the view
     double zoom() const;  // 1 = the whole map at the picture's scale
@@ -105,11 +118,14 @@ public:
     void drag(MapPoint from, MapPoint to);
 };
 
-// A map view laid over a picture box in the same place: hidden while the
-// picture shows the map at 1x, in front when zoomed in or pinned. Three
-// buttons zoom in, out and back to the whole map; Ctrl+wheel over the picture
-// zooms in at the pointer. The window gives the map to show through
-// onNeedArea, asked once before the view first comes to the front.
+// A map view laid over a picture box in the same place. At 1x it shows the
+// box's picture itself, with round dots, numbered marks, the outline of the
+// place under the pointer and a tip beside it; zoomed in (or pinned) it shows
+// the outlines. Three buttons zoom in, out and back to the whole map;
+// Ctrl+wheel zooms in at the pointer, +/- and the arrows work once the view
+// has the keyboard. The window gives the map's outlines through onNeedArea,
+// asked once (per forget()) when they are first needed: the pointer over the
+// map, a zoom, the pin.
 class ZoomOverlay {
 public:
     // The view fills the picture box's inside, under the controls placed in
@@ -123,18 +139,22 @@ public:
     // The window loads the map into `view` (setArea, dots, marks, fills);
     // false when it cannot (the picture stays).
     void onNeedArea(std::function<bool()> load);
-    // A new map in the picture: the view goes back behind it until asked again.
+    // A new map in the picture: the outlines are dropped (with the view's dots
+    // and marks) until asked again; the view goes back to the whole map.
     void forget();
     void zoomIn(std::optional<MapPoint> at = std::nullopt);
     void setPinned(bool pinned);
     bool pinned() const { return pinned_; }
+    // The outlines show (zoomed in, or pinned), not the picture.
     bool inFront() const;
 
 private:
     bool ensureArea();
     void arrange();
+    PictureBox* picture_;
     std::function<bool()> load_;
     bool loaded_ = false;
+    bool failed_ = false;  // the load failed: not asked again until forget()
     bool pinned_ = false;
 };
 

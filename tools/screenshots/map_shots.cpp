@@ -102,7 +102,7 @@ int shootMap(const fs::path& out, const fs::path& work) {
         // over an old municipality that now belongs to another name, if there is one
         const CityRow& chosen = w->rows().at(static_cast<std::size_t>(row));
         const OldTown& pointed = chosen.old.size() > 1 ? chosen.old[1] : chosen.old.at(0);
-        w->picTizu.moveMouse(pointed.x + 20, pointed.y + 20);
+        w->zoom.view.moveTo({static_cast<double>(pointed.x) + 20, static_cast<double>(pointed.y) + 20});
         save("pointer");
 
         // Zoomed 4x into 東京都's wards, 新宿区 chosen, the pointer on a dot.

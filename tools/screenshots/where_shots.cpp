@@ -82,6 +82,10 @@ int shootWhere(const fs::path& out, const fs::path& work) {
         w->picMap.clickAt(answerPoint(*w, false));
         save("region");
 
+        w->lstKen.clickItem(48 + 7);  // 九州・沖縄地方, 先島 in an inset
+        if (const MapShape* ishigaki = w->area()->find(47207)) w->picMap.moveTo(pointInside(*ishigaki));
+        save("region-kyushu");
+
         w->lstKen.clickItem(0);  // all Japan
         w->picMap.clickAt(answerPoint(*w, true));
         save("japan");
