@@ -310,28 +310,34 @@ ReviewBank readReviewBank(Io& io, const AppFolders& folders) {
 
 namespace {
 
-// Reads the difficulty file's bytes from `p` to `end`, line by line.
+bool isLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
+
+// Walks the difficulty file's bytes, one field after another.
 class DifficultyReader {
 public:
-    DifficultyReader(std::string_view bytes) : p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
+    explicit DifficultyReader(std::string_view bytes) : p_(bytes.data()), end_(bytes.data() + bytes.size()) {}
     bool atEnd() const { return p_ == end_; }
-    // A quoted text and its comma.
+    // A quoted text and the comma after it.
     bool text(std::string_view& out) {
         if (p_ == end_ || *p_ != '"') return false;
-        const char* close = static_cast<const char*>(std::memchr(p_ + 1, '"', static_cast<std::size_t>(end_ - p_ - 1)));
-        if (!close) return false;
-        out = std::string_view(p_ + 1, static_cast<std::size_t>(close - p_ - 1));
-        p_ = close + 1;
+        const char* q = ++p_;
+        while (q != end_ && *q != '"') ++q;
+        if (q == end_) return false;
+        out = std::string_view(p_, static_cast<std::size_t>(q - p_));
+        p_ = q + 1;
         return take(',');
     }
-    // A whole number (at most nine digits, an optional minus sign).
+    // A whole number: an optional minus sign and one to nine digits.
     bool number(std::int32_t& out) {
         const bool minus = p_ != end_ && *p_ == '-';
-        const char* start = p_ + minus;
-        const char* q = start;
+        const char* q = p_ + minus;
+        const char* start = q;
         std::int32_t v = 0;
-        while (q != end_ && q - start < 9 && static_cast<unsigned>(*q - '0') < 10) v = v * 10 + (*q++ - '0');
-        if (q == start || (q != end_ && static_cast<unsigned>(*q - '0') < 10)) return false;
+        while (q != end_ && static_cast<unsigned>(*q - '0') < 10) {
+            if (q - start == 9) return false;
+            v = v * 10 + (*q++ - '0');
+        }
+        if (q == start) return false;
         out = minus ? -v : v;
         p_ = q;
         return true;
@@ -349,6 +355,21 @@ private:
     const char* end_;
 };
 
+// A kind as the record holds it: its first four bytes in whole characters,
+// padded with blanks.
+std::uint32_t recordKind(std::string_view text) {
+    char kind[4] = {' ', ' ', ' ', ' '};
+    for (std::size_t k = 0; k < text.size();) {
+        const std::size_t len = isLead(static_cast<unsigned char>(text[k])) ? 2 : 1;
+        if (k + len > 4) break;
+        std::memcpy(kind + k, text.data() + k, len);
+        k += len;
+    }
+    std::uint32_t v;
+    std::memcpy(&v, kind, 4);
+    return v;
+}
+
 }  // namespace
 
 std::vector<std::int32_t> parseDifficulty(std::string_view bytes, const std::vector<std::uint32_t>& kinds,
@@ -359,23 +380,21 @@ std::vector<std::int32_t> parseDifficulty(std::string_view bytes, const std::vec
     std::string_view text;
     std::int32_t version = 0, count = 0;
     if (!in.text(text) || text != kTitle || !in.number(version) || version != 1 || !in.take(',') ||
-        !in.number(count) || static_cast<std::size_t>(count) != n || count < 0 || !in.lineEnd())
+        !in.number(count) || count < 0 || static_cast<std::size_t>(count) != n || !in.lineEnd())
         return {};
     std::vector<std::int32_t> out(n);
+    // the kind of the line before, as the record holds it (most lines repeat it)
+    std::string_view lastText;
+    std::uint32_t lastKind = 0;
     for (std::size_t i = 0; i < n; ++i) {
         std::int32_t no = 0;
         if (in.atEnd() || !in.text(text) || !in.number(no) || !in.take(',') || !in.number(out[i]) || !in.lineEnd())
             return {};
-        // the kind as the record holds it: its first four bytes in whole
-        // characters, padded with blanks
-        char kind[4] = {' ', ' ', ' ', ' '};
-        for (std::size_t k = 0; k < text.size();) {
-            const std::size_t len = isCp932LeadByte(static_cast<unsigned char>(text[k])) ? 2 : 1;
-            if (k + len > 4) break;
-            std::memcpy(kind + k, text.data() + k, len);
-            k += len;
+        if (text != lastText) {
+            lastText = text;
+            lastKind = recordKind(text);
         }
-        if (std::memcmp(kind, &kinds[i], 4) != 0 || no != numbers[i]) return {};
+        if (lastKind != kinds[i] || no != numbers[i]) return {};
     }
     // nothing after the last question
     return in.atEnd() ? out : std::vector<std::int32_t>{};
