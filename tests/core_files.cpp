@@ -131,6 +131,44 @@ TEST(Cp932, ReadingGivesIconvsTextForEveryCode) {
     EXPECT_GT(readable, 7000);
 }
 
+// Canonical bytes are exactly those that read and write back to themselves,
+// for every one- and two-byte code; so two canonical texts are equal exactly
+// when their readings are.
+TEST(Cp932, CanonicalBytesAreThoseThatWriteBackToThemselves) {
+    int canonical = 0, duplicates = 0;
+    for (int b = 0x80; b <= 0xFF; ++b) {
+        for (int t = isCp932LeadByte(static_cast<unsigned char>(b)) ? 0x00 : 0x100; t <= 0x100; ++t) {
+            std::string bytes = "a" + std::string{static_cast<char>(b)};
+            if (t < 0x100) bytes += static_cast<char>(t);
+            bytes += "\x82\xA0z";
+            const auto text = fromCp932ByIconv(bytes);
+            const auto back = text ? toCp932ByIconv(*text) : std::nullopt;
+            const bool writesBack = back && *back == bytes;
+            ASSERT_EQ(isCanonicalCp932(bytes), writesBack) << std::hex << b << " " << t;
+            canonical += writesBack;
+            duplicates += text && !writesBack;
+        }
+    }
+    EXPECT_GT(canonical, 7000);
+    EXPECT_GT(duplicates, 300);  // the NEC and IBM rows' duplicates
+    struct Case { std::string bytes; bool canonical; };
+    const Case cases[] = {
+        {"", true},
+        {"plain ASCII \\ ~", true},
+        {"\x81\x79\x93\xC7\x82\xDD\x81\x7A", true},  // 【読み】
+        {"\xB1\xB2", true},                             // ｱｲ (half-width)
+        {"\x81\xE0", true},                             // ≒ as JIS writes it
+        {"\x87\x90", false},                            // ≒ again, from the NEC row
+        {"\xED\x40", false},                            // an NEC-selected IBM kanji (IBM's FA5C)
+        {"\xFA\x5C", true},
+        {"\x82", false},                                 // a lead byte alone
+        {"\x81\x7F", false},                            // no such trail byte
+        {"\x80", false},
+        {"\x82\xA0\n\x82", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(isCanonicalCp932(c.bytes), c.canonical) << c.bytes;
+}
+
 TEST(Cp932, FixedFieldsPadAndCutAtWholeCharacters) {
     struct Case {
         const char* utf8;

@@ -2,9 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <functional>
 #include <optional>
 
+#include "files/cp932.h"
 #include "files/error.h"
 #include "files/visit_state.h"
 #include "quiz/fsrs.h"
@@ -667,6 +670,254 @@ TEST(Bank, ReadsKeysKindsAndRemovals) {
     TempProgramFolder empty;
     EXPECT_THROW(readBank(io, empty.folders()), FileError);
     EXPECT_FALSE(std::filesystem::exists(empty.folders().questionRecords()));
+}
+
+
+// --- the raw bank -------------------------------------------------------------
+
+// One record with raw CP932 bytes put into its texts where encoding cannot
+// give them (duplicate codes, invalid bytes).
+struct RawRecord {
+    RawRecord(Mondai question, std::size_t where = 0, std::string raw = {})
+        : m(std::move(question)), at(where), bytes(std::move(raw)) {}
+    Mondai m;
+    std::size_t at;  // 0: none
+    std::string bytes;
+};
+
+std::string encodeRaw(const std::vector<RawRecord>& records) {
+    std::string out;
+    for (const auto& r : records) {
+        std::string one = r.m.encode("test");
+        if (r.at != 0) one.replace(r.at, r.bytes.size(), r.bytes);
+        out += one;
+    }
+    return out;
+}
+
+// Where the texts of a record lie (the record layout).
+constexpr std::size_t kMondai1At = 2022, kMondai2At = 2176, kKotaeAt = 1018;
+
+Mondai texts(const std::string& first, const std::string& second, const std::string& answer, const char* note = "",
+             std::int16_t removed = 0) {
+    Mondai m = testing::sampleQuestion(1);
+    m.Mondai1 = first;
+    m.Mondai2 = second;
+    m.Kotae = answer;
+    m.Bikou[0] = note;
+    m.Syokyo = removed;
+    return m;
+}
+
+// The raw bank agrees with the decoded one on every question: key, kind,
+// prefecture, removal; and its queue is the decoded bank's for any memory and
+// filter, cards looked up through the byte index.
+TEST(ReviewBank, AgreesWithTheDecodedBank) {
+    const std::vector<RawRecord> records = {
+        {texts("【読み】市町村名", "札幌市の読みは？", "さっぽろし", "市01100")},
+        {texts("【読み】市町村名", "札幌市の読みは？", "さっぽろし　", "市01100")},   // ends in a two-byte blank: another key
+        {texts("【読み】市町村名", "札幌市の読みは？", "さっぽろし \t ", "市01100")},  // trailing blanks and tabs: the same key
+        {texts("【読み】市町村名", "函館市の読みは？", "さっぽろし", "市01202")},     // differs after the first text only
+        {texts("【読み】市町村名", "札幌市の読みは？", "ｻｯﾎﾟﾛｼ", "市01100")},        // half-width
+        {texts("【合併】", "", "", "旧36463")},                                       // empty texts
+        {texts("【面積】広い順", "どちらが広い？", "Ａ", "県13", 1)},                  // removed
+        {texts("【面積】広い順", "x", std::string(250, 'y'), "県13")},                // a full field
+        {texts("読み】のみ", "x", "y")},                                              // no kind
+        {texts("【とじない", "x", "y")},
+        {texts("AB", "x", "y"), kMondai2At, "\x87\x90"},                            // ≒ from the NEC row (not canonical)
+        {texts("AB", "x", "y"), kMondai2At, "\x81\xE0"},                            // ≒ as JIS writes it: the same key
+        {texts("【県名】", "CD", "y"), kMondai1At + 8, "\xED\x40"},                 // an NEC-selected IBM kanji
+        {texts("【県名】", "CD", "y"), kMondai1At + 8, "\xFA\x5C"},                 // the same kanji, IBM's code
+    };
+    TempProgramFolder dir;
+    PosixIo io;
+    testing::writeBytes(dir.folders().questionRecords(), encodeRaw(records));
+    const auto plain = readBank(io, dir.folders());
+    const auto raw = readReviewBank(io, dir.folders());
+    ASSERT_EQ(plain.size(), records.size());
+    ASSERT_EQ(raw.size(), plain.size());
+    for (std::size_t i = 0; i < plain.size(); ++i) {
+        SCOPED_TRACE(i + 1);
+        EXPECT_EQ(raw.key(i), plain[i].key);
+        EXPECT_EQ(raw.kinds()[raw[i].kind], plain[i].kind);
+        EXPECT_EQ(raw[i].prefecture, plain[i].prefecture);
+        EXPECT_EQ(raw[i].removed, plain[i].removed);
+    }
+    EXPECT_EQ(plain[0].key, plain[2].key);
+    EXPECT_NE(plain[0].key, plain[1].key);
+    EXPECT_EQ(plain[10].key, plain[11].key);
+    EXPECT_EQ(plain[12].key, plain[13].key);
+    EXPECT_TRUE(raw[10].decoded);
+    EXPECT_FALSE(raw[11].decoded);
+    EXPECT_EQ(raw.kinds(), (std::vector<std::string>{"", "【読み】", "【合併】", "【面積】", "【県名】"}));
+    EXPECT_TRUE(raw.difficulty().empty());  // no difficulty file
+
+    // a memory of some of them in every state, and a card for no question
+    MemoryBook book;
+    const std::vector<std::pair<std::size_t, Card>> states = {
+        {0, graded(50)}, {1, graded(60, true)}, {3, graded(61, true)}, {4, graded(90)},
+        {5, graded(40)}, {6, graded(10)}, {7, graded(55)}, {10, graded(59)}, {12, graded(58, true)},
+    };
+    for (const auto& [i, card] : states) book.cards[plain[i].key] = card;
+    Card mastered = graded(40);
+    mastered.mastered = true;
+    book.cards[plain[8].key] = mastered;
+    book.cards["【読み】どこにもない\nx\ny"] = graded(1);
+    const CardIndex index(book.cards);
+    const ReviewFilter filters[] = {{}, {"【読み】", 0}, {"【県名】", 0}, {"", 1}, {"【読み】", 1}, {"【地図】", 0}, {"", 13}, {"", 36}};
+    for (const std::int32_t today : {0, 55, 60, 100}) {
+        for (const auto& f : filters) {
+            SCOPED_TRACE(f.kind + " " + std::to_string(f.prefecture) + " day " + std::to_string(today));
+            const auto a = buildReviewQueue(plain, book, today, f);
+            const auto b = buildReviewQueue(raw, book, index, today, f);
+            EXPECT_EQ(b.records, a.records);
+            EXPECT_EQ(b.due, a.due);
+            EXPECT_EQ(b.wrong, a.wrong);
+            EXPECT_EQ(b.fresh, a.fresh);
+        }
+    }
+    // the queue at day 60 over everything, spelled out
+    EXPECT_EQ(buildReviewQueue(raw, book, index, 60).records,
+              (std::vector<int>{6, 1, 3, 8, 13, 14, 11, 12, 2, 4, 10}));
+}
+
+// Bytes that are not CP932 fail the raw bank as they fail the decoded one,
+// even in a removed question, naming the record.
+TEST(ReviewBank, BrokenTextsFailAsTheDecodedBankFails) {
+    for (const auto& [at, bytes] : {std::pair<std::size_t, std::string>{kMondai1At, "\x81\x7F"},
+                                    {kMondai2At + 3, "\x80"}, {kKotaeAt, "\xFF\xFF"}}) {
+        std::vector<RawRecord> records = {{texts("【読み】", "a", "b")}, {texts("【読み】", "c", "d", "", 1), at, bytes}};
+        TempProgramFolder dir;
+        PosixIo io;
+        testing::writeBytes(dir.folders().questionRecords(), encodeRaw(records));
+        std::string plainError, rawError;
+        try {
+            readBank(io, dir.folders());
+        } catch (const FileError& e) {
+            plainError = e.what();
+        }
+        try {
+            readReviewBank(io, dir.folders());
+        } catch (const FileError& e) {
+            rawError = e.what();
+        }
+        EXPECT_NE(plainError, "");
+        EXPECT_EQ(rawError, plainError);
+        EXPECT_NE(rawError.find("2件目"), std::string::npos) << rawError;
+    }
+}
+
+// The memory's byte index follows every change of the memory: an answer to a
+// new question, one put back, a question forgotten, a question build's book.
+TEST(ReviewBank, TheMemorysIndexFollowsItsChanges) {
+    TempProgramFolder dir;
+    PosixIo io;
+    auto questions = testing::sampleBank(6, {5});
+    testing::writeBank(dir.folders(), questions);
+    MemoryStore store(io, dir.folders().memoryFile());
+    const auto plain = readBank(io, dir.folders());
+    const auto raw = readReviewBank(io, dir.folders());
+    auto same = [&](const char* step) {
+        SCOPED_TRACE(step);
+        const MemoryBook& book = store.book();
+        for (const std::int32_t today : {10, 11, 40})
+            EXPECT_EQ(buildReviewQueue(raw, book, store.index(), today).records,
+                      buildReviewQueue(plain, book, today).records);
+    };
+    same("empty");
+    store.record(questions[2], Outcome::Again, 10);
+    same("a wrong answer");
+    const auto change = store.record(questions[0], Outcome::Good, 10);
+    same("a right answer");
+    store.revert(change);
+    same("put back");
+    store.record(questions[3], Outcome::Mastered, 10);
+    same("mastered");
+    store.restore(memoryKey(questions[3]), std::nullopt);
+    same("forgotten");
+    store.record(questions[3], Outcome::Easy, 10);
+    same("answered again");
+    MemoryBook other;
+    other.cards[memoryKey(questions[1])] = graded(11);
+    store.replaced(other, other.serialize());
+    same("replaced");
+    EXPECT_EQ(buildReviewQueue(raw, store.book(), store.index(), 11).records, (std::vector<int>{2, 1, 3, 4, 6}));
+}
+
+// --- difficulty ------------------------------------------------------------------
+
+std::string difficultyFile(const std::vector<std::string>& lines) {
+    std::string out;
+    for (const auto& l : lines) out += toCp932(l, "test") + "\r\n";
+    return out;
+}
+
+TEST(Difficulty, ReadOnlyWhenItMatchesTheBank) {
+    // the bank's kinds (four raw bytes, padded) and numbers
+    auto kindOf = [](const std::string& utf8) {
+        std::uint32_t v;
+        std::memcpy(&v, fixedField(utf8, 4, "test").data(), 4);
+        return v;
+    };
+    const std::vector<std::uint32_t> kinds = {kindOf("読み"), kindOf("読み"), kindOf("A")};
+    const std::vector<std::int16_t> numbers = {1, 2, 7};
+    const std::vector<std::string> good = {"\"問題難度\",1,3", "\"読み\",1,120", "\"読み\",2,-5", "\"A\",7,99"};
+    EXPECT_EQ(parseDifficulty(difficultyFile(good), kinds, numbers), (std::vector<std::int32_t>{120, -5, 99}));
+    std::string noLastEnd = difficultyFile(good);
+    noLastEnd.resize(noLastEnd.size() - 2);
+    EXPECT_EQ(parseDifficulty(noLastEnd, kinds, numbers), (std::vector<std::int32_t>{120, -5, 99}));
+    // a longer kind is held by its first two characters, as in the record
+    EXPECT_EQ(parseDifficulty(difficultyFile({"\"問題難度\",1,3", "\"読み方\",1,1", "\"読み\",2,2", "\"A\",7,3"}), kinds, numbers).size(), 3u);
+
+    struct Case { const char* what; std::string bytes; };
+    auto with = [&](std::size_t line, const std::string& text) {
+        auto lines = good;
+        lines[line] = text;
+        return difficultyFile(lines);
+    };
+    const Case bad[] = {
+        {"empty", ""},
+        {"another title", with(0, "\"問題難易\",1,3")},
+        {"another version", with(0, "\"問題難度\",2,3")},
+        {"another count", with(0, "\"問題難度\",1,4")},
+        {"another kind", with(1, "\"合併\",1,120")},
+        {"another number", with(2, "\"読み\",3,-5")},
+        {"no difficulty", with(3, "\"A\",7,")},
+        {"not a number", with(3, "\"A\",7,9x")},
+        {"unquoted kind", with(1, "読み,1,120")},
+        {"a line short", difficultyFile({good[0], good[1], good[2]})},
+        {"a line more", difficultyFile({good[0], good[1], good[2], good[3], "\"A\",8,1"})},
+        {"LF alone", [&] { std::string b = difficultyFile(good); b.erase(b.find('\r'), 1); return b; }()},
+        {"a huge number", with(1, "\"読み\",1,12345678901")},
+    };
+    for (const auto& c : bad) EXPECT_TRUE(parseDifficulty(c.bytes, kinds, numbers).empty()) << c.what;
+}
+
+// New questions come easiest first (ties in bank order) when the file matches
+// the bank; a missing or mismatched file leaves the bank's order.
+TEST(Difficulty, OrdersTheNewQuestionsOfTheReview) {
+    TempProgramFolder dir;
+    PosixIo io;
+    auto questions = testing::sampleBank(5, {4});
+    testing::writeBank(dir.folders(), questions);
+    MemoryBook book;
+    book.cards[memoryKey(questions[4])] = graded(1);  // due: first whatever its difficulty
+    const CardIndex index(book.cards);
+    auto queueWith = [&](const std::optional<std::vector<std::string>>& lines) {
+        if (lines) testing::writeBytes(dir.folders().difficultyFile(), difficultyFile(*lines));
+        else std::filesystem::remove(dir.folders().difficultyFile());
+        return buildReviewQueue(readReviewBank(io, dir.folders()), book, index, 10).records;
+    };
+    const std::vector<std::string> lines = {"\"問題難度\",1,5", "\"AB\",1,300", "\"AB\",2,150", "\"AB\",3,300",
+                                            "\"AB\",4,0", "\"AB\",5,999"};
+    EXPECT_EQ(queueWith(lines), (std::vector<int>{5, 2, 1, 3}));
+    EXPECT_EQ(queueWith(std::nullopt), (std::vector<int>{5, 1, 2, 3}));
+    auto mismatched = lines;
+    mismatched[3] = "\"AB\",9,300";
+    EXPECT_EQ(queueWith(mismatched), (std::vector<int>{5, 1, 2, 3}));
+    // the decoded bank's queue orders by the same numbers
+    EXPECT_EQ(buildReviewQueue(readBank(io, dir.folders()), book, 10, {}, {300, 150, 300, 0, 999}).records,
+              (std::vector<int>{5, 2, 1, 3}));
 }
 
 }  // namespace

@@ -373,7 +373,7 @@ TEST(PrepareProgramFolder, FirstStartOnTheShippedDataThenASecondStartKeepsEveryB
     EXPECT_GE(shippedFiles, 50);  // 2 masters, prefecture data, 47 pictures at least
     EXPECT_EQ(first.copied, shippedFiles);
     for (const fs::path& f : {p.f().questionRecords(), p.f().pointFile(), p.f().cityRecords(), p.f().rangeFile(),
-                              p.f().visitMarks(), p.f().cityTestList()})
+                              p.f().visitMarks(), p.f().cityTestList(), p.f().difficultyFile()})
         EXPECT_TRUE(fs::is_regular_file(f)) << f;
     EXPECT_EQ(readDataVersion(io, p.folder), readDataVersion(io, *shipped));
 

@@ -17,6 +17,7 @@
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
 #include "quiz/frm2Fukusyu.h"
+#include "files/cp932.h"
 #include "quiz/frm2Sogo.h"
 #include "quiz/frm2Toukei.h"
 #include "quiz/questions.h"
@@ -347,6 +348,25 @@ TEST_F(Learning, TheReviewAsksDueThenWrongThenNewAndRemembersEachGrade) {
     ASSERT_TRUE(r.lstKind.clickItem(2));  // 【合併】
     for (int record : r.queue().records) EXPECT_EQ(bank[static_cast<std::size_t>(record - 1)].Mondai1, "【合併】二");
     ASSERT_TRUE(r.lstKind.clickItem(0));
+}
+
+// With the difficulty file beside the master, new questions come easiest
+// first; one answered leaves them at once (the memory's index knows it).
+TEST_F(Learning, TheReviewAsksNewQuestionsEasiestFirst) {
+    const auto bank = t::sampleBank(4);  // kind "AB", numbers 1..4
+    t::writeBank(folder.folders(), bank);
+    std::string lines = "\"問題難度\",1,4\r\n\"AB\",1,300\r\n\"AB\",2,100\r\n\"AB\",3,200\r\n\"AB\",4,400\r\n";
+    t::writeBytes(folder.folders().difficultyFile(), toCp932(lines, "test"));
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    frm2Fukusyu& r = *windows.review();
+    EXPECT_EQ(r.queue().records, (std::vector<int>{2, 3, 1, 4}));
+    EXPECT_EQ(r.lblQs.caption(), questionText(bank[1]));
+    ASSERT_TRUE(r.keys.press("Space"));
+    ASSERT_TRUE(r.keys.press("4"));  // 簡単: far ahead
+    EXPECT_EQ(r.lblQs.caption(), questionText(bank[2]));
+    ASSERT_TRUE(r.lstKind.clickItem(0));  // the queue made again
+    EXPECT_EQ(r.queue().records, (std::vector<int>{3, 1, 4}));
 }
 
 TEST_F(Learning, MemorySurvivesARestartAndAQuestionBuildThatMovesTheRecords) {

@@ -99,7 +99,7 @@ bool isAscii(std::string_view s) {
 // (invalid bytes, characters CP932 lacks) is left to iconv.
 class Tables {
 public:
-    Tables() : codes_(0x10000, 0), texts_(0x10000, 0) {
+    Tables() : codes_(0x10000, 0), texts_(0x10000, 0), canonical_(0x10000 / 64, 0) {
         std::string utf8;
         auto learn = [&](std::string_view cp932, std::size_t index) {
             if (!convert("UTF-8", "CP932", cp932, utf8)) return;
@@ -127,6 +127,41 @@ public:
                 learn(std::string_view(bytes, 2), static_cast<std::size_t>(b << 8 | t));
             }
         }
+        // A code is canonical when it decodes by table and its character
+        // encodes back to the same code (not so for the duplicates of the NEC
+        // and IBM rows, which encode to one of them).
+        for (std::size_t index = 0x80; index < texts_.size(); ++index) {
+            const std::uint32_t packed = texts_[index];
+            const std::uint32_t n = packed >> 24;
+            if (n == 0) continue;
+            char utf8[3];
+            for (std::uint32_t k = 0; k < n; ++k) utf8[k] = static_cast<char>(packed >> (8 * k) & 0xFF);
+            char32_t cp = 0;
+            std::size_t used = 0;
+            if (decodeUtf8(std::string_view(utf8, n), 0, cp, used) && codes_[cp] == index)
+                canonical_[index / 64] |= std::uint64_t{1} << (index % 64);
+        }
+    }
+
+    bool canonical(std::string_view s) const {
+        const auto* in = reinterpret_cast<const unsigned char*>(s.data());
+        const std::size_t n = s.size();
+        const std::uint64_t* ok = canonical_.data();
+        const auto has = [ok](unsigned code) { return (ok[code / 64] >> (code % 64) & 1) != 0; };
+        std::size_t i = 0;
+        while (i < n) {
+            const unsigned c = in[i];
+            if (c < 0x80) {
+                ++i;
+            } else if (isCp932LeadByte(static_cast<unsigned char>(c))) {
+                if (i + 1 >= n || !has(c << 8 | in[i + 1])) return false;
+                i += 2;
+            } else {
+                if (!has(c)) return false;
+                ++i;
+            }
+        }
+        return true;
     }
 
     // False when some code is not in the table (a lone lead byte, a code
@@ -228,6 +263,7 @@ private:
 
     std::vector<std::uint16_t> codes_;  // CP932 bytes by code point; 0 = not in the table
     std::vector<std::uint32_t> texts_;  // packed UTF-8 by CP932 code (one byte or lead << 8 | trail); 0 = none
+    std::vector<std::uint64_t> canonical_;  // a bit by code: it decodes by table and encodes back to itself
 };
 
 // Made on first use (about 20,000 iconv calls, under 2 ms), then shared by
@@ -264,6 +300,8 @@ std::string fromCp932(std::string_view cp932, std::string_view where) {
         throw FileError(std::string(where) + "に、シフトJISとして読めない文字があります。");
     return out;
 }
+
+bool isCanonicalCp932(std::string_view cp932) { return tables().canonical(cp932); }
 
 std::optional<std::string> toCp932ByIconv(std::string_view utf8) {
     std::string out;

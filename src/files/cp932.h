@@ -19,6 +19,13 @@ std::string fromCp932(std::string_view cp932, std::string_view where);
 // CP932 cannot encode (or on input that is not UTF-8).
 std::string toCp932(std::string_view utf8, std::string_view where);
 
+// True when the bytes are valid CP932 and each code is the one toCp932 writes
+// for its character, so that toCp932(fromCp932(bytes)) gives the bytes back
+// and two such texts are equal exactly when their UTF-8 forms are. ASCII bytes
+// always are; the duplicate codes of the NEC and IBM rows and invalid bytes
+// are not.
+bool isCanonicalCp932(std::string_view cp932);
+
 // The same conversions through iconv alone, without the tables fromCp932 and
 // toCp932 use (nullopt where they throw); the tests hold both ways to the
 // same bytes.

@@ -17,6 +17,8 @@ struct AppFolders {
     std::filesystem::path pointFile() const { return data() / "point.csv"; }
     std::filesystem::path memoryFile() const { return data() / u8path("記憶.txt"); }
     std::filesystem::path questionMaster() const { return work() / u8path("問題.csv"); }
+    // The questions' difficulties, beside their master (docs/DATA.md)
+    std::filesystem::path difficultyFile() const { return work() / u8path("問題難度.csv"); }
     std::filesystem::path cityMaster() const { return work() / u8path("市町村.csv"); }
     std::filesystem::path prefectureData() const { return map() / u8path("都道府県データ.csv"); }
     std::filesystem::path cityRecords() const { return map() / u8path("市町村.ran"); }

@@ -118,15 +118,14 @@ void frm2Fukusyu::load() {
     showGrades(false);
     choices.hide();
     cmdAns.setVisible(false);
-    bank_ = readBank(session_.io, session_.folders);
+    bank_ = readReviewBank(session_.io, session_.folders);
     const MemoryBook& book = session_.memory.book();
     cmdRetention.setCaption("記憶率：" + percent(book.retention));
     std::set<int> codes;
-    kinds_.clear();
-    for (const auto& b : bank_) {
-        if (!b.kind.empty() && std::find(kinds_.begin(), kinds_.end(), b.kind) == kinds_.end()) kinds_.push_back(b.kind);
-        if (b.prefecture != 0) codes.insert(b.prefecture);
-    }
+    // the bank's kinds come in order of first appearance, "" (none) first
+    kinds_.assign(bank_.kinds().begin() + 1, bank_.kinds().end());
+    for (std::size_t i = 0; i < bank_.size(); ++i)
+        if (bank_[i].prefecture != 0) codes.insert(bank_[i].prefecture);
     prefectures_.assign(codes.begin(), codes.end());
     lstKind.clear();
     lstKind.addItem(kAll);
@@ -138,7 +137,7 @@ void frm2Fukusyu::load() {
 }
 
 void frm2Fukusyu::rebuild() {
-    queue_ = buildReviewQueue(bank_, session_.memory.book(), session_.today(), filter_);
+    queue_ = buildReviewQueue(bank_, session_.memory.book(), session_.memory.index(), session_.today(), filter_);
     position_ = 0;
     showCurrent();
 }
@@ -172,15 +171,15 @@ void frm2Fukusyu::showCurrent() {
         QuestionFile file(session_.io, session_.folders);
         if (record <= file.count()) {
             Mondai m = file.get(record);
-            const auto& expected = bank_[static_cast<std::size_t>(record - 1)];
-            if (memoryKey(m) == expected.key) {
+            if (static_cast<std::size_t>(record) <= bank_.size() &&
+                memoryKey(m) == bank_.key(static_cast<std::size_t>(record - 1))) {
                 current_ = std::move(m);
                 break;
             }
         }
         // The bank changed under the window (a question build): read it again.
-        bank_ = readBank(session_.io, session_.folders);
-        queue_ = buildReviewQueue(bank_, session_.memory.book(), session_.today(), filter_);
+        bank_ = readReviewBank(session_.io, session_.folders);
+        queue_ = buildReviewQueue(bank_, session_.memory.book(), session_.memory.index(), session_.today(), filter_);
         position_ = 0;
         if (queue_.records.empty()) return showDone();
     }

@@ -70,7 +70,7 @@ private:
 
     Session& session_;
     WindowManager& windows_;
-    std::vector<BankQuestion> bank_;
+    ReviewBank bank_;
     std::vector<std::string> kinds_;  // the kind list's entries after "すべて"
     std::vector<int> prefectures_;    // the prefecture list's codes after "すべて"
     ReviewFilter filter_;

@@ -319,12 +319,32 @@ void MemoryStore::load() {
         book_ = MemoryBook::parse(bytes, displayName(file_));
         onDisk_ = std::move(bytes);
     }
+    index_.reset();
     loaded_ = true;
 }
 
 const MemoryBook& MemoryStore::book() {
     load();
     return book_;
+}
+
+const CardIndex& MemoryStore::index() {
+    load();
+    // A count that differs means a change passed by the index: made anew.
+    if (!index_ || index_->cards() != book_.cards.size()) index_.emplace(book_.cards);
+    return *index_;
+}
+
+void MemoryStore::putCard(const std::string& key, const Card& card) {
+    const auto [it, fresh] = book_.cards.insert_or_assign(key, card);
+    if (fresh && index_) index_->add(*it);
+}
+
+void MemoryStore::dropCard(const std::string& key) {
+    const auto it = book_.cards.find(key);
+    if (it == book_.cards.end()) return;
+    if (index_) index_->remove(key);
+    book_.cards.erase(it);
 }
 
 void MemoryStore::write() {
@@ -344,7 +364,7 @@ MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t 
     if (const Card* old = book_.find(change.key)) change.card = *old;
     if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
 
-    book_.cards[change.key] = next;
+    putCard(change.key, next);
     if (o != Outcome::Mastered) {
         DayTally& t = book_.days[today];
         (o == Outcome::Again ? t.wrong : t.right) += 1;
@@ -381,7 +401,7 @@ MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t
 }
 
 void MemoryStore::putBack(const Change& change) {
-    if (change.card) book_.cards[change.key] = *change.card; else book_.cards.erase(change.key);
+    if (change.card) putCard(change.key, *change.card); else dropCard(change.key);
     if (change.tally) book_.days[change.day] = *change.tally; else book_.days.erase(change.day);
 }
 
@@ -410,11 +430,11 @@ void MemoryStore::restore(const std::string& key, const std::optional<Card>& car
     load();
     const auto old = book_.cards.find(key);
     const std::optional<Card> before = old == book_.cards.end() ? std::nullopt : std::optional<Card>(old->second);
-    if (card) book_.cards[key] = *card; else book_.cards.erase(key);
+    if (card) putCard(key, *card); else dropCard(key);
     try {
         write();
     } catch (...) {
-        if (before) book_.cards[key] = *before; else book_.cards.erase(key);
+        if (before) putCard(key, *before); else dropCard(key);
         throw;
     }
 }
@@ -422,6 +442,7 @@ void MemoryStore::restore(const std::string& key, const std::optional<Card>& car
 void MemoryStore::replaced(MemoryBook book, std::string bytes) {
     book_ = std::move(book);
     onDisk_ = std::move(bytes);
+    index_.reset();
     pending_.reset();
     pendingChange_.reset();
     loaded_ = true;

@@ -16,6 +16,7 @@
 #include "files/io.h"
 #include "files/journal.h"
 #include "files/records.h"
+#include "quiz/card_index.h"
 #include "quiz/fsrs.h"
 
 namespace tabinowa {
@@ -95,12 +96,19 @@ std::int32_t localDay(std::time_t t);
 class MemoryStore {
 public:
     MemoryStore(Io& io, std::filesystem::path file) : io_(io), file_(std::move(file)) {}
+    // The index points into the book: a copy would point into the original's.
+    MemoryStore(const MemoryStore&) = delete;
+    MemoryStore& operator=(const MemoryStore&) = delete;
 
     // Reads the file the first time (a missing file is an empty memory);
     // throws FileError, and stays unloaded, when it is broken.
     void load();
     bool loaded() const { return loaded_; }
     const MemoryBook& book();
+    // The book's cards by the CP932 bytes of their keys: made on first use,
+    // then kept current by every change below (each card that comes or goes
+    // passes through putCard or dropCard).
+    const CardIndex& index();
 
     // What an answer changed, to put it back when the step it belongs to fails.
     struct Change {
@@ -143,12 +151,15 @@ public:
 private:
     void write();
     void putBack(const Change& change);
+    void putCard(const std::string& key, const Card& card);
+    void dropCard(const std::string& key);
     Io& io_;
     std::filesystem::path file_;
     MemoryBook book_;
     std::optional<std::string> onDisk_;  // the file's bytes as last read or written
     std::optional<Companion> pending_;  // a deferred answer's file bytes
     std::optional<Change> pendingChange_;
+    std::optional<CardIndex> index_;
     bool loaded_ = false;
 };
 
