@@ -97,6 +97,9 @@ std::vector<std::string> Application::arguments() {
 }
 
 std::filesystem::path Application::userDataFolder() {
+    // The name picks the folder; it is set here too, as main asks for the
+    // folder before the toolkit has started.
+    QCoreApplication::setApplicationName(QStringLiteral("tabinowa"));
     return pathFromQ(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 
