@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <cmath>
@@ -317,6 +319,38 @@ TEST(UiMenu, ItemsRunTheirHandlersOnlyWhileTheWindowIsShown) {
     EXPECT_EQ(ran, (std::vector<std::string>{"kankyo", "asa"}));
     EXPECT_EQ(asa.caption(), "コモレビ舎");
     EXPECT_EQ(info.caption(), "【情　　報】");
+}
+
+// The program's style gives a menu bar's overflow button the very picture
+// Fusion gives it (made when first asked for, not when the bar is made), and
+// a window drawn with it looks exactly as with Fusion itself.
+TEST(UiMenu, TheProgramsStyleDrawsLikeFusionAndItsOverflowIconIsFusions) {
+    std::unique_ptr<QStyle> program(detail::makeProgramStyle());
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    for (auto which : {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+        const QIcon mine = program->standardIcon(which);
+        const QIcon theirs = fusion->standardIcon(which);
+        ASSERT_FALSE(mine.isNull());
+        EXPECT_EQ(mine.availableSizes(), theirs.availableSizes());
+        EXPECT_EQ(mine.pixmap(16, 16).toImage(), theirs.pixmap(16, 16).toImage());
+        const QIcon copy = mine;  // an icon copied before its first use draws the same
+        EXPECT_EQ(copy.pixmap(24, 24).toImage(), theirs.pixmap(24, 24).toImage());
+    }
+    auto drawn = [](QStyle* style) {
+        QWidget w;
+        w.setStyle(style);
+        auto* bar = new QMenuBar(&w);
+        bar->setStyle(style);
+        bar->setNativeMenuBar(false);
+        bar->addMenu(QStringLiteral("情報"));
+        bar->setGeometry(0, 0, 200, 24);
+        auto* b = new QPushButton(QStringLiteral("押す"), &w);
+        b->setStyle(style);
+        b->setGeometry(10, 30, 120, 40);
+        w.resize(200, 80);
+        return w.grab().toImage();
+    };
+    EXPECT_EQ(drawn(program.get()), drawn(fusion.get()));
 }
 
 // ------------------------------------------------------------ the guard ----

@@ -428,23 +428,26 @@ TEST_F(ScaleReset, TheStartUpWindowMakesTheFolderReadyOrSaysWhyNot) {
         MtRandom random{1};
         const Snapshot binBefore = snapshot(bin);
         const auto got = setup.prepare(args, bin, root.path() / "user", io, random);
+        SetupWindow::Controls* w = setup.window();
         if (!c.folder) {
             EXPECT_FALSE(got.has_value());
-            EXPECT_TRUE(setup.frm.isShown());
-            EXPECT_NE(setup.lblMsg.caption().find("同梱のデータが見つかりません"), std::string::npos)
-                << setup.lblMsg.caption();
-            ASSERT_TRUE(setup.cmdEnd.click());
+            ASSERT_NE(w, nullptr);
+            EXPECT_TRUE(w->frm.isShown());
+            EXPECT_NE(w->lblMsg.caption().find("同梱のデータが見つかりません"), std::string::npos)
+                << w->lblMsg.caption();
+            ASSERT_TRUE(w->cmdEnd.click());
             EXPECT_EQ(ends, 1);
             continue;
         }
         ASSERT_TRUE(got.has_value());
         EXPECT_EQ(*got, root.path() / c.folder);
-        EXPECT_EQ(setup.frm.isShown(), c.windowStays);
+        EXPECT_EQ(w && w->frm.isShown(), c.windowStays);
         if (c.windowStays) {
-            EXPECT_NE(setup.lblMsg.caption().find("環境作成"), std::string::npos);
+            EXPECT_NE(w->lblMsg.caption().find("環境作成"), std::string::npos);
         }
         if (std::string(c.folder) == "bin") {
             EXPECT_EQ(snapshot(bin), binBefore);
+            EXPECT_EQ(w, nullptr) << "a folder with nothing to prepare or tell made a window";
         } else {
             EXPECT_EQ(readBytes(*got / u8("作業ファイル") / u8("問題.csv")), "q");
             EXPECT_EQ(readBytes(*got / "file1" / "k1.jpg"), "j");
