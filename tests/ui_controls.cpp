@@ -353,6 +353,49 @@ TEST(UiMenu, TheProgramsStyleDrawsLikeFusionAndItsOverflowIconIsFusions) {
     EXPECT_EQ(drawn(program.get()), drawn(fusion.get()));
 }
 
+// A task for after the window is drawn runs once, when the whole window,
+// controls included, has been painted, and never while it is not shown; a
+// failure in it goes to the window's sink.
+TEST(UiForm, ATaskForAfterTheWindowIsDrawnRunsOnceWhenItIsDrawnWhole) {
+    Form form("painted", 6000, 3000);
+    CommandButton b(form, {240, 240, 1500, 600}, "押す");
+    std::vector<std::string> sunk;
+    form.setErrorSink([&](const std::string& m) { sunk.push_back(m); });
+    int runs = 0;
+    bool buttonDrawn = false;
+    QWidget* button = nullptr;
+    for (QWidget* w : QApplication::allWidgets())
+        if (auto* p = qobject_cast<QPushButton*>(w); p && p->text() == QStringLiteral("押す")) button = p;
+    ASSERT_NE(button, nullptr);
+    struct Watch : QObject {
+        bool* drawn;
+        explicit Watch(bool* d) : drawn(d) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) *drawn = true;
+            return false;
+        }
+    } watch(&buttonDrawn);
+    button->installEventFilter(&watch);
+    bool drawnWhenRun = false;
+    form.whenPainted([&] {
+        ++runs;
+        drawnWhenRun = buttonDrawn;
+    });
+    form.whenPainted([] { throw FileError("ファイル「問題.ran」を読めません。"); });
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 0) << "ran before the window was shown";
+    form.show();
+    for (int i = 0; i < 20 && runs == 0; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(drawnWhenRun) << "ran before the controls were drawn";
+    EXPECT_EQ(sunk, (std::vector<std::string>{"ファイル「問題.ran」を読めません。"}));
+    // Once only: later paints run nothing.
+    QWidget* window = button->window();
+    window->repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
+}
+
 // ------------------------------------------------------------ the guard ----
 
 TEST(UiGuard, EveryFailureInAHandlerBecomesAJapaneseMessageInTheSink) {

@@ -500,6 +500,8 @@ TEST_F(ScaleReset, TheRunTakesWhatTheEarlyStartBegunForItsFolderOnly) {
         ASSERT_NE(program->windows(), nullptr);
         ASSERT_NE(program->windows()->main(), nullptr);
         EXPECT_TRUE(program->windows()->main()->frm.isShown());
+        for (int i = 0; i < 20 && program->session()->deckAhead.valid(); ++i) QCoreApplication::processEvents();
+        EXPECT_FALSE(program->session()->deckAhead.valid()) << "the menu did not take the deck once drawn";
         const fs::path chosen = c.otherFolderGiven ? other : bin;
         EXPECT_EQ(program->session()->folders.program, chosen);
         // The deck the menu took: the early one (its own random) or one built for the chosen folder.

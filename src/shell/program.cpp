@@ -33,8 +33,10 @@ Program::Program(EarlyStart early, const std::vector<std::string>& args, const s
 
 Program::~Program() {
     // A deck begun early and never taken (the start failed after the folder
-    // was claimed) reads through the caller's Io: it ends before that does.
+    // was claimed, or the program ended before the menu took it) reads
+    // through the caller's Io: it ends before that does.
     if (deck_.valid()) deck_.wait();
+    if (session_ && session_->deckAhead.valid()) session_->deckAhead.wait();
 }
 
 }  // namespace tabinowa

@@ -57,6 +57,8 @@ struct FormCore {
     std::function<void(const std::string&)> sink;
     std::function<void()> closeHandler;
     std::vector<std::function<void()>> idleTasks;
+    std::vector<std::function<void()>> paintedTasks;  // run once the window has been drawn
+    QPointer<QObject> paintWatch;                      // posts them at the first paint after
 };
 
 // Twips to whole pixels of a window at its scale, and back.
