@@ -2,11 +2,9 @@
 #include <iostream>
 
 #include "core/random.h"
-#include "core/session.h"
 #include "core/startup.h"
 #include "files/io.h"
-#include "shell/setup_window.h"
-#include "shell/window_manager.h"
+#include "shell/program.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/display_scale.h"
@@ -36,32 +34,26 @@ int refuse(tabinowa::ui::Application& app, const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the toolkit starts (the longest step of a start): the program
+    // folder, when it needs no preparing, is locked and recovered, and its
+    // question file is read on a second thread meanwhile. The program folder
+    // is --folder DIR, the portable folder beside the program, or the user's
+    // data folder; its lock and the recovery of an interrupted change come
+    // before anything reads or makes a working file there.
+    tabinowa::PosixIo io, deckIo;
+    tabinowa::MtRandom random, deckRandom;
+    tabinowa::EarlyStart early = tabinowa::startEarly(std::vector<std::string>(argv, argv + argc),
+                                                      tabinowa::executableFolder(),
+                                                      &tabinowa::ui::Application::userDataFolder, io, deckIo,
+                                                      deckRandom);
+
     tabinowa::ui::Application app(argc, argv);
     tabinowa::ui::useScreenDisplayScale();  // the saved 表示倍率, or one chosen for the screen
-    tabinowa::PosixIo io;
-    tabinowa::MtRandom random;
-
-    // The program folder: --folder DIR, the portable folder beside the
-    // program, or the user's data folder. The folder's lock and the recovery
-    // of an interrupted change come before anything reads or makes a working
-    // file there; the first start then copies the shipped data in and builds.
-    tabinowa::StartedFolder started;
-    tabinowa::SetupWindow setup([&app] { app.quit(); });
-    const auto folder = setup.prepare(tabinowa::ui::Application::arguments(),
-                                      tabinowa::ui::Application::programFolder(),
-                                      tabinowa::ui::Application::userDataFolder(), io, random,
-                                      [&](const std::filesystem::path& chosen) {
-                                          started = tabinowa::openProgramFolder(io, tabinowa::AppFolders{chosen});
-                                          return started.lock.has_value();
-                                      });
-    if (!started.lock && !started.error.empty()) return refuse(app, started.error);
-    if (!folder) return app.exec();  // the setup window says why; its button ends the program
-
-    tabinowa::Session session(*folder, io, random);
-    session.startupNotice = started.notice;
-    // The question file is read while the windows are made; the main menu takes the deck.
-    session.deckAhead = tabinowa::buildDeckAhead(io, session.folders, random);
-    tabinowa::WindowManager windows(session, [&app] { app.quit(); });
-    windows.start();
-    return app.exec();
+    // The rest of the start: the folder made ready (the first start copies
+    // the shipped data in and builds, in a window of its own), then the main menu.
+    tabinowa::Program program(std::move(early), tabinowa::ui::Application::arguments(),
+                              tabinowa::ui::Application::programFolder(),
+                              tabinowa::ui::Application::userDataFolder(), io, random, [&app] { app.quit(); });
+    if (!program.refused().empty()) return refuse(app, program.refused());
+    return app.exec();  // the menu, or the setup window saying why the folder could not be made ready
 }

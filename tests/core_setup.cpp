@@ -297,6 +297,51 @@ TEST(PrepareProgramFolder, PartialWorkingFilesAreReportedNotRebuilt) {
     }
 }
 
+// A folder is ready exactly when its preparation would copy nothing, build
+// nothing and note nothing: a start may then skip it and read the folder at once.
+TEST(FolderIsReady, ExactlyWhenThePreparationHasNothingToDo) {
+    struct Case {
+        const char* name;
+        bool shipped;                     // a shipped data set is found
+        std::vector<const char*> removed;  // relative to the prepared folder
+        bool ready;
+    };
+    const Case cases[] = {
+        {"everything there", true, {}, true},
+        {"everything there, nothing shipped", false, {}, true},
+        {"a shipped picture missing", true, {"file1/k2.jpg"}, false},
+        {"a master missing", true, {"作業ファイル/市町村.csv"}, false},
+        {"a master missing, nothing shipped", false, {"作業ファイル/市町村.csv"}, false},
+        {"the point file missing", true, {"file/point.csv"}, false},
+        {"the visit marks missing", false, {"file1/訪問消去.ran"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Prepared p;
+        makeDataSet(p.shipped);
+        makeDataSet(p.folder);
+        putWorkingFiles(p.f());
+        for (const char* rel : c.removed) fs::remove(p.folder / u8(rel));
+        const std::optional<fs::path> shipped = c.shipped ? std::optional<fs::path>(p.shipped) : std::nullopt;
+        const Snapshot before = snapshot(p.folder);
+        EXPECT_EQ(folderIsReady(p.folder, shipped, p.io), c.ready);
+        EXPECT_TRUE(snapshot(p.folder) == before) << "looking wrote something";
+        // The preparation agrees: with nothing to do it does nothing.
+        bool didSomething = false;
+        try {
+            const SetupReport r = prepareProgramFolder(p.folder, shipped, p.io, p.random);
+            didSomething = r.copied > 0 || r.questionsBuilt || r.citiesBuilt || !r.notes.empty();
+        } catch (const FileError&) {
+            didSomething = true;  // it had something to do and could not
+        }
+        EXPECT_EQ(didSomething, !c.ready);
+    }
+    // A folder not there at all is not ready (and looking does not make it).
+    Prepared p;
+    EXPECT_FALSE(folderIsReady(p.folder, std::nullopt, p.io));
+    EXPECT_FALSE(fs::exists(p.folder));
+}
+
 TEST(PrepareProgramFolder, WithoutShippedDataOrMastersSaysSoInJapanese) {
     Prepared p;
     try {

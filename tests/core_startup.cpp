@@ -14,10 +14,13 @@
 #include <unistd.h>
 
 #include "core/hand_off.h"
+#include "core/random.h"
 #include "core/startup.h"
 #include "files/journal.h"
+#include "quiz/deck.h"
 #include "support/crash_io.h"
 #include "support/folder_checks.h"
+#include "support/question_bank.h"
 #include "support/temp_folder.h"
 
 using namespace tabinowa;
@@ -133,23 +136,27 @@ TEST(FolderLock, ALockOfAKilledProcessDoesNotBlock) {
     close(ready[1]);
 }
 
+// A change of the point and range files that a crash stops after the
+// temporary files, before the journal.
+void interruptAChange(const AppFolders& f) {
+    CrashIo io(7);
+    FileSet set(io, f.journal());
+    EXPECT_THROW(
+        {
+            set.stage(f.pointFile(), " 600\r\n");
+            set.stage(f.rangeFile(), "new ranges");
+            set.commit();
+        },
+        Crash);
+}
+
 TEST(Startup, AnInterruptedChangeIsSettledAndSaidSoAndADamagedJournalIsNamed) {
     TempProgramFolder tmp;
     const AppFolders f = tmp.folders();
     writeBytes(f.pointFile(), " 100\r\n");
     writeBytes(f.rangeFile(), "old ranges");
     const Snapshot before = snapshot(tmp.path());
-    {
-        CrashIo io(7);  // after the temporary files, before the journal
-        FileSet set(io, f.journal());
-        EXPECT_THROW(
-            {
-                set.stage(f.pointFile(), " 600\r\n");
-                set.stage(f.rangeFile(), "new ranges");
-                set.commit();
-            },
-            Crash);
-    }
+    interruptAChange(f);
     PosixIo io;
     {
         StartedFolder s = openProgramFolder(io, f);
@@ -166,6 +173,112 @@ TEST(Startup, AnInterruptedChangeIsSettledAndSaidSoAndADamagedJournalIsNamed) {
     ASSERT_TRUE(s.lock);
     EXPECT_TRUE(japaneseNaming(s.notice, "tabinowa.journal", 20)) << s.notice;
     EXPECT_TRUE(snapshot(tmp.path()) == damaged);
+}
+
+Snapshot withoutLocks(Snapshot s) {
+    std::erase_if(s, [](const auto& e) { return fs::path(e.first).filename() == "tabinowa.lock"; });
+    return s;
+}
+
+// A folder a start can use at once: the masters, every working file and a
+// bank of `questions` questions.
+void putReadyFolder(const fs::path& folder, int questions) {
+    const AppFolders f{folder};
+    for (const fs::path& d : {f.data(), f.work(), f.map()}) fs::create_directories(d);
+    for (const fs::path& p : {f.questionMaster(), f.cityMaster(), f.prefectureData(), f.pointFile(), f.cityRecords(),
+                              f.rangeFile(), f.visitMarks()})
+        writeBytes(p, "x");
+    writeBank(f, sampleBank(questions, {2}));
+}
+
+// Before the toolkit starts, a folder that needs no preparing is locked,
+// recovered and its deck begun (the same deck the menu would build); any
+// other start is left whole to the usual start, holding nothing.
+TEST(StartEarly, AReadyFolderIsLockedAndItsDeckBegunAndAnyOtherIsLeftAlone) {
+    struct Case {
+        const char* name;
+        bool portable;      // bin/ holds 作業ファイル/ and a bank
+        const char* given;  // --folder root/<given>
+        bool userReady;     // the user's folder holds everything
+        bool givenReady;
+        bool inUse;         // the chosen folder is locked by another copy
+        const char* expected;  // the folder begun, relative to root; nullptr: none
+        bool userAsked;
+    };
+    const Case cases[] = {
+        {"portable", true, nullptr, true, false, false, "bin", false},
+        {"given and ready", true, "given", false, true, false, "given", false},
+        {"given and not ready", true, "given", true, false, false, nullptr, false},
+        {"the user's folder, ready", false, nullptr, true, false, false, "user", true},
+        {"the user's folder at its first start", false, nullptr, false, false, false, nullptr, true},
+        {"in use by another copy", true, nullptr, false, false, true, nullptr, false},
+        {"--folder without a folder", true, "", true, false, false, nullptr, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempProgramFolder root;
+        const fs::path bin = root.path() / "bin", user = root.path() / "user", given = root.path() / "given";
+        fs::create_directories(bin);
+        if (c.portable) putReadyFolder(bin, 9);
+        if (c.userReady) putReadyFolder(user, 7);
+        if (c.givenReady) putReadyFolder(given, 5);
+        else if (c.given && *c.given) fs::create_directories(given);
+        std::vector<std::string> args{"tabinowa"};
+        if (c.given) args.insert(args.end(), {"--folder", *c.given ? given.string() : ""});
+        std::optional<StartedFolder> other;
+        PosixIo io, deckIo;
+        if (c.inUse) other = openProgramFolder(io, AppFolders{bin});
+        int asked = 0;
+        MtRandom random(5), same(5);
+        const Snapshot before = snapshot(root.path());
+
+        EarlyStart early = startEarly(args, bin, [&] { ++asked; return user; }, io, deckIo, random);
+
+        EXPECT_EQ(asked > 0, c.userAsked);
+        if (!c.expected) {
+            EXPECT_TRUE(early.folder.empty());
+            EXPECT_FALSE(early.started.lock);
+            EXPECT_FALSE(early.deck.valid());
+            EXPECT_TRUE(withoutLocks(snapshot(root.path())) == withoutLocks(before))
+                << "a start left to the usual start wrote something";
+            for (const fs::path& f : {bin, user, given}) {
+                std::string why;
+                if (fs::exists(f) && !(c.inUse && f == bin)) {
+                    EXPECT_TRUE(FolderLock::acquire(f, why)) << f << " is held: " << why;
+                }
+            }
+            continue;
+        }
+        EXPECT_EQ(early.folder, root.path() / c.expected);
+        ASSERT_TRUE(early.started.lock);
+        std::string why;
+        EXPECT_FALSE(FolderLock::acquire(early.folder, why)) << "not locked";
+        ASSERT_TRUE(early.deck.valid());
+        const QuestionDeck deck = early.deck.get();
+        QuestionDeck direct;
+        direct.build(io, AppFolders{early.folder}, same);
+        EXPECT_EQ(deck.totalCount, direct.totalCount);
+        EXPECT_EQ(deck.deckLength, direct.deckLength);
+        EXPECT_EQ(deck.recordColumn, direct.recordColumn);
+    }
+}
+
+// An interrupted change is settled by the early start as by the usual one,
+// and what it did is kept for the menu to say.
+TEST(StartEarly, RecoveryComesFirstAndItsNoticeIsKept) {
+    TempProgramFolder root;
+    const fs::path bin = root.path() / "bin";
+    putReadyFolder(bin, 4);
+    const AppFolders f{bin};
+    const std::string points = readBytes(f.pointFile());
+    interruptAChange(f);
+    PosixIo io, deckIo;
+    MtRandom random(1);
+    EarlyStart early = startEarly({"tabinowa"}, bin, {}, io, deckIo, random);
+    ASSERT_TRUE(early.started.lock);
+    EXPECT_FALSE(early.started.notice.empty());
+    EXPECT_EQ(readBytes(f.pointFile()), points);
+    EXPECT_EQ(early.deck.get().totalCount, 4);
 }
 
 }  // namespace

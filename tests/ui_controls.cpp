@@ -11,6 +11,8 @@
 #include <QMenuBar>
 #include <QPalette>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTest>
 
 #include <cmath>
@@ -317,6 +319,81 @@ TEST(UiMenu, ItemsRunTheirHandlersOnlyWhileTheWindowIsShown) {
     EXPECT_EQ(ran, (std::vector<std::string>{"kankyo", "asa"}));
     EXPECT_EQ(asa.caption(), "コモレビ舎");
     EXPECT_EQ(info.caption(), "【情　　報】");
+}
+
+// The program's style gives a menu bar's overflow button the very picture
+// Fusion gives it (made when first asked for, not when the bar is made), and
+// a window drawn with it looks exactly as with Fusion itself.
+TEST(UiMenu, TheProgramsStyleDrawsLikeFusionAndItsOverflowIconIsFusions) {
+    std::unique_ptr<QStyle> program(detail::makeProgramStyle());
+    std::unique_ptr<QStyle> fusion(QStyleFactory::create(QStringLiteral("Fusion")));
+    for (auto which : {QStyle::SP_ToolBarHorizontalExtensionButton, QStyle::SP_ToolBarVerticalExtensionButton}) {
+        const QIcon mine = program->standardIcon(which);
+        const QIcon theirs = fusion->standardIcon(which);
+        ASSERT_FALSE(mine.isNull());
+        EXPECT_EQ(mine.availableSizes(), theirs.availableSizes());
+        EXPECT_EQ(mine.pixmap(16, 16).toImage(), theirs.pixmap(16, 16).toImage());
+        const QIcon copy = mine;  // an icon copied before its first use draws the same
+        EXPECT_EQ(copy.pixmap(24, 24).toImage(), theirs.pixmap(24, 24).toImage());
+    }
+    auto drawn = [](QStyle* style) {
+        QWidget w;
+        w.setStyle(style);
+        auto* bar = new QMenuBar(&w);
+        bar->setStyle(style);
+        bar->setNativeMenuBar(false);
+        bar->addMenu(QStringLiteral("情報"));
+        bar->setGeometry(0, 0, 200, 24);
+        auto* b = new QPushButton(QStringLiteral("押す"), &w);
+        b->setStyle(style);
+        b->setGeometry(10, 30, 120, 40);
+        w.resize(200, 80);
+        return w.grab().toImage();
+    };
+    EXPECT_EQ(drawn(program.get()), drawn(fusion.get()));
+}
+
+// A task for after the window is drawn runs once, when the whole window,
+// controls included, has been painted, and never while it is not shown; a
+// failure in it goes to the window's sink.
+TEST(UiForm, ATaskForAfterTheWindowIsDrawnRunsOnceWhenItIsDrawnWhole) {
+    Form form("painted", 6000, 3000);
+    CommandButton b(form, {240, 240, 1500, 600}, "押す");
+    std::vector<std::string> sunk;
+    form.setErrorSink([&](const std::string& m) { sunk.push_back(m); });
+    int runs = 0;
+    bool buttonDrawn = false;
+    QWidget* button = nullptr;
+    for (QWidget* w : QApplication::allWidgets())
+        if (auto* p = qobject_cast<QPushButton*>(w); p && p->text() == QStringLiteral("押す")) button = p;
+    ASSERT_NE(button, nullptr);
+    struct Watch : QObject {
+        bool* drawn;
+        explicit Watch(bool* d) : drawn(d) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::Paint) *drawn = true;
+            return false;
+        }
+    } watch(&buttonDrawn);
+    button->installEventFilter(&watch);
+    bool drawnWhenRun = false;
+    form.whenPainted([&] {
+        ++runs;
+        drawnWhenRun = buttonDrawn;
+    });
+    form.whenPainted([] { throw FileError("ファイル「問題.ran」を読めません。"); });
+    for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 0) << "ran before the window was shown";
+    form.show();
+    for (int i = 0; i < 20 && runs == 0; ++i) QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
+    EXPECT_TRUE(drawnWhenRun) << "ran before the controls were drawn";
+    EXPECT_EQ(sunk, (std::vector<std::string>{"ファイル「問題.ran」を読めません。"}));
+    // Once only: later paints run nothing.
+    QWidget* window = button->window();
+    window->repaint();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(runs, 1);
 }
 
 // ------------------------------------------------------------ the guard ----

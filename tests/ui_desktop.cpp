@@ -25,12 +25,15 @@
 #include "build/program_folder.h"
 #include "core/random.h"
 #include "core/session.h"
+#include "core/startup.h"
+#include "quiz/deck.h"
 #include "files/io.h"
 #include "files/records.h"
 #include "shell/frm1Main.h"
 #include "shell/frm8Help.h"
 #include "shell/frm8Info.h"
 #include "shell/frm9Kankyo.h"
+#include "shell/program.h"
 #include "shell/setup_window.h"
 #include "shell/window_manager.h"
 #include "support/city_fixture.h"
@@ -425,29 +428,98 @@ TEST_F(ScaleReset, TheStartUpWindowMakesTheFolderReadyOrSaysWhyNot) {
         MtRandom random{1};
         const Snapshot binBefore = snapshot(bin);
         const auto got = setup.prepare(args, bin, root.path() / "user", io, random);
+        SetupWindow::Controls* w = setup.window();
         if (!c.folder) {
             EXPECT_FALSE(got.has_value());
-            EXPECT_TRUE(setup.frm.isShown());
-            EXPECT_NE(setup.lblMsg.caption().find("同梱のデータが見つかりません"), std::string::npos)
-                << setup.lblMsg.caption();
-            ASSERT_TRUE(setup.cmdEnd.click());
+            ASSERT_NE(w, nullptr);
+            EXPECT_TRUE(w->frm.isShown());
+            EXPECT_NE(w->lblMsg.caption().find("同梱のデータが見つかりません"), std::string::npos)
+                << w->lblMsg.caption();
+            ASSERT_TRUE(w->cmdEnd.click());
             EXPECT_EQ(ends, 1);
             continue;
         }
         ASSERT_TRUE(got.has_value());
         EXPECT_EQ(*got, root.path() / c.folder);
-        EXPECT_EQ(setup.frm.isShown(), c.windowStays);
+        EXPECT_EQ(w && w->frm.isShown(), c.windowStays);
         if (c.windowStays) {
-            EXPECT_NE(setup.lblMsg.caption().find("環境作成"), std::string::npos);
+            EXPECT_NE(w->lblMsg.caption().find("環境作成"), std::string::npos);
         }
         if (std::string(c.folder) == "bin") {
             EXPECT_EQ(snapshot(bin), binBefore);
+            EXPECT_EQ(w, nullptr) << "a folder with nothing to prepare or tell made a window";
         } else {
             EXPECT_EQ(readBytes(*got / u8("作業ファイル") / u8("問題.csv")), "q");
             EXPECT_EQ(readBytes(*got / "file1" / "k1.jpg"), "j");
             EXPECT_EQ(readBytes(AppFolders{*got}.questionRecords()), "progress");
         }
         EXPECT_EQ(ends, 0);
+    }
+}
+
+// A folder a start can use at once, with a bank of `questions` questions.
+void putReadyFolder(const fs::path& folder, int questions) {
+    makeDataSet(folder);
+    putWorkingFiles(AppFolders{folder});
+    writeBank(AppFolders{folder}, sampleBank(questions));
+}
+
+// The run takes the lock and the deck begun before the toolkit when they are
+// for the folder it chooses, and lets them go when they are not; a folder in
+// use by another copy is refused with no menu.
+TEST_F(ScaleReset, TheRunTakesWhatTheEarlyStartBegunForItsFolderOnly) {
+    struct Case {
+        const char* name;
+        bool otherFolderGiven;  // --folder root/other, while the early start took bin
+        bool inUse;             // bin is locked by another copy
+    };
+    for (const Case c : {Case{"same folder", false, false}, Case{"another folder chosen", true, false},
+                         Case{"in use", false, true}}) {
+        SCOPED_TRACE(c.name);
+        TempProgramFolder root;
+        const fs::path bin = root.path() / "bin", other = root.path() / "other";
+        putReadyFolder(bin, 60);
+        putReadyFolder(other, 40);
+        fs::create_directories(bin / u8("作業ファイル"));
+        PosixIo io, deckIo;
+        std::optional<StartedFolder> elsewhere;
+        if (c.inUse) elsewhere = openProgramFolder(io, AppFolders{bin});
+        MtRandom early(5), late(99);
+        EarlyStart begun = startEarly({"tabinowa"}, bin, {}, io, deckIo, early);
+        EXPECT_EQ(begun.deck.valid(), !c.inUse);
+        std::vector<std::string> args{"tabinowa"};
+        if (c.otherFolderGiven) args.insert(args.end(), {"--folder", other.string()});
+        int ends = 0;
+        auto program = std::make_unique<Program>(std::move(begun), args, bin, root.path() / "user", io, late,
+                                                 [&] { ++ends; });
+        if (c.inUse) {
+            EXPECT_NE(program->refused().find("既に起動しています"), std::string::npos) << program->refused();
+            EXPECT_EQ(program->windows(), nullptr);
+            continue;
+        }
+        ASSERT_NE(program->windows(), nullptr);
+        ASSERT_NE(program->windows()->main(), nullptr);
+        EXPECT_TRUE(program->windows()->main()->frm.isShown());
+        for (int i = 0; i < 20 && program->session()->deckAhead.valid(); ++i) QCoreApplication::processEvents();
+        EXPECT_FALSE(program->session()->deckAhead.valid()) << "the menu did not take the deck once drawn";
+        const fs::path chosen = c.otherFolderGiven ? other : bin;
+        EXPECT_EQ(program->session()->folders.program, chosen);
+        // The deck the menu took: the early one (its own random) or one built for the chosen folder.
+        MtRandom same(c.otherFolderGiven ? 99 : 5);
+        QuestionDeck direct;
+        direct.build(io, AppFolders{chosen}, same);
+        EXPECT_EQ(program->session()->quiz.totalCount, c.otherFolderGiven ? 40 : 60);
+        EXPECT_EQ(program->session()->quiz.recordColumn, direct.recordColumn);
+        std::string why;
+        EXPECT_FALSE(FolderLock::acquire(chosen, why)) << "the run does not hold its folder";
+        if (c.otherFolderGiven) {
+            EXPECT_TRUE(FolderLock::acquire(bin, why)) << "the early lock was kept: " << why;
+        }
+        program->windows()->endProgram();
+        EXPECT_EQ(ends, 1);
+        program.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_TRUE(FolderLock::acquire(chosen, why)) << why;
     }
 }
 

@@ -88,6 +88,47 @@ TEST_F(Shell, StartShowsTheMainMenuWithItsTextsAndBuildsTheDeck) {
     EXPECT_FALSE(session.startupFlag.has_value());
 }
 
+// A deck built ahead is taken once the menu has been drawn, or by the first
+// item used before that; either way it is the deck built ahead, taken once,
+// and its failure is told in the status line.
+TEST_F(Shell, TheDeckBuiltAheadIsTakenAfterTheMenuIsDrawnOrByTheFirstItemUsed) {
+    enum class Then { Drawn, ItemFirst, Failing };
+    for (const Then then : {Then::Drawn, Then::ItemFirst, Then::Failing}) {
+        SCOPED_TRACE(static_cast<int>(then));
+        TempProgramFolder f;
+        PosixIo io;
+        MtRandom ahead(7), same(7), late(99);
+        if (then == Then::Failing) {
+            tabinowa::testing::writeBytes(f.folders().questionRecords(), std::string(100, 'x'));  // not whole records
+        } else {
+            tabinowa::testing::writeBank(f.folders(), tabinowa::testing::sampleBank(30));
+        }
+        Session s{f.path(), io, late};
+        s.deckAhead = buildDeckAhead(io, f.folders(), ahead);
+        WindowManager w{s, [] {}};
+        w.start();
+        ASSERT_NE(w.main(), nullptr);
+        if (then == Then::ItemFirst) {
+            ASSERT_TRUE(w.main()->mnuAsa.click());  // before any event: the menu is not drawn yet
+            EXPECT_FALSE(s.deckAhead.valid());
+        }
+        for (int i = 0; i < 20 && s.deckAhead.valid(); ++i) QCoreApplication::processEvents();
+        EXPECT_FALSE(s.deckAhead.valid()) << "the menu was drawn and did not take the deck";
+        if (then == Then::Failing) {
+            EXPECT_FALSE(w.main()->lblStatus.caption().empty());
+            EXPECT_EQ(s.quiz.totalCount, 0);
+            continue;
+        }
+        QuestionDeck direct;
+        direct.build(io, f.folders(), same);
+        EXPECT_EQ(s.quiz.totalCount, 30);
+        EXPECT_EQ(s.quiz.recordColumn, direct.recordColumn);
+        EXPECT_EQ(w.main()->lblStatus.caption(), "");
+        w.endProgram();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
 TEST_F(Shell, TheDeckIsBuiltOnceAndNotAgainAfterTrainingAndBack) {
     windows.start();
     ASSERT_TRUE(main().cmdSogo.click());

@@ -210,6 +210,36 @@ int compareDataVersions(const std::string& a, const std::string& b) {
     return 0;
 }
 
+namespace {
+
+// The working files of each build: a build runs only where none of them is
+// there, and a folder holding only some of them is noted.
+std::vector<fs::path> questionOutputs(const AppFolders& f) { return {f.questionRecords(), f.pointFile()}; }
+std::vector<fs::path> cityOutputs(const AppFolders& f) { return {f.cityRecords(), f.rangeFile(), f.visitMarks()}; }
+
+int present(Io& io, const std::vector<fs::path>& files) {
+    return static_cast<int>(std::count_if(files.begin(), files.end(), [&](const fs::path& p) { return io.exists(p); }));
+}
+
+}  // namespace
+
+bool folderIsReady(const fs::path& folder, const std::optional<fs::path>& shipped, Io& io) {
+    const AppFolders f{folder};
+    if (!io.isDirectory(f.data()) || !io.isDirectory(f.map()) || !io.isDirectory(f.work())) return false;
+    if (!holdsMasters(io, folder)) return false;
+    const auto q = questionOutputs(f), c = cityOutputs(f);
+    if (present(io, q) != static_cast<int>(q.size()) || present(io, c) != static_cast<int>(c.size())) return false;
+    if (shipped) {
+        try {
+            for (const CopyPlan& p : copyPlan(*shipped, folder))
+                if (!io.exists(p.to)) return false;
+        } catch (const FileError&) {
+            return false;  // the shipped data cannot be listed: the preparation says why
+        }
+    }
+    return true;
+}
+
 SetupReport prepareProgramFolder(const fs::path& folder, const std::optional<fs::path>& shipped, Io& io,
                                  Random& random, const std::function<void(const SetupProgress&)>& progress) {
     SetupReport report;
@@ -246,11 +276,8 @@ SetupReport prepareProgramFolder(const fs::path& folder, const std::optional<fs:
 
     // A build runs only where none of its outputs is there: a learner's
     // progress (removed questions, points, visits) is never made again.
-    auto present = [&](std::initializer_list<fs::path> files) {
-        return static_cast<int>(std::count_if(files.begin(), files.end(), [&](const fs::path& p) { return io.exists(p); }));
-    };
-    const int questionFiles = present({f.questionRecords(), f.pointFile()});
-    const int cityFiles = present({f.cityRecords(), f.rangeFile(), f.visitMarks()});
+    const int questionFiles = present(io, questionOutputs(f));
+    const int cityFiles = present(io, cityOutputs(f));
     Session session(folder, io, random);
     if (questionFiles == 0) {
         tell("問題ファイルを作成しています", 0, 2);

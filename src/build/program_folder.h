@@ -81,6 +81,11 @@ SetupReport prepareProgramFolder(const std::filesystem::path& folder,
                                  Random& random,
                                  const std::function<void(const SetupProgress&)>& progress = {});
 
+// True when prepareProgramFolder would find nothing to do and nothing to
+// tell: the data folders, every shipped master and picture and every working
+// file are there. Only looks (a few dozen stat calls); writes nothing.
+bool folderIsReady(const std::filesystem::path& folder, const std::optional<std::filesystem::path>& shipped, Io& io);
+
 // Copies the shipped masters, pictures and version over those of the folder
 // (a newer data set the user chose to take). Working files are left alone:
 // the environment window's builds make them from the new masters.

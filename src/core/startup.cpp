@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "build/program_folder.h"
+#include "core/hand_off.h"
 #include "files/error.h"
 #include "files/journal.h"
 
@@ -47,6 +49,58 @@ StartedFolder openProgramFolder(Io& io, const AppFolders& folders) {
         s.notice = e.what();
     }
     return s;
+}
+
+std::filesystem::path executableFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path{} : exe.parent_path();
+}
+
+namespace {
+
+// The deck built on a second thread, or by whoever asks for it first when
+// that thread has not begun by then (on a busy machine a new thread can wait
+// for a core longer than the whole build takes). Asked for or waited for,
+// the build is done once; a deck never asked for is built at most once, on
+// its thread.
+std::future<QuestionDeck> handDeckOff(Io& io, const AppFolders& folders, Random& random) {
+    auto job = std::make_shared<HandOffJob<QuestionDeck>>([&io, folders, &random] {
+        QuestionDeck deck;
+        deck.build(io, folders, random);
+        return deck;
+    });
+    return std::async(std::launch::deferred, [job] { return job->get(); });
+}
+
+}  // namespace
+
+EarlyStart startEarly(const std::vector<std::string>& args, const std::filesystem::path& executableFolder,
+                      const std::function<std::filesystem::path()>& userDataFolder, Io& io, Io& deckIo,
+                      Random& deckRandom) {
+    EarlyStart early;
+    try {
+        const auto given = folderArgument(args);
+        if (!given && executableFolder.empty()) return early;
+        const FolderChoice choice = chooseProgramFolder(given, executableFolder, {}, io);
+        const std::filesystem::path folder =
+            choice.source != FolderSource::User ? choice.folder : userDataFolder ? userDataFolder() : std::filesystem::path{};
+        if (folder.empty()) return early;
+        // The portable folder is used as it is; any other is prepared first
+        // unless it already holds everything (looked at again once locked and
+        // recovered, as recovery may change which files are there).
+        const auto shipped = choice.source == FolderSource::Portable ? std::nullopt : findShippedData(executableFolder, io);
+        auto ready = [&] { return choice.source == FolderSource::Portable || folderIsReady(folder, shipped, io); };
+        if (!ready()) return early;
+        StartedFolder started = openProgramFolder(io, AppFolders{folder});
+        if (!started.lock || !ready()) return early;  // the usual start takes the lock again and says why
+        early.folder = folder;
+        early.started = std::move(started);
+        early.deck = handDeckOff(deckIo, AppFolders{folder}, deckRandom);
+    } catch (const FileError&) {
+        // a command line or folder that the usual start reports in its window
+    }
+    return early;
 }
 
 }  // namespace tabinowa

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "files/error.h"
 #include "files/records.h"
 
 namespace tabinowa {
@@ -100,9 +101,24 @@ void frm1Main::load() {
         "地図から市町村名の表示");
     if (!session_.startupDone()) {
         if (!session_.startupNotice.empty()) lblStatus.setCaption(session_.startupNotice);
-        session_.buildDeck();
+        if (session_.deckAhead.valid()) {
+            // The deck being built on its thread is taken once the menu is on
+            // screen, and before any item of the menu does anything.
+            frm.whenPainted([this] { takeDeck(); });
+        } else {
+            session_.buildDeck();
+        }
     }
     showDueCount();
+}
+
+void frm1Main::takeDeck() {
+    if (!session_.deckAhead.valid()) return;
+    try {
+        session_.buildDeck();
+    } catch (const FileError& e) {
+        lblStatus.setCaption(e.what());
+    }
 }
 
 std::string visitGoal(std::optional<long long> municipalities) {
@@ -110,30 +126,43 @@ std::string visitGoal(std::optional<long long> municipalities) {
     return "全国" + wideDigits(*municipalities) + "の市町村をクリアーしよう";
 }
 
-void frm1Main::mnuHelp_Click() { windows_.showHelp(); }
+void frm1Main::mnuHelp_Click() {
+    takeDeck();
+    windows_.showHelp();
+}
 
 void frm1Main::cmdEnd_Click() { windows_.endProgram(); }
 
 void frm1Main::cmdSogo_Click() {
+    takeDeck();
     windows_.showSogo();
     windows_.unload(WindowId::Main);
 }
 
 void frm1Main::cmdCity_Click() {
+    takeDeck();
     windows_.showVisitGame();
     windows_.unload(WindowId::Main);
 }
 
-void frm1Main::cmdTizu_Click() { windows_.showMap(); }
+void frm1Main::cmdTizu_Click() {
+    takeDeck();
+    windows_.showMap();
+}
 
-void frm1Main::cmdDoko_Click() { windows_.showWhere(); }
+void frm1Main::cmdDoko_Click() {
+    takeDeck();
+    windows_.showWhere();
+}
 
 void frm1Main::mnuAsa_Click() {
+    takeDeck();
     session_.setStartupFlag();
     windows_.showInfo();
 }
 
 void frm1Main::mnuKankyo_Click() {
+    takeDeck();
     session_.setStartupFlag();
     windows_.showKankyo();
 }

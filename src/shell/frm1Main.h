@@ -1,6 +1,7 @@
 #pragma once
 // The main menu: the start-up window. Its load step sets the three
-// descriptions and, on the first showing in a run only, builds the question deck.
+// descriptions and, on the first showing in a run only, builds the question
+// deck, or takes the one built ahead once the menu has been drawn.
 #include <optional>
 #include <string>
 
@@ -60,6 +61,8 @@ public:
     void cmdToukei_Click();
 
 private:
+    // Takes the deck built ahead, if it was not taken yet (a failure is told in the status line).
+    void takeDeck();
     void setUpLearning();
     void showDueCount();
 

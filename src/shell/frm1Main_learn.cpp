@@ -37,12 +37,14 @@ void frm1Main::showDueCount() {
 }
 
 void frm1Main::cmdFukusyu_Click() {
+    takeDeck();
     session_.setStartupFlag();
     windows_.showReview();
     windows_.unload(WindowId::Main);
 }
 
 void frm1Main::cmdToukei_Click() {
+    takeDeck();
     session_.setStartupFlag();
     windows_.showStats();
 }

@@ -5,6 +5,7 @@
 // stays in that window with a button that ends the program.
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -38,13 +39,24 @@ public:
     // Where the folder came from.
     FolderSource source() const { return source_; }
 
-    ui::Form frm;
-    ui::Label lblStep;
-    ui::Label lblMsg;
-    ui::CommandButton cmdEnd;
+    // The window itself, made the first time there is something to show (a
+    // step of a first start, notes, a failure): a start on a folder that is
+    // ready makes no window at all.
+    struct Controls {
+        Controls();
+        ui::Form frm;
+        ui::Label lblStep;
+        ui::Label lblMsg;
+        ui::CommandButton cmdEnd;
+    };
+    // The window, or none while nothing was shown.
+    Controls* window() { return window_.get(); }
 
 private:
+    Controls& makeWindow();
     void step(const SetupProgress& p);
+    std::function<void()> endProgram_;
+    std::unique_ptr<Controls> window_;
     std::optional<std::filesystem::path> shipped_;
     FolderSource source_ = FolderSource::User;
     bool failed_ = false;

@@ -1,6 +1,9 @@
 #include "ui/application.h"
 
 #include <QApplication>
+#include <QIconEngine>
+#include <QPainter>
+#include <QProxyStyle>
 #include <QStandardPaths>
 #include <QStyleFactory>
 
@@ -42,6 +45,63 @@ std::thread startPreparingFirstWindow() {
 }
 }  // namespace
 
+namespace {
+
+// An icon of the style made only when it is first drawn or measured. Every
+// menu bar makes a tool button for the items that do not fit, with the
+// style's icon decoded from its picture files at once; the program's menu bars
+// always fit, so that button never shows, and its icon was decoded for nothing
+// at each start.
+class DeferredIcon final : public QIconEngine {
+public:
+    DeferredIcon(const QStyle* style, QStyle::StandardPixmap which) : style_(style), which_(which) {}
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override {
+        icon().paint(painter, rect, Qt::AlignCenter, mode, state);
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().actualSize(size, mode, state);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return icon().pixmap(size, mode, state);
+    }
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
+        return icon().pixmap(size, scale, mode, state);
+    }
+    QList<QSize> availableSizes(QIcon::Mode mode, QIcon::State state) override {
+        return icon().availableSizes(mode, state);
+    }
+    bool isNull() override { return icon().isNull(); }
+    QIconEngine* clone() const override { return new DeferredIcon(*this); }
+
+private:
+    QIcon& icon() {
+        if (!made_) {
+            icon_ = style_->standardIcon(which_);
+            made_ = true;
+        }
+        return icon_;
+    }
+    const QStyle* style_;  // the application's style, which outlives every widget
+    QStyle::StandardPixmap which_;
+    QIcon icon_;
+    bool made_ = false;
+};
+
+// Fusion, with the menu bars' overflow icons made when first needed.
+class Style final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+    QIcon standardIcon(StandardPixmap which, const QStyleOption* option, const QWidget* widget) const override {
+        if ((which == SP_ToolBarHorizontalExtensionButton || which == SP_ToolBarVerticalExtensionButton) && !option)
+            return QIcon(new DeferredIcon(baseStyle(), which));
+        return QProxyStyle::standardIcon(which, option, widget);
+    }
+};
+
+}  // namespace
+
+QStyle* detail::makeProgramStyle() { return new Style(QStyleFactory::create(QStringLiteral("Fusion"))); }
+
 struct Application::Impl {
     // The font configuration (its files parsed, its caches mapped) is loaded
     // on a second thread while the toolkit connects to the display; the
@@ -63,8 +123,11 @@ Application::Application(int& argc, char** argv) : d_(std::make_unique<Impl>(arg
     QApplication::setApplicationName(QStringLiteral("tabinowa"));
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.tabinowa.Tabinowa"));
     // The same look on every desktop; windows end only through their own buttons.
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    QApplication::setStyle(detail::makeProgramStyle());
     QApplication::setQuitOnLastWindowClosed(false);
+    // Every window keeps its menu bar in the window (never the desktop's
+    // global menu), so no menu bar asks the session bus for one.
+    QApplication::setAttribute(Qt::AA_DontUseNativeMenuBar);
 }
 
 Application::~Application() = default;
@@ -97,6 +160,9 @@ std::vector<std::string> Application::arguments() {
 }
 
 std::filesystem::path Application::userDataFolder() {
+    // The name picks the folder; it is set here too, as main asks for the
+    // folder before the toolkit has started.
+    QCoreApplication::setApplicationName(QStringLiteral("tabinowa"));
     return pathFromQ(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 

@@ -24,7 +24,8 @@ public:
     static std::filesystem::path programFolder();
     // The command line (UTF-8) without the options the toolkit took for itself.
     static std::vector<std::string> arguments();
-    // The user's own data folder for this program (~/.local/share/tabinowa).
+    // The user's own data folder for this program (~/.local/share/tabinowa);
+    // may be asked before the application object is made.
     static std::filesystem::path userDataFolder();
 
 private:

@@ -25,6 +25,35 @@ namespace detail {
 
 namespace {
 
+// Runs a window's tasks for after it is drawn: the first paint of the window
+// or of its client area (whichever the toolkit draws; opaque children can
+// cover the window itself) posts them, so that they run as the next event,
+// once the whole window has been drawn.
+class PaintWatch : public QObject {
+public:
+    PaintWatch(QObject* parent, std::weak_ptr<FormCore> core) : QObject(parent), core_(std::move(core)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::Paint) return false;
+        auto core = core_.lock();
+        if (!core || core->paintedTasks.empty()) return false;
+        auto tasks = std::move(core->paintedTasks);
+        core->paintedTasks.clear();
+        QMetaObject::invokeMethod(
+            watched,
+            [weak = core_, tasks = std::move(tasks)] {
+                if (auto c = weak.lock())
+                    for (const auto& t : tasks) runGuarded(c, t);
+            },
+            Qt::QueuedConnection);
+        return false;
+    }
+
+private:
+    std::weak_ptr<FormCore> core_;
+};
+
 // The top-level window: the close box asks the form's handler instead of closing.
 class FormWindow : public QWidget {
 public:
@@ -469,6 +498,18 @@ void Form::setErrorSink(std::function<void(const std::string&)> sink) {
 
 void Form::run(const std::function<void()>& step) {
     if (node_) detail::runGuarded(node_->form, step);
+}
+
+void Form::whenPainted(std::function<void()> task) {
+    if (!task || !node_ || !node_->form) return;
+    detail::FormCore& core = *node_->form;
+    if (!core.window || !core.client) return;
+    if (!core.paintWatch) {
+        core.paintWatch = new detail::PaintWatch(core.window, node_->form);
+        core.window->installEventFilter(core.paintWatch);
+        core.client->installEventFilter(core.paintWatch);
+    }
+    core.paintedTasks.push_back(std::move(task));
 }
 
 void Form::whenIdle(std::function<void()> task) {

@@ -111,6 +111,10 @@ public:
     // Runs `task` now, or, while one of this window's handlers is running,
     // right after the outermost one returns (so a handler can unload its own window).
     void whenIdle(std::function<void()> task);
+    // Runs `task` once, inside the window's guard, right after the window is
+    // next drawn whole (as the event that follows that paint). Never while the
+    // window is not drawn: the caller does what must not wait for that.
+    void whenPainted(std::function<void()> task);
 
 private:
     friend struct detail::Access;

@@ -19,6 +19,8 @@
 
 class QMenuBar;
 
+class QStyle;
+
 namespace tabinowa::ui::detail {
 
 QString toQ(const std::string& utf8);
@@ -33,6 +35,9 @@ QString installedFamily(const std::string& designName);
 // once on any thread; Image::showLogo then takes that picture (waiting for
 // it if need be) instead of drawing its own.
 std::function<void()> drawLogoAhead();
+// The program's style: Fusion, with the menu bars' overflow icons made only
+// when first drawn or measured (ui::Application sets it).
+QStyle* makeProgramStyle();
 QString pathToQ(const std::filesystem::path& p);
 
 // What a window and all its controls share: the guard's sink, the close-box
@@ -52,6 +57,8 @@ struct FormCore {
     std::function<void(const std::string&)> sink;
     std::function<void()> closeHandler;
     std::vector<std::function<void()>> idleTasks;
+    std::vector<std::function<void()>> paintedTasks;  // run once the window has been drawn
+    QPointer<QObject> paintWatch;                      // posts them at the first paint after
 };
 
 // Twips to whole pixels of a window at its scale, and back.
