@@ -107,7 +107,7 @@ TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
         // A list's scroll bar takes the same share of the list at every scale.
         QListWidget* list = childOf<QListWidget>(caption);
         ASSERT_NE(list, nullptr);
-        const int bar = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+        const int bar = QApplication::style()->pixelMetric(QStyle::PM_ScrollBarExtent) - 2;
         EXPECT_EQ(list->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, list), std::lround(bar * scale));
         EXPECT_EQ(list->verticalScrollBar()->style()->pixelMetric(QStyle::PM_ScrollBarExtent), std::lround(bar * scale));
 
@@ -141,6 +141,33 @@ TEST_F(DisplayScale, BoxesFontsDrawingPicturesAndThePointerScaleTogether) {
         EXPECT_NEAR(presses[1].first, 30 * 15 / scale, 1e-9);
         EXPECT_NEAR(presses[1].second, 60 * 15 / scale, 1e-9);
         form.unload();
+    }
+}
+
+// The prefecture lists of the map and the game are as narrow as the longest
+// name with its mark; at every scale a display may be fitted to, each entry
+// shows whole beside the list's scroll bar.
+TEST_F(DisplayScale, EveryPrefectureEntryShowsWholeBesideTheScrollBarAtEveryScale) {
+    const std::vector<std::string> names = {"済\u3000神奈川県", "\u3000\u3000和歌山県", "\u3000\u3000鹿児島県",
+                                            "済\u3000北海道"};
+    for (double scale : {1.0, 1.1, 1.25, 1.4, 1.5, 1.6, 1.75, 1.8, 1.9, 2.0}) {
+        SCOPED_TRACE(scale);
+        ui::setDisplayScale(scale);
+        const std::string caption = "一覧" + std::to_string(scale);
+        ui::Form form(caption, 3000, 9600);
+        ui::ListBox list(form, {0, 840, 1335, 8700});  // the map window's prefecture list
+        for (int i = 0; i < 12; ++i) list.addItems(names);  // enough for the scroll bar
+        form.show();
+        QListWidget* q = childOf<QListWidget>(caption);
+        ASSERT_NE(q, nullptr);
+        ASSERT_TRUE(q->verticalScrollBar()->isVisible());
+        const QFontMetrics metrics(q->font());
+        const int margin = q->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, q) + 1;
+        for (const auto& name : names) {
+            // the ink of the entry's last character, drawn after the item's margin
+            const int inkRight = margin + metrics.boundingRect(QString::fromStdString(name)).right();
+            EXPECT_LT(inkRight, q->viewport()->width()) << name << " font " << q->font().pixelSize();
+        }
     }
 }
 

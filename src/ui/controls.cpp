@@ -152,15 +152,19 @@ protected:
     }
 };
 
-// The application's style with scroll bars as wide as the display scale makes them.
+// The application's style with a list's scroll bar two pixels narrower than
+// the style's own, as wide as the display scale makes that: the designs' lists
+// are as narrow as their longest entry, whose last character would otherwise
+// touch the bar at some scales.
 class ScaledStyle : public QProxyStyle {
 public:
     explicit ScaledStyle(double scale) : scale_(scale) {}
     int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
         const int base = QProxyStyle::pixelMetric(metric, option, widget);
         if (metric != PM_ScrollBarExtent) return base;
-        return std::max(1, static_cast<int>(std::lround(base * scale_)));
+        return std::max(1, static_cast<int>(std::lround((base - kNarrower) * scale_)));
     }
+    static constexpr int kNarrower = 2;
 
 private:
     double scale_;
@@ -631,7 +635,7 @@ std::unique_ptr<Node> makeList(Container& parent, Rect box) {
     w->setTextElideMode(Qt::ElideNone);
     w->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     auto n = Access::child(parent, Kind::List, w, box);
-    if (n->form->scale != 1.0) {
+    {
         // The scroll bar takes its share of the box at every scale, so the
         // entries keep the room they have at 100 %.
         auto* style = new ScaledStyle(n->form->scale);
