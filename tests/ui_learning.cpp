@@ -214,10 +214,11 @@ TEST_F(Learning, APickThatCannotBeRememberedIsNotTaken) {
     check(r.answerMode, r.choices, r.keys, r.lblCount, [&r] { return r.answerShown(); });
 }
 
-// The switch between answering by choice and judging oneself is reached by
-// Tab and flipped by Enter like any focused button, in each screen that has
-// it; with the keyboard elsewhere Enter stays the screen's main button.
-TEST_F(Learning, EnterFlipsTheFocusedAnswerSwitch) {
+// The switch between answering by choice and judging oneself, and each
+// choice, are reached by Tab and pressed by Enter like any focused button, in
+// each screen that has them; with the keyboard elsewhere Enter stays the
+// screen's main button.
+TEST_F(Learning, EnterPressesTheFocusedSwitchOrChoice) {
     t::writeProgramInUse(folder.folders());
     frm2Sogo& s = training(t::sampleBank(6, {}, true));
     struct Screen {
@@ -225,7 +226,7 @@ TEST_F(Learning, EnterFlipsTheFocusedAnswerSwitch) {
         AnswerModeSwitch& mode;
         ChoicePanel& choices;
         ui::Keys& keys;
-        std::function<bool()> answered;  // the main button ran
+        std::function<bool()> answered;  // the answer is on screen
     };
     auto check = [](const Screen& w) {
         SCOPED_TRACE(w.name);
@@ -233,18 +234,23 @@ TEST_F(Learning, EnterFlipsTheFocusedAnswerSwitch) {
         ui::focus(w.mode.button);
         EXPECT_TRUE(w.keys.press("Return"));
         EXPECT_TRUE(w.mode.byChoice());
-        EXPECT_TRUE(w.choices.open());
+        ASSERT_TRUE(w.choices.open());
         EXPECT_FALSE(w.answered());
+        const int wrong = (w.choices.choices()->correct + 1) % 4;
+        ui::focus(w.choices.buttons[static_cast<std::size_t>(wrong)]);
+        EXPECT_TRUE(w.keys.press("Return"));
+        EXPECT_FALSE(w.choices.open());
+        EXPECT_TRUE(w.answered());
+        EXPECT_NE(w.choices.buttons[static_cast<std::size_t>(wrong)].caption().find("×"), std::string::npos);
         ui::focus(w.mode.button);  // the review puts the keyboard back on its main button
         EXPECT_TRUE(w.keys.press("Enter"));
         EXPECT_FALSE(w.mode.byChoice());
         EXPECT_FALSE(w.choices.open());
-        EXPECT_FALSE(w.answered());
     };
     check({"training", s.answerMode, s.choices, s.keys, [&s] { return s.answerShown(); }});
     ui::focus(s.cmdAns);
     EXPECT_TRUE(s.keys.press("Return"));
-    EXPECT_TRUE(s.answerShown());
+    EXPECT_FALSE(s.answerShown());  // the main button: on to the next question
     ASSERT_TRUE(s.cmdToMain.click());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(windows.main()->cmdFukusyu.click());

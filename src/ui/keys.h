@@ -20,11 +20,10 @@ public:
 
     // `keys`: one or more keys in the portable text form, separated by
     // commas ("Space,Return,Enter", "Ctrl+Z", "Left"). The handler runs while
-    // the window is the active one.
+    // the window is the active one. Enter (or Return) on a focused button of
+    // the window presses that button instead: the button the keyboard reached
+    // by Tab, as the focus ring shows.
     void add(const std::string& keys, std::function<void()> handler);
-    // While `button` has the focus, Enter (or Return) presses it instead of
-    // running the window's Enter key (a switch the keyboard reached by Tab).
-    void enterPresses(Widget& button);
 
     // Presses a key as the user would: the window is made active and the key
     // goes to its focused control. True when one of the window's keys ran.
