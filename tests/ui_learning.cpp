@@ -242,15 +242,19 @@ TEST_F(Learning, EnterPressesTheFocusedSwitchOrChoice) {
         EXPECT_FALSE(w.choices.open());
         EXPECT_TRUE(w.answered());
         EXPECT_NE(w.choices.buttons[static_cast<std::size_t>(wrong)].caption().find("×"), std::string::npos);
+        EXPECT_TRUE(w.keys.press("Return"));  // the keyboard left the marked choice: on to the next question
+        EXPECT_FALSE(w.answered());
         ui::focus(w.mode.button);  // the review puts the keyboard back on its main button
         EXPECT_TRUE(w.keys.press("Enter"));
         EXPECT_FALSE(w.mode.byChoice());
         EXPECT_FALSE(w.choices.open());
     };
     check({"training", s.answerMode, s.choices, s.keys, [&s] { return s.answerShown(); }});
-    ui::focus(s.cmdAns);
+    // Other buttons leave Enter to the main button.
+    ui::focus(s.cmdToMain);
     EXPECT_TRUE(s.keys.press("Return"));
-    EXPECT_FALSE(s.answerShown());  // the main button: on to the next question
+    EXPECT_TRUE(s.answerShown());
+    ASSERT_EQ(windows.sogo(), &s);
     ASSERT_TRUE(s.cmdToMain.click());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(windows.main()->cmdFukusyu.click());

@@ -53,6 +53,8 @@ void frm2CityVisit::choicePicked(const JudgedPick& pick) {
     // Only the step the pick stands for leads on.
     cmdYes.setVisible(pick.right);
     cmdNo.setVisible(!pick.right);
+    // The keyboard on the one way on, not where the hidden choice leaves it.
+    (pick.right ? cmdYes : cmdNo).setFocus();
     cmdVisit.setVisible(false);
     lblVisit.setCaption("");
     if (quiz_) lblInyo.setCaption(quiz_->source());

@@ -68,6 +68,8 @@ void frm2Sogo::choicePicked(const JudgedPick& pick) {
     cmdHint.setVisible(false);
     cmdAns.setCaption("次の問題");
     answerShown_ = true;
+    // Off the marked choice: Enter leads on.
+    cmdAns.setFocus();
 }
 
 void frm2Sogo::removeAndRemember() {

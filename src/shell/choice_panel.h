@@ -60,7 +60,7 @@ public:
         remember_ = remember;
     }
     // The keys 1 to 4 pick; with nothing open they go to `otherwise` (when
-    // given).
+    // given). Enter on the focused switch flips it, on a focused choice picks it.
     void addKeys(ui::Keys& keys, std::function<void(int position)> otherwise = {});
 
     std::array<ui::CommandButton, 4> buttons;

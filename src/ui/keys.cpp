@@ -27,6 +27,9 @@ struct Keys::Impl {
     std::shared_ptr<detail::FormCore> core;
     // Shared with the shortcuts, which live as long as the window.
     std::shared_ptr<int> fired = std::make_shared<int>(0);
+    // The buttons that take Enter themselves while they have the focus.
+    std::shared_ptr<std::vector<QPointer<QAbstractButton>>> enterOwn =
+        std::make_shared<std::vector<QPointer<QAbstractButton>>>();
 };
 
 Keys::Keys(Form& form) : d_(std::make_unique<Impl>()) { d_->core = Access::node(form).form; }
@@ -45,20 +48,24 @@ void Keys::add(const std::string& keys, std::function<void()> handler) {
         auto* s = new QShortcut(seq, window);
         s->setContext(Qt::WindowShortcut);
         s->setAutoRepeat(false);
-        const QPointer<QWidget> owner = window;
-        const auto run = [core, shared, fired, enter, owner]() {
+        const auto own = enter ? d_->enterOwn : nullptr;
+        const auto run = [core, shared, fired, own]() {
             ++*fired;
-            // A window shortcut comes before the focused button's own Enter.
-            auto* focused = enter ? qobject_cast<QAbstractButton*>(QApplication::focusWidget()) : nullptr;
-            if (focused && owner && focused->window() == owner && focused->isVisible() && focused->isEnabled()) {
-                focused->click();
-                return;
-            }
+            if (own)
+                for (const auto& b : *own)
+                    if (b && b->hasFocus() && b->isVisible() && b->isEnabled()) {
+                        b->click();
+                        return;
+                    }
             if (auto c = core.lock()) detail::runGuarded(c, *shared);
         };
         QObject::connect(s, &QShortcut::activated, s, run);
         QObject::connect(s, &QShortcut::activatedAmbiguously, s, run);
     }
+}
+
+void Keys::enterPresses(Widget& button) {
+    if (auto* b = qobject_cast<QAbstractButton*>(Access::node(button).widget.data())) d_->enterOwn->push_back(b);
 }
 
 bool Keys::press(const std::string& key) {

@@ -20,10 +20,12 @@ public:
 
     // `keys`: one or more keys in the portable text form, separated by
     // commas ("Space,Return,Enter", "Ctrl+Z", "Left"). The handler runs while
-    // the window is the active one. Enter (or Return) on a focused button of
-    // the window presses that button instead: the button the keyboard reached
-    // by Tab, as the focus ring shows.
+    // the window is the active one.
     void add(const std::string& keys, std::function<void()> handler);
+    // While `button` has the focus, Enter (or Return) presses it instead of
+    // running the window's Enter key (a switch or a choice the keyboard
+    // reached by Tab). Other buttons leave Enter to the window's key.
+    void enterPresses(Widget& button);
 
     // Presses a key as the user would: the window is made active and the key
     // goes to its focused control. True when one of the window's keys ran.
