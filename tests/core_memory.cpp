@@ -6,12 +6,14 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <random>
 
 #include "files/cp932.h"
 #include "files/error.h"
 #include "files/visit_state.h"
 #include "quiz/fsrs.h"
 #include "quiz/memory.h"
+#include "quiz/memory_text.h"
 #include "quiz/questions.h"
 #include "quiz/review.h"
 #include "support/faulty_io.h"
@@ -186,6 +188,101 @@ TEST(MemoryFile, RoundTripKeepsEverything) {
     EXPECT_EQ(back.serialize(), text);
 }
 
+// The file's layout, byte for byte: what every copy of the program reads.
+TEST(MemoryFile, LayoutIsPinned) {
+    EXPECT_EQ(sampleBook().serialize(),
+              "tabinowa-memory\t1\n"
+              "retention\t0.85\n"
+              "day\t20000\t3\t1\n"
+              "day\t20001\t0\t2\n"
+              "card\t11.326706579101865\t4.868056502338024\t20001\t20012\t2\t1\t-W\ta\\tb\\\\c\\r\\nd\n"
+              "card\t0\t0\t0\t56500\t0\t0\tM-\t問題\\n答え\n"
+              "end\t2\t6d2cdb58e9ffa177\n");
+    EXPECT_EQ(MemoryBook{}.serialize(), "tabinowa-memory\t1\nretention\t0.9\nend\t0\t83d9f4cb6df9ce44\n");
+}
+
+// An answer patches the memory's text in place of making it again: over many
+// random runs of changes (new cards, lines growing and shrinking, keys to
+// escape and keys that are prefixes of others or sort by their high bytes,
+// cards forgotten, days added and dropped, the retention set), the patched
+// text is always the text made afresh from the same book.
+TEST(MemoryText, PatchedTextIsTheTextMadeAfresh) {
+    const std::vector<std::string> keys = {
+        "a", "a\t", "a\\", "a\\t", "ab", "a\nb", "a\rb", "b", "\\", "\t", "\n", "z\xff", "z\x7f", "z",
+        "問題\n答え", "問題\n答え\n", "問題１\n答え", "【読み】\n札幌市\nさっぽろし", "【読み】\n札幌市\nさっぽろ", "~"};
+    std::mt19937 random(16);
+    auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    auto anyCard = [&]() {
+        Card c;
+        switch (pick(4)) {
+            case 0: break;  // never graded
+            case 1: c.state = {static_cast<double>(1 + pick(40000)), static_cast<double>(1 + pick(10))}; break;
+            default:
+                c.state = {std::ldexp(static_cast<double>(random()), -3 - pick(40)), 1 + 9 * (random() / 4294967296.0)};
+        }
+        c.lastDay = pick(200000);
+        c.dueDay = c.lastDay + pick(36500);
+        c.right = pick(3) ? pick(10) : pick(1 << 30);
+        c.wrong = pick(100);
+        c.mastered = pick(2);
+        c.lastWrong = pick(2);
+        return c;
+    };
+    for (int run = 0; run < 300; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        MemoryBook book;
+        std::int32_t today = 19000 + pick(5);
+        for (int n = pick(8); n > 0; --n) book.cards[keys[static_cast<std::size_t>(pick(static_cast<int>(keys.size())))]] = anyCard();
+        for (int n = pick(4); n > 0; --n) book.days[today - pick(30)] = {pick(50), pick(50)};
+        MemoryText text(book);
+        ASSERT_EQ(text.bytes(), book.serialize());
+        for (int step = 0; step < 40; ++step) {
+            const std::string& key = keys[static_cast<std::size_t>(pick(static_cast<int>(keys.size())))];
+            switch (pick(10)) {
+                case 0:
+                    book.cards.erase(key);  // maybe not there
+                    text.setCard(key, nullptr);
+                    break;
+                case 1: {
+                    today += pick(3);  // the next day, or the same
+                    const std::int32_t day = today - pick(40);
+                    DayTally t{pick(3) ? pick(20) : pick(1 << 30), pick(20)};
+                    book.days[day] = t;
+                    text.setDay(day, &t);
+                    break;
+                }
+                case 2: {
+                    const std::int32_t day = today - pick(40);
+                    book.days.erase(day);
+                    text.setDay(day, nullptr);
+                    break;
+                }
+                case 3: {
+                    const double r = (80 + pick(18)) / 100.0;
+                    book.retention = r;
+                    text.setRetention(r);
+                    break;
+                }
+                default: {
+                    // an answer: the card and today's answers
+                    const Card c = anyCard();
+                    book.cards[key] = c;
+                    text.setCard(key, &c);
+                    DayTally& t = book.days[today];
+                    t.right += 1;
+                    text.setDay(today, &t);
+                }
+            }
+            // Now and then several changes before the bytes are wanted.
+            if (pick(3)) {
+                ASSERT_EQ(text.bytes(), book.serialize()) << "step " << step;
+            }
+        }
+        ASSERT_EQ(text.bytes(), book.serialize());
+        ASSERT_EQ(MemoryBook::parse(text.bytes(), "記憶.txt").serialize(), text.bytes());
+    }
+}
+
 // Every broken file is refused with a message naming the file and the line.
 TEST(MemoryFile, BrokenFilesAreRefused) {
     const std::string good = sampleBook().serialize();
@@ -309,6 +406,50 @@ TEST(MemoryStore, AnswersAreWrittenAndReadBack) {
     EXPECT_EQ(b.days.at(100).right, 1);
     EXPECT_EQ(b.days.at(100).wrong, 1);
     EXPECT_EQ(b.days.at(103).right, 1);  // a removal is no answer of the day
+}
+
+// Through the store: after every answer, removal, forgetting, undone step,
+// retention change and restart the file holds what writing the book afresh
+// gives, and a step put back leaves the file as it was, byte for byte.
+TEST(MemoryStore, EveryWriteIsTheBookWrittenAfresh) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto file = dir.folders().memoryFile();
+    auto onDisk = [&]() -> std::optional<std::string> {
+        if (!std::filesystem::exists(file)) return std::nullopt;
+        return testing::readBytes(file);
+    };
+    std::optional<MemoryStore> store(std::in_place, io, file);
+    std::mt19937 random(7);
+    auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    std::int32_t today = 100;
+    for (int step = 0; step < 300; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        const Mondai m = question(1 + pick(25));
+        const auto before = onDisk();
+        switch (pick(10)) {
+            case 0: {  // a removal or a right answer in the game whose step failed
+                const auto change = store->defer(m, pick(2) ? Outcome::Mastered : Outcome::Good, today);
+                store->revert(change);
+                ASSERT_EQ(onDisk(), before);
+                break;
+            }
+            case 1: {  // a wrong answer in the game whose step failed
+                store->revert(store->record(m, Outcome::Again, today));
+                ASSERT_EQ(onDisk(), before);
+                break;
+            }
+            case 2: store->restore(memoryKey(m), std::nullopt); break;
+            case 3: store->setRetention((80 + pick(18)) / 100.0); break;
+            case 4: today += 1 + pick(3); break;
+            case 5: store.emplace(io, file); break;
+            default: store->record(m, static_cast<Outcome>(pick(5)), today);
+        }
+        if (const auto now = onDisk()) {
+            ASSERT_EQ(*now, store->book().serialize());
+        }
+    }
+    ASSERT_EQ(MemoryStore(io, file).book().serialize(), testing::readBytes(file));
 }
 
 TEST(MemoryStore, RetentionChangesTheIntervals) {

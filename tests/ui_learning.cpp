@@ -5,6 +5,7 @@
 
 #include <QCoreApplication>
 
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -168,6 +169,102 @@ TEST_F(Learning, AnsweringByChoiceIsJudgedAndRemembered) {
     ASSERT_TRUE(windows.main()->cmdSogo.click());
     EXPECT_EQ(windows.sogo()->answerMode.button.caption(), "答え方：選択肢");
     EXPECT_TRUE(windows.sogo()->choices.open());
+}
+
+// A pick that cannot go into the memory is not taken, in training and in the
+// review: the window says why, the choices stay open and unmarked and the
+// answer is not shown; once the memory can be written the same key counts.
+TEST_F(Learning, APickThatCannotBeRememberedIsNotTaken) {
+    frm2Sogo& s = training(t::sampleBank(3, {}, true));
+    // A folder where the memory's temporary file would go: every write of it fails.
+    const std::filesystem::path blocker = folder.folders().memoryFile().string() + ".tmp~";
+    auto check = [&](AnswerModeSwitch& mode, ChoicePanel& choices, ui::Keys& keys, const ui::Label& says,
+                     const std::function<bool()>& answerShown) {
+        auto answersToday = [&] {
+            const MemoryBook book = memoryOnDisk();
+            const auto d = book.days.find(kToday);
+            return d == book.days.end() ? 0 : d->second.right + d->second.wrong;
+        };
+        if (!mode.byChoice()) {
+            ASSERT_TRUE(mode.button.click());
+        }
+        ASSERT_TRUE(choices.open());
+        const int before = answersToday();
+        std::filesystem::create_directory(blocker);
+        EXPECT_TRUE(keys.press("1"));
+        EXPECT_NE(says.caption().find("記憶.txt"), std::string::npos) << says.caption();
+        EXPECT_TRUE(choices.open());
+        for (const auto& b : choices.buttons) {
+            EXPECT_EQ(b.caption().find("〇"), std::string::npos) << b.caption();
+            EXPECT_EQ(b.caption().find("×"), std::string::npos) << b.caption();
+        }
+        EXPECT_FALSE(answerShown());
+        EXPECT_EQ(answersToday(), before);
+        std::filesystem::remove(blocker);
+        EXPECT_TRUE(keys.press("1"));
+        EXPECT_FALSE(choices.open());
+        EXPECT_TRUE(answerShown());
+        EXPECT_EQ(answersToday(), before + 1);
+    };
+    check(s.answerMode, s.choices, s.keys, s.lblQs, [&s] { return s.answerShown(); });
+    ASSERT_TRUE(s.cmdToMain.click());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    frm2Fukusyu& r = *windows.review();
+    check(r.answerMode, r.choices, r.keys, r.lblCount, [&r] { return r.answerShown(); });
+}
+
+// The switch between answering by choice and judging oneself, and each
+// choice, are reached by Tab and pressed by Enter like any focused button, in
+// each screen that has them; with the keyboard elsewhere Enter stays the
+// screen's main button.
+TEST_F(Learning, EnterPressesTheFocusedSwitchOrChoice) {
+    t::writeProgramInUse(folder.folders());
+    frm2Sogo& s = training(t::sampleBank(6, {}, true));
+    struct Screen {
+        const char* name;
+        AnswerModeSwitch& mode;
+        ChoicePanel& choices;
+        ui::Keys& keys;
+        std::function<bool()> answered;  // the answer is on screen
+    };
+    auto check = [](const Screen& w) {
+        SCOPED_TRACE(w.name);
+        ASSERT_FALSE(w.mode.byChoice());
+        ui::focus(w.mode.button);
+        EXPECT_TRUE(w.keys.press("Return"));
+        EXPECT_TRUE(w.mode.byChoice());
+        ASSERT_TRUE(w.choices.open());
+        EXPECT_FALSE(w.answered());
+        const int wrong = (w.choices.choices()->correct + 1) % 4;
+        ui::focus(w.choices.buttons[static_cast<std::size_t>(wrong)]);
+        EXPECT_TRUE(w.keys.press("Return"));
+        EXPECT_FALSE(w.choices.open());
+        EXPECT_TRUE(w.answered());
+        EXPECT_NE(w.choices.buttons[static_cast<std::size_t>(wrong)].caption().find("×"), std::string::npos);
+        EXPECT_TRUE(w.keys.press("Return"));  // the keyboard left the marked choice: on to the next question
+        EXPECT_FALSE(w.answered());
+        ui::focus(w.mode.button);  // the review puts the keyboard back on its main button
+        EXPECT_TRUE(w.keys.press("Enter"));
+        EXPECT_FALSE(w.mode.byChoice());
+        EXPECT_FALSE(w.choices.open());
+    };
+    check({"training", s.answerMode, s.choices, s.keys, [&s] { return s.answerShown(); }});
+    // Other buttons leave Enter to the main button.
+    ui::focus(s.cmdToMain);
+    EXPECT_TRUE(s.keys.press("Return"));
+    EXPECT_TRUE(s.answerShown());
+    ASSERT_EQ(windows.sogo(), &s);
+    ASSERT_TRUE(s.cmdToMain.click());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    frm2Fukusyu& r = *windows.review();
+    check({"review", r.answerMode, r.choices, r.keys, [&r] { return r.answerShown(); }});
+    ASSERT_TRUE(r.cmdToMain.click());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_TRUE(windows.main()->cmdCity.click());
+    auto& g = *static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+    check({"game", g.answerMode, g.choices, g.keys, [&g] { return !g.cmdAns.visible(); }});
 }
 
 // ------------------------------------------------------------ visit game

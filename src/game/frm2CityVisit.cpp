@@ -69,7 +69,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       cmdColours(frm, {17880, 7380, 1815, 375}, "訪問済みを色分け"),
       cmdJapan(frm, {17880, 7770, 1815, 375}, "全国の訪問率"),
       answerMode(frm, {17880, 6360, 1815, 495}, session, "game"),
-      choices(frm, {11040, 3480, 9135, 1095}, true),
+      choices(frm, {11040, 3480, 9135, 1095}, answerMode, session, true),
       keys(frm),
       session_(session),
       windows_(windows),

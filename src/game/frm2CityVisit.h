@@ -91,7 +91,7 @@ public:
 private:
     void setUpLearning();
     void offerChoices();
-    void choicePicked(int position);
+    void choicePicked(const JudgedPick& pick);
     // Runs the right or wrong step and, when it went on to the next
     // question, remembers the answer.
     void judgeAndRemember(bool right);

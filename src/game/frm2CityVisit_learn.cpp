@@ -8,11 +8,9 @@ namespace tabinowa {
 void frm2CityVisit::setUpLearning() {
     cmdYes.onClick([this] { judgeAndRemember(true); });
     cmdNo.onClick([this] { judgeAndRemember(false); });
-    choices.onPick([this](int position) { choicePicked(position); });
-    answerMode.onChange([this] {
-        if (answerMode.byChoice()) offerChoices();
-        else choices.hide();
-    });
+    // A pick is remembered by the step it stands for ("正解で次の問題（〇）" or "間違で次の問題（×）").
+    choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, false);
+    answerMode.onChange([this] { offerChoices(); });
 
     // The main button: "解答を表示", or after a pick the one way on.
     keys.add("Space,Return,Enter", [this] {
@@ -23,22 +21,17 @@ void frm2CityVisit::setUpLearning() {
     keys.add("X,Left", [this] { cmdNo.click(); });
     // The hint of the game: its four choices, to pick from.
     keys.add("H", [this] {
-        if (!choices.open() && cmdAns.visible() && quiz_ && quiz_->current())
-            if (auto c = choicesOf(*quiz_->current(), session_.random)) choices.offer(*c);
+        if (!choices.open() && cmdAns.visible() && quiz_ && quiz_->current()) choices.offerAnyway(*quiz_->current());
     });
     keys.add("Escape", [this] { cmdToMain.click(); });
-    for (int i = 0; i < 4; ++i) keys.add(std::to_string(i + 1), [this, i] { pickChoice(i); });
+    choices.addKeys(keys);
 
-    ui::setToolTip(cmdAns, "解答を表示（Space または Enter）");
-    ui::setToolTip(cmdYes, "正解で次の問題（O または →）");
-    ui::setToolTip(cmdNo, "間違で次の問題（X または ←）");
-    ui::setToolTip(cmdToMain, "メニューに戻る（Esc）");
-    ui::setToolTip(lstKen, "↑↓で都道府県を選ぶ");
-    ui::setToolTip(lstCity, "↑↓で市町村を選ぶ");
-    ui::addLegend(frm,
-                  "Space／Enter：解答を表示　O／→：正解で次の問題　X／←：間違で次の問題　H：選択肢を出す　"
-                  "1～4：選択肢で答える　Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューに戻る");
-    ui::enterClicksFocusedButton(frm);
+    ui::describeKeys(frm,
+                     {{&cmdAns, "解答を表示（Space または Enter）"}, {&cmdYes, "正解で次の問題（O または →）"},
+                      {&cmdNo, "間違で次の問題（X または ←）"}, {&cmdToMain, "メニューに戻る（Esc）"},
+                      {&lstKen, "↑↓で都道府県を選ぶ"}, {&lstCity, "↑↓で市町村を選ぶ"}},
+                     "Space／Enter：解答を表示　O／→：正解で次の問題　X／←：間違で次の問題　H：選択肢を出す　"
+                     "1～4：選択肢で答える　Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューに戻る");
     // Tab goes from the quiz to the visit in the order of the steps: the
     // prefecture, its municipality, then "訪問する" (the zoom buttons, made
     // between the two lists, would otherwise come between them).
@@ -46,19 +39,22 @@ void frm2CityVisit::setUpLearning() {
 }
 
 void frm2CityVisit::offerChoices() {
-    choices.hide();
-    if (!answerMode.byChoice() || !quiz_ || !quiz_->current() || !cmdAns.visible()) return;
-    if (auto c = choicesOf(*quiz_->current(), session_.random)) choices.offer(*c);
+    if (!quiz_ || !quiz_->current() || !cmdAns.visible()) {
+        choices.hide();
+        return;
+    }
+    choices.offerFor(*quiz_->current());
 }
 
-void frm2CityVisit::choicePicked(int position) {
-    const Choices c = *choices.choices();
+void frm2CityVisit::choicePicked(const JudgedPick& pick) {
     choices.hide();
-    lblAns.setCaption(c.verdict(position));
+    lblAns.setCaption(pick.verdict);
     cmdAns.setVisible(false);
     // Only the step the pick stands for leads on.
-    cmdYes.setVisible(c.isRight(position));
-    cmdNo.setVisible(!c.isRight(position));
+    cmdYes.setVisible(pick.right);
+    cmdNo.setVisible(!pick.right);
+    // The keyboard on the one way on, not where the hidden choice leaves it.
+    (pick.right ? cmdYes : cmdNo).setFocus();
     cmdVisit.setVisible(false);
     lblVisit.setCaption("");
     if (quiz_) lblInyo.setCaption(quiz_->source());

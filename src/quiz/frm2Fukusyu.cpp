@@ -47,7 +47,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
       cmdAns(frm, {2640, 4560, 3975, 855}, "解答を表示"),
       answerMode(frm, {7920, 4560, 2160, 495}, session, "review"),
       cmdRetention(frm, {10200, 4560, 2295, 495}, ""),
-      choices(frm, {2640, 5520, 9855, 1335}, true),
+      choices(frm, {2640, 5520, 9855, 1335}, answerMode, session, true),
       cmdGrade{ui::CommandButton(frm, gradeBox(0), kGradeNames[0]), ui::CommandButton(frm, gradeBox(1), kGradeNames[1]),
                ui::CommandButton(frm, gradeBox(2), kGradeNames[2]), ui::CommandButton(frm, gradeBox(3), kGradeNames[3])},
       lblKaisetu(frm, {2640, 6960, 9855, 1575}),
@@ -79,7 +79,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     cmdRetention.onClick([this] { cmdRetention_Click(); });
     lstKind.onClick([this](int p) { lstKind_Click(p); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
-    choices.onPick([this](int p) { choicePicked(p); });
+    choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
     answerMode.onChange([this] {
         if (!answerShown_ && current_) showCurrent();
     });
@@ -99,19 +99,13 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
             }
     });
     keys.add("Escape", [this] { cmdToMain.click(); });
-    for (int i = 0; i < 4; ++i)
-        keys.add(std::to_string(i + 1), [this, i] {
-            if (!pickChoice(i)) cmdGrade[static_cast<std::size_t>(i)].click();
-        });
-    ui::setToolTip(cmdAns, "解答を表示／次の問題（Space または Enter）");
-    ui::setToolTip(cmdToMain, "メニューへ戻る（Esc）");
-    ui::setToolTip(cmdRetention, "目標の記憶率（80～97％）：高いほど復習の間隔が短くなります");
-    ui::setToolTip(lstKind, "↑↓で種類を選ぶ");
-    ui::setToolTip(lstKen, "↑↓で都道府県を選ぶ");
-    ui::addLegend(frm,
-                  "Space／Enter：解答を表示・次の問題　1～4：もう一度／難しい／正解／簡単（選択肢のときは選択肢）　"
-                  "Tab：移動（リストは↑↓で選ぶ）　Esc：メニューへ戻る");
-    ui::enterClicksFocusedButton(frm);
+    choices.addKeys(keys, [this](int i) { cmdGrade[static_cast<std::size_t>(i)].click(); });
+    ui::describeKeys(frm,
+                     {{&cmdAns, "解答を表示／次の問題（Space または Enter）"}, {&cmdToMain, "メニューへ戻る（Esc）"},
+                      {&cmdRetention, "目標の記憶率（80～97％）：高いほど復習の間隔が短くなります"},
+                      {&lstKind, "↑↓で種類を選ぶ"}, {&lstKen, "↑↓で都道府県を選ぶ"}},
+                     "Space／Enter：解答を表示・次の問題　1～4：もう一度／難しい／正解／簡単（選択肢のときは選択肢）　"
+                     "Tab：移動（リストは↑↓で選ぶ）　Esc：メニューへ戻る");
 }
 
 void frm2Fukusyu::load() {
@@ -194,8 +188,7 @@ void frm2Fukusyu::showCurrent() {
     lblQs.setCaption(questionText(*current_));
     cmdAns.setVisible(true);
     cmdAns.setFocus();
-    if (answerMode.byChoice())
-        if (auto c = choicesOf(*current_, session_.random)) choices.offer(*c);
+    choices.offerFor(*current_);
 }
 
 void frm2Fukusyu::cmdAns_Click() {
@@ -234,12 +227,11 @@ void frm2Fukusyu::cmdGrade_Click(int grade) {
     answerWith(static_cast<Outcome>(grade));
 }
 
-void frm2Fukusyu::choicePicked(int position) {
-    const Choices c = *choices.choices();
-    session_.memory.record(*current_, c.isRight(position) ? Outcome::Good : Outcome::Again, session_.today());
+void frm2Fukusyu::choicePicked(const JudgedPick& pick) {
+    // The pick is in the memory already.
     answerShown_ = true;
-    lblAns.setCaption(c.verdict(position));
-    lblKaisetu.setCaption(current_->Kaisetu);
+    lblAns.setCaption(pick.verdict);
+    lblKaisetu.setCaption(pick.explanation);
     cmdAns.setCaption("次の問題");
     cmdAns.setVisible(true);
     cmdAns.setFocus();

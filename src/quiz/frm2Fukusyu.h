@@ -63,7 +63,7 @@ private:
     void rebuild();
     void showCurrent();
     void showDone();
-    void choicePicked(int position);
+    void choicePicked(const JudgedPick& pick);
     void answerWith(Outcome o);
     void showGrades(bool visible);
     std::string kindFilter() const;

@@ -33,7 +33,7 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
       lblInyo(frm, {11160, 8160, 1455, 375}),
       lblProgress(frm, {7200, 5940, 3360, 285}),
       answerMode(frm, {240, 360, 2655, 495}, session, "training"),
-      choices(Frame2, {6360, 180, 5895, 1695}),
+      choices(Frame2, {6360, 180, 5895, 1695}, answerMode, session),
       keys(frm),
       session_(session),
       windows_(windows) {

@@ -66,7 +66,7 @@ private:
     void offerHint();
     void setUpLearning();
     void offerChoices();
-    void choicePicked(int position);
+    void choicePicked(const JudgedPick& pick);
     void removeAndRemember();
     void showProgress();
     void answerStep();

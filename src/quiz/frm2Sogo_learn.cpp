@@ -18,7 +18,7 @@ void frm2Sogo::setUpLearning() {
         undo_.reset();
         lblProgress.setCaption("");
     });
-    choices.onPick([this](int position) { choicePicked(position); });
+    choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
     answerMode.onChange([this] {
         if (answerMode.byChoice()) offerChoices();
         else {
@@ -32,16 +32,13 @@ void frm2Sogo::setUpLearning() {
     keys.add("Delete", [this] { cmdDel.click(); });
     keys.add("Escape", [this] { cmdToMain.click(); });
     keys.add("Ctrl+Z", [this] { undoRemoval(); });
-    for (int i = 0; i < 4; ++i) keys.add(std::to_string(i + 1), [this, i] { pickChoice(i); });
+    choices.addKeys(keys);
 
-    ui::setToolTip(cmdAns, "解答を表示／次の問題（Space または Enter）");
-    ui::setToolTip(cmdHint, "ヒント（H）");
-    ui::setToolTip(cmdDel, "この問題を消去（Delete）　元に戻す：Ctrl+Z");
-    ui::setToolTip(cmdToMain, "メニューへ戻る（Esc）");
-    ui::addLegend(frm,
-                  "Space／Enter：解答を表示・次の問題　H：ヒント　1～4：選択肢で答える　"
-                  "Delete：消去　Ctrl+Z：消去を元に戻す　Esc：メニューへ戻る　Tab：ボタンの移動");
-    ui::enterClicksFocusedButton(frm);
+    ui::describeKeys(frm,
+                     {{&cmdAns, "解答を表示／次の問題（Space または Enter）"}, {&cmdHint, "ヒント（H）"},
+                      {&cmdDel, "この問題を消去（Delete）　元に戻す：Ctrl+Z"}, {&cmdToMain, "メニューへ戻る（Esc）"}},
+                     "Space／Enter：解答を表示・次の問題　H：ヒント　1～4：選択肢で答える　"
+                     "Delete：消去　Ctrl+Z：消去を元に戻す　Esc：メニューへ戻る　Tab：ボタンの移動");
 }
 
 void frm2Sogo::showProgress() {
@@ -49,10 +46,11 @@ void frm2Sogo::showProgress() {
 }
 
 void frm2Sogo::offerChoices() {
-    choices.hide();
-    if (!answerMode.byChoice() || answerShown_ || !file_ || !cmdAns.visible()) return;
-    if (auto c = choicesOf(current_, session_.random)) {
-        choices.offer(*c);
+    if (answerShown_ || !file_ || !cmdAns.visible()) {
+        choices.hide();
+        return;
+    }
+    if (choices.offerFor(current_)) {
         // The hint would show the same four choices under the buttons.
         cmdHint.setVisible(false);
         lblAns1.setCaption("");
@@ -61,16 +59,17 @@ void frm2Sogo::offerChoices() {
 
 bool frm2Sogo::pickChoice(int position) { return choices.pick(position); }
 
-void frm2Sogo::choicePicked(int position) {
-    const Choices& c = *choices.choices();
-    // The memory first: should it fail, the window says so and the question stays open.
-    session_.memory.record(current_, c.isRight(position) ? Outcome::Good : Outcome::Again, session_.today());
-    lblAns0.setCaption(c.verdict(position));
-    lblKaisetu.setCaption(current_.Kaisetu);
+void frm2Sogo::choicePicked(const JudgedPick& pick) {
+    // The pick is in the memory already (had that failed, the window would
+    // say so and the choices would still be open).
+    lblAns0.setCaption(pick.verdict);
+    lblKaisetu.setCaption(pick.explanation);
     cmdDel.setVisible(true);
     cmdHint.setVisible(false);
     cmdAns.setCaption("次の問題");
     answerShown_ = true;
+    // Off the marked choice: Enter leads on.
+    cmdAns.setFocus();
 }
 
 void frm2Sogo::removeAndRemember() {

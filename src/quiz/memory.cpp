@@ -5,7 +5,6 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -16,8 +15,6 @@
 namespace tabinowa {
 
 namespace {
-
-constexpr std::string_view kMagic = "tabinowa-memory";
 
 std::optional<std::string> unescapeKey(std::string_view text) {
     std::string out;
@@ -125,77 +122,7 @@ Card MemoryBook::applied(const std::string& key, Outcome o, std::int32_t today) 
     return c;
 }
 
-std::string MemoryBook::serialize() const {
-    // Written straight into one buffer: a card line is at most its key
-    // (escaped: twice as long) and some 120 bytes of numbers and tabs.
-    // One pass over the cards (the map's nodes lie all over the memory), the
-    // buffer grown when the next line might not fit.
-    std::string out;
-    out.resize(256 + days.size() * 48 + cards.size() * 160);
-    char* p = out.data();
-    auto room = [&out, &p](std::size_t need) {
-        const std::size_t used = static_cast<std::size_t>(p - out.data());
-        if (out.size() - used >= need) return;
-        out.resize(std::max(out.size() * 2, used + need));
-        p = out.data() + used;
-    };
-    auto put = [&p](std::string_view text) {
-        std::memcpy(p, text.data(), text.size());
-        p += text.size();
-    };
-    auto integer = [&p](std::int64_t v) { p = std::to_chars(p, p + 24, v).ptr; };
-    auto real = [&p](double v) { p = std::to_chars(p, p + 32, v).ptr; };
-    put(kMagic);
-    *p++ = '\t';
-    integer(kVersion);
-    put("\nretention\t");
-    real(retention);
-    *p++ = '\n';
-    for (const auto& [day, t] : days) {
-        put("day\t");
-        integer(day);
-        *p++ = '\t';
-        integer(t.right);
-        *p++ = '\t';
-        integer(t.wrong);
-        *p++ = '\n';
-    }
-    for (const auto& [key, c] : cards) {
-        room(key.size() * 2 + 128);
-        put("card\t");
-        real(c.state.stability);
-        *p++ = '\t';
-        real(c.state.difficulty);
-        *p++ = '\t';
-        integer(c.lastDay);
-        *p++ = '\t';
-        integer(c.dueDay);
-        *p++ = '\t';
-        integer(c.right);
-        *p++ = '\t';
-        integer(c.wrong);
-        *p++ = '\t';
-        *p++ = c.mastered ? 'M' : '-';
-        *p++ = c.lastWrong ? 'W' : '-';
-        *p++ = '\t';
-        for (char ch : key) {
-            switch (ch) {
-                case '\\': *p++ = '\\'; *p++ = '\\'; break;
-                case '\t': *p++ = '\\'; *p++ = 't'; break;
-                case '\n': *p++ = '\\'; *p++ = 'n'; break;
-                case '\r': *p++ = '\\'; *p++ = 'r'; break;
-                default: *p++ = ch;
-            }
-        }
-        *p++ = '\n';
-    }
-    out.resize(static_cast<std::size_t>(p - out.data()));
-    const std::uint64_t sum = fnv1a64(out);
-    std::array<char, 17> hex{};
-    auto r = std::to_chars(hex.data(), hex.data() + hex.size(), sum, 16);
-    out += "end\t" + std::to_string(cards.size()) + "\t" + std::string(hex.data(), r.ptr) + "\n";
-    return out;
-}
+std::string MemoryBook::serialize() const { return MemoryText(*this).take(); }
 
 MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName) {
     MemoryBook book;
@@ -215,7 +142,7 @@ MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName
         pos = nl + 1;
         const auto f = splitTabs(line);
         if (lineNo == 1) {
-            if (f.size() != 2 || f[0] != kMagic) p.fail("記憶ファイルの見出しがありません");
+            if (f.size() != 2 || f[0] != kMemoryMagic) p.fail("記憶ファイルの見出しがありません");
             if (p.integer(f[1], 0, 1 << 30) != kVersion) p.fail("この版では読めない記憶ファイルです");
             continue;
         }
@@ -317,9 +244,10 @@ void MemoryStore::load() {
     } else {
         std::string bytes = readWholeFile(io_, file_);
         book_ = MemoryBook::parse(bytes, displayName(file_));
-        onDisk_ = std::move(bytes);
+        onDisk_ = std::make_shared<const std::string>(std::move(bytes));
     }
     index_.reset();
+    text_.reset();
     loaded_ = true;
 }
 
@@ -335,22 +263,41 @@ const CardIndex& MemoryStore::index() {
     return *index_;
 }
 
-void MemoryStore::putCard(const std::string& key, const Card& card) {
-    const auto [it, fresh] = book_.cards.insert_or_assign(key, card);
-    if (fresh && index_) index_->add(*it);
+MemoryText& MemoryStore::text() {
+    if (!text_) text_.emplace(book_);
+    return *text_;
 }
 
-void MemoryStore::dropCard(const std::string& key) {
-    const auto it = book_.cards.find(key);
-    if (it == book_.cards.end()) return;
-    if (index_) index_->remove(key);
-    book_.cards.erase(it);
+void MemoryStore::putCard(const std::string& key, const std::optional<Card>& card) {
+    if (card) {
+        const auto [it, fresh] = book_.cards.insert_or_assign(key, *card);
+        if (fresh && index_) index_->add(*it);
+    } else if (const auto it = book_.cards.find(key); it != book_.cards.end()) {
+        if (index_) index_->remove(key);
+        book_.cards.erase(it);
+    }
+    if (!text_) return;
+    try {
+        text_->setCard(key, card ? &*card : nullptr);
+    } catch (...) {
+        text_.reset();  // made again from the book when next wanted
+    }
+}
+
+void MemoryStore::putDay(std::int32_t day, const std::optional<DayTally>& tally) {
+    if (tally) book_.days[day] = *tally; else book_.days.erase(day);
+    if (!text_) return;
+    try {
+        text_->setDay(day, tally ? &*tally : nullptr);
+    } catch (...) {
+        text_.reset();
+    }
 }
 
 void MemoryStore::write() {
-    std::string bytes = book_.serialize();
+    const std::string& bytes = text().bytes();
     writeFileAtomic(io_, file_, bytes);
-    onDisk_ = std::move(bytes);
+    onDisk_ = std::make_shared<const std::string>(bytes);
 }
 
 MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t today) {
@@ -366,17 +313,18 @@ MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t 
 
     putCard(change.key, next);
     if (o != Outcome::Mastered) {
-        DayTally& t = book_.days[today];
+        DayTally t = change.tally.value_or(DayTally{});
         (o == Outcome::Again ? t.wrong : t.right) += 1;
+        putDay(today, t);
     }
-    pending_ = Companion{file_, book_.serialize()};
+    pending_ = Companion{file_, text().bytes()};
     pendingChange_ = change;
     return change;
 }
 
 void MemoryStore::carried() {
     if (!pending_) return;
-    onDisk_ = std::move(pending_->bytes);
+    onDisk_ = std::make_shared<const std::string>(std::move(pending_->bytes));
     pending_.reset();
     pendingChange_.reset();
 }
@@ -401,8 +349,8 @@ MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t
 }
 
 void MemoryStore::putBack(const Change& change) {
-    if (change.card) putCard(change.key, *change.card); else dropCard(change.key);
-    if (change.tally) book_.days[change.day] = *change.tally; else book_.days.erase(change.day);
+    putCard(change.key, change.card);
+    putDay(change.day, change.tally);
 }
 
 void MemoryStore::revert(const Change& change) noexcept {
@@ -430,19 +378,20 @@ void MemoryStore::restore(const std::string& key, const std::optional<Card>& car
     load();
     const auto old = book_.cards.find(key);
     const std::optional<Card> before = old == book_.cards.end() ? std::nullopt : std::optional<Card>(old->second);
-    if (card) putCard(key, *card); else dropCard(key);
+    putCard(key, card);
     try {
         write();
     } catch (...) {
-        if (before) putCard(key, *before); else dropCard(key);
+        putCard(key, before);
         throw;
     }
 }
 
 void MemoryStore::replaced(MemoryBook book, std::string bytes) {
     book_ = std::move(book);
-    onDisk_ = std::move(bytes);
     index_.reset();
+    text_.reset();
+    onDisk_ = std::make_shared<const std::string>(std::move(bytes));
     pending_.reset();
     pendingChange_.reset();
     loaded_ = true;
@@ -452,11 +401,20 @@ void MemoryStore::setRetention(double retention) {
     load();
     fsrs::Scheduler check(retention);  // throws outside 0.80..0.97
     const double before = book_.retention;
-    book_.retention = check.desiredRetention();
+    auto put = [this](double r) {
+        book_.retention = r;
+        if (!text_) return;
+        try {
+            text_->setRetention(r);
+        } catch (...) {
+            text_.reset();
+        }
+    };
+    put(check.desiredRetention());
     try {
         write();
     } catch (...) {
-        book_.retention = before;
+        put(before);
         throw;
     }
 }

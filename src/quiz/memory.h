@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "files/records.h"
 #include "quiz/card_index.h"
 #include "quiz/fsrs.h"
+#include "quiz/memory_text.h"
 
 namespace tabinowa {
 
@@ -92,7 +94,8 @@ const std::string& prefectureName(int code);
 std::int32_t localDay(std::time_t t);
 
 // The memory file of a program folder, read once and written crash-safely
-// (temporary file, flush, rename) after each change.
+// (temporary file, flush, rename) after each change. Its text is kept beside
+// the book once a change wants it, and an answer patches its lines there.
 class MemoryStore {
 public:
     MemoryStore(Io& io, std::filesystem::path file) : io_(io), file_(std::move(file)) {}
@@ -107,7 +110,7 @@ public:
     const MemoryBook& book();
     // The book's cards by the CP932 bytes of their keys: made on first use,
     // then kept current by every change below (each card that comes or goes
-    // passes through putCard or dropCard).
+    // passes through putCard).
     const CardIndex& index();
 
     // What an answer changed, to put it back when the step it belongs to fails.
@@ -116,7 +119,7 @@ public:
         std::optional<Card> card;  // the question's memory before
         std::int32_t day = 0;
         std::optional<DayTally> tally;  // the day's answers before
-        std::optional<std::string> fileBytes;  // the file before (none: there was none)
+        std::shared_ptr<const std::string> fileBytes;  // the file before (none: there was none)
     };
 
     // Applies an outcome and writes the file. On a failure the file and the
@@ -151,12 +154,15 @@ public:
 private:
     void write();
     void putBack(const Change& change);
-    void putCard(const std::string& key, const Card& card);
-    void dropCard(const std::string& key);
+    // A card or a day's answers changed (none: gone), in the book, its index and its text.
+    void putCard(const std::string& key, const std::optional<Card>& card);
+    void putDay(std::int32_t day, const std::optional<DayTally>& tally);
+    MemoryText& text();  // made from the book when first wanted
     Io& io_;
     std::filesystem::path file_;
     MemoryBook book_;
-    std::optional<std::string> onDisk_;  // the file's bytes as last read or written
+    std::optional<MemoryText> text_;  // the book's file text, when made
+    std::shared_ptr<const std::string> onDisk_;  // the file's bytes as last read or written
     std::optional<Companion> pending_;  // a deferred answer's file bytes
     std::optional<Change> pendingChange_;
     std::optional<CardIndex> index_;

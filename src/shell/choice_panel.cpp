@@ -17,9 +17,11 @@ ui::Rect slot(ui::Rect box, int i, bool grid) {
 const char* const kDigits[] = {"１", "２", "３", "４"};
 }  // namespace
 
-ChoicePanel::ChoicePanel(ui::Container& parent, ui::Rect box, bool grid)
+ChoicePanel::ChoicePanel(ui::Container& parent, ui::Rect box, AnswerModeSwitch& mode, Session& session, bool grid)
     : buttons{ui::CommandButton(parent, slot(box, 0, grid), ""), ui::CommandButton(parent, slot(box, 1, grid), ""),
-              ui::CommandButton(parent, slot(box, 2, grid), ""), ui::CommandButton(parent, slot(box, 3, grid), "")} {
+              ui::CommandButton(parent, slot(box, 2, grid), ""), ui::CommandButton(parent, slot(box, 3, grid), "")},
+      mode_(mode),
+      session_(session) {
     for (int i = 0; i < 4; ++i) {
         auto& b = buttons[static_cast<std::size_t>(i)];
         b.setVisible(false);
@@ -29,24 +31,45 @@ ChoicePanel::ChoicePanel(ui::Container& parent, ui::Rect box, bool grid)
     }
 }
 
-void ChoicePanel::offer(const Choices& c) {
-    choices_ = c;
-    picked_ = false;
+bool ChoicePanel::offerFor(const Mondai& m) {
+    if (!mode_.byChoice()) {
+        hide();
+        return false;
+    }
+    return offerAnyway(m);
+}
+
+bool ChoicePanel::offerAnyway(const Mondai& m) {
+    hide();
+    auto c = choicesOf(m, session_.random);
+    if (!c) return false;
+    choices_ = std::move(c);
+    question_ = m;
     for (std::size_t i = 0; i < 4; ++i) {
-        buttons[i].setCaption(std::string(kDigits[i]) + "　" + c.texts[i]);
+        buttons[i].setCaption(std::string(kDigits[i]) + "　" + choices_->texts[i]);
         buttons[i].setVisible(true);
     }
+    return true;
 }
 
 void ChoicePanel::hide() {
     choices_.reset();
+    question_.reset();
     picked_ = false;
     for (auto& b : buttons) b.setVisible(false);
 }
 
 bool ChoicePanel::pick(int position) {
     if (!open() || position < 0 || position > 3) return false;
+    JudgedPick judged{position, choices_->isRight(position), choices_->verdict(position), question_->Kaisetu};
+    if (remember_) session_.memory.record(*question_, judged.outcome(), session_.today());
     picked_ = true;
+    mark(position);
+    if (handler_) handler_(judged);
+    return true;
+}
+
+void ChoicePanel::mark(int position) {
     for (int i = 0; i < 4; ++i) {
         const auto& text = choices_->texts[static_cast<std::size_t>(i)];
         std::string mark = "　";
@@ -54,8 +77,17 @@ bool ChoicePanel::pick(int position) {
         else if (i == position) mark = "×";
         buttons[static_cast<std::size_t>(i)].setCaption(mark + "　" + text);
     }
-    if (handler_) handler_(position);
-    return true;
+}
+
+void ChoicePanel::addKeys(ui::Keys& keys, std::function<void(int)> otherwise) {
+    // The switch and the choices, reached by Tab, take Enter like any
+    // focused button (Enter is otherwise the screen's main button).
+    keys.enterPresses(mode_.button);
+    for (auto& b : buttons) keys.enterPresses(b);
+    for (int i = 0; i < 4; ++i)
+        keys.add(std::to_string(i + 1), [this, i, otherwise] {
+            if (!pick(i) && otherwise) otherwise(i);
+        });
 }
 
 AnswerModeSwitch::AnswerModeSwitch(ui::Container& parent, ui::Rect box, Session& session, std::string screen)

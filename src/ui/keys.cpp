@@ -27,6 +27,9 @@ struct Keys::Impl {
     std::shared_ptr<detail::FormCore> core;
     // Shared with the shortcuts, which live as long as the window.
     std::shared_ptr<int> fired = std::make_shared<int>(0);
+    // The buttons that take Enter themselves while they have the focus.
+    std::shared_ptr<std::vector<QPointer<QAbstractButton>>> enterOwn =
+        std::make_shared<std::vector<QPointer<QAbstractButton>>>();
 };
 
 Keys::Keys(Form& form) : d_(std::make_unique<Impl>()) { d_->core = Access::node(form).form; }
@@ -40,16 +43,29 @@ void Keys::add(const std::string& keys, std::function<void()> handler) {
     std::weak_ptr<detail::FormCore> core = d_->core;
     std::shared_ptr<int> fired = d_->fired;
     for (const QString& k : detail::toQ(keys).split(',', Qt::SkipEmptyParts)) {
-        auto* s = new QShortcut(QKeySequence(k.trimmed()), window);
+        const QKeySequence seq(k.trimmed());
+        const bool enter = seq == QKeySequence(Qt::Key_Return) || seq == QKeySequence(Qt::Key_Enter);
+        auto* s = new QShortcut(seq, window);
         s->setContext(Qt::WindowShortcut);
         s->setAutoRepeat(false);
-        const auto run = [core, shared, fired]() {
+        const auto own = enter ? d_->enterOwn : nullptr;
+        const auto run = [core, shared, fired, own]() {
             ++*fired;
+            if (own)
+                for (const auto& b : *own)
+                    if (b && b->hasFocus() && b->isVisible() && b->isEnabled()) {
+                        b->click();
+                        return;
+                    }
             if (auto c = core.lock()) detail::runGuarded(c, *shared);
         };
         QObject::connect(s, &QShortcut::activated, s, run);
         QObject::connect(s, &QShortcut::activatedAmbiguously, s, run);
     }
+}
+
+void Keys::enterPresses(Widget& button) {
+    if (auto* b = qobject_cast<QAbstractButton*>(Access::node(button).widget.data())) d_->enterOwn->push_back(b);
 }
 
 bool Keys::press(const std::string& key) {
@@ -133,6 +149,12 @@ void enterClicksFocusedButton(Form& form) {
     // autoDefault makes a focused push button take Return and Enter as a click
     // (outside a dialog no button is the default one, so nothing else changes).
     for (auto* b : core.client->findChildren<QPushButton*>()) b->setAutoDefault(true);
+}
+
+void describeKeys(Form& form, const std::vector<KeyTip>& tips, const std::string& legend) {
+    for (const auto& t : tips) setToolTip(*t.widget, t.tip);
+    addLegend(form, legend);
+    enterClicksFocusedButton(form);
 }
 
 void setTabOrder(const std::vector<Widget*>& order) {

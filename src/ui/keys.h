@@ -22,6 +22,10 @@ public:
     // commas ("Space,Return,Enter", "Ctrl+Z", "Left"). The handler runs while
     // the window is the active one.
     void add(const std::string& keys, std::function<void()> handler);
+    // While `button` has the focus, Enter (or Return) presses it instead of
+    // running the window's Enter key (a switch or a choice the keyboard
+    // reached by Tab). Other buttons leave Enter to the window's key.
+    void enterPresses(Widget& button);
 
     // Presses a key as the user would: the window is made active and the key
     // goes to its focused control. True when one of the window's keys ran.
@@ -43,6 +47,13 @@ std::string toolTip(const Widget& w);
 
 // Enter (or Return) on a focused command button of the window clicks it.
 void enterClicksFocusedButton(Form& form);
+// All a window tells of its keys: each control's tooltip, the legend, and
+// Enter on a focused button.
+struct KeyTip {
+    Widget* widget;
+    std::string tip;
+};
+void describeKeys(Form& form, const std::vector<KeyTip>& tips, const std::string& legend);
 // The order in which Tab moves through the controls.
 void setTabOrder(const std::vector<Widget*>& order);
 // Gives the keyboard focus to a control (and makes its window active).
