@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include "build/program_folder.h"
-#include "core/hand_off.h"
 #include "files/error.h"
 #include "files/journal.h"
 
@@ -57,24 +56,6 @@ std::filesystem::path executableFolder() {
     return ec ? std::filesystem::path{} : exe.parent_path();
 }
 
-namespace {
-
-// The deck built on a second thread, or by whoever asks for it first when
-// that thread has not begun by then (on a busy machine a new thread can wait
-// for a core longer than the whole build takes). Asked for or waited for,
-// the build is done once; a deck never asked for is built at most once, on
-// its thread.
-std::future<QuestionDeck> handDeckOff(Io& io, const AppFolders& folders, Random& random) {
-    auto job = std::make_shared<HandOffJob<QuestionDeck>>([&io, folders, &random] {
-        QuestionDeck deck;
-        deck.build(io, folders, random);
-        return deck;
-    });
-    return std::async(std::launch::deferred, [job] { return job->get(); });
-}
-
-}  // namespace
-
 EarlyStart startEarly(const std::vector<std::string>& args, const std::filesystem::path& executableFolder,
                       const std::function<std::filesystem::path()>& userDataFolder, Io& io, Io& deckIo,
                       Random& deckRandom) {
@@ -96,7 +77,7 @@ EarlyStart startEarly(const std::vector<std::string>& args, const std::filesyste
         if (!started.lock || !ready()) return early;  // the usual start takes the lock again and says why
         early.folder = folder;
         early.started = std::move(started);
-        early.deck = handDeckOff(deckIo, AppFolders{folder}, deckRandom);
+        early.deck = buildDeckAhead(deckIo, AppFolders{folder}, deckRandom);
     } catch (const FileError&) {
         // a command line or folder that the usual start reports in its window
     }

@@ -55,9 +55,9 @@ std::filesystem::path executableFolder();
 // file), it is locked and recovered, and the question deck is built on a
 // second thread (from `deckIo` and `deckRandom`, which nothing else may use
 // until the deck is taken) while the toolkit starts and the main menu is
-// made; the first to ask for the deck builds it when that thread has not
-// begun by then. `deck.wait()` makes sure the build is over. Otherwise nothing is begun and the usual start (with its window when
-// the folder needs preparing or is refused) does it all.
+// made (buildDeckAhead). `deck.wait()` makes sure the build is over.
+// Otherwise nothing is begun and the usual start (with its window when the
+// folder needs preparing or is refused) does it all.
 struct EarlyStart {
     std::filesystem::path folder;  // the folder locked; empty: nothing begun
     StartedFolder started;         // its lock and recovery notice

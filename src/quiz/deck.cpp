@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "core/hand_off.h"
 #include "files/error.h"
 #include "files/load_checks.h"
 #include "files/record_file.h"
@@ -110,11 +111,12 @@ std::int16_t QuestionDeck::fullBankEntry(std::int32_t i) const {
 }
 
 std::future<QuestionDeck> buildDeckAhead(Io& io, AppFolders folders, Random& random) {
-    return std::async(std::launch::async | std::launch::deferred, [&io, folders = std::move(folders), &random] {
+    auto job = std::make_shared<HandOffJob<QuestionDeck>>([&io, folders = std::move(folders), &random] {
         QuestionDeck deck;
         deck.build(io, folders, random);
         return deck;
     });
+    return std::async(std::launch::deferred, [job] { return job->get(); });
 }
 
 }  // namespace tabinowa
