@@ -1,6 +1,7 @@
 // Start-up to the main menu over a 20,000-question bank.
 //
-// Headline: cold starts on a private Xvfb. Each run is a new process (fork +
+// Headline: cold starts on a private Xvfb, in a session bus (see
+// cold_start.h). Each run is a new process (fork +
 // exec) timed until the X server maps its first window; the floor is a bare
 // Qt Widgets program that builds the same deck and shows an empty window of
 // the main menu's size, started the same way from the same folder. The two
@@ -46,7 +47,7 @@ namespace {
 int coldPairs() {
     const char* n = std::getenv("TABINOWA_COLD_RUNS");
     const int v = n ? std::atoi(n) : 0;
-    return v >= 1 ? v : 15;
+    return v >= 1 ? v : 31;
 }
 
 struct ColdRuns {
@@ -75,7 +76,7 @@ const ColdRuns& coldRuns() {
             fs::copy_file(TABINOWA_PROGRAM, program, fs::copy_options::overwrite_existing);
             fs::copy_file(TABINOWA_BARE_WINDOW, bare, fs::copy_options::overwrite_existing);
             bench::VirtualDisplay display;
-            bench::MapWatcher watcher(display.name());
+            bench::MapWatcher watcher(display.name(), display.busAddress());
             const auto timeout = std::chrono::seconds(30);
             auto start = [&](const fs::path& p) {
                 auto s = watcher.run({p.string()}, folder.string(), timeout);

@@ -4,6 +4,13 @@
 // X server maps the program's first top-level window. The time from just
 // before the fork to the map is what a user waits for after a double click.
 // Used by the start-up benchmark and by the peer comparison.
+//
+// Every desktop session has a session bus, and a Qt program asks it at its
+// first text whether a screen reader is listening; with no bus at all, the
+// bus library tries to start one (a fork of the program) that no user at a
+// desktop ever meets. So the programs run in a desktop-like session: the
+// session bus already there (as under dbus-run-session), else a private one
+// the display starts beside it (when dbus-daemon is installed).
 #include <xcb/xcb.h>
 
 #include <fcntl.h>
@@ -18,6 +25,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -41,6 +49,52 @@ struct Spread {
         s.median = n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
         return s;
     }
+};
+
+// A private session bus (dbus-daemon), stopped with the object; its address
+// is empty when none could be started.
+class PrivateSessionBus {
+public:
+    PrivateSessionBus() {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        pid_ = ::fork();
+        if (pid_ < 0) {
+            ::close(fds[0]);
+            ::close(fds[1]);
+            return;
+        }
+        if (pid_ == 0) {
+            ::close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (null >= 0) ::dup2(null, 2);
+            ::execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", ("--print-address=" + fd).c_str(),
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        char c;
+        pollfd p{fds[0], POLLIN, 0};
+        while (::poll(&p, 1, 5000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') address_ += c;
+        ::close(fds[0]);
+        if (address_.empty()) stop();
+    }
+    ~PrivateSessionBus() { stop(); }
+    PrivateSessionBus(const PrivateSessionBus&) = delete;
+    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
+    const std::string& address() const { return address_; }
+
+private:
+    void stop() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGTERM);
+            ::waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+    pid_t pid_ = -1;
+    std::string address_;
 };
 
 // A private Xvfb on a free display; stopped with the object.
@@ -72,11 +126,19 @@ public:
             throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
         }
         name_ = ":" + number;
+        if (const char* there = std::getenv("DBUS_SESSION_BUS_ADDRESS"); there && *there) {
+            busAddress_ = there;
+        } else {
+            bus_ = std::make_unique<PrivateSessionBus>();
+            busAddress_ = bus_->address();
+        }
     }
     ~VirtualDisplay() { stop(); }
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
     const std::string& name() const { return name_; }
+    // The session bus the programs started on this display use (empty: none).
+    const std::string& busAddress() const { return busAddress_; }
 
 private:
     void stop() {
@@ -88,6 +150,8 @@ private:
     }
     pid_t pid_ = -1;
     std::string name_;
+    std::unique_ptr<PrivateSessionBus> bus_;
+    std::string busAddress_;
 };
 
 // One started program, measured.
@@ -100,7 +164,7 @@ struct ColdStart {
 // Watches a display's root window for windows being mapped.
 class MapWatcher {
 public:
-    explicit MapWatcher(const std::string& display) {
+    explicit MapWatcher(const std::string& display, std::string busAddress = {}) : busAddress_(std::move(busAddress)) {
         conn_ = xcb_connect(display.c_str(), nullptr);
         if (!conn_ || xcb_connection_has_error(conn_)) throw std::runtime_error("cannot connect to " + display);
         root_ = xcb_setup_roots_iterator(xcb_get_setup(conn_)).data->root;
@@ -134,6 +198,7 @@ public:
         if (pid == 0) {
             ::setenv("DISPLAY", display_.c_str(), 1);
             ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+            if (!busAddress_.empty()) ::setenv("DBUS_SESSION_BUS_ADDRESS", busAddress_.c_str(), 1);
             ::setpgid(0, 0);
             if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
             const int null = ::open("/dev/null", O_WRONLY);
@@ -215,6 +280,7 @@ private:
     xcb_connection_t* conn_ = nullptr;
     xcb_window_t root_ = 0;
     std::string display_;
+    std::string busAddress_;
 };
 
 }  // namespace tabinowa::bench

@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     const int pairs = argc > 3 ? std::max(1, std::atoi(argv[3])) : 9;
     try {
         tabinowa::bench::VirtualDisplay display;
-        tabinowa::bench::MapWatcher watcher(display.name());
+        tabinowa::bench::MapWatcher watcher(display.name(), display.busAddress());
         const auto timeout = std::chrono::seconds(60);
         const auto settle = std::chrono::seconds(2);
         const std::string folder = fs::path(ours).parent_path().string();

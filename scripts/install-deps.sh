@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libqt6opengl6-dev libfontconfig-dev libxcb1-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-reggae
-  xvfb xauth
+  xvfb xauth dbus-daemon
   desktop-file-utils appstream
   clang libclang-rt-14-dev
   strace

@@ -1,7 +1,10 @@
 // Every start on a program folder: one running copy per folder (a killed
 // copy never blocks), and recovery before anything reads a file.
+#include <sys/resource.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -90,6 +93,38 @@ TEST(HandOffJob, ABegunJobIsWaitedForAndADroppedOneRunsAtMostOnce) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_LE(dropped->load(), 50);
+}
+
+// Background work yields the core: its thread runs at a lower priority than
+// the thread that made the job, while a caller that does the work itself, and
+// work handed off at the normal priority, keep the caller's priority.
+TEST(HandOffJob, BackgroundWorkRunsAtALowerPriorityOnItsThreadOnly) {
+    const auto priorityHere = [] { return ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())); };
+    const int mine = priorityHere();
+    ASSERT_LT(mine, 19) << "the test needs room to lower a priority";
+    struct Case {
+        Priority priority;
+        bool waitForThread;  // else taken at once, usually by the caller
+    };
+    for (const Case c : {Case{Priority::Background, true}, Case{Priority::Normal, true},
+                         Case{Priority::Background, false}}) {
+        for (int trial = 0; trial < (c.waitForThread ? 1 : 50); ++trial) {
+            auto started = std::make_shared<std::atomic<bool>>(false);
+            HandOffJob<int> job(
+                [priorityHere, started] {
+                    started->store(true);
+                    return priorityHere();
+                },
+                c.priority);
+            if (c.waitForThread)
+                while (!started->load()) std::this_thread::yield();
+            const int seen = job.get();
+            const bool background = c.priority == Priority::Background && !job.doneByCaller();
+            EXPECT_EQ(seen, background ? std::min(mine + kBackgroundNiceness, 19) : mine)
+                << "background " << (c.priority == Priority::Background) << ", by caller " << job.doneByCaller();
+            EXPECT_EQ(priorityHere(), mine);
+        }
+    }
 }
 
 TEST(FolderLock, ASecondStartOnTheSameFolderIsRefusedAndSaysWhere) {

@@ -1,6 +1,7 @@
 // The ui layer on the offscreen platform: twips geometry, colours and fonts,
 // the read-backs of labels, lists and picture boxes, the one guard around
 // every handler, and the close box.
+#include <fontconfig/fontconfig.h>
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -214,6 +215,55 @@ TEST(UiFonts, FamiliesLookedUpOnManyThreadsAtOnceAreTheOnesTheWindowsDrawWith) {
         l.setFont({names[i], 12, false});
         for (const auto& out : seen) EXPECT_EQ(detail::fromQ(out[i]), l.fontFamily()) << names[i];
     }
+}
+
+// The font configuration loaded ahead at start-up is the library's own: the
+// same files of rules in use, the same fonts, the same font chosen for each
+// request. It only leaves out the files of rules that are offered but not in
+// use, which the library reads for their descriptions.
+TEST(UiFonts, TheFontConfigurationLoadedAheadIsTheLibrarysOwn) {
+    FcConfig* ours = detail::readFontConfiguration();
+    FcConfig* library = FcInitLoadConfigAndFonts();
+    ASSERT_NE(ours, nullptr);
+    ASSERT_NE(library, nullptr);
+    const auto files = [](FcConfig* c) {
+        std::set<std::string> out;
+        FcStrList* list = FcConfigGetConfigFiles(c);
+        while (FcChar8* f = FcStrListNext(list)) out.insert(reinterpret_cast<const char*>(f));
+        FcStrListDone(list);
+        return out;
+    };
+    const auto fonts = [](FcConfig* c) {
+        std::set<std::string> out;
+        const FcFontSet* set = FcConfigGetFonts(c, FcSetSystem);
+        for (int i = 0; set && i < set->nfont; ++i) {
+            FcChar8* file = nullptr;
+            if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) == FcResultMatch)
+                out.insert(reinterpret_cast<const char*>(file));
+        }
+        return out;
+    };
+    const auto chosen = [](FcConfig* c, const char* request) {
+        FcPattern* p = FcNameParse(reinterpret_cast<const FcChar8*>(request));
+        FcConfigSubstitute(c, p, FcMatchPattern);
+        FcDefaultSubstitute(p);
+        FcResult result;
+        FcPattern* match = FcFontMatch(c, p, &result);
+        std::string file;
+        FcChar8* f = nullptr;
+        if (match && FcPatternGetString(match, FC_FILE, 0, &f) == FcResultMatch) file = reinterpret_cast<const char*>(f);
+        if (match) FcPatternDestroy(match);
+        FcPatternDestroy(p);
+        return file;
+    };
+    EXPECT_FALSE(files(ours).empty());
+    EXPECT_EQ(files(ours), files(library));
+    EXPECT_FALSE(fonts(ours).empty());
+    EXPECT_EQ(fonts(ours), fonts(library));
+    for (const char* request : {"sans-serif:lang=ja", "serif", "monospace:bold", "ＭＳ Ｐゴシック", "Reggae One"})
+        EXPECT_EQ(chosen(ours, request), chosen(library, request)) << request;
+    FcConfigDestroy(ours);
+    FcConfigDestroy(library);
 }
 
 // -------------------------------------------------------------- labels ----

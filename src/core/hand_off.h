@@ -4,7 +4,18 @@
 // new thread can wait for a core longer than the work takes. Where no thread
 // can be started, the caller does it. The work runs once at most; a job
 // dropped before its thread began is never run.
+//
+// Background work (the deck read while the first window is being made) runs
+// on a thread of lower priority: when that window's thread wakes (the display
+// server has answered), it gets a core at once instead of waiting for the
+// background thread's turn to end. The caller, when it does the work itself,
+// keeps its own priority.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <exception>
 #include <functional>
 #include <future>
@@ -14,14 +25,35 @@
 
 namespace tabinowa {
 
+// How much a background thread lowers its priority (its nice value): enough
+// for the window's thread to take a core first, little enough that the work
+// is still done soon on a machine busy with other programs.
+constexpr int kBackgroundNiceness = 5;
+
+// Lowers the calling thread's priority by `by` (on Linux the nice value is the
+// thread's own). A thread that cannot be changed keeps its priority.
+inline void lowerThisThreadsPriority(int by) {
+    const auto self = static_cast<id_t>(::gettid());
+    errno = 0;
+    const int now = ::getpriority(PRIO_PROCESS, self);
+    if (now == -1 && errno != 0) return;
+    ::setpriority(PRIO_PROCESS, self, std::min(now + by, 19));
+}
+
+enum class Priority { Normal, Background };
+
 template <class T>
 class HandOffJob {
 public:
-    explicit HandOffJob(std::function<T()> work) : state_(std::make_shared<State>()) {
+    explicit HandOffJob(std::function<T()> work, Priority priority = Priority::Normal)
+        : state_(std::make_shared<State>()) {
         state_->work = std::move(work);
         result_ = state_->promise.get_future();
         try {
-            std::thread([s = state_] { s->run(false); }).detach();
+            std::thread([s = state_, priority] {
+                if (priority == Priority::Background) lowerThisThreadsPriority(kBackgroundNiceness);
+                s->run(false);
+            }).detach();
         } catch (const std::system_error&) {
         }
     }

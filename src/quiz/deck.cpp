@@ -115,7 +115,7 @@ std::future<QuestionDeck> buildDeckAhead(Io& io, AppFolders folders, Random& ran
         QuestionDeck deck;
         deck.build(io, folders, random);
         return deck;
-    });
+    }, Priority::Background);
     return std::async(std::launch::deferred, [job] { return job->get(); });
 }
 

@@ -9,17 +9,55 @@
 
 #include <fontconfig/fontconfig.h>
 
+#include <future>
+#include <memory>
 #include <system_error>
 #include <thread>
 
+#include "core/hand_off.h"
 #include "ui/internal.h"
 
 namespace tabinowa::ui {
 
+// What FcInit loads, but for the files of rules that are only offered, not in
+// use (conf.avail): the library parses them all as well, for the descriptions
+// a listing of the configuration shows, and they were half the XML parsed at
+// each start.
+FcConfig* detail::readFontConfiguration() {
+    FcConfig* config = FcConfigCreate();
+    if (config && FcConfigParseAndLoad(config, nullptr, FcTrue) && FcConfigBuildFonts(config)) return config;
+    if (config) FcConfigDestroy(config);
+    return nullptr;
+}
+
 namespace {
+
+void loadFontConfiguration() {
+    if (FcConfig* config = detail::readFontConfiguration()) {
+        const bool current = FcConfigSetCurrent(config);
+        FcConfigDestroy(config);  // the current configuration keeps its own reference
+        if (current) return;
+    }
+    FcInit();  // the library's own load, with its built-in default when no file can be read
+}
+
+// The font configuration is loaded on a second thread while the toolkit
+// connects to the display, at a lower priority, so that the display's
+// answers reach the toolkit's thread without waiting for a core. Two loads at
+// once would each parse everything (the library keeps the first to finish),
+// so the program's first look into the font database waits for this one
+// (detail::setFontsLoading).
 std::thread startLoadingFonts() {
     try {
-        return std::thread([] { FcInit(); });
+        auto done = std::make_shared<std::promise<void>>();
+        std::shared_future<void> loaded = done->get_future().share();
+        std::thread loading([done] {
+            lowerThisThreadsPriority(kBackgroundNiceness);
+            loadFontConfiguration();
+            done->set_value();
+        });
+        detail::setFontsLoading(std::move(loaded));
+        return loading;
     } catch (const std::system_error&) {
         return {};  // no thread: the toolkit loads it when it needs it
     }
@@ -105,8 +143,7 @@ QStyle* detail::makeProgramStyle() { return new Style(QStyleFactory::create(QStr
 struct Application::Impl {
     // The font configuration (its files parsed, its caches mapped) is loaded
     // on a second thread while the toolkit connects to the display; the
-    // first window's text then finds it ready. Fontconfig's loading is
-    // thread-safe: the toolkit's own call waits for it or shares it.
+    // first window's text then finds it ready.
     Impl(int& argc, char** argv) : fonts(startLoadingFonts()), app(argc, argv), firstWindow(startPreparingFirstWindow()) {}
     ~Impl() {
         if (firstWindow.joinable()) firstWindow.join();

@@ -10,9 +10,12 @@
 
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <memory>
 #include <string>
 #include <vector>
+
+struct _FcConfig;
 
 #include "ui/form.h"
 #include "ui/types.h"
@@ -31,6 +34,12 @@ QFont makeFont(const Font& f, double scale = 1.0);
 // The installed family a design font name draws with (empty: none of its
 // families is installed). Safe from any thread once the toolkit exists.
 QString installedFamily(const std::string& designName);
+// The font configuration being loaded on another thread: the first look into
+// the font database waits for it, so that the toolkit never loads it twice.
+void setFontsLoading(std::shared_future<void> loading);
+// The font configuration as the library loads it (files and fonts), without
+// the rule files only offered; null when it cannot be read. The caller owns it.
+_FcConfig* readFontConfiguration();
 // Marks the maker's logo as drawn ahead and returns the drawing, to be run
 // once on any thread; Image::showLogo then takes that picture (waiting for
 // it if need be) instead of drawing its own.
