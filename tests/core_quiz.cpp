@@ -98,7 +98,9 @@ TEST(ShuffleSort, EqualKeysEndInTheSameOrderAsTheChainByChainSort) {
         int n;
         int keyRange;  // keys 1..keyRange: small ranges give many ties
     };
-    const Case cases[] = {{2, 1}, {3, 2}, {5, 2}, {17, 3}, {64, 5}, {1000, 10}, {1001, 20000}, {17143, 20000}, {20000, 200}};
+    const Case cases[] = {{2, 1},    {3, 2},       {5, 2},         {6, 1},        {7, 3},     {8, 2},
+                          {9, 2},    {10, 4},      {11, 3},        {17, 3},       {31, 2},    {33, 5},
+                          {64, 5},   {1000, 10},   {1001, 20000},  {4099, 3},     {17143, 20000}, {20000, 200}};
     std::mt19937 gen(9);
     for (const auto& c : cases) {
         std::uniform_int_distribution<int> key(1, c.keyRange);
