@@ -137,8 +137,7 @@ void frm2Tizu::lstKen_Click(int position) {
         circles_.clear();
         chosenRow_ = 0;
         try {
-            fillCityList(prefectureCities(
-                readCities(session_.io, session_.folders, ken_[chosenKen_ - 1], Descriptions::Skip)));
+            fillCityList(readPrefectureCities(session_.io, session_.folders, ken_[chosenKen_ - 1]));
         } catch (const FileError& e) {
             readError = e.what();
             return ui::PictureBox::Circles{};
