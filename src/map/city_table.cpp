@@ -36,6 +36,17 @@ std::string trimmed(std::string_view text) {
     return trimRight(text.substr(i));
 }
 
+// Puts the six figures into a record or a row (the fields have the same names).
+template <class Into>
+void setFigures(Into& into, const CityFigures& g) {
+    into.Menseki = g.Menseki;
+    into.Jinko = g.Jinko;
+    into.Jigyosyo = g.Jigyosyo;
+    into.Jugyoin = g.Jugyoin;
+    into.Kogyo = g.Kogyo;
+    into.Syogyo = g.Syogyo;
+}
+
 std::string firstChars(const std::string& text, int n) {
     return n <= 0 ? std::string() : leftChars(text, static_cast<std::size_t>(n));
 }
@@ -61,12 +72,7 @@ CityRow makeCityRow(const City& c) {
     CityRow row;
     row.recNo = c.RecNo;
     row.name12 = padChars(trimmed(c.CityName), kRowNameWidth);
-    row.Menseki = c.Menseki;
-    row.Jinko = c.Jinko;
-    row.Jigyosyo = c.Jigyosyo;
-    row.Jugyoin = c.Jugyoin;
-    row.Kogyo = c.Kogyo;
-    row.Syogyo = c.Syogyo;
+    setFigures(row, CityFigures{c.Menseki, c.Jinko, c.Jigyosyo, c.Jugyoin, c.Kogyo, c.Syogyo});
     row.minryoku = minryoku(c);
     row.old = oldTownsOf(c);
     row.kyuSu = static_cast<int>(row.old.size());
@@ -245,13 +251,7 @@ City decodeListFields(std::string_view record, std::string_view where, Descripti
     c.KenNo = f.i16(kOffKenNo);
     c.RecNo = f.i16(kOffRecNo);
     c.CityName = f.text(kOffCityName, kNameBytes);
-    const CityFigures g = figuresOf(f);
-    c.Menseki = g.Menseki;
-    c.Jinko = g.Jinko;
-    c.Jigyosyo = g.Jigyosyo;
-    c.Jugyoin = g.Jugyoin;
-    c.Kogyo = g.Kogyo;
-    c.Syogyo = g.Syogyo;
+    setFigures(c, figuresOf(f));
     const LengthFields lengths = lengthFields(f, where);
     c.KyuSu = lengths.kyuSu;
     for (std::size_t k = 1; k <= static_cast<std::size_t>(c.KyuSu); ++k) {
@@ -339,12 +339,7 @@ PrefectureCities readPrefectureCities(Io& io, const AppFolders& folders, const K
         } catch (const FileError& e) {
             rethrowWithRepair(where, true, e);
         }
-        row.Menseki = figures.Menseki;
-        row.Jinko = figures.Jinko;
-        row.Jigyosyo = figures.Jigyosyo;
-        row.Jugyoin = figures.Jugyoin;
-        row.Kogyo = figures.Kogyo;
-        row.Syogyo = figures.Syogyo;
+        setFigures(row, figures);
         row.kyuSu = static_cast<int>(row.old.size());
         for (const OldTown& t : row.old) p.circles.push_back(Circle{entry, t.name, t.x, t.y});
         p.entries.push_back(std::move(entry));
