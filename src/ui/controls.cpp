@@ -980,27 +980,31 @@ void PictureBox::loadPictureBeside(const std::filesystem::path& file, const std:
     const double k = c ? c->scale() : 1.0;
     const QColor back = c ? c->back : QColor(Qt::white);
     const bool filled = c && c->fill.has_value();
-    // The second thread does the work and draws its circles onto a clear layer
-    // of their own (one byte a pixel), laid over the picture once it is in place.
+    // The work draws its circles onto a clear layer of their own (one byte a
+    // pixel), laid over the picture once it is in place.
     struct Beside {
         Circles drawn;
         QImage layer;
     };
-    HandOffJob<Beside> beside([&aside, size, k, filled] {
+    const auto work = [&aside, size, k, filled] {
         Beside b{aside(), {}};
         if (!b.drawn.centres.empty()) b.layer = circleLayer(size, b.drawn.centres, b.drawn.r, filled, k);
         return b;
-    });
+    };
+    // On a second thread while a core is free for it; else here, after the decode.
+    std::optional<HandOffJob<Beside>> beside;
+    if (aCoreIsIdle()) beside.emplace(work);
+    const auto finish = [&] { return beside ? beside->get() : work(); };
     // The work always ends before this returns or throws (it holds `aside`);
     // its own failure goes before the picture's.
     Decoded d;
     try {
         d = decodeForStore(file, size, k, back);
     } catch (...) {
-        (void)beside.get();
+        (void)finish();
         throw;
     }
-    const Beside b = beside.get();
+    const Beside b = finish();
     if (c) c->source.reset();
     if (c) showDecoded(*this, c, file, stamp, std::move(d), k, b.drawn, b.layer, detail::toQColor(b.drawn.color.value_or(node_->fore)));
 }
