@@ -42,16 +42,16 @@ inline void lowerThisThreadsPriority(int by) {
     ::setpriority(PRIO_PROCESS, self, std::min(now + by, 19));
 }
 
-// Whether a second thread would find a core free: the cores online exceed
-// the load average of the last minute (which counts the caller) by at least
-// half a core. On a machine kept busy by other programs a new thread waits
-// for a core longer than short work takes, and whoever then waits for it
-// loses more than the overlap gains.
+// Whether a second thread would find a core free: the load average of the
+// last minute (which counts the caller) stays below the cores online. On a
+// machine kept busy by other programs a new thread waits for a core longer
+// than short work takes, and whoever then waits for it loses more than the
+// overlap gains.
 inline bool aCoreIsIdle() {
     const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
     double load = 0;
     if (cores < 2 || ::getloadavg(&load, 1) != 1) return false;
-    return load + 0.5 <= static_cast<double>(cores);
+    return load < static_cast<double>(cores);
 }
 
 enum class Priority { Normal, Background };
