@@ -421,10 +421,12 @@ QImage decodeJpegRgb32(const std::filesystem::path& file, QImage* twin = nullptr
     };
     auto st = std::make_unique<State>();
     // The whole file in one read: the decoder then takes its bytes from memory
-    // instead of a small read at a time.
+    // instead of a small read at a time. A file larger than any map picture
+    // by far goes to Qt's reader, which reads it in pieces.
+    constexpr off_t kWholeReadLimit = off_t{64} << 20;
     if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
         struct stat meta {};
-        const bool sized = ::fstat(::fileno(in), &meta) == 0 && meta.st_size > 0;
+        const bool sized = ::fstat(::fileno(in), &meta) == 0 && meta.st_size > 0 && meta.st_size <= kWholeReadLimit;
         if (sized) st->bytes.resize(static_cast<std::size_t>(meta.st_size));
         const bool read = sized && std::fread(st->bytes.data(), 1, st->bytes.size(), in) == st->bytes.size();
         std::fclose(in);
@@ -894,10 +896,9 @@ Decoded decodeForStore(const std::filesystem::path& file, QSize size, double k, 
     return d;
 }
 
-// Puts a decoded picture and its store in place in `box`, with the circles
-// over it: laid from `layer` when one was drawn, else drawn afresh; `pen` is
-// their colour.
-// `k` is the display scale the store was made for.
+// Puts a decoded picture and its store (made at display scale `k`) in place
+// in `box`, with the circles over it: laid from `layer` when one was drawn,
+// else drawn afresh; `pen` is their colour.
 void showDecoded(PictureBox& box, Canvas* c, const std::filesystem::path& file, const std::optional<FileStamp>& stamp,
                  Decoded d, double k, const PictureBox::Circles& drawn, const QImage& layer, const QColor& pen) {
     c->picture = std::move(d.picture);
