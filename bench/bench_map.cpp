@@ -183,7 +183,7 @@ void BM_ReadRecords(benchmark::State& state) {
     Data& d = data();
     const auto ken = readRanges(d.io, d.session->folders);
     for (auto _ : state) {
-        PrefectureCities p = prefectureCities(readCities(d.io, d.session->folders, ken.at(0), Descriptions::Skip));
+        PrefectureCities p = readPrefectureCities(d.io, d.session->folders, ken.at(0));
         benchmark::DoNotOptimize(p.circles.data());
     }
 }

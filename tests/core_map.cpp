@@ -156,6 +156,96 @@ TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
     }
 }
 
+// The lists' values read straight from the file are the ones made from the
+// records, across several blocks of records, and a broken or out-of-range
+// record fails with the same message.
+TEST(MapPrefecture, ListValuesReadStraightAgreeWithTheRecords) {
+    std::vector<OldSpec> many;
+    for (int k = 1; k <= City::kMaxOld; ++k) many.push_back({"旧" + std::to_string(k), k * 10, k * 20, std::to_string(k)});
+    std::vector<City> cities;
+    for (int r = 1; r <= 19; ++r) {
+        std::vector<OldSpec> old;
+        for (int k = 0; k < r % 4; ++k) old.push_back({"村" + std::to_string(r * 10 + k), r * 100 + k, r * 50 - k, "説明"});
+        cities.push_back(makeCity(r, r % 3 ? "町" + std::to_string(r) : " ｶﾀｶﾅ市　", old));
+    }
+    cities.push_back(makeCity(20, "多町", many));
+    City odd = makeCity(21, "長い名前の市町村です長い名前の市町村", {{"甲", -5, 32767, "長い説明"}, {"乙", 0, -32768, ""}});
+    odd.KyuTextLen[0] = "12345";
+    odd.KyuTextLen[2] = "x9";
+    cities.push_back(odd);
+
+    TempProgramFolder folder;
+    writeCities(folder.folders(), cities);
+    PosixIo io;
+    for (const auto& [start, end] : std::vector<std::pair<int, int>>{{1, 21}, {2, 9}, {9, 9}, {17, 21}, {5, 4}}) {
+        const KenHani ken = range("県", start, end);
+        const PrefectureCities want = prefectureCities(readCities(io, folder.folders(), ken, Descriptions::Skip));
+        const PrefectureCities got = readPrefectureCities(io, folder.folders(), ken);
+        EXPECT_EQ(got.entries, want.entries) << start;
+        ASSERT_EQ(got.rows.size(), want.rows.size()) << start;
+        for (std::size_t r = 0; r < want.rows.size(); ++r) {
+            const CityRow &a = got.rows[r], &b = want.rows[r];
+            EXPECT_EQ(std::tie(a.recNo, a.name12, a.kyuSu, a.minryoku), std::tie(b.recNo, b.name12, b.kyuSu, b.minryoku)) << r;
+            EXPECT_EQ(std::tie(a.Menseki, a.Jinko, a.Jigyosyo, a.Jugyoin, a.Kogyo, a.Syogyo),
+                      std::tie(b.Menseki, b.Jinko, b.Jigyosyo, b.Jugyoin, b.Kogyo, b.Syogyo)) << r;
+            ASSERT_EQ(a.old.size(), b.old.size()) << r;
+            for (std::size_t k = 0; k < a.old.size(); ++k)
+                EXPECT_EQ(std::tie(a.old[k].name, a.old[k].x, a.old[k].y, a.old[k].description, a.old[k].descriptionLength),
+                          std::tie(b.old[k].name, b.old[k].x, b.old[k].y, b.old[k].description, b.old[k].descriptionLength))
+                    << r << " " << k;
+        }
+        ASSERT_EQ(got.circles.size(), want.circles.size()) << start;
+        for (std::size_t i = 0; i < want.circles.size(); ++i)
+            EXPECT_EQ(std::tie(got.circles[i].cityName, got.circles[i].oldName, got.circles[i].x, got.circles[i].y),
+                      std::tie(want.circles[i].cityName, want.circles[i].oldName, want.circles[i].x, want.circles[i].y))
+                << i;
+    }
+
+    // Record 11 broken in turn: each way fails, with the message the records give.
+    const std::string good = cities[10].encode("test");
+    auto broken = [&](std::size_t at, std::string bytes) {
+        std::string b = good;
+        b.replace(at, bytes.size(), bytes);
+        return b;
+    };
+    City huge = cities[10];
+    huge.Kogyo = 2147483647;  // with Syogyo: the sum leaves 32 bits
+    const std::string cases[] = {
+        broken(8022, "\x7F"),            // slot 0's length overruns the record
+        broken(8022 + 2 * City::kSlots + 3, "\x1A"),  // KyuSu 26 (after three one-byte lengths)
+        broken(898 + 20, {'\x81', '\0'}),            // half a character in old name 1
+        broken(28, {'\x81', '\0'}),                  // and in the name
+        huge.encode("test"),
+    };
+    const auto file = folder.folders().cityRecords();
+    const std::string whole = readBytes(file);
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::string bytes = whole;
+        bytes.replace(10 * City::kLength, City::kLength, cases[i]);
+        writeBytes(file, bytes);
+        std::string want, got;
+        try {
+            (void)readCities(io, folder.folders(), range("県", 1, 21), Descriptions::Skip);
+        } catch (const FileError& e) {
+            want = e.what();
+        }
+        try {
+            (void)readPrefectureCities(io, folder.folders(), range("県", 1, 21));
+        } catch (const FileError& e) {
+            got = e.what();
+        }
+        EXPECT_NE(want, "") << i;
+        EXPECT_NE(want.find("11件目"), std::string::npos) << want;
+        EXPECT_EQ(got, want) << i;
+    }
+    // a file shorter than the range, and a missing one
+    writeBytes(file, whole.substr(0, 20 * City::kLength));
+    EXPECT_THROW(readPrefectureCities(io, folder.folders(), range("県", 1, 21)), FileError);
+    std::filesystem::remove(file);
+    EXPECT_THROW(readPrefectureCities(io, folder.folders(), range("県", 1, 21)), FileError);
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 // ------------------------------------------------------------- the texts
 
 TEST(MapProfile, StatisticsText) {

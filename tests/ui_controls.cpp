@@ -776,7 +776,9 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
                     // decodes); again (the decoded picture kept); afresh with
                     // slow list work (the second thread decodes, the circles
                     // go on a layer).
-                    for (int load = 0; load < 3; ++load) {
+                    // Each way round: the picture decoded on the second thread or on this one.
+                    for (int load = 0; load < 6; ++load) {
+                        const bool beside = load >= 3;
                         SCOPED_TRACE(::testing::Message() << "scale " << scale << ", " << file.filename() << ", radius "
                                                         << r << (fill ? ", filled" : "") << ", load " << load);
                         for (PictureBox* pic : {&after, &layered}) {
@@ -787,12 +789,14 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
                         after.loadPicture(file);
                         after.circles(all, r, paletteColor(4));
                         bool ran = false;
-                        if (load == 2) layered.clearPicture();
-                        layered.loadPictureWithCircles(file, [&] {
+                        if (load % 3 == 2) layered.clearPicture();
+                        const auto work = [&] {
                             ran = true;
-                            if (load == 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                            if (load % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
                             return PictureBox::Circles{all, r, paletteColor(4)};
-                        });
+                        };
+                        if (beside) layered.loadPictureBeside(file, work);
+                        else layered.loadPictureWithCircles(file, work);
                         EXPECT_TRUE(ran);
                         expectSame(paletteColor(4));
                     }
@@ -800,6 +804,9 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
         after.loadPicture(large);
         after.circles(centres, 45);
         layered.loadPictureWithCircles(large, [&] { return PictureBox::Circles{centres, 45, std::nullopt}; });
+        expectSame(paletteColor(12));
+        layered.clearPicture();
+        layered.loadPictureBeside(large, [&] { return PictureBox::Circles{centres, 45, std::nullopt}; });
         expectSame(paletteColor(12));
     }
     setDisplayScale(1.0);
@@ -824,16 +831,19 @@ TEST(UiPicture, LoadingWithCirclesFailsCleanly) {
         bool throwsInside;
         const char* named;  // in the error, or nullptr for the inner failure
     };
+    for (bool beside : {false, true})
     for (const Case& c : {Case{bad, false, "bad.jpg"}, Case{tmp.path() / "none.jpg", false, "none.jpg"},
                           Case{bad, true, nullptr}, Case{good, true, nullptr}}) {
-        SCOPED_TRACE(c.file.filename().string() + (c.throwsInside ? " (work fails)" : ""));
+        SCOPED_TRACE(c.file.filename().string() + (c.throwsInside ? " (work fails)" : "") + (beside ? ", beside" : ""));
         bool ran = false;
+        const auto work = [&]() -> PictureBox::Circles {
+            ran = true;
+            if (c.throwsInside) throw std::runtime_error("inner");
+            return {{{300, 300}}, 45, paletteColor(4)};
+        };
         try {
-            pic.loadPictureWithCircles(c.file, [&]() -> PictureBox::Circles {
-                ran = true;
-                if (c.throwsInside) throw std::runtime_error("inner");
-                return {{{300, 300}}, 45, paletteColor(4)};
-            });
+            if (beside) pic.loadPictureBeside(c.file, work);
+            else pic.loadPictureWithCircles(c.file, work);
             ADD_FAILURE() << "no error";
         } catch (const FileError& e) {
             ASSERT_NE(c.named, nullptr) << e.what();

@@ -13,6 +13,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -38,6 +40,18 @@ inline void lowerThisThreadsPriority(int by) {
     const int now = ::getpriority(PRIO_PROCESS, self);
     if (now == -1 && errno != 0) return;
     ::setpriority(PRIO_PROCESS, self, std::min(now + by, 19));
+}
+
+// Whether a second thread would find a core free: the load average of the
+// last minute (which counts the caller) stays below the cores online. On a
+// machine kept busy by other programs a new thread waits for a core longer
+// than short work takes, and whoever then waits for it loses more than the
+// overlap gains.
+inline bool aCoreIsIdle() {
+    const long cores = ::sysconf(_SC_NPROCESSORS_ONLN);
+    double load = 0;
+    if (cores < 2 || ::getloadavg(&load, 1) != 1) return false;
+    return load < static_cast<double>(cores);
 }
 
 enum class Priority { Normal, Background };

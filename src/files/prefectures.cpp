@@ -57,6 +57,10 @@ void rewriteRanges(Io& io, const AppFolders& folders, const std::vector<KenHani>
 }
 
 std::int32_t minryoku(const City& c) {
+    return minryoku(CityFigures{c.Menseki, c.Jinko, c.Jigyosyo, c.Jugyoin, c.Kogyo, c.Syogyo}, c.CityName);
+}
+
+std::int32_t minryoku(const CityFigures& c, std::string_view cityName) {
     const double jinko = c.Jinko;
     double a = roundHalfEven(jinko / 1000.0);
     double b = roundHalfEven(jinko / 100.0);
@@ -64,13 +68,13 @@ std::int32_t minryoku(const City& c) {
     // the sum in 32 bits, as stored
     std::int64_t sum = static_cast<std::int64_t>(c.Kogyo) + c.Syogyo;
     if (sum > std::numeric_limits<std::int32_t>::max() || sum < std::numeric_limits<std::int32_t>::min())
-        throw FileError("市町村「" + c.CityName + "」の工業出荷額と商業販売額の和が大きすぎます。");
+        throw FileError("市町村「" + std::string(cityName) + "」の工業出荷額と商業販売額の和が大きすぎます。");
     double d = roundHalfEven(static_cast<double>(sum) / 10.0);
     double e = c.Jinko == 0 ? 0.0 : roundHalfEven(static_cast<double>(c.Jugyoin) / jinko * 1000.0);
     double f = roundHalfEven(static_cast<double>(c.Jigyosyo) / 100.0);
     double total = a + b + cc + d + e + f;
     if (total > std::numeric_limits<std::int32_t>::max() || total < std::numeric_limits<std::int32_t>::min())
-        throw FileError("市町村「" + c.CityName + "」の民力が大きすぎます。");
+        throw FileError("市町村「" + std::string(cityName) + "」の民力が大きすぎます。");
     return static_cast<std::int32_t>(total);
 }
 

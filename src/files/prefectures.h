@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files/folders.h"
@@ -44,6 +45,14 @@ std::string rangeBytes(const AppFolders& folders, const std::vector<KenHani>& ta
 // A population of 0 takes 0 for the employees term. Throws FileError when the
 // result leaves the 32-bit range.
 std::int32_t minryoku(const City& c);
+
+// The figures of a municipality record its 民力 index is made of.
+struct CityFigures {
+    std::int32_t Menseki = 0, Jinko = 0, Jigyosyo = 0, Jugyoin = 0, Kogyo = 0, Syogyo = 0;
+};
+// The same index from the figures alone; `cityName` (CityName as stored)
+// names the municipality when the index cannot be had.
+std::int32_t minryoku(const CityFigures& f, std::string_view cityName);
 
 // Persons per km², rounded; none when the population or the area is 0.
 std::optional<std::int32_t> density(std::int32_t jinko, std::int32_t menseki);

@@ -36,6 +36,17 @@ std::string trimmed(std::string_view text) {
     return trimRight(text.substr(i));
 }
 
+// Puts the six figures into a record or a row (the fields have the same names).
+template <class Into>
+void setFigures(Into& into, const CityFigures& g) {
+    into.Menseki = g.Menseki;
+    into.Jinko = g.Jinko;
+    into.Jigyosyo = g.Jigyosyo;
+    into.Jugyoin = g.Jugyoin;
+    into.Kogyo = g.Kogyo;
+    into.Syogyo = g.Syogyo;
+}
+
 std::string firstChars(const std::string& text, int n) {
     return n <= 0 ? std::string() : leftChars(text, static_cast<std::size_t>(n));
 }
@@ -61,12 +72,7 @@ CityRow makeCityRow(const City& c) {
     CityRow row;
     row.recNo = c.RecNo;
     row.name12 = padChars(trimmed(c.CityName), kRowNameWidth);
-    row.Menseki = c.Menseki;
-    row.Jinko = c.Jinko;
-    row.Jigyosyo = c.Jigyosyo;
-    row.Jugyoin = c.Jugyoin;
-    row.Kogyo = c.Kogyo;
-    row.Syogyo = c.Syogyo;
+    setFigures(row, CityFigures{c.Menseki, c.Jinko, c.Jigyosyo, c.Jugyoin, c.Kogyo, c.Syogyo});
     row.minryoku = minryoku(c);
     row.old = oldTownsOf(c);
     row.kyuSu = static_cast<int>(row.old.size());
@@ -125,21 +131,117 @@ private:
     std::string_view where_;
 };
 
-// Closes a descriptor when the reading is done or fails.
-class OpenFile {
+
+// Where the variable-length fields of a record lie: the description lengths
+// (their bytes follow each other from kOffKyuTextLen) and KyuSu after the last.
+struct LengthFields {
+    std::array<std::size_t, City::kSlots> at{}, bytes{};
+    std::int16_t kyuSu = 0;
+};
+
+// Finds them, failing as the whole decode fails: a length that overruns the
+// record, or KyuSu outside 0..25.
+LengthFields lengthFields(const Fields& f, std::string_view where) {
+    LengthFields l;
+    std::size_t pos = kOffKyuTextLen;
+    const std::size_t limit = City::kLength - 2;  // KyuSu must still fit
+    for (std::size_t k = 0; k < City::kSlots; ++k) {
+        const std::int16_t n = f.i16(pos);
+        pos += 2;
+        if (n < 0 || pos + static_cast<std::size_t>(n) > limit)
+            throw FileError(std::string(where) + "：旧市町村の説明の長さが記録に収まりません。");
+        l.at[k] = pos;
+        l.bytes[k] = static_cast<std::size_t>(n);
+        pos += static_cast<std::size_t>(n);
+    }
+    l.kyuSu = f.i16(pos);
+    if (l.kyuSu < 0 || l.kyuSu > City::kMaxOld)
+        throw FileError(std::string(where) + "：旧市町村の数（" + std::to_string(l.kyuSu) + "）が0～25の範囲にありません。");
+    return l;
+}
+
+// The six figures, in the order they are stored.
+CityFigures figuresOf(const Fields& f) {
+    CityFigures g;
+    std::int32_t* stats[] = {&g.Menseki, &g.Jinko, &g.Jigyosyo, &g.Jugyoin, &g.Kogyo, &g.Syogyo};
+    for (std::size_t i = 0; i < 6; ++i) *stats[i] = f.i32(kOffStats + 4 * i);
+    return g;
+}
+
+// The records StartRec..EndRec of a prefecture in "市町村.ran", one after the
+// other, each with the words that name it in a message. The prefecture's
+// records lie together: they are read in blocks of whole records through one
+// small buffer (a buffer for all of 北海道's 1.4 MB cost more in fresh pages
+// than the read itself). The file is opened for reading and closed here.
+class CityRecords {
 public:
-    OpenFile(Io& io, int fd) : io_(io), fd_(fd) {}
-    ~OpenFile() {
+    CityRecords(Io& io, const AppFolders& folders, const KenHani& ken)
+        : io_(io), path_(folders.cityRecords()), name_(displayName(path_)), start_(ken.startRec()) {
+        // The map only reads: a missing file is reported, never created.
+        if (!io.isDirectory(path_.parent_path()))
+            throw FileError("フォルダ" + displayName(path_.parent_path()) + "がありません。" + name_ + "を開けませんでした。");
+        if (!io.exists(path_)) throw FileError("ファイル" + name_ + "がありません。" + cityRepair());
+        const int end = ken.endRec();
+        if (end < start_) return;
+        fd_ = io.open(path_, Io::Mode::Read);
+        if (fd_ < 0) throw FileError("ファイル" + name_ + "を開けませんでした。");
+        const long long size = io.size(fd_);
+        if (size < 0) throw FileError("ファイル" + name_ + "の大きさを読めませんでした。");
+        const long long count = size / static_cast<long long>(City::kLength);
+        if (start_ < 1 || end > count)
+            throw FileError("ファイル" + name_ + "に、" + ken.name() + "の" + std::to_string(start_) + "～" +
+                            std::to_string(end) + "件目がありません（" + std::to_string(count) + "件）。");
+        count_ = static_cast<std::size_t>(end - start_ + 1);
+        buffer_.reset(new char[kBlock * City::kLength]);
+        where_ = "ファイル" + name_ + "の";
+        wherePrefix_ = where_.size();
+    }
+    ~CityRecords() {
         if (fd_ >= 0) io_.close(fd_);
     }
-    OpenFile(const OpenFile&) = delete;
-    OpenFile& operator=(const OpenFile&) = delete;
-    int fd() const { return fd_; }
+    CityRecords(const CityRecords&) = delete;
+    CityRecords& operator=(const CityRecords&) = delete;
+
+    std::size_t count() const { return count_; }
+    bool done() const { return next_ == count_; }
+    // The next record, valid until the one after it is asked for; where() names it.
+    std::string_view next() {
+        const std::size_t inBlock = next_ % kBlock;
+        if (inBlock == 0) {
+            const std::size_t n = std::min(kBlock, count_ - next_);
+            const long got = io_.readAt(fd_, buffer_.get(), n * City::kLength,
+                                        (static_cast<std::uint64_t>(start_ - 1) + next_) * City::kLength);
+            if (got != static_cast<long>(n * City::kLength))
+                throw FileError("ファイル" + name_ + "の" + std::to_string(start_) + "～" +
+                                std::to_string(start_ + static_cast<int>(count_) - 1) + "件目を読めませんでした。");
+        }
+        // The name of the record, made in the same string each time.
+        where_.resize(wherePrefix_);
+        where_ += std::to_string(start_ + static_cast<int>(next_));
+        where_ += "件目";
+        ++next_;
+        return std::string_view(buffer_.get() + inBlock * City::kLength, City::kLength);
+    }
+    const std::string& where() const { return where_; }
 
 private:
+    static constexpr std::size_t kBlock = 8;  // records a read: 64 KB
     Io& io_;
-    int fd_;
+    std::filesystem::path path_;
+    std::string name_;
+    int start_;
+    int fd_ = -1;
+    std::size_t count_ = 0, next_ = 0;
+    std::unique_ptr<char[]> buffer_;
+    std::string where_;
+    std::size_t wherePrefix_ = 0;
 };
+
+// A record that cannot be decoded, or whose 民力 index cannot be had, with
+// the repair the user can make.
+[[noreturn]] void rethrowWithRepair(const std::string& where, bool index, const FileError& e) {
+    throw FileError((index ? where + "：" : std::string()) + e.what() + cityRepair());
+}
 
 }  // namespace
 
@@ -149,89 +251,37 @@ City decodeListFields(std::string_view record, std::string_view where, Descripti
     c.KenNo = f.i16(kOffKenNo);
     c.RecNo = f.i16(kOffRecNo);
     c.CityName = f.text(kOffCityName, kNameBytes);
-    std::int32_t* stats[] = {&c.Menseki, &c.Jinko, &c.Jigyosyo, &c.Jugyoin, &c.Kogyo, &c.Syogyo};
-    for (std::size_t i = 0; i < 6; ++i) *stats[i] = f.i32(kOffStats + 4 * i);
-
-    // The description lengths are variable: KyuSu follows the last of them.
-    std::array<std::size_t, City::kSlots> lenAt{}, lenBytes{};
-    std::size_t pos = kOffKyuTextLen;
-    const std::size_t limit = City::kLength - 2;  // KyuSu must still fit
-    for (int k = 0; k < City::kSlots; ++k) {
-        const std::int16_t n = f.i16(pos);
-        pos += 2;
-        if (n < 0 || pos + static_cast<std::size_t>(n) > limit)
-            throw FileError(std::string(where) + "：旧市町村の説明の長さが記録に収まりません。");
-        lenAt[static_cast<std::size_t>(k)] = pos;
-        lenBytes[static_cast<std::size_t>(k)] = static_cast<std::size_t>(n);
-        pos += static_cast<std::size_t>(n);
-    }
-    c.KyuSu = f.i16(pos);
-    if (c.KyuSu < 0 || c.KyuSu > City::kMaxOld)
-        throw FileError(std::string(where) + "：旧市町村の数（" + std::to_string(c.KyuSu) + "）が0～25の範囲にありません。");
-
+    setFigures(c, figuresOf(f));
+    const LengthFields lengths = lengthFields(f, where);
+    c.KyuSu = lengths.kyuSu;
     for (std::size_t k = 1; k <= static_cast<std::size_t>(c.KyuSu); ++k) {
         c.KyuNames[k] = f.text(kOffKyuNames + kNameBytes * k, kNameBytes);
         c.KyuX[k] = f.i16(kOffKyuX + 2 * k);
         c.KyuY[k] = f.i16(kOffKyuY + 2 * k);
         if (descriptions == Descriptions::Read) c.KyuText[k] = f.text(kOffKyuText + kTextBytes * k, kTextBytes);
-        c.KyuTextLen[k] = f.text(lenAt[k], lenBytes[k]);
+        c.KyuTextLen[k] = f.text(lengths.at[k], lengths.bytes[k]);
     }
     return c;
 }
 
 std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& ken, Descriptions descriptions) {
-    const auto path = folders.cityRecords();
-    const std::string name = displayName(path);
-    // The map only reads: a missing file is reported, never created.
-    if (!io.isDirectory(path.parent_path()))
-        throw FileError("フォルダ" + displayName(path.parent_path()) + "がありません。" + name + "を開けませんでした。");
-    if (!io.exists(path)) throw FileError("ファイル" + name + "がありません。" + cityRepair());
-
-    const int start = ken.startRec();
-    const int end = ken.endRec();
+    CityRecords records(io, folders, ken);
     std::vector<City> cities;
-    if (end < start) return cities;
-
-    const OpenFile file(io, io.open(path, Io::Mode::Read));
-    if (file.fd() < 0) throw FileError("ファイル" + name + "を開けませんでした。");
-    const long long size = io.size(file.fd());
-    if (size < 0) throw FileError("ファイル" + name + "の大きさを読めませんでした。");
-    const long long count = size / static_cast<long long>(City::kLength);
-    if (start < 1 || end > count)
-        throw FileError("ファイル" + name + "に、" + ken.name() + "の" + std::to_string(start) + "～" +
-                        std::to_string(end) + "件目がありません（" + std::to_string(count) + "件）。");
-
-    // The prefecture's records lie together: read in blocks of whole records
-    // through one small buffer (a buffer for all of 北海道's 1.4 MB cost more
-    // in fresh pages than the read itself).
-    const std::size_t records = static_cast<std::size_t>(end - start + 1);
-    constexpr std::size_t kBlock = 8;  // records a read: 64 KB
-    const std::unique_ptr<char[]> buffer(new char[kBlock * City::kLength]);
-    cities.reserve(records);
-    for (std::size_t i = 0; i < records; ++i) {
-        const std::size_t inBlock = i % kBlock;
-        if (inBlock == 0) {
-            const std::size_t n = std::min(kBlock, records - i);
-            const long got = io.readAt(file.fd(), buffer.get(), n * City::kLength,
-                                       (static_cast<std::uint64_t>(start - 1) + i) * City::kLength);
-            if (got != static_cast<long>(n * City::kLength))
-                throw FileError("ファイル" + name + "の" + std::to_string(start) + "～" + std::to_string(end) +
-                                "件目を読めませんでした。");
-        }
-        const std::string where = "ファイル" + name + "の" + std::to_string(start + static_cast<int>(i)) + "件目";
+    cities.reserve(records.count());
+    while (!records.done()) {
+        const std::string_view record = records.next();
         // Decoded straight into its place (a record holds some hundred texts:
         // a copy apiece cost as much as the decoding).
         try {
-            cities.push_back(decodeListFields(std::string_view(buffer.get() + inBlock * City::kLength, City::kLength),
-                                              where, descriptions));
+            cities.push_back(decodeListFields(record, records.where(), descriptions));
         } catch (const FileError& e) {
-            throw FileError(e.what() + cityRepair());
+            rethrowWithRepair(records.where(), false, e);
         }
         // Figures whose 民力 index leaves the 32-bit range are refused here, where the file is known.
         try {
             (void)minryoku(cities.back());
         } catch (const FileError& e) {
-            throw FileError(where + "：" + e.what() + cityRepair());
+            rethrowWithRepair(records.where(), true, e);
         }
     }
     return cities;
@@ -246,6 +296,54 @@ PrefectureCities prefectureCities(const std::vector<City>& cities) {
         p.rows.push_back(makeCityRow(c));
         auto circles = circlesOf(c);
         p.circles.insert(p.circles.end(), circles.begin(), circles.end());
+    }
+    return p;
+}
+
+PrefectureCities readPrefectureCities(Io& io, const AppFolders& folders, const KenHani& ken) {
+    CityRecords records(io, folders, ken);
+    PrefectureCities p;
+    p.entries.reserve(records.count());
+    p.rows.reserve(records.count());
+    while (!records.done()) {
+        const std::string_view record = records.next();
+        const std::string& where = records.where();
+        // The fields in the order decodeListFields takes them, so a broken
+        // record fails with the same message.
+        const Fields f(record, where);
+        CityRow row;
+        std::string cityName, entry;
+        CityFigures figures;
+        LengthFields lengths;
+        try {
+            row.recNo = f.i16(kOffRecNo);
+            cityName = f.text(kOffCityName, kNameBytes);
+            figures = figuresOf(f);
+            lengths = lengthFields(f, where);
+            entry = padChars(cityName, kNameWidth);
+            row.name12 = padChars(trimmed(cityName), kRowNameWidth);
+            row.old.reserve(static_cast<std::size_t>(lengths.kyuSu));
+            for (std::size_t k = 1; k <= static_cast<std::size_t>(lengths.kyuSu); ++k) {
+                OldTown t;
+                t.name = padChars(f.text(kOffKyuNames + kNameBytes * k, kNameBytes), kNameWidth);
+                t.x = f.i16(kOffKyuX + 2 * k);
+                t.y = f.i16(kOffKyuY + 2 * k);
+                t.descriptionLength = lengthValue(f.text(lengths.at[k], lengths.bytes[k]));
+                row.old.push_back(std::move(t));
+            }
+        } catch (const FileError& e) {
+            rethrowWithRepair(where, false, e);
+        }
+        try {
+            row.minryoku = minryoku(figures, cityName);
+        } catch (const FileError& e) {
+            rethrowWithRepair(where, true, e);
+        }
+        setFigures(row, figures);
+        row.kyuSu = static_cast<int>(row.old.size());
+        for (const OldTown& t : row.old) p.circles.push_back(Circle{entry, t.name, t.x, t.y});
+        p.entries.push_back(std::move(entry));
+        p.rows.push_back(std::move(row));
     }
     return p;
 }

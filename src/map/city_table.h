@@ -114,6 +114,12 @@ std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& k
 // The list entries, rows and circles of a prefecture's records.
 PrefectureCities prefectureCities(const std::vector<City>& cities);
 
+// The same for a prefecture's records in "市町村.ran", read and decoded
+// straight into the list's values, without the descriptions: what
+// prefectureCities(readCities(io, folders, ken, Descriptions::Skip)) gives,
+// failing where it fails with the same messages, without a City apiece.
+PrefectureCities readPrefectureCities(Io& io, const AppFolders& folders, const KenHani& ken);
+
 // Puts the old municipalities of `cities` (as read again from the file) back
 // into the rows, row by row, undoing earlier cuts of their names and
 // descriptions. Rows beyond the records given are left as they are.

@@ -123,38 +123,39 @@ void frm2Tizu::drawCircles(const std::vector<Circle>& circles) {
 void frm2Tizu::lstKen_Click(int position) {
     if (position < 0 || position >= static_cast<int>(ken_.size())) return;
     chosenKen_ = position + 1;
-    // The picture is decoded on a second thread while this one reads the
-    // records (without the descriptions: they are read when a municipality is
-    // chosen, with its map), fills the list and draws the circles, which are
-    // laid over the picture once it is in place.
+    lstCity.clear();
+    lblCity.setCaption("");
+    lblCitySu.setCaption("");
+    lblVisit.setCaption("");
+    rows_.clear();
+    circles_.clear();
+    chosenRow_ = 0;
+    // This thread decodes the picture while a second one reads the records
+    // (without the descriptions: they are read when a municipality is chosen,
+    // with its map) and draws their circles, which are laid over the picture
+    // once it is in place; then the list is filled here.
+    PrefectureCities read;
     std::string readError;
-    auto fillList = [&] {
-        lstCity.clear();
-        lblCity.setCaption("");
-        lblCitySu.setCaption("");
-        lblVisit.setCaption("");
-        rows_.clear();
-        circles_.clear();
-        chosenRow_ = 0;
+    auto readList = [this, &read, &readError, &ken = ken_[chosenKen_ - 1]] {
         try {
-            fillCityList(prefectureCities(
-                readCities(session_.io, session_.folders, ken_[chosenKen_ - 1], Descriptions::Skip)));
+            read = readPrefectureCities(session_.io, session_.folders, ken);
         } catch (const FileError& e) {
             readError = e.what();
             return ui::PictureBox::Circles{};
         }
-        return circleSet(circles_);
+        return circleSet(read.circles);
     };
     std::string pictureError;
     picTizu.setForeColor(ui::paletteColor(kDrawColor));
     try {
-        picTizu.loadPictureWithCircles(session_.folders.picture(chosenKen_), fillList);
+        picTizu.loadPictureBeside(session_.folders.picture(chosenKen_), readList);
     } catch (const FileError& e) {
         picTizu.clearPicture();
         pictureError = e.what();
-        // The list is filled all the same: the circles go on the blank map.
-        if (readError.empty()) drawCircles(circles_);
     }
+    if (readError.empty()) fillCityList(std::move(read));
+    // The list is filled all the same: the circles go on the blank map.
+    if (!pictureError.empty() && readError.empty()) drawCircles(circles_);
     // The view drops the last prefecture's outlines; its dots are this one's.
     zoom.forget();
     area_.reset();

@@ -412,24 +412,36 @@ QImage decodeJpegRgb32(const std::filesystem::path& file, QImage* twin = nullptr
     struct State {
         jpeg_decompress_struct info{};
         JpegErrors errors{};
-        std::FILE* in = nullptr;
+        std::string bytes;
         bool created = false;
         QImage image, twin;
         ~State() {
             if (created) jpeg_destroy_decompress(&info);
-            if (in) std::fclose(in);
         }
     };
     auto st = std::make_unique<State>();
-    st->in = std::fopen(file.c_str(), "rb");
-    if (!st->in) return {};
+    // The whole file in one read: the decoder then takes its bytes from memory
+    // instead of a small read at a time. A file larger than any map picture
+    // by far goes to Qt's reader, which reads it in pieces.
+    constexpr off_t kWholeReadLimit = off_t{64} << 20;
+    if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
+        struct stat meta {};
+        const bool sized = ::fstat(::fileno(in), &meta) == 0 && meta.st_size > 0 && meta.st_size <= kWholeReadLimit;
+        if (sized) st->bytes.resize(static_cast<std::size_t>(meta.st_size));
+        const bool read = sized && std::fread(st->bytes.data(), 1, st->bytes.size(), in) == st->bytes.size();
+        std::fclose(in);
+        if (!read) return {};
+    } else {
+        return {};
+    }
     st->info.err = jpeg_std_error(&st->errors.mgr);
     st->errors.mgr.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1); };
     st->errors.mgr.output_message = [](j_common_ptr) {};
     if (setjmp(st->errors.jump)) return {};
     jpeg_create_decompress(&st->info);
     st->created = true;
-    jpeg_stdio_src(&st->info, st->in);
+    jpeg_mem_src(&st->info, reinterpret_cast<const unsigned char*>(st->bytes.data()),
+                 static_cast<unsigned long>(st->bytes.size()));
     if (jpeg_read_header(&st->info, TRUE) != JPEG_HEADER_OK) return {};
     if (!((st->info.num_components == 3 && st->info.jpeg_color_space == JCS_YCbCr) ||
           (st->info.num_components == 1 && st->info.jpeg_color_space == JCS_GRAYSCALE)))
@@ -444,11 +456,17 @@ QImage decodeJpegRgb32(const std::filesystem::path& file, QImage* twin = nullptr
     uchar* const bits = st->image.bits();
     uchar* const twinBits = twinned ? st->twin.bits() : nullptr;
     const qsizetype line = st->image.bytesPerLine();
+    // Several rows a call: the decoder gives as many as it has at hand.
+    constexpr JDIMENSION kRows = 16;
+    JSAMPROW rows[kRows];
     while (st->info.output_scanline < st->info.output_height) {
-        const qsizetype at = static_cast<qsizetype>(st->info.output_scanline) * line;
-        JSAMPROW row = bits + at;
-        if (jpeg_read_scanlines(&st->info, &row, 1) != 1) return {};
-        if (twinned) std::memcpy(twinBits + at, row, static_cast<std::size_t>(line));
+        const JDIMENSION first = st->info.output_scanline;
+        const JDIMENSION want = std::min(kRows, st->info.output_height - first);
+        for (JDIMENSION i = 0; i < want; ++i) rows[i] = bits + static_cast<qsizetype>(first + i) * line;
+        const JDIMENSION got = jpeg_read_scanlines(&st->info, rows, want);
+        if (got == 0) return {};
+        if (twinned)
+            std::memcpy(twinBits + static_cast<qsizetype>(first) * line, rows[0], static_cast<std::size_t>(got * line));
     }
     jpeg_finish_decompress(&st->info);
     if (st->errors.mgr.num_warnings != 0) return {};
@@ -849,14 +867,62 @@ void sendMouse(Canvas* c, QEvent::Type type, double x, double y) {
 }
 }  // namespace
 
+namespace {
+
+// Whether the canvas holds the picture of `file` as it is on disk (`stamp`).
+bool keepsPicture(const Canvas* c, const std::filesystem::path& file, const std::optional<FileStamp>& stamp) {
+    return c && stamp && c->source && c->source->file == file && c->source->stamp == *stamp && !c->picture.isNull();
+}
+
+// A picture decoded for a box, and the box's backing store made from it
+// (scaled to the display, apart from the picture since it is drawn on at once).
+struct Decoded {
+    QImage picture, store;
+};
+
+// Touches no widget: either thread may call it.
+Decoded decodeForStore(const std::filesystem::path& file, QSize size, double k, const QColor& back) {
+    Decoded d;
+    // A picture the size of the box at 100 % is its store: the rows are
+    // copied to the store as they are decoded, while they are at hand.
+    QImage twin;
+    d.picture = readPicture(file, k == 1.0 ? &twin : nullptr, size);
+    if (!twin.isNull()) {
+        d.store = std::move(twin);
+    } else {
+        d.store = Canvas::emptyStore(d.picture, size, k, back);
+        d.store.detach();
+    }
+    return d;
+}
+
+// Puts a decoded picture and its store (made at display scale `k`) in place
+// in `box`, with the circles over it: laid from `layer` when one was drawn,
+// else drawn afresh; `pen` is their colour.
+void showDecoded(PictureBox& box, Canvas* c, const std::filesystem::path& file, const std::optional<FileStamp>& stamp,
+                 Decoded d, double k, const PictureBox::Circles& drawn, const QImage& layer, const QColor& pen) {
+    c->picture = std::move(d.picture);
+    if (stamp) c->source = Canvas::Source{file, *stamp};
+    if (d.store.size() != c->storeSize() || k != c->scale()) {
+        c->resetStore();
+        box.circles(drawn.centres, drawn.r, drawn.color);
+        return;
+    }
+    c->store = std::move(d.store);
+    if (!layer.isNull()) layCirclesOver(c->store, layer, drawn.centres, drawn.r, k, pen, c->fill);
+    else box.circles(drawn.centres, drawn.r, drawn.color);
+    c->update();
+}
+
+}  // namespace
+
 PictureBox::PictureBox(Container& parent, Rect box, bool border) : Container(makePicture(parent, box, border)) {}
 
 void PictureBox::loadPicture(const std::filesystem::path& file) {
     Canvas* c = node_ ? canvasOf(*node_) : nullptr;
     // Taken before reading: a change while the file is read shows at the next load.
     const auto stamp = FileStamp::of(file);
-    if (c && stamp && c->source && c->source->file == file && c->source->stamp == *stamp &&
-        !c->picture.isNull()) {
+    if (keepsPicture(c, file, stamp)) {
         c->resetStore();
         return;
     }
@@ -879,36 +945,17 @@ void PictureBox::loadPictureWhile(const std::filesystem::path& file, const std::
 void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const std::function<Circles()>& meanwhile) {
     Canvas* c = node_ ? canvasOf(*node_) : nullptr;
     const auto stamp = FileStamp::of(file);
-    if (c && stamp && c->source && c->source->file == file && c->source->stamp == *stamp &&
-        !c->picture.isNull()) {
+    if (keepsPicture(c, file, stamp)) {
         const Circles drawn = meanwhile();
         c->resetStore();
         circles(drawn.centres, drawn.r, drawn.color);
         return;
     }
-    // The second thread decodes the picture and makes the backing store from
-    // it (scaled to the display, apart from the picture since it is drawn on at
-    // once); it touches no widget.
+    // The second thread decodes the picture and makes the backing store from it.
     const QSize size = c ? c->storeSize() : QSize(1, 1);
     const double k = c ? c->scale() : 1.0;
     const QColor back = c ? c->back : QColor(Qt::white);
-    struct Decoded {
-        QImage picture, store;
-    };
-    HandOffJob<Decoded> decoding([file, size, k, back] {
-        Decoded d;
-        // A picture the size of the box at 100 % is its store: the rows are
-        // copied to the store as they are decoded, while they are at hand.
-        QImage twin;
-        d.picture = readPicture(file, k == 1.0 ? &twin : nullptr, size);
-        if (!twin.isNull()) {
-            d.store = std::move(twin);
-        } else {
-            d.store = Canvas::emptyStore(d.picture, size, k, back);
-            d.store.detach();
-        }
-        return d;
-    });
+    HandOffJob<Decoded> decoding([file, size, k, back] { return decodeForStore(file, size, k, back); });
     const Circles drawn = meanwhile();
     // While the second thread decodes, the circles go onto a clear layer of
     // their own, laid over the picture once it is in place; when this thread
@@ -917,20 +964,50 @@ void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const
     if (c && !drawn.centres.empty() && decoding.begun()) layer = circleLayer(size, drawn.centres, drawn.r, c->fill.has_value(), k);
     if (c) c->source.reset();
     Decoded d = decoding.get();
-    if (!c) return;
-    c->picture = std::move(d.picture);
-    if (stamp) c->source = Canvas::Source{file, *stamp};
-    if (d.store.size() != c->storeSize() || k != c->scale()) {
+    if (c) showDecoded(*this, c, file, stamp, std::move(d), k, drawn, layer, detail::toQColor(drawn.color.value_or(node_->fore)));
+}
+
+void PictureBox::loadPictureBeside(const std::filesystem::path& file, const std::function<Circles()>& aside) {
+    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
+    const auto stamp = FileStamp::of(file);
+    if (keepsPicture(c, file, stamp)) {
+        // Nothing to decode: the work is done here.
+        const Circles drawn = aside();
         c->resetStore();
         circles(drawn.centres, drawn.r, drawn.color);
         return;
     }
-    c->store = std::move(d.store);
-    if (!layer.isNull())
-        layCirclesOver(c->store, layer, drawn.centres, drawn.r, k, detail::toQColor(drawn.color.value_or(node_->fore)),
-                       c->fill);
-    else circles(drawn.centres, drawn.r, drawn.color);
-    c->update();
+    const QSize size = c ? c->storeSize() : QSize(1, 1);
+    const double k = c ? c->scale() : 1.0;
+    const QColor back = c ? c->back : QColor(Qt::white);
+    const bool filled = c && c->fill.has_value();
+    // The work draws its circles onto a clear layer of their own (one byte a
+    // pixel), laid over the picture once it is in place.
+    struct Beside {
+        Circles drawn;
+        QImage layer;
+    };
+    const auto work = [&aside, size, k, filled] {
+        Beside b{aside(), {}};
+        if (!b.drawn.centres.empty()) b.layer = circleLayer(size, b.drawn.centres, b.drawn.r, filled, k);
+        return b;
+    };
+    // On a second thread while a core is free for it; else here, after the decode.
+    std::optional<HandOffJob<Beside>> beside;
+    if (aCoreIsIdle()) beside.emplace(work);
+    const auto finish = [&] { return beside ? beside->get() : work(); };
+    // The work always ends before this returns or throws (it holds `aside`);
+    // its own failure goes before the picture's.
+    Decoded d;
+    try {
+        d = decodeForStore(file, size, k, back);
+    } catch (...) {
+        (void)finish();
+        throw;
+    }
+    const Beside b = finish();
+    if (c) c->source.reset();
+    if (c) showDecoded(*this, c, file, stamp, std::move(d), k, b.drawn, b.layer, detail::toQColor(b.drawn.color.value_or(node_->fore)));
 }
 
 void PictureBox::clearPicture() {

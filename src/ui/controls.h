@@ -119,6 +119,14 @@ public:
     // picture: they are drawn while it is decoded and look exactly as
     // circles() would draw them on it afterwards.
     void loadPictureWithCircles(const std::filesystem::path& file, const std::function<Circles()>& meanwhile);
+    // The other way round: this thread decodes the file while `aside` runs
+    // on a second thread, touching no widget, and its circles are drawn there
+    // too (on this thread after the decode instead when no core is free for a
+    // second one, or that thread has not begun by then); they look exactly as circles() would draw them on the new
+    // picture. `aside` has ended by the time this returns or throws; its
+    // failure is thrown before the picture's, and either leaves the box as it
+    // was. Loading the picture shown last again runs `aside` on this thread.
+    void loadPictureBeside(const std::filesystem::path& file, const std::function<Circles()>& aside);
     // Removes the loaded picture and everything drawn: the back colour shows.
     void clearPicture();
     // Clears what was drawn (keeping a loaded picture) and sets the drawing
