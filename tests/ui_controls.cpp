@@ -772,13 +772,10 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
         for (const auto& file : {large, small, exact})
             for (auto fill : {std::optional<Color>{}, std::optional<Color>{paletteColor(7)}})
                 for (double r : {10.0, 45.0})
-                    // Loaded afresh, the list work quick (this thread often
-                    // decodes); again (the decoded picture kept); afresh with
-                    // slow list work (the second thread decodes, the circles
-                    // go on a layer).
-                    // Each way round: the picture decoded on the second thread or on this one.
-                    for (int load = 0; load < 6; ++load) {
-                        const bool beside = load >= 3;
+                    // Loaded afresh, the list work quick; again (the decoded
+                    // picture kept); afresh with slow list work (the circles
+                    // drawn on their layer while the picture is decoded).
+                    for (int load = 0; load < 3; ++load) {
                         SCOPED_TRACE(::testing::Message() << "scale " << scale << ", " << file.filename() << ", radius "
                                                         << r << (fill ? ", filled" : "") << ", load " << load);
                         for (PictureBox* pic : {&after, &layered}) {
@@ -795,17 +792,13 @@ TEST(UiPicture, CirclesDrawnWhileThePictureLoadsMatchCirclesDrawnAfterwards) {
                             if (load % 3 == 2) std::this_thread::sleep_for(std::chrono::milliseconds(20));
                             return PictureBox::Circles{all, r, paletteColor(4)};
                         };
-                        if (beside) layered.loadPictureBeside(file, work);
-                        else layered.loadPictureWithCircles(file, work);
+                        layered.loadPictureBeside(file, work);
                         EXPECT_TRUE(ran);
                         expectSame(paletteColor(4));
                     }
         // No colour given: the fore colour, as circles() takes it.
         after.loadPicture(large);
         after.circles(centres, 45);
-        layered.loadPictureWithCircles(large, [&] { return PictureBox::Circles{centres, 45, std::nullopt}; });
-        expectSame(paletteColor(12));
-        layered.clearPicture();
         layered.loadPictureBeside(large, [&] { return PictureBox::Circles{centres, 45, std::nullopt}; });
         expectSame(paletteColor(12));
     }
@@ -831,10 +824,9 @@ TEST(UiPicture, LoadingWithCirclesFailsCleanly) {
         bool throwsInside;
         const char* named;  // in the error, or nullptr for the inner failure
     };
-    for (bool beside : {false, true})
     for (const Case& c : {Case{bad, false, "bad.jpg"}, Case{tmp.path() / "none.jpg", false, "none.jpg"},
                           Case{bad, true, nullptr}, Case{good, true, nullptr}}) {
-        SCOPED_TRACE(c.file.filename().string() + (c.throwsInside ? " (work fails)" : "") + (beside ? ", beside" : ""));
+        SCOPED_TRACE(c.file.filename().string() + (c.throwsInside ? " (work fails)" : ""));
         bool ran = false;
         const auto work = [&]() -> PictureBox::Circles {
             ran = true;
@@ -842,8 +834,7 @@ TEST(UiPicture, LoadingWithCirclesFailsCleanly) {
             return {{{300, 300}}, 45, paletteColor(4)};
         };
         try {
-            if (beside) pic.loadPictureBeside(c.file, work);
-            else pic.loadPictureWithCircles(c.file, work);
+            pic.loadPictureBeside(c.file, work);
             ADD_FAILURE() << "no error";
         } catch (const FileError& e) {
             ASSERT_NE(c.named, nullptr) << e.what();

@@ -935,38 +935,6 @@ void PictureBox::loadPicture(const std::filesystem::path& file) {
     }
 }
 
-void PictureBox::loadPictureWhile(const std::filesystem::path& file, const std::function<void()>& meanwhile) {
-    loadPictureWithCircles(file, [&meanwhile] {
-        meanwhile();
-        return Circles{};
-    });
-}
-
-void PictureBox::loadPictureWithCircles(const std::filesystem::path& file, const std::function<Circles()>& meanwhile) {
-    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
-    const auto stamp = FileStamp::of(file);
-    if (keepsPicture(c, file, stamp)) {
-        const Circles drawn = meanwhile();
-        c->resetStore();
-        circles(drawn.centres, drawn.r, drawn.color);
-        return;
-    }
-    // The second thread decodes the picture and makes the backing store from it.
-    const QSize size = c ? c->storeSize() : QSize(1, 1);
-    const double k = c ? c->scale() : 1.0;
-    const QColor back = c ? c->back : QColor(Qt::white);
-    HandOffJob<Decoded> decoding([file, size, k, back] { return decodeForStore(file, size, k, back); });
-    const Circles drawn = meanwhile();
-    // While the second thread decodes, the circles go onto a clear layer of
-    // their own, laid over the picture once it is in place; when this thread
-    // is to decode, they are drawn on the picture afterwards.
-    QImage layer;
-    if (c && !drawn.centres.empty() && decoding.begun()) layer = circleLayer(size, drawn.centres, drawn.r, c->fill.has_value(), k);
-    if (c) c->source.reset();
-    Decoded d = decoding.get();
-    if (c) showDecoded(*this, c, file, stamp, std::move(d), k, drawn, layer, detail::toQColor(drawn.color.value_or(node_->fore)));
-}
-
 void PictureBox::loadPictureBeside(const std::filesystem::path& file, const std::function<Circles()>& aside) {
     Canvas* c = node_ ? canvasOf(*node_) : nullptr;
     const auto stamp = FileStamp::of(file);

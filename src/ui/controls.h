@@ -99,12 +99,6 @@ public:
     // (same file, size and modification and change times), reuses its decoded
     // picture.
     void loadPicture(const std::filesystem::path& file);
-    // The same, with the file decoded on a second thread while `meanwhile`
-    // runs on this one (which must not touch this box; when that thread has
-    // not begun by then, this one decodes); the picture is set when both are
-    // done. A failure of `meanwhile` is thrown at once, the box unchanged; a
-    // picture that cannot be read throws FileError after `meanwhile` ran.
-    void loadPictureWhile(const std::filesystem::path& file, const std::function<void()>& meanwhile);
     // Circles to draw over a picture as it is loaded, as circles() draws them.
     struct Point {
         double x = 0;
@@ -115,11 +109,8 @@ public:
         double r = 0;
         std::optional<Color> color;
     };
-    // The same, with the circles `meanwhile` returns drawn over the new
-    // picture: they are drawn while it is decoded and look exactly as
-    // circles() would draw them on it afterwards.
-    void loadPictureWithCircles(const std::filesystem::path& file, const std::function<Circles()>& meanwhile);
-    // The other way round: this thread decodes the file while `aside` runs
+    // Loads the file as loadPicture does, with the circles `aside` returns
+    // drawn over it: this thread decodes the file while `aside` runs
     // on a second thread, touching no widget, and its circles are drawn there
     // too (on this thread after the decode instead when no core is free for a
     // second one, or that thread has not begun by then); they look exactly as circles() would draw them on the new
