@@ -51,89 +51,74 @@ struct Spread {
     }
 };
 
-// A private session bus (dbus-daemon), stopped with the object; its address
-// is empty when none could be started.
-class PrivateSessionBus {
+// A server started for the benchmark (a private Xvfb or session bus) that
+// writes one line on a descriptor when it is ready: `argv` with "{fd}" in an
+// argument replaced by that descriptor's number. Stopped with the object;
+// ready() is empty when it could not be started or said nothing in time.
+class ServerProcess {
 public:
-    PrivateSessionBus() {
+    ServerProcess(std::vector<std::string> argv, std::chrono::milliseconds timeout) {
         int fds[2];
         if (::pipe(fds) != 0) return;
+        for (auto& a : argv)
+            if (const auto at = a.find("{fd}"); at != std::string::npos) a.replace(at, 4, std::to_string(fds[1]));
+        std::vector<char*> args;
+        for (auto& a : argv) args.push_back(a.data());
+        args.push_back(nullptr);
         pid_ = ::fork();
-        if (pid_ < 0) {
-            ::close(fds[0]);
-            ::close(fds[1]);
-            return;
-        }
         if (pid_ == 0) {
             ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
             const int null = ::open("/dev/null", O_WRONLY);
             if (null >= 0) ::dup2(null, 2);
-            ::execlp("dbus-daemon", "dbus-daemon", "--session", "--nofork", ("--print-address=" + fd).c_str(),
-                     static_cast<char*>(nullptr));
+            ::execvp(args[0], args.data());
             ::_exit(127);
         }
         ::close(fds[1]);
-        char c;
-        pollfd p{fds[0], POLLIN, 0};
-        while (::poll(&p, 1, 5000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') address_ += c;
+        if (pid_ > 0) {
+            char c;
+            pollfd p{fds[0], POLLIN, 0};
+            while (::poll(&p, 1, static_cast<int>(timeout.count())) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n')
+                ready_ += c;
+        }
         ::close(fds[0]);
-        if (address_.empty()) stop();
+        if (ready_.empty()) stop();
     }
-    ~PrivateSessionBus() { stop(); }
-    PrivateSessionBus(const PrivateSessionBus&) = delete;
-    PrivateSessionBus& operator=(const PrivateSessionBus&) = delete;
-    const std::string& address() const { return address_; }
+    ~ServerProcess() { stop(); }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+    const std::string& ready() const { return ready_; }
 
 private:
     void stop() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);
             ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
         }
+        pid_ = -1;
     }
     pid_t pid_ = -1;
-    std::string address_;
+    std::string ready_;
 };
 
-// A private Xvfb on a free display; stopped with the object.
+// A private Xvfb on a free display, and the session bus of its programs;
+// stopped with the object.
 class VirtualDisplay {
 public:
-    VirtualDisplay() {
-        int fds[2];
-        if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
-        pid_ = ::fork();
-        if (pid_ < 0) throw std::runtime_error("fork failed");
-        if (pid_ == 0) {
-            ::close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            const int null = ::open("/dev/null", O_WRONLY);
-            if (null >= 0) ::dup2(null, 2);
-            ::execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1920x1200x24", "-nolisten", "tcp",
-                     "-noreset", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(fds[1]);
+    VirtualDisplay()
+        : xvfb_({"Xvfb", "-displayfd", "{fd}", "-screen", "0", "1920x1200x24", "-nolisten", "tcp", "-noreset"},
+                std::chrono::seconds(10)) {
         // Xvfb writes its display number when it is ready.
-        std::string number;
-        char c;
-        pollfd p{fds[0], POLLIN, 0};
-        while (::poll(&p, 1, 10000) > 0 && ::read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        ::close(fds[0]);
-        if (number.empty()) {
-            stop();
-            throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
-        }
-        name_ = ":" + number;
+        if (xvfb_.ready().empty()) throw std::runtime_error("Xvfb did not start (is the xvfb package installed?)");
+        name_ = ":" + xvfb_.ready();
         if (const char* there = std::getenv("DBUS_SESSION_BUS_ADDRESS"); there && *there) {
             busAddress_ = there;
         } else {
-            bus_ = std::make_unique<PrivateSessionBus>();
-            busAddress_ = bus_->address();
+            bus_ = std::make_unique<ServerProcess>(
+                std::vector<std::string>{"dbus-daemon", "--session", "--nofork", "--print-address={fd}"},
+                std::chrono::seconds(5));
+            busAddress_ = bus_->ready();
         }
     }
-    ~VirtualDisplay() { stop(); }
     VirtualDisplay(const VirtualDisplay&) = delete;
     VirtualDisplay& operator=(const VirtualDisplay&) = delete;
     const std::string& name() const { return name_; }
@@ -141,16 +126,9 @@ public:
     const std::string& busAddress() const { return busAddress_; }
 
 private:
-    void stop() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGTERM);
-            ::waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-    pid_t pid_ = -1;
+    ServerProcess xvfb_;
     std::string name_;
-    std::unique_ptr<PrivateSessionBus> bus_;
+    std::unique_ptr<ServerProcess> bus_;
     std::string busAddress_;
 };
 

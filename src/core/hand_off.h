@@ -10,14 +10,11 @@
 // server has answered), it gets a core at once instead of waiting for the
 // background thread's turn to end. The caller, when it does the work itself,
 // keeps its own priority.
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
 
-#include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <exception>
 #include <functional>
 #include <future>
@@ -25,22 +22,9 @@
 #include <system_error>
 #include <thread>
 
+#include "core/thread_priority.h"
+
 namespace tabinowa {
-
-// How much a background thread lowers its priority (its nice value): enough
-// for the window's thread to take a core first, little enough that the work
-// is still done soon on a machine busy with other programs.
-constexpr int kBackgroundNiceness = 5;
-
-// Lowers the calling thread's priority by `by` (on Linux the nice value is the
-// thread's own). A thread that cannot be changed keeps its priority.
-inline void lowerThisThreadsPriority(int by) {
-    const auto self = static_cast<id_t>(::gettid());
-    errno = 0;
-    const int now = ::getpriority(PRIO_PROCESS, self);
-    if (now == -1 && errno != 0) return;
-    ::setpriority(PRIO_PROCESS, self, std::min(now + by, 19));
-}
 
 // Whether a second thread would find a core free: the load average of the
 // last minute (which counts the caller) stays below the cores online. On a

@@ -1,6 +1,6 @@
 #pragma once
 // Work a thread does in the background, beside the window being made (the
-// font configuration read at start-up), runs at a lower priority: when the
+// deck and the font configuration read at start-up), runs at a lower priority: when the
 // window's thread wakes (the display server has answered it), it gets a core
 // at once instead of waiting for the background thread's turn to end.
 #include <sys/resource.h>

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <thread>
 
-#include "core/hand_off.h"
+#include "core/thread_priority.h"
 #include "ui/internal.h"
 
 namespace tabinowa::ui {
