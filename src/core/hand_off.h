@@ -6,10 +6,8 @@
 // dropped before its thread began is never run.
 //
 // Background work (the deck read while the first window is being made) runs
-// on a thread of lower priority: when that window's thread wakes (the display
-// server has answered), it gets a core at once instead of waiting for the
-// background thread's turn to end. The caller, when it does the work itself,
-// keeps its own priority.
+// on a thread of lower priority (core/thread_priority.h); the caller, when it
+// does the work itself, keeps its own.
 #include <unistd.h>
 
 #include <cstdlib>

@@ -57,7 +57,7 @@ void rewriteRanges(Io& io, const AppFolders& folders, const std::vector<KenHani>
 }
 
 std::int32_t minryoku(const City& c) {
-    return minryoku(CityFigures{c.Menseki, c.Jinko, c.Jigyosyo, c.Jugyoin, c.Kogyo, c.Syogyo}, c.CityName);
+    return minryoku(figuresOf(c), c.CityName);
 }
 
 std::int32_t minryoku(const CityFigures& c, std::string_view cityName) {

@@ -50,6 +50,7 @@ std::int32_t minryoku(const City& c);
 struct CityFigures {
     std::int32_t Menseki = 0, Jinko = 0, Jigyosyo = 0, Jugyoin = 0, Kogyo = 0, Syogyo = 0;
 };
+inline CityFigures figuresOf(const City& c) { return {c.Menseki, c.Jinko, c.Jigyosyo, c.Jugyoin, c.Kogyo, c.Syogyo}; }
 // The same index from the figures alone; `cityName` (CityName as stored)
 // names the municipality when the index cannot be had.
 std::int32_t minryoku(const CityFigures& f, std::string_view cityName);

@@ -72,7 +72,7 @@ CityRow makeCityRow(const City& c) {
     CityRow row;
     row.recNo = c.RecNo;
     row.name12 = padChars(trimmed(c.CityName), kRowNameWidth);
-    setFigures(row, CityFigures{c.Menseki, c.Jinko, c.Jigyosyo, c.Jugyoin, c.Kogyo, c.Syogyo});
+    setFigures(row, figuresOf(c));
     row.minryoku = minryoku(c);
     row.old = oldTownsOf(c);
     row.kyuSu = static_cast<int>(row.old.size());
