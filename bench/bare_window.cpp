@@ -4,10 +4,10 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "core/random.h"
-#include "files/folders.h"
-#include "files/io.h"
-#include "quiz/deck.h"
+#include "core/base/random.h"
+#include "core/files/folders.h"
+#include "core/files/io.h"
+#include "core/quiz/deck.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);

@@ -20,13 +20,13 @@
 #include <string>
 
 #include "bench_support.h"
-#include "build/builds.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/cp932.h"
-#include "files/io.h"
-#include "files/journal.h"
-#include "files/text_file.h"
+#include "core/build/builds.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/cp932.h"
+#include "core/files/io.h"
+#include "core/files/journal.h"
+#include "core/files/text_file.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "bench_support.h"
-#include "files/io.h"
-#include "quiz/deck.h"
+#include "core/files/io.h"
+#include "core/quiz/deck.h"
 
 using namespace tabinowa;
 

@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "bench_support.h"
-#include "build/builds.h"
-#include "build/program_folder.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/io.h"
+#include "core/build/builds.h"
+#include "core/build/program_folder.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/io.h"
 
 using namespace tabinowa;
 namespace fs = std::filesystem;

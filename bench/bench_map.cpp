@@ -21,16 +21,16 @@
 #include <random>
 
 #include "bench_support.h"
-#include "build/builds.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/cp932.h"
-#include "files/error.h"
-#include "files/prefectures.h"
-#include "files/record_file.h"
-#include "files/records.h"
-#include "map/frm2Tizu.h"
-#include "shell/window_manager.h"
+#include "core/build/builds.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/prefectures.h"
+#include "core/files/record_file.h"
+#include "core/files/records.h"
+#include "screens/frm2Tizu.h"
+#include "screens/window_manager.h"
 
 namespace fs = std::filesystem;
 using namespace tabinowa;

@@ -15,14 +15,14 @@
 #include <string>
 
 #include "bench_support.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/io.h"
-#include "files/records.h"
-#include "files/visit_state.h"
-#include "files/prefectures.h"
-#include "game/visit_game.h"
-#include "quiz/questions.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/io.h"
+#include "core/files/records.h"
+#include "core/files/visit_state.h"
+#include "core/files/prefectures.h"
+#include "core/game/visit_game.h"
+#include "core/quiz/questions.h"
 #include "support/game_fixture.h"
 #include "support/temp_folder.h"
 

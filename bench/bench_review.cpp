@@ -6,11 +6,11 @@
 #include <cstdio>
 
 #include "bench_support.h"
-#include "files/cp932.h"
-#include "files/io.h"
-#include "quiz/deck.h"
-#include "quiz/memory.h"
-#include "quiz/review.h"
+#include "core/files/cp932.h"
+#include "core/files/io.h"
+#include "core/quiz/deck.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/review.h"
 
 using namespace tabinowa;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "files/records.h"
+#include "core/files/records.h"
 #include "support/temp_folder.h"
 
 namespace tabinowa::bench {

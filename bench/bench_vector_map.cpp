@@ -19,8 +19,8 @@
 #include <random>
 
 #include "bench_support.h"
-#include "files/io.h"
-#include "map/outlines.h"
+#include "core/files/io.h"
+#include "core/map/outlines.h"
 #include "ui/form.h"
 #include "ui/map_view.h"
 

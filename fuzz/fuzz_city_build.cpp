@@ -19,14 +19,14 @@
 #include <string>
 #include <vector>
 
-#include "build/builds.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/error.h"
-#include "files/folders.h"
-#include "files/prefectures.h"
-#include "files/records.h"
-#include "files/text_file.h"
+#include "core/build/builds.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/error.h"
+#include "core/files/folders.h"
+#include "core/files/prefectures.h"
+#include "core/files/records.h"
+#include "core/files/text_file.h"
 #include "support/memory_io.h"
 
 using namespace tabinowa;

@@ -10,8 +10,8 @@
 #include <string>
 #include <string_view>
 
-#include "files/cp932.h"
-#include "files/error.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
 
 using namespace tabinowa;
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "files/error.h"
-#include "files/text_file.h"
+#include "core/files/error.h"
+#include "core/files/text_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string bytes(reinterpret_cast<const char*>(data), size);

@@ -11,12 +11,12 @@
 #include <map>
 #include <string>
 
-#include "build/builds.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/error.h"
-#include "files/folders.h"
-#include "files/records.h"
+#include "core/build/builds.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/error.h"
+#include "core/files/folders.h"
+#include "core/files/records.h"
 #include "support/memory_io.h"
 
 using namespace tabinowa;

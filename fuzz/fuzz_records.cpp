@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "files/error.h"
-#include "files/records.h"
+#include "core/files/error.h"
+#include "core/files/records.h"
 
 using namespace tabinowa;
 

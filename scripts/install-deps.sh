@@ -11,7 +11,7 @@ packages=(
   xvfb xauth dbus-daemon
   desktop-file-utils appstream
   clang libclang-rt-14-dev
-  strace
+  strace python3
 )
 
 [ $# -gt 0 ] && packages=("$@")

@@ -1,10 +1,10 @@
 // クイズタビノワ: a quiz and geography program about the municipalities of Japan.
 #include <iostream>
 
-#include "core/random.h"
-#include "core/startup.h"
-#include "files/io.h"
-#include "shell/program.h"
+#include "core/base/random.h"
+#include "core/build/startup.h"
+#include "core/files/io.h"
+#include "screens/program.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/display_scale.h"

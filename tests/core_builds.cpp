@@ -13,14 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "build/builds.h"
-#include "core/session.h"
-#include "files/cp932.h"
-#include "files/error.h"
-#include "files/io.h"
-#include "files/records.h"
-#include "quiz/memory.h"
-#include "quiz/questions.h"
+#include "core/build/builds.h"
+#include "core/session/session.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/io.h"
+#include "core/files/records.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/questions.h"
 #include "support/faulty_io.h"
 #include "support/fixed_random.h"
 #include "support/temp_folder.h"

@@ -1,11 +1,11 @@
 // Municipality values, the prefecture range file and the visit game's state files.
 #include <gtest/gtest.h>
 
-#include "files/cp932.h"
-#include "files/error.h"
-#include "files/prefectures.h"
-#include "files/record_file.h"
-#include "files/visit_state.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/prefectures.h"
+#include "core/files/record_file.h"
+#include "core/files/visit_state.h"
 #include "support/temp_folder.h"
 
 using namespace tabinowa;

@@ -5,13 +5,13 @@
 #include <functional>
 #include <optional>
 
-#include "files/cp932.h"
-#include "files/error.h"
-#include "files/io.h"
-#include "files/journal.h"
-#include "files/record_file.h"
-#include "files/records.h"
-#include "files/text_file.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/io.h"
+#include "core/files/journal.h"
+#include "core/files/record_file.h"
+#include "core/files/records.h"
+#include "core/files/text_file.h"
 #include "support/faulty_io.h"
 #include "support/temp_folder.h"
 

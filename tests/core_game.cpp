@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "files/error.h"
-#include "game/rules.h"
-#include "game/visit_game.h"
+#include "core/files/error.h"
+#include "core/game/rules.h"
+#include "core/game/visit_game.h"
 #include "support/faulty_io.h"
 #include "support/game_fixture.h"
 

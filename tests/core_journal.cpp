@@ -8,8 +8,8 @@
 #include <tuple>
 #include <vector>
 
-#include "files/error.h"
-#include "files/journal.h"
+#include "core/files/error.h"
+#include "core/files/journal.h"
 #include "support/crash_io.h"
 #include "support/faulty_io.h"
 #include "support/folder_checks.h"

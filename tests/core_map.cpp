@@ -7,11 +7,11 @@
 #include <tuple>
 #include <vector>
 
-#include "files/cp932.h"
-#include "files/error.h"
-#include "files/prefectures.h"
-#include "files/records.h"
-#include "map/city_table.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/prefectures.h"
+#include "core/files/records.h"
+#include "core/map/city_table.h"
 #include "support/city_fixture.h"
 #include "support/temp_folder.h"
 

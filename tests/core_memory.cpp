@@ -8,14 +8,14 @@
 #include <optional>
 #include <random>
 
-#include "files/cp932.h"
-#include "files/error.h"
-#include "files/visit_state.h"
-#include "quiz/fsrs.h"
-#include "quiz/memory.h"
-#include "quiz/memory_text.h"
-#include "quiz/questions.h"
-#include "quiz/review.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/visit_state.h"
+#include "core/quiz/fsrs.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/memory_text.h"
+#include "core/quiz/questions.h"
+#include "core/quiz/review.h"
 #include "support/faulty_io.h"
 #include "support/folder_checks.h"
 #include "support/question_bank.h"

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "files/error.h"
-#include "map/outlines.h"
+#include "core/files/error.h"
+#include "core/map/outlines.h"
 #include "support/memory_io.h"
 
 namespace tabinowa {

@@ -4,12 +4,12 @@
 #include <algorithm>
 #include <random>
 
-#include "core/session.h"
-#include "files/cp932.h"
-#include "files/error.h"
-#include "files/records.h"
-#include "quiz/deck.h"
-#include "quiz/questions.h"
+#include "core/session/session.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/records.h"
+#include "core/quiz/deck.h"
+#include "core/quiz/questions.h"
 #include "support/fixed_random.h"
 #include "support/memory_io.h"
 #include "support/temp_folder.h"

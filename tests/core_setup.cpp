@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "build/program_folder.h"
-#include "files/error.h"
-#include "files/folders.h"
+#include "core/build/program_folder.h"
+#include "core/files/error.h"
+#include "core/files/folders.h"
 #include "support/faulty_io.h"
 #include "support/fixed_random.h"
 #include "support/folder_checks.h"

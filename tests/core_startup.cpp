@@ -16,11 +16,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "core/hand_off.h"
-#include "core/random.h"
-#include "core/startup.h"
-#include "files/journal.h"
-#include "quiz/deck.h"
+#include "core/base/hand_off.h"
+#include "core/base/random.h"
+#include "core/build/startup.h"
+#include "core/files/journal.h"
+#include "core/quiz/deck.h"
 #include "support/crash_io.h"
 #include "support/folder_checks.h"
 #include "support/question_bank.h"

@@ -6,9 +6,9 @@
 #include <set>
 #include <string>
 
-#include "map/regions.h"
-#include "map/where_round.h"
-#include "quiz/memory.h"
+#include "core/map/regions.h"
+#include "core/map/where_round.h"
+#include "core/quiz/memory.h"
 
 namespace tabinowa {
 namespace {

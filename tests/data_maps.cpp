@@ -2,8 +2,8 @@
 // made-up shapes, a made-up boundary file end to end, and — when the raw
 // public data is on this machine — every committed picture and every dot of
 // the committed municipality master.
-#include "files/cp932.h"
-#include "files/error.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
 #include "prefmap.h"
 
 #include <QDir>

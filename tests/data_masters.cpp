@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "build/builds.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/cp932.h"
-#include "files/io.h"
-#include "files/records.h"
+#include "core/build/builds.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/cp932.h"
+#include "core/files/io.h"
+#include "core/files/records.h"
 #include "support/master_file.h"
 #include "support/temp_folder.h"
 

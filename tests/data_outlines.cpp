@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "files/io.h"
-#include "map/outlines.h"
-#include "map/regions.h"
+#include "core/files/io.h"
+#include "core/map/outlines.h"
+#include "core/map/regions.h"
 #include "support/master_file.h"
 
 namespace tabinowa {

@@ -24,7 +24,7 @@
 #include <tuple>
 #include <vector>
 
-#include "files/cp932.h"
+#include "core/files/cp932.h"
 #include "sources.h"
 #include "support/master_file.h"
 

@@ -28,7 +28,7 @@
 #include <thread>
 #include <chrono>
 
-#include "files/error.h"
+#include "core/files/error.h"
 #include "support/temp_folder.h"
 #include "ui/controls.h"
 #include "ui/display_scale.h"

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "core/session.h"
-#include "game/frm2CityVisit.h"
-#include "game/rules.h"
-#include "shell/frm1Main.h"
-#include "shell/window_manager.h"
+#include "core/session/session.h"
+#include "screens/frm2CityVisit.h"
+#include "core/game/rules.h"
+#include "screens/frm1Main.h"
+#include "screens/window_manager.h"
 #include "support/folder_checks.h"
 #include "support/game_fixture.h"
 #include "support/picture.h"

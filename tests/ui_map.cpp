@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "core/session.h"
-#include "files/cp932.h"
-#include "files/records.h"
-#include "map/frm2Tizu.h"
-#include "shell/frm1Main.h"
-#include "shell/window_manager.h"
+#include "core/session/session.h"
+#include "core/files/cp932.h"
+#include "core/files/records.h"
+#include "screens/frm2Tizu.h"
+#include "screens/frm1Main.h"
+#include "screens/window_manager.h"
 #include "support/city_fixture.h"
 #include "support/fixed_random.h"
 #include "support/picture.h"

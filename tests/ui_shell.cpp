@@ -12,14 +12,14 @@
 #include <string>
 #include <vector>
 
-#include "core/random.h"
-#include "core/session.h"
-#include "files/io.h"
-#include "quiz/frm2Sogo.h"
-#include "shell/frm1Main.h"
-#include "shell/frm8Info.h"
-#include "shell/frm9Kankyo.h"
-#include "shell/window_manager.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/io.h"
+#include "screens/frm2Sogo.h"
+#include "screens/frm1Main.h"
+#include "screens/frm8Info.h"
+#include "screens/frm9Kankyo.h"
+#include "screens/window_manager.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
 

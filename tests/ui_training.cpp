@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "core/session.h"
-#include "files/io.h"
-#include "files/records.h"
-#include "quiz/frm2Sogo.h"
-#include "quiz/questions.h"
-#include "shell/frm1Main.h"
-#include "shell/window_manager.h"
+#include "core/session/session.h"
+#include "core/files/io.h"
+#include "core/files/records.h"
+#include "screens/frm2Sogo.h"
+#include "core/quiz/questions.h"
+#include "screens/frm1Main.h"
+#include "screens/window_manager.h"
 #include "support/fixed_random.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"

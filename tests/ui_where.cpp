@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "core/session.h"
-#include "game/frm2CityVisit.h"
-#include "map/frm2Doko.h"
-#include "map/frm2Tizu.h"
-#include "map/outlines.h"
-#include "shell/frm1Main.h"
-#include "shell/window_manager.h"
+#include "core/session/session.h"
+#include "screens/frm2CityVisit.h"
+#include "screens/frm2Doko.h"
+#include "screens/frm2Tizu.h"
+#include "core/map/outlines.h"
+#include "screens/frm1Main.h"
+#include "screens/window_manager.h"
 #include "support/city_fixture.h"
 #include "support/fixed_random.h"
 #include "support/game_fixture.h"

@@ -14,7 +14,7 @@
 #include <system_error>
 #include <thread>
 
-#include "core/thread_priority.h"
+#include "core/base/thread_priority.h"
 #include "ui/internal.h"
 
 namespace tabinowa::ui {

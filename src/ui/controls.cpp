@@ -35,8 +35,8 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "core/hand_off.h"
-#include "files/error.h"
+#include "core/base/hand_off.h"
+#include "core/files/error.h"
 #include "ui/internal.h"
 
 namespace tabinowa::ui {

@@ -16,7 +16,7 @@
 #include <cmath>
 #include <exception>
 
-#include "files/error.h"
+#include "core/files/error.h"
 #include "ui/internal.h"
 
 namespace tabinowa::ui {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "map/outlines.h"
+#include "core/map/outlines.h"
 #include "ui/controls.h"
 #include "ui/form.h"
 #include "ui/types.h"

@@ -10,15 +10,15 @@
 #include <iostream>
 #include <string>
 
-#include "core/random.h"
-#include "core/session.h"
-#include "core/startup.h"
-#include "files/error.h"
-#include "files/io.h"
-#include "files/visit_state.h"
-#include "game/visit_game.h"
-#include "quiz/memory.h"
-#include "quiz/questions.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/build/startup.h"
+#include "core/files/error.h"
+#include "core/files/io.h"
+#include "core/files/visit_state.h"
+#include "core/game/visit_game.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/questions.h"
 
 using namespace tabinowa;
 

@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "files/cp932.h"
-#include "files/folders.h"
-#include "files/io.h"
-#include "files/prefectures.h"
-#include "files/record_file.h"
-#include "files/records.h"
+#include "core/files/cp932.h"
+#include "core/files/folders.h"
+#include "core/files/io.h"
+#include "core/files/prefectures.h"
+#include "core/files/record_file.h"
+#include "core/files/records.h"
 
 namespace tabinowa::testing {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "files/io.h"
+#include "core/files/io.h"
 
 namespace tabinowa::testing {
 

@@ -2,7 +2,7 @@
 // An Io that fails at the k-th write, flush, rename, close or folder sync (counted
 // together, from 1), and otherwise does what the real one does. With k = 0 it
 // only counts, so a test can learn how many such points an operation has.
-#include "files/io.h"
+#include "core/files/io.h"
 
 namespace tabinowa::testing {
 

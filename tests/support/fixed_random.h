@@ -2,7 +2,7 @@
 // A random source that gives back a fixed sequence (then repeats its last value).
 #include <vector>
 
-#include "core/random.h"
+#include "core/base/random.h"
 
 namespace tabinowa::testing {
 

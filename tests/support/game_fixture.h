@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "core/session.h"
-#include "files/cp932.h"
-#include "files/prefectures.h"
-#include "files/record_file.h"
-#include "files/records.h"
-#include "files/visit_state.h"
+#include "core/session/session.h"
+#include "core/files/cp932.h"
+#include "core/files/prefectures.h"
+#include "core/files/record_file.h"
+#include "core/files/records.h"
+#include "core/files/visit_state.h"
 #include "support/city_fixture.h"
 #include "support/fixed_random.h"
 #include "support/question_bank.h"

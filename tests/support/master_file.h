@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "files/cp932.h"
+#include "core/files/cp932.h"
 
 namespace tabinowa::testing {
 

@@ -5,7 +5,7 @@
 #include <set>
 #include <string>
 
-#include "files/io.h"
+#include "core/files/io.h"
 
 namespace tabinowa::testing {
 

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "files/cp932.h"
-#include "files/folders.h"
-#include "files/records.h"
+#include "core/files/cp932.h"
+#include "core/files/folders.h"
+#include "core/files/records.h"
 #include "support/temp_folder.h"
 
 namespace tabinowa::testing {

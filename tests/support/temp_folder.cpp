@@ -5,7 +5,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "files/cp932.h"
+#include "core/files/cp932.h"
 
 namespace tabinowa::testing {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "files/folders.h"
+#include "core/files/folders.h"
 
 namespace tabinowa::testing {
 

@@ -1,6 +1,6 @@
 #include "boundaries.h"
 
-#include "files/error.h"
+#include "core/files/error.h"
 
 #include <QFile>
 #include <QJsonArray>

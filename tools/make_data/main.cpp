@@ -15,8 +15,8 @@
 #include <map>
 
 #include "facts.h"
-#include "files/io.h"
-#include "map/outlines.h"
+#include "core/files/io.h"
+#include "core/map/outlines.h"
 #include "masters.h"
 #include "output.h"
 #include "prefmap.h"

@@ -8,8 +8,8 @@
 #include <map>
 #include <stdexcept>
 
-#include "files/cp932.h"
-#include "files/error.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
 
 namespace makedata {
 namespace {

@@ -1,8 +1,8 @@
 #include "prefmap.h"
 
 #include "boundaries.h"
-#include "files/error.h"
-#include "map/outlines.h"
+#include "core/files/error.h"
+#include "core/map/outlines.h"
 #include "islands.h"
 
 #include <QBuffer>

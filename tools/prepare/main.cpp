@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <iostream>
 
-#include "build/builds.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "core/startup.h"
-#include "files/error.h"
-#include "files/io.h"
+#include "core/build/builds.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/build/startup.h"
+#include "core/files/error.h"
+#include "core/files/io.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {

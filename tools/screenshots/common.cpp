@@ -8,10 +8,10 @@
 
 #include <unistd.h>
 
-#include "files/cp932.h"
-#include "files/io.h"
-#include "files/prefectures.h"
-#include "files/record_file.h"
+#include "core/files/cp932.h"
+#include "core/files/io.h"
+#include "core/files/prefectures.h"
+#include "core/files/record_file.h"
 #include "ui/application.h"
 #include "ui/form.h"
 

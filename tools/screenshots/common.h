@@ -11,8 +11,8 @@
 #include <QPoint>
 #include <QPolygon>
 
-#include "files/folders.h"
-#include "files/records.h"
+#include "core/files/folders.h"
+#include "core/files/records.h"
 
 namespace tabinowa::ui {
 class Form;

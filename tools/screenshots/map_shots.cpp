@@ -9,17 +9,17 @@
 #include <vector>
 
 #include "common.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/error.h"
-#include "files/io.h"
-#include "files/prefectures.h"
-#include "files/records.h"
-#include "map/city_table.h"
-#include "map/frm2Tizu.h"
-#include "map/outlines.h"
-#include "shell/frm1Main.h"
-#include "shell/window_manager.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/error.h"
+#include "core/files/io.h"
+#include "core/files/prefectures.h"
+#include "core/files/records.h"
+#include "core/map/city_table.h"
+#include "screens/frm2Tizu.h"
+#include "core/map/outlines.h"
+#include "screens/frm1Main.h"
+#include "screens/window_manager.h"
 #include "ui/application.h"
 
 namespace fs = std::filesystem;

@@ -6,14 +6,14 @@
 #include <string>
 
 #include "common.h"
-#include "core/random.h"
-#include "core/session.h"
-#include "files/error.h"
-#include "files/io.h"
-#include "map/frm2Doko.h"
-#include "map/outlines.h"
-#include "shell/frm1Main.h"
-#include "shell/window_manager.h"
+#include "core/base/random.h"
+#include "core/session/session.h"
+#include "core/files/error.h"
+#include "core/files/io.h"
+#include "screens/frm2Doko.h"
+#include "core/map/outlines.h"
+#include "screens/frm1Main.h"
+#include "screens/window_manager.h"
 #include "ui/application.h"
 
 namespace fs = std::filesystem;

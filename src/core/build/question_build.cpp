@@ -1,0 +1,114 @@
+// The question build: "問題.csv" (18 fields a question) -> "問題.ran", every
+// question active, and the point file back to 0. Everything is made in memory
+// first; the two files are replaced together only when the whole master has
+// been read without fault.
+#include <algorithm>
+#include <optional>
+#include <string>
+#include <unordered_set>
+
+#include "core/build/builds.h"
+#include "core/build/master_row.h"
+#include "core/files/cp932.h"
+#include "core/files/error.h"
+#include "core/files/io.h"
+#include "core/files/journal.h"
+#include "core/files/records.h"
+#include "core/files/text_file.h"
+#include "core/quiz/deck.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/review.h"
+
+namespace tabinowa {
+namespace {
+
+constexpr int kColumns = 18;
+
+Mondai questionFrom(const build::MasterRow& row) {
+    Mondai m;
+    m.Inyo = leftChars(row.text(1), 2);
+    m.InyoNo = row.int16(2);
+    for (int i = 0; i < 4; ++i) {
+        m.Sentaku[static_cast<std::size_t>(i)] = row.text(4 + i);
+        m.SentakuLen[static_cast<std::size_t>(i)] = row.length(4 + i);
+    }
+    m.SentakuSu = 4;
+    m.Kotae = row.text(7);
+    m.KotaeLen = row.length(7);
+    m.Kaisetu = row.text(11);
+    m.KaisetuLen = row.length(11);
+    for (int i = 0; i < 3; ++i) m.Bikou[static_cast<std::size_t>(i)] = row.text(12 + i);
+    m.DoublePoint = row.int16(16);
+    m.Mondai1 = row.text(17);
+    m.Mondai1Len = row.length(17);
+    m.Mondai2 = row.text(18);
+    m.Mondai2Len = row.length(18);
+    m.Syokyo = 0;
+    return m;
+}
+
+}  // namespace
+
+std::string buildQuestionFile(Session& session) {
+    Io& io = session.io;
+    const AppFolders& folders = session.folders;
+    const auto masterPath = folders.questionMaster();
+    const auto recordPath = folders.questionRecords();
+    const std::string masterName = displayName(masterPath);
+
+    FieldReader reader(readWholeFile(io, masterPath), masterName);
+    // The deck holds at most this many; a larger file could not be loaded.
+    // Counted over the bytes first, so that nothing is converted in vain.
+    if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
+        throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
+                        std::to_string(kDeckCapacity) + "問）。");
+    std::string records;
+    while (!reader.atEnd()) {
+        build::MasterRow row(reader, kColumns);
+        records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
+    }
+
+    TextWriter points(displayName(folders.pointFile()));
+    points.printNumber(0);
+
+    // The learner's memory keeps only the questions of the new bank, in the
+    // same change. A memory that cannot be read is left as it is (its own
+    // message comes where it is used).
+    std::optional<MemoryBook> kept;
+    try {
+        const MemoryBook& book = session.memory.book();
+        std::unordered_set<std::string> keys;
+        std::string raw;
+        for (std::size_t at = 0; at + Mondai::kLength <= records.size(); at += Mondai::kLength)
+            keys.insert(bankQuestion(std::string_view(records).substr(at, Mondai::kLength),
+                                     static_cast<int>(at / Mondai::kLength + 1), displayName(recordPath), raw)
+                            .key);
+        // どこでしょう's answers are no bank questions: they stay.
+        const auto dropped = [&](const auto& e) { return isBankKey(e.first) && !keys.count(e.first); };
+        if (std::any_of(book.cards.begin(), book.cards.end(), dropped)) {
+            kept = book;
+            std::erase_if(kept->cards, dropped);
+        }
+    } catch (const FileError&) {
+        kept.reset();
+    }
+    const std::string keptBytes = kept ? kept->serialize() : std::string();
+
+    FileSet files(io, folders.journal());
+    files.stage(recordPath, records);
+    files.stage(folders.pointFile(), points.bytes());
+    if (kept) files.stage(folders.memoryFile(), keptBytes);
+    files.commit();
+    if (kept) session.memory.replaced(std::move(*kept), keptBytes);
+
+    session.points = 0;
+    try {
+        session.quiz.build(io, folders, session.random);
+    } catch (const FileError& e) {
+        // The new files are in place; only the deck of this run is the old one.
+        throw FileError(std::string("問題ファイルは作り直しましたが、問題を読み込めませんでした。") + e.what());
+    }
+    return std::to_string(session.quiz.totalCount) + "  " + std::to_string(session.quiz.deckLength) + "件　終了";
+}
+
+}  // namespace tabinowa

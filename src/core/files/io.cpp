@@ -1,0 +1,157 @@
+#include "core/files/io.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/files/error.h"
+#include "core/files/folders.h"
+
+namespace tabinowa {
+
+std::string displayName(const std::filesystem::path& p) {
+    auto u8 = p.filename().u8string();
+    return "「" + std::string(u8.begin(), u8.end()) + "」";
+}
+
+int PosixIo::open(const std::filesystem::path& p, Mode mode) {
+    int flags = O_CLOEXEC;
+    switch (mode) {
+        case Mode::Read: flags |= O_RDONLY; break;
+        case Mode::ReadWriteCreate: flags |= O_RDWR | O_CREAT; break;
+        case Mode::WriteTruncate: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
+    }
+    return ::open(p.c_str(), flags, 0644);
+}
+
+long PosixIo::readAt(int fd, void* buf, std::size_t n, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (r == 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    return static_cast<long>(done);
+}
+
+long PosixIo::writeAt(int fd, const void* buf, std::size_t n, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < n) {
+        ssize_t r = ::pwrite(fd, static_cast<const char*>(buf) + done, n - done, static_cast<off_t>(offset + done));
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        done += static_cast<std::size_t>(r);
+    }
+    return static_cast<long>(done);
+}
+
+bool PosixIo::flush(int fd) { return ::fsync(fd) == 0; }
+bool PosixIo::close(int fd) { return ::close(fd) == 0; }
+
+long long PosixIo::size(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return -1;
+    return static_cast<long long>(st.st_size);
+}
+
+bool PosixIo::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool PosixIo::remove(const std::filesystem::path& p) {
+    return ::unlink(p.c_str()) == 0 || errno == ENOENT;
+}
+
+bool PosixIo::exists(const std::filesystem::path& p) {
+    std::error_code ec;
+    return std::filesystem::exists(p, ec);
+}
+
+bool PosixIo::isDirectory(const std::filesystem::path& p) {
+    std::error_code ec;
+    return std::filesystem::is_directory(p, ec);
+}
+
+bool PosixIo::syncFolder(const std::filesystem::path& p) {
+    int fd = ::open(p.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = ::fsync(fd) == 0;
+    return ::close(fd) == 0 && ok;
+}
+
+std::vector<std::string> PosixIo::listFolder(const std::filesystem::path& p) {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code ec2;
+        if (!it->is_regular_file(ec2)) continue;
+        auto u8 = it->path().filename().u8string();
+        names.emplace_back(u8.begin(), u8.end());
+    }
+    return names;
+}
+
+namespace {
+
+[[noreturn]] void missingOrUnreadable(Io& io, const std::filesystem::path& p, bool writing) {
+    if (!io.isDirectory(p.parent_path()))
+        throw FileError("フォルダ" + displayName(p.parent_path()) + "がありません。" + displayName(p) +
+                        (writing ? "を書けませんでした。" : "を読めませんでした。"));
+    if (!writing && !io.exists(p)) throw FileError("ファイル" + displayName(p) + "がありません。");
+    throw FileError("ファイル" + displayName(p) + (writing ? "を書けませんでした。" : "を読めませんでした。"));
+}
+
+std::filesystem::path tempNameFor(const std::filesystem::path& p) {
+    return p.parent_path() / (p.filename().string() + ".tmp~");
+}
+
+// Writes bytes to a fresh file and flushes it; on failure removes it and throws.
+void writeFresh(Io& io, const std::filesystem::path& temp, const std::filesystem::path& target,
+                std::string_view bytes) {
+    int fd = io.open(temp, Io::Mode::WriteTruncate);
+    if (fd < 0) missingOrUnreadable(io, target, true);
+    bool ok = io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
+    ok = ok && io.flush(fd);
+    ok = io.close(fd) && ok;
+    if (!ok) {
+        io.remove(temp);
+        throw FileError("ファイル" + displayName(target) + "を書けませんでした。元のファイルはそのままです。");
+    }
+}
+
+}  // namespace
+
+std::string readWholeFile(Io& io, const std::filesystem::path& p) {
+    int fd = io.open(p, Io::Mode::Read);
+    if (fd < 0) missingOrUnreadable(io, p, false);
+    long long size = io.size(fd);
+    std::string bytes;
+    bool ok = size >= 0;
+    if (ok) {
+        bytes.resize(static_cast<std::size_t>(size));
+        ok = io.readAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
+    }
+    io.close(fd);
+    if (!ok) throw FileError("ファイル" + displayName(p) + "を読めませんでした。");
+    return bytes;
+}
+
+void writeFileAtomic(Io& io, const std::filesystem::path& p, std::string_view bytes) {
+    auto temp = tempNameFor(p);
+    writeFresh(io, temp, p, bytes);
+    if (!io.rename(temp, p)) {
+        io.remove(temp);
+        throw FileError("ファイル" + displayName(p) + "を置き換えられませんでした。元のファイルはそのままです。");
+    }
+    // The new name is in place; making it durable is all that is left.
+    io.syncFolder(p.parent_path());
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,83 @@
+// The visit game's learning aids, kept apart from its own behaviour: keys,
+// answering by choice (a pick scores exactly as the right or wrong button),
+// and the memory of each judged answer.
+#include "screens/frm2CityVisit.h"
+
+namespace tabinowa {
+
+void frm2CityVisit::setUpLearning() {
+    cmdYes.onClick([this] { judgeAndRemember(true); });
+    cmdNo.onClick([this] { judgeAndRemember(false); });
+    // A pick is remembered by the step it stands for ("正解で次の問題（〇）" or "間違で次の問題（×）").
+    choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, false);
+    answerMode.onChange([this] { offerChoices(); });
+
+    // The main button: "解答を表示", or after a pick the one way on.
+    keys.add("Space,Return,Enter", [this] {
+        if (cmdAns.isShown()) cmdAns.click();
+        else if (cmdYes.isShown() != cmdNo.isShown()) (cmdYes.isShown() ? cmdYes : cmdNo).click();
+    });
+    keys.add("O,Right", [this] { cmdYes.click(); });
+    keys.add("X,Left", [this] { cmdNo.click(); });
+    // The hint of the game: its four choices, to pick from.
+    keys.add("H", [this] {
+        if (!choices.open() && cmdAns.visible() && quiz_ && quiz_->current()) choices.offerAnyway(*quiz_->current());
+    });
+    keys.add("Escape", [this] { cmdToMain.click(); });
+    choices.addKeys(keys);
+
+    ui::describeKeys(frm,
+                     {{&cmdAns, "解答を表示（Space または Enter）"}, {&cmdYes, "正解で次の問題（O または →）"},
+                      {&cmdNo, "間違で次の問題（X または ←）"}, {&cmdToMain, "メニューに戻る（Esc）"},
+                      {&lstKen, "↑↓で都道府県を選ぶ"}, {&lstCity, "↑↓で市町村を選ぶ"}},
+                     "Space／Enter：解答を表示　O／→：正解で次の問題　X／←：間違で次の問題　H：選択肢を出す　"
+                     "1～4：選択肢で答える　Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューに戻る");
+    // Tab goes from the quiz to the visit in the order of the steps: the
+    // prefecture, its municipality, then "訪問する" (the zoom buttons, made
+    // between the two lists, would otherwise come between them).
+    ui::setTabOrder({&cmdAns, &cmdYes, &cmdNo, &lstKen, &lstCity, &cmdVisit});
+}
+
+void frm2CityVisit::offerChoices() {
+    if (!quiz_ || !quiz_->current() || !cmdAns.visible()) {
+        choices.hide();
+        return;
+    }
+    choices.offerFor(*quiz_->current());
+}
+
+void frm2CityVisit::choicePicked(const JudgedPick& pick) {
+    choices.hide();
+    lblAns.setCaption(pick.verdict);
+    cmdAns.setVisible(false);
+    // Only the step the pick stands for leads on.
+    cmdYes.setVisible(pick.right);
+    cmdNo.setVisible(!pick.right);
+    // The keyboard on the one way on, not where the hidden choice leaves it.
+    (pick.right ? cmdYes : cmdNo).setFocus();
+    cmdVisit.setVisible(false);
+    lblVisit.setCaption("");
+    if (quiz_) lblInyo.setCaption(quiz_->source());
+    lblMsg2.setCaption("");
+}
+
+void frm2CityVisit::judgeAndRemember(bool right) {
+    if (!quiz_ || !quiz_->current()) return;
+    const auto cursor = session_.quiz.visitCursor;
+    // A right answer's memory goes with the point file into one change
+    // through the journal (both or neither, even across a crash); a wrong
+    // answer writes no file of the game, so the memory is written alone first.
+    const auto change = right ? session_.memory.defer(*quiz_->current(), Outcome::Good, session_.today())
+                              : session_.memory.record(*quiz_->current(), Outcome::Again, session_.today());
+    try {
+        if (right) cmdYes_Click(); else cmdNo_Click();
+    } catch (...) {
+        session_.memory.revert(change);
+        throw;
+    }
+    // Points too large: nothing was scored and the question stays.
+    if (session_.quiz.visitCursor == cursor) session_.memory.revert(change);
+    else session_.memory.carried();
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,120 @@
+// The training screen's learning aids, kept apart from its own behaviour:
+// keys, answering by choice, the memory of each judged answer and removal,
+// undo of the last removal, and the count against the total.
+#include "screens/frm2Sogo.h"
+
+#include "core/quiz/review.h"
+
+namespace tabinowa {
+
+void frm2Sogo::setUpLearning() {
+    // The achievement line whole on one line; our count just above it.
+    lblPercent.setGeometry({7200, 6240, 5295, 555});
+    lblProgress.setForeColor(0x00800000);
+    cmdDel.onClick([this] { removeAndRemember(); });
+    cmdSaisei.onClick([this] {
+        // Declined, nothing was revived: the undo and the count stay.
+        if (!cmdSaisei_Click()) return;
+        undo_.reset();
+        lblProgress.setCaption("");
+    });
+    choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
+    answerMode.onChange([this] {
+        if (answerMode.byChoice()) offerChoices();
+        else {
+            choices.hide();
+            if (!answerShown_ && cmdAns.visible()) offerHint();
+        }
+    });
+
+    keys.add("Space,Return,Enter", [this] { cmdAns.click(); });
+    keys.add("H", [this] { cmdHint.click(); });
+    keys.add("Delete", [this] { cmdDel.click(); });
+    keys.add("Escape", [this] { cmdToMain.click(); });
+    keys.add("Ctrl+Z", [this] { undoRemoval(); });
+    choices.addKeys(keys);
+
+    ui::describeKeys(frm,
+                     {{&cmdAns, "解答を表示／次の問題（Space または Enter）"}, {&cmdHint, "ヒント（H）"},
+                      {&cmdDel, "この問題を消去（Delete）　元に戻す：Ctrl+Z"}, {&cmdToMain, "メニューへ戻る（Esc）"}},
+                     "Space／Enter：解答を表示・次の問題　H：ヒント　1～4：選択肢で答える　"
+                     "Delete：消去　Ctrl+Z：消去を元に戻す　Esc：メニューへ戻る　Tab：ボタンの移動");
+}
+
+void frm2Sogo::showProgress() {
+    lblProgress.setCaption(progressLine(screenRemoved_, session_.quiz.totalCount));
+}
+
+void frm2Sogo::offerChoices() {
+    if (answerShown_ || !file_ || !cmdAns.visible()) {
+        choices.hide();
+        return;
+    }
+    if (choices.offerFor(current_)) {
+        // The hint would show the same four choices under the buttons.
+        cmdHint.setVisible(false);
+        lblAns1.setCaption("");
+    }
+}
+
+bool frm2Sogo::pickChoice(int position) { return choices.pick(position); }
+
+void frm2Sogo::choicePicked(const JudgedPick& pick) {
+    // The pick is in the memory already (had that failed, the window would
+    // say so and the choices would still be open).
+    lblAns0.setCaption(pick.verdict);
+    lblKaisetu.setCaption(pick.explanation);
+    cmdDel.setVisible(true);
+    cmdHint.setVisible(false);
+    cmdAns.setCaption("次の問題");
+    answerShown_ = true;
+    // Off the marked choice: Enter leads on.
+    cmdAns.setFocus();
+}
+
+void frm2Sogo::removeAndRemember() {
+    if (!file_) return;
+    const int record = session_.quiz.entry(session_.quiz.trainingCursor);
+    const std::int16_t removedBefore = screenRemoved_;
+    const bool flaggedBefore = file_->get(record).Syokyo != 0;
+    // The memory's new bytes go with the record's flag into one change
+    // through the journal: both files change, or neither, even across a crash.
+    const auto change = session_.memory.defer(current_, Outcome::Mastered, session_.today());
+    try {
+        cmdDel_Click();
+    } catch (...) {
+        session_.memory.revert(change);
+        throw;
+    }
+    if (file_->get(record).Syokyo == 0) {  // nothing was removed
+        session_.memory.revert(change);
+        return;
+    }
+    session_.memory.carried();
+    const bool counted = screenRemoved_ != removedBefore;
+    if (!flaggedBefore || counted) undo_ = Undo{record, counted, change.key, change.card};
+    showProgress();
+}
+
+void frm2Sogo::undoRemoval() {
+    if (!undo_ || !file_) return;
+    Mondai m = file_->get(undo_->record);
+    m.Syokyo = 0;
+    file_->put(undo_->record, m);
+    if (undo_->counted) {
+        --screenRemoved_;
+        session_.quiz.removedCount = screenRemoved_;
+    }
+    const Undo undo = *undo_;
+    const bool sameQuestion = session_.quiz.entry(session_.quiz.trainingCursor) == undo.record;
+    undo_.reset();
+    if (sameQuestion) current_.Syokyo = 0;
+    lblPercent.setCaption(achievementLine(screenRemoved_, session_.quiz.totalCount, true));
+    showProgress();
+    // The question on screen can be removed again.
+    if (sameQuestion && answerShown_ && cmdAns.visible()) cmdDel.setVisible(true);
+    lblAns1.setCaption("消去を元に戻しました。");
+    session_.memory.restore(undo.key, undo.card);
+}
+
+}  // namespace tabinowa

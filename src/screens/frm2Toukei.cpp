@@ -1,0 +1,151 @@
+#include "screens/frm2Toukei.h"
+
+#include <array>
+
+#include "core/files/cp932.h"
+
+namespace tabinowa {
+
+namespace {
+constexpr ui::Color kRed = 0x000000FF;
+const char* const kGothic = "ＭＳ Ｐゴシック";
+
+// Display width in half-width places: ASCII 1, everything else 2.
+std::size_t width(const std::string& utf8) {
+    std::size_t w = 0;
+    for (unsigned char c : utf8) {
+        if (c < 0x80) ++w;
+        else if ((c & 0xC0) != 0x80) w += 2;
+    }
+    return w;
+}
+
+std::string padRight(const std::string& s, std::size_t w) {
+    const std::size_t have = width(s);
+    return have >= w ? s : s + std::string(w - have, ' ');
+}
+
+std::string padLeft(const std::string& s, std::size_t w) {
+    const std::size_t have = width(s);
+    return have >= w ? s : std::string(w - have, ' ') + s;
+}
+
+std::string dayLabel(std::int32_t day) {
+    // Month and day of a day number (civil from days).
+    const int z = day + 719468;
+    const int era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return std::to_string(m) + "/" + std::to_string(d);
+}
+}  // namespace
+
+std::string statHeader() {
+    return padRight("", 24) + padLeft("問題", 8) + padLeft("見た", 8) + padLeft("正答率", 9) + padLeft("習得", 8);
+}
+
+std::string statLine(const StatRow& row) {
+    return padRight(row.name, 24) + padLeft(withCommas(row.questions), 8) +
+           padLeft(withCommas(row.seen), 8) + padLeft(rightRate(row), 9) + padLeft(withCommas(row.mastered), 8);
+}
+
+frm2Toukei::frm2Toukei(Session& session, WindowManager& windows)
+    : frm("統計－「コモレビ舎」", 12795, 8655, ui::StartPosition::CenterScreen),
+      lblTitle(frm, {3120, 240, 4455, 735}, "統計"),
+      cmdToMain(frm, {10680, 240, 1815, 735}, "メニューへ戻る"),
+      cmdKinds(frm, {240, 1080, 2175, 495}, "種類別"),
+      cmdKen(frm, {2520, 1080, 2175, 495}, "都道府県別"),
+      cmdDays(frm, {4800, 1080, 2175, 495}, "日ごとのグラフ"),
+      lblHeader(frm, {240, 1680, 12255, 255}),
+      lstTable(frm, {240, 1935, 12255, 6000}),
+      chartBack(frm, {240, 1680, 12255, 3015}),
+      chartAhead(frm, {240, 4800, 12255, 3135}),
+      lblSummary(frm, {240, 8040, 12255, 495}),
+      keys(frm),
+      session_(session),
+      windows_(windows) {
+    lblTitle.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
+    lblTitle.setForeColor(kRed);
+    lblTitle.setAlignment(ui::Align::Center);
+    cmdToMain.setFont({kGothic, 12, true});
+    lblHeader.setFont({"ＭＳ ゴシック", 10.5, false});
+    lstTable.setFont({"ＭＳ ゴシック", 10.5, false});
+    lblSummary.setForeColor(0x00004000);
+    cmdKinds.onClick([this] { cmdKinds_Click(); });
+    cmdKen.onClick([this] { cmdKen_Click(); });
+    cmdDays.onClick([this] { cmdDays_Click(); });
+    cmdToMain.onClick([this] { cmdToMain_Click(); });
+    frm.onCloseBox([this] { cmdToMain_Click(); });
+    frm.setErrorSink([this](const std::string& message) { lblSummary.setCaption(message); });
+    keys.add("K", [this] { cmdKinds.click(); });
+    keys.add("P", [this] { cmdKen.click(); });
+    keys.add("D", [this] { cmdDays.click(); });
+    keys.add("Escape", [this] { cmdToMain.click(); });
+    ui::setToolTip(cmdKinds, "種類別の成績（K）");
+    ui::setToolTip(cmdKen, "都道府県別の成績（P）");
+    ui::setToolTip(cmdDays, "過去30日の解答数と、これから30日の復習予定（D）");
+    ui::setToolTip(cmdToMain, "メニューへ戻る（Esc）");
+    ui::addLegend(frm, "K：種類別　P：都道府県別　D：日ごとのグラフ　↑↓：表のスクロール　Tab：移動　Enter：押す　Esc：メニューへ戻る");
+    ui::enterClicksFocusedButton(frm);
+}
+
+void frm2Toukei::load() {
+    bank_ = readBank(session_.io, session_.folders);
+    const MemoryBook& book = session_.memory.book();
+    const auto total = statsByKind(bank_, book).back();
+    lblSummary.setCaption("全" + withCommas(total.questions) + "問　見た " + withCommas(total.seen) + "問　正答率 " +
+                          rightRate(total) + "　習得 " + progressLine(total.mastered, total.questions) +
+                          "　今日の復習 " + std::to_string(dueCount(bank_, book, session_.today())) + "問");
+    cmdKinds_Click();
+}
+
+void frm2Toukei::showTable(const std::vector<StatRow>& rows) {
+    chartBack.setVisible(false);
+    chartAhead.setVisible(false);
+    lblHeader.setVisible(true);
+    lstTable.setVisible(true);
+    lblHeader.setCaption(statHeader());
+    std::vector<std::string> lines;
+    lines.reserve(rows.size());
+    for (const auto& r : rows) lines.push_back(statLine(r));
+    lstTable.clear();
+    lstTable.addItems(lines);
+}
+
+void frm2Toukei::cmdKinds_Click() { showTable(statsByKind(bank_, session_.memory.book())); }
+
+void frm2Toukei::cmdKen_Click() { showTable(statsByPrefecture(bank_, session_.memory.book())); }
+
+void frm2Toukei::cmdDays_Click() {
+    lblHeader.setVisible(false);
+    lstTable.setVisible(false);
+    chartBack.setVisible(true);
+    chartAhead.setVisible(true);
+    const MemoryBook& book = session_.memory.book();
+    const std::int32_t today = session_.today();
+    const auto back = answersLast30(book, today);
+    const auto ahead = dueNext30(bank_, book, today);
+    std::vector<std::string> backLabels(30), aheadLabels(30);
+    for (int i = 0; i < 30; ++i) {
+        if (i % 5 == 4) backLabels[static_cast<std::size_t>(i)] = dayLabel(today - 29 + i);
+        if (i % 5 == 0) aheadLabels[static_cast<std::size_t>(i)] = dayLabel(today + i);
+    }
+    int backSum = 0, aheadSum = 0;
+    for (int v : back) backSum += v;
+    for (int v : ahead) aheadSum += v;
+    chartBack.setBars("過去30日の解答数（合計 " + withCommas(backSum) + "）", backLabels,
+                      std::vector<int>(back.begin(), back.end()), 0x00C08040);
+    chartAhead.setBars("これから30日の復習予定（合計 " + withCommas(aheadSum) + "、今日の分は期限切れを含む）", aheadLabels,
+                       std::vector<int>(ahead.begin(), ahead.end()), 0x004080C0);
+}
+
+void frm2Toukei::cmdToMain_Click() {
+    windows_.unload(WindowId::Stats);
+    windows_.showMain();
+}
+
+}  // namespace tabinowa

@@ -1,0 +1,115 @@
+#include "screens/frm9Kankyo.h"
+
+#include "core/build/builds.h"
+#include "core/files/error.h"
+#include "core/files/prefectures.h"
+#include "core/files/visit_state.h"
+#include "core/files/records.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "ui/display_scale.h"
+
+namespace tabinowa {
+
+frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
+    : frm("環境作成", 6060, 3810, ui::StartPosition::SystemDefault),
+      cmdStoR(frm, {360, 840, 1815, 615}, "ランダムファイル作成"),
+      // Taller than one line so that a failure message can be read whole.
+      lblMsg1(frm, {600, 120, 5055, 690}),
+      cmdToMain(frm, {4200, 840, 1215, 615}, "メインへ"),
+      cmdCity(frm, {3000, 1920, 1935, 615}, "市町村ランダムファイル作成"),
+      lblScale(frm, {360, 2850, 2940, 615}),
+      cmdScaleDown(frm, {3480, 2850, 735, 495}, "－"),
+      cmdScaleUp(frm, {4320, 2850, 735, 495}, "＋"),
+      session_(session),
+      windows_(windows) {
+    cmdStoR.onClick([this] { cmdStoR_Click(); });
+    cmdToMain.onClick([this] { cmdToMain_Click(); });
+    cmdCity.onClick([this] { cmdCity_Click(); });
+    cmdScaleDown.onClick([this] { cmdScale_Click(-10); });
+    cmdScaleUp.onClick([this] { cmdScale_Click(10); });
+    showScale();
+    frm.onCloseBox([this] { cmdToMain_Click(); });
+    frm.setErrorSink([this](const std::string& message) { lblMsg1.setCaption(message); });
+}
+
+// A build replaces files that an open activity holds or reads; replacing them
+// under it would lose its next writes (a removal, a visit), so the activity
+// has to be closed first.
+void frm9Kankyo::cmdStoR_Click() {
+    if (windows_.isLoaded(WindowId::Sogo) || windows_.isLoaded(WindowId::CityVisit)) {
+        lblMsg1.setCaption("トレーニングかミチクサの画面が開いています。閉じてから作成してください。");
+        return;
+    }
+    if (!windows_.confirm(frm, questionBuildQuestion())) return;
+    lblMsg1.setCaption("");
+    lblMsg1.setCaption(buildQuestionFile(session_));
+}
+
+void frm9Kankyo::cmdCity_Click() {
+    if (windows_.isLoaded(WindowId::CityVisit) || windows_.isLoaded(WindowId::Tizu)) {
+        lblMsg1.setCaption("ミチクサか市町村地図の画面が開いています。閉じてから作成してください。");
+        return;
+    }
+    if (!windows_.confirm(frm, cityBuildQuestion())) return;
+    lblMsg1.setCaption("");
+    lblMsg1.setCaption(buildCityFiles(session_));
+}
+
+// What each build discards, in numbers, read from the files as they are
+// (a file that cannot be read counts as holding nothing to lose).
+std::string frm9Kankyo::questionBuildQuestion() const {
+    int removed = 0;
+    try {
+        // read, never opened for writing: answering no leaves every file as it was
+        const std::string bytes = readWholeFile(session_.io, session_.folders.questionRecords());
+        for (std::size_t end = Mondai::kLength; end <= bytes.size(); end += Mondai::kLength)
+            removed += bytes[end - 2] != 0 || bytes[end - 1] != 0;
+    } catch (const FileError&) {
+    }
+    std::int32_t points = 0;
+    try {
+        points = readPoints(session_.io, session_.folders);
+    } catch (const FileError&) {
+    }
+    return "問題ファイルを作り直すと、消去済みの問題" + std::to_string(removed) + "件が全て復活し、ポイント（" +
+           std::to_string(points) + "点）が0になります。\n作り直しますか？";
+}
+
+std::string frm9Kankyo::cityBuildQuestion() const {
+    int visited = 0;
+    try {
+        for (const auto& k : readRanges(session_.io, session_.folders)) visited += k.homonSu();
+    } catch (const FileError&) {
+    }
+    return "市町村ファイルを作り直すと、訪問済みの" + std::to_string(visited) +
+           "市町村の記録が全て消えます。\n作り直しますか？";
+}
+
+void frm9Kankyo::cmdToMain_Click() {
+    windows_.showMain();
+    windows_.unload(WindowId::Kankyo);
+}
+
+}  // namespace tabinowa
+
+namespace tabinowa {
+
+void frm9Kankyo::showScale() {
+    const int percent = static_cast<int>(std::lround(ui::displayScale() * 100));
+    lblScale.setCaption("表示倍率：" + std::to_string(percent) + "％\r\n次に開く画面から使われます");
+}
+
+void frm9Kankyo::cmdScale_Click(int stepPercent) {
+    const int now = static_cast<int>(std::lround(ui::displayScale() * 100));
+    // From a default between the steps (e.g. 105 %), the first step goes to a multiple of 10.
+    const int next = std::clamp(stepPercent > 0 ? (now / 10 + 1) * 10 : (now + 9) / 10 * 10 - 10,
+                                ui::kMinScalePercent, ui::kMaxScalePercent);
+    ui::setDisplayScale(next / 100.0);
+    showScale();
+    if (!ui::saveDisplayScale(next / 100.0)) lblMsg1.setCaption("表示倍率を保存できませんでした。");
+}
+
+}  // namespace tabinowa

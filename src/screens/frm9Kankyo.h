@@ -1,0 +1,43 @@
+#pragma once
+#include <string>
+
+// The environment window: rebuilds the working files from the masters, and
+// sets the display scale (表示倍率) of the windows, remembered across runs.
+#include "core/session/session.h"
+#include "screens/window_manager.h"
+#include "ui/controls.h"
+#include "ui/form.h"
+
+namespace tabinowa {
+
+class frm9Kankyo final : public Window {
+public:
+    frm9Kankyo(Session& session, WindowManager& windows);
+    ui::Form& form() override { return frm; }
+
+    void cmdStoR_Click();
+    void cmdToMain_Click();
+    void cmdCity_Click();
+    // One step of 10 % down or up within 100 .. 200 %.
+    void cmdScale_Click(int stepPercent);
+
+    ui::Form frm;
+    // in tab order
+    ui::CommandButton cmdStoR;
+    ui::Label lblMsg1;
+    ui::CommandButton cmdToMain;
+    ui::CommandButton cmdCity;
+    ui::Label lblScale;
+    ui::CommandButton cmdScaleDown;
+    ui::CommandButton cmdScaleUp;
+
+private:
+    void showScale();
+    std::string questionBuildQuestion() const;
+    std::string cityBuildQuestion() const;
+
+    Session& session_;
+    WindowManager& windows_;
+};
+
+}  // namespace tabinowa

@@ -1,0 +1,47 @@
+#pragma once
+// One run of the program once the toolkit has started: the program folder
+// chosen and made ready (the setup window, shown only when there is
+// something to show), its lock and recovery, the session and the main menu.
+// It takes over what the start began before the toolkit (startEarly): the
+// folder's lock and the deck being built. main makes one Program; the
+// start-up benchmark makes one per start it times.
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/session/session.h"
+#include "core/build/startup.h"
+#include "screens/setup_window.h"
+#include "screens/window_manager.h"
+
+namespace tabinowa {
+
+class Program {
+public:
+    // `endProgram` ends the run (the menu's end, the setup window's button).
+    Program(EarlyStart early, const std::vector<std::string>& args, const std::filesystem::path& executableFolder,
+            const std::filesystem::path& userDataFolder, Io& io, Random& random, std::function<void()> endProgram);
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    // Why the start is refused (the folder is in use by another copy, or
+    // cannot be locked), in Japanese; empty when it is not.
+    const std::string& refused() const { return started_.error; }
+    // The session and the windows of the main menu; none when the start was
+    // refused or the folder could not be made ready (the setup window says why).
+    Session* session() { return session_ ? &*session_ : nullptr; }
+    WindowManager* windows() { return windows_ ? &*windows_ : nullptr; }
+    SetupWindow& setup() { return setup_; }
+
+private:
+    StartedFolder started_;
+    std::future<QuestionDeck> deck_;
+    SetupWindow setup_;
+    std::optional<Session> session_;
+    std::optional<WindowManager> windows_;
+};
+
+}  // namespace tabinowa
