@@ -1,24 +1,16 @@
-// The floor of a cold start: a bare Qt Widgets program that builds the
-// question deck of the folder it lies in (as the program does before its main
-// menu) and shows one empty window of the main menu's size.
+// The floor of a cold start: a bare Qt Widgets program that shows one window
+// of the main menu's size holding one line of Japanese text in the program's
+// font and size, so that it loads the fonts as every Japanese program must.
 #include <QApplication>
-#include <QWidget>
-
-#include "core/base/random.h"
-#include "core/files/folders.h"
-#include "core/files/io.h"
-#include "core/quiz/deck.h"
+#include <QFont>
+#include <QLabel>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QByteArray dir = QCoreApplication::applicationDirPath().toUtf8();
-    const tabinowa::AppFolders folders{std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(dir.constData()), static_cast<std::size_t>(dir.size())))};
-    tabinowa::PosixIo io;
-    tabinowa::MtRandom random;
-    tabinowa::QuestionDeck deck;
-    deck.build(io, folders, random);
-    QWidget window;
+    QLabel window(QStringLiteral("クイズで蓄財して日本一周"));
+    QFont font(QStringLiteral("IPAPGothic"));
+    font.setPixelSize(12);  // 9 points, as the main menu's text
+    window.setFont(font);
     window.setFixedSize(822, 530);
     window.show();
     return app.exec();

@@ -2,7 +2,6 @@
 #include <iostream>
 
 #include "core/base/random.h"
-#include "core/build/startup.h"
 #include "core/files/io.h"
 #include "screens/program.h"
 #include "ui/application.h"
@@ -10,6 +9,7 @@
 #include "ui/display_scale.h"
 #include "ui/form.h"
 #include "ui/keys.h"
+#include "ui/settings.h"
 
 namespace {
 
@@ -34,25 +34,17 @@ int refuse(tabinowa::ui::Application& app, const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Before the toolkit starts (the longest step of a start): the program
-    // folder, when it needs no preparing, is locked and recovered, and its
-    // question file is read on a second thread meanwhile. The program folder
-    // is --folder DIR, the portable folder beside the program, or the user's
-    // data folder; its lock and the recovery of an interrupted change come
-    // before anything reads or makes a working file there.
-    tabinowa::PosixIo io, deckIo;
-    tabinowa::MtRandom random, deckRandom;
-    tabinowa::EarlyStart early = tabinowa::startEarly(std::vector<std::string>(argv, argv + argc),
-                                                      tabinowa::executableFolder(),
-                                                      &tabinowa::ui::Application::userDataFolder, io, deckIo,
-                                                      deckRandom);
-
     tabinowa::ui::Application app(argc, argv);
+    const tabinowa::ui::CommandLine line = app.readCommandLine();
+    if (line.exitCode) return *line.exitCode;  // --help, --version, or a mistake said on standard error
+    tabinowa::ui::Settings().removeLeftovers();
     tabinowa::ui::useScreenDisplayScale();  // the saved 表示倍率, or one chosen for the screen
-    // The rest of the start: the folder made ready (the first start copies
-    // the shipped data in and builds, in a window of its own), then the main menu.
-    tabinowa::Program program(std::move(early), tabinowa::ui::Application::arguments(),
-                              tabinowa::ui::Application::programFolder(),
+    // The program folder (--folder DIR, the portable folder beside the
+    // program, or the user's data folder) is locked and recovered, made ready
+    // at a first start (in a window of its own), then the main menu shows.
+    tabinowa::PosixIo io;
+    tabinowa::MtRandom random;
+    tabinowa::Program program(line.folder, tabinowa::ui::Application::programFolder(),
                               tabinowa::ui::Application::userDataFolder(), io, random, [&app] { app.quit(); });
     if (!program.refused().empty()) return refuse(app, program.refused());
     return app.exec();  // the menu, or the setup window saying why the folder could not be made ready

@@ -80,42 +80,6 @@ TEST(ShuffleSort, LargeColumnsComeOutAscendingAndKeepTheirPairs) {
     }
 }
 
-// The shuffle sort as first written: one chain after another, each entry
-// swapped back while the key before it is greater. Its order of equal keys is
-// what decks have always had.
-void referenceShellSort(std::vector<std::int16_t>& records, std::vector<std::int16_t>& keys, int n) {
-    for (int gap = n / 2; gap >= 1; gap /= 2)
-        for (int i = 1; i <= gap; ++i)
-            for (int k = i + gap; k <= n; k += gap)
-                for (int j = k - gap; j >= 1 && keys[static_cast<std::size_t>(j)] > keys[static_cast<std::size_t>(j + gap)]; j -= gap) {
-                    std::swap(keys[static_cast<std::size_t>(j)], keys[static_cast<std::size_t>(j + gap)]);
-                    std::swap(records[static_cast<std::size_t>(j)], records[static_cast<std::size_t>(j + gap)]);
-                }
-}
-
-TEST(ShuffleSort, EqualKeysEndInTheSameOrderAsTheChainByChainSort) {
-    struct Case {
-        int n;
-        int keyRange;  // keys 1..keyRange: small ranges give many ties
-    };
-    const Case cases[] = {{2, 1},    {3, 2},       {5, 2},         {6, 1},        {7, 3},     {8, 2},
-                          {9, 2},    {10, 4},      {11, 3},        {17, 3},       {31, 2},    {33, 5},
-                          {64, 5},   {1000, 10},   {1001, 20000},  {4099, 3},     {17143, 20000}, {20000, 200}};
-    std::mt19937 gen(9);
-    for (const auto& c : cases) {
-        std::uniform_int_distribution<int> key(1, c.keyRange);
-        std::vector<std::int16_t> keys(static_cast<std::size_t>(c.n) + 2, 0), records(keys.size(), 0);
-        for (int i = 1; i <= c.n + 1; ++i) {
-            keys[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(key(gen));
-            records[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(i);
-        }
-        auto wantKeys = keys, wantRecords = records;
-        referenceShellSort(wantRecords, wantKeys, c.n);
-        shuffleSort(records, keys, c.n);  // the entry after n stays where it is
-        EXPECT_EQ(records, wantRecords) << c.n;
-        EXPECT_EQ(keys, wantKeys) << c.n;
-    }
-}
 
 TEST(Random, KeysStayInRangeAndDrawsDoNotRepeat) {
     FixedRandom edges({0.0, 0.99999999999, 0.5});
@@ -351,7 +315,7 @@ TEST(DeckBuild, FullBankOrderHoldsEveryRecordOnce) {
     EXPECT_EQ(deck.deckLength, 7);  // the training deck is untouched
 }
 
-TEST(DeckAhead, TheMenuTakesTheDeckBuiltAheadOrItsErrorOnce) {
+TEST(SessionDeck, EachBuildReadsTheFileAgainAndAFailureKeepsTheDeckAsItWas) {
     struct Case {
         const char* what;
         std::size_t records;  // 20,001 is one too many
@@ -368,7 +332,6 @@ TEST(DeckAhead, TheMenuTakesTheDeckBuiltAheadOrItsErrorOnce) {
         MtRandom random(11), same(11);
         Session session(tmp.path(), io, random);
         session.quiz.trainingCursor = 5;
-        session.deckAhead = buildDeckAhead(io, tmp.folders(), random);
         if (c.fails) {
             EXPECT_THROW(session.buildDeck(), FileError);
             EXPECT_EQ(session.quiz.trainingCursor, 5);  // the deck as it was
@@ -383,8 +346,7 @@ TEST(DeckAhead, TheMenuTakesTheDeckBuiltAheadOrItsErrorOnce) {
         EXPECT_EQ(session.quiz.recordColumn, direct.recordColumn);
         EXPECT_EQ(session.quiz.keyColumn, direct.keyColumn);
         EXPECT_EQ(session.quiz.trainingCursor, 1);
-        // Taken once: the next build reads the file again (now holding one question more).
-        EXPECT_FALSE(session.deckAhead.valid());
+        // The next build reads the file again (now holding one question more).
         writeBytes(tmp.folders().questionRecords(), bytes + std::string(Mondai::kLength, '\0'));
         session.buildDeck();
         EXPECT_EQ(session.quiz.totalCount, static_cast<int>(c.records) + 1);

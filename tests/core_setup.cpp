@@ -31,38 +31,6 @@ void put(const fs::path& p, const std::string& bytes) {
 
 // ------------------------------------------------------------ arguments ----
 
-TEST(FolderArgument, FormsAndErrors) {
-    struct Case {
-        std::vector<std::string> args;
-        std::optional<std::string> folder;  // expected
-        bool throws = false;
-    };
-    const Case cases[] = {
-        {{}, std::nullopt},
-        {{"tabinowa"}, std::nullopt},
-        {{"tabinowa", "--folder", "/tmp/a"}, "/tmp/a"},
-        {{"tabinowa", "--folder=/tmp/b"}, "/tmp/b"},
-        {{"tabinowa", "--folder", "/tmp/a", "--folder=/tmp/c"}, "/tmp/c"},
-        {{"tabinowa", "--folder", "旅/フォルダ"}, "旅/フォルダ"},
-        {{"tabinowa", "--folderx", "/tmp/a"}, std::nullopt},
-        {{"tabinowa", "--folder"}, std::nullopt, true},
-        {{"tabinowa", "--folder", ""}, std::nullopt, true},
-        {{"tabinowa", "--folder="}, std::nullopt, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args.back());
-        if (c.throws) {
-            EXPECT_THROW(folderArgument(c.args), FileError);
-            continue;
-        }
-        const auto got = folderArgument(c.args);
-        ASSERT_EQ(got.has_value(), c.folder.has_value());
-        if (got) {
-            EXPECT_EQ(*got, u8(c.folder->c_str()));
-        }
-    }
-}
-
 // --------------------------------------------------------- folder choice ----
 
 TEST(ChooseProgramFolder, GivenThenPortableThenUser) {

@@ -181,7 +181,10 @@ void run(Program& p, Act act, int pos) {
     p.windows->start();
     ASSERT_NE(p.windows->main(), nullptr);
     switch (act) {
-        case Act::Start: return;
+        case Act::Start:
+            // the menu drawn: its deck is built then
+            for (int i = 0; i < 20 && p.session.deckPending; ++i) QCoreApplication::processEvents();
+            return;
         case Act::Training:
         case Act::TrainingNext:
             ASSERT_TRUE(p.main().cmdSogo.click());

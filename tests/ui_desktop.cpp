@@ -41,7 +41,9 @@
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
 #include "ui/controls.h"
+#include "ui/application.h"
 #include "ui/display_scale.h"
+#include "ui/settings.h"
 #include "ui/form.h"
 #include "ui/keys.h"
 
@@ -254,9 +256,9 @@ TEST_F(DisplayScale, AWindowMadeForASmallAreaIsShrunkToFitIt) {
 }
 
 TEST_F(DisplayScale, TheChosenScaleIsRememberedAndABadSettingIgnored) {
-    ASSERT_TRUE(QStandardPaths::isTestModeEnabled());
     const QString file =
         QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/settings.ini");
+    ASSERT_TRUE(file.startsWith(QString::fromLocal8Bit(std::getenv("XDG_CONFIG_HOME")))) << "not the test's own folder";
     struct Case {
         QVariant raw;
         std::optional<double> expected;
@@ -274,6 +276,31 @@ TEST_F(DisplayScale, TheChosenScaleIsRememberedAndABadSettingIgnored) {
     EXPECT_EQ(ui::savedDisplayScale(), 1.3);
     QFile::remove(file);
     EXPECT_EQ(ui::savedDisplayScale(), std::nullopt);
+}
+
+// Every setting lives in the one file: the scale and each screen's answer
+// mode, each kept apart; the temporary copies a cut-short save left beside
+// it are removed at the start, and nothing else is.
+TEST(Settings, EverySettingIsKeptInTheOneFileAndLeftoversOfASaveGo) {
+    TempProgramFolder root;
+    const fs::path file = root.path() / "settings.ini";
+    ui::Settings settings(file);
+    EXPECT_EQ(settings.scalePercent(), std::nullopt);
+    EXPECT_FALSE(settings.answerByChoice("training"));
+    ASSERT_TRUE(settings.setScalePercent(140));
+    ASSERT_TRUE(settings.setAnswerByChoice("training", true));
+    ASSERT_TRUE(settings.setAnswerByChoice("game", false));
+    const ui::Settings again(file);
+    EXPECT_EQ(again.scalePercent(), 140);
+    EXPECT_TRUE(again.answerByChoice("training"));
+    EXPECT_FALSE(again.answerByChoice("game"));
+    EXPECT_FALSE(again.answerByChoice("review"));
+    for (const char* name : {"settings.ini.Ab12Cd", "settings.ini.lock", "settings.ini.toolong7", "other.ini.Ab12Cd"})
+        writeBytes(root.path() / name, "x");
+    again.removeLeftovers();
+    EXPECT_FALSE(fs::exists(root.path() / "settings.ini.Ab12Cd"));
+    for (const char* name : {"settings.ini", "settings.ini.lock", "settings.ini.toolong7", "other.ini.Ab12Cd"})
+        EXPECT_TRUE(fs::exists(root.path() / name)) << name;
 }
 
 // ------------------------------------------------------- shell windows ----
@@ -446,15 +473,15 @@ TEST_F(ScaleReset, TheStartUpWindowMakesTheFolderReadyOrSaysWhyNot) {
         const fs::path target = root.path() / (c.given ? "given" : "user");
         if (c.shipped) putWorkingFiles(AppFolders{target});
         if (c.partial) fs::remove(AppFolders{target}.pointFile());
-        std::vector<std::string> args = {"tabinowa"};
-        if (c.given) args.insert(args.end(), {"--folder", (root.path() / "given").string()});
+        const std::optional<fs::path> given =
+            c.given ? std::optional<fs::path>(root.path() / "given") : std::nullopt;
 
         int ends = 0;
         SetupWindow setup([&] { ++ends; });
         PosixIo io;
         MtRandom random{1};
         const Snapshot binBefore = snapshot(bin);
-        const auto got = setup.prepare(args, bin, root.path() / "user", io, random);
+        const auto got = setup.prepare(given, bin, root.path() / "user", io, random);
         SetupWindow::Controls* w = setup.window();
         if (!c.folder) {
             EXPECT_FALSE(got.has_value());
@@ -491,16 +518,16 @@ void putReadyFolder(const fs::path& folder, int questions) {
     writeBank(AppFolders{folder}, sampleBank(questions));
 }
 
-// The run takes the lock and the deck begun before the toolkit when they are
-// for the folder it chooses, and lets them go when they are not; a folder in
+// The run takes the folder it is given (else the portable one), holds its
+// lock while it lasts, and builds its deck once the menu is drawn; a folder in
 // use by another copy is refused with no menu.
-TEST_F(ScaleReset, TheRunTakesWhatTheEarlyStartBegunForItsFolderOnly) {
+TEST_F(ScaleReset, TheRunHoldsItsFolderAndBuildsItsDeckOnceTheMenuIsDrawn) {
     struct Case {
         const char* name;
-        bool otherFolderGiven;  // --folder root/other, while the early start took bin
+        bool otherFolderGiven;  // --folder root/other, beside the portable bin
         bool inUse;             // bin is locked by another copy
     };
-    for (const Case c : {Case{"same folder", false, false}, Case{"another folder chosen", true, false},
+    for (const Case c : {Case{"portable folder", false, false}, Case{"another folder given", true, false},
                          Case{"in use", false, true}}) {
         SCOPED_TRACE(c.name);
         TempProgramFolder root;
@@ -508,17 +535,13 @@ TEST_F(ScaleReset, TheRunTakesWhatTheEarlyStartBegunForItsFolderOnly) {
         putReadyFolder(bin, 60);
         putReadyFolder(other, 40);
         fs::create_directories(bin / u8("作業ファイル"));
-        PosixIo io, deckIo;
+        PosixIo io;
         std::optional<StartedFolder> elsewhere;
         if (c.inUse) elsewhere = openProgramFolder(io, AppFolders{bin});
-        MtRandom early(5), late(99);
-        EarlyStart begun = startEarly({"tabinowa"}, bin, {}, io, deckIo, early);
-        EXPECT_EQ(begun.deck.valid(), !c.inUse);
-        std::vector<std::string> args{"tabinowa"};
-        if (c.otherFolderGiven) args.insert(args.end(), {"--folder", other.string()});
+        MtRandom random(5);
         int ends = 0;
-        auto program = std::make_unique<Program>(std::move(begun), args, bin, root.path() / "user", io, late,
-                                                 [&] { ++ends; });
+        auto program = std::make_unique<Program>(c.otherFolderGiven ? std::optional<fs::path>(other) : std::nullopt,
+                                                 bin, root.path() / "user", io, random, [&] { ++ends; });
         if (c.inUse) {
             EXPECT_NE(program->refused().find("既に起動しています"), std::string::npos) << program->refused();
             EXPECT_EQ(program->windows(), nullptr);
@@ -527,12 +550,12 @@ TEST_F(ScaleReset, TheRunTakesWhatTheEarlyStartBegunForItsFolderOnly) {
         ASSERT_NE(program->windows(), nullptr);
         ASSERT_NE(program->windows()->main(), nullptr);
         EXPECT_TRUE(program->windows()->main()->frm.isShown());
-        for (int i = 0; i < 20 && program->session()->deckAhead.valid(); ++i) QCoreApplication::processEvents();
-        EXPECT_FALSE(program->session()->deckAhead.valid()) << "the menu did not take the deck once drawn";
+        EXPECT_TRUE(program->session()->deckPending) << "the deck was read before the menu was drawn";
+        for (int i = 0; i < 20 && program->session()->deckPending; ++i) QCoreApplication::processEvents();
+        EXPECT_FALSE(program->session()->deckPending) << "the menu did not build the deck once drawn";
         const fs::path chosen = c.otherFolderGiven ? other : bin;
         EXPECT_EQ(program->session()->folders.program, chosen);
-        // The deck the menu took: the early one (its own random) or one built for the chosen folder.
-        MtRandom same(c.otherFolderGiven ? 99 : 5);
+        MtRandom same(5);
         QuestionDeck direct;
         direct.build(io, AppFolders{chosen}, same);
         EXPECT_EQ(program->session()->quiz.totalCount, c.otherFolderGiven ? 40 : 60);
@@ -540,13 +563,50 @@ TEST_F(ScaleReset, TheRunTakesWhatTheEarlyStartBegunForItsFolderOnly) {
         std::string why;
         EXPECT_FALSE(FolderLock::acquire(chosen, why)) << "the run does not hold its folder";
         if (c.otherFolderGiven) {
-            EXPECT_TRUE(FolderLock::acquire(bin, why)) << "the early lock was kept: " << why;
+            EXPECT_TRUE(FolderLock::acquire(bin, why)) << "the portable folder was locked too: " << why;
         }
         program->windows()->endProgram();
         EXPECT_EQ(ends, 1);
         program.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(FolderLock::acquire(chosen, why)) << why;
+    }
+}
+
+// The command line: read once, --help and --version answer and end, and a
+// mistake ends with its reason in Japanese; no folder is touched by any.
+TEST(CommandLine, OptionsAreReadOnceAndMistakesAreSaid) {
+    struct Case {
+        std::vector<std::string> args;
+        std::optional<std::string> folder;
+        std::optional<int> exit;
+        const char* says;  // in the output or the error, when set
+    };
+    const Case cases[] = {
+        {{}, std::nullopt, std::nullopt, nullptr},
+        {{"--folder", "/tmp/a"}, "/tmp/a", std::nullopt, nullptr},
+        {{"--folder=/tmp/b"}, "/tmp/b", std::nullopt, nullptr},
+        {{"--folder", "/tmp/a", "--folder=/tmp/c"}, "/tmp/c", std::nullopt, nullptr},
+        {{"--folder", "旅/フォルダ"}, "旅/フォルダ", std::nullopt, nullptr},
+        {{"--help"}, std::nullopt, 0, "--folder フォルダ"},
+        {{"-h"}, std::nullopt, 0, "使い方"},
+        {{"--version"}, std::nullopt, 0, "クイズタビノワ 0."},
+        {{"--folderx", "/tmp/a"}, std::nullopt, 2, "「--folderx」というオプションはありません。"},
+        {{"-q"}, std::nullopt, 2, "「-q」というオプションはありません。"},
+        {{"--folder"}, std::nullopt, 2, "「--folder」のあとにフォルダを指定してください。"},
+        {{"--folder", ""}, std::nullopt, 2, "「--folder」のあとにフォルダを指定してください。"},
+        {{"--folder="}, std::nullopt, 2, "「--folder」のあとにフォルダを指定してください。"},
+        {{"/tmp/a"}, std::nullopt, 2, "「/tmp/a」は使えません。"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.empty() ? std::string("(none)") : c.args.front());
+        std::string out, err;
+        const ui::CommandLine line = ui::readCommandLine(c.args, out, err);
+        EXPECT_EQ(line.exitCode, c.exit);
+        ASSERT_EQ(line.folder.has_value(), c.folder.has_value());
+        if (c.folder) EXPECT_EQ(*line.folder, u8(c.folder->c_str()));
+        if (c.says) EXPECT_NE((out + err).find(c.says), std::string::npos) << out << err;
+        EXPECT_EQ(err.empty(), c.exit.value_or(0) != 2) << err;
     }
 }
 

@@ -91,8 +91,8 @@ void ChoicePanel::addKeys(ui::Keys& keys, std::function<void(int)> otherwise) {
 }
 
 AnswerModeSwitch::AnswerModeSwitch(ui::Container& parent, ui::Rect box, Session& session, std::string screen)
-    : button(parent, box, ""), session_(session), key_("answer-by-choice/" + std::move(screen)) {
-    byChoice_ = ui::setting(session_.settingsFile, key_, "0") == "1";
+    : button(parent, box, ""), session_(session), screen_(std::move(screen)) {
+    byChoice_ = ui::Settings().answerByChoice(screen_);
     ui::setToolTip(button, "選択肢で答えるか、自分で正誤を判断するかを切り替えます");
     button.onClick([this] { toggle(); });
     showCaption();
@@ -102,7 +102,7 @@ void AnswerModeSwitch::showCaption() { button.setCaption(byChoice_ ? "答え方�
 
 void AnswerModeSwitch::toggle() {
     byChoice_ = !byChoice_;
-    ui::setSetting(session_.settingsFile, key_, byChoice_ ? "1" : "0");
+    ui::Settings().setAnswerByChoice(screen_, byChoice_);
     showCaption();
     if (changed_) changed_();
 }

@@ -91,7 +91,7 @@ public:
 private:
     void showCaption();
     Session& session_;
-    std::string key_;
+    std::string screen_;
     bool byChoice_ = false;
     std::function<void()> changed_;
 };

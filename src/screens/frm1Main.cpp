@@ -101,19 +101,16 @@ void frm1Main::load() {
         "地図から市町村名の表示");
     if (!session_.startupDone()) {
         if (!session_.startupNotice.empty()) lblStatus.setCaption(session_.startupNotice);
-        if (session_.deckAhead.valid()) {
-            // The deck being built on its thread is taken once the menu is on
-            // screen, and before any item of the menu does anything.
-            frm.whenPainted([this] { takeDeck(); });
-        } else {
-            session_.buildDeck();
-        }
+        // The deck is read once the menu is on screen, and before any item
+        // of the menu does anything.
+        session_.deckPending = true;
+        frm.whenPainted([this] { takeDeck(); });
     }
     showDueCount();
 }
 
 void frm1Main::takeDeck() {
-    if (!session_.deckAhead.valid()) return;
+    if (!session_.deckPending) return;
     try {
         session_.buildDeck();
     } catch (const FileError& e) {

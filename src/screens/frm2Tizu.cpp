@@ -107,17 +107,12 @@ std::string frm2Tizu::loadMap() {
     }
 }
 
-ui::PictureBox::Circles frm2Tizu::circleSet(const std::vector<Circle>& circles) {
-    ui::PictureBox::Circles set{{}, kCircleRadius, ui::paletteColor(kCircleColor)};
-    set.centres.reserve(circles.size());
-    for (const auto& c : circles) set.centres.push_back({static_cast<double>(c.x), static_cast<double>(c.y)});
-    return set;
-}
-
 void frm2Tizu::drawCircles(const std::vector<Circle>& circles) {
     picTizu.setForeColor(ui::paletteColor(kDrawColor));
-    const auto set = circleSet(circles);
-    picTizu.circles(set.centres, set.r, set.color);
+    std::vector<ui::PictureBox::Point> centres;
+    centres.reserve(circles.size());
+    for (const auto& c : circles) centres.push_back({static_cast<double>(c.x), static_cast<double>(c.y)});
+    picTizu.circles(centres, kCircleRadius, ui::paletteColor(kCircleColor));
 }
 
 void frm2Tizu::lstKen_Click(int position) {
@@ -130,32 +125,17 @@ void frm2Tizu::lstKen_Click(int position) {
     rows_.clear();
     circles_.clear();
     chosenRow_ = 0;
-    // This thread decodes the picture while a second one reads the records
-    // (without the descriptions: they are read when a municipality is chosen,
-    // with its map) and draws their circles, which are laid over the picture
-    // once it is in place; then the list is filled here.
-    PrefectureCities read;
+    // The picture, then the records (without the descriptions: they are read
+    // when a municipality is chosen, with its map) and their circles. A
+    // missing picture leaves the map blank; the list and circles still come.
+    const std::string pictureError = loadMap();
     std::string readError;
-    auto readList = [this, &read, &readError, &ken = ken_[chosenKen_ - 1]] {
-        try {
-            read = readPrefectureCities(session_.io, session_.folders, ken);
-        } catch (const FileError& e) {
-            readError = e.what();
-            return ui::PictureBox::Circles{};
-        }
-        return circleSet(read.circles);
-    };
-    std::string pictureError;
-    picTizu.setForeColor(ui::paletteColor(kDrawColor));
     try {
-        picTizu.loadPictureBeside(session_.folders.picture(chosenKen_), readList);
+        fillCityList(readPrefectureCities(session_.io, session_.folders, ken_[chosenKen_ - 1]));
+        drawCircles(circles_);
     } catch (const FileError& e) {
-        picTizu.clearPicture();
-        pictureError = e.what();
+        readError = e.what();
     }
-    if (readError.empty()) fillCityList(std::move(read));
-    // The list is filled all the same: the circles go on the blank map.
-    if (!pictureError.empty() && readError.empty()) drawCircles(circles_);
     // The view drops the last prefecture's outlines; its dots are this one's.
     zoom.forget();
     area_.reset();

@@ -76,7 +76,6 @@ private:
     // Loads the chosen prefecture's picture; when it cannot, leaves the
     // picture blank and returns the message.
     std::string loadMap();
-    static ui::PictureBox::Circles circleSet(const std::vector<Circle>& circles);
     void drawCircles(const std::vector<Circle>& circles);
     // Shows a prefecture's municipalities in the list and keeps its rows and
     // circles (the circles are drawn once the picture is in place).

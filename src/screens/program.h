@@ -2,17 +2,14 @@
 // One run of the program once the toolkit has started: the program folder
 // chosen and made ready (the setup window, shown only when there is
 // something to show), its lock and recovery, the session and the main menu.
-// It takes over what the start began before the toolkit (startEarly): the
-// folder's lock and the deck being built. main makes one Program; the
-// start-up benchmark makes one per start it times.
+// main makes one Program; the start-up benchmark makes one per start it times.
 #include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include "core/session/session.h"
 #include "core/build/startup.h"
+#include "core/session/session.h"
 #include "screens/setup_window.h"
 #include "screens/window_manager.h"
 
@@ -20,10 +17,10 @@ namespace tabinowa {
 
 class Program {
 public:
-    // `endProgram` ends the run (the menu's end, the setup window's button).
-    Program(EarlyStart early, const std::vector<std::string>& args, const std::filesystem::path& executableFolder,
+    // `folder` is the one given with --folder, if any; `endProgram` ends the
+    // run (the menu's end, the setup window's button).
+    Program(const std::optional<std::filesystem::path>& folder, const std::filesystem::path& executableFolder,
             const std::filesystem::path& userDataFolder, Io& io, Random& random, std::function<void()> endProgram);
-    ~Program();
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 
@@ -38,7 +35,6 @@ public:
 
 private:
     StartedFolder started_;
-    std::future<QuestionDeck> deck_;
     SetupWindow setup_;
     std::optional<Session> session_;
     std::optional<WindowManager> windows_;

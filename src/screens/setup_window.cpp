@@ -52,7 +52,7 @@ void SetupWindow::step(const SetupProgress& p) {
     ui::Application::processEvents();
 }
 
-std::optional<std::filesystem::path> SetupWindow::prepare(const std::vector<std::string>& args,
+std::optional<std::filesystem::path> SetupWindow::prepare(const std::optional<std::filesystem::path>& given,
                                                           const std::filesystem::path& executableFolder,
                                                           const std::filesystem::path& userDataFolder, Io& io,
                                                           Random& random, const Claim& claim) {
@@ -62,7 +62,7 @@ std::optional<std::filesystem::path> SetupWindow::prepare(const std::vector<std:
     // through its guard, which says it there in Japanese.
     std::exception_ptr failure;
     try {
-        const FolderChoice choice = chooseProgramFolder(folderArgument(args), executableFolder, userDataFolder, io);
+        const FolderChoice choice = chooseProgramFolder(given, executableFolder, userDataFolder, io);
         source_ = choice.source;
         shipped_ = findShippedData(executableFolder, io);
         if (claim) {

@@ -23,14 +23,14 @@ public:
     // `endProgram` is run by the window's button after a failure.
     explicit SetupWindow(std::function<void()> endProgram);
 
-    // Finds the program folder (from the command line, the executable's
-    // folder and the user's data folder) and makes it ready. Returns the
+    // Finds the program folder (`given` with --folder, else the executable's
+    // folder or the user's data folder) and makes it ready. Returns the
     // folder, or none after a failure (the window then shows the message).
     // `claim` runs once the folder is chosen (and made), before anything in it
     // is read or written; when it returns false nothing more is done, nothing
     // is shown and none is returned (the caller says why).
     using Claim = std::function<bool(const std::filesystem::path&)>;
-    std::optional<std::filesystem::path> prepare(const std::vector<std::string>& args,
+    std::optional<std::filesystem::path> prepare(const std::optional<std::filesystem::path>& given,
                                                  const std::filesystem::path& executableFolder,
                                                  const std::filesystem::path& userDataFolder, Io& io,
                                                  Random& random, const Claim& claim = {});

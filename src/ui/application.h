@@ -1,11 +1,23 @@
 #pragma once
-// The application object for main: owns the toolkit, runs the event loop.
+// The application object for main: owns the toolkit, reads the command line,
+// runs the event loop.
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace tabinowa::ui {
+
+// What the command line asks for.
+struct CommandLine {
+    // --folder DIR: the program folder to use.
+    std::optional<std::filesystem::path> folder;
+    // Set when the program ends at once: after --help or --version (0, the
+    // text on standard output) or a command line it cannot take (2, the
+    // reason in Japanese on standard error). No folder has been touched.
+    std::optional<int> exitCode;
+};
 
 class Application {
 public:
@@ -13,6 +25,10 @@ public:
     ~Application();
     Application(const Application&) = delete;
     Application& operator=(const Application&) = delete;
+
+    // Reads the command line once (the toolkit's own options already taken)
+    // and prints what --help, --version or a mistake asks for.
+    CommandLine readCommandLine() const;
 
     // Runs until quit(); returns the exit code.
     int exec();
@@ -22,15 +38,16 @@ public:
 
     // The folder holding the program's executable.
     static std::filesystem::path programFolder();
-    // The command line (UTF-8) without the options the toolkit took for itself.
-    static std::vector<std::string> arguments();
-    // The user's own data folder for this program (~/.local/share/tabinowa);
-    // may be asked before the application object is made.
+    // The user's own data folder for this program (~/.local/share/tabinowa).
     static std::filesystem::path userDataFolder();
 
 private:
     struct Impl;
     std::unique_ptr<Impl> d_;
 };
+
+// The command line's reading, on the words after the program's name; what it
+// would print goes to `out` (standard output) or `err` (standard error).
+CommandLine readCommandLine(const std::vector<std::string>& args, std::string& out, std::string& err);
 
 }  // namespace tabinowa::ui

@@ -18,24 +18,18 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 
-#include <QSysInfo>
 
 #include <sys/stat.h>
 
-#include <csetjmp>
 #include <cstdio>
 #include <cstring>
 
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
-#include <future>
-#include <mutex>
 #include <stdexcept>
 #include <system_error>
 
-#include "core/base/hand_off.h"
 #include "core/files/error.h"
 #include "ui/internal.h"
 
@@ -351,136 +345,16 @@ QImage logoImage() {
     return img;
 }
 
-// The logo drawn ahead on another thread (see detail::drawLogoAhead), or
-// none. Drawing into an image needs no window, so any thread may do it.
-struct LogoAhead {
-    std::mutex lock;
-    std::shared_future<QImage> image;
-};
-
-LogoAhead& logoAhead() {
-    static LogoAhead ahead;
-    return ahead;
-}
-
-// The logo: the one drawn ahead when there is one (waiting for it if need
-// be), else drawn now and kept, so that a main menu made again (after the
-// training or the game) shows the same picture without drawing it again.
-QImage takeLogo() {
-    std::shared_future<QImage> ahead;
-    {
-        std::lock_guard<std::mutex> hold(logoAhead().lock);
-        ahead = logoAhead().image;
-    }
-    if (ahead.valid()) {
-        try {
-            return ahead.get();
-        } catch (const std::exception&) {
-            // drawn here instead
-        }
-    }
-    QImage drawn = logoImage();
-    std::promise<QImage> kept;
-    kept.set_value(drawn);
-    std::lock_guard<std::mutex> hold(logoAhead().lock);
-    logoAhead().image = kept.get_future().share();
-    return drawn;
-}
-
 std::string fileNameOf(const std::filesystem::path& file) {
     const std::u8string s = file.filename().u8string();
     return std::string(reinterpret_cast<const char*>(s.data()), s.size());
 }
 
-// libjpeg reports a fatal error by jumping back here instead of ending the process.
-struct JpegErrors {
-    jpeg_error_mgr mgr;
-    std::jmp_buf jump;
-};
-
-// Decodes a plain JPEG (three colour components or grey) straight into the
-// format the picture box draws, four bytes a pixel (blue, green, red, 0xFF in
-// memory: RGB32), with the same library and settings as Qt's own reader, so
-// the pixels are the same; no second pass to convert from 24 bits. A null
-// image for anything else, or at any error or warning: the caller then reads
-// the file through Qt, which reports it as always.
-// When `twin` is given and the picture is `twinSize`, each row is also
-// copied into *twin as it is decoded.
-QImage decodeJpegRgb32(const std::filesystem::path& file, QImage* twin = nullptr, QSize twinSize = {}) {
-    // Kept on the heap: its address is fixed before setjmp and all that changes
-    // afterwards lies behind it (no local is changed between setjmp and a jump).
-    struct State {
-        jpeg_decompress_struct info{};
-        JpegErrors errors{};
-        std::string bytes;
-        bool created = false;
-        QImage image, twin;
-        ~State() {
-            if (created) jpeg_destroy_decompress(&info);
-        }
-    };
-    auto st = std::make_unique<State>();
-    // The whole file in one read: the decoder then takes its bytes from memory
-    // instead of a small read at a time. A file larger than any map picture
-    // by far goes to Qt's reader, which reads it in pieces.
-    constexpr off_t kWholeReadLimit = off_t{64} << 20;
-    if (std::FILE* in = std::fopen(file.c_str(), "rb")) {
-        struct stat meta {};
-        const bool sized = ::fstat(::fileno(in), &meta) == 0 && meta.st_size > 0 && meta.st_size <= kWholeReadLimit;
-        if (sized) st->bytes.resize(static_cast<std::size_t>(meta.st_size));
-        const bool read = sized && std::fread(st->bytes.data(), 1, st->bytes.size(), in) == st->bytes.size();
-        std::fclose(in);
-        if (!read) return {};
-    } else {
-        return {};
-    }
-    st->info.err = jpeg_std_error(&st->errors.mgr);
-    st->errors.mgr.error_exit = [](j_common_ptr c) { std::longjmp(reinterpret_cast<JpegErrors*>(c->err)->jump, 1); };
-    st->errors.mgr.output_message = [](j_common_ptr) {};
-    if (setjmp(st->errors.jump)) return {};
-    jpeg_create_decompress(&st->info);
-    st->created = true;
-    jpeg_mem_src(&st->info, reinterpret_cast<const unsigned char*>(st->bytes.data()),
-                 static_cast<unsigned long>(st->bytes.size()));
-    if (jpeg_read_header(&st->info, TRUE) != JPEG_HEADER_OK) return {};
-    if (!((st->info.num_components == 3 && st->info.jpeg_color_space == JCS_YCbCr) ||
-          (st->info.num_components == 1 && st->info.jpeg_color_space == JCS_GRAYSCALE)))
-        return {};
-    st->info.out_color_space = QSysInfo::ByteOrder == QSysInfo::LittleEndian ? JCS_EXT_BGRX : JCS_EXT_XRGB;
-    jpeg_start_decompress(&st->info);
-    st->image = QImage(static_cast<int>(st->info.output_width), static_cast<int>(st->info.output_height),
-                       QImage::Format_RGB32);
-    if (st->image.isNull() || st->info.output_components != 4) return {};
-    if (twin && st->image.size() == twinSize) st->twin = QImage(twinSize, QImage::Format_RGB32);
-    const bool twinned = !st->twin.isNull();
-    uchar* const bits = st->image.bits();
-    uchar* const twinBits = twinned ? st->twin.bits() : nullptr;
-    const qsizetype line = st->image.bytesPerLine();
-    // Several rows a call: the decoder gives as many as it has at hand.
-    constexpr JDIMENSION kRows = 16;
-    JSAMPROW rows[kRows];
-    while (st->info.output_scanline < st->info.output_height) {
-        const JDIMENSION first = st->info.output_scanline;
-        const JDIMENSION want = std::min(kRows, st->info.output_height - first);
-        for (JDIMENSION i = 0; i < want; ++i) rows[i] = bits + static_cast<qsizetype>(first + i) * line;
-        const JDIMENSION got = jpeg_read_scanlines(&st->info, rows, want);
-        if (got == 0) return {};
-        if (twinned)
-            std::memcpy(twinBits + static_cast<qsizetype>(first) * line, rows[0], static_cast<std::size_t>(got * line));
-    }
-    jpeg_finish_decompress(&st->info);
-    if (st->errors.mgr.num_warnings != 0) return {};
-    if (twinned) *twin = std::move(st->twin);
-    return std::move(st->image);
-}
-
-// `twin` and `twinSize` as decodeJpegRgb32 takes them; Qt's reader makes no twin.
-QImage readPicture(const std::filesystem::path& file, QImage* twin = nullptr, QSize twinSize = {}) {
+QImage readPicture(const std::filesystem::path& file) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
         throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。");
     }
-    if (QImage direct = decodeJpegRgb32(file, twin, twinSize); !direct.isNull()) return direct;
     QImageReader reader(detail::pathToQ(file));
     QImage img = reader.read();
     if (img.isNull()) {
@@ -500,47 +374,6 @@ void paintCircles(QImage& target, const std::vector<PictureBox::Point>& centres,
     const double radius = r * k / kTwipsPerPixel;
     for (const PictureBox::Point& at : centres)
         p.drawEllipse(QPointF(at.x * k / kTwipsPerPixel, at.y * k / kTwipsPerPixel), radius, radius);
-}
-
-// Circles drawn ahead on a layer of their own: one byte a pixel, 0 where
-// nothing was drawn, kLayerPen under the outline, kLayerFill inside (drawing
-// without smoothing leaves no other value), so the layer is a quarter of a
-// coloured one and takes its colours when it is laid over the picture.
-constexpr int kLayerPen = 255;
-constexpr int kLayerFill = 128;
-
-QImage circleLayer(QSize size, const std::vector<PictureBox::Point>& centres, double r, bool filled, double k) {
-    QImage layer(size, QImage::Format_Grayscale8);
-    layer.fill(0);
-    paintCircles(layer, centres, r, QColor(kLayerPen, kLayerPen, kLayerPen),
-                 filled ? std::optional<QColor>(QColor(kLayerFill, kLayerFill, kLayerFill)) : std::nullopt, k);
-    return layer;
-}
-
-// Copies what circleLayer drew onto `store`, the same size, in the pen's and
-// the fill's colours, looking only around each circle: the outline reaches
-// half the pen's width beyond the radius, and a pixel more where the edge is
-// rounded.
-void layCirclesOver(QImage& store, const QImage& layer, const std::vector<PictureBox::Point>& centres, double r,
-                    double k, const QColor& pen, const std::optional<QColor>& fill) {
-    const QRgb penRgb = pen.rgba() | 0xff000000u, fillRgb = fill ? fill->rgba() | 0xff000000u : penRgb;
-    const double reach = r * k / kTwipsPerPixel + std::max(1L, std::lround(k)) / 2.0 + 0.5;
-    const QRect bounds = layer.rect() & store.rect();
-    const uchar* from = layer.constBits();
-    uchar* to = store.bits();
-    const qsizetype fromLine = layer.bytesPerLine(), toLine = store.bytesPerLine();
-    for (const PictureBox::Point& at : centres) {
-        const double x = at.x * k / kTwipsPerPixel, y = at.y * k / kTwipsPerPixel;
-        const QRect box = QRect(QPoint(static_cast<int>(std::floor(x - reach)), static_cast<int>(std::floor(y - reach))),
-                                QPoint(static_cast<int>(std::ceil(x + reach)), static_cast<int>(std::ceil(y + reach)))) &
-                          bounds;
-        for (int row = box.top(); row <= box.bottom(); ++row) {
-            const uchar* in = from + row * fromLine;
-            auto* out = reinterpret_cast<QRgb*>(to + row * toLine);
-            for (int col = box.left(); col <= box.right(); ++col)
-                if (in[col] != 0) out[col] = in[col] == kLayerPen ? penRgb : fillRgb;
-        }
-    }
 }
 
 }  // namespace
@@ -780,7 +613,7 @@ void Image::loadPicture(const std::filesystem::path& file) {
 
 void Image::showLogo() {
     if (auto* w = node_ ? static_cast<PictureImage*>(node_->widget.data()) : nullptr) {
-        w->image = takeLogo();
+        w->image = logoImage();
         w->update();
     }
 }
@@ -874,46 +707,6 @@ bool keepsPicture(const Canvas* c, const std::filesystem::path& file, const std:
     return c && stamp && c->source && c->source->file == file && c->source->stamp == *stamp && !c->picture.isNull();
 }
 
-// A picture decoded for a box, and the box's backing store made from it
-// (scaled to the display, apart from the picture since it is drawn on at once).
-struct Decoded {
-    QImage picture, store;
-};
-
-// Touches no widget: either thread may call it.
-Decoded decodeForStore(const std::filesystem::path& file, QSize size, double k, const QColor& back) {
-    Decoded d;
-    // A picture the size of the box at 100 % is its store: the rows are
-    // copied to the store as they are decoded, while they are at hand.
-    QImage twin;
-    d.picture = readPicture(file, k == 1.0 ? &twin : nullptr, size);
-    if (!twin.isNull()) {
-        d.store = std::move(twin);
-    } else {
-        d.store = Canvas::emptyStore(d.picture, size, k, back);
-        d.store.detach();
-    }
-    return d;
-}
-
-// Puts a decoded picture and its store (made at display scale `k`) in place
-// in `box`, with the circles over it: laid from `layer` when one was drawn,
-// else drawn afresh; `pen` is their colour.
-void showDecoded(PictureBox& box, Canvas* c, const std::filesystem::path& file, const std::optional<FileStamp>& stamp,
-                 Decoded d, double k, const PictureBox::Circles& drawn, const QImage& layer, const QColor& pen) {
-    c->picture = std::move(d.picture);
-    if (stamp) c->source = Canvas::Source{file, *stamp};
-    if (d.store.size() != c->storeSize() || k != c->scale()) {
-        c->resetStore();
-        box.circles(drawn.centres, drawn.r, drawn.color);
-        return;
-    }
-    c->store = std::move(d.store);
-    if (!layer.isNull()) layCirclesOver(c->store, layer, drawn.centres, drawn.r, k, pen, c->fill);
-    else box.circles(drawn.centres, drawn.r, drawn.color);
-    c->update();
-}
-
 }  // namespace
 
 PictureBox::PictureBox(Container& parent, Rect box, bool border) : Container(makePicture(parent, box, border)) {}
@@ -933,49 +726,6 @@ void PictureBox::loadPicture(const std::filesystem::path& file) {
         if (stamp) c->source = Canvas::Source{file, *stamp};
         c->resetStore();
     }
-}
-
-void PictureBox::loadPictureBeside(const std::filesystem::path& file, const std::function<Circles()>& aside) {
-    Canvas* c = node_ ? canvasOf(*node_) : nullptr;
-    const auto stamp = FileStamp::of(file);
-    if (keepsPicture(c, file, stamp)) {
-        // Nothing to decode: the work is done here.
-        const Circles drawn = aside();
-        c->resetStore();
-        circles(drawn.centres, drawn.r, drawn.color);
-        return;
-    }
-    const QSize size = c ? c->storeSize() : QSize(1, 1);
-    const double k = c ? c->scale() : 1.0;
-    const QColor back = c ? c->back : QColor(Qt::white);
-    const bool filled = c && c->fill.has_value();
-    // The work draws its circles onto a clear layer of their own (one byte a
-    // pixel), laid over the picture once it is in place.
-    struct Beside {
-        Circles drawn;
-        QImage layer;
-    };
-    const auto work = [&aside, size, k, filled] {
-        Beside b{aside(), {}};
-        if (!b.drawn.centres.empty()) b.layer = circleLayer(size, b.drawn.centres, b.drawn.r, filled, k);
-        return b;
-    };
-    // On a second thread while a core is free for it; else here, after the decode.
-    std::optional<HandOffJob<Beside>> beside;
-    if (aCoreIsIdle()) beside.emplace(work);
-    const auto finish = [&] { return beside ? beside->get() : work(); };
-    // The work always ends before this returns or throws (it holds `aside`);
-    // its own failure goes before the picture's.
-    Decoded d;
-    try {
-        d = decodeForStore(file, size, k, back);
-    } catch (...) {
-        (void)finish();
-        throw;
-    }
-    const Beside b = finish();
-    if (c) c->source.reset();
-    if (c) showDecoded(*this, c, file, stamp, std::move(d), k, b.drawn, b.layer, detail::toQColor(b.drawn.color.value_or(node_->fore)));
 }
 
 void PictureBox::clearPicture() {
@@ -1109,22 +859,4 @@ std::string printedNumber(double value) {
     return (std::signbit(value) && value != 0 ? "-" : " ") + digits;
 }
 
-namespace detail {
-
-std::function<void()> drawLogoAhead() {
-    auto promise = std::make_shared<std::promise<QImage>>();
-    {
-        std::lock_guard<std::mutex> hold(logoAhead().lock);
-        logoAhead().image = promise->get_future().share();
-    }
-    return [promise] {
-        try {
-            promise->set_value(logoImage());
-        } catch (...) {
-            promise->set_exception(std::current_exception());
-        }
-    };
-}
-
-}  // namespace detail
 }  // namespace tabinowa::ui

@@ -99,25 +99,11 @@ public:
     // (same file, size and modification and change times), reuses its decoded
     // picture.
     void loadPicture(const std::filesystem::path& file);
-    // Circles to draw over a picture as it is loaded, as circles() draws them.
+    // A point in twips.
     struct Point {
         double x = 0;
         double y = 0;
     };
-    struct Circles {
-        std::vector<Point> centres;
-        double r = 0;
-        std::optional<Color> color;
-    };
-    // Loads the file as loadPicture does, with the circles `aside` returns
-    // drawn over it: this thread decodes the file while `aside` runs
-    // on a second thread, touching no widget, and its circles are drawn there
-    // too (on this thread after the decode instead when no core is free for a
-    // second one, or that thread has not begun by then); they look exactly as circles() would draw them on the new
-    // picture. `aside` has ended by the time this returns or throws; its
-    // failure is thrown before the picture's, and either leaves the box as it
-    // was. Loading the picture shown last again runs `aside` on this thread.
-    void loadPictureBeside(const std::filesystem::path& file, const std::function<Circles()>& aside);
     // Removes the loaded picture and everything drawn: the back colour shows.
     void clearPicture();
     // Clears what was drawn (keeping a loaded picture) and sets the drawing

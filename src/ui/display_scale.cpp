@@ -2,14 +2,13 @@
 
 #include <QGuiApplication>
 #include <QScreen>
-#include <QSettings>
-#include <QStandardPaths>
 #include <QVariant>
 
 #include <algorithm>
 #include <cmath>
 
 #include "ui/internal.h"
+#include "ui/settings.h"
 #include "ui/types.h"
 
 namespace tabinowa::ui {
@@ -31,9 +30,6 @@ double stepDown(double s) { return std::floor(s * 20.0 + 1e-9) / 20.0; }
 
 double clampScale(double s) { return std::clamp(s, kMinDisplayScale, kMaxDisplayScale); }
 
-QString settingsFile() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/settings.ini");
-}
 
 }  // namespace
 
@@ -69,19 +65,13 @@ double defaultScaleFor(int areaWidth, int areaHeight) {
 }
 
 std::optional<double> savedDisplayScale() {
-    QSettings s(settingsFile(), QSettings::IniFormat);
-    bool ok = false;
-    const int percent = s.value(QStringLiteral("display/scalePercent")).toInt(&ok);
-    if (!ok || percent < kMinScalePercent || percent > kMaxScalePercent) return std::nullopt;
-    return percent / 100.0;
+    const auto percent = Settings().scalePercent();
+    return percent ? std::optional<double>(*percent / 100.0) : std::nullopt;
 }
 
 bool saveDisplayScale(double scale) {
-    QSettings s(settingsFile(), QSettings::IniFormat);
-    const int percent = std::clamp(static_cast<int>(std::lround(scale * 100)), kMinScalePercent, kMaxScalePercent);
-    s.setValue(QStringLiteral("display/scalePercent"), percent);
-    s.sync();
-    return s.status() == QSettings::NoError;
+    return Settings().setScalePercent(
+        std::clamp(static_cast<int>(std::lround(scale * 100)), kMinScalePercent, kMaxScalePercent));
 }
 
 void useScreenDisplayScale() {

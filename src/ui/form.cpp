@@ -236,6 +236,12 @@ QString pathToQ(const std::filesystem::path& p) {
     return QString::fromUtf8(reinterpret_cast<const char*>(s.data()), static_cast<qsizetype>(s.size()));
 }
 
+std::filesystem::path pathFromQ(const QString& s) {
+    const QByteArray b = s.toUtf8();
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(b.constData()), static_cast<std::size_t>(b.size())));
+}
+
 }  // namespace detail
 
 using detail::Kind;

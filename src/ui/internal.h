@@ -3,6 +3,7 @@
 // controls. Screens never see this header.
 #include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QPointer>
 #include <QString>
@@ -10,19 +11,14 @@
 
 #include <filesystem>
 #include <functional>
-#include <future>
 #include <memory>
 #include <string>
 #include <vector>
-
-struct _FcConfig;
 
 #include "ui/form.h"
 #include "ui/types.h"
 
 class QMenuBar;
-
-class QStyle;
 
 namespace tabinowa::ui::detail {
 
@@ -32,22 +28,12 @@ QColor toQColor(Color c);
 // The font at a display scale (its pixel size times the scale).
 QFont makeFont(const Font& f, double scale = 1.0);
 // The installed family a design font name draws with (empty: none of its
-// families is installed). Safe from any thread once the toolkit exists.
+// families is installed).
 QString installedFamily(const std::string& designName);
-// The font configuration being loaded on another thread: the first look into
-// the font database waits for it, so that the toolkit never loads it twice.
-void setFontsLoading(std::shared_future<void> loading);
-// The font configuration as the library loads it (files and fonts), without
-// the rule files only offered; null when it cannot be read. The caller owns it.
-_FcConfig* readFontConfiguration();
-// Marks the maker's logo as drawn ahead and returns the drawing, to be run
-// once on any thread; Image::showLogo then takes that picture (waiting for
-// it if need be) instead of drawing its own.
-std::function<void()> drawLogoAhead();
-// The program's style: Fusion, with the menu bars' overflow icons made only
-// when first drawn or measured (ui::Application sets it).
-QStyle* makeProgramStyle();
 QString pathToQ(const std::filesystem::path& p);
+std::filesystem::path pathFromQ(const QString& s);
+// The program's icon at every size it is drawn (program_icon.cpp).
+QIcon programIcon();
 
 // What a window and all its controls share: the guard's sink, the close-box
 // handler, the handler depth and the tasks waiting for it to reach 0.

@@ -7,9 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
-#include <future>
 #include <map>
-#include <mutex>
 #include <stdexcept>
 
 #include "ui/internal.h"
@@ -90,53 +88,23 @@ QColor toQColor(Color c) {
                   static_cast<int>((c >> 16) & 0xFF));
 }
 
-namespace {
-std::shared_future<void>& fontsLoading() {
-    static std::shared_future<void> loading;
-    return loading;
-}
-}  // namespace
-
-void setFontsLoading(std::shared_future<void> loading) { fontsLoading() = std::move(loading); }
-
 // The first installed family of a design font's list, looked up once per
 // name (empty when none is installed). A font given that one family draws
 // with it and asks the font configuration for fallbacks only when a glyph is
 // missing; given the whole list, the toolkit sorts every installed font for
-// each family and script at the first use, which was most of the main menu's
-// start-up. The font database may be asked from any thread: a thread started
-// with the program looks the names up while the first window is being made,
-// and a caller that finds a name's lookup under way waits for its answer
-// rather than asking the database again.
+// each family and script at the first use.
 QString installedFamily(const std::string& designName) {
-    static std::mutex lock;
-    static std::map<std::string, std::shared_future<QString>> known;
-    std::promise<QString> mine;
-    std::shared_future<QString> answer;
-    {
-        std::lock_guard<std::mutex> hold(lock);
-        auto [it, fresh] = known.try_emplace(designName);
-        if (fresh)
-            it->second = mine.get_future().share();
-        else
-            answer = it->second;
-    }
-    if (answer.valid()) return answer.get();
+    static std::map<std::string, QString> known;
+    if (auto it = known.find(designName); it != known.end()) return it->second;
     QString chosen;
-    try {
-        if (fontsLoading().valid()) fontsLoading().wait();  // the configuration being loaded ahead
-        for (const auto& name : fontFamilies(designName)) {
-            const QString q = toQ(name);
-            if (QFontDatabase::hasFamily(q)) {
-                chosen = q;
-                break;
-            }
+    for (const auto& name : fontFamilies(designName)) {
+        const QString q = toQ(name);
+        if (QFontDatabase::hasFamily(q)) {
+            chosen = q;
+            break;
         }
-    } catch (...) {
-        mine.set_exception(std::current_exception());
-        throw;
     }
-    mine.set_value(chosen);
+    known.emplace(designName, chosen);
     return chosen;
 }
 

@@ -1,15 +1,19 @@
 // Test main for programs that drive windows: a QApplication on the offscreen
 // platform (test discovery runs these binaries at build time, with no display).
 #include <QApplication>
-#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // What the windows save (the settings) goes to a folder of this process
+    // alone: never the user's, never another test program's running beside it.
+    QTemporaryDir home;
+    if (!home.isValid()) return 1;
+    setenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit().constData(), 1);
+    setenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit().constData(), 1);
     QApplication app(argc, argv);
-    // Settings the windows save (the display scale) go to a test folder, never the user's.
-    QStandardPaths::setTestModeEnabled(true);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

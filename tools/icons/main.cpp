@@ -1,99 +1,13 @@
-// tabinowa-icons OUT_DIR: the program's icon, as a scalable SVG and as PNG
-// files of 16 to 256 pixels (hicolor sizes), drawn from one list of shapes so
-// that both always show the same picture: a prefecture map dot on a leaf-green
-// tile, with the sun of the maker's mark.
-#include <QColor>
+// tabinowa-icons OUT_DIR: the program's icon as a scalable SVG and as PNG
+// files of 16 to 256 pixels (hicolor sizes), for the desktop's menu.
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
-#include <QImage>
-#include <QPainter>
-#include <QPainterPath>
-#include <QSaveFile>
-#include <QString>
 
 #include <cstdio>
 #include <cstdlib>
-#include <vector>
+#include <string>
 
-namespace {
-
-// One shape on a 256 × 256 canvas.
-struct Shape {
-    enum Kind { Tile, Circle, Ellipse } kind;
-    double x, y, rx, ry;  // centre and radii (a tile: left, top, size, corner radius)
-    double angle;         // degrees, ellipses only
-    const char* fill;
-    const char* stroke;   // nullptr: none
-    double strokeWidth;
-};
-
-const std::vector<Shape>& shapes() {
-    static const std::vector<Shape> s = {
-        {Shape::Tile, 8, 8, 240, 44, 0, "#2e6e3a", nullptr, 0},
-        {Shape::Circle, 128, 136, 86, 86, 0, "#faf7e8", nullptr, 0},
-        {Shape::Circle, 190, 62, 34, 34, 0, "#f4aa28", "#faf7e8", 6},
-        {Shape::Ellipse, 92, 168, 34, 16, -35, "#3c8c46", nullptr, 0},
-        {Shape::Ellipse, 132, 182, 34, 16, -5, "#60aa50", nullptr, 0},
-        {Shape::Ellipse, 170, 160, 34, 16, 25, "#286e3c", nullptr, 0},
-        {Shape::Circle, 124, 112, 22, 22, 0, "#d03a2a", "#ffffff", 6},
-    };
-    return s;
-}
-
-QString svg() {
-    QString out = QStringLiteral(
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-        "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n");
-    for (const Shape& s : shapes()) {
-        const QString stroke = s.stroke ? QStringLiteral(" stroke=\"%1\" stroke-width=\"%2\"")
-                                              .arg(QLatin1String(s.stroke)).arg(s.strokeWidth)
-                                        : QString();
-        switch (s.kind) {
-            case Shape::Tile:
-                out += QStringLiteral("  <rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%3\" rx=\"%4\" fill=\"%5\"%6/>\n")
-                           .arg(s.x).arg(s.y).arg(s.rx).arg(s.ry).arg(QLatin1String(s.fill), stroke);
-                break;
-            case Shape::Circle:
-                out += QStringLiteral("  <circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"%5/>\n")
-                           .arg(s.x).arg(s.y).arg(s.rx).arg(QLatin1String(s.fill), stroke);
-                break;
-            case Shape::Ellipse:
-                out += QStringLiteral(
-                           "  <ellipse cx=\"0\" cy=\"0\" rx=\"%1\" ry=\"%2\" transform=\"translate(%3 %4) rotate(%5)\" "
-                           "fill=\"%6\"%7/>\n")
-                           .arg(s.rx).arg(s.ry).arg(s.x).arg(s.y).arg(s.angle).arg(QLatin1String(s.fill), stroke);
-                break;
-        }
-    }
-    return out + QStringLiteral("</svg>\n");
-}
-
-QImage png(int size) {
-    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
-    img.fill(Qt::transparent);
-    QPainter p(&img);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.scale(size / 256.0, size / 256.0);
-    for (const Shape& s : shapes()) {
-        p.setBrush(QColor(QLatin1String(s.fill)));
-        p.setPen(s.stroke ? QPen(QColor(QLatin1String(s.stroke)), s.strokeWidth) : QPen(Qt::NoPen));
-        switch (s.kind) {
-            case Shape::Tile: p.drawRoundedRect(QRectF(s.x, s.y, s.rx, s.rx), s.ry, s.ry); break;
-            case Shape::Circle: p.drawEllipse(QPointF(s.x, s.y), s.rx, s.ry); break;
-            case Shape::Ellipse:
-                p.save();
-                p.translate(s.x, s.y);
-                p.rotate(s.angle);
-                p.drawEllipse(QPointF(0, 0), s.rx, s.ry);
-                p.restore();
-                break;
-        }
-    }
-    return img;
-}
-
-}  // namespace
+#include "ui/program_icon.h"
 
 int main(int argc, char** argv) {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr) setenv("QT_QPA_PLATFORM", "offscreen", 1);
@@ -102,19 +16,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: tabinowa-icons OUT_DIR\n");
         return 2;
     }
-    const QString dir = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(dir);
-    QSaveFile f(dir + QStringLiteral("/tabinowa.svg"));
-    if (!f.open(QIODevice::WriteOnly) || f.write(svg().toUtf8()) < 0 || !f.commit()) {
-        std::fprintf(stderr, "tabinowa-icons: cannot write %s/tabinowa.svg\n", argv[1]);
+    QDir().mkpath(QString::fromLocal8Bit(argv[1]));
+    std::string failed;
+    if (!tabinowa::ui::writeProgramIcons(argv[1], failed)) {
+        std::fprintf(stderr, "tabinowa-icons: cannot write %s\n", failed.c_str());
         return 1;
-    }
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        const QString name = dir + QStringLiteral("/tabinowa-%1.png").arg(size);
-        if (!png(size).save(name, "PNG")) {
-            std::fprintf(stderr, "tabinowa-icons: cannot write %s\n", name.toLocal8Bit().constData());
-            return 1;
-        }
     }
     return 0;
 }

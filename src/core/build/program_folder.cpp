@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view kFolderOption = "--folder";
 constexpr std::string_view kVersionSignature = "tabinowa-data-version 1";
 
 fs::path fromUtf8(std::string_view s) {
@@ -139,24 +138,6 @@ int copyAll(Io& io, const fs::path& folder, const std::vector<CopyPlan>& plan,
 }
 
 }  // namespace
-
-std::optional<fs::path> folderArgument(const std::vector<std::string>& args) {
-    std::optional<fs::path> given;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == kFolderOption) {
-            if (i + 1 >= args.size() || args[i + 1].empty())
-                throw FileError("「--folder」のあとにフォルダを指定してください。");
-            given = fromUtf8(args[++i]);
-        } else if (a.size() > kFolderOption.size() && a.compare(0, kFolderOption.size(), kFolderOption) == 0 &&
-                   a[kFolderOption.size()] == '=') {
-            const std::string_view dir = std::string_view(a).substr(kFolderOption.size() + 1);
-            if (dir.empty()) throw FileError("「--folder」のあとにフォルダを指定してください。");
-            given = fromUtf8(dir);
-        }
-    }
-    return given;
-}
 
 FolderChoice chooseProgramFolder(const std::optional<fs::path>& given, const fs::path& executableFolder,
                                  const fs::path& userDataFolder, Io& io) {

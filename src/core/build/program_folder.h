@@ -24,10 +24,6 @@ struct FolderChoice {
     FolderSource source = FolderSource::User;
 };
 
-// The folder given on the command line: "--folder DIR" or "--folder=DIR"
-// (the last one wins). Throws FileError when "--folder" has no folder after it.
-std::optional<std::filesystem::path> folderArgument(const std::vector<std::string>& args);
-
 // In this order: the given folder; the executable's folder when it holds
 // "作業ファイル/"; the user's data folder.
 FolderChoice chooseProgramFolder(const std::optional<std::filesystem::path>& given,

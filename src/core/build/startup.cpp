@@ -5,7 +5,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "core/build/program_folder.h"
 #include "core/files/error.h"
 #include "core/files/journal.h"
 
@@ -50,38 +49,5 @@ StartedFolder openProgramFolder(Io& io, const AppFolders& folders) {
     return s;
 }
 
-std::filesystem::path executableFolder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    return ec ? std::filesystem::path{} : exe.parent_path();
-}
-
-EarlyStart startEarly(const std::vector<std::string>& args, const std::filesystem::path& executableFolder,
-                      const std::function<std::filesystem::path()>& userDataFolder, Io& io, Io& deckIo,
-                      Random& deckRandom) {
-    EarlyStart early;
-    try {
-        const auto given = folderArgument(args);
-        if (!given && executableFolder.empty()) return early;
-        const FolderChoice choice = chooseProgramFolder(given, executableFolder, {}, io);
-        const std::filesystem::path folder =
-            choice.source != FolderSource::User ? choice.folder : userDataFolder ? userDataFolder() : std::filesystem::path{};
-        if (folder.empty()) return early;
-        // The portable folder is used as it is; any other is prepared first
-        // unless it already holds everything (looked at again once locked and
-        // recovered, as recovery may change which files are there).
-        const auto shipped = choice.source == FolderSource::Portable ? std::nullopt : findShippedData(executableFolder, io);
-        auto ready = [&] { return choice.source == FolderSource::Portable || folderIsReady(folder, shipped, io); };
-        if (!ready()) return early;
-        StartedFolder started = openProgramFolder(io, AppFolders{folder});
-        if (!started.lock || !ready()) return early;  // the usual start takes the lock again and says why
-        early.folder = folder;
-        early.started = std::move(started);
-        early.deck = buildDeckAhead(deckIo, AppFolders{folder}, deckRandom);
-    } catch (const FileError&) {
-        // a command line or folder that the usual start reports in its window
-    }
-    return early;
-}
 
 }  // namespace tabinowa

@@ -55,14 +55,4 @@ private:
     std::vector<std::int16_t> deck_;  // entries 1..deckLength
 };
 
-// Builds a deck on another thread, or on the thread that asks for it first
-// when that thread has not begun by then (on a busy machine a new thread can
-// wait for a core longer than the whole build takes); get() or wait() gives
-// the deck or throws build()'s FileError, and the build is done once. The
-// thread works at a lower priority, so that the window being made meanwhile
-// is not kept waiting for a core (the caller keeps its own). Until
-// then nothing else may use `io` or `random`: at start-up the program reads
-// the question file while the toolkit starts and takes the deck for its menu.
-std::future<QuestionDeck> buildDeckAhead(Io& io, AppFolders folders, Random& random);
-
 }  // namespace tabinowa

@@ -3,7 +3,6 @@
 // passes it by reference; tests make their own over a temporary folder.
 #include <cstdint>
 #include <filesystem>
-#include <future>
 #include <optional>
 #include <string>
 
@@ -25,17 +24,14 @@ struct Session {
 
     // The question deck, the full-bank order, counters and cursors.
     QuestionDeck quiz;
-    // A deck being built ahead (buildDeckAhead) for the first buildDeck().
-    std::future<QuestionDeck> deckAhead;
+    // The start's deck is built once the main menu is on screen; until then
+    // every item of the menu builds it first (takeDeck).
+    bool deckPending = false;
 
-    // Builds the deck from the question file, or takes the deck built ahead.
+    // Builds the deck from the question file.
     // Throws FileError and leaves the deck as it was on failure.
     void buildDeck() {
-        if (deckAhead.valid()) {
-            auto ahead = std::move(deckAhead);
-            quiz = ahead.get();
-            return;
-        }
+        deckPending = false;
         quiz.build(io, folders, random);
     }
 
@@ -55,9 +51,6 @@ struct Session {
     // Today's day number in local time; a test may fix it.
     std::optional<std::int32_t> fixedDay;
     std::int32_t today() const { return fixedDay ? *fixedDay : localDay(std::time(nullptr)); }
-    // Where the windows keep the learner's choices (how to answer): an INI
-    // file in the program's folder, beside the data folders.
-    std::filesystem::path settingsFile = folders.program / "tabinowa.ini";
 };
 
 }  // namespace tabinowa
