@@ -79,6 +79,13 @@ void paintPage(QPainter& p, const Page& page, double dpmm, QPaintDevice* device)
         for (const auto& d : page.dots) p.drawEllipse(at(d), r, r);
         p.setBrush(Qt::NoBrush);
     }
+    if (!page.anchors.empty()) {
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::black);
+        const double r = page.anchorRadiusMm * dpmm;
+        for (const auto& d : page.anchors) p.drawEllipse(at(d), r, r);
+        p.setBrush(Qt::NoBrush);
+    }
     for (const auto& t : page.texts) {
         const QFont font = paperFont(t.face, t.sizePt, t.bold, device);
         p.setFont(font);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace tabinowa::paper {
@@ -15,9 +16,9 @@ constexpr double kKmPerDegree = 111.0;  // of latitude, near enough for a scale 
 constexpr double kTitlePt = 16;
 constexpr double kSourcePt = 6.5;
 constexpr double kReadingPt = 6.5;
-constexpr double kLabelPad = 0.35;   // mm around a label's text
+constexpr double kLabelPad = 0.2;   // mm around a label's text
 constexpr double kLabelGap = 0.3;    // mm kept between two labels
-constexpr double kBorderClear = 0.25;  // mm between an inside label and its shape's border
+constexpr double kBorderClear = 0.12;  // mm between an inside label and its shape's border
 
 bool insideRings(const std::vector<Ring>& rings, Pt p) {
     bool in = false;
@@ -104,6 +105,8 @@ PageShape pageShape(const MapShape& s, const MapFit& fit) {
 
 Box boxAround(Pt centre, double w, double h) { return {centre.x - w / 2, centre.y - h / 2, centre.x + w / 2, centre.y + h / 2}; }
 
+Box grownBy(const Box& b, double m) { return {b.left - m, b.top - m, b.right + m, b.bottom + m}; }
+
 Pt nearestOnBox(const Box& b, Pt p) { return {std::clamp(p.x, b.left, b.right), std::clamp(p.y, b.top, b.bottom)}; }
 
 MapBox landBox(const MapArea& area) {
@@ -163,7 +166,7 @@ MapLayout layoutLabels(const MapSheet& sheet, const Box& mapBox, MapLabels label
     const std::size_t n = sheet.places.size();
     std::vector<Pt> anchors(n);
     std::vector<bool> placed(n, false);
-    const double h = sizePt * kMmPerPoint * 1.1 + 2 * kLabelPad;
+    const double h = sizePt * kMmPerPoint * 0.95 + 2 * kLabelPad;
 
     auto overLand = [&](Pt p) {
         for (const auto& s : land)
@@ -182,7 +185,7 @@ MapLayout layoutLabels(const MapSheet& sheet, const Box& mapBox, MapLabels label
         if (ps.box.width() < w || ps.box.height() < h) continue;
         std::vector<std::pair<double, Pt>> candidates;
         candidates.push_back({std::numeric_limits<double>::max(), anchors[i]});
-        constexpr int kGrid = 9;
+        constexpr int kGrid = 15;
         for (int gx = 0; gx < kGrid; ++gx)
             for (int gy = 0; gy < kGrid; ++gy) {
                 const Pt p{ps.box.left + ps.box.width() * (gx + 0.5) / kGrid,
@@ -211,59 +214,107 @@ MapLayout layoutLabels(const MapSheet& sheet, const Box& mapBox, MapLabels label
         const int s = sheet.places[i].shape;
         if (!placed[i] && s >= 0 && s < static_cast<int>(area.shapes.size()) && landOfShape[s] >= 0) rest.push_back(i);
     }
-    std::stable_sort(rest.begin(), rest.end(), [&](std::size_t a, std::size_t b) {
-        return anchors[a].y != anchors[b].y ? anchors[a].y < anchors[b].y : anchors[a].x < anchors[b].x;
-    });
-    static const double kDistances[] = {1.5, 3, 4.5, 6, 8, 10, 13, 16, 20, 25, 31, 38, 46, 55, 65};
-    constexpr int kDirections = 24;
-    for (const std::size_t i : rest) {
-        const std::string text = labelText(sheet, i, labels);
-        const double w = textWidthMm(text, sizePt) + 2 * kLabelPad;
-        const Pt a = anchors[i];
-        double bestCost = std::numeric_limits<double>::max();
-        Box bestBox{};
-        Line bestLine{};
-        for (const double d : kDistances) {
-            if (bestCost < d) break;  // nothing farther can cost less
-            for (int k = 0; k < kDirections; ++k) {
-                const double angle = 2 * kPi * k / kDirections;
-                const double cx = std::cos(angle), cy = std::sin(angle);
-                // The box's edge nearest the place lies `d` from it.
-                const double reach = std::min(std::abs(cx) > 1e-9 ? (w / 2) / std::abs(cx) : 1e9,
-                                              std::abs(cy) > 1e-9 ? (h / 2) / std::abs(cy) : 1e9);
-                const Pt c{a.x + cx * (d + reach), a.y + cy * (d + reach)};
-                const Box b = boxAround(c, w, h);
-                if (!b.inside(mapBox)) continue;
-                const Line line{a, nearestOnBox(b, a), 0.15};
-                bool clear = true;
-                for (const auto& l : layout.labels) {
-                    if (l.box.overlaps(b, kLabelGap) || segmentMeetsBox(line.a, line.b, l.box) ||
-                        (l.leader && (segmentMeetsBox(l.line.a, l.line.b, b) ||
-                                      segmentsCross(l.line.a, l.line.b, line.a, line.b)))) {
-                        clear = false;
-                        break;
+    static const double kDistances[] = {2.5, 3.5, 4.5, 6, 8, 10, 13, 16, 20, 25, 31, 38, 46, 55, 65, 80};
+    constexpr int kDirections = 36;
+    const std::vector<PlacedLabel> inside = layout.labels;
+    // One pass over the places in the order given; the labels and the count of crowded ones.
+    auto pass = [&](const std::vector<std::size_t>& order, std::vector<PlacedLabel>& labelsOut, int& crossed) {
+        int crowded = 0;
+        crossed = 0;
+        labelsOut = inside;
+        auto& labelsRef = labelsOut;
+        for (const std::size_t i : order) {
+            const std::string text = labelText(sheet, i, labels);
+            const double w = textWidthMm(text, sizePt) + 2 * kLabelPad;
+            const Pt a = anchors[i];
+            double bestCost = std::numeric_limits<double>::max();
+            Box bestBox{};
+            Line bestLine{};
+            // First with no leader crossing another; a place shut in by its
+            // neighbours' leaders may then cross one (labels still never overlap).
+            for (const bool crossing : {false, true}) {
+            if (bestCost < std::numeric_limits<double>::max()) break;
+            if (crossing) ++crossed;
+            for (const double d : kDistances) {
+                if (bestCost < d) break;  // nothing farther can cost less
+                for (int k = 0; k < kDirections; ++k) {
+                    const double angle = 2 * kPi * k / kDirections;
+                    const double cx = std::cos(angle), cy = std::sin(angle);
+                    // The box's edge nearest the place lies `d` from it.
+                    const double reach = std::min(std::abs(cx) > 1e-9 ? (w / 2) / std::abs(cx) : 1e9,
+                                                  std::abs(cy) > 1e-9 ? (h / 2) / std::abs(cy) : 1e9);
+                    const Pt c{a.x + cx * (d + reach), a.y + cy * (d + reach)};
+                    const Box b = boxAround(c, w, h);
+                    if (!b.inside(mapBox)) continue;
+                    const Line line{a, nearestOnBox(b, a), 0.15};
+                    bool clear = true;
+                    for (const auto& l : labelsRef) {
+                        if (l.box.overlaps(b, kLabelGap) || segmentMeetsBox(line.a, line.b, l.box) ||
+                            (l.leader && (segmentMeetsBox(l.line.a, l.line.b, b) ||
+                                          (!crossing && segmentsCross(l.line.a, l.line.b, line.a, line.b))))) {
+                            clear = false;
+                            break;
+                        }
+                    }
+                    // Never over another place's anchor: its own leader could not leave it.
+                    for (const std::size_t j : rest)
+                        if (j != i && grownBy(b, 0.3).contains(anchors[j])) clear = false;
+                    if (!clear) continue;
+                    double cost = d;
+                    if (overLand(c)) cost += 4;
+                    if (cost < bestCost) {
+                        bestCost = cost;
+                        bestBox = b;
+                        bestLine = line;
                     }
                 }
-                if (!clear) continue;
-                double cost = d;
-                if (overLand(c)) cost += 4;
-                for (const std::size_t j : rest)
-                    if (j != i && b.contains(anchors[j])) cost += 25;
-                if (cost < bestCost) {
-                    bestCost = cost;
-                    bestBox = b;
-                    bestLine = line;
-                }
             }
+            }
+            if (bestCost == std::numeric_limits<double>::max()) {
+                // No clear place on the page: put it on its place and count it.
+                ++crowded;
+                bestBox = boxAround(a, w, h);
+                bestLine = {a, a, 0.15};
+            }
+            labelsRef.push_back({static_cast<int>(i), text, bestBox, true, bestLine});
         }
-        if (bestCost == std::numeric_limits<double>::max()) {
-            // No clear place on the page: put it on its place and count it.
-            ++layout.crowded;
-            bestBox = boxAround(a, w, h);
-            bestLine = {a, a, 0.15};
+        return crowded;
+    };
+    // Top to bottom, then other orders while some label found no clear place:
+    // the first order with none crowded (or the fewest) is kept.
+    Pt centre{};
+    for (const std::size_t i : rest) centre = {centre.x + anchors[i].x / rest.size(), centre.y + anchors[i].y / rest.size()};
+    std::vector<std::function<bool(std::size_t, std::size_t)>> orders{
+        [&](std::size_t a, std::size_t b) { return anchors[a].y != anchors[b].y ? anchors[a].y < anchors[b].y : anchors[a].x < anchors[b].x; },
+        [&](std::size_t a, std::size_t b) { return anchors[a].x < anchors[b].x; },
+        [&](std::size_t a, std::size_t b) { return anchors[a].y > anchors[b].y; },
+        [&](std::size_t a, std::size_t b) {
+            return std::hypot(anchors[a].x - centre.x, anchors[a].y - centre.y) >
+                   std::hypot(anchors[b].x - centre.x, anchors[b].y - centre.y);
+        },
+        [&](std::size_t a, std::size_t b) {
+            return std::hypot(anchors[a].x - centre.x, anchors[a].y - centre.y) <
+                   std::hypot(anchors[b].x - centre.x, anchors[b].y - centre.y);
+        },
+        [&](std::size_t a, std::size_t b) { return anchors[a].x > anchors[b].x; },
+    };
+    int best = -1;
+    std::vector<PlacedLabel> bestLabels;
+    for (const auto& less : orders) {
+        std::vector<std::size_t> order = rest;
+        std::stable_sort(order.begin(), order.end(), less);
+        std::vector<PlacedLabel> labels;
+        int crossed = 0;
+        const int crowded = pass(order, labels, crossed);
+        if (best < 0 || crowded * 1000 + crossed < best) {
+            best = crowded * 1000 + crossed;
+            bestLabels = std::move(labels);
+            layout.crowded = crowded;
+            layout.crossed = crossed;
         }
-        layout.labels.push_back({static_cast<int>(i), text, bestBox, true, bestLine});
+        if (best == 0) break;
     }
+    layout.labels = std::move(bestLabels);
     return layout;
 }
 
@@ -400,7 +451,10 @@ std::vector<Page> mapSheetPages(const MapSheet& sheet, const MapSheetOptions& op
         addScale(map, area, layout.fit, {content.left + 2, content.bottom - keyBand - 2});
     }
     for (const auto& l : layout.labels) {
-        if (l.leader) map.lines.push_back(l.line);
+        if (l.leader) {
+            map.lines.push_back(l.line);
+            map.anchors.push_back(l.line.a);
+        }
         map.texts.push_back({l.box.centre(), l.text, names ? kNamePt : kNumberPt, Align::Centre, Face::Gothic,
                              !names, l.leader});
     }

@@ -66,6 +66,7 @@ struct MapLayout {
     Box mapBox;  // the page area given to the map
     std::vector<PlacedLabel> labels;
     int crowded = 0;  // labels that found no clear place and were put where they overlap
+    int crossed = 0;  // leaders that had to cross another leader to get out
 };
 
 // Places the labels (numbers or names) of `sheet` on the page area `mapBox`.

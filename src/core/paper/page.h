@@ -77,6 +77,8 @@ struct Page {
     std::vector<Line> lines;  // leader lines, rules, the scale bar
     std::vector<Pt> dots;     // old municipalities
     double dotRadiusMm = 0.45;
+    std::vector<Pt> anchors;  // where a leader line starts, inside its place
+    double anchorRadiusMm = 0.3;
     std::vector<Text> texts;
 };
 
