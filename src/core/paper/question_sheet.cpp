@@ -131,7 +131,7 @@ struct Flow {
 void numberPages(std::vector<Page>& pages, std::size_t from, std::size_t to, const Box& content) {
     const std::size_t total = to - from;
     for (std::size_t i = from; i < to; ++i)
-        pages[i].texts.push_back({{(content.left + content.right) / 2, content.bottom - 1.5},
+        pages[i].texts.push_back({{(content.left + content.right) / 2, content.bottom - 2},
                                   std::to_string(i - from + 1) + " / " + std::to_string(total), 8, Align::Centre});
 }
 
