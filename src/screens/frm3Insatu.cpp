@@ -99,10 +99,14 @@ void frm3Insatu::load() {
     for (const auto& k : kinds_) sources.push_back("種類：" + k);
     lstSource.addItems(sources);
 
-    lstKind.clickItem(kNumbered);
-    lstPaper.clickItem(0);
-    lstCount.clickItem(1);
-    lstSource.clickItem(0);
+}
+
+void frm3Insatu::selectDefaults() {
+    // Lists take a choice only once shown.
+    if (lstKind.selectedIndex() < 0) lstKind.clickItem(kNumbered);
+    if (lstPaper.selectedIndex() < 0) lstPaper.clickItem(0);
+    if (lstCount.selectedIndex() < 0) lstCount.clickItem(1);
+    if (lstSource.selectedIndex() < 0) lstSource.clickItem(0);
 }
 
 void frm3Insatu::chooseArea(int area) {

@@ -30,6 +30,8 @@ public:
     // Chooses the map: a prefecture 1..47, kRegionAreaBase + a region's index,
     // or 0 for every prefecture of Japan.
     void chooseArea(int area);
+    // The first kind, paper, count and source, where none is chosen yet.
+    void selectDefaults();
 
     // Handlers.
     void lstKind_Click(int position);

@@ -100,7 +100,10 @@ frm2Toukei& WindowManager::showStats() {
 frm3Insatu& WindowManager::showPaper(int area) {
     auto& w = static_cast<frm3Insatu&>(
         show(WindowId::Paper, [this]() { return std::make_unique<frm3Insatu>(session_, *this); }));
-    if (area >= 0) w.form().run([&w, area] { w.chooseArea(area); });
+    w.form().run([&w, area] {
+        w.selectDefaults();
+        if (area >= 0) w.chooseArea(area);
+    });
     return w;
 }
 
