@@ -11,7 +11,7 @@ packages=(
   xvfb xauth dbus-daemon
   desktop-file-utils appstream
   clang libclang-rt-14-dev
-  strace python3
+  strace python3 poppler-utils
 )
 
 [ $# -gt 0 ] && packages=("$@")

@@ -49,6 +49,7 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
       lstMiss(frm, {9780, 3960, 3660, 3420}),
       lblMsg(frm, {9780, 7500, 3660, 855}),
       Command1(frm, {11640, 120, 1815, 615}, "メニューに戻る"),
+      cmdPaper(frm, {9780, 120, 1740, 615}, "印刷・PDF…"),
       session_(session),
       windows_(windows) {
     Label1.setFont({"HGP創英角ﾎﾟｯﾌﾟ体", 20.25, false});
@@ -74,6 +75,16 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
     cmdZoomOut.onClick([this]() { picMap.zoomOut(); });
     cmdWhole.onClick([this]() { picMap.resetView(); });
     Command1.onClick([this]() { Command1_Click(); });
+    cmdPaper.onClick([this]() {
+        // The list: all Japan, the prefectures, then the regions.
+        const int prefectures = static_cast<int>(ken_.size());
+        int area = -1;
+        if (chosen_ == 0) area = kJapanArea;
+        else if (chosen_ >= 1 && chosen_ <= prefectures) area = chosen_;
+        else if (chosen_ > prefectures && chosen_ - 1 - prefectures < static_cast<int>(regionList_.size()))
+            area = kRegionAreaBase + regionList_[static_cast<std::size_t>(chosen_ - 1 - prefectures)];
+        windows_.showPaper(area);
+    });
     frm.onCloseBox([this]() { Command1_Click(); });
     // The tip names a place only once it has been asked and answered, so
     // that the map does not give answers away.

@@ -75,6 +75,8 @@ public:
     ui::ListBox lstMiss;
     ui::Label lblMsg;
     ui::CommandButton Command1;
+    // 印刷・PDF for the map chosen.
+    ui::CommandButton cmdPaper;
 
 private:
     void showArea(int id);

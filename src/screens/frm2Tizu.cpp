@@ -53,6 +53,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
       Label3(frm, {6360, 120, 3615, 615}, "市町村地図と概略"),
       Label4(frm, {120, 120, 5415, 375}, "リストの市町村をクリックすると、地図位置を表示・市町村の概略を表示"),
       Label5(frm, {5400, 8520, 4695, 375}, "地図の小さい○にマウスをポイントすると、市町村名を表示"),
+      cmdPaper(frm, {14280, 60, 2040, 615}, "印刷・PDF…"),
       session_(session),
       windows_(windows) {
     frm.setForeColor(kWindowColor);
@@ -77,6 +78,7 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     lstCity.onClick([this](int p) { lstCity_Click(p); });
     picTizu.onMouseMove([this](double x, double y) { picTizu_MouseMove(x, y); });
     Command1.onClick([this]() { Command1_Click(); });
+    cmdPaper.onClick([this]() { windows_.showPaper(chosenKen_ > 0 ? chosenKen_ : -1); });
     frm.onCloseBox([this]() { Command1_Click(); });
 
     zoom.onNeedArea([this] { return loadZoomedMap(); });

@@ -60,6 +60,8 @@ public:
     ui::Label Label3;
     ui::Label Label4;
     ui::Label Label5;
+    // 印刷・PDF for the prefecture chosen.
+    ui::CommandButton cmdPaper;
 
 private:
     // Loads the chosen prefecture's outlines into the view, with its circles

@@ -6,6 +6,7 @@
 #include "screens/frm2Fukusyu.h"
 #include "screens/frm2Sogo.h"
 #include "screens/frm2Toukei.h"
+#include "screens/frm3Insatu.h"
 #include "screens/frm1Main.h"
 #include "screens/frm8Help.h"
 #include "screens/frm8Info.h"
@@ -29,7 +30,8 @@ Window& WindowManager::show(WindowId id, const std::function<std::unique_ptr<Win
     }
     slot = make();
     Window& w = *slot;
-    if (id == WindowId::Tizu || id == WindowId::Kankyo || id == WindowId::Info || id == WindowId::Doko)
+    if (id == WindowId::Tizu || id == WindowId::Kankyo || id == WindowId::Info || id == WindowId::Doko ||
+        id == WindowId::Paper)
         addReturnKey(w.form());
     w.form().run([&w]() { w.load(); });
     w.form().show();
@@ -95,6 +97,16 @@ frm2Toukei& WindowManager::showStats() {
         show(WindowId::Stats, [this]() { return std::make_unique<frm2Toukei>(session_, *this); }));
 }
 
+frm3Insatu& WindowManager::showPaper(int area) {
+    auto& w = static_cast<frm3Insatu&>(
+        show(WindowId::Paper, [this]() { return std::make_unique<frm3Insatu>(session_, *this); }));
+    w.form().run([&w, area] {
+        w.selectDefaults();
+        if (area >= 0) w.chooseArea(area);
+    });
+    return w;
+}
+
 void WindowManager::unload(WindowId id) {
     auto& slot = windows_[index(id)];
     if (!slot) return;
@@ -122,6 +134,7 @@ frm9Kankyo* WindowManager::kankyo() const { return static_cast<frm9Kankyo*>(wind
 frm8Info* WindowManager::info() const { return static_cast<frm8Info*>(window(WindowId::Info)); }
 frm2Fukusyu* WindowManager::review() const { return static_cast<frm2Fukusyu*>(window(WindowId::Review)); }
 frm2Toukei* WindowManager::stats() const { return static_cast<frm2Toukei*>(window(WindowId::Stats)); }
+frm3Insatu* WindowManager::paper() const { return static_cast<frm3Insatu*>(window(WindowId::Paper)); }
 frm8Help* WindowManager::help() const { return static_cast<frm8Help*>(window(WindowId::Help)); }
 
 }  // namespace tabinowa

@@ -22,7 +22,7 @@ public:
     virtual void load() {}
 };
 
-enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Doko, Review, Stats, Help };
+enum class WindowId { Main, Sogo, CityVisit, Tizu, Kankyo, Info, Doko, Review, Stats, Help, Paper };
 
 class frm1Main;
 class frm2Sogo;
@@ -31,6 +31,7 @@ class frm8Info;
 class frm2Fukusyu;
 class frm2Toukei;
 class frm8Help;
+class frm3Insatu;
 
 class WindowManager {
 public:
@@ -66,6 +67,9 @@ public:
     // The review and the statistics.
     frm2Fukusyu& showReview();
     frm2Toukei& showStats();
+    // 印刷・PDF, opened from the map and from どこでしょう with their map chosen
+    // (a prefecture 1..47, kRegionAreaBase + a region, kJapanArea; -1 none).
+    frm3Insatu& showPaper(int area = -1);
 
     // Hides the window at once and destroys it (closing its files) as soon as
     // its own handlers have returned.
@@ -87,6 +91,7 @@ public:
     frm2Fukusyu* review() const;
     frm2Toukei* stats() const;
     frm8Help* help() const;
+    frm3Insatu* paper() const;
 
 private:
     static std::size_t index(WindowId id) { return static_cast<std::size_t>(id); }
@@ -97,7 +102,7 @@ private:
     Session& session_;
     std::function<void()> endProgram_;
     Confirmer confirmer_;
-    std::array<std::unique_ptr<Window>, 10> windows_;
+    std::array<std::unique_ptr<Window>, 11> windows_;
 };
 
 }  // namespace tabinowa

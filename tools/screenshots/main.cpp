@@ -23,6 +23,7 @@
 #include "game_shots.h"
 #include "map_shots.h"
 #include "where_shots.h"
+#include "paper_shots.h"
 #include "core/files/io.h"
 #include "core/files/records.h"
 #include "screens/frm2Fukusyu.h"
@@ -142,6 +143,8 @@ int main(int argc, char** argv) {
         failures += shots::shootMap(out, work);
         // "どこでしょう", on its own copy too.
         failures += shots::shootWhere(out, work);
+        // 印刷・PDF; its pages (PDF files and their pictures) at 100 % only.
+        failures += shots::shootPaper(out, work, out.filename().string().rfind(".shots", 0) != 0);
 
         // As found: the menu, information, the training states, the environment.
         {

@@ -92,7 +92,7 @@ std::vector<Circle> circlesOf(const City& c) {
 namespace {
 
 // Offsets of the fields the lists use in a record of "市町村.ran".
-constexpr std::size_t kOffKenNo = 0, kOffRecNo = 6, kOffCityName = 28, kOffStats = 112, kOffKyuNames = 898,
+constexpr std::size_t kOffKenNo = 0, kOffRecNo = 6, kOffCityName = 28, kOffName2 = 48, kOffStats = 112, kOffKyuNames = 898,
                       kOffKyuX = 1418, kOffKyuY = 1470, kOffKyuText = 1522, kOffKyuTextLen = 8022;
 constexpr std::size_t kNameBytes = 20, kTextBytes = 250;
 
@@ -251,6 +251,7 @@ City decodeListFields(std::string_view record, std::string_view where, Descripti
     c.KenNo = f.i16(kOffKenNo);
     c.RecNo = f.i16(kOffRecNo);
     c.CityName = f.text(kOffCityName, kNameBytes);
+    c.Name2 = f.text(kOffName2, kNameBytes);  // the reading, for the paper maps' keys
     setFigures(c, figuresOf(f));
     const LengthFields lengths = lengthFields(f, where);
     c.KyuSu = lengths.kyuSu;

@@ -93,7 +93,7 @@ std::vector<OldTown> oldTownsOf(const City& c);
 enum class Descriptions { Read, Skip };
 
 // Decodes the fields of a municipality record that the lists use: KenNo,
-// RecNo, CityName, the six statistics, KyuSu, and slots 1..KyuSu of KyuNames,
+// RecNo, CityName, Name2 (the reading), the six statistics, KyuSu, and slots 1..KyuSu of KyuNames,
 // KyuX, KyuY, KyuText (left empty with Descriptions::Skip) and KyuTextLen.
 // Every other field is left empty or 0. Agrees with City::decode on these
 // fields and fails where it fails on them (a short record, KyuSu outside
