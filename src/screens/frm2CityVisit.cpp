@@ -289,6 +289,10 @@ void frm2CityVisit::lstCity_Click(int position) {
     lblCity.setCaption("");
     const std::string pictureError = loadMap(map_.prefectureRow());
     const auto profile = map_.chooseCity(position);
+    const auto& kens = map_.prefectures();
+    const int row = map_.prefectureRow();
+    chosenName_ = (row >= 1 && row <= static_cast<int>(kens.size()) ? trimmedName(kens[static_cast<std::size_t>(row - 1)].name()) : std::string{}) +
+                  trimmedName(lstCity.items().at(static_cast<std::size_t>(position)));
     lblCity.setCaption(profile.header);
     lblVist.setCaption("");
     picTizu.setForeColor(ui::paletteColor(kDrawColor));
@@ -317,7 +321,8 @@ void frm2CityVisit::cmdVisit_Click() {
         return;
     }
     if (result.outcome == game::VisitMap::Outcome::Visited) {
-        lblVisit.setCaption(game::kCongratulation);
+        // The design's words, then the place just visited.
+        lblVisit.setCaption(game::kCongratulation + chosenName_);
         lblPoint.setCaption("");
         lblPoint.setCaption(game::visitPointDisplay(session_.points));
         // the visit stands even when its list cannot be shown again: say why it is empty
@@ -326,8 +331,9 @@ void frm2CityVisit::cmdVisit_Click() {
         lstCity.clear();
         lblCity.setCaption("");
         for (const auto& entry : result.entries) lstCity.addItem(entry);
-        marks_.clear();
         zoom.forget();  // the new colour comes with the next showing
+        // The numbers of the place just visited stay on the map until the next choice.
+        if (!japanShown_) showMarks();
     } else {
         lblMinryoku.setCaption(result.message);
     }
@@ -375,8 +381,10 @@ void frm2CityVisit::cmdStart0_Click() {
         focusSafe();
         return;
     }
-    // the quiz half stays as it was: the answer button, or the judge buttons with the answer
-    cmdAns.setVisible(ansShown);
+    // The answer button comes back with the visit button, beside the judge
+    // buttons if the answer is shown; not after the last question, when
+    // there is nothing left to answer (it would score past the end).
+    cmdAns.setVisible(ansShown || cmdYes.visible() || cmdNo.visible());
     cmdVisit.setVisible(true);
     lblPoint.setCaption(game::kResetDoneText);
     focusSafe();

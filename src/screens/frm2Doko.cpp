@@ -41,7 +41,8 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
       cmdZoomOut(frm, {2700, 8460, 600, 495}, "－"),
       cmdWhole(frm, {3360, 8460, 1200, 495}, "全体を表示"),
       lblHelp(frm, {4680, 8460, 4935, 615},
-              "Ctrl+ホイール・＋/－で拡大縮小、ドラッグ・矢印キーで移動、Enterで十字の所を答える"),
+              "矢印：となりの市町村へ　PageDown／PageUp：次／前の県へ　Enter：十字の所を答える　"
+              "＋/－・Ctrl+ホイール：拡大縮小　ドラッグ：移動"),
       lblQs(frm, {9780, 840, 3660, 1215}),
       lblJudge(frm, {9780, 2160, 3660, 615}),
       lblScore(frm, {9780, 2880, 3660, 375}),
@@ -63,6 +64,9 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
     lblMsg.setForeColor(ui::paletteColor(4));
     Command1.setFont({"ＭＳ Ｐゴシック", 12, true});
     cmdReplay.setVisible(false);
+    lstMiss.setVisible(false);  // shown with the places missed, at the end of a round
+    // The arrows go from a place to its neighbour, whatever the zoom.
+    picMap.setPlaceKeys(true);
 
     frm.setErrorSink([this](const std::string& message) { lblMsg.setCaption(message); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
@@ -189,6 +193,7 @@ void frm2Doko::lstKen_Click(int position) {
 void frm2Doko::startRound(std::vector<WherePlace> places) {
     picMap.clearFills();
     lstMiss.clear();
+    lstMiss.setVisible(false);
     cmdReplay.setVisible(false);
     lblJudge.setCaption("");
     if (places.empty()) {
@@ -220,8 +225,12 @@ void frm2Doko::picMap_Click(MapPoint p) {
     } else {
         if (v.clicked >= 0) picMap.setFill(v.clicked, kWrongColor);
         picMap.blink(v.answer, kBlinkColor);
+        // Zoomed in, the right place may lie outside the view: it comes into the middle.
+        if (picMap.zoom() > 1 && v.answer >= 0 && v.answer < static_cast<int>(area_->shapes.size()) &&
+            !picMap.visibleBox().contains(pointInside(area_->shapes[static_cast<std::size_t>(v.answer)])))
+            picMap.centreOn(pointInside(area_->shapes[static_cast<std::size_t>(v.answer)]));
         lblJudge.setForeColor(kWrongColor);
-        lblJudge.setCaption("× 「" + place.name + "」は点滅している所です");
+        lblJudge.setCaption("× 「" + place.name + "」（" + trimmed(place.prefName) + "）は点滅している所です");
     }
     remember(place, v.right);
     if (round_->finished()) finishRound();
@@ -246,6 +255,7 @@ void frm2Doko::finishRound() {
     for (const WherePlace& p : round_->misses())
         misses.push_back(japan_ ? p.name + "（" + trimmed(p.prefName) + "）" : p.name);
     lstMiss.addItems(misses);
+    lstMiss.setVisible(!misses.empty());
     cmdReplay.setVisible(!misses.empty());
 }
 
@@ -297,6 +307,7 @@ void frm2Doko::cmdOverview_Click() {
     lblJudge.setCaption("");
     lblScore.setCaption("");
     lstMiss.clear();
+    lstMiss.setVisible(false);
     cmdReplay.setVisible(false);
 }
 

@@ -20,7 +20,7 @@ namespace tabinowa::ui {
 // A fill for a share done (0..1): from the map's land colour to `full`.
 Color shareColor(double share, Color full);
 
-enum class MapKey { Left, Right, Up, Down, ZoomIn, ZoomOut, Enter, Home };
+enum class MapKey { Left, Right, Up, Down, ZoomIn, ZoomOut, Enter, Home, NextPrefecture, PreviousPrefecture };
 
 class MapView : public Widget {
 public:
@@ -94,8 +94,14 @@ public:
     MapPoint toView(MapPoint twips) const;        // to pixels in the view (as x, y)
     // Twips that `pixels` screen pixels cover at the current zoom.
     double pixelsToMap(double pixels) const;
-    // The shape under the keyboard cursor (the view's centre), or -1.
+    // The shape under the keyboard cursor (the view's centre, or where the
+    // arrows stepped to), or -1.
     int highlighted() const;
+    // Arrows step the cursor from a place to its neighbour in that direction
+    // and Page Down / Page Up to the next or previous prefecture, the view
+    // following (a map to answer on); otherwise they pan the view.
+    void setPlaceKeys(bool on);
+    MapPoint cursorPoint() const;  // where Enter answers
     int hovered() const;  // the shape outlined under the pointer, or -1
 
     // Paints one frame as the screen would get it, into an image kept by the
