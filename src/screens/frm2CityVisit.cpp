@@ -6,6 +6,7 @@
 #include "core/files/visit_state.h"
 #include "core/game/rules.h"
 #include "core/map/outlines.h"
+#include "core/map/progress_scale.h"
 #include "core/map/where_round.h"
 
 namespace tabinowa {
@@ -400,8 +401,8 @@ void frm2CityVisit::cmdToMain_Click() {
 
 namespace {
 
-constexpr ui::Color kVisitedColor = ui::rgb(0xbf, 0xe3, 0xb4);  // soft green
-constexpr ui::Color kAllVisitedColor = ui::rgb(0x3b, 0x9c, 0x5a);
+// A visited municipality: the colour of a prefecture half visited on the map of all Japan.
+const ui::Color kVisitedColor = ui::progressColor(3);
 constexpr ui::Color kMarkDotColor = ui::rgb(0xd0, 0x1c, 0x1c);  // as the map window's dots
 
 
@@ -424,10 +425,13 @@ bool frm2CityVisit::loadZoomedMap() {
         for (std::size_t n = 0; n < kens.size(); ++n) {
             const int count = kens[n].endRec() - kens[n].startRec() + 1;
             const int shape = area->indexOf(static_cast<int>(n) + 1);
-            if (shape >= 0) shapeNames_[static_cast<std::size_t>(shape)] = trimmedName(kens[n].name());
-            if (shape >= 0 && count > 0)
-                zoom.view.setFill(shape, ui::shareColor(static_cast<double>(kens[n].homonSu()) / count, kAllVisitedColor));
+            if (shape < 0) continue;
+            // The name with its share in the tip; the fill by steps, the first visit showing at once.
+            shapeNames_[static_cast<std::size_t>(shape)] =
+                trimmedName(kens[n].name()) + "　" + progressText(kens[n].homonSu(), count);
+            zoom.view.setFill(shape, ui::progressColor(progressStep(kens[n].homonSu(), count)));
         }
+        zoom.view.setProgressLegend();
         return true;
     }
     // Every municipality of the prefecture, the visited ones filled.
@@ -439,6 +443,7 @@ bool frm2CityVisit::loadZoomedMap() {
         shapeNames_[static_cast<std::size_t>(shapes[r])] = trimmedName(rows[r].name12);
         if (readMark(session_.io, session_.folders, rows[r].recNo)) zoom.view.setFill(shapes[r], kVisitedColor);
     }
+    zoom.view.setLegend({{kVisitedColor, "訪問済み"}});
     showMarks();
     return true;
 }

@@ -6,6 +6,7 @@
 #include "core/files/io.h"
 #include "core/files/load_checks.h"
 #include "core/map/city_table.h"
+#include "core/map/progress_scale.h"
 #include "core/map/regions.h"
 
 namespace tabinowa {
@@ -86,7 +87,13 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
         if (round_ && !round_->finished()) return {};
         if (japan_) {
             const int code = area_->shapes[static_cast<std::size_t>(shape)].code;
-            return code >= 1 && code <= static_cast<int>(ken_.size()) ? trimmed(ken_[code - 1].name()) : "";
+            if (code < 1 || code > static_cast<int>(ken_.size())) return "";
+            std::string name = trimmed(ken_[static_cast<std::size_t>(code - 1)].name());
+            if (overview_) {
+                const auto [found, count] = foundCount(code);
+                name += "　" + progressText(found, count);
+            }
+            return name;
         }
         for (const WherePlace& p : lastPlaces_)
             if (!p.old && p.shape == shape) return p.name;
@@ -156,6 +163,7 @@ std::vector<WherePlace> frm2Doko::showRegion(const Region& region) {
 
 void frm2Doko::lstKen_Click(int position) {
     lblMsg.setCaption("");
+    overview_ = false;
     round_.reset();
     lastPlaces_.clear();
     chosen_ = position;
@@ -272,17 +280,22 @@ void frm2Doko::cmdOld_Click() {
 }
 
 double frm2Doko::foundShare(int row) const {
-    if (row < 1 || row > static_cast<int>(ken_.size())) return 0;
+    const auto [found, count] = foundCount(row);
+    return count <= 0 ? 0 : std::min(1.0, static_cast<double>(found) / count);
+}
+
+std::pair<int, int> frm2Doko::foundCount(int row) const {
+    if (row < 1 || row > static_cast<int>(ken_.size())) return {0, 0};
     const KenHani& k = ken_[static_cast<std::size_t>(row - 1)];
     const int count = k.endRec() - k.startRec() + 1;
-    if (count <= 0) return 0;
+    if (count <= 0) return {0, 0};
     // Found on any day (the memory) or in this run (when the memory could not
     // be read or written).
     std::set<std::string> found;
     if (const auto it = found_.find(trimmed(k.name())); it != found_.end()) found = it->second;
     if (const auto it = remembered_.find(trimmed(k.name())); it != remembered_.end())
         found.insert(it->second.begin(), it->second.end());
-    return std::min(1.0, static_cast<double>(found.size()) / count);
+    return {std::min(count, static_cast<int>(found.size())), count};
 }
 
 void frm2Doko::cmdOverview_Click() {
@@ -301,9 +314,13 @@ void frm2Doko::cmdOverview_Click() {
     }
     for (int n = 1; n <= static_cast<int>(ken_.size()); ++n) {
         const int shape = area_->indexOf(n);
-        if (shape >= 0) picMap.setFill(shape, ui::shareColor(foundShare(n), kFoundColor));
+        const auto [found, count] = foundCount(n);
+        if (shape >= 0) picMap.setFill(shape, ui::progressColor(progressStep(found, count)));
     }
-    lblQs.setCaption("全国の達成度：見つけた市町村の割合で色が濃くなります。");
+    picMap.setProgressLegend();
+    overview_ = true;
+    lblQs.setCaption("全国の達成度：見つけた市町村の割合を色の段階で表します（一つ見つけると色が付きます）。"
+                     "地図を指すと割合が出ます。");
     lblJudge.setCaption("");
     lblScore.setCaption("");
     lstMiss.clear();

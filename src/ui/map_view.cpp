@@ -1,5 +1,7 @@
 #include "ui/map_view.h"
 
+#include "core/map/progress_scale.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -67,6 +69,7 @@ public:
         MapPoint at;
     };
     std::vector<PlacedLabel> labels;
+    std::vector<MapView::LegendEntry> legend;
     std::vector<QRectF> markBoxes;  // pixels, after the last layout
     std::function<std::string(int, MapPoint)> namer;
     std::string tip;
@@ -310,6 +313,7 @@ public:
         places.clear();
         placesKnown = false;
         cursor.reset();
+        legend.clear();
         fills.clear();
         dots.clear();
         marks.clear();
@@ -555,8 +559,31 @@ protected:
             p.drawText(box, Qt::AlignCenter, QString::number(marks[i].number));
         }
     }
+    void paintLegend(QPainter& p) {
+        if (legend.empty()) return;
+        const QFontMetricsF fm(font());
+        const double sw = fm.height(), gap = 4 * ui();
+        double w = 0;
+        for (const auto& e : legend) w = std::max(w, fm.horizontalAdvance(detail::toQ(e.text)));
+        const double rowH = sw + 2 * ui();
+        const QRectF box(gap, height() - gap - rowH * legend.size() - 2 * gap, sw + w + 3 * gap,
+                         rowH * legend.size() + 2 * gap);
+        p.setPen(QColor(0x80, 0x80, 0x80));
+        p.setBrush(QColor(255, 255, 255, 230));
+        p.drawRect(box);
+        for (std::size_t i = 0; i < legend.size(); ++i) {
+            const QRectF swatch(box.left() + gap, box.top() + gap + rowH * i, sw, sw);
+            p.setPen(QColor(0x60, 0x60, 0x60));
+            p.setBrush(detail::toQColor(legend[i].color));
+            p.drawRect(swatch);
+            p.setPen(Qt::black);
+            p.drawText(QRectF(swatch.right() + gap, swatch.top(), w + gap, sw), Qt::AlignLeft | Qt::AlignVCenter,
+                       detail::toQ(legend[i].text));
+        }
+    }
     void paintOverlays(QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing, true);
+        paintLegend(p);
         if (keyboard) {  // the cursor: the centre, or the place the arrows went to
             const QPointF c = placeKeys && cursor ? toView(*cursor) : QPointF(width() / 2.0, height() / 2.0);
             p.setPen(QPen(kCursor, 1.5 * ui()));
@@ -741,6 +768,14 @@ void sendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons butto
 
 }  // namespace
 
+Color progressColor(int step) {
+    // Light to dark (viridis), so that the steps differ without hue.
+    static constexpr Color kSteps[] = {rgb(0xfd, 0xe7, 0x25), rgb(0x7a, 0xd1, 0x51), rgb(0x22, 0xa8, 0x84),
+                                       rgb(0x2a, 0x78, 0x8e), rgb(0x41, 0x44, 0x87)};
+    if (step <= 0) return rgb(kLand.red(), kLand.green(), kLand.blue());
+    return kSteps[std::min(step, 5) - 1];
+}
+
 Color shareColor(double share, Color full) {
     const Rgb b = toRgb(full);
     const double s = std::clamp(share, 0.0, 1.0);
@@ -924,6 +959,16 @@ double MapView::pixelsToMap(double pixels) const {
 int MapView::highlighted() const {
     CANVAS_OR(-1);
     return c->highlighted();
+}
+void MapView::setLegend(std::vector<LegendEntry> entries) {
+    CANVAS_OR();
+    c->legend = std::move(entries);
+    c->update();
+}
+void MapView::setProgressLegend() {
+    std::vector<LegendEntry> entries;
+    for (int step = 0; step <= 5; ++step) entries.push_back({progressColor(step), progressStepNames()[static_cast<std::size_t>(step)]});
+    setLegend(std::move(entries));
 }
 void MapView::setPlaceKeys(bool on) {
     CANVAS_OR();

@@ -541,8 +541,13 @@ std::vector<std::vector<MapLine>> ownBorders(const MapArea& area) {
 std::vector<std::optional<MapPoint>> placePoints(const MapArea& area) {
     std::vector<std::optional<MapPoint>> out(area.shapes.size());
     for (std::size_t i = 0; i < area.shapes.size(); ++i)
-        if (area.shapes[i].kind == MapShape::Kind::Municipality && !area.shapes[i].rings.empty())
-            out[i] = pointInside(area.shapes[i]);
+        if (area.shapes[i].kind == MapShape::Kind::Municipality && !area.shapes[i].rings.empty()) {
+            // The middle of its box where that is inside it, so that a tall
+            // or wide place is reached from either side; else a point inside.
+            const MapBox& b = area.shapes[i].box;
+            const MapPoint mid{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+            out[i] = insideShape(area.shapes[i], mid) ? mid : pointInside(area.shapes[i]);
+        }
     return out;
 }
 
@@ -550,22 +555,25 @@ int placeTowards(const std::vector<std::optional<MapPoint>>& points, int from, M
     const double len = std::hypot(dir.x, dir.y);
     if (len <= 0) return -1;
     const double dx = dir.x / len, dy = dir.y / len;
-    constexpr double kCone = 1.7320508075688772;  // tan 60°
-    int best = -1;
-    double bestScore = 0;
-    for (std::size_t i = 0; i < points.size(); ++i) {
-        if (!points[i] || static_cast<int>(i) == from) continue;
-        const double vx = points[i]->x - at.x, vy = points[i]->y - at.y;
-        const double ahead = vx * dx + vy * dy;
-        const double aside = std::abs(vx * dy - vy * dx);
-        if (ahead <= 0 || aside > ahead * kCone) continue;
-        const double score = ahead + 2 * aside;
-        if (best < 0 || score < bestScore) {
-            best = static_cast<int>(i);
-            bestScore = score;
+    // Within 60 degrees first; when nothing lies there, anything ahead.
+    for (const double cone : {1.7320508075688772, std::numeric_limits<double>::infinity()}) {
+        int best = -1;
+        double bestScore = 0;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (!points[i] || static_cast<int>(i) == from) continue;
+            const double vx = points[i]->x - at.x, vy = points[i]->y - at.y;
+            const double ahead = vx * dx + vy * dy;
+            const double aside = std::abs(vx * dy - vy * dx);
+            if (ahead <= 0 || aside > ahead * cone) continue;
+            const double score = ahead + 2 * aside;
+            if (best < 0 || score < bestScore) {
+                best = static_cast<int>(i);
+                bestScore = score;
+            }
         }
+        if (best >= 0) return best;
     }
-    return best;
+    return -1;
 }
 
 int prefectureOfShape(const MapArea& area, int shape) {

@@ -120,8 +120,9 @@ MapPoint pointInside(const MapShape& s);
 std::vector<std::optional<MapPoint>> placePoints(const MapArea& area);
 // The place the keyboard goes to from the point `at` (on place `from`, an
 // index into area.shapes, or -1 off every place) in the direction `dir`: of
-// the places whose point lies ahead within 60 degrees of it, the nearest,
-// a step sideways counting twice a step ahead. -1 when none lies that way.
+// the places whose point lies ahead within 60 degrees of it (failing those,
+// anywhere ahead), the nearest, a step sideways counting twice a step ahead.
+// -1 when none lies ahead.
 int placeTowards(const std::vector<std::optional<MapPoint>>& points, int from, MapPoint at, MapPoint dir);
 // The prefecture a shape belongs to: its code on the map of all Japan, the
 // code's thousands on the others (1100 札幌市 → 1).
