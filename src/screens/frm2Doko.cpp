@@ -319,8 +319,7 @@ void frm2Doko::cmdOverview_Click() {
     }
     picMap.setProgressLegend();
     overview_ = true;
-    lblQs.setCaption("全国の達成度：見つけた市町村の割合を色の段階で表します（一つ見つけると色が付きます）。"
-                     "地図を指すと割合が出ます。");
+    lblQs.setCaption("全国の達成度：見つけた割合の段階で色分け。地図を指すと割合が出ます。");
     lblJudge.setCaption("");
     lblScore.setCaption("");
     lstMiss.clear();
