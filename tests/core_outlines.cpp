@@ -305,6 +305,78 @@ TEST(OutlineDrawing, EveryBorderIsDrawnExactlyOnce) {
     }
 }
 
+
+
+// ---- moving between places by keyboard
+
+namespace {
+// A 4 × 3 grid of 1000-twip squares, codes 1001.. (prefecture 1) in the
+// left two columns and 2001.. (prefecture 2) in the right two; a neighbour's
+// land at the left is never a place.
+MapArea grid() {
+    MapArea a;
+    a.id = 30;
+    a.shapes.push_back(shape(0, {square(-900, 0, -100, 3000)}, MapShape::Kind::Neighbour));
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 4; ++col) {
+            const int code = (col < 2 ? 1000 : 2000) + 1 + row * 2 + col % 2;
+            a.shapes.push_back(shape(code, {square(col * 1000.0, row * 1000.0, col * 1000.0 + 1000, row * 1000.0 + 1000)}));
+        }
+    return a;
+}
+int cell(int row, int col) { return 1 + row * 4 + col; }  // index into grid().shapes
+}  // namespace
+
+TEST(OutlineKeyboard, ArrowsGoToTheNeighbourThatWayAndStopAtTheEdge) {
+    const MapArea a = grid();
+    const auto points = placePoints(a);
+    EXPECT_FALSE(points[0].has_value()) << "a neighbour's land is never a place";
+    struct Case { int from; MapPoint dir; int want; };
+    const Case cases[] = {
+        {cell(1, 1), {1, 0}, cell(1, 2)},  {cell(1, 1), {-1, 0}, cell(1, 0)}, {cell(1, 1), {0, -1}, cell(0, 1)},
+        {cell(1, 1), {0, 1}, cell(2, 1)},  {cell(1, 0), {-1, 0}, -1},         {cell(0, 3), {1, 0}, -1},
+        {cell(0, 0), {0, -1}, -1},         {cell(2, 3), {0, 1}, -1},
+    };
+    for (const Case& c : cases) {
+        const MapPoint at = *points[static_cast<std::size_t>(c.from)];
+        EXPECT_EQ(placeTowards(points, c.from, at, c.dir), c.want) << "from " << c.from;
+    }
+    // From the sea off the map's middle the first step lands on the nearest place that way.
+    EXPECT_EQ(placeTowards(points, -1, {2000, -500}, {0, 1}), cell(0, 1));
+}
+
+TEST(OutlineKeyboard, AnAnswerFarAwayTakesAboutAsManyStepsAsPlacesBetween) {
+    const MapArea a = grid();
+    const auto points = placePoints(a);
+    int at = cell(0, 0), steps = 0;
+    while (at != cell(2, 3) && steps < 20) {
+        const MapPoint p = *points[static_cast<std::size_t>(at)];
+        const int right = placeTowards(points, at, p, {1, 0});
+        at = right >= 0 ? right : placeTowards(points, at, p, {0, 1});
+        ++steps;
+    }
+    EXPECT_EQ(at, cell(2, 3));
+    EXPECT_EQ(steps, 5) << "three steps right and two down";
+}
+
+TEST(OutlineKeyboard, PageKeysJumpToTheNextPrefecturesFirstPlaceAndWrap) {
+    const MapArea a = grid();
+    const auto points = placePoints(a);
+    struct Case { int from; int step; int want; };
+    const Case cases[] = {
+        {cell(2, 1), 1, cell(0, 2)},  // 1005 → 2001
+        {cell(1, 3), 1, cell(0, 0)},  // 2004 → wraps to 1001
+        {cell(0, 0), -1, cell(0, 2)},
+        {-1, 1, cell(0, 0)},
+        {-1, -1, cell(0, 2)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(placeOfNextPrefecture(a, points, c.from, c.step), c.want) << c.from;
+    EXPECT_EQ(prefectureOfShape(a, cell(0, 2)), 2);
+    MapArea japan = a;
+    japan.id = kJapanArea;
+    japan.shapes[1].code = 13;
+    EXPECT_EQ(prefectureOfShape(japan, 1), 13) << "on all Japan a shape is a prefecture";
+}
+
 }  // namespace
 }  // namespace tabinowa
-

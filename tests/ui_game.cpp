@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -234,7 +235,7 @@ TEST_F(GameWindow, AVisitAtExactlyTheCostLeavesZero) {
     ASSERT_TRUE(w.cmdVisit.isShown());
 
     ASSERT_TRUE(w.cmdVisit.click());
-    EXPECT_EQ(w.lblVisit.caption(), "オメデトウ！！\u3000");
+    EXPECT_EQ(w.lblVisit.caption(), "オメデトウ！！\u3000県Ｂ町7") << "the design's words, then the place";
     EXPECT_EQ(w.lblPoint.caption(), "現在のポイント0");
     EXPECT_EQ(w.lblMinryoku.caption(), "");
     EXPECT_EQ(w.lblVist.caption(), "");
@@ -331,8 +332,8 @@ TEST_F(GameWindow, StartOverResetsTheFilesAndLeavesTheQuestion) {
     EXPECT_EQ(w.lstCity.count(), 0);
     EXPECT_EQ(w.lblQs.caption(), question);
     EXPECT_EQ(w.lblAns.caption(), answer);
-    // the quiz half as it was: the answer on display, so only the judgement buttons
-    EXPECT_FALSE(w.cmdAns.isShown());
+    // the answer button comes back beside the judgement buttons, which are left alone
+    EXPECT_TRUE(w.cmdAns.isShown());
     EXPECT_TRUE(w.cmdYes.isShown()) << "the judgement buttons are left alone";
     EXPECT_TRUE(w.cmdVisit.isShown());
 
@@ -439,20 +440,43 @@ TEST_F(GameWindow, AfterEveryButtonTheFocusIsOnASafeStepNeverOnStartOver) {
     }
 }
 
-TEST_F(GameWindow, StartOverKeepsTheQuizHalfAsItWas) {
+TEST_F(GameWindow, StartOverShowsTheAnswerButtonExceptAfterTheLastQuestion) {
     writeGamePoints(f, 1200);
     frm2CityVisit& w = open();
-    // the question on display: only the answer button
-    ASSERT_TRUE(w.cmdStart0.click());
-    EXPECT_TRUE(w.cmdAns.isShown());
-    EXPECT_FALSE(w.cmdYes.isShown());
-    EXPECT_FALSE(w.cmdNo.isShown());
-    // the answer on display: only the judgement buttons
-    ASSERT_TRUE(w.cmdAns.click());
-    ASSERT_TRUE(w.cmdStart0.click());
-    EXPECT_FALSE(w.cmdAns.isShown());
-    EXPECT_TRUE(w.cmdYes.isShown());
-    EXPECT_TRUE(w.cmdNo.isShown());
+    struct Case { const char* state; std::function<void()> before; bool ans, judge; };
+    const Case cases[] = {
+        {"question on display", [] {}, true, false},
+        {"answer on display: the answer button beside the judgement buttons", [&] { ASSERT_TRUE(w.cmdAns.click()); }, true, true},
+        {"after the last question: nothing left to answer", [&] {
+             while (!w.quiz()->finished()) {
+                 if (w.cmdAns.isShown()) ASSERT_TRUE(w.cmdAns.click());
+                 ASSERT_TRUE(w.cmdNo.click());
+             }
+         }, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.state);
+        c.before();
+        ASSERT_TRUE(w.cmdStart0.click());
+        EXPECT_EQ(w.cmdAns.isShown(), c.ans);
+        EXPECT_EQ(w.cmdYes.isShown(), c.judge);
+        EXPECT_EQ(w.cmdNo.isShown(), c.judge);
+        EXPECT_TRUE(w.cmdVisit.isShown());
+    }
+    EXPECT_TRUE(w.quiz()->finished());
+}
+
+TEST_F(GameWindow, AVisitKeepsThePlacesNumbersOnTheMapUntilTheNextChoice) {
+    writeGamePoints(f, 1200);
+    frm2CityVisit& w = open();
+    choose(w, 1, 2);
+    ASSERT_FALSE(w.zoom.view.markPlaces().empty()) << "the chosen municipality's old municipalities are numbered";
+    const std::size_t marks = w.zoom.view.markPlaces().size();
+    ASSERT_TRUE(w.cmdVisit.click());
+    EXPECT_NE(w.lblVisit.caption().find("オメデトウ"), std::string::npos);
+    EXPECT_EQ(w.zoom.view.markPlaces().size(), marks) << "kept after the visit";
+    choose(w, 1, 0);
+    EXPECT_NE(w.zoom.view.markPlaces().size(), 0u);
 }
 
 TEST_F(GameWindow, AVisitWhoseListCannotBeRefilledIsShownDoneAndSaysWhy) {
@@ -464,7 +488,7 @@ TEST_F(GameWindow, AVisitWhoseListCannotBeRefilledIsShownDoneAndSaysWhy) {
     // the municipality records go after the choice: the visit writes, the refill cannot read
     std::filesystem::remove(f.cityRecords());
     ASSERT_TRUE(w.cmdVisit.click());
-    EXPECT_EQ(w.lblVisit.caption(), game::kCongratulation);
+    EXPECT_EQ(w.lblVisit.caption(), std::string(game::kCongratulation) + "県Ｂ町5");
     EXPECT_LT(pointsOnDisk(f), 1200);
     EXPECT_EQ(session.points, pointsOnDisk(f));
     EXPECT_NE(w.lblMinryoku.caption().find("市町村.ran"), std::string::npos) << w.lblMinryoku.caption();

@@ -250,12 +250,10 @@ TEST_F(Learning, EnterPressesTheFocusedSwitchOrChoice) {
         EXPECT_FALSE(w.choices.open());
     };
     check({"training", s.answerMode, s.choices, s.keys, [&s] { return s.answerShown(); }});
-    // Other buttons leave Enter to the main button.
+    // Any focused button takes Enter: here the way back to the menu.
     ui::focus(s.cmdToMain);
     EXPECT_TRUE(s.keys.press("Return"));
-    EXPECT_TRUE(s.answerShown());
-    ASSERT_EQ(windows.sogo(), &s);
-    ASSERT_TRUE(s.cmdToMain.click());
+    EXPECT_FALSE(s.answerShown());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     ASSERT_TRUE(windows.main()->cmdFukusyu.click());
     frm2Fukusyu& r = *windows.review();
@@ -307,9 +305,13 @@ TEST_F(GameLearning, TabLeadsFromTheAnswerToThePrefectureItsMunicipalityAndTheVi
     frm2CityVisit& g = game();
     EXPECT_TRUE(g.cmdAns.hasFocus()) << "the window opens on the answer button";
     g.keys.press("Tab");
+    EXPECT_TRUE(ui::hasFocus(g.cmdStart0)) << "the judgement buttons are hidden";
+    g.keys.press("Tab");
     EXPECT_TRUE(ui::hasFocus(g.lstKen));
     g.keys.press("Down");
     ASSERT_GT(g.lstCity.count(), 0);
+    g.keys.press("Tab");
+    EXPECT_TRUE(ui::hasFocus(g.zoom.view)) << "the map between the two lists";
     g.keys.press("Tab");
     EXPECT_TRUE(ui::hasFocus(g.lstCity)) << "not the zoom buttons between the two lists";
 }

@@ -131,7 +131,7 @@ TEST_F(WhereWindow, ARoundAsksEveryPlaceJudgesClicksAndEndsWithScoreTimeAndMisse
             w.picMap.clickAt(middleOf(w, other));
             EXPECT_EQ(w.picMap.fillOf(w.area()->indexOf(other)), ui::rgb(0xe0, 0x3c, 0x31));
             EXPECT_EQ(w.picMap.blinkingShape(), answerShape);
-            EXPECT_EQ(w.lblJudge.caption(), "× 「" + place.name + "」は点滅している所です");
+            EXPECT_EQ(w.lblJudge.caption(), "× 「" + place.name + "」（甲県）は点滅している所です");
         } else {
             clock += 83;
             w.picMap.clickAt({7400, 7400});  // sea, far from every outline
@@ -366,6 +366,35 @@ TEST_F(WhereWindow, ADamagedMapFileIsReportedInTheWindow) {
     EXPECT_NE(w.round(), nullptr);
 }
 
+TEST_F(WhereWindow, ArrowsStepFromPlaceToPlaceOnTheWholeMapAndAWrongAnswerNamesThePrefecture) {
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(1));  // 甲県: 一町, 三市, 二村 from left to right
+    ASSERT_EQ(w.picMap.zoom(), 1);
+    const int left = w.area()->indexOf(101), middle = w.area()->indexOf(102), right = w.area()->indexOf(103);
+    struct Step { ui::MapKey key; int at; };
+    const Step steps[] = {{ui::MapKey::Left, left},   {ui::MapKey::Left, left},   {ui::MapKey::Right, middle},
+                          {ui::MapKey::Right, right}, {ui::MapKey::Right, right}, {ui::MapKey::Left, middle}};
+    for (const Step& s : steps) {
+        w.picMap.pressKey(s.key);
+        EXPECT_EQ(w.picMap.highlighted(), s.at) << "the whole map: the cursor moves, not the view";
+        EXPECT_EQ(w.picMap.zoom(), 1);
+    }
+    // Zoomed in, the view follows the cursor to a place outside it.
+    w.picMap.pressKey(ui::MapKey::ZoomIn);
+    w.picMap.pressKey(ui::MapKey::ZoomIn);
+    w.picMap.pressKey(ui::MapKey::Right);
+    EXPECT_EQ(w.picMap.highlighted(), right);
+    EXPECT_TRUE(w.picMap.visibleBox().contains(w.picMap.cursorPoint()));
+    // Enter answers where the cursor is; a wrong answer brings the right place into view and names its prefecture.
+    const int answer = w.round()->current().shape;
+    const int wrong = answer == left ? right : left;
+    while (w.picMap.highlighted() != wrong) w.picMap.pressKey(wrong == left ? ui::MapKey::Left : ui::MapKey::Right);
+    const std::string name = w.round()->current().name;
+    w.picMap.pressKey(ui::MapKey::Enter);
+    EXPECT_EQ(w.lblJudge.caption(), "× 「" + name + "」（甲県）は点滅している所です");
+    EXPECT_TRUE(w.picMap.visibleBox().contains(pointInside(w.area()->shapes[static_cast<std::size_t>(answer)])));
+}
+
 TEST_F(WhereWindow, AnswersGoIntoTheMemoryAndTheOverviewReadsThemAfterARestart) {
     frm2Doko& w = open();
     ASSERT_TRUE(w.lstKen.clickItem(1));
@@ -401,7 +430,10 @@ TEST_F(WhereWindow, AnswersGoIntoTheMemoryAndTheOverviewReadsThemAfterARestart) 
     ASSERT_TRUE(w2->cmdOverview.click());
     EXPECT_NEAR(w2->foundShare(1), 1.0 / 3, 1e-9);
     EXPECT_EQ(w2->foundShare(2), 0);
-    EXPECT_EQ(w2->picMap.fillOf(w2->area()->indexOf(1)), ui::shareColor(1.0 / 3, ui::rgb(0x3b, 0x9c, 0x5a)));
+    // A third found is the second step; nothing found keeps the land's colour.
+    EXPECT_EQ(w2->picMap.fillOf(w2->area()->indexOf(1)), ui::progressColor(2));
+    EXPECT_EQ(w2->picMap.fillOf(w2->area()->indexOf(2)), ui::progressColor(0));
+    EXPECT_NE(ui::progressColor(1), ui::progressColor(0));
 }
 
 TEST_F(WhereWindow, AMemoryThatCannotBeReadIsReportedAndLeftAsItWas) {
@@ -593,7 +625,7 @@ TEST_F(WhereWindow, TheVisitGameColoursVisitedPlacesAndJapanByShare) {
     ASSERT_TRUE(w.zoom.inFront()) << "colours show at 1x too";
     EXPECT_EQ(w.zoom.view.zoom(), 1);
     const MapArea& a = *w.zoom.view.area();
-    EXPECT_EQ(w.zoom.view.fillOf(a.indexOf(103)), ui::rgb(0xbf, 0xe3, 0xb4));  // 二村, visited
+    EXPECT_EQ(w.zoom.view.fillOf(a.indexOf(103)), ui::progressColor(3));  // 二村, visited
     EXPECT_FALSE(w.zoom.view.fillOf(a.indexOf(101)).has_value());
     EXPECT_FALSE(w.zoom.view.fillOf(a.indexOf(102)).has_value());
     ASSERT_TRUE(w.cmdColours.click());
@@ -609,10 +641,8 @@ TEST_F(WhereWindow, TheVisitGameColoursVisitedPlacesAndJapanByShare) {
     ASSERT_TRUE(again.zoom.inFront());
     const MapArea& japan = *again.zoom.view.area();
     EXPECT_EQ(japan.id, kJapanArea);
-    EXPECT_EQ(again.zoom.view.fillOf(japan.indexOf(2)), ui::rgb(0x3b, 0x9c, 0x5a));  // 1 of 1
-    const ui::Rgb third = ui::toRgb(*again.zoom.view.fillOf(japan.indexOf(1)));        // 1 of 3
-    EXPECT_NEAR(third.r, 0xf6 + (0x3b - 0xf6) / 3.0, 1);
-    EXPECT_NEAR(third.g, 0xf1 + (0x9c - 0xf1) / 3.0, 1);
+    EXPECT_EQ(again.zoom.view.fillOf(japan.indexOf(2)), ui::progressColor(5));  // 1 of 1
+    EXPECT_EQ(again.zoom.view.fillOf(japan.indexOf(1)), ui::progressColor(2));  // 1 of 3
 }
 
 }  // namespace

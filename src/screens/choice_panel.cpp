@@ -80,10 +80,6 @@ void ChoicePanel::mark(int position) {
 }
 
 void ChoicePanel::addKeys(ui::Keys& keys, std::function<void(int)> otherwise) {
-    // The switch and the choices, reached by Tab, take Enter like any
-    // focused button (Enter is otherwise the screen's main button).
-    keys.enterPresses(mode_.button);
-    for (auto& b : buttons) keys.enterPresses(b);
     for (int i = 0; i < 4; ++i)
         keys.add(std::to_string(i + 1), [this, i, otherwise] {
             if (!pick(i) && otherwise) otherwise(i);

@@ -6,6 +6,7 @@
 #include "core/files/visit_state.h"
 #include "core/game/rules.h"
 #include "core/map/outlines.h"
+#include "core/map/progress_scale.h"
 #include "core/map/where_round.h"
 
 namespace tabinowa {
@@ -289,6 +290,10 @@ void frm2CityVisit::lstCity_Click(int position) {
     lblCity.setCaption("");
     const std::string pictureError = loadMap(map_.prefectureRow());
     const auto profile = map_.chooseCity(position);
+    const auto& kens = map_.prefectures();
+    const int row = map_.prefectureRow();
+    chosenName_ = (row >= 1 && row <= static_cast<int>(kens.size()) ? trimmedName(kens[static_cast<std::size_t>(row - 1)].name()) : std::string{}) +
+                  trimmedName(lstCity.items().at(static_cast<std::size_t>(position)));
     lblCity.setCaption(profile.header);
     lblVist.setCaption("");
     picTizu.setForeColor(ui::paletteColor(kDrawColor));
@@ -317,7 +322,8 @@ void frm2CityVisit::cmdVisit_Click() {
         return;
     }
     if (result.outcome == game::VisitMap::Outcome::Visited) {
-        lblVisit.setCaption(game::kCongratulation);
+        // The design's words, then the place just visited.
+        lblVisit.setCaption(game::kCongratulation + chosenName_);
         lblPoint.setCaption("");
         lblPoint.setCaption(game::visitPointDisplay(session_.points));
         // the visit stands even when its list cannot be shown again: say why it is empty
@@ -326,8 +332,9 @@ void frm2CityVisit::cmdVisit_Click() {
         lstCity.clear();
         lblCity.setCaption("");
         for (const auto& entry : result.entries) lstCity.addItem(entry);
-        marks_.clear();
         zoom.forget();  // the new colour comes with the next showing
+        // The numbers of the place just visited stay on the map until the next choice.
+        if (!japanShown_) showMarks();
     } else {
         lblMinryoku.setCaption(result.message);
     }
@@ -375,8 +382,10 @@ void frm2CityVisit::cmdStart0_Click() {
         focusSafe();
         return;
     }
-    // the quiz half stays as it was: the answer button, or the judge buttons with the answer
-    cmdAns.setVisible(ansShown);
+    // The answer button comes back with the visit button, beside the judge
+    // buttons if the answer is shown; not after the last question, when
+    // there is nothing left to answer (it would score past the end).
+    cmdAns.setVisible(ansShown || cmdYes.visible() || cmdNo.visible());
     cmdVisit.setVisible(true);
     lblPoint.setCaption(game::kResetDoneText);
     focusSafe();
@@ -392,8 +401,8 @@ void frm2CityVisit::cmdToMain_Click() {
 
 namespace {
 
-constexpr ui::Color kVisitedColor = ui::rgb(0xbf, 0xe3, 0xb4);  // soft green
-constexpr ui::Color kAllVisitedColor = ui::rgb(0x3b, 0x9c, 0x5a);
+// A visited municipality: the colour of a prefecture half visited on the map of all Japan.
+const ui::Color kVisitedColor = ui::progressColor(3);
 constexpr ui::Color kMarkDotColor = ui::rgb(0xd0, 0x1c, 0x1c);  // as the map window's dots
 
 
@@ -416,10 +425,13 @@ bool frm2CityVisit::loadZoomedMap() {
         for (std::size_t n = 0; n < kens.size(); ++n) {
             const int count = kens[n].endRec() - kens[n].startRec() + 1;
             const int shape = area->indexOf(static_cast<int>(n) + 1);
-            if (shape >= 0) shapeNames_[static_cast<std::size_t>(shape)] = trimmedName(kens[n].name());
-            if (shape >= 0 && count > 0)
-                zoom.view.setFill(shape, ui::shareColor(static_cast<double>(kens[n].homonSu()) / count, kAllVisitedColor));
+            if (shape < 0) continue;
+            // The name with its share in the tip; the fill by steps, the first visit showing at once.
+            shapeNames_[static_cast<std::size_t>(shape)] =
+                trimmedName(kens[n].name()) + "　" + progressText(kens[n].homonSu(), count);
+            zoom.view.setFill(shape, ui::progressColor(progressStep(kens[n].homonSu(), count)));
         }
+        zoom.view.setProgressLegend();
         return true;
     }
     // Every municipality of the prefecture, the visited ones filled.
@@ -431,6 +443,7 @@ bool frm2CityVisit::loadZoomedMap() {
         shapeNames_[static_cast<std::size_t>(shapes[r])] = trimmedName(rows[r].name12);
         if (readMark(session_.io, session_.folders, rows[r].recNo)) zoom.view.setFill(shapes[r], kVisitedColor);
     }
+    zoom.view.setLegend({{kVisitedColor, "訪問済み"}});
     showMarks();
     return true;
 }

@@ -112,6 +112,7 @@ private:
     void showMarks();
     bool japanShown_ = false;
     std::vector<Mark> marks_;  // of the chosen municipality
+    std::string chosenName_;   // its prefecture and name, for the congratulation
     std::vector<std::string> shapeNames_;  // the name of each shape of the view's map (its tip)
     void focusSafe();
     std::string startOverQuestion() const;

@@ -23,19 +23,26 @@ void frm2CityVisit::setUpLearning() {
     keys.add("H", [this] {
         if (!choices.open() && cmdAns.visible() && quiz_ && quiz_->current()) choices.offerAnyway(*quiz_->current());
     });
+    keys.add("V", [this] { cmdVisit.click(); });
+    keys.add("R", [this] { cmdStart0.click(); });
+    keys.add("C", [this] { cmdColours.click(); });
+    keys.add("J", [this] { cmdJapan.click(); });
     keys.add("Escape", [this] { cmdToMain.click(); });
     choices.addKeys(keys);
 
     ui::describeKeys(frm,
                      {{&cmdAns, "解答を表示（Space または Enter）"}, {&cmdYes, "正解で次の問題（O または →）"},
                       {&cmdNo, "間違で次の問題（X または ←）"}, {&cmdToMain, "メニューに戻る（Esc）"},
-                      {&lstKen, "↑↓で都道府県を選ぶ"}, {&lstCity, "↑↓で市町村を選ぶ"}},
-                     "Space／Enter：解答を表示　O／→：正解で次の問題　X／←：間違で次の問題　H：選択肢を出す　"
-                     "1～4：選択肢で答える　Tab：リストとボタンの移動（↑↓で選ぶ）　Esc：メニューに戻る");
-    // Tab goes from the quiz to the visit in the order of the steps: the
-    // prefecture, its municipality, then "訪問する" (the zoom buttons, made
-    // between the two lists, would otherwise come between them).
-    ui::setTabOrder({&cmdAns, &cmdYes, &cmdNo, &lstKen, &lstCity, &cmdVisit});
+                      {&cmdVisit, "訪問する（V）"}, {&cmdStart0, "最初から挑戦（R）"},
+                      {&cmdColours, "訪問済みを色分け（C）"}, {&cmdJapan, "全国の訪問率（J）"},
+                      {&lstKen, "↑↓で都道府県を選ぶ"}, {&lstCity, "↑↓で市町村を選ぶ"},
+                      {&zoom.view, "地図：＋／－で拡大縮小、矢印で移動"}},
+                     "Space／Enter：解答を表示（ボタンにいるときはそのボタン）　O／→：正解　X／←：間違　"
+                     "H：選択肢を出す　1～4：選択肢で答える　V：訪問する　R：最初から挑戦　C：色分け　J：全国の訪問率　"
+                     "Tab：移動（リストは↑↓、地図は矢印と＋－）　Esc：メニューに戻る");
+    // The design's tab order, then what this window adds after it.
+    ui::setTabOrder({&cmdToMain, &cmdAns, &cmdYes, &cmdNo, &cmdStart0, &lstKen, &zoom.view, &lstCity, &cmdVisit,
+                     &zoom.cmdZoomIn, &zoom.cmdZoomOut, &zoom.cmdWhole, &cmdColours, &cmdJapan, &answerMode.button});
 }
 
 void frm2CityVisit::offerChoices() {

@@ -6,6 +6,7 @@
 #include "core/files/io.h"
 #include "core/files/load_checks.h"
 #include "core/map/city_table.h"
+#include "core/map/progress_scale.h"
 #include "core/map/regions.h"
 
 namespace tabinowa {
@@ -41,7 +42,8 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
       cmdZoomOut(frm, {2700, 8460, 600, 495}, "－"),
       cmdWhole(frm, {3360, 8460, 1200, 495}, "全体を表示"),
       lblHelp(frm, {4680, 8460, 4935, 615},
-              "Ctrl+ホイール・＋/－で拡大縮小、ドラッグ・矢印キーで移動、Enterで十字の所を答える"),
+              "矢印：となりの市町村へ　PageDown／PageUp：次／前の県へ　Enter：十字の所を答える　"
+              "＋/－・Ctrl+ホイール：拡大縮小　ドラッグ：移動"),
       lblQs(frm, {9780, 840, 3660, 1215}),
       lblJudge(frm, {9780, 2160, 3660, 615}),
       lblScore(frm, {9780, 2880, 3660, 375}),
@@ -64,6 +66,9 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
     lblMsg.setForeColor(ui::paletteColor(4));
     Command1.setFont({"ＭＳ Ｐゴシック", 12, true});
     cmdReplay.setVisible(false);
+    lstMiss.setVisible(false);  // shown with the places missed, at the end of a round
+    // The arrows go from a place to its neighbour, whatever the zoom.
+    picMap.setPlaceKeys(true);
 
     frm.setErrorSink([this](const std::string& message) { lblMsg.setCaption(message); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
@@ -93,7 +98,13 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
         if (round_ && !round_->finished()) return {};
         if (japan_) {
             const int code = area_->shapes[static_cast<std::size_t>(shape)].code;
-            return code >= 1 && code <= static_cast<int>(ken_.size()) ? trimmed(ken_[code - 1].name()) : "";
+            if (code < 1 || code > static_cast<int>(ken_.size())) return "";
+            std::string name = trimmed(ken_[static_cast<std::size_t>(code - 1)].name());
+            if (overview_) {
+                const auto [found, count] = foundCount(code);
+                name += "　" + progressText(found, count);
+            }
+            return name;
         }
         for (const WherePlace& p : lastPlaces_)
             if (!p.old && p.shape == shape) return p.name;
@@ -163,6 +174,7 @@ std::vector<WherePlace> frm2Doko::showRegion(const Region& region) {
 
 void frm2Doko::lstKen_Click(int position) {
     lblMsg.setCaption("");
+    overview_ = false;
     round_.reset();
     lastPlaces_.clear();
     chosen_ = position;
@@ -200,6 +212,7 @@ void frm2Doko::lstKen_Click(int position) {
 void frm2Doko::startRound(std::vector<WherePlace> places) {
     picMap.clearFills();
     lstMiss.clear();
+    lstMiss.setVisible(false);
     cmdReplay.setVisible(false);
     lblJudge.setCaption("");
     if (places.empty()) {
@@ -231,8 +244,12 @@ void frm2Doko::picMap_Click(MapPoint p) {
     } else {
         if (v.clicked >= 0) picMap.setFill(v.clicked, kWrongColor);
         picMap.blink(v.answer, kBlinkColor);
+        // Zoomed in, the right place may lie outside the view: it comes into the middle.
+        if (picMap.zoom() > 1 && v.answer >= 0 && v.answer < static_cast<int>(area_->shapes.size()) &&
+            !picMap.visibleBox().contains(pointInside(area_->shapes[static_cast<std::size_t>(v.answer)])))
+            picMap.centreOn(pointInside(area_->shapes[static_cast<std::size_t>(v.answer)]));
         lblJudge.setForeColor(kWrongColor);
-        lblJudge.setCaption("× 「" + place.name + "」は点滅している所です");
+        lblJudge.setCaption("× 「" + place.name + "」（" + trimmed(place.prefName) + "）は点滅している所です");
     }
     remember(place, v.right);
     if (round_->finished()) finishRound();
@@ -257,6 +274,7 @@ void frm2Doko::finishRound() {
     for (const WherePlace& p : round_->misses())
         misses.push_back(japan_ ? p.name + "（" + trimmed(p.prefName) + "）" : p.name);
     lstMiss.addItems(misses);
+    lstMiss.setVisible(!misses.empty());
     cmdReplay.setVisible(!misses.empty());
 }
 
@@ -273,17 +291,22 @@ void frm2Doko::cmdOld_Click() {
 }
 
 double frm2Doko::foundShare(int row) const {
-    if (row < 1 || row > static_cast<int>(ken_.size())) return 0;
+    const auto [found, count] = foundCount(row);
+    return count <= 0 ? 0 : std::min(1.0, static_cast<double>(found) / count);
+}
+
+std::pair<int, int> frm2Doko::foundCount(int row) const {
+    if (row < 1 || row > static_cast<int>(ken_.size())) return {0, 0};
     const KenHani& k = ken_[static_cast<std::size_t>(row - 1)];
     const int count = k.endRec() - k.startRec() + 1;
-    if (count <= 0) return 0;
+    if (count <= 0) return {0, 0};
     // Found on any day (the memory) or in this run (when the memory could not
     // be read or written).
     std::set<std::string> found;
     if (const auto it = found_.find(trimmed(k.name())); it != found_.end()) found = it->second;
     if (const auto it = remembered_.find(trimmed(k.name())); it != remembered_.end())
         found.insert(it->second.begin(), it->second.end());
-    return std::min(1.0, static_cast<double>(found.size()) / count);
+    return {std::min(count, static_cast<int>(found.size())), count};
 }
 
 void frm2Doko::cmdOverview_Click() {
@@ -302,12 +325,16 @@ void frm2Doko::cmdOverview_Click() {
     }
     for (int n = 1; n <= static_cast<int>(ken_.size()); ++n) {
         const int shape = area_->indexOf(n);
-        if (shape >= 0) picMap.setFill(shape, ui::shareColor(foundShare(n), kFoundColor));
+        const auto [found, count] = foundCount(n);
+        if (shape >= 0) picMap.setFill(shape, ui::progressColor(progressStep(found, count)));
     }
-    lblQs.setCaption("全国の達成度：見つけた市町村の割合で色が濃くなります。");
+    picMap.setProgressLegend();
+    overview_ = true;
+    lblQs.setCaption("全国の達成度：見つけた割合の段階で色分け。地図を指すと割合が出ます。");
     lblJudge.setCaption("");
     lblScore.setCaption("");
     lstMiss.clear();
+    lstMiss.setVisible(false);
     cmdReplay.setVisible(false);
 }
 

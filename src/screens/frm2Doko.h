@@ -54,6 +54,8 @@ public:
     // day as the memory of every answer had it when the overview was last
     // shown, and in this run.
     double foundShare(int row) const;
+    // Municipalities of prefecture row `row` found (on any day or in this run), and its count.
+    std::pair<int, int> foundCount(int row) const;
     // Seconds the round is taken to have lasted, instead of the clock.
     void setClockForTests(std::function<double()> seconds) { clock_ = std::move(seconds); }
 
@@ -96,6 +98,7 @@ private:
     std::string mapName_;  // "全国", the prefecture's or the region's name, for the memory
     std::vector<int> regionList_;  // the regions listed after the prefectures (index into regions())
     bool japan_ = false;
+    bool overview_ = false;  // the map shows what was found, not a round
     bool withOld_ = false;
     std::optional<WhereRound> round_;
     std::vector<WherePlace> lastPlaces_;  // of the map shown, for a new round

@@ -31,7 +31,8 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
       lblKaisetu(frm, {480, 6840, 9735, 1695}),
       cmdSaisei(frm, {11040, 7200, 1575, 735}, "消去済み問題を、全て復活する"),
       lblInyo(frm, {11160, 8160, 1455, 375}),
-      lblProgress(frm, {7200, 5940, 3360, 285}),
+      // Our count beside the achievement line, left of it.
+      lblProgress(frm, {6840, 6240, 3720, 555}),
       answerMode(frm, {240, 360, 2655, 495}, session, "training"),
       choices(Frame2, {6360, 180, 5895, 1695}, answerMode, session),
       keys(frm),

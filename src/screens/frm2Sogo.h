@@ -65,6 +65,8 @@ private:
     void showQuestion();
     void offerHint();
     void setUpLearning();
+    std::string legendText() const;
+    void showLegend();
     void offerChoices();
     void choicePicked(const JudgedPick& pick);
     void removeAndRemember();

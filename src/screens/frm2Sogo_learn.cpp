@@ -8,8 +8,6 @@
 namespace tabinowa {
 
 void frm2Sogo::setUpLearning() {
-    // The achievement line whole on one line; our count just above it.
-    lblPercent.setGeometry({7200, 6240, 5295, 555});
     lblProgress.setForeColor(0x00800000);
     cmdDel.onClick([this] { removeAndRemember(); });
     cmdSaisei.onClick([this] {
@@ -25,6 +23,7 @@ void frm2Sogo::setUpLearning() {
             choices.hide();
             if (!answerShown_ && cmdAns.visible()) offerHint();
         }
+        showLegend();
     });
 
     keys.add("Space,Return,Enter", [this] { cmdAns.click(); });
@@ -36,10 +35,20 @@ void frm2Sogo::setUpLearning() {
 
     ui::describeKeys(frm,
                      {{&cmdAns, "解答を表示／次の問題（Space または Enter）"}, {&cmdHint, "ヒント（H）"},
-                      {&cmdDel, "この問題を消去（Delete）　元に戻す：Ctrl+Z"}, {&cmdToMain, "メニューへ戻る（Esc）"}},
-                     "Space／Enter：解答を表示・次の問題　H：ヒント　1～4：選択肢で答える　"
-                     "Delete：消去　Ctrl+Z：消去を元に戻す　Esc：メニューへ戻る　Tab：ボタンの移動");
+                      {&cmdDel, "この問題を消去（Delete）　元に戻す：Ctrl+Z"}, {&cmdToMain, "メニューへ戻る（Esc）"},
+                      {&cmdSaisei, "消去済み問題を、全て復活する（F8）"}},
+                     legendText());
+    keys.add("F8", [this] { cmdSaisei.click(); });
 }
+
+// The keys that do something in the mode chosen: no hint while answering by choice.
+std::string frm2Sogo::legendText() const {
+    return std::string("Space／Enter：解答を表示・次の問題（ボタンにいるときはそのボタン）　") +
+           (answerMode.byChoice() ? "1～4：選択肢で答える　" : "H：ヒント　") +
+           "Delete：消去　Ctrl+Z：消去を元に戻す　F8：全て復活　Esc：メニューへ戻る　Tab：ボタンの移動";
+}
+
+void frm2Sogo::showLegend() { ui::addLegend(frm, legendText()); }
 
 void frm2Sogo::showProgress() {
     lblProgress.setCaption(progressLine(screenRemoved_, session_.quiz.totalCount));
@@ -94,6 +103,7 @@ void frm2Sogo::removeAndRemember() {
     const bool counted = screenRemoved_ != removedBefore;
     if (!flaggedBefore || counted) undo_ = Undo{record, counted, change.key, change.card};
     showProgress();
+    lblAns1.setCaption("この問題を消去しました（Ctrl+Z で元に戻します）。");
 }
 
 void frm2Sogo::undoRemoval() {

@@ -26,16 +26,19 @@ std::string helpText(const std::filesystem::path& programFolder) {
            "次に出る日が決まります（トレーニングやミチクサの答えも覚えています）。"
            "【統計】で種類別・都道府県別の正解率と日ごとの数が見られます。\r\n"
            "\r\n"
-           "【どこでしょう】市町村名が出ます。都道府県・地方・全国の地図でクリックして答えます。\r\n"
+           "【どこでしょう】市町村名が出ます。都道府県・地方・全国の地図でクリックして答えます。"
+           "キーでは、地図に Tab で移り、矢印でとなりの市町村へ、PageDown／PageUp で次／前の県へ動かし、"
+           "Enter で十字の所を答えます。\r\n"
            "\r\n"
            "【環境作成】「ランダムファイル作成」は問題を作り直し、外した問題を全部戻してポイントを0にします。"
            "「市町村ランダムファイル作成」は市町村を作り直し、訪問の記録を全部消します。"
            "表示倍率（100～200％）もここで変えられます。\r\n"
            "\r\n"
            "【キー】Tab／Shift+Tab：次／前のボタンやリストへ　Space・Enter：ボタンを押す　"
-           "↑↓：リストの選択　Esc：閉じる　F1：この遊び方\r\n"
+           "↑↓：リストの選択　Esc：閉じる（Enter：フォーカスのあるボタン）　F1：この遊び方\r\n"
            "H：ヒント　1～4：選択肢で答える　O・→／X・←：正解／間違（ミチクサ）　Delete：消去　"
-           "Ctrl+Z：消去を元に戻す　地図では＋／－：拡大縮小、矢印：移動\r\n"
+           "Ctrl+Z：消去を元に戻す　F8：全て復活（トレーニング）　V：訪問する　R：最初から挑戦（ミチクサ）　"
+           "地図では＋／－：拡大縮小、矢印：移動（どこでしょうではとなりの市町村へ）\r\n"
            "\r\n"
            "進み具合は次のフォルダに保存されています（ほかのパソコンへはフォルダごとコピー）：\r\n" +
            std::string(folder.begin(), folder.end());
@@ -56,6 +59,10 @@ frm8Help::frm8Help(Session& session, WindowManager& windows)
     frm.setErrorSink([this](const std::string& message) { lblText.setCaption(message); });
 }
 
-void frm8Help::load() { lblText.setCaption(helpText(session_.folders.program)); }
+void frm8Help::load() {
+    lblText.setCaption(helpText(session_.folders.program));
+    // Enter closes at once, as Esc does.
+    cmdClose.setFocus();
+}
 
 }  // namespace tabinowa

@@ -31,7 +31,7 @@ Window& WindowManager::show(WindowId id, const std::function<std::unique_ptr<Win
     slot = make();
     Window& w = *slot;
     if (id == WindowId::Tizu || id == WindowId::Kankyo || id == WindowId::Info || id == WindowId::Doko ||
-        id == WindowId::Paper)
+        id == WindowId::Paper || id == WindowId::Help)
         addReturnKey(w.form());
     w.form().run([&w]() { w.load(); });
     w.form().show();

@@ -653,7 +653,7 @@ Line::Line(Container& parent, int x1, int y1, int x2, int y2, int borderWidth)
 namespace detail {
 PictureBackdrop backdropOf(const QWidget* canvas) {
     const auto* c = static_cast<const Canvas*>(canvas);
-    return c ? PictureBackdrop{c->picture, c->back} : PictureBackdrop{};
+    return c ? PictureBackdrop{c->picture, c->back, c->store} : PictureBackdrop{};
 }
 
 void pictureBackChanged(Node& n) {

@@ -104,10 +104,13 @@ void pictureBackChanged(Node& n);
 
 // What a picture box shows before anything is drawn on it: its loaded
 // picture (at its own size, drawn at the top left times the display scale)
-// and its back colour. `canvas` is the box's drawing surface (Node::host).
+// and its back colour; and what it shows now, with what was drawn on it
+// (circles, printed numbers), at the box's size in pixels. `canvas` is the
+// box's drawing surface (Node::host).
 struct PictureBackdrop {
     QImage picture;
     QColor back;
+    QImage drawn;
 };
 PictureBackdrop backdropOf(const QWidget* canvas);
 

@@ -23,13 +23,30 @@ namespace {
 constexpr const char* kLegendName = "tabinowa-legend";
 }  // namespace
 
+namespace {
+
+bool isButtonKey(const QKeySequence& seq) {
+    return seq == QKeySequence(Qt::Key_Space) || seq == QKeySequence(Qt::Key_Return) ||
+           seq == QKeySequence(Qt::Key_Enter);
+}
+
+bool isArrowKey(const QKeySequence& seq) {
+    return seq == QKeySequence(Qt::Key_Left) || seq == QKeySequence(Qt::Key_Right) ||
+           seq == QKeySequence(Qt::Key_Up) || seq == QKeySequence(Qt::Key_Down);
+}
+
+// The control of `window` that has the keyboard, or nullptr.
+QWidget* focusIn(QWidget* window) {
+    QWidget* f = QApplication::focusWidget();
+    return f && f->window() == window ? f : nullptr;
+}
+
+}  // namespace
+
 struct Keys::Impl {
     std::shared_ptr<detail::FormCore> core;
     // Shared with the shortcuts, which live as long as the window.
     std::shared_ptr<int> fired = std::make_shared<int>(0);
-    // The buttons that take Enter themselves while they have the focus.
-    std::shared_ptr<std::vector<QPointer<QAbstractButton>>> enterOwn =
-        std::make_shared<std::vector<QPointer<QAbstractButton>>>();
 };
 
 Keys::Keys(Form& form) : d_(std::make_unique<Impl>()) { d_->core = Access::node(form).form; }
@@ -44,28 +61,32 @@ void Keys::add(const std::string& keys, std::function<void()> handler) {
     std::shared_ptr<int> fired = d_->fired;
     for (const QString& k : detail::toQ(keys).split(',', Qt::SkipEmptyParts)) {
         const QKeySequence seq(k.trimmed());
-        const bool enter = seq == QKeySequence(Qt::Key_Return) || seq == QKeySequence(Qt::Key_Enter);
+        const bool buttonKey = isButtonKey(seq);
+        const bool arrow = isArrowKey(seq);
         auto* s = new QShortcut(seq, window);
         s->setContext(Qt::WindowShortcut);
         s->setAutoRepeat(false);
-        const auto own = enter ? d_->enterOwn : nullptr;
-        const auto run = [core, shared, fired, own]() {
+        const QPointer<QWidget> w = window;
+        const auto run = [core, shared, fired, buttonKey, arrow, w]() {
             ++*fired;
-            if (own)
-                for (const auto& b : *own)
-                    if (b && b->hasFocus() && b->isVisible() && b->isEnabled()) {
+            QWidget* f = w ? focusIn(w) : nullptr;
+            // Space and Enter press the button that has the keyboard: the
+            // window's own use of them is for when no button has it.
+            if (buttonKey)
+                if (auto* b = qobject_cast<QAbstractButton*>(f))
+                    if (b->isVisible() && b->isEnabled()) {
                         b->click();
                         return;
                     }
+            // The arrows belong to the list or map that has the keyboard (a
+            // map or a list takes them before the window, see below): the
+            // window's arrows act only from a button or from nowhere.
+            if (arrow && f && !qobject_cast<QAbstractButton*>(f)) return;
             if (auto c = core.lock()) detail::runGuarded(c, *shared);
         };
         QObject::connect(s, &QShortcut::activated, s, run);
         QObject::connect(s, &QShortcut::activatedAmbiguously, s, run);
     }
-}
-
-void Keys::enterPresses(Widget& button) {
-    if (auto* b = qobject_cast<QAbstractButton*>(Access::node(button).widget.data())) d_->enterOwn->push_back(b);
 }
 
 bool Keys::press(const std::string& key) {

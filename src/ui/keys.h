@@ -20,12 +20,10 @@ public:
 
     // `keys`: one or more keys in the portable text form, separated by
     // commas ("Space,Return,Enter", "Ctrl+Z", "Left"). The handler runs while
-    // the window is the active one.
+    // the window is the active one. Space and Enter press the focused button
+    // instead, when a button has the keyboard; the arrows run the handler
+    // only while a button (or nothing) has it, never from a list or a map.
     void add(const std::string& keys, std::function<void()> handler);
-    // While `button` has the focus, Enter (or Return) presses it instead of
-    // running the window's Enter key (a switch or a choice the keyboard
-    // reached by Tab). Other buttons leave Enter to the window's key.
-    void enterPresses(Widget& button);
 
     // Presses a key as the user would: the window is made active and the key
     // goes to its focused control. True when one of the window's keys ran.

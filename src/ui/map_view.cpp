@@ -1,5 +1,7 @@
 #include "ui/map_view.h"
 
+#include "core/map/progress_scale.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -67,6 +69,7 @@ public:
         MapPoint at;
     };
     std::vector<PlacedLabel> labels;
+    std::vector<MapView::LegendEntry> legend;
     std::vector<QRectF> markBoxes;  // pixels, after the last layout
     std::function<std::string(int, MapPoint)> namer;
     std::string tip;
@@ -75,6 +78,12 @@ public:
     bool keyboard = false;  // the cursor shows once a key was used
     double zoom = 1;
     MapPoint centre;
+    // Arrows step the cursor from place to place (else they pan the view and
+    // the cursor is the view's centre); the view follows the cursor.
+    bool placeKeys = false;
+    std::optional<MapPoint> cursor;
+    std::vector<std::optional<MapPoint>> places;  // each shape's point, made when first needed
+    bool placesKnown = false;
     std::optional<QPointF> pressAt;
     bool dragging = false;
     QImage frame;  // paintFrame()'s
@@ -141,11 +150,16 @@ public:
         if (c && *load) detail::runGuarded(c, [load] { (*load)(); });
         return area != nullptr;
     }
-    // The picture box's picture as that box shows it (top left, grown with
-    // the display scale) on its back colour.
+    // The picture box as it shows itself: its picture (top left, grown with
+    // the display scale) on its back colour, with the circles and numbers
+    // drawn on it, as the windows' designs draw them at 1x.
     void paintPicture(QPainter& p) {
         const detail::PictureBackdrop b = detail::backdropOf(picture.data());
         p.fillRect(rect(), b.back.isValid() ? b.back : QColor(Qt::white));
+        if (!b.drawn.isNull() && b.drawn.size() == size()) {
+            p.drawImage(0, 0, b.drawn);
+            return;
+        }
         if (b.picture.isNull()) return;
         const double k = ui();
         if (k == 1.0) {
@@ -296,6 +310,10 @@ public:
         own.clear();
         bordersKnown = false;
         built.assign(area ? area->shapes.size() : 0, {});
+        places.clear();
+        placesKnown = false;
+        cursor.reset();
+        legend.clear();
         fills.clear();
         dots.clear();
         marks.clear();
@@ -318,9 +336,31 @@ public:
         }
         if (hover != before || tip != beforeTip) update();
     }
+    MapPoint cursorPoint() const { return placeKeys && cursor ? *cursor : centre; }
     int highlighted() const {
         if (!area) return -1;
-        return hitShape(*area, centre, kHoverReach * ui() / px());
+        return hitShape(*area, cursorPoint(), kHoverReach * ui() / px());
+    }
+    const std::vector<std::optional<MapPoint>>& placePointsOf() {
+        if (!placesKnown && area) {
+            places = placePoints(*area);
+            placesKnown = true;
+        }
+        return places;
+    }
+    // The cursor onto a place; the view, when zoomed in, keeps it well inside.
+    void cursorTo(int shape) {
+        if (shape < 0 || shape >= static_cast<int>(placePointsOf().size()) || !places[static_cast<std::size_t>(shape)]) return;
+        cursor = *places[static_cast<std::size_t>(shape)];
+        const QPointF v = toView(*cursor);
+        const double margin = std::min(width(), height()) / 5.0;
+        if (v.x() < margin || v.y() < margin || v.x() > width() - margin || v.y() > height() - margin) centre = *cursor;
+        viewChanged();
+    }
+    void stepPlace(MapPoint dir) {
+        if (!haveArea()) return;
+        const MapPoint at = cursorPoint();
+        cursorTo(placeTowards(placePointsOf(), highlighted(), at, dir));
     }
     template <class H, class... A>
     void notify(const std::shared_ptr<H>& h, A... args) {
@@ -490,6 +530,12 @@ protected:
         if (!area && !overPicture) return;
         if (area) paintOutlines(p, overPicture);
         if (!overPicture) paintLabels(p);
+        // Dots and numbered marks are the zoomed map's: at 1x over a picture
+        // box the box's own circles and printed numbers show instead.
+        if (!overPicture) paintDotsAndMarks(p);
+        paintOverlays(p);
+    }
+    void paintDotsAndMarks(QPainter& p) {
         // Dots: round, of one size on screen, with a light rim.
         p.setRenderHint(QPainter::Antialiasing, true);
         for (const MapView::Dot& d : dots) {
@@ -512,8 +558,34 @@ protected:
             p.setPen(QColor(0xc0, 0, 0));
             p.drawText(box, Qt::AlignCenter, QString::number(marks[i].number));
         }
-        if (keyboard) {  // the cursor at the centre
-            const QPointF c(width() / 2.0, height() / 2.0);
+    }
+    void paintLegend(QPainter& p) {
+        if (legend.empty()) return;
+        const QFontMetricsF fm(font());
+        const double sw = fm.height(), gap = 4 * ui();
+        double w = 0;
+        for (const auto& e : legend) w = std::max(w, fm.horizontalAdvance(detail::toQ(e.text)));
+        const double rowH = sw + 2 * ui();
+        const QRectF box(gap, height() - gap - rowH * legend.size() - 2 * gap, sw + w + 3 * gap,
+                         rowH * legend.size() + 2 * gap);
+        p.setPen(QColor(0x80, 0x80, 0x80));
+        p.setBrush(QColor(255, 255, 255, 230));
+        p.drawRect(box);
+        for (std::size_t i = 0; i < legend.size(); ++i) {
+            const QRectF swatch(box.left() + gap, box.top() + gap + rowH * i, sw, sw);
+            p.setPen(QColor(0x60, 0x60, 0x60));
+            p.setBrush(detail::toQColor(legend[i].color));
+            p.drawRect(swatch);
+            p.setPen(Qt::black);
+            p.drawText(QRectF(swatch.right() + gap, swatch.top(), w + gap, sw), Qt::AlignLeft | Qt::AlignVCenter,
+                       detail::toQ(legend[i].text));
+        }
+    }
+    void paintOverlays(QPainter& p) {
+        p.setRenderHint(QPainter::Antialiasing, true);
+        paintLegend(p);
+        if (keyboard) {  // the cursor: the centre, or the place the arrows went to
+            const QPointF c = placeKeys && cursor ? toView(*cursor) : QPointF(width() / 2.0, height() / 2.0);
             p.setPen(QPen(kCursor, 1.5 * ui()));
             const double arm = 8 * ui();
             p.drawLine(c + QPointF(-arm, 0), c + QPointF(arm, 0));
@@ -593,6 +665,30 @@ protected:
         for (int i = 0; i < std::abs(steps); ++i) step(steps > 0 ? 1 : -1, toMap(e->position()));
         e->accept();
     }
+    // The keys the map uses are its own while it has the keyboard: they go
+    // to it before any key of its window (the game's arrows judge an answer
+    // from its buttons, never from the map). Enter only where a click does
+    // something.
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::ShortcutOverride) {
+            auto* k = static_cast<QKeyEvent*>(e);
+            const bool plain = !(k->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier));
+            bool own = false;
+            switch (k->key()) {
+                case Qt::Key_Left: case Qt::Key_Right: case Qt::Key_Up: case Qt::Key_Down:
+                case Qt::Key_Plus: case Qt::Key_Equal: case Qt::Key_Minus: case Qt::Key_Home:
+                    own = true; break;
+                case Qt::Key_PageUp: case Qt::Key_PageDown: own = placeKeys; break;
+                case Qt::Key_Return: case Qt::Key_Enter: own = static_cast<bool>(*onClick); break;
+                default: break;
+            }
+            if (plain && own) {
+                e->accept();
+                return true;
+            }
+        }
+        return QWidget::event(e);
+    }
     void keyPressEvent(QKeyEvent* e) override {
         switch (e->key()) {
             case Qt::Key_Left: key(MapKey::Left); break;
@@ -605,6 +701,8 @@ protected:
             case Qt::Key_Return:
             case Qt::Key_Enter: key(MapKey::Enter); break;
             case Qt::Key_Home: key(MapKey::Home); break;
+            case Qt::Key_PageDown: key(MapKey::NextPrefecture); break;
+            case Qt::Key_PageUp: key(MapKey::PreviousPrefecture); break;
             default: QWidget::keyPressEvent(e); return;
         }
         e->accept();
@@ -614,6 +712,23 @@ public:
     void key(MapKey k) {
         keyboard = true;
         const double stepPx = std::min(width(), height()) / 8.0;
+        if (placeKeys) {
+            switch (k) {
+                case MapKey::Left: stepPlace({-1, 0}); return;
+                case MapKey::Right: stepPlace({1, 0}); return;
+                case MapKey::Up: stepPlace({0, -1}); return;
+                case MapKey::Down: stepPlace({0, 1}); return;
+                case MapKey::ZoomIn: step(1, cursorPoint()); return;
+                case MapKey::ZoomOut: step(-1, cursorPoint()); return;
+                case MapKey::NextPrefecture:
+                case MapKey::PreviousPrefecture:
+                    if (haveArea())
+                        cursorTo(placeOfNextPrefecture(*area, placePointsOf(), highlighted(),
+                                                       k == MapKey::NextPrefecture ? 1 : -1));
+                    return;
+                default: break;
+            }
+        }
         switch (k) {
             case MapKey::Left: centre.x -= stepPx / px(); viewChanged(); break;
             case MapKey::Right: centre.x += stepPx / px(); viewChanged(); break;
@@ -624,8 +739,10 @@ public:
             case MapKey::Home: reset(); break;
             case MapKey::Enter:
                 update();
-                if (area) notify(onClick, centre);
+                if (area) notify(onClick, cursorPoint());
                 break;
+            case MapKey::NextPrefecture:
+            case MapKey::PreviousPrefecture: break;
         }
     }
 };
@@ -650,6 +767,14 @@ void sendMouse(QWidget* w, QEvent::Type type, QPointF at, Qt::MouseButtons butto
 }
 
 }  // namespace
+
+Color progressColor(int step) {
+    // Light to dark (viridis), so that the steps differ without hue.
+    static constexpr Color kSteps[] = {rgb(0xfd, 0xe7, 0x25), rgb(0x7a, 0xd1, 0x51), rgb(0x22, 0xa8, 0x84),
+                                       rgb(0x2a, 0x78, 0x8e), rgb(0x41, 0x44, 0x87)};
+    if (step <= 0) return rgb(kLand.red(), kLand.green(), kLand.blue());
+    return kSteps[std::min(step, 5) - 1];
+}
 
 Color shareColor(double share, Color full) {
     const Rgb b = toRgb(full);
@@ -834,6 +959,26 @@ double MapView::pixelsToMap(double pixels) const {
 int MapView::highlighted() const {
     CANVAS_OR(-1);
     return c->highlighted();
+}
+void MapView::setLegend(std::vector<LegendEntry> entries) {
+    CANVAS_OR();
+    c->legend = std::move(entries);
+    c->update();
+}
+void MapView::setProgressLegend() {
+    std::vector<LegendEntry> entries;
+    for (int step = 0; step <= 5; ++step) entries.push_back({progressColor(step), progressStepNames()[static_cast<std::size_t>(step)]});
+    setLegend(std::move(entries));
+}
+void MapView::setPlaceKeys(bool on) {
+    CANVAS_OR();
+    c->placeKeys = on;
+    c->cursor.reset();
+    c->update();
+}
+MapPoint MapView::cursorPoint() const {
+    CANVAS_OR(MapPoint{});
+    return c->cursorPoint();
 }
 double MapView::dotRadius() const {
     CANVAS_OR(kDotRadius);

@@ -19,8 +19,12 @@ namespace tabinowa::ui {
 
 // A fill for a share done (0..1): from the map's land colour to `full`.
 Color shareColor(double share, Color full);
+// The fill of a completion step (core/map/progress_scale.h): step 0 the
+// land's own colour, then five colours from light yellow to dark violet,
+// told apart by their lightness alone.
+Color progressColor(int step);
 
-enum class MapKey { Left, Right, Up, Down, ZoomIn, ZoomOut, Enter, Home };
+enum class MapKey { Left, Right, Up, Down, ZoomIn, ZoomOut, Enter, Home, NextPrefecture, PreviousPrefecture };
 
 class MapView : public Widget {
 public:
@@ -66,6 +70,15 @@ public:
     // Where each mark's box was put (twips of its top left, at the current zoom).
     std::vector<MapPoint> markPlaces() const;
     std::vector<MapBox> markBoxes() const;  // and their whole boxes
+    // A key to the fills, drawn in the view's lower left corner: a swatch
+    // and its words for each entry (none: no key).
+    struct LegendEntry {
+        Color color = 0;
+        std::string text;
+    };
+    void setLegend(std::vector<LegendEntry> entries);
+    // The completion steps' colours with their words.
+    void setProgressLegend();
     // Names written on the map inside their shapes, each once its shape is
     // wide enough on screen to hold it.
     struct Label {
@@ -94,8 +107,14 @@ public:
     MapPoint toView(MapPoint twips) const;        // to pixels in the view (as x, y)
     // Twips that `pixels` screen pixels cover at the current zoom.
     double pixelsToMap(double pixels) const;
-    // The shape under the keyboard cursor (the view's centre), or -1.
+    // The shape under the keyboard cursor (the view's centre, or where the
+    // arrows stepped to), or -1.
     int highlighted() const;
+    // Arrows step the cursor from a place to its neighbour in that direction
+    // and Page Down / Page Up to the next or previous prefecture, the view
+    // following (a map to answer on); otherwise they pan the view.
+    void setPlaceKeys(bool on);
+    MapPoint cursorPoint() const;  // where Enter answers
     int hovered() const;  // the shape outlined under the pointer, or -1
 
     // Paints one frame as the screen would get it, into an image kept by the

@@ -64,6 +64,19 @@ int shootWhere(const fs::path& out, const fs::path& work) {
             if (!saveShot(w->frm, out / ("where-" + state + ".png"))) ++failures;
         };
 
+        // By keyboard at 2×: the cross stepped by the arrows from place to place.
+        w->lstKen.clickItem(29);  // 奈良県
+        w->picMap.setFocus();
+        w->picMap.pressKey(ui::MapKey::ZoomIn);
+        for (ui::MapKey k : {ui::MapKey::Down, ui::MapKey::Down, ui::MapKey::Down, ui::MapKey::Left})
+            w->picMap.pressKey(k);
+        save("keyboard");
+        // A wrong answer while zoomed in: the right place brought into view, named with its prefecture.
+        w->picMap.pressKey(ui::MapKey::ZoomIn);
+        w->picMap.clickAt(answerPoint(*w, false));
+        save("wrong-zoomed");
+        w->picMap.pressKey(ui::MapKey::Home);
+
         w->lstKen.clickItem(13);  // 東京都
         save("question");
         w->picMap.clickAt(answerPoint(*w, true));
@@ -91,6 +104,14 @@ int shootWhere(const fs::path& out, const fs::path& work) {
         save("japan");
         w->cmdOverview.click();
         save("overview");
+        // One find in each of 東京都, 茨城県 and 奈良県: three prefectures visibly coloured.
+        for (int pref : {8, 13, 29}) {
+            w->lstKen.clickItem(pref);
+            w->picMap.clickAt(answerPoint(*w, true));
+        }
+        w->cmdOverview.click();
+        if (const MapShape* tokyo = w->area()->find(13)) w->picMap.moveTo(pointInside(*tokyo));
+        if (!saveShot(w->frm, out / "japan-progress.png")) ++failures;
         windows.endProgram();
         ui::Application::processEvents();
     });

@@ -538,4 +538,69 @@ std::vector<std::vector<MapLine>> ownBorders(const MapArea& area) {
     return out;
 }
 
+std::vector<std::optional<MapPoint>> placePoints(const MapArea& area) {
+    std::vector<std::optional<MapPoint>> out(area.shapes.size());
+    for (std::size_t i = 0; i < area.shapes.size(); ++i)
+        if (area.shapes[i].kind == MapShape::Kind::Municipality && !area.shapes[i].rings.empty()) {
+            // The middle of its box where that is inside it, so that a tall
+            // or wide place is reached from either side; else a point inside.
+            const MapBox& b = area.shapes[i].box;
+            const MapPoint mid{(b.left + b.right) / 2, (b.top + b.bottom) / 2};
+            out[i] = insideShape(area.shapes[i], mid) ? mid : pointInside(area.shapes[i]);
+        }
+    return out;
+}
+
+int placeTowards(const std::vector<std::optional<MapPoint>>& points, int from, MapPoint at, MapPoint dir) {
+    const double len = std::hypot(dir.x, dir.y);
+    if (len <= 0) return -1;
+    const double dx = dir.x / len, dy = dir.y / len;
+    // Within 60 degrees first; when nothing lies there, anything ahead.
+    for (const double cone : {1.7320508075688772, std::numeric_limits<double>::infinity()}) {
+        int best = -1;
+        double bestScore = 0;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            if (!points[i] || static_cast<int>(i) == from) continue;
+            const double vx = points[i]->x - at.x, vy = points[i]->y - at.y;
+            const double ahead = vx * dx + vy * dy;
+            const double aside = std::abs(vx * dy - vy * dx);
+            if (ahead <= 0 || aside > ahead * cone) continue;
+            const double score = ahead + 2 * aside;
+            if (best < 0 || score < bestScore) {
+                best = static_cast<int>(i);
+                bestScore = score;
+            }
+        }
+        if (best >= 0) return best;
+    }
+    return -1;
+}
+
+int prefectureOfShape(const MapArea& area, int shape) {
+    if (shape < 0 || shape >= static_cast<int>(area.shapes.size())) return 0;
+    const int code = area.shapes[static_cast<std::size_t>(shape)].code;
+    return area.id == kJapanArea ? code : code / 1000;
+}
+
+int placeOfNextPrefecture(const MapArea& area, const std::vector<std::optional<MapPoint>>& points, int from,
+                          int step) {
+    // The first place of each prefecture, in the order of the prefectures' numbers.
+    std::vector<std::pair<int, int>> firsts;  // prefecture, shape
+    for (std::size_t i = 0; i < points.size() && i < area.shapes.size(); ++i) {
+        if (!points[i]) continue;
+        const int pref = prefectureOfShape(area, static_cast<int>(i));
+        const auto it = std::find_if(firsts.begin(), firsts.end(), [pref](const auto& f) { return f.first == pref; });
+        if (it == firsts.end()) firsts.emplace_back(pref, static_cast<int>(i));
+        else if (area.shapes[i].code < area.shapes[static_cast<std::size_t>(it->second)].code) it->second = static_cast<int>(i);
+    }
+    if (firsts.empty()) return -1;
+    std::sort(firsts.begin(), firsts.end());
+    if (from < 0 || !points.at(static_cast<std::size_t>(from))) return step >= 0 ? firsts.front().second : firsts.back().second;
+    const int pref = prefectureOfShape(area, from);
+    const auto it = std::find_if(firsts.begin(), firsts.end(), [pref](const auto& f) { return f.first == pref; });
+    const auto n = static_cast<std::ptrdiff_t>(firsts.size());
+    const std::ptrdiff_t at = it - firsts.begin();
+    return firsts[static_cast<std::size_t>(((at + (step >= 0 ? 1 : -1)) % n + n) % n)].second;
+}
+
 }  // namespace tabinowa

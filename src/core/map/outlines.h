@@ -6,6 +6,7 @@
 // geometry the maps need: inside tests, distances, areas and hit-testing.
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,6 +113,25 @@ double groundAreaKm2(const MapArea& area, const MapShape& s);
 // A point well inside the shape: the middle of the widest inside stretch of
 // a few horizontal lines across it (for labels, the keyboard and tests).
 MapPoint pointInside(const MapShape& s);
+
+// ---- moving between places by keyboard
+// For each shape its point well inside (pointInside); shapes that are never
+// answered (neighbours, unassigned land) get none.
+std::vector<std::optional<MapPoint>> placePoints(const MapArea& area);
+// The place the keyboard goes to from the point `at` (on place `from`, an
+// index into area.shapes, or -1 off every place) in the direction `dir`: of
+// the places whose point lies ahead within 60 degrees of it (failing those,
+// anywhere ahead), the nearest, a step sideways counting twice a step ahead.
+// -1 when none lies ahead.
+int placeTowards(const std::vector<std::optional<MapPoint>>& points, int from, MapPoint at, MapPoint dir);
+// The prefecture a shape belongs to: its code on the map of all Japan, the
+// code's thousands on the others (1100 札幌市 → 1).
+int prefectureOfShape(const MapArea& area, int shape);
+// The first place of the next (step 1) or the previous (step -1) prefecture
+// after the one of `from` (the first prefecture when `from` is -1), wrapping
+// round; -1 when the map has no place.
+int placeOfNextPrefecture(const MapArea& area, const std::vector<std::optional<MapPoint>>& points, int from,
+                          int step);
 
 // The municipality a click at `p` counts for: the one whose outline holds p,
 // else the nearest one whose outline lies within `tolerance` twips; -1 when

@@ -1,0 +1,250 @@
+// Every window by keyboard alone: keys go to the control that has the
+// keyboard through the application (as QTest::keyClick sends them), never to
+// a handler directly. A focused button takes Space and Enter; the arrows in a
+// map move the map; no key shows an answer the learner did not ask for.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTest>
+#include <QWidget>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/files/io.h"
+#include "core/session/session.h"
+#include "screens/frm1Main.h"
+#include "screens/frm2CityVisit.h"
+#include "screens/frm2Sogo.h"
+#include "screens/frm8Help.h"
+#include "screens/window_manager.h"
+#include "support/fixed_random.h"
+#include "support/game_fixture.h"
+#include "support/question_bank.h"
+#include "support/temp_folder.h"
+
+using namespace tabinowa;
+namespace t = tabinowa::testing;
+
+namespace {
+
+// A key as the keyboard sends it: to whatever has the focus now.
+void typeKey(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+    QCoreApplication::processEvents();
+    QWidget* target = QApplication::focusWidget();
+    ASSERT_NE(target, nullptr) << "no control has the keyboard";
+    QTest::keyClick(target, key, mods);
+    QCoreApplication::processEvents();
+}
+
+struct KeyCase {
+    const char* name;
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+};
+const KeyCase kButtonKeys[] = {
+    {"Space", Qt::Key_Space, Qt::NoModifier},
+    {"Return", Qt::Key_Return, Qt::NoModifier},
+    {"keypad Enter", Qt::Key_Enter, Qt::KeypadModifier},
+};
+
+// A program folder, its session and windows.
+struct Desk {
+    t::TempProgramFolder folder;
+    PosixIo io;
+    t::FixedRandom random{{}};
+    Session session{folder.path(), io, random};
+    WindowManager windows{session, [] {}};
+    std::vector<std::string> asked;  // the confirmations the windows asked
+
+    Desk() {
+        session.fixedDay = 20000;
+        windows.setConfirmer([this](ui::Form&, const std::string& q) {
+            asked.push_back(q);
+            return false;  // the learner says いいえ
+        });
+    }
+    ~Desk() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+    // The visit game over 1200 points; 県Ａ's first municipality costs 495.
+    frm2CityVisit& game() {
+        t::writeProgramInUse(folder.folders());
+        windows.start();
+        EXPECT_TRUE(windows.main()->cmdCity.click());
+        return *static_cast<frm2CityVisit*>(windows.window(WindowId::CityVisit));
+    }
+    frm2Sogo& training() {
+        t::writeBank(folder.folders(), t::sampleBank(4, {}, true));
+        windows.start();
+        EXPECT_TRUE(windows.main()->cmdSogo.click());
+        return *windows.sogo();
+    }
+};
+
+struct Keyboard : ::testing::Test, Desk {};
+
+// ------------------------------------------------------------ the visit
+
+TEST_F(Keyboard, AFocusedVisitButtonVisitsWithEveryButtonKeyWhateverTheQuizShows) {
+    for (bool answerShown : {false, true})
+        for (const KeyCase& k : kButtonKeys) {
+            SCOPED_TRACE(std::string(k.name) + (answerShown ? ", answer shown" : ", question waiting"));
+            Desk fresh;  // a folder and windows of its own for each case
+            frm2CityVisit& g = fresh.game();
+            if (answerShown) {
+                ASSERT_TRUE(g.cmdAns.click());
+            }
+            ASSERT_TRUE(g.lstKen.clickItem(0));
+            ASSERT_TRUE(g.lstCity.clickItem(0));
+            ASSERT_TRUE(g.cmdVisit.visible());
+            ui::focus(g.cmdVisit);
+            typeKey(k.key, k.mods);
+            EXPECT_EQ(fresh.session.points, 1200 - 495);
+            EXPECT_EQ(t::markFlags(fresh.folder.folders())[0], 1) << "the municipality is marked visited";
+            EXPECT_NE(g.lblVisit.caption().find("オメデトウ"), std::string::npos);
+            EXPECT_NE(g.lblVisit.caption().find("県Ａ"), std::string::npos) << "names the place: " << g.lblVisit.caption();
+        }
+}
+
+TEST_F(Keyboard, FocusedGameButtonsDoTheirOwnStepNotTheAnswer) {
+    frm2CityVisit& g = game();
+    struct Case {
+        const char* name;
+        ui::CommandButton* button;
+        std::function<bool()> done;
+    };
+    const std::string colours = g.cmdColours.caption();
+    const Case cases[] = {
+        {"最初から挑戦 asks first", &g.cmdStart0, [&] { return asked.size() == 1; }},
+        {"訪問済みを色分け", &g.cmdColours, [&] { return g.cmdColours.caption() != colours; }},
+        {"全国の訪問率", &g.cmdJapan, [&] { return g.zoom.pinned(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(g.cmdAns.visible());
+        ui::focus(*c.button);
+        typeKey(Qt::Key_Space);
+        EXPECT_TRUE(c.done());
+        EXPECT_TRUE(g.cmdAns.visible()) << "the answer was shown";
+        EXPECT_FALSE(g.cmdYes.visible());
+    }
+}
+
+TEST_F(Keyboard, TheReturnButtonTakesSpaceAsAButton) {
+    frm2CityVisit& g = game();
+    ui::focus(g.cmdToMain);
+    typeKey(Qt::Key_Space);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(windows.window(WindowId::CityVisit), nullptr);
+    EXPECT_NE(windows.main(), nullptr);
+}
+
+TEST_F(Keyboard, ArrowsOnTheGamesMapMoveTheMapAndNeverJudge) {
+    frm2CityVisit& g = game();
+    ASSERT_TRUE(g.cmdAns.click());
+    ui::focus(g.zoom.view);
+    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_Down}) {
+        typeKey(key);
+        EXPECT_EQ(session.points, 1200);
+        EXPECT_TRUE(g.cmdYes.visible()) << "the answer is still waiting for its judgement";
+    }
+    // From a button the arrows still judge, as the legend says.
+    ui::focus(g.cmdYes);
+    typeKey(Qt::Key_Right);
+    EXPECT_EQ(session.points, 1700);
+}
+
+TEST_F(Keyboard, TabFollowsTheDesignsOrderThenTheAdditions) {
+    frm2CityVisit& g = game();
+    ASSERT_TRUE(g.lstKen.clickItem(0));
+    ASSERT_TRUE(g.lstCity.clickItem(0));  // 訪問する shown
+    ui::focus(g.cmdToMain);
+    // cmdYes and cmdNo are hidden while the question waits.
+    const std::vector<ui::Widget*> order = {&g.cmdAns,   &g.cmdStart0,       &g.lstKen,          &g.zoom.view,
+                                            &g.lstCity,  &g.cmdVisit,        &g.zoom.cmdZoomIn,  &g.zoom.cmdZoomOut,
+                                            &g.zoom.cmdWhole, &g.cmdColours, &g.cmdJapan};
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        typeKey(Qt::Key_Tab);
+        EXPECT_TRUE(ui::hasFocus(*order[i])) << "step " << i + 1;
+    }
+}
+
+TEST_F(Keyboard, EveryGameButtonHasItsKeyInTheLegend) {
+    frm2CityVisit& g = game();
+    const std::string legend = ui::legend(g.frm);
+    for (const char* want : {"訪問する", "最初から挑戦", "メニューに戻る", "正解", "間違", "解答を表示", "色分け", "全国の訪問率"})
+        EXPECT_NE(legend.find(want), std::string::npos) << want;
+    // The legend's letters do what it says.
+    ASSERT_TRUE(g.lstKen.clickItem(0));
+    ASSERT_TRUE(g.lstCity.clickItem(0));
+    ui::focus(g.lstCity);
+    typeKey(Qt::Key_V);
+    EXPECT_EQ(session.points, 1200 - 495);
+    typeKey(Qt::Key_R);
+    EXPECT_EQ(asked.size(), 1u) << "start over asks first";
+}
+
+// ------------------------------------------------------------ training
+
+TEST_F(Keyboard, FocusedTrainingButtonsDoTheirOwnStepNotTheAnswer) {
+    frm2Sogo& s = training();
+    struct Case {
+        const char* name;
+        ui::CommandButton* button;
+        std::function<bool()> done;
+    };
+    const bool modeBefore = s.answerMode.byChoice();
+    const Case cases[] = {
+        {"消去済み問題を、全て復活する asks first", &s.cmdSaisei, [&] { return asked.size() == 1; }},
+        {"答え方", &s.answerMode.button, [&] { return s.answerMode.byChoice() != modeBefore; }},
+    };
+    for (const Case& c : cases)
+        for (const KeyCase& k : kButtonKeys) {
+            SCOPED_TRACE(std::string(c.name) + " by " + k.name);
+            asked.clear();
+            if (s.answerMode.byChoice() != modeBefore) s.answerMode.toggle();
+            ui::focus(*c.button);
+            typeKey(k.key, k.mods);
+            EXPECT_TRUE(c.done());
+            EXPECT_FALSE(s.answerShown()) << "the answer was shown";
+        }
+}
+
+TEST_F(Keyboard, TheTrainingLegendOffersTheHintOnlyWhereItWorks) {
+    frm2Sogo& s = training();
+    ASSERT_FALSE(s.answerMode.byChoice());
+    EXPECT_NE(ui::legend(s.frm).find("H：ヒント"), std::string::npos);
+    ui::focus(s.answerMode.button);
+    typeKey(Qt::Key_Space);
+    ASSERT_TRUE(s.answerMode.byChoice());
+    EXPECT_EQ(ui::legend(s.frm).find("H：ヒント"), std::string::npos) << ui::legend(s.frm);
+}
+
+TEST_F(Keyboard, ARemovalSaysSo) {
+    frm2Sogo& s = training();
+    typeKey(Qt::Key_Space);  // the answer
+    ASSERT_TRUE(s.answerShown());
+    typeKey(Qt::Key_Delete);
+    EXPECT_EQ(t::storedFlag(folder.folders(), 1), 1);
+    EXPECT_NE(s.lblAns1.caption().find("消去しました"), std::string::npos) << s.lblAns1.caption();
+}
+
+// ------------------------------------------------------------ help
+
+TEST_F(Keyboard, HelpClosesWithEscAndWithEnter) {
+    t::writeBank(folder.folders(), t::sampleBank(2));
+    windows.start();
+    for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        frm8Help& h = windows.showHelp();
+        h.frm.show();
+        QCoreApplication::processEvents();
+        ui::focus(h.cmdClose);
+        typeKey(key);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(windows.help(), nullptr) << (key == Qt::Key_Escape ? "Esc" : "Enter");
+    }
+}
+
+}  // namespace
