@@ -45,10 +45,10 @@ std::string helpText(const std::filesystem::path& programFolder) {
 }
 
 frm8Help::frm8Help(Session& session, WindowManager& windows)
-    : frm("遊び方ー「クイズタビノワ」", 9600, 8400, ui::StartPosition::CenterScreen),
-      Label1(frm, {240, 180, 9120, 495}, "遊び方"),
-      lblText(frm, {240, 840, 9120, 6780}),
-      cmdClose(frm, {7920, 7740, 1440, 495}, "閉じる"),
+    : frm("遊び方ー「クイズタビノワ」", 11400, 8400, ui::StartPosition::CenterScreen),
+      Label1(frm, {240, 180, 10920, 495}, "遊び方"),
+      lblText(frm, {240, 840, 10920, 6780}),
+      cmdClose(frm, {9720, 7740, 1440, 495}, "閉じる"),
       session_(session),
       windows_(windows) {
     Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 18, false});
