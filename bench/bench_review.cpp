@@ -20,10 +20,10 @@ constexpr std::int32_t kToday = 20000;
 
 // 20,000 different questions (every seventh removed) and a memory of every
 // one of them, due on days spread over two months around today.
-struct ReviewBank {
+struct ReviewFixture {
     testing::TempProgramFolder folder;
     std::vector<Mondai> questions;
-    ReviewBank() {
+    ReviewFixture() {
         std::string bytes;
         MemoryBook book;
         for (int i = 1; i <= 20000; ++i) {
@@ -59,8 +59,8 @@ struct ReviewBank {
     }
 };
 
-ReviewBank& reviewBank() {
-    static ReviewBank b;
+ReviewFixture& reviewBank() {
+    static ReviewFixture b;
     return b;
 }
 
@@ -71,24 +71,11 @@ void BM_ReviewQueue(benchmark::State& state) {
     PosixIo io;
     MemoryStore store(io, folders.memoryFile());
     const MemoryBook& book = store.book();
-    const CardIndex& index = store.index();
     for (auto _ : state) {
         const auto bank = readReviewBank(io, folders);
-        const auto queue = buildReviewQueue(bank, book, index, kToday);
+        const auto queue = buildReviewQueue(bank.questions, book, kToday, {}, bank.difficulty);
         benchmark::DoNotOptimize(queue.records.data());
-        if (bank.difficulty().empty()) state.SkipWithError("the difficulty file was not read");
-    }
-}
-
-// The index itself, made once a run when the review first needs it.
-void BM_ReviewIndex(benchmark::State& state) {
-    const AppFolders folders = reviewBank().folder.folders();
-    PosixIo io;
-    MemoryStore store(io, folders.memoryFile());
-    const MemoryBook& book = store.book();
-    for (auto _ : state) {
-        const CardIndex index(book.cards);
-        benchmark::DoNotOptimize(index.cards());
+        if (bank.difficulty.empty()) state.SkipWithError("the difficulty file was not read");
     }
 }
 
@@ -128,7 +115,6 @@ void BM_WriteSameBytes(benchmark::State& state) {
 }
 
 BENCHMARK(BM_ReviewQueue)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ReviewIndex)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeckBuildSameBank)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReviewAnswer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WriteSameBytes)->Unit(benchmark::kMillisecond);
@@ -142,7 +128,6 @@ int main(int argc, char** argv) {
         if (deck > 0) {
             std::printf("review queue / deck build = %.2fx real, %.2fx CPU (goal: at most 2.0x)\n", queue / deck,
                         t.cpu("BM_ReviewQueue") / t.cpu("BM_DeckBuildSameBank"));
-            std::printf("memory index, once a run / deck build = %.2fx\n", t.real("BM_ReviewIndex") / deck);
         }
         if (floor > 0) std::printf("review answer / write same bytes = %.2fx (goal: at most 3.0x)\n", answer / floor);
     });

@@ -112,7 +112,7 @@ TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
     for (const City& c : cities) {
         const std::string bytes = c.encode("test");
         const City whole = City::decode(bytes, "test");
-        const City part = decodeListFields(bytes, "test");
+        const City part = City::decode(bytes, "test", CityFields::Lists);
         EXPECT_EQ(part.KyuSu, whole.KyuSu) << c.RecNo;
         EXPECT_EQ(part.KenNo, whole.KenNo);
         const CityRow a = makeCityRow(part), b = makeCityRow(whole);
@@ -130,7 +130,7 @@ TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
         EXPECT_EQ(cityListEntry(part), cityListEntry(whole));
 
         // without the descriptions: the same fields, the descriptions empty
-        const City lean = decodeListFields(bytes, "test", Descriptions::Skip);
+        const City lean = City::decode(bytes, "test", CityFields::Lists, Descriptions::Skip);
         EXPECT_EQ(lean.KyuSu, whole.KyuSu);
         EXPECT_EQ(lean.CityName, whole.CityName);
         for (int k = 1; k <= whole.KyuSu; ++k) {
@@ -151,8 +151,8 @@ TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
     badText[898 + 21] = '\x00';
     for (const std::string& broken : {tooMany, overrun, badText, cities[0].encode("test").substr(0, 5000)}) {
         EXPECT_THROW(City::decode(broken, "test"), FileError);
-        EXPECT_THROW(decodeListFields(broken, "test"), FileError);
-        EXPECT_THROW(decodeListFields(broken, "test", Descriptions::Skip), FileError);
+        EXPECT_THROW(City::decode(broken, "test", CityFields::Lists), FileError);
+        EXPECT_THROW(City::decode(broken, "test", CityFields::Lists, Descriptions::Skip), FileError);
     }
 }
 

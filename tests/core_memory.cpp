@@ -814,7 +814,7 @@ TEST(Bank, ReadsKeysKindsAndRemovals) {
 }
 
 
-// --- the raw bank -------------------------------------------------------------
+// --- the bank -----------------------------------------------------------------
 
 // One record with raw CP932 bytes put into its texts where encoding cannot
 // give them (duplicate codes, invalid bytes).
@@ -850,10 +850,10 @@ Mondai texts(const std::string& first, const std::string& second, const std::str
     return m;
 }
 
-// The raw bank agrees with the decoded one on every question: key, kind,
-// prefecture, removal; and its queue is the decoded bank's for any memory and
-// filter, cards looked up through the byte index.
-TEST(ReviewBank, AgreesWithTheDecodedBank) {
+// The bank reader agrees with the record decoder the training window uses
+// on every question: key, kind, prefecture, removal (any non-zero flag,
+// either byte); and the queue over a memory in every state is spelled out.
+TEST(ReviewBank, AgreesWithTheRecordDecoder) {
     const std::vector<RawRecord> records = {
         {texts("【読み】市町村名", "札幌市の読みは？", "さっぽろし", "市01100")},
         {texts("【読み】市町村名", "札幌市の読みは？", "さっぽろし　", "市01100")},   // ends in a two-byte blank: another key
@@ -869,29 +869,35 @@ TEST(ReviewBank, AgreesWithTheDecodedBank) {
         {texts("AB", "x", "y"), kMondai2At, "\x81\xE0"},                            // ≒ as JIS writes it: the same key
         {texts("【県名】", "CD", "y"), kMondai1At + 8, "\xED\x40"},                 // an NEC-selected IBM kanji
         {texts("【県名】", "CD", "y"), kMondai1At + 8, "\xFA\x5C"},                 // the same kanji, IBM's code
+        {texts("【県名】", "EF", "y", "県01", 256)},                                  // removed by the flag's high byte alone
+        {texts("【県名】", "GH", "y", "県01", -1)},                                   // removed by another program's -1
     };
     TempProgramFolder dir;
     PosixIo io;
-    testing::writeBytes(dir.folders().questionRecords(), encodeRaw(records));
-    const auto plain = readBank(io, dir.folders());
-    const auto raw = readReviewBank(io, dir.folders());
-    ASSERT_EQ(plain.size(), records.size());
-    ASSERT_EQ(raw.size(), plain.size());
-    for (std::size_t i = 0; i < plain.size(); ++i) {
+    const std::string bytes = encodeRaw(records);
+    testing::writeBytes(dir.folders().questionRecords(), bytes);
+    const auto bank = readBank(io, dir.folders());
+    ASSERT_EQ(bank.size(), records.size());
+    for (std::size_t i = 0; i < bank.size(); ++i) {
         SCOPED_TRACE(i + 1);
-        EXPECT_EQ(raw.key(i), plain[i].key);
-        EXPECT_EQ(raw.kinds()[raw[i].kind], plain[i].kind);
-        EXPECT_EQ(raw[i].prefecture, plain[i].prefecture);
-        EXPECT_EQ(raw[i].removed, plain[i].removed);
+        const Mondai m = Mondai::decode(std::string_view(bytes).substr(i * Mondai::kLength, Mondai::kLength), "test");
+        EXPECT_EQ(bank[i].record, static_cast<int>(i + 1));
+        EXPECT_EQ(bank[i].key, memoryKey(m));
+        EXPECT_EQ(bank[i].kind, questionKind(m));
+        EXPECT_EQ(bank[i].prefecture, questionPrefecture(m));
+        EXPECT_EQ(bank[i].removed, m.Syokyo != 0);
     }
-    EXPECT_EQ(plain[0].key, plain[2].key);
-    EXPECT_NE(plain[0].key, plain[1].key);
-    EXPECT_EQ(plain[10].key, plain[11].key);
-    EXPECT_EQ(plain[12].key, plain[13].key);
-    EXPECT_TRUE(raw[10].decoded);
-    EXPECT_FALSE(raw[11].decoded);
-    EXPECT_EQ(raw.kinds(), (std::vector<std::string>{"", "【読み】", "【合併】", "【面積】", "【県名】"}));
-    EXPECT_TRUE(raw.difficulty().empty());  // no difficulty file
+    EXPECT_EQ(bank[0].key, bank[2].key);
+    EXPECT_NE(bank[0].key, bank[1].key);
+    EXPECT_EQ(bank[10].key, bank[11].key);
+    EXPECT_EQ(bank[12].key, bank[13].key);
+    EXPECT_TRUE(bank[14].removed);
+    EXPECT_TRUE(bank[15].removed);
+    EXPECT_EQ(bank[0].prefecture, 1);
+    EXPECT_EQ(bank[5].prefecture, 36);
+    const ReviewBank review = readReviewBank(io, dir.folders());
+    EXPECT_EQ(review.kinds, (std::vector<std::string>{"【読み】", "【合併】", "【面積】", "【県名】"}));
+    EXPECT_TRUE(review.difficulty.empty());  // no difficulty file
 
     // a memory of some of them in every state, and a card for no question
     MemoryBook book;
@@ -899,90 +905,31 @@ TEST(ReviewBank, AgreesWithTheDecodedBank) {
         {0, graded(50)}, {1, graded(60, true)}, {3, graded(61, true)}, {4, graded(90)},
         {5, graded(40)}, {6, graded(10)}, {7, graded(55)}, {10, graded(59)}, {12, graded(58, true)},
     };
-    for (const auto& [i, card] : states) book.cards[plain[i].key] = card;
+    for (const auto& [i, card] : states) book.cards[bank[i].key] = card;
     Card mastered = graded(40);
     mastered.mastered = true;
-    book.cards[plain[8].key] = mastered;
+    book.cards[bank[8].key] = mastered;
     book.cards["【読み】どこにもない\nx\ny"] = graded(1);
-    const CardIndex index(book.cards);
-    const ReviewFilter filters[] = {{}, {"【読み】", 0}, {"【県名】", 0}, {"", 1}, {"【読み】", 1}, {"【地図】", 0}, {"", 13}, {"", 36}};
-    for (const std::int32_t today : {0, 55, 60, 100}) {
-        for (const auto& f : filters) {
-            SCOPED_TRACE(f.kind + " " + std::to_string(f.prefecture) + " day " + std::to_string(today));
-            const auto a = buildReviewQueue(plain, book, today, f);
-            const auto b = buildReviewQueue(raw, book, index, today, f);
-            EXPECT_EQ(b.records, a.records);
-            EXPECT_EQ(b.due, a.due);
-            EXPECT_EQ(b.wrong, a.wrong);
-            EXPECT_EQ(b.fresh, a.fresh);
-        }
-    }
     // the queue at day 60 over everything, spelled out
-    EXPECT_EQ(buildReviewQueue(raw, book, index, 60).records,
-              (std::vector<int>{6, 1, 3, 8, 13, 14, 11, 12, 2, 4, 10}));
+    EXPECT_EQ(buildReviewQueue(bank, book, 60).records, (std::vector<int>{6, 1, 3, 8, 13, 14, 11, 12, 2, 4, 10}));
 }
 
-// Bytes that are not CP932 fail the raw bank as they fail the decoded one,
-// even in a removed question, naming the record.
-TEST(ReviewBank, BrokenTextsFailAsTheDecodedBankFails) {
+// Bytes that are not CP932 fail the bank, even in a removed question, naming the record.
+TEST(ReviewBank, BrokenTextsFailNamingTheRecord) {
     for (const auto& [at, bytes] : {std::pair<std::size_t, std::string>{kMondai1At, "\x81\x7F"},
                                     {kMondai2At + 3, "\x80"}, {kKotaeAt, "\xFF\xFF"}}) {
         std::vector<RawRecord> records = {{texts("【読み】", "a", "b")}, {texts("【読み】", "c", "d", "", 1), at, bytes}};
         TempProgramFolder dir;
         PosixIo io;
         testing::writeBytes(dir.folders().questionRecords(), encodeRaw(records));
-        std::string plainError, rawError;
+        std::string error;
         try {
             readBank(io, dir.folders());
         } catch (const FileError& e) {
-            plainError = e.what();
+            error = e.what();
         }
-        try {
-            readReviewBank(io, dir.folders());
-        } catch (const FileError& e) {
-            rawError = e.what();
-        }
-        EXPECT_NE(plainError, "");
-        EXPECT_EQ(rawError, plainError);
-        EXPECT_NE(rawError.find("2件目"), std::string::npos) << rawError;
+        EXPECT_NE(error.find("2件目"), std::string::npos) << error;
     }
-}
-
-// The memory's byte index follows every change of the memory: an answer to a
-// new question, one put back, a question forgotten, a question build's book.
-TEST(ReviewBank, TheMemorysIndexFollowsItsChanges) {
-    TempProgramFolder dir;
-    PosixIo io;
-    auto questions = testing::sampleBank(6, {5});
-    testing::writeBank(dir.folders(), questions);
-    MemoryStore store(io, dir.folders().memoryFile());
-    const auto plain = readBank(io, dir.folders());
-    const auto raw = readReviewBank(io, dir.folders());
-    auto same = [&](const char* step) {
-        SCOPED_TRACE(step);
-        const MemoryBook& book = store.book();
-        for (const std::int32_t today : {10, 11, 40})
-            EXPECT_EQ(buildReviewQueue(raw, book, store.index(), today).records,
-                      buildReviewQueue(plain, book, today).records);
-    };
-    same("empty");
-    store.record(questions[2], Outcome::Again, 10);
-    same("a wrong answer");
-    const auto change = store.record(questions[0], Outcome::Good, 10);
-    same("a right answer");
-    store.revert(change);
-    same("put back");
-    store.record(questions[3], Outcome::Mastered, 10);
-    same("mastered");
-    store.restore(memoryKey(questions[3]), std::nullopt);
-    same("forgotten");
-    store.record(questions[3], Outcome::Easy, 10);
-    same("answered again");
-    MemoryBook other;
-    other.cards[memoryKey(questions[1])] = graded(11);
-    store.replaced(other, other.serialize());
-    same("replaced");
-    EXPECT_EQ(buildReviewQueue(raw, store.book(), store.index(), 11).records, (std::vector<int>{2, 1, 3, 4, 6}));
 }
 
 // --- difficulty ------------------------------------------------------------------
@@ -1043,11 +990,11 @@ TEST(Difficulty, OrdersTheNewQuestionsOfTheReview) {
     testing::writeBank(dir.folders(), questions);
     MemoryBook book;
     book.cards[memoryKey(questions[4])] = graded(1);  // due: first whatever its difficulty
-    const CardIndex index(book.cards);
     auto queueWith = [&](const std::optional<std::vector<std::string>>& lines) {
         if (lines) testing::writeBytes(dir.folders().difficultyFile(), difficultyFile(*lines));
         else std::filesystem::remove(dir.folders().difficultyFile());
-        return buildReviewQueue(readReviewBank(io, dir.folders()), book, index, 10).records;
+        const ReviewBank bank = readReviewBank(io, dir.folders());
+        return buildReviewQueue(bank.questions, book, 10, {}, bank.difficulty).records;
     };
     const std::vector<std::string> lines = {"\"問題難度\",1,5", "\"AB\",1,300", "\"AB\",2,150", "\"AB\",3,300",
                                             "\"AB\",4,0", "\"AB\",5,999"};

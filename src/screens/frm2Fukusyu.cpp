@@ -116,10 +116,9 @@ void frm2Fukusyu::load() {
     const MemoryBook& book = session_.memory.book();
     cmdRetention.setCaption("記憶率：" + percent(book.retention));
     std::set<int> codes;
-    // the bank's kinds come in order of first appearance, "" (none) first
-    kinds_.assign(bank_.kinds().begin() + 1, bank_.kinds().end());
-    for (std::size_t i = 0; i < bank_.size(); ++i)
-        if (bank_[i].prefecture != 0) codes.insert(bank_[i].prefecture);
+    kinds_ = bank_.kinds;
+    for (const auto& q : bank_.questions)
+        if (q.prefecture != 0) codes.insert(q.prefecture);
     prefectures_.assign(codes.begin(), codes.end());
     lstKind.clear();
     lstKind.addItem(kAll);
@@ -131,7 +130,7 @@ void frm2Fukusyu::load() {
 }
 
 void frm2Fukusyu::rebuild() {
-    queue_ = buildReviewQueue(bank_, session_.memory.book(), session_.memory.index(), session_.today(), filter_);
+    queue_ = buildReviewQueue(bank_.questions, session_.memory.book(), session_.today(), filter_, bank_.difficulty);
     position_ = 0;
     showCurrent();
 }
@@ -165,15 +164,15 @@ void frm2Fukusyu::showCurrent() {
         QuestionFile file(session_.io, session_.folders);
         if (record <= file.count()) {
             Mondai m = file.get(record);
-            if (static_cast<std::size_t>(record) <= bank_.size() &&
-                memoryKey(m) == bank_.key(static_cast<std::size_t>(record - 1))) {
+            if (static_cast<std::size_t>(record) <= bank_.questions.size() &&
+                memoryKey(m) == bank_.questions[static_cast<std::size_t>(record - 1)].key) {
                 current_ = std::move(m);
                 break;
             }
         }
         // The bank changed under the window (a question build): read it again.
         bank_ = readReviewBank(session_.io, session_.folders);
-        queue_ = buildReviewQueue(bank_, session_.memory.book(), session_.memory.index(), session_.today(), filter_);
+        queue_ = buildReviewQueue(bank_.questions, session_.memory.book(), session_.today(), filter_, bank_.difficulty);
         position_ = 0;
         if (queue_.records.empty()) return showDone();
     }

@@ -158,7 +158,7 @@ void frm2Sogo::removeStep() {
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     // A question removed before (shown again after the deck wrapped) is not
     // counted twice: the count stays true to the file.
-    const bool alreadyRemoved = file_->get(record).Syokyo != 0;
+    const bool alreadyRemoved = file_->get(record).removed();
     // a removal remembered for this step goes into the same change
     file_->markRemoved(record, session_.memory.companion());
     current_.Syokyo = 1;

@@ -85,7 +85,7 @@ void frm2Sogo::removeAndRemember() {
     if (!file_) return;
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     const std::int16_t removedBefore = screenRemoved_;
-    const bool flaggedBefore = file_->get(record).Syokyo != 0;
+    const bool flaggedBefore = file_->get(record).removed();
     // The memory's new bytes go with the record's flag into one change
     // through the journal: both files change, or neither, even across a crash.
     const auto change = session_.memory.defer(current_, Outcome::Mastered, session_.today());
@@ -95,7 +95,7 @@ void frm2Sogo::removeAndRemember() {
         session_.memory.revert(change);
         throw;
     }
-    if (file_->get(record).Syokyo == 0) {  // nothing was removed
+    if (!file_->get(record).removed()) {  // nothing was removed
         session_.memory.revert(change);
         return;
     }

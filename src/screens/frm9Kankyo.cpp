@@ -64,9 +64,7 @@ std::string frm9Kankyo::questionBuildQuestion() const {
     int removed = 0;
     try {
         // read, never opened for writing: answering no leaves every file as it was
-        const std::string bytes = readWholeFile(session_.io, session_.folders.questionRecords());
-        for (std::size_t end = Mondai::kLength; end <= bytes.size(); end += Mondai::kLength)
-            removed += bytes[end - 2] != 0 || bytes[end - 1] != 0;
+        removed = removedCount(readWholeFile(session_.io, session_.folders.questionRecords()));
     } catch (const FileError&) {
     }
     std::int32_t points = 0;

@@ -433,14 +433,20 @@ void FileSet::commit() {
     // Every new file and the journal under its temporary name are written
     // before any of them is flushed, then flushed one after the other: the
     // file system can put them all on the disk in one go, and the later
-    // flushes find their work done. Their names in the folders need no flush
-    // of their own: until the journal is renamed into place nothing has
-    // changed, and a journal whose temporary files are missing is undone.
+    // flushes find their work done. Then the temporary files' names are
+    // flushed in their folders (the program folder's with the journal's
+    // rename below): after the commit point a temporary file that is gone
+    // must mean it was renamed over its target. Were its name lost to a power
+    // cut, the target would still hold its old file with no temporary file
+    // beside it - "in place" to the recovery, which would then finish a
+    // change whose other files (bytes in place, other folders) are new.
     const auto journalTemp = tempOf(journal_);
     const int journalFd = writeOpen(io_, journalTemp, encodeJournal(recorded));
     if (journalFd < 0) journalNotWritten(journal_);
     const std::filesystem::path* unflushed = flushAll();
-    const bool journalFlushed = flushClose(io_, journalFd);
+    bool journalFlushed = flushClose(io_, journalFd);
+    for (const auto& folder : folders)
+        if (folder.lexically_normal() != base.lexically_normal()) journalFlushed = io_.syncFolder(folder) && journalFlushed;
     if (unflushed || !journalFlushed) {
         io_.remove(journalTemp);
         if (unflushed) staleTemp(*unflushed);

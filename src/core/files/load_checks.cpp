@@ -123,10 +123,10 @@ std::string checkVisitMarks(Io& io, const AppFolders& folders, int cityCount) {
     if (static_cast<long long>(bytes.size()) != want)
         throw FileError("ファイル" + name + "を読む間に大きさが変わりました。");
     for (std::size_t at = 0; at < bytes.size(); at += Homon::kLength) {
-        const auto lo = static_cast<unsigned char>(bytes[at]), hi = static_cast<unsigned char>(bytes[at + 1]);
-        if (hi != 0 || lo > 1)
+        const std::int16_t flag = HomonView(std::string_view(bytes).substr(at)).flag();
+        if (flag != 0 && flag != 1)
             throw FileError("ファイル" + name + "の" + std::to_string(at / Homon::kLength + 1) + "件目の訪問の印（" +
-                            std::to_string(static_cast<std::int16_t>(lo | (hi << 8))) + "）が0でも1でもありません。" +
+                            std::to_string(flag) + "）が0でも1でもありません。" +
                             cityRepair());
     }
     return bytes;

@@ -4,6 +4,7 @@
 
 #include "core/files/cp932.h"
 #include "core/files/error.h"
+#include "core/files/record_views.h"
 
 namespace tabinowa {
 namespace {
@@ -30,7 +31,6 @@ public:
         i16(static_cast<std::int16_t>(b.size()));
         putBytes(b.data(), b.size());
     }
-    std::size_t pos() const { return pos_; }
     void seek(std::size_t p) { pos_ = p; }
     std::string take() { return std::move(bytes_); }
 
@@ -50,53 +50,6 @@ private:
     std::size_t pos_ = 0;
 };
 
-class Unpacker {
-public:
-    Unpacker(std::string_view bytes, std::string_view where) : bytes_(bytes), where_(where) {}
-    std::int16_t i16() {
-        need(2);
-        auto u = static_cast<std::uint16_t>(static_cast<unsigned char>(bytes_[pos_]) |
-                                            (static_cast<unsigned char>(bytes_[pos_ + 1]) << 8));
-        pos_ += 2;
-        return static_cast<std::int16_t>(u);
-    }
-    std::int32_t i32() {
-        need(4);
-        std::uint32_t u = 0;
-        for (int i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes_[pos_ + i])) << (8 * i);
-        pos_ += 4;
-        return static_cast<std::int32_t>(u);
-    }
-    std::string text(std::size_t width) {
-        need(width);
-        std::string s = fromCp932(bytes_.substr(pos_, width), where_);
-        pos_ += width;
-        return s;
-    }
-    std::string rawBytes(std::size_t n) {
-        need(n);
-        std::string s(bytes_.substr(pos_, n));
-        pos_ += n;
-        return s;
-    }
-    std::string varText(std::size_t limitEnd) {
-        std::int16_t n = i16();
-        if (n < 0 || pos_ + static_cast<std::size_t>(n) > limitEnd)
-            throw FileError(std::string(where_) + "：旧市町村の説明の長さが記録に収まりません。");
-        return text(static_cast<std::size_t>(n));
-    }
-    std::size_t pos() const { return pos_; }
-    void seek(std::size_t p) { pos_ = p; }
-
-private:
-    void need(std::size_t n) const {
-        if (pos_ + n > bytes_.size()) throw FileError(std::string(where_) + "：記録が短すぎます。");
-    }
-    std::string_view bytes_;
-    std::string_view where_;
-    std::size_t pos_ = 0;
-};
-
 }  // namespace
 
 std::string Mondai::encode(std::string_view where) const {
@@ -107,38 +60,49 @@ std::string Mondai::encode(std::string_view where) const {
     for (auto n : SentakuLen) p.i16(n);
     p.i16(SentakuSu);
     p.i16(KotaeLen);
+    p.seek(mondai::Kotae.offset);
     p.text(Kotae, 250);
     p.i16(KaisetuLen);
+    p.seek(mondai::Kaisetu.offset);
     p.text(Kaisetu, 600);
     for (const auto& s : Bikou) p.text(s, 50);
     p.i16(DoublePoint);
+    p.seek(mondai::Mondai1.offset);
     p.text(Mondai1, 150);
     p.i16(Mondai1Len);
     p.i16(Mondai2Len);
+    p.seek(mondai::Mondai2.offset);
     p.text(Mondai2, 400);
+    p.seek(mondai::Syokyo.offset);
     p.i16(Syokyo);
     return p.take();
 }
 
 Mondai Mondai::decode(std::string_view bytes, std::string_view where) {
-    Unpacker u(bytes, where);
+    namespace L = mondai;
+    if (bytes.size() < L::kLength) throw FileError(std::string(where) + "：記録が短すぎます。");
+    const MondaiView v(bytes);
+    auto text = [&](FieldAt f) { return fromCp932(v.bytes(f), where); };
+    auto i16 = [&](std::size_t at) { return readLe16(bytes, at); };
     Mondai m;
-    m.Inyo = u.text(4);
-    m.InyoNo = u.i16();
-    for (auto& s : m.Sentaku) s = u.text(250);
-    for (auto& n : m.SentakuLen) n = u.i16();
-    m.SentakuSu = u.i16();
-    m.KotaeLen = u.i16();
-    m.Kotae = u.text(250);
-    m.KaisetuLen = u.i16();
-    m.Kaisetu = u.text(600);
-    for (auto& s : m.Bikou) s = u.text(50);
-    m.DoublePoint = u.i16();
-    m.Mondai1 = u.text(150);
-    m.Mondai1Len = u.i16();
-    m.Mondai2Len = u.i16();
-    m.Mondai2 = u.text(400);
-    m.Syokyo = u.i16();
+    m.Inyo = text(L::Inyo);
+    m.InyoNo = v.inyoNo();
+    for (std::size_t i = 0; i < 4; ++i) {
+        m.Sentaku[i] = text({L::kSentakuAt + L::kSentakuWidth * i, L::kSentakuWidth});
+        m.SentakuLen[i] = i16(L::kSentakuLenAt + 2 * i);
+    }
+    m.SentakuSu = i16(L::SentakuSu.offset);
+    m.KotaeLen = i16(L::KotaeLen.offset);
+    m.Kotae = text(L::Kotae);
+    m.KaisetuLen = i16(L::KaisetuLen.offset);
+    m.Kaisetu = text(L::Kaisetu);
+    for (std::size_t i = 0; i < 3; ++i) m.Bikou[i] = fromCp932(v.bikou(static_cast<int>(i)), where);
+    m.DoublePoint = i16(L::DoublePoint.offset);
+    m.Mondai1 = text(L::Mondai1);
+    m.Mondai1Len = i16(L::Mondai1Len.offset);
+    m.Mondai2Len = i16(L::Mondai2Len.offset);
+    m.Mondai2 = text(L::Mondai2);
+    m.Syokyo = i16(L::Syokyo.offset);
     return m;
 }
 
@@ -188,10 +152,13 @@ std::string City::encode(std::string_view where) const {
     for (const auto& s : Memo) p.text(s, 150);
     p.i32(Yobi2);
     p.raw(Yobi3.data(), Yobi3.size());
+    p.seek(city::kKyuNamesAt);
     for (const auto& s : KyuNames) p.text(s, 20);
     for (auto v : KyuX) p.i16(v);
     for (auto v : KyuY) p.i16(v);
+    p.seek(city::kKyuTextAt);
     for (const auto& s : KyuText) p.text(s, 250);
+    p.seek(city::kKyuTextLenAt);
     std::size_t textBytes = 0;
     for (const auto& s : KyuTextLen) textBytes += toCp932(s, where).size();
     if (textBytes > static_cast<std::size_t>(kMaxLenBytes))
@@ -202,41 +169,42 @@ std::string City::encode(std::string_view where) const {
     return p.take();
 }
 
-City City::decode(std::string_view bytes, std::string_view where) {
-    Unpacker u(bytes, where);
+City City::decode(std::string_view bytes, std::string_view where, CityFields fields, Descriptions descriptions) {
+    namespace L = city;
+    const CityView v(bytes, where);
     City c;
-    c.KenNo = u.i16();
-    c.Syubetu = u.i16();
-    c.SubCode = u.i16();
-    c.RecNo = u.i16();
-    c.KyuName = u.text(20);
-    c.CityName = u.text(20);
-    c.Name2 = u.text(20);
-    c.Name3 = u.text(20);
-    c.Yobi = u.rawBytes(20);
-    c.X = u.i16();
-    c.Y = u.i16();
-    c.Menseki = u.i32();
-    c.Jinko = u.i32();
-    c.Jigyosyo = u.i32();
-    c.Jugyoin = u.i32();
-    c.Kogyo = u.i32();
-    c.Syogyo = u.i32();
-    c.Extra1 = u.i16();
-    c.Extra2 = u.i16();
-    for (auto& s : c.Memo) s = u.text(150);
-    c.Yobi2 = u.i32();
-    std::string y3 = u.rawBytes(4);
+    c.KenNo = v.i16(L::KenNo);
+    c.RecNo = v.i16(L::RecNo);
+    c.CityName = v.text(L::CityName);
+    std::int32_t* stats[] = {&c.Menseki, &c.Jinko, &c.Jigyosyo, &c.Jugyoin, &c.Kogyo, &c.Syogyo};
+    for (std::size_t i = 0; i < 6; ++i) *stats[i] = v.figure(i);
+    const CityLengths lengths = v.lengths();
+    c.KyuSu = lengths.kyuSu;
+    c.Name2 = v.text(L::Name2);  // the reading: the lists' paper key prints it
+    const bool whole = fields == CityFields::Whole;
+    // The lists read slots 1..KyuSu; the whole record has every slot.
+    const std::size_t last = whole ? L::kSlots - 1 : static_cast<std::size_t>(c.KyuSu);
+    for (std::size_t k = whole ? 0 : 1; k <= last; ++k) {
+        c.KyuNames[k] = v.kyuName(k);
+        c.KyuX[k] = v.kyuX(k);
+        c.KyuY[k] = v.kyuY(k);
+        if (whole || descriptions == Descriptions::Read) c.KyuText[k] = v.kyuText(k);
+        c.KyuTextLen[k] = v.text(lengths.at[k], lengths.bytes[k]);
+    }
+    if (!whole) return c;
+    c.Syubetu = v.i16(L::Syubetu);
+    c.SubCode = v.i16(L::SubCode);
+    c.KyuName = v.text(L::KyuName);
+    c.Name3 = v.text(L::Name3);
+    c.Yobi = std::string(v.raw(L::Yobi.offset, L::Yobi.width));
+    c.X = v.i16(L::X);
+    c.Y = v.i16(L::Y);
+    c.Extra1 = v.i16(L::Extra1);
+    c.Extra2 = v.i16(L::Extra2);
+    for (std::size_t i = 0; i < c.Memo.size(); ++i) c.Memo[i] = v.text(L::kMemoAt + L::kMemoWidth * i, L::kMemoWidth);
+    c.Yobi2 = v.i32At(L::Yobi2.offset);
+    const std::string_view y3 = v.raw(L::Yobi3.offset, L::Yobi3.width);
     std::memcpy(c.Yobi3.data(), y3.data(), 4);
-    for (auto& s : c.KyuNames) s = u.text(20);
-    for (auto& v : c.KyuX) v = u.i16();
-    for (auto& v : c.KyuY) v = u.i16();
-    for (auto& s : c.KyuText) s = u.text(250);
-    const std::size_t limit = kLength - 2;  // KyuSu must still fit
-    for (auto& s : c.KyuTextLen) s = u.varText(limit);
-    c.KyuSu = u.i16();
-    if (c.KyuSu < 0 || c.KyuSu > kMaxOld)
-        throw FileError(std::string(where) + "：旧市町村の数（" + std::to_string(c.KyuSu) + "）が0～25の範囲にありません。");
     return c;
 }
 
@@ -249,11 +217,11 @@ std::string Homon::encode() const {
 }
 
 Homon Homon::decode(std::string_view bytes) {
-    Unpacker u(bytes, "訪問記録");
+    if (bytes.size() < homon::kLength) throw FileError("訪問記録：記録が短すぎます。");
     struct Homon h;
-    h.Homon = u.i16();
-    h.HomonRec1 = u.i16();
-    h.HomonRec2 = u.i16();
+    h.Homon = HomonView(bytes).flag();
+    h.HomonRec1 = readLe16(bytes, homon::HomonRec1.offset);
+    h.HomonRec2 = readLe16(bytes, homon::HomonRec2.offset);
     return h;
 }
 

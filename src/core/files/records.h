@@ -8,11 +8,13 @@
 #include <string>
 #include <string_view>
 
+#include "core/files/record_views.h"
+
 namespace tabinowa {
 
 // One question of "問題.ran".
 struct Mondai {
-    static constexpr std::size_t kLength = 2578;
+    static constexpr std::size_t kLength = mondai::kLength;
 
     std::string Inyo;  // 4
     std::int16_t InyoNo = 0;
@@ -31,6 +33,7 @@ struct Mondai {
     std::string Mondai2;  // 400
     std::int16_t Syokyo = 0;
 
+    bool removed() const { return flagIsSet(Syokyo); }
     // `where` names the file and record for messages.
     std::string encode(std::string_view where) const;
     static Mondai decode(std::string_view bytes, std::string_view where);
@@ -44,9 +47,16 @@ std::string sourceLine(const Mondai& m);
 // The answer as the game shows it: the first KotaeLen characters of Kotae.
 std::string shortAnswer(const Mondai& m);
 
+// How much of a municipality record a decode takes: the whole record, or
+// what the lists, the profile and the map use (KenNo, RecNo, CityName, the six
+// figures, KyuSu and slots 1..KyuSu of the four arrays and KyuTextLen; every
+// other field left empty or 0), and with it the descriptions (KyuText) or not.
+enum class CityFields { Whole, Lists };
+enum class Descriptions { Read, Skip };
+
 // One municipality of "市町村.ran".
 struct City {
-    static constexpr std::size_t kLength = 8128;
+    static constexpr std::size_t kLength = city::kLength;
     static constexpr int kSlots = 26;       // slot 0 unused
     static constexpr int kMaxOld = 25;      // KyuSu at most
     static constexpr int kMaxLenBytes = 52; // KyuTextLen text bytes at most
@@ -70,12 +80,16 @@ struct City {
     static City zeroed();
 
     std::string encode(std::string_view where) const;
-    static City decode(std::string_view bytes, std::string_view where);
+    // The one decoder of a municipality record. Throws FileError (naming
+    // `where`) on a short record, a description length that is negative or
+    // overruns the record, KyuSu outside 0..25, or a text taken that is not CP932.
+    static City decode(std::string_view bytes, std::string_view where, CityFields fields = CityFields::Whole,
+                       Descriptions descriptions = Descriptions::Read);
 };
 
 // One visit mark of "訪問消去.ran".
 struct Homon {
-    static constexpr std::size_t kLength = 6;
+    static constexpr std::size_t kLength = homon::kLength;
     std::int16_t Homon = 0, HomonRec1 = 0, HomonRec2 = 0;
     std::string encode() const;
     static struct Homon decode(std::string_view bytes);

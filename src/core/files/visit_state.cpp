@@ -66,8 +66,8 @@ std::string withVisited(std::string marks, int n) {
 std::string withNoVisits(std::string bytes) {
     const std::size_t whole = bytes.size() / Homon::kLength * Homon::kLength;
     for (std::size_t at = 0; at < whole; at += Homon::kLength) {
-        bytes[at] = 0;
-        bytes[at + 1] = 0;
+        bytes[at + homon::Homon.offset] = 0;
+        bytes[at + homon::Homon.offset + 1] = 0;
     }
     return bytes;
 }
@@ -81,7 +81,7 @@ bool readMark(Io& io, const AppFolders& folders, int n) {
     const long r = io.readAt(fd, bytes, Homon::kLength, static_cast<std::uint64_t>(n - 1) * Homon::kLength);
     io.close(fd);
     if (r < 0) throw FileError("ファイル" + displayName(folders.visitMarks()) + "を読めませんでした。");
-    return r == static_cast<long>(Homon::kLength) && (bytes[0] != 0 || bytes[1] != 0);
+    return r == static_cast<long>(Homon::kLength) && HomonView(std::string_view(bytes, Homon::kLength)).visited();
 }
 
 void setVisited(Io& io, const AppFolders& folders, int n) {

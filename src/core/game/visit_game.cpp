@@ -101,10 +101,7 @@ std::vector<std::string> VisitMap::fillCities() {
         const int start = ken.startRec();
         for (std::size_t i = 0; i < cities.size(); ++i) {
             const int m = start + static_cast<int>(i);
-            const std::size_t at = static_cast<std::size_t>(m - 1) * Homon::kLength;
-            const bool visited = m >= 1 && at + Homon::kLength <= marks.size() &&
-                                 Homon::decode(std::string_view(marks).substr(at, Homon::kLength)).Homon != 0;
-            if (!visited) unvisited.push_back(std::move(cities[i]));
+            if (!markVisited(marks, m)) unvisited.push_back(std::move(cities[i]));
         }
     }
     PrefectureCities p = prefectureCities(unvisited);

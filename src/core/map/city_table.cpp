@@ -9,6 +9,7 @@
 #include "core/files/cp932.h"
 #include "core/files/error.h"
 #include "core/files/load_checks.h"
+#include "core/files/record_views.h"
 
 namespace tabinowa {
 namespace {
@@ -91,80 +92,11 @@ std::vector<Circle> circlesOf(const City& c) {
 
 namespace {
 
-// Offsets of the fields the lists use in a record of "市町村.ran".
-constexpr std::size_t kOffKenNo = 0, kOffRecNo = 6, kOffCityName = 28, kOffName2 = 48, kOffStats = 112, kOffKyuNames = 898,
-                      kOffKyuX = 1418, kOffKyuY = 1470, kOffKyuText = 1522, kOffKyuTextLen = 8022;
-constexpr std::size_t kNameBytes = 20, kTextBytes = 250;
-
-class Fields {
-public:
-    Fields(std::string_view bytes, std::string_view where) : b_(bytes), where_(where) {}
-    std::int16_t i16(std::size_t at) const {
-        need(at, 2);
-        return static_cast<std::int16_t>(static_cast<std::uint16_t>(byte(at) | (byte(at + 1) << 8)));
-    }
-    std::int32_t i32(std::size_t at) const {
-        need(at, 4);
-        std::uint32_t u = 0;
-        for (std::size_t i = 0; i < 4; ++i) u |= static_cast<std::uint32_t>(byte(at + i)) << (8 * i);
-        return static_cast<std::int32_t>(u);
-    }
-    // A fixed-length text with its padding. The blanks at the end are kept
-    // as they are and only the rest is converted: a blank byte is never the
-    // second byte of a two-byte character.
-    std::string text(std::size_t at, std::size_t width) const {
-        need(at, width);
-        std::string_view field = b_.substr(at, width);
-        std::size_t used = field.size();
-        while (used > 0 && field[used - 1] == ' ') --used;
-        std::string s = fromCp932(field.substr(0, used), where_);
-        s.append(field.size() - used, ' ');
-        return s;
-    }
-
-private:
-    unsigned byte(std::size_t at) const { return static_cast<unsigned char>(b_[at]); }
-    void need(std::size_t at, std::size_t n) const {
-        if (at + n > b_.size()) throw FileError(std::string(where_) + "：記録が短すぎます。");
-    }
-    std::string_view b_;
-    std::string_view where_;
-};
-
-
-// Where the variable-length fields of a record lie: the description lengths
-// (their bytes follow each other from kOffKyuTextLen) and KyuSu after the last.
-struct LengthFields {
-    std::array<std::size_t, City::kSlots> at{}, bytes{};
-    std::int16_t kyuSu = 0;
-};
-
-// Finds them, failing as the whole decode fails: a length that overruns the
-// record, or KyuSu outside 0..25.
-LengthFields lengthFields(const Fields& f, std::string_view where) {
-    LengthFields l;
-    std::size_t pos = kOffKyuTextLen;
-    const std::size_t limit = City::kLength - 2;  // KyuSu must still fit
-    for (std::size_t k = 0; k < City::kSlots; ++k) {
-        const std::int16_t n = f.i16(pos);
-        pos += 2;
-        if (n < 0 || pos + static_cast<std::size_t>(n) > limit)
-            throw FileError(std::string(where) + "：旧市町村の説明の長さが記録に収まりません。");
-        l.at[k] = pos;
-        l.bytes[k] = static_cast<std::size_t>(n);
-        pos += static_cast<std::size_t>(n);
-    }
-    l.kyuSu = f.i16(pos);
-    if (l.kyuSu < 0 || l.kyuSu > City::kMaxOld)
-        throw FileError(std::string(where) + "：旧市町村の数（" + std::to_string(l.kyuSu) + "）が0～25の範囲にありません。");
-    return l;
-}
-
 // The six figures, in the order they are stored.
-CityFigures figuresOf(const Fields& f) {
+CityFigures figuresOf(const CityView& v) {
     CityFigures g;
     std::int32_t* stats[] = {&g.Menseki, &g.Jinko, &g.Jigyosyo, &g.Jugyoin, &g.Kogyo, &g.Syogyo};
-    for (std::size_t i = 0; i < 6; ++i) *stats[i] = f.i32(kOffStats + 4 * i);
+    for (std::size_t i = 0; i < 6; ++i) *stats[i] = v.figure(i);
     return g;
 }
 
@@ -245,26 +177,6 @@ private:
 
 }  // namespace
 
-City decodeListFields(std::string_view record, std::string_view where, Descriptions descriptions) {
-    const Fields f(record, where);
-    City c;
-    c.KenNo = f.i16(kOffKenNo);
-    c.RecNo = f.i16(kOffRecNo);
-    c.CityName = f.text(kOffCityName, kNameBytes);
-    c.Name2 = f.text(kOffName2, kNameBytes);  // the reading, for the paper maps' keys
-    setFigures(c, figuresOf(f));
-    const LengthFields lengths = lengthFields(f, where);
-    c.KyuSu = lengths.kyuSu;
-    for (std::size_t k = 1; k <= static_cast<std::size_t>(c.KyuSu); ++k) {
-        c.KyuNames[k] = f.text(kOffKyuNames + kNameBytes * k, kNameBytes);
-        c.KyuX[k] = f.i16(kOffKyuX + 2 * k);
-        c.KyuY[k] = f.i16(kOffKyuY + 2 * k);
-        if (descriptions == Descriptions::Read) c.KyuText[k] = f.text(kOffKyuText + kTextBytes * k, kTextBytes);
-        c.KyuTextLen[k] = f.text(lengths.at[k], lengths.bytes[k]);
-    }
-    return c;
-}
-
 std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& ken, Descriptions descriptions) {
     CityRecords records(io, folders, ken);
     std::vector<City> cities;
@@ -274,7 +186,7 @@ std::vector<City> readCities(Io& io, const AppFolders& folders, const KenHani& k
         // Decoded straight into its place (a record holds some hundred texts:
         // a copy apiece cost as much as the decoding).
         try {
-            cities.push_back(decodeListFields(record, records.where(), descriptions));
+            cities.push_back(City::decode(record, records.where(), CityFields::Lists, descriptions));
         } catch (const FileError& e) {
             rethrowWithRepair(records.where(), false, e);
         }
@@ -309,27 +221,26 @@ PrefectureCities readPrefectureCities(Io& io, const AppFolders& folders, const K
     while (!records.done()) {
         const std::string_view record = records.next();
         const std::string& where = records.where();
-        // The fields in the order decodeListFields takes them, so a broken
+        // The fields in the order City::decode takes them, so a broken
         // record fails with the same message.
-        const Fields f(record, where);
+        const CityView v(record, where);
         CityRow row;
         std::string cityName, entry;
         CityFigures figures;
-        LengthFields lengths;
         try {
-            row.recNo = f.i16(kOffRecNo);
-            cityName = f.text(kOffCityName, kNameBytes);
-            figures = figuresOf(f);
-            lengths = lengthFields(f, where);
+            row.recNo = v.i16(city::RecNo);
+            cityName = v.text(city::CityName);
+            figures = figuresOf(v);
+            const CityLengths lengths = v.lengths();
             entry = padChars(cityName, kNameWidth);
             row.name12 = padChars(trimmed(cityName), kRowNameWidth);
             row.old.reserve(static_cast<std::size_t>(lengths.kyuSu));
             for (std::size_t k = 1; k <= static_cast<std::size_t>(lengths.kyuSu); ++k) {
                 OldTown t;
-                t.name = padChars(f.text(kOffKyuNames + kNameBytes * k, kNameBytes), kNameWidth);
-                t.x = f.i16(kOffKyuX + 2 * k);
-                t.y = f.i16(kOffKyuY + 2 * k);
-                t.descriptionLength = lengthValue(f.text(lengths.at[k], lengths.bytes[k]));
+                t.name = padChars(v.kyuName(k), kNameWidth);
+                t.x = v.kyuX(k);
+                t.y = v.kyuY(k);
+                t.descriptionLength = lengthValue(v.text(lengths.at[k], lengths.bytes[k]));
                 row.old.push_back(std::move(t));
             }
         } catch (const FileError& e) {

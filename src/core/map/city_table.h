@@ -87,23 +87,10 @@ std::vector<Circle> circlesOf(const City& c);
 // The old municipalities 1..KyuSu of a record, as a row holds them.
 std::vector<OldTown> oldTownsOf(const City& c);
 
-// Whether the descriptions of the old municipalities (KyuText) are decoded
-// with the other fields. The map's municipality list does without them until
-// a municipality is chosen, when the records are read again.
-enum class Descriptions { Read, Skip };
-
-// Decodes the fields of a municipality record that the lists use: KenNo,
-// RecNo, CityName, Name2 (the reading), the six statistics, KyuSu, and slots 1..KyuSu of KyuNames,
-// KyuX, KyuY, KyuText (left empty with Descriptions::Skip) and KyuTextLen.
-// Every other field is left empty or 0. Agrees with City::decode on these
-// fields and fails where it fails on them (a short record, KyuSu outside
-// 0..25, description lengths that overrun the record, invalid Shift-JIS in a
-// field taken); `where` names the record.
-City decodeListFields(std::string_view record, std::string_view where,
-                      Descriptions descriptions = Descriptions::Read);
-
 // Reads the records StartRec..EndRec of a prefecture from "市町村.ran" in
-// ascending order, decoded by decodeListFields; the file is opened for reading
+// ascending order, decoded by City::decode (CityFields::Lists; without the
+// descriptions, KyuText, with Descriptions::Skip: the map's municipality list
+// does without them until a municipality is chosen); the file is opened for reading
 // and closed here. A prefecture whose EndRec is below its StartRec has no
 // municipalities. Throws FileError naming the file when it is missing (it is
 // never created), when the range does not lie inside the file, or when a

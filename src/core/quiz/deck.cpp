@@ -43,12 +43,13 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
         if (count > kDeckCapacity)
             throw FileError("ファイル" + displayName(folders.questionRecords()) + "の問題が多すぎます（" +
                             std::to_string(count) + "件、最大" + std::to_string(kDeckCapacity) + "件）。");
-        // Only the removed flag (Syokyo, the record's last two bytes) matters
-        // here: the file is read in order, in blocks of whole records.
+        // Only the removed flag matters here: the file is read in order, in
+        // blocks of whole records.
         file.readBlocks(1, count, kDeckBlockRecords, [&](int first, int n, const char* bytes) {
             for (int k = 0; k < n; ++k) {
-                const char* end = bytes + static_cast<std::size_t>(k + 1) * Mondai::kLength;
-                const bool isActive = end[-2] == 0 && end[-1] == 0;
+                const bool isActive =
+                    !MondaiView(std::string_view(bytes + static_cast<std::size_t>(k) * Mondai::kLength, Mondai::kLength))
+                         .removed();
                 ++total;
                 if (isActive) {
                     ++active;

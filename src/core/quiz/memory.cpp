@@ -201,9 +201,10 @@ std::string kindOfFirstLine(std::string_view line) {
 
 std::string questionKind(const Mondai& m) { return kindOfFirstLine(m.Mondai1); }
 
-int questionPrefecture(const Mondai& m) {
+int questionPrefecture(const Mondai& m) { return notePrefecture(m.Bikou[0]); }
+
+int notePrefecture(std::string_view note) {
     // One letter (市, 旧 or 県: three bytes in UTF-8), then the prefecture's two digits.
-    const std::string& note = m.Bikou[0];
     for (const char* lead : {"市", "旧", "県"}) {
         const std::string_view l(lead);
         if (note.rfind(l, 0) == 0 && note.size() >= l.size() + 2) {

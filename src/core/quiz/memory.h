@@ -87,6 +87,8 @@ std::string kindOfFirstLine(std::string_view line);
 // The prefecture a question is about, 1..47 from the code in its first note
 // ("市01100", "旧36463", "県01"), or 0 when it names none.
 int questionPrefecture(const Mondai& m);
+// The same of a note's text.
+int notePrefecture(std::string_view note);
 // The 47 prefectures' names by code 1..47 ("" for other codes).
 const std::string& prefectureName(int code);
 

@@ -33,19 +33,18 @@ void QuestionFile::put(int n, const Mondai& m) {
 }
 
 void QuestionFile::markRemoved(int n, const std::optional<Companion>& along) {
-    // Syokyo is the record's last field, a little-endian 16-bit integer; its
-    // low byte 1 marks the record removed (any value but 0 does). One byte
-    // cannot be written half.
-    const std::string_view flag("\x01", 1);
+    // The removed flag's low byte set to 1 marks the record removed (any
+    // value but 0 does). One byte cannot be written half.
+    const std::string_view flag(&mondai::kRemovedByte, 1);
     if (!along) {
-        file_.putAt(n, Mondai::kLength - 2, flag);
+        file_.putAt(n, mondai::kRemovedByteAt, flag);
         return;
     }
     if (n < 1 || n > file_.count())
         throw FileError("ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目を書けませんでした。");
     FileSet set(io_, journal_);
     set.stage(along->target, along->bytes);
-    set.patch(file_.path(), static_cast<std::uint64_t>(n) * Mondai::kLength - 2, flag);
+    set.patch(file_.path(), static_cast<std::uint64_t>(n - 1) * Mondai::kLength + mondai::kRemovedByteAt, flag);
     set.commit();
 }
 
@@ -54,14 +53,10 @@ void reviveAll(Io& io, const AppFolders& folders, int total) {
     // a missing or cut file is refused: revival never makes a question file of its own
     checkQuestionRecords(io, folders);
     std::string bytes = readWholeFile(io, path);
-    const std::size_t L = Mondai::kLength;
-    for (int r = 1; r <= total; ++r) {
-        std::size_t end = static_cast<std::size_t>(r) * L;
-        // a record beyond the end reads as zeros and is written back as such
-        if (end > bytes.size()) bytes.resize(end, '\0');
-        bytes[end - 2] = 0;
-        bytes[end - 1] = 0;
-    }
+    // a record beyond the end reads as zeros and is written back as such
+    const std::size_t count = static_cast<std::size_t>(total < 0 ? 0 : total);
+    if (count * Mondai::kLength > bytes.size()) bytes.resize(count * Mondai::kLength, '\0');
+    clearRemovedFlags(bytes, count);
     writeFileAtomic(io, path, bytes);
 }
 

@@ -7,76 +7,25 @@
 #include <map>
 #include <memory>
 #include <string_view>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "core/files/cp932.h"
 #include "core/files/error.h"
 #include "core/files/load_checks.h"
+#include "core/files/record_views.h"
 #include "core/files/records.h"
 
 namespace tabinowa {
 
 namespace {
 
-// Where the fields the review needs lie in a question record.
-constexpr std::size_t kKotaeAt = 1018, kKotaeWidth = 250;
-constexpr std::size_t kBikouAt = 1870, kBikouWidth = 50;
-constexpr std::size_t kMondai1At = 2022, kMondai1Width = 150;
-constexpr std::size_t kMondai2At = 2176, kMondai2Width = 400;
-constexpr std::size_t kSyokyoAt = 2576;
-constexpr std::size_t kInyoNoAt = 4;
-
-// The length of a fixed field without its padding blanks, sixteen bytes at a
-// time from the end where the processor compares them at once (most of a
-// field is padding), else eight.
-std::size_t unpadded(std::string_view raw) {
-    std::size_t n = raw.size();
-#if defined(__SSE2__)
-    const __m128i blanks = _mm_set1_epi8(' ');
-    while (n >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(raw.data() + n - 16));
-        const auto others = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, blanks))) & 0xFFFFu;
-        // the last byte that is no blank ends the text
-        if (others != 0) return n - 16 + static_cast<std::size_t>(32 - __builtin_clz(others));
-        n -= 16;
+// The prefecture of a note from its first bytes: "市", "旧" or "県" and two
+// digits are four bytes of CP932; anything that does not decode names none.
+int prefectureOfNote(std::string_view note) {
+    try {
+        return notePrefecture(fromCp932(note.substr(0, 4), ""));
+    } catch (const FileError&) {
+        return 0;
     }
-#endif
-    constexpr std::uint64_t kBlanks = 0x2020202020202020ull;
-    while (n >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, raw.data() + n - 8, 8);
-        if (word != kBlanks) break;
-        n -= 8;
-    }
-    while (n > 0 && raw[n - 1] == ' ') --n;
-    return n;
-}
-
-// A fixed field's bytes without the blanks and tabs at its end. Neither byte
-// is ever the second byte of a CP932 character (those are 0x40 and above), so
-// trimming the raw bytes trims exactly what memoryKey trims after conversion.
-std::string_view trimmedRaw(std::string_view record, std::size_t at, std::size_t width) {
-    const std::string_view raw = record.substr(at, width);
-    std::size_t n = unpadded(raw);
-    while (n > 0 && (raw[n - 1] == ' ' || raw[n - 1] == '\t')) --n;
-    return raw.substr(0, n);
-}
-
-// The prefecture of a note, read from its CP932 bytes: "市", "旧" or "県",
-// then two digits 01..47, as questionPrefecture reads the converted text.
-int prefectureOfRawNote(std::string_view note) {
-    static constexpr std::string_view kLeads[] = {"\x8e\x73", "\x8b\x8c", "\x8c\xa7"};  // 市 旧 県
-    for (const auto lead : kLeads) {
-        if (note.substr(0, 2) != lead) continue;
-        if (note.size() < 4) return 0;
-        const char a = note[2], b = note[3];
-        if (a < '0' || a > '9' || b < '0' || b > '9') return 0;
-        const int code = (a - '0') * 10 + (b - '0');
-        return code >= 1 && code <= 47 ? code : 0;
-    }
-    return 0;
 }
 
 // 100 records (about 252 KiB) a read: the block is still in the cache when
@@ -116,26 +65,6 @@ void forEachQuestionRecord(Io& io, const AppFolders& folders, const std::string&
         throw;
     }
     io.close(fd);
-}
-
-// The kind of a question from its first field's raw bytes, when they are
-// canonical CP932: "【" at the start, up to the first "】" of the first line,
-// found character by character (a trail byte may look like either).
-std::string_view rawKind(std::string_view first) {
-    // 【 is 81 79, 】 81 7A
-    const auto* b = reinterpret_cast<const unsigned char*>(first.data());
-    const std::size_t n = first.size();
-    if (n < 2 || b[0] != 0x81 || b[1] != 0x79) return {};
-    for (std::size_t i = 2; i < n;) {
-        if (b[i] == '\n') return {};
-        if (!isCp932LeadByte(b[i])) {
-            ++i;
-            continue;
-        }
-        if (b[i] == 0x81 && i + 1 < n && b[i + 1] == 0x7A) return first.substr(0, i + 2);
-        i += 2;
-    }
-    return {};
 }
 
 // A decoding failure named with its record and how to repair the bank.
@@ -181,11 +110,14 @@ private:
 }  // namespace
 
 BankQuestion bankQuestion(std::string_view record, int number, const std::string& fileName, std::string& raw) {
-    raw.assign(trimmedRaw(record, kMondai1At, kMondai1Width));
+    // One conversion a record: the key's three texts trimmed and joined by LF
+    // as bytes (LF is LF in CP932), then converted at once.
+    const MondaiView v(record);
+    raw.assign(v.trimmed(mondai::Mondai1));
     raw += '\n';
-    raw += trimmedRaw(record, kMondai2At, kMondai2Width);
+    raw += v.trimmed(mondai::Mondai2);
     raw += '\n';
-    raw += trimmedRaw(record, kKotaeAt, kKotaeWidth);
+    raw += v.trimmed(mondai::Kotae);
     BankQuestion q;
     q.record = number;
     try {
@@ -194,118 +126,49 @@ BankQuestion bankQuestion(std::string_view record, int number, const std::string
         failRecord(e, number);
     }
     q.kind = kindOfFirstLine(std::string_view(q.key).substr(0, q.key.find('\n')));
-    q.prefecture = prefectureOfRawNote(record.substr(kBikouAt, kBikouWidth));
-    q.removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
+    q.prefecture = prefectureOfNote(v.bikou(0));
+    q.removed = v.removed();
+    std::memcpy(&q.inyo, v.bytes(mondai::Inyo).data(), 4);
+    q.inyoNo = v.inyoNo();
     return q;
 }
 
 std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders) {
     std::vector<BankQuestion> bank;
     const std::string name = displayName(folders.questionRecords());
-    // One conversion a record: the key's three texts joined by LF as raw
-    // bytes (LF is LF in CP932), then converted at once; the kind is the
-    // key's first line's, and the prefecture is read from the note's raw bytes.
     std::string raw;
-    raw.reserve(kMondai1Width + kMondai2Width + kKotaeWidth + 2);
+    raw.reserve(mondai::Mondai1.width + mondai::Mondai2.width + mondai::Kotae.width + 2);
     forEachQuestionRecord(
         io, folders, name, [&](std::size_t n) { bank.reserve(n); },
         [&](std::string_view record, int number) { bank.push_back(bankQuestion(record, number, name, raw)); });
     return bank;
 }
 
-std::string ReviewBank::key(std::size_t i) const {
-    const Question& q = questions_[i];
-    const std::string_view stored = storedKey(q);
-    // canonical bytes: they decoded once already, they decode again
-    return q.decoded ? std::string(stored) : fromCp932(stored, "");
+ReviewBank readReviewBank(Io& io, const AppFolders& folders) {
+    ReviewBank r;
+    r.questions = readBank(io, folders);
+    r.difficulty = readDifficulty(io, folders, r.questions);
+    for (const auto& q : r.questions)
+        if (!q.kind.empty() && std::find(r.kinds.begin(), r.kinds.end(), q.kind) == r.kinds.end()) r.kinds.push_back(q.kind);
+    return r;
 }
 
-ReviewBank readReviewBank(Io& io, const AppFolders& folders) {
-    ReviewBank bank;
-    const std::string name = displayName(folders.questionRecords());
-    // what the difficulty file is checked against
-    std::vector<std::uint32_t> kindBytes;
+std::vector<std::int32_t> readDifficulty(Io& io, const AppFolders& folders, const std::vector<BankQuestion>& bank) {
+    const auto file = folders.difficultyFile();
+    if (bank.empty() || !io.exists(file)) return {};
+    std::vector<std::uint32_t> kinds;
     std::vector<std::int16_t> numbers;
-    // each distinct raw kind decoded once; the last one found is tried first
-    std::vector<std::pair<std::string, std::uint16_t>> rawKinds;
-    std::size_t lastKind = 0;
-    auto kindIndex = [&bank](std::string text) {
-        const auto it = std::find(bank.kinds_.begin(), bank.kinds_.end(), text);
-        if (it != bank.kinds_.end()) return static_cast<std::uint16_t>(it - bank.kinds_.begin());
-        bank.kinds_.push_back(std::move(text));
-        return static_cast<std::uint16_t>(bank.kinds_.size() - 1);
-    };
-    const auto begin = [&](std::size_t n) {
-        bank.questions_.reserve(n);
-        bank.keys_.reserve(n * 96);
-        kindBytes.reserve(n);
-        numbers.reserve(n);
-    };
-    forEachQuestionRecord(io, folders, name, begin, [&](std::string_view record, int number) {
-        ReviewBank::Question q;
-        const std::string_view first = trimmedRaw(record, kMondai1At, kMondai1Width);
-        const std::string_view second = trimmedRaw(record, kMondai2At, kMondai2Width);
-        const std::string_view answer = trimmedRaw(record, kKotaeAt, kKotaeWidth);
-        // the three joined by LF, as memoryKey joins them
-        const std::size_t at = bank.keys_.size();
-        bank.keys_.resize(at + first.size() + second.size() + answer.size() + 2);
-        char* out = bank.keys_.data() + at;
-        std::memcpy(out, first.data(), first.size());
-        out += first.size();
-        *out++ = '\n';
-        std::memcpy(out, second.data(), second.size());
-        out += second.size();
-        *out++ = '\n';
-        std::memcpy(out, answer.data(), answer.size());
-        const std::string_view raw = std::string_view(bank.keys_).substr(at);
-        q.keyAt = static_cast<std::uint32_t>(at);
-        if (isCanonicalCp932(raw)) {
-            q.hash = rawKeyHash(raw);
-            q.keyLength = static_cast<std::uint16_t>(raw.size());
-            const std::string_view kind = rawKind(first);
-            if (kind.empty()) {
-                q.kind = 0;
-            } else if (lastKind < rawKinds.size() && rawKinds[lastKind].first == kind) {
-                q.kind = rawKinds[lastKind].second;
-            } else {
-                lastKind = 0;
-                while (lastKind < rawKinds.size() && rawKinds[lastKind].first != kind) ++lastKind;
-                if (lastKind == rawKinds.size()) rawKinds.emplace_back(std::string(kind), kindIndex(fromCp932(kind, name)));
-                q.kind = rawKinds[lastKind].second;
-            }
-        } else {
-            // invalid bytes fail here as the decoded bank fails; duplicate
-            // codes are kept decoded and found by their text
-            std::string text;
-            try {
-                text = fromCp932(raw, name);
-            } catch (const FileError& e) {
-                failRecord(e, number);
-            }
-            q.decoded = true;
-            q.kind = kindIndex(kindOfFirstLine(std::string_view(text).substr(0, text.find('\n'))));
-            bank.keys_.resize(at);
-            bank.keys_ += text;
-            q.keyLength = static_cast<std::uint16_t>(text.size());
-        }
-        q.prefecture = static_cast<std::uint8_t>(prefectureOfRawNote(record.substr(kBikouAt, kBikouWidth)));
-        q.removed = record[kSyokyoAt] != 0 || record[kSyokyoAt + 1] != 0;
-        bank.questions_.push_back(q);
-        std::uint32_t inyo;
-        std::memcpy(&inyo, record.data(), 4);
-        kindBytes.push_back(inyo);
-        numbers.push_back(static_cast<std::int16_t>(static_cast<std::uint16_t>(
-            static_cast<unsigned char>(record[kInyoNoAt]) | static_cast<unsigned char>(record[kInyoNoAt + 1]) << 8)));
-    });
-    const auto difficultyFile = folders.difficultyFile();
-    if (!bank.questions_.empty() && io.exists(difficultyFile)) {
-        try {
-            bank.difficulty_ = parseDifficulty(readWholeFile(io, difficultyFile), kindBytes, numbers);
-        } catch (const FileError&) {
-            // unreadable: no difficulty, the bank's order
-        }
+    kinds.reserve(bank.size());
+    numbers.reserve(bank.size());
+    for (const auto& b : bank) {
+        kinds.push_back(b.inyo);
+        numbers.push_back(b.inyoNo);
     }
-    return bank;
+    try {
+        return parseDifficulty(readWholeFile(io, file), kinds, numbers);
+    } catch (const FileError&) {
+        return {};  // unreadable: no difficulty, the bank's order
+    }
 }
 
 namespace {
@@ -454,37 +317,6 @@ ReviewQueue buildReviewQueue(const std::vector<BankQuestion>& bank, const Memory
                 if (!b.removed && filter.accepts(b)) visit(b.record, index.find(b.key));
         },
         today, difficulty);
-}
-
-ReviewQueue buildReviewQueue(const ReviewBank& bank, const MemoryBook& book, const CardIndex& index,
-                             std::int32_t today, const ReviewFilter& filter) {
-    // the filter's kind as the bank numbers it (none: no question has it)
-    int kind = -1;
-    if (!filter.kind.empty()) {
-        const auto& kinds = bank.kinds();
-        const auto it = std::find(kinds.begin(), kinds.end(), filter.kind);
-        kind = it == kinds.end() ? -2 : static_cast<int>(it - kinds.begin());
-    }
-    return assembleQueue(
-        [&](auto visit) {
-            if (kind == -2) return;
-            // The table's slots, keys and cards lie all over the memory: each
-            // slot is asked for 32 questions ahead, its key and card 16 ahead.
-            constexpr std::size_t kAhead = 16;
-            const std::size_t n = bank.size();
-            for (std::size_t i = 0; i < std::min(2 * kAhead, n); ++i) index.prefetchSlot(bank[i].hash);
-            for (std::size_t i = 0; i < std::min(kAhead, n); ++i) index.prefetchCard(bank[i].hash);
-            for (std::size_t i = 0; i < n; ++i) {
-                if (i + 2 * kAhead < n) index.prefetchSlot(bank[i + 2 * kAhead].hash);
-                if (i + kAhead < n) index.prefetchCard(bank[i + kAhead].hash);
-                const ReviewBank::Question& q = bank[i];
-                if (q.removed || (kind >= 0 && q.kind != kind) || (filter.prefecture != 0 && q.prefecture != filter.prefecture))
-                    continue;
-                const std::string_view key = bank.storedKey(q);
-                visit(static_cast<int>(i + 1), q.decoded ? book.find(std::string(key)) : index.find(key, q.hash));
-            }
-        },
-        today, bank.difficulty());
 }
 
 int dueCount(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today) {

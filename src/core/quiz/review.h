@@ -21,6 +21,8 @@ struct BankQuestion {
     std::string kind;
     int prefecture = 0;
     bool removed = false;
+    std::uint32_t inyo = 0;  // the kind's 4 bytes as the record holds them (Inyo)
+    std::int16_t inyoNo = 0;
 };
 
 // One record of "問題.ran" (Mondai::kLength bytes) as the review sees it;
@@ -30,47 +32,19 @@ BankQuestion bankQuestion(std::string_view record, int number, const std::string
 // FileError naming the file on a read or decode failure.
 std::vector<BankQuestion> readBank(Io& io, const AppFolders& folders);
 
-// The bank as the review window reads it: each question's key kept as the
-// raw CP932 bytes of its record (trimmed and joined as memoryKey joins its
-// texts) with their hash, matched against the memory's CardIndex without
-// converting them; only a question shown is decoded. A key whose bytes are not
-// canonical CP932 (isCanonicalCp932) is kept decoded and looked up by its text,
-// so every question matches exactly the card the decoded bank would.
-class ReviewBank {
-public:
-    struct Question {
-        std::uint64_t hash = 0;        // rawKeyHash of the raw key
-        std::uint32_t keyAt = 0;       // in keys_
-        std::uint16_t keyLength = 0;
-        std::uint16_t kind = 0;        // in kinds(); 0 is "" (no kind)
-        std::uint8_t prefecture = 0;   // 1..47, 0 = none
-        bool removed = false;
-        bool decoded = false;          // keys_ holds the key's UTF-8 text, not its CP932 bytes
-    };
+// The difficulty (× 100) of each question of `bank` from
+// "作業ファイル/問題難度.csv", or empty when the file is missing, unreadable
+// or does not match the bank.
+std::vector<std::int32_t> readDifficulty(Io& io, const AppFolders& folders, const std::vector<BankQuestion>& bank);
 
-    std::size_t size() const { return questions_.size(); }
-    // Question of record i + 1.
-    const Question& operator[](std::size_t i) const { return questions_[i]; }
-    std::string_view storedKey(const Question& q) const { return std::string_view(keys_).substr(q.keyAt, q.keyLength); }
-    // The key of record i + 1 as memoryKey gives it (decoded now).
-    std::string key(std::size_t i) const;
-    // The kinds in order of first appearance, "" first.
-    const std::vector<std::string>& kinds() const { return kinds_; }
-    // The difficulty (× 100) of each record from "問題難度.csv", or empty
-    // when the file is missing or does not match the bank.
-    const std::vector<std::int32_t>& difficulty() const { return difficulty_; }
-
-private:
-    friend ReviewBank readReviewBank(Io& io, const AppFolders& folders);
-    std::vector<Question> questions_;
-    std::string keys_;
-    std::vector<std::string> kinds_{""};
-    std::vector<std::int32_t> difficulty_;
+// The bank as the review window holds it: the questions, their difficulty and
+// their kinds in order of first appearance (without "", no kind).
+struct ReviewBank {
+    std::vector<BankQuestion> questions;
+    std::vector<std::int32_t> difficulty;
+    std::vector<std::string> kinds;
 };
-
-// Reads "問題.ran" once through, and "作業ファイル/問題難度.csv" with it. Throws
-// FileError, as readBank does, on a missing, cut or unreadable bank or a text
-// that is not CP932; a missing or mismatched difficulty file is no difficulty.
+// readBank and readDifficulty, and the kinds. Throws FileError as readBank does.
 ReviewBank readReviewBank(Io& io, const AppFolders& folders);
 
 // The difficulties of the difficulty file's bytes for a bank whose records
@@ -101,10 +75,6 @@ struct ReviewQueue {
 // easiest first, ties in bank order; empty: bank order.
 ReviewQueue buildReviewQueue(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today,
                              const ReviewFilter& filter = {}, const std::vector<std::int32_t>& difficulty = {});
-// The same from the raw bank, the memory's cards found through `index` (which
-// must index `book`'s cards) and the bank's own difficulty.
-ReviewQueue buildReviewQueue(const ReviewBank& bank, const MemoryBook& book, const CardIndex& index,
-                             std::int32_t today, const ReviewFilter& filter = {});
 // Questions of the bank due on or before `today`.
 int dueCount(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today);
 
