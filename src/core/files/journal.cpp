@@ -444,13 +444,17 @@ void FileSet::commit() {
     const int journalFd = writeOpen(io_, journalTemp, encodeJournal(recorded));
     if (journalFd < 0) journalNotWritten(journal_);
     const std::filesystem::path* unflushed = flushAll();
-    bool journalFlushed = flushClose(io_, journalFd);
+    const bool journalFlushed = flushClose(io_, journalFd);
+    // The temporary files' names reach their folders before the journal's own.
+    std::filesystem::path unsynced;
     for (const auto& folder : folders)
-        if (folder.lexically_normal() != base.lexically_normal()) journalFlushed = io_.syncFolder(folder) && journalFlushed;
-    if (unflushed || !journalFlushed) {
+        if (folder.lexically_normal() != base.lexically_normal() && !io_.syncFolder(folder) && unsynced.empty())
+            unsynced = folder;
+    if (unflushed || !journalFlushed || !unsynced.empty()) {
         io_.remove(journalTemp);
         if (unflushed) staleTemp(*unflushed);
-        journalNotWritten(journal_);
+        if (!journalFlushed) journalNotWritten(journal_);
+        folderNotSynced(unsynced);
     }
     if (!io_.rename(journalTemp, journal_)) {
         io_.remove(journalTemp);
