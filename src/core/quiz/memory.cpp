@@ -638,6 +638,11 @@ void MemoryStore::load() {
     try {
         openDatabase();
         readBook();
+        // Reading rolled back a transaction a crash cut short (a hot
+        // journal). A journal still there is one whose header never got
+        // written (nothing to roll back): it goes, as SQLite leaves it.
+        const auto journal = beside(databaseFile(), "記憶.db-journal");
+        if (io_.exists(journal)) io_.remove(journal);
         applyStepFile();
     } catch (...) {
         db_.reset();
