@@ -141,6 +141,28 @@ TEST(LearnerDb, EveryChangeIsWhatAFreshStartFinds) {
     }
 }
 
+// A removed question answered again is back in the review, whatever the
+// answer; a removal after answers masters it again.
+TEST(LearnerDb, AnAnswerAfterARemovalUnmastersTheQuestion) {
+    struct Case { Outcome again; bool mastered; };
+    const Case cases[] = {{Outcome::Again, false}, {Outcome::Hard, false}, {Outcome::Good, false},
+                          {Outcome::Easy, false}, {Outcome::Mastered, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.again));
+        TempProgramFolder dir;
+        PosixIo io;
+        MemoryStore store(io, dir.folders().memoryFile());
+        store.record(question(1), Outcome::Good, 100);
+        store.record(question(1), Outcome::Mastered, 101);
+        store.record(question(1), c.again, 102);
+        MemoryStore fresh(io, dir.folders().memoryFile());
+        const Card* card = fresh.book().find(memoryKey(question(1)));
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(card->mastered, c.mastered);
+        EXPECT_EQ(store.book().dueCount(102 + 400), c.mastered ? 0 : 1);
+    }
+}
+
 TEST(LearnerDb, RetentionChangesTheIntervals) {
     TempProgramFolder dir;
     PosixIo io;
