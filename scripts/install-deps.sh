@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   qt6-base-dev libqt6opengl6-dev libfontconfig-dev libxcb1-dev libjpeg62-turbo-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-reggae
   xvfb xauth dbus-daemon
   desktop-file-utils appstream

@@ -356,11 +356,15 @@ TEST(QuestionBuild, TheMemoryKeepsOnlyTheQuestionsStillInTheBank) {
         {"question 3 gone", {question(), question({{18, q("二問目")}})}, {0}},
         {"every question gone", {question({{18, q("全く別")}})}, {}},
     };
-    const std::string memoryBefore = readBytes(f.memoryFile());
+    // a removed question: the build revives it, so its card is mastered no more
+    p.session.memory.record(built[2], Outcome::Mastered, 100);
+    const auto db = p.session.memory.databaseFile();
+    const std::string memoryBefore = readBytes(db);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        writeBytes(f.memoryFile(), memoryBefore);
+        writeBytes(db, memoryBefore);
         Session fresh(f.program, p.io, p.random);  // a later run: the memory read from its file
+        fresh.fixedDay = 150;  // revived questions are due from the day of the build
         writeBytes(f.questionMaster(), questionMaster(c.master));
         buildQuestionFile(fresh);
         MemoryStore onDisk(p.io, f.memoryFile());
@@ -374,20 +378,26 @@ TEST(QuestionBuild, TheMemoryKeepsOnlyTheQuestionsStillInTheBank) {
         // the run's own memory is the file's
         EXPECT_EQ(fresh.memory.book().cards.size(), c.kept.size());
         EXPECT_EQ(fresh.memory.book().dueCount(200), static_cast<int>(c.kept.size()));
+        if (const Card* c = book.find(memoryKey(built[2]))) {
+            EXPECT_FALSE(c->mastered) << "a question the build revived is mastered no more";
+        }
         EXPECT_FALSE(std::filesystem::exists(f.journal()));
+        EXPECT_FALSE(std::filesystem::exists(fresh.memory.stepFile()));
     }
-    // nothing to drop: the memory file is not written at all
-    buildQuestionFile(p.session);
-    const std::string kept = readBytes(f.memoryFile());
+    // nothing to drop and nothing mastered: the memory is not written at all
+    Session again(f.program, p.io, p.random);
+    buildQuestionFile(again);
+    const std::string kept = readBytes(db);
     writeBytes(f.questionMaster(), questionMaster({question(), question({{18, q("全く別")}})}));
-    buildQuestionFile(p.session);
-    EXPECT_EQ(readBytes(f.memoryFile()), kept);
+    buildQuestionFile(again);
+    EXPECT_EQ(readBytes(db), kept);
     // a memory that cannot be read is left as it is, and the build goes on
-    writeBytes(f.memoryFile(), "broken");
+    const std::string broken(4096, 'x');
+    writeBytes(db, broken);
     Session later(f.program, p.io, p.random);
     writeBytes(f.questionMaster(), questionMaster({question({{18, q("全く別")}})}));
     EXPECT_NO_THROW(buildQuestionFile(later));
-    EXPECT_EQ(readBytes(f.memoryFile()), "broken");
+    EXPECT_EQ(readBytes(db), broken);
 }
 
 TEST(QuestionBuild, TheMapQuizsAnswersStayInTheMemoryAndAreNeverDue) {

@@ -176,8 +176,8 @@ TEST_F(Learning, AnsweringByChoiceIsJudgedAndRemembered) {
 // answer is not shown; once the memory can be written the same key counts.
 TEST_F(Learning, APickThatCannotBeRememberedIsNotTaken) {
     frm2Sogo& s = training(t::sampleBank(3, {}, true));
-    // A folder where the memory's temporary file would go: every write of it fails.
-    const std::filesystem::path blocker = folder.folders().memoryFile().string() + ".tmp~";
+    // A folder where the database's rollback journal would go: every commit fails.
+    const std::filesystem::path blocker = session.memory.databaseFile().string() + "-journal";
     auto check = [&](AnswerModeSwitch& mode, ChoicePanel& choices, ui::Keys& keys, const ui::Label& says,
                      const std::function<bool()>& answerShown) {
         auto answersToday = [&] {
@@ -192,15 +192,15 @@ TEST_F(Learning, APickThatCannotBeRememberedIsNotTaken) {
         const int before = answersToday();
         std::filesystem::create_directory(blocker);
         EXPECT_TRUE(keys.press("1"));
-        EXPECT_NE(says.caption().find("記憶.txt"), std::string::npos) << says.caption();
+        EXPECT_NE(says.caption().find("記憶.db"), std::string::npos) << says.caption();
         EXPECT_TRUE(choices.open());
         for (const auto& b : choices.buttons) {
             EXPECT_EQ(b.caption().find("〇"), std::string::npos) << b.caption();
             EXPECT_EQ(b.caption().find("×"), std::string::npos) << b.caption();
         }
         EXPECT_FALSE(answerShown());
-        EXPECT_EQ(answersToday(), before);
         std::filesystem::remove(blocker);
+        EXPECT_EQ(answersToday(), before);
         EXPECT_TRUE(keys.press("1"));
         EXPECT_FALSE(choices.open());
         EXPECT_TRUE(answerShown());
@@ -365,7 +365,7 @@ TEST_F(Learning, AnswersOfTheMapQuizAreNoReviewsOfTheMenu) {
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        std::filesystem::remove(folder.folders().memoryFile());
+        std::filesystem::remove(session.memory.databaseFile());
         {
             MemoryStore store(io, folder.folders().memoryFile());
             for (const Mondai& m : r.due) store.record(m, Outcome::Good, kToday - 10);

@@ -437,15 +437,16 @@ TEST_F(WhereWindow, AnswersGoIntoTheMemoryAndTheOverviewReadsThemAfterARestart) 
 }
 
 TEST_F(WhereWindow, AMemoryThatCannotBeReadIsReportedAndLeftAsItWas) {
-    const std::string broken = "これは記憶ではない\n";
-    writeBytes(folder.folders().memoryFile(), broken);
+    const std::string broken(4096, 'x');  // not a database
+    const auto db = folder.folders().data() / AppFolders::u8path("記憶.db");
+    writeBytes(db, broken);
     frm2Doko& w = open();
     ASSERT_TRUE(w.lstKen.clickItem(1));
     w.picMap.clickAt(middleOf(w, codeOfAnswer(w)));
-    EXPECT_NE(w.lblMsg.caption().find("記憶.txt"), std::string::npos) << w.lblMsg.caption();
+    EXPECT_NE(w.lblMsg.caption().find("記憶.db"), std::string::npos) << w.lblMsg.caption();
     EXPECT_EQ(w.round()->number(), 2) << "the round goes on";
     EXPECT_EQ(w.round()->right(), 1);
-    EXPECT_EQ(readBytes(folder.folders().memoryFile()), broken);
+    EXPECT_EQ(readBytes(db), broken);
     // The overview still shows what was found in this run.
     ASSERT_TRUE(w.cmdOverview.click());
     EXPECT_NEAR(w.foundShare(1), 1.0 / 3, 1e-9);

@@ -53,7 +53,12 @@ int main(int argc, char** argv) {
         return 3;
     }
     try {
-        if (action == "recover") return started.notice.find("読めません") == std::string::npos ? 0 : 4;
+        if (action == "recover") {
+            // A start reads the memory: its database rolls back a transaction
+            // a kill cut short, and takes a step file left in place.
+            s.memory.load();
+            return started.notice.find("読めません") == std::string::npos ? 0 : 4;
+        }
         s.points = readPoints(io, s.folders);
         s.quiz.build(io, s.folders, random);
         if (action == "visit") return visitFirstAffordable(s) ? 0 : 5;

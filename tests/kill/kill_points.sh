@@ -31,11 +31,16 @@ cp "$data/file1/都道府県データ.csv" "$base/file1/"
 signature() {  # FOLDER
     (cd "$1" && find . -type f ! -name tabinowa.lock | LC_ALL=C sort | while read -r f; do
         case "$f" in
-            ./file/問題.ran|./file/point.csv|./file/記憶.txt) set=questions ;;
+            ./file/問題.ran|./file/point.csv|./file/記憶.txt|./file/記憶.db) set=questions ;;
             ./file1/市町村.ran|./file1/県範囲.csv|./file1/訪問消去.ran|./file1/市町村ｔｅｓｔ.csv) set=municipalities ;;
             *) set="other:$f" ;;
         esac
-        echo "$set $f $(sha1sum < "$f" | cut -c1-40)"
+        if [ "$f" = ./file/記憶.db ]; then
+            # the database by its content (an answer's time differs from run to run)
+            echo "$set $f $(sqlite3 -readonly "$f" "SELECT * FROM cards ORDER BY key; SELECT day, key, activity, outcome, right FROM answers ORDER BY id; SELECT * FROM settings WHERE name = 'retention'; SELECT * FROM carried_days" | sha1sum | cut -c1-40)"
+        else
+            echo "$set $f $(sha1sum < "$f" | cut -c1-40)"
+        fi
     done) | awk '{ sets[$1] = sets[$1] " " $2 ":" $3 } END { for (s in sets) print s, sets[s] }' | LC_ALL=C sort
 }
 

@@ -29,6 +29,7 @@ public:
         return ok && !fail;
     }
     long long size(int fd) override { return real_.size(fd); }
+    bool truncate(int fd, std::uint64_t n) override { return !hit() && real_.truncate(fd, n); }
     bool rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
         return !hit() && real_.rename(a, b);
     }

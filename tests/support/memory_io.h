@@ -48,6 +48,12 @@ public:
         auto it = open_.find(fd);
         return it == open_.end() ? -1 : static_cast<long long>(files_[it->second].size());
     }
+    bool truncate(int fd, std::uint64_t n) override {
+        auto it = open_.find(fd);
+        if (it == open_.end()) return false;
+        files_[it->second].resize(n, '\0');
+        return true;
+    }
     bool rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
         auto it = files_.find(a.lexically_normal());
         if (it == files_.end() || !folders_.count(b.lexically_normal().parent_path())) return false;

@@ -50,6 +50,10 @@ public:
         return real_.close(fd) && !dead_;
     }
     long long size(int fd) override { return dead_ ? -1 : real_.size(fd); }
+    bool truncate(int fd, std::uint64_t n) override {
+        if (hit()) cut();
+        return !dead_ && real_.truncate(fd, n);
+    }
     bool rename(const std::filesystem::path& a, const std::filesystem::path& b) override {
         if (hit()) cut();
         if (dead_) return false;

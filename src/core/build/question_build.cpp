@@ -71,35 +71,34 @@ std::string buildQuestionFile(Session& session) {
     TextWriter points(displayName(folders.pointFile()));
     points.printNumber(0);
 
-    // The learner's memory keeps only the questions of the new bank, in the
-    // same change. A memory that cannot be read is left as it is (its own
-    // message comes where it is used).
-    std::optional<MemoryBook> kept;
+    // The learner's memory keeps only the questions of the new bank, and no
+    // question of it stays mastered (the build revives every question), in
+    // the same change. A memory that cannot be read is left as it is (its
+    // own message comes where it is used).
+    std::optional<Companion> memoryStep;
     try {
-        const MemoryBook& book = session.memory.book();
-        std::unordered_set<std::string> keys;
+        std::vector<std::string> keys;
         std::string raw;
         for (std::size_t at = 0; at + Mondai::kLength <= records.size(); at += Mondai::kLength)
-            keys.insert(bankQuestion(std::string_view(records).substr(at, Mondai::kLength),
-                                     static_cast<int>(at / Mondai::kLength + 1), displayName(recordPath), raw)
-                            .key);
-        // どこでしょう's answers are no bank questions: they stay.
-        const auto dropped = [&](const auto& e) { return isBankKey(e.first) && !keys.count(e.first); };
-        if (std::any_of(book.cards.begin(), book.cards.end(), dropped)) {
-            kept = book;
-            std::erase_if(kept->cards, dropped);
-        }
+            keys.push_back(bankQuestion(std::string_view(records).substr(at, Mondai::kLength),
+                                        static_cast<int>(at / Mondai::kLength + 1), displayName(recordPath), raw)
+                               .key);
+        memoryStep = session.memory.rebuilt(keys, session.today());
     } catch (const FileError&) {
-        kept.reset();
+        memoryStep.reset();
     }
-    const std::string keptBytes = kept ? kept->serialize() : std::string();
 
     FileSet files(io, folders.journal());
     files.stage(recordPath, records);
     files.stage(folders.pointFile(), points.bytes());
-    if (kept) files.stage(folders.memoryFile(), keptBytes);
-    files.commit();
-    if (kept) session.memory.replaced(std::move(*kept), keptBytes);
+    if (memoryStep) files.stage(memoryStep->target, memoryStep->bytes);
+    try {
+        files.commit();
+    } catch (...) {
+        if (memoryStep) session.memory.revert({});
+        throw;
+    }
+    if (memoryStep) session.memory.carried();
 
     session.points = 0;
     try {

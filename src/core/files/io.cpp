@@ -61,6 +61,8 @@ long long PosixIo::size(int fd) {
     return static_cast<long long>(st.st_size);
 }
 
+bool PosixIo::truncate(int fd, std::uint64_t size) { return ::ftruncate(fd, static_cast<off_t>(size)) == 0; }
+
 bool PosixIo::rename(const std::filesystem::path& from, const std::filesystem::path& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }

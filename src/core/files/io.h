@@ -23,6 +23,8 @@ public:
     virtual bool flush(int fd) = 0;
     virtual bool close(int fd) = 0;
     virtual long long size(int fd) = 0;  // -1 on error
+    // Cuts or extends the file to `size` bytes (the database's files need it).
+    virtual bool truncate(int, std::uint64_t) { return false; }
     virtual bool rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
     virtual bool remove(const std::filesystem::path& p) = 0;  // false when it fails (a missing file is no failure)
     virtual bool exists(const std::filesystem::path& p) = 0;
@@ -43,6 +45,7 @@ public:
     bool flush(int fd) override;
     bool close(int fd) override;
     long long size(int fd) override;
+    bool truncate(int fd, std::uint64_t size) override;
     bool rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
     bool remove(const std::filesystem::path& p) override;
     bool exists(const std::filesystem::path& p) override;

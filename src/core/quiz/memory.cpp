@@ -5,10 +5,12 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "core/files/cp932.h"
+#include "core/files/database.h"
 #include "core/files/error.h"
 #include "core/files/folders.h"
 
@@ -122,7 +124,61 @@ Card MemoryBook::applied(const std::string& key, Outcome o, std::int32_t today) 
     return c;
 }
 
-std::string MemoryBook::serialize() const { return MemoryText(*this).take(); }
+namespace {
+
+void putReal(std::string& out, double v) {
+    char buf[32];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+void putEscaped(std::string& out, std::string_view key) {
+    for (char ch : key) {
+        switch (ch) {
+            case '\\': out += "\\\\"; break;
+            case '\t': out += "\\t"; break;
+            case '\n': out += "\\n"; break;
+            case '\r': out += "\\r"; break;
+            default: out += ch;
+        }
+    }
+}
+
+// "card" and the fields of a card line (without its end of line).
+void putCard(std::string& out, std::string_view key, const Card& c) {
+    out += "card\t";
+    putReal(out, c.state.stability);
+    out += '\t';
+    putReal(out, c.state.difficulty);
+    out += '\t' + std::to_string(c.lastDay) + '\t' + std::to_string(c.dueDay) + '\t' + std::to_string(c.right) + '\t' +
+           std::to_string(c.wrong) + '\t';
+    out += c.mastered ? 'M' : '-';
+    out += c.lastWrong ? 'W' : '-';
+    out += '\t';
+    putEscaped(out, key);
+}
+
+std::string hex16(std::uint64_t v) {
+    char buf[17];
+    std::snprintf(buf, sizeof buf, "%016llx", static_cast<unsigned long long>(v));
+    return buf;
+}
+
+}  // namespace
+
+std::string MemoryBook::serialize() const {
+    std::string out(kMemoryMagic);
+    out += "\t" + std::to_string(kVersion) + "\nretention\t";
+    putReal(out, retention);
+    out += '\n';
+    for (const auto& [day, t] : days)
+        out += "day\t" + std::to_string(day) + '\t' + std::to_string(t.right) + '\t' + std::to_string(t.wrong) + '\n';
+    for (const auto& [key, c] : cards) {
+        putCard(out, key, c);
+        out += '\n';
+    }
+    out += "end\t" + std::to_string(cards.size()) + '\t' + hex16(fnv1a64(out)) + '\n';
+    return out;
+}
 
 MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName) {
     MemoryBook book;
@@ -237,18 +293,361 @@ std::int32_t localDay(std::time_t t) {
     return era * 146097 + static_cast<int>(doe) - 719468;
 }
 
+// ------------------------------------------------------------ the store
+
+namespace {
+
+constexpr int kSchemaVersion = 1;
+constexpr std::int64_t kApplicationId = 0x54424e57;  // "TBNW"
+
+constexpr const char* kSchema = R"(
+CREATE TABLE settings(name TEXT PRIMARY KEY, value NOT NULL) WITHOUT ROWID;
+CREATE TABLE cards(
+  key TEXT PRIMARY KEY,
+  stability REAL NOT NULL, difficulty REAL NOT NULL,
+  last_day INTEGER NOT NULL, due_day INTEGER NOT NULL,
+  right INTEGER NOT NULL, wrong INTEGER NOT NULL,
+  mastered INTEGER NOT NULL, last_wrong INTEGER NOT NULL) WITHOUT ROWID;
+CREATE TABLE answers(
+  id INTEGER PRIMARY KEY,
+  at INTEGER NOT NULL,
+  day INTEGER NOT NULL,
+  key TEXT NOT NULL,
+  activity TEXT NOT NULL,
+  outcome INTEGER NOT NULL,
+  right INTEGER,
+  seconds REAL);
+CREATE INDEX answers_by_day ON answers(day, right);
+CREATE TABLE carried_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
+)";
+
+std::string repairText(const std::filesystem::path& db) {
+    return "直すには、" + displayName(db) + "を別の名前に変えてから起動し直してください（「記憶.txt」があれば、"
+           "そこから作り直します）。";
+}
+
+std::filesystem::path beside(const std::filesystem::path& p, const char* name) {
+    return p.parent_path() / AppFolders::u8path(name);
+}
+
+}  // namespace
+
+struct MemoryStore::Step {
+    std::int64_t id = 0;
+    std::vector<std::pair<std::string, std::optional<Card>>> cards;  // set (or forget: none)
+    struct Answer {
+        std::int64_t at = 0;
+        std::int32_t day = 0;
+        int outcome = 0;
+        std::optional<double> seconds;
+        std::string activity, key;
+    };
+    std::vector<Answer> answers;
+    std::optional<std::int32_t> reviveDay;  // every mastered card un-mastered, due that day
+    std::int64_t dropRow = 0;  // a log row taken back (never in a step file)
+
+    std::string encode() const {
+        std::string out = "tabinowa-step\t1\nid\t" + std::to_string(id) + "\n";
+        for (const auto& [key, card] : cards) {
+            if (card) {
+                putCard(out, key, *card);
+            } else {
+                out += "forget\t";
+                putEscaped(out, key);
+            }
+            out += '\n';
+        }
+        for (const auto& a : answers) {
+            out += "answer\t" + std::to_string(a.at) + '\t' + std::to_string(a.day) + '\t' + std::to_string(a.outcome) + '\t';
+            if (a.seconds) putReal(out, *a.seconds); else out += '-';
+            out += '\t';
+            putEscaped(out, a.activity);
+            out += '\t';
+            putEscaped(out, a.key);
+            out += '\n';
+        }
+        if (reviveDay) out += "revive\t" + std::to_string(*reviveDay) + "\n";
+        out += "end\t" + hex16(fnv1a64(out)) + "\n";
+        return out;
+    }
+
+    static Step decode(std::string_view bytes, const std::string& fileName) {
+        Step step;
+        std::size_t pos = 0;
+        int lineNo = 0;
+        bool ended = false;
+        while (pos < bytes.size()) {
+            const LineParser p(fileName, ++lineNo);
+            if (ended) p.fail("終わりの行の後に続きがあります");
+            const std::size_t nl = bytes.find('\n', pos);
+            if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
+            const std::string_view line = bytes.substr(pos, nl - pos);
+            const std::size_t lineStart = pos;
+            pos = nl + 1;
+            const auto f = splitTabs(line);
+            auto key = [&](std::string_view field) {
+                auto k = unescapeKey(field);
+                if (!k) p.fail("見出しが読めません");
+                return *k;
+            };
+            if (lineNo == 1) {
+                if (line != "tabinowa-step\t1") p.fail("記憶の変更の見出しがありません");
+            } else if (f[0] == "id" && f.size() == 2) {
+                step.id = p.integer(f[1], 0, 1 << 30);
+            } else if (f[0] == "card" && f.size() == 9) {
+                Card c;
+                c.state.stability = p.real(f[1], 0, 1e9);
+                c.state.difficulty = p.real(f[2], 0, 10);
+                c.lastDay = p.integer(f[3], 0, kMaxDay);
+                c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
+                c.right = p.integer(f[5], 0, 1 << 30);
+                c.wrong = p.integer(f[6], 0, 1 << 30);
+                if (f[7].size() != 2) p.fail("印が読めません");
+                c.mastered = f[7][0] == 'M';
+                c.lastWrong = f[7][1] == 'W';
+                step.cards.emplace_back(key(f[8]), c);
+            } else if (f[0] == "forget" && f.size() == 2) {
+                step.cards.emplace_back(key(f[1]), std::nullopt);
+            } else if (f[0] == "answer" && f.size() == 7) {
+                Answer a;
+                std::int64_t at = 0;
+                auto r = std::from_chars(f[1].data(), f[1].data() + f[1].size(), at);
+                if (r.ec != std::errc() || r.ptr != f[1].data() + f[1].size()) p.fail("時刻が読めません");
+                a.at = at;
+                a.day = p.integer(f[2], 0, kMaxDay);
+                a.outcome = p.integer(f[3], 0, 4);
+                if (f[4] != "-") a.seconds = p.real(f[4], 0, 1e9);
+                a.activity = key(f[5]);
+                a.key = key(f[6]);
+                step.answers.push_back(std::move(a));
+            } else if (f[0] == "revive" && f.size() == 2) {
+                step.reviveDay = p.integer(f[1], 0, kMaxDay);
+            } else if (f[0] == "end" && f.size() == 2) {
+                if (f[1] != hex16(fnv1a64(bytes.substr(0, lineStart)))) p.fail("検査値が合いません");
+                ended = true;
+            } else {
+                p.fail("読めない行です");
+            }
+        }
+        if (!ended) LineParser(fileName, std::max(lineNo, 1)).fail("終わりの行がありません（途中で切れています）");
+        return step;
+    }
+
+    // The same operations on the book in RAM.
+    void applyTo(MemoryBook& book) const {
+        for (const auto& [key, card] : cards) {
+            if (card) book.cards.insert_or_assign(key, *card); else book.cards.erase(key);
+        }
+        for (const auto& a : answers) {
+            if (a.outcome == static_cast<int>(Outcome::Mastered)) continue;
+            DayTally& t = book.days[a.day];
+            (a.outcome == static_cast<int>(Outcome::Again) ? t.wrong : t.right) += 1;
+        }
+        if (reviveDay)
+            for (auto& [key, c] : book.cards)
+                if (isBankKey(key) && c.mastered) {
+                    c.mastered = false;
+                    c.dueDay = *reviveDay;
+                }
+    }
+};
+
+MemoryStore::MemoryStore(Io& io, std::filesystem::path textFile) : io_(io), textFile_(std::move(textFile)) {}
+MemoryStore::~MemoryStore() = default;
+
+std::filesystem::path MemoryStore::databaseFile() const { return beside(textFile_, "記憶.db"); }
+std::filesystem::path MemoryStore::stepFile() const { return beside(textFile_, "記憶.step"); }
+
+void MemoryStore::openDatabase() {
+    const auto file = databaseFile();
+    if (!io_.exists(file)) {
+        // The first start with a database: made whole under a temporary name
+        // (swept by the next start's recovery should this one stop), the old
+        // text memory carried over into it, then renamed into place. The text
+        // file stays as it is, a backup.
+        std::optional<MemoryBook> old;
+        if (io_.exists(textFile_)) old = MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_));
+        const auto temp = beside(textFile_, "記憶.db.tmp~");
+        const auto tempJournal = beside(textFile_, "記憶.db.tmp~-journal");
+        io_.remove(tempJournal);
+        io_.remove(temp);
+        {
+            Database fresh(io_, temp, true);
+            Database::Transaction t(fresh);
+            fresh.exec(kSchema);
+            fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
+                       std::to_string(kSchemaVersion) + ";");
+            Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
+            setting.bind(1, std::string_view("retention")).bind(2, old ? old->retention : fsrs::kDefaultRetention).step();
+            setting.reset();
+            setting.bind(1, std::string_view("last_step")).bind(2, std::int64_t{0}).step();
+            if (old) {
+                Database::Statement card(fresh, "INSERT INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
+                for (const auto& [key, c] : old->cards) {
+                    card.reset();
+                    card.bind(1, key).bind(2, c.state.stability).bind(3, c.state.difficulty)
+                        .bind(4, std::int64_t{c.lastDay}).bind(5, std::int64_t{c.dueDay})
+                        .bind(6, std::int64_t{c.right}).bind(7, std::int64_t{c.wrong})
+                        .bind(8, std::int64_t{c.mastered}).bind(9, std::int64_t{c.lastWrong});
+                    card.step();
+                }
+                Database::Statement day(fresh, "INSERT INTO carried_days VALUES(?,?,?)");
+                for (const auto& [d, tally] : old->days) {
+                    day.reset();
+                    day.bind(1, std::int64_t{d}).bind(2, std::int64_t{tally.right}).bind(3, std::int64_t{tally.wrong}).step();
+                }
+            }
+            t.commit();
+        }
+        if (!io_.rename(temp, file) || !io_.syncFolder(file.parent_path())) {
+            io_.remove(temp);
+            throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。元のファイルはそのままです。");
+        }
+    }
+    auto db = std::make_unique<Database>(io_, file, false);
+    Database::Statement version(*db, "PRAGMA user_version");
+    version.step();
+    const auto v = version.integer(0);
+    Database::Statement app(*db, "PRAGMA application_id");
+    app.step();
+    if (app.integer(0) != kApplicationId)
+        throw DatabaseError("ファイル" + displayName(file) + "は記憶のデータベースではありません。" + repairText(file));
+    if (v != kSchemaVersion)
+        throw DatabaseError("記憶のデータベース" + displayName(file) + "は、この版では読めない形式（" + std::to_string(v) +
+                            "版）です。" + repairText(file));
+    db_ = std::move(db);
+}
+
+void MemoryStore::readBook() {
+    MemoryBook book;
+    Database& db = *db_;
+    Database::Statement settings(db, "SELECT name, value FROM settings");
+    while (settings.step()) {
+        const std::string name = settings.text(0);
+        if (name == "retention") {
+            const double r = settings.real(1);
+            if (!(r >= fsrs::kMinRetention && r <= fsrs::kMaxRetention))
+                throw DatabaseError("記憶のデータベース" + displayName(databaseFile()) + "の目標の正答率が範囲外です。" +
+                                    repairText(databaseFile()));
+            book.retention = r;
+        } else if (name == "last_step") {
+            lastStep_ = settings.integer(1);
+        }
+    }
+    Database::Statement cards(db, "SELECT key, stability, difficulty, last_day, due_day, right, wrong, mastered, last_wrong FROM cards");
+    while (cards.step()) {
+        Card c;
+        c.state.stability = cards.real(1);
+        c.state.difficulty = cards.real(2);
+        c.lastDay = static_cast<std::int32_t>(cards.integer(3));
+        c.dueDay = static_cast<std::int32_t>(cards.integer(4));
+        c.right = static_cast<std::int32_t>(cards.integer(5));
+        c.wrong = static_cast<std::int32_t>(cards.integer(6));
+        c.mastered = cards.integer(7) != 0;
+        c.lastWrong = cards.integer(8) != 0;
+        book.cards.emplace_hint(book.cards.end(), cards.text(0), c);
+    }
+    Database::Statement carried(db, "SELECT day, right, wrong FROM carried_days");
+    while (carried.step())
+        book.days[static_cast<std::int32_t>(carried.integer(0))] = {static_cast<std::int32_t>(carried.integer(1)),
+                                                                   static_cast<std::int32_t>(carried.integer(2))};
+    // The day tallies are the log's: a removal (right NULL) is no answer of the day.
+    Database::Statement days(db, "SELECT day, total(right), count(right) FROM answers WHERE right IS NOT NULL GROUP BY day");
+    while (days.step()) {
+        DayTally& t = book.days[static_cast<std::int32_t>(days.integer(0))];
+        const auto right = static_cast<std::int32_t>(days.real(1));
+        t.right += right;
+        t.wrong += static_cast<std::int32_t>(days.integer(2)) - right;
+    }
+    book_ = std::move(book);
+}
+
+void MemoryStore::apply(const Step& step) {
+    Database& db = *db_;
+    Database::Transaction t(db);
+    if (!step.cards.empty()) {
+        Database::Statement put(db, "INSERT OR REPLACE INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
+        Database::Statement forget(db, "DELETE FROM cards WHERE key = ?");
+        for (const auto& [key, c] : step.cards) {
+            if (!c) {
+                forget.reset();
+                forget.bind(1, key).step();
+                continue;
+            }
+            put.reset();
+            put.bind(1, key).bind(2, c->state.stability).bind(3, c->state.difficulty)
+                .bind(4, std::int64_t{c->lastDay}).bind(5, std::int64_t{c->dueDay})
+                .bind(6, std::int64_t{c->right}).bind(7, std::int64_t{c->wrong})
+                .bind(8, std::int64_t{c->mastered}).bind(9, std::int64_t{c->lastWrong});
+            put.step();
+        }
+    }
+    if (!step.answers.empty()) {
+        Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
+        for (const auto& a : step.answers) {
+            insert.reset();
+            insert.bind(1, a.at).bind(2, std::int64_t{a.day}).bind(3, a.key).bind(4, a.activity)
+                .bind(5, std::int64_t{a.outcome});
+            if (a.outcome == static_cast<int>(Outcome::Mastered)) insert.bindNull(6);
+            else insert.bind(6, std::int64_t{a.outcome != static_cast<int>(Outcome::Again)});
+            if (a.seconds) insert.bind(7, *a.seconds); else insert.bindNull(7);
+            insert.step();
+        }
+    }
+    if (step.reviveDay) {
+        Database::Statement revive(db, "UPDATE cards SET mastered = 0, due_day = ? WHERE mastered != 0 AND NOT (key GLOB ?)");
+        revive.bind(1, std::int64_t{*step.reviveDay}).bind(2, std::string(kWhereKind) + "*").step();
+    }
+    if (step.dropRow > 0) {
+        Database::Statement drop(db, "DELETE FROM answers WHERE id = ?");
+        drop.bind(1, step.dropRow).step();
+    }
+    if (step.id > 0) {
+        Database::Statement last(db, "UPDATE settings SET value = ? WHERE name = 'last_step'");
+        last.bind(1, step.id).step();
+    }
+    // Every transaction counts itself: a commit reported failed after its
+    // journal was gone (the folder's flush failed) did go in, and says so.
+    Database::Statement counted(db, "INSERT INTO settings(name, value) VALUES('commits', 1) "
+                                    "ON CONFLICT(name) DO UPDATE SET value = value + 1 RETURNING value");
+    counted.step();
+    const std::int64_t commits = counted.integer(0);
+    while (counted.step()) {}
+    try {
+        t.commit();
+    } catch (const FileError&) {
+        Database::Statement now(db, "SELECT value FROM settings WHERE name = 'commits'");
+        if (!now.step() || now.integer(0) != commits) throw;
+    }
+    if (step.id > lastStep_) lastStep_ = step.id;
+}
+
+void MemoryStore::applyStepFile() {
+    const auto file = stepFile();
+    if (!io_.exists(file)) return;
+    const Step step = Step::decode(readWholeFile(io_, file), displayName(file));
+    if (step.id > lastStep_) {
+        apply(step);
+        readBook();
+    }
+    io_.remove(file);
+}
+
 void MemoryStore::load() {
     if (loaded_) return;
-    if (!io_.exists(file_)) {
-        book_ = MemoryBook{};
-        onDisk_.reset();
-    } else {
-        std::string bytes = readWholeFile(io_, file_);
-        book_ = MemoryBook::parse(bytes, displayName(file_));
-        onDisk_ = std::make_shared<const std::string>(std::move(bytes));
+    try {
+        openDatabase();
+        readBook();
+        // Reading rolled back a transaction a crash cut short (a hot
+        // journal). A journal still there is one whose header never got
+        // written (nothing to roll back): it goes, as SQLite leaves it.
+        const auto journal = beside(databaseFile(), "記憶.db-journal");
+        if (io_.exists(journal)) io_.remove(journal);
+        applyStepFile();
+    } catch (...) {
+        db_.reset();
+        throw;
     }
-    index_.reset();
-    text_.reset();
     loaded_ = true;
 }
 
@@ -257,167 +656,150 @@ const MemoryBook& MemoryStore::book() {
     return book_;
 }
 
-const CardIndex& MemoryStore::index() {
+std::int64_t MemoryStore::logCount() {
     load();
-    // A count that differs means a change passed by the index: made anew.
-    if (!index_ || index_->cards() != book_.cards.size()) index_.emplace(book_.cards);
-    return *index_;
+    Database::Statement count(*db_, "SELECT count(*) FROM answers");
+    count.step();
+    return count.integer(0);
 }
 
-MemoryText& MemoryStore::text() {
-    if (!text_) text_.emplace(book_);
-    return *text_;
-}
-
-void MemoryStore::putCard(const std::string& key, const std::optional<Card>& card) {
-    if (card) {
-        const auto [it, fresh] = book_.cards.insert_or_assign(key, *card);
-        if (fresh && index_) index_->add(*it);
-    } else if (const auto it = book_.cards.find(key); it != book_.cards.end()) {
-        if (index_) index_->remove(key);
-        book_.cards.erase(it);
-    }
-    if (!text_) return;
-    try {
-        text_->setCard(key, card ? &*card : nullptr);
-    } catch (...) {
-        text_.reset();  // made again from the book when next wanted
-    }
-}
-
-void MemoryStore::putDay(std::int32_t day, const std::optional<DayTally>& tally) {
-    if (tally) book_.days[day] = *tally; else book_.days.erase(day);
-    if (!text_) return;
-    try {
-        text_->setDay(day, tally ? &*tally : nullptr);
-    } catch (...) {
-        text_.reset();
-    }
-}
-
-void MemoryStore::write() {
-    const std::string& bytes = text().bytes();
-    writeFileAtomic(io_, file_, bytes);
-    onDisk_ = std::make_shared<const std::string>(bytes);
-}
-
-MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t today) {
+MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity) {
     load();
     pending_.reset();
     Change change;
     change.key = memoryKey(m);
     change.day = today;
-    change.fileBytes = onDisk_;
-    const Card next = book_.applied(change.key, o, today);
     if (const Card* old = book_.find(change.key)) change.card = *old;
     if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
 
-    putCard(change.key, next);
-    if (o != Outcome::Mastered) {
-        DayTally t = change.tally.value_or(DayTally{});
-        (o == Outcome::Again ? t.wrong : t.right) += 1;
-        putDay(today, t);
-    }
-    pending_ = Companion{file_, text().bytes()};
+    auto step = std::make_unique<Step>();
+    step->id = lastStep_ + 1;
+    step->cards.emplace_back(change.key, book_.applied(change.key, o, today));
+    step->answers.push_back({static_cast<std::int64_t>(std::time(nullptr)), today, static_cast<int>(o), std::nullopt,
+                             std::string(activity), change.key});
+    step->applyTo(book_);
+    pending_ = Companion{stepFile(), step->encode()};
+    pendingStep_ = std::move(step);
     pendingChange_ = change;
+    pendingInRam_ = true;
     return change;
 }
 
 void MemoryStore::carried() {
-    if (!pending_) return;
-    onDisk_ = std::make_shared<const std::string>(std::move(pending_->bytes));
+    if (!pendingStep_) return;
+    const auto step = std::move(pendingStep_);
     pending_.reset();
     pendingChange_.reset();
+    try {
+        apply(*step);
+        if (!pendingInRam_) step->applyTo(book_);
+        io_.remove(stepFile());
+    } catch (const std::exception& e) {
+        // The step file stays in place: the next load applies it.
+        problem_ = e.what();
+    }
 }
 
 void MemoryStore::writeAlone() {
-    if (!pending_) return;
+    if (!pendingStep_) return;
+    const auto step = std::move(pendingStep_);
+    const Change change = *pendingChange_;
+    pending_.reset();
+    pendingChange_.reset();
+    Step alone = *step;
+    alone.id = 0;  // no step file to match
     try {
-        writeFileAtomic(io_, file_, pending_->bytes);
+        apply(alone);
     } catch (...) {
-        putBack(*pendingChange_);
-        pending_.reset();
-        pendingChange_.reset();
+        putBack(change);
         throw;
     }
-    carried();
 }
 
-MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today) {
-    Change change = defer(m, o, today);
-    writeAlone();
+MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity,
+                                        std::optional<double> seconds) {
+    load();
+    Change change;
+    change.key = memoryKey(m);
+    change.day = today;
+    if (const Card* old = book_.find(change.key)) change.card = *old;
+    if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
+    Step step;
+    step.cards.emplace_back(change.key, book_.applied(change.key, o, today));
+    step.answers.push_back({static_cast<std::int64_t>(std::time(nullptr)), today, static_cast<int>(o), seconds,
+                            std::string(activity), change.key});
+    apply(step);
+    Database::Statement row(*db_, "SELECT max(id) FROM answers");
+    row.step();
+    change.logRow = row.integer(0);
+    step.applyTo(book_);
     return change;
 }
 
 void MemoryStore::putBack(const Change& change) {
-    putCard(change.key, change.card);
-    putDay(change.day, change.tally);
+    if (change.card) book_.cards.insert_or_assign(change.key, *change.card); else book_.cards.erase(change.key);
+    if (change.tally) book_.days[change.day] = *change.tally; else book_.days.erase(change.day);
 }
 
 void MemoryStore::revert(const Change& change) noexcept {
-    if (pending_) {
-        // nothing of it reached the file
+    if (pendingStep_) {
+        // nothing of it reached the database
+        pendingStep_.reset();
         pending_.reset();
         pendingChange_.reset();
-        putBack(change);
+        if (pendingInRam_) putBack(change);
         return;
     }
+    if (!db_ || change.logRow == 0) return;
     try {
-        if (change.fileBytes) {
-            writeFileAtomic(io_, file_, *change.fileBytes);
-        } else if (!io_.remove(file_)) {
-            return;
-        }
-        onDisk_ = change.fileBytes;
+        Step back;
+        back.cards.emplace_back(change.key, change.card);
+        back.dropRow = change.logRow;
+        apply(back);
         putBack(change);
     } catch (...) {
-        // The file still holds the answer: so does the memory.
+        // The database still holds the answer: so does the memory.
     }
 }
 
 void MemoryStore::restore(const std::string& key, const std::optional<Card>& card) {
     load();
-    const auto old = book_.cards.find(key);
-    const std::optional<Card> before = old == book_.cards.end() ? std::nullopt : std::optional<Card>(old->second);
-    putCard(key, card);
-    try {
-        write();
-    } catch (...) {
-        putCard(key, before);
-        throw;
-    }
+    Step step;
+    step.cards.emplace_back(key, card);
+    apply(step);
+    step.applyTo(book_);
 }
 
-void MemoryStore::replaced(MemoryBook book, std::string bytes) {
-    book_ = std::move(book);
-    index_.reset();
-    text_.reset();
-    onDisk_ = std::make_shared<const std::string>(std::move(bytes));
-    pending_.reset();
-    pendingChange_.reset();
-    loaded_ = true;
+std::optional<Companion> MemoryStore::rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today) {
+    load();
+    std::vector<std::string> sorted = bankKeys;
+    std::sort(sorted.begin(), sorted.end());
+    auto step = std::make_unique<Step>();
+    step->id = lastStep_ + 1;
+    bool mastered = false;
+    for (const auto& [key, c] : book_.cards) {
+        if (!isBankKey(key)) continue;
+        if (!std::binary_search(sorted.begin(), sorted.end(), key)) step->cards.emplace_back(key, std::nullopt);
+        else mastered = mastered || c.mastered;
+    }
+    if (mastered) step->reviveDay = today;
+    if (step->cards.empty() && !mastered) return std::nullopt;
+    Change change;  // nothing to put back: a build's step is only ever carried or dropped
+    pending_ = Companion{stepFile(), step->encode()};
+    pendingStep_ = std::move(step);
+    pendingChange_ = change;
+    pendingInRam_ = false;
+    return pending_;
 }
 
 void MemoryStore::setRetention(double retention) {
     load();
     fsrs::Scheduler check(retention);  // throws outside 0.80..0.97
-    const double before = book_.retention;
-    auto put = [this](double r) {
-        book_.retention = r;
-        if (!text_) return;
-        try {
-            text_->setRetention(r);
-        } catch (...) {
-            text_.reset();
-        }
-    };
-    put(check.desiredRetention());
-    try {
-        write();
-    } catch (...) {
-        put(before);
-        throw;
-    }
+    Database::Transaction t(*db_);
+    Database::Statement put(*db_, "UPDATE settings SET value = ? WHERE name = 'retention'");
+    put.bind(1, check.desiredRetention()).step();
+    t.commit();
+    book_.retention = check.desiredRetention();
 }
 
 }  // namespace tabinowa

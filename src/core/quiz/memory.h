@@ -1,8 +1,8 @@
 #pragma once
 // The learner's memory of every question: a state per question (its FSRS
 // difficulty and stability, the day it was last answered and the day it is
-// due, right and wrong counts, mastered) and the answers of each day, kept in
-// "file/記憶.txt" (a file of ours, see docs/ARCHITECTURE.md). A question is
+// due, right and wrong counts, mastered) and every answer, kept in the
+// database "file/記憶.db" (ours, see docs/ARCHITECTURE.md). A question is
 // known by its own texts (question and answer), not by its record number, so
 // a question build keeps the memory of every question still in the bank.
 #include <cstdint>
@@ -13,13 +13,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/files/io.h"
 #include "core/files/journal.h"
 #include "core/files/records.h"
-#include "core/quiz/card_index.h"
 #include "core/quiz/fsrs.h"
-#include "core/quiz/memory_text.h"
 
 namespace tabinowa {
 
@@ -44,7 +43,9 @@ struct DayTally {
 // Days after a removal until the question is due again: as far as any interval goes.
 inline constexpr int kMasteredDays = fsrs::kMaximumInterval;
 
-// The memory in RAM and its text form.
+// The memory in RAM, and the text form of the old memory file "記憶.txt".
+inline constexpr std::string_view kMemoryMagic = "tabinowa-memory";
+
 class MemoryBook {
 public:
     static constexpr int kVersion = 1;
@@ -63,7 +64,7 @@ public:
     // The new state of a question after an outcome on day `today`.
     Card applied(const std::string& key, Outcome o, std::int32_t today) const;
 
-    // The file's bytes (UTF-8, LF): header, retention, day lines, card lines
+    // The old text file's bytes (UTF-8, LF): header, retention, day lines, card lines
     // sorted by key, end line with the count and a checksum.
     std::string serialize() const;
     // Throws FileError naming `fileName` and the line when the text is not a
@@ -95,79 +96,107 @@ const std::string& prefectureName(int code);
 // Day number (days since 1970-01-01) of a moment in local time.
 std::int32_t localDay(std::time_t t);
 
-// The memory file of a program folder, read once and written crash-safely
-// (temporary file, flush, rename) after each change. Its text is kept beside
-// the book once a change wants it, and an answer patches its lines there.
+// What a learner's answer was part of, for the log ("" when not said).
+namespace activity {
+inline constexpr std::string_view kTraining = "練習";
+inline constexpr std::string_view kVisit = "訪問";
+inline constexpr std::string_view kReview = "復習";
+inline constexpr std::string_view kWhere = "どこでしょう";
+}  // namespace activity
+
+// The learner's memory of a program folder in its database "file/記憶.db"
+// (SQLite, see docs/ARCHITECTURE.md): the cards, every answer in a log, and
+// the folder's own settings (retention). The book in RAM is the cards and the
+// day tallies the log gives. At the first start after the change from the
+// text file, an existing "file/記憶.txt" is carried over whole and kept
+// beside as it is.
+//
+// A change of the memory that belongs to a change of the design's files (a
+// removal's flag, the game's points, a question build) is a step: its
+// operations are written as a small file "file/記憶.step" (the companion)
+// that the files' journal puts in place with the other files, all or
+// nothing; the database applies it afterwards, idempotently (each step has a
+// number, and the database keeps the last number applied), and the file
+// goes. A step file found at load is applied first, so a crash between the
+// two loses nothing.
+class Database;
+
 class MemoryStore {
 public:
-    MemoryStore(Io& io, std::filesystem::path file) : io_(io), file_(std::move(file)) {}
-    // The index points into the book: a copy would point into the original's.
+    // `textFile`: the old text memory ("記憶.txt"); the database and the step file lie beside it.
+    MemoryStore(Io& io, std::filesystem::path textFile);
+    ~MemoryStore();
     MemoryStore(const MemoryStore&) = delete;
     MemoryStore& operator=(const MemoryStore&) = delete;
 
-    // Reads the file the first time (a missing file is an empty memory);
-    // throws FileError, and stays unloaded, when it is broken.
+    // Opens the database the first time (carrying an old text file over, or
+    // making an empty one) and applies a step left by a crash; throws
+    // FileError (a DatabaseError for the database itself), and stays
+    // unloaded, when it cannot.
     void load();
     bool loaded() const { return loaded_; }
     const MemoryBook& book();
-    // The book's cards by the CP932 bytes of their keys: made on first use,
-    // then kept current by every change below (each card that comes or goes
-    // passes through putCard).
-    const CardIndex& index();
 
-    // What an answer changed, to put it back when the step it belongs to fails.
+    // What an answer changed, to put it back.
     struct Change {
         std::string key;
         std::optional<Card> card;  // the question's memory before
         std::int32_t day = 0;
         std::optional<DayTally> tally;  // the day's answers before
-        std::shared_ptr<const std::string> fileBytes;  // the file before (none: there was none)
+        std::int64_t logRow = 0;  // the answer's row in the log, once committed
     };
 
-    // Applies an outcome and writes the file. On a failure the file and the
-    // memory stay as they were and FileError is thrown.
-    Change record(const Mondai& m, Outcome o, std::int32_t today);
-    // An answer that belongs to a step changing a working file (a removal's
-    // flag, the game's points): applied in RAM only, the file's new bytes kept
-    // as the companion of that step's change (companion()), so that both
-    // files change together through the journal. Afterwards exactly one of:
-    // carried() when the step's change took the companion along, writeAlone()
-    // when the step wrote nothing of its own, revert() when it failed or did
-    // nothing.
-    Change defer(const Mondai& m, Outcome o, std::int32_t today);
+    // Applies an outcome and commits it with its log row (one transaction).
+    // On a failure the memory stays as it was and FileError is thrown.
+    Change record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity = {},
+                  std::optional<double> seconds = std::nullopt);
+    // An answer that belongs to a step changing a working file: applied in
+    // RAM, its operations kept as the companion of that step's change
+    // (companion()). Afterwards exactly one of: carried() when the step's
+    // change took the companion along, writeAlone() when the step wrote
+    // nothing of its own, revert() when it failed or did nothing.
+    Change defer(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity = {});
     const std::optional<Companion>& companion() const { return pending_; }
+    // The step file is in place: the database takes it and the file goes.
+    // A database that fails here is left for the next load (the step file stays).
     void carried();
     void writeAlone();  // throws FileError after putting the memory back
-    // Puts the memory and the file back as they were before `change` (the
-    // file byte for byte, or removed when there was none; a deferred answer
-    // is only dropped). When even that cannot be written, the memory stays as
-    // the file has it.
+    // Drops a deferred answer, or takes back a recorded one (its card and its log row).
     void revert(const Change& change) noexcept;
-    // Puts a question's memory back as it was (none: forgotten) and writes the file.
+    // Puts a question's memory back as it was (none: forgotten).
     void restore(const std::string& key, const std::optional<Card>& card);
-    // After a change that wrote the whole memory file (a question build's):
-    // the memory is that book, the file those bytes.
-    void replaced(MemoryBook book, std::string bytes);
-    // Sets the desired retention (0.80..0.97) and writes the file.
+    // A question build's companion: the cards of questions no longer in the
+    // bank are forgotten (どこでしょう's stay) and every removed question is
+    // revived, so no card stays mastered. None when nothing changes.
+    std::optional<Companion> rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today);
+    // Sets the desired retention (0.80..0.97) and commits it.
     void setRetention(double retention);
 
-    const std::filesystem::path& file() const { return file_; }
+    const std::filesystem::path& textFile() const { return textFile_; }
+    std::filesystem::path databaseFile() const;
+    std::filesystem::path stepFile() const;
+    // The answers in the log (for tests and the statistics).
+    std::int64_t logCount();
+    // Why the database could not take a step that went through (empty: it could).
+    const std::string& problem() const { return problem_; }
 
 private:
-    void write();
+    struct Step;
+    void openDatabase();
+    void apply(const Step& step);   // one transaction; throws
+    void applyStepFile();
     void putBack(const Change& change);
-    // A card or a day's answers changed (none: gone), in the book, its index and its text.
-    void putCard(const std::string& key, const std::optional<Card>& card);
-    void putDay(std::int32_t day, const std::optional<DayTally>& tally);
-    MemoryText& text();  // made from the book when first wanted
+    void readBook();
     Io& io_;
-    std::filesystem::path file_;
+    std::filesystem::path textFile_;
+    std::unique_ptr<Database> db_;
     MemoryBook book_;
-    std::optional<MemoryText> text_;  // the book's file text, when made
-    std::shared_ptr<const std::string> onDisk_;  // the file's bytes as last read or written
-    std::optional<Companion> pending_;  // a deferred answer's file bytes
+    std::optional<Companion> pending_;
+    std::unique_ptr<Step> pendingStep_;
     std::optional<Change> pendingChange_;
-    std::optional<CardIndex> index_;
+    bool pendingInRam_ = false;  // the pending step is in the book already (an answer), or not yet (a build's)
+    std::int64_t lastStep_ = 0;
+    std::string problem_;
     bool loaded_ = false;
 };
 

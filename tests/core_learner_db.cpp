@@ -1,0 +1,446 @@
+// The learner's database: answers with their log, the carry-over of the old
+// text memory, the schema check, and every change - alone or as a step with
+// the design's files - wholly there or wholly not after a failure, a kill or
+// a power cut at any of its calls.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <random>
+
+#include "core/files/database.h"
+#include "core/files/error.h"
+#include "core/files/journal.h"
+#include "core/files/visit_state.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/questions.h"
+#include "support/crash_io.h"
+#include "support/faulty_io.h"
+#include "support/folder_checks.h"
+#include "support/power_cut_io.h"
+#include "support/question_bank.h"
+#include "support/temp_folder.h"
+
+namespace tabinowa {
+namespace {
+
+using testing::Crash;
+using testing::TempProgramFolder;
+namespace fs = std::filesystem;
+
+Mondai question(int n) { return testing::sampleQuestion(n, true); }
+
+// What a fresh start finds: the book (as the old text form, which holds every
+// field) and the number of answers in the log.
+struct Found {
+    std::string book;
+    std::int64_t log = 0;
+    bool operator==(const Found&) const = default;
+};
+Found found(const AppFolders& f) {
+    PosixIo io;
+    MemoryStore store(io, f.memoryFile());
+    return {store.book().serialize(), store.logCount()};
+}
+
+void putBack(const fs::path& root, const testing::Snapshot& s) {
+    for (const auto& e : fs::recursive_directory_iterator(root))
+        if (e.is_regular_file()) fs::remove(e.path());
+    for (const auto& [name, bytes] : s) testing::writeBytes(root / fs::path(std::u8string(name.begin(), name.end())), bytes);
+}
+
+TEST(LearnerDb, AnswersAreCommittedWithTheirLogAndReadBack) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto file = dir.folders().memoryFile();
+    {
+        MemoryStore store(io, file);
+        store.record(question(1), Outcome::Good, 100, activity::kReview, 2.5);
+        store.record(question(2), Outcome::Again, 100, activity::kTraining);
+        store.record(question(1), Outcome::Good, 103);
+        store.record(question(3), Outcome::Mastered, 103, activity::kTraining);
+    }
+    EXPECT_FALSE(fs::exists(file)) << "no text memory is written any more";
+    MemoryStore again(io, file);
+    const MemoryBook& b = again.book();
+    const Card* c1 = b.find(memoryKey(question(1)));
+    ASSERT_NE(c1, nullptr);
+    EXPECT_EQ(c1->right, 2);
+    EXPECT_NEAR(c1->state.stability, 11.326707, 1e-5);  // first good, good 3 days later
+    EXPECT_EQ(c1->dueDay, 103 + 11);
+    const Card* c2 = b.find(memoryKey(question(2)));
+    ASSERT_NE(c2, nullptr);
+    EXPECT_TRUE(c2->lastWrong);
+    EXPECT_EQ(c2->dueDay, 101);
+    const Card* c3 = b.find(memoryKey(question(3)));
+    ASSERT_NE(c3, nullptr);
+    EXPECT_TRUE(c3->mastered);
+    EXPECT_EQ(c3->dueDay, 103 + kMasteredDays);
+    // The day tallies come from the log; a removal is no answer of the day.
+    EXPECT_EQ(b.days.at(100).right, 1);
+    EXPECT_EQ(b.days.at(100).wrong, 1);
+    EXPECT_EQ(b.days.at(103).right, 1);
+    EXPECT_EQ(b.days.at(103).wrong, 0);
+    EXPECT_EQ(again.logCount(), 4);
+
+    // The log's rows as written: time, key, activity, outcome, right or wrong, seconds.
+    Database db(io, again.databaseFile(), false);
+    Database::Statement rows(db, "SELECT day, key, activity, outcome, right, seconds FROM answers ORDER BY id");
+    struct Row { std::int64_t day; std::string key, activity; std::int64_t outcome; std::optional<std::int64_t> right; std::optional<double> seconds; };
+    const Row want[] = {
+        {100, memoryKey(question(1)), "復習", 2, 1, 2.5},
+        {100, memoryKey(question(2)), "練習", 0, 0, std::nullopt},
+        {103, memoryKey(question(1)), "", 2, 1, std::nullopt},
+        {103, memoryKey(question(3)), "練習", 4, std::nullopt, std::nullopt},
+    };
+    for (const auto& w : want) {
+        ASSERT_TRUE(rows.step());
+        EXPECT_EQ(rows.integer(0), w.day);
+        EXPECT_EQ(rows.text(1), w.key);
+        EXPECT_EQ(rows.text(2), w.activity);
+        EXPECT_EQ(rows.integer(3), w.outcome);
+        EXPECT_EQ(rows.isNull(4) ? std::nullopt : std::optional(rows.integer(4)), w.right);
+        EXPECT_EQ(rows.isNull(5) ? std::nullopt : std::optional(rows.real(5)), w.seconds);
+    }
+    EXPECT_FALSE(rows.step());
+}
+
+// Random answers, removals, forgotten cards, retention changes, answers taken
+// back and restarts: a fresh start always finds what the store holds in RAM,
+// and an answer taken back leaves the database as it was.
+TEST(LearnerDb, EveryChangeIsWhatAFreshStartFinds) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto f = dir.folders();
+    std::optional<MemoryStore> store(std::in_place, io, f.memoryFile());
+    std::mt19937 random(7);
+    auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    std::int32_t today = 100;
+    for (int step = 0; step < 120; ++step) {
+        SCOPED_TRACE("step " + std::to_string(step));
+        const Mondai m = question(1 + pick(25));
+        const Found before = found(f);
+        switch (pick(10)) {
+            case 0: {  // a removal or a right answer in the game whose step failed
+                store->revert(store->defer(m, pick(2) ? Outcome::Mastered : Outcome::Good, today));
+                ASSERT_EQ(found(f), before);
+                break;
+            }
+            case 1:  // a wrong answer in the game whose step failed
+                store->revert(store->record(m, Outcome::Again, today));
+                ASSERT_EQ(found(f), before);
+                break;
+            case 2: store->restore(memoryKey(m), std::nullopt); break;
+            case 3: store->setRetention((80 + pick(18)) / 100.0); break;
+            case 4: today += 1 + pick(3); break;
+            case 5: store.emplace(io, f.memoryFile()); break;
+            default: store->record(m, static_cast<Outcome>(pick(5)), today);
+        }
+        ASSERT_EQ(found(f).book, store->book().serialize());
+    }
+}
+
+// A removed question answered again is back in the review, whatever the
+// answer; a removal after answers masters it again.
+TEST(LearnerDb, AnAnswerAfterARemovalUnmastersTheQuestion) {
+    struct Case { Outcome again; bool mastered; };
+    const Case cases[] = {{Outcome::Again, false}, {Outcome::Hard, false}, {Outcome::Good, false},
+                          {Outcome::Easy, false}, {Outcome::Mastered, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.again));
+        TempProgramFolder dir;
+        PosixIo io;
+        MemoryStore store(io, dir.folders().memoryFile());
+        store.record(question(1), Outcome::Good, 100);
+        store.record(question(1), Outcome::Mastered, 101);
+        store.record(question(1), c.again, 102);
+        MemoryStore fresh(io, dir.folders().memoryFile());
+        const Card* card = fresh.book().find(memoryKey(question(1)));
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(card->mastered, c.mastered);
+        EXPECT_EQ(store.book().dueCount(102 + 400), c.mastered ? 0 : 1);
+    }
+}
+
+TEST(LearnerDb, RetentionChangesTheIntervals) {
+    TempProgramFolder dir;
+    PosixIo io;
+    MemoryStore store(io, dir.folders().memoryFile());
+    store.setRetention(0.8);
+    store.record(question(1), Outcome::Easy, 10);
+    EXPECT_EQ(store.book().find(memoryKey(question(1)))->dueDay, 10 + 48);  // 2.958530 * 16.1507
+    EXPECT_THROW(store.setRetention(0.99), std::invalid_argument);
+    EXPECT_EQ(MemoryStore(io, dir.folders().memoryFile()).book().retention, 0.8);
+}
+
+// The first start after the change: 記憶.txt is carried over whole (every
+// card, every day's tally, the retention) and stays beside, byte for byte.
+// A broken one is refused by name, and no database is made from it.
+TEST(LearnerDb, TheOldTextMemoryIsCarriedOverWholeAndKept) {
+    MemoryBook old;
+    old.retention = 0.85;
+    old.days[20000] = {3, 1};
+    old.days[20001] = {0, 2};
+    Card c;
+    c.state = {11.326706579101865, 4.868056502338024};
+    c.lastDay = 20001;
+    c.dueDay = 20012;
+    c.right = 2;
+    c.wrong = 1;
+    c.lastWrong = true;
+    old.cards["a\tb\\c\r\nd"] = c;
+    Card m;
+    m.mastered = true;
+    m.dueDay = 56500;
+    old.cards[memoryKey(question(2))] = m;
+    old.cards[std::string(kWhereKind) + "\n北海道"] = c;
+    const std::string text = old.serialize();
+
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto f = dir.folders();
+    testing::writeBytes(f.memoryFile(), text);
+    {
+        MemoryStore store(io, f.memoryFile());
+        EXPECT_EQ(store.book().serialize(), text);
+        EXPECT_EQ(store.logCount(), 0);
+        store.record(question(1), Outcome::Good, 20001);
+    }
+    EXPECT_EQ(testing::readBytes(f.memoryFile()), text);
+    // Carried over once: later starts read the database, the text file stays a backup.
+    MemoryStore again(io, f.memoryFile());
+    EXPECT_EQ(again.book().days.at(20001).right, 1);
+    EXPECT_EQ(again.book().cards.size(), 4u);
+
+    TempProgramFolder broken;
+    const auto bf = broken.folders();
+    testing::writeBytes(bf.memoryFile(), text.substr(0, text.size() - 5));
+    MemoryStore refused(io, bf.memoryFile());
+    try {
+        refused.load();
+        ADD_FAILURE() << "a cut memory file was carried over";
+    } catch (const FileError& e) {
+        EXPECT_TRUE(testing::japaneseNaming(e.what(), "記憶.txt")) << e.what();
+    }
+    EXPECT_FALSE(refused.loaded());
+    EXPECT_FALSE(fs::exists(refused.databaseFile()));
+    EXPECT_EQ(testing::readBytes(bf.memoryFile()), text.substr(0, text.size() - 5));
+}
+
+// A database file that is not ours, of another version, or damaged is
+// refused naming the file and its repair, and is left as it is.
+TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
+    struct Case {
+        const char* what;
+        std::function<void(const fs::path&)> make;
+    };
+    const Case cases[] = {
+        {"garbage", [](const fs::path& db) { testing::writeBytes(db, std::string(3000, 'x')); }},
+        {"a newer schema",
+         [](const fs::path& db) {
+             PosixIo io;
+             { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).load(); }
+             Database(io, db, false).exec("PRAGMA user_version=2");
+         }},
+        {"another program's database",
+         [](const fs::path& db) {
+             PosixIo io;
+             Database(io, db, true).exec("CREATE TABLE t(x); PRAGMA user_version=1;");
+         }},
+        {"damaged pages",
+         [](const fs::path& db) {
+             PosixIo io;
+             {
+                 MemoryStore store(io, db.parent_path() / AppFolders::u8path("記憶.txt"));
+                 for (int i = 1; i <= 40; ++i) store.record(question(i), Outcome::Good, 100);
+             }
+             std::string bytes = testing::readBytes(db);
+             for (std::size_t i = 4096; i < bytes.size(); i += 7) bytes[i] = '\x5a';
+             testing::writeBytes(db, bytes);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramFolder dir;
+        const auto f = dir.folders();
+        PosixIo io;
+        MemoryStore probe(io, f.memoryFile());
+        c.make(probe.databaseFile());
+        const std::string before = testing::readBytes(probe.databaseFile());
+        MemoryStore store(io, f.memoryFile());
+        try {
+            store.record(question(1), Outcome::Good, 100);
+            ADD_FAILURE() << "accepted";
+        } catch (const DatabaseError& e) {
+            EXPECT_TRUE(testing::japaneseNaming(e.what(), "記憶.db")) << e.what();
+        }
+        EXPECT_EQ(testing::readBytes(probe.databaseFile()), before);
+    }
+}
+
+// An answer with a failure, a kill or a power cut at each of its calls in
+// turn: a fresh start finds the answer with its log row, or neither; after a
+// reported failure the memory in RAM is as before too.
+TEST(LearnerDb, AnAnswerIsWhollyThereOrNotAfterAFailureKillOrPowerCutAtAnyPoint) {
+    TempProgramFolder dir;
+    const auto f = dir.folders();
+    {
+        PosixIo io;
+        MemoryStore(io, f.memoryFile()).record(question(1), Outcome::Good, 100);
+    }
+    const auto start = testing::snapshot(dir.path());
+    const Found before = found(f);
+    auto answer = [&](Io& io) {
+        MemoryStore store(io, f.memoryFile());
+        store.load();
+        return store.record(question(2), Outcome::Again, 101);
+    };
+    testing::CrashIo count;
+    const auto loadOnly = [&] {
+        testing::CrashIo c;
+        MemoryStore(c, f.memoryFile()).load();
+        return c.points();
+    }();
+    answer(count);
+    const Found after = found(f);
+    ASSERT_NE(after, before);
+    const int points = count.points();
+    ASSERT_GT(points - loadOnly, 6);
+    int oldSeen = 0, newSeen = 0;
+    for (int k = loadOnly + 1; k <= points; ++k) {
+        SCOPED_TRACE("point " + std::to_string(k));
+        for (int model = 0; model < 3; ++model) {
+            putBack(dir.path(), start);
+            if (model == 0) {
+                testing::FaultyIo io(k);
+                MemoryStore store(io, f.memoryFile());
+                store.load();
+                bool threw = false;
+                try {
+                    store.record(question(2), Outcome::Again, 101);
+                } catch (const FileError&) {
+                    threw = true;
+                    EXPECT_EQ(store.book().find(memoryKey(question(2))), nullptr);
+                }
+                const Found now = found(f);
+                EXPECT_EQ(now, threw ? before : after) << "failure";
+            } else {
+                // (the last points close the database: SQLite ignores their failure)
+                try {
+                    if (model == 1) {
+                        testing::CrashIo io(k);
+                        answer(io);
+                    } else {
+                        testing::PowerCutIo io(k);
+                        answer(io);
+                    }
+                } catch (const Crash&) {
+                }
+                const Found now = found(f);
+                EXPECT_TRUE(now == before || now == after) << (model == 1 ? "kill" : "power cut");
+                oldSeen += now == before;
+                newSeen += now == after;
+            }
+        }
+    }
+    EXPECT_GT(oldSeen, 0);
+    EXPECT_GT(newSeen, 0);
+}
+
+// A removal (the record's flag in place) and a right answer in the game (the
+// point file) are steps: the design's file and the memory change together.
+// A failure, a kill or a power cut at any call - of the files' change, of the
+// database's commit, of the recovery's start - leaves both as before or both
+// as after: a removed question is mastered, a scored answer is in the log.
+TEST(LearnerDb, AStepChangesTheDesignFileAndTheMemoryTogetherOrNeither) {
+    struct Kind {
+        const char* what;
+        Outcome outcome;
+        std::function<void(Io&, const AppFolders&, const std::optional<Companion>&)> run;
+        fs::path (*file)(const AppFolders&);
+    };
+    const Kind kinds[] = {
+        {"removal", Outcome::Mastered,
+         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) {
+             QuestionFile file(io, f);
+             file.markRemoved(2, along);
+             file.close();  // not in the destructor: a crash there could not be thrown
+         },
+         [](const AppFolders& f) { return f.questionRecords(); }},
+        {"right answer", Outcome::Good,
+         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) { writePoints(io, f, 1500, along); },
+         [](const AppFolders& f) { return f.pointFile(); }},
+    };
+    for (const auto& kind : kinds) {
+        SCOPED_TRACE(kind.what);
+        TempProgramFolder dir;
+        const auto f = dir.folders();
+        testing::writeBank(f, testing::sampleBank(3, {}, true));
+        testing::writeBytes(f.pointFile(), " 100\r\n");
+        {
+            PosixIo io;
+            MemoryStore(io, f.memoryFile()).record(question(1), Outcome::Good, 100);
+        }
+        const auto start = testing::snapshot(dir.path());
+        const std::string designBefore = testing::readBytes(kind.file(f));
+        auto step = [&](Io& io) {
+            MemoryStore store(io, f.memoryFile());
+            store.load();
+            const auto change = store.defer(question(2), kind.outcome, 101);
+            try {
+                kind.run(io, f, store.companion());
+            } catch (const FileError&) {
+                store.revert(change);
+                EXPECT_EQ(store.book().find(memoryKey(question(2))), nullptr);
+                return false;
+            }
+            store.carried();
+            return true;
+        };
+        // What a fresh start finds, after its recovery: the design file and the memory.
+        auto settled = [&] {
+            PosixIo io;
+            recover(io, f.journal(), f.workingFolders());
+            return std::pair(testing::readBytes(kind.file(f)), found(f));
+        };
+        testing::CrashIo count;
+        ASSERT_TRUE(step(count));
+        const auto after = settled();
+        ASSERT_NE(after.first, designBefore);
+        putBack(dir.path(), start);
+        const auto before = settled();
+        ASSERT_NE(after.second, before.second);
+        int oldSeen = 0, newSeen = 0;
+        for (int k = 1; k <= count.points(); ++k) {
+            SCOPED_TRACE("point " + std::to_string(k));
+            for (int model = 0; model < 3; ++model) {
+                putBack(dir.path(), start);
+                if (model == 0) {
+                    testing::FaultyIo io(k);
+                    step(io);
+                } else {
+                    try {
+                        if (model == 1) {
+                            testing::CrashIo io(k);
+                            step(io);
+                        } else {
+                            testing::PowerCutIo io(k);
+                            step(io);
+                        }
+                    } catch (const Crash&) {
+                    }
+                }
+                const auto now = settled();
+                EXPECT_TRUE(now == before || now == after) << "model " << model;
+                oldSeen += now == before;
+                newSeen += now == after;
+            }
+        }
+        EXPECT_GT(oldSeen, 0);
+        EXPECT_GT(newSeen, 0);
+    }
+}
+
+}  // namespace
+}  // namespace tabinowa
