@@ -58,6 +58,57 @@ TEST(Contacts, BordersAndPairsThatMeetAtOnePoint) {
     }
 }
 
+TEST(Contacts, TheLengthOfTheCommonSegments) {
+    // a 0.1 by 0.1 degree square and its eastern neighbour at the equator: their
+    // common side is 0.1 degree of latitude
+    const auto c = makedata::contactsOf({{1, square(0, 0, 0.1)}, {2, square(0.1, 0, 0.1)}}, same);
+    ASSERT_EQ(c.km.count({1, 2}), 1u);
+    EXPECT_NEAR(c.km.at({1, 2}), 11.057, 0.01);
+    // two common points and nothing between them on either side: a border of 0 km known
+    const auto d = makedata::contactsOf(
+        {{1, {{0, 0}, {1, 0}, {1.1, 0.5}, {1, 1}, {0, 1}, {0, 0}}}, {2, {{1, 0}, {2, 0}, {2, 1}, {1, 1}, {0.9, 0.5}, {1, 0}}}},
+        same);
+    EXPECT_EQ(d.km.count({1, 2}), 1u);
+}
+
+// Two prefectures side by side (1 west, 2 east), each 0.1 degree square at 35°N;
+// prefecture 1 is two municipalities (11 south, 12 north), prefecture 2 one (21)
+// whose file was simplified apart: its western border lies 0.003 degree off.
+TEST(CrossBorder, TheCommonBorderOfThePrefecturesWalkedAndShared) {
+    using makedata::OwnedRing;
+    const double y = 35;
+    std::vector<OwnedRing> munis = {
+        {11, 1, square(0, y, 0.1)},
+        {21, 2, {{0.103, y}, {0.2, y}, {0.2, y + 0.1}, {0.097, y + 0.1}, {0.103, y}}},
+    };
+    munis[0].ring = {{0, y}, {0.1, y}, {0.1, y + 0.05}, {0, y + 0.05}, {0, y}};
+    munis.push_back({12, 1, {{0, y + 0.05}, {0.1, y + 0.05}, {0.1, y + 0.1}, {0, y + 0.1}, {0, y + 0.05}}});
+    const std::vector<std::pair<int, LonLatRing>> prefs = {{1, square(0, y, 0.1)}, {2, square(0.1, y, 0.1)}};
+    const auto km = makedata::crossBorderKm(munis, prefs);
+    ASSERT_EQ(km.size(), 2u);
+    EXPECT_NEAR(km.at({11, 21}), 5.53, 0.15);  // half of 0.1 degree of latitude
+    EXPECT_NEAR(km.at({12, 21}), 5.53, 0.15);
+
+    // the same two prefectures 0.005 degree (0.45 km) apart across a strait: they
+    // share no border, so no pair, however close the municipalities
+    const std::vector<std::pair<int, LonLatRing>> apart = {{1, square(0, y, 0.1)}, {2, square(0.105, y, 0.1)}};
+    const std::vector<OwnedRing> shores = {{11, 1, square(0, y, 0.1)}, {21, 2, square(0.105, y, 0.1)}};
+    EXPECT_TRUE(makedata::crossBorderKm(shores, apart).empty());
+
+    // a municipality whose border lies farther than the tolerance from the common
+    // border gets none of it
+    const std::vector<OwnedRing> far = {{11, 1, square(0, y, 0.1)}, {21, 2, square(0.115, y, 0.085)}};
+    EXPECT_TRUE(makedata::crossBorderKm(far, prefs).empty());
+}
+
+TEST(Rings, APointInsideAnOddNumberOfRings) {
+    const LonLatRing outer = square(0, 0, 10), hole = square(4, 4, 2);
+    EXPECT_TRUE(makedata::ringsContain({&outer}, 1, 1));
+    EXPECT_FALSE(makedata::ringsContain({&outer}, 11, 1));
+    EXPECT_FALSE(makedata::ringsContain({&outer, &hole}, 5, 5));
+    EXPECT_TRUE(makedata::ringsContain({&outer, &hole}, 3, 5));
+}
+
 TEST(Bearing, EightDirectionsAndTheOffsetFromTheMiddle) {
     struct Case {
         double dlon, dlat;  // from (135, 35)
@@ -96,6 +147,37 @@ TEST(GreatCircle, KnownDistances) {
         EXPECT_NEAR(makedata::greatCircleKm(c.lon1, c.lat1, c.lon2, c.lat2), c.km, c.tolerance);
         EXPECT_NEAR(makedata::greatCircleKm(c.lon2, c.lat2, c.lon1, c.lat1), c.km, c.tolerance) << "symmetric";
     }
+}
+
+TEST(Ellipsoid, KnownDistancesOnWgs84) {
+    struct Case {
+        double lon1, lat1, lon2, lat2, km, tolerance;
+    };
+    const Case cases[] = {
+        {135, 35, 135, 35, 0, 1e-9},
+        {0, 0, 0, 1, 110.574, 0.001},   // one degree of latitude at the equator
+        {0, 0, 1, 0, 111.319, 0.001},   // one degree of longitude on the equator
+        {0, 89, 0, 90, 111.694, 0.001}, // one degree of latitude at the pole
+        // Vincenty's (1975) test line, Flinders Peak to Buninyong: 54,972.271 m
+        {144.42486789, -37.95103342, 143.92649554, -37.65282114, 54.972271, 0.000005},
+    };
+    for (const auto& c : cases) {
+        EXPECT_NEAR(makedata::ellipsoidKm(c.lon1, c.lat1, c.lon2, c.lat2), c.km, c.tolerance);
+        EXPECT_NEAR(makedata::ellipsoidKm(c.lon2, c.lat2, c.lon1, c.lat1), c.km, c.tolerance) << "symmetric";
+    }
+}
+
+TEST(GreatCircleBearing, InitialHeadingOfTheGreatCircle) {
+    EXPECT_NEAR(makedata::greatCircleBearing(135, 35, 135, 36).degrees, 0, 1e-9);
+    EXPECT_NEAR(makedata::greatCircleBearing(0, 0, 1, 0).degrees, 90, 1e-9);
+    EXPECT_NEAR(makedata::greatCircleBearing(135, 35, 134, 35).degrees, 270.29, 0.01);
+    // east along a parallel in the north: the great circle sets off a little north of east
+    const auto b = makedata::greatCircleBearing(135, 35, 136, 35);
+    EXPECT_NEAR(b.degrees, 89.71, 0.01);
+    EXPECT_EQ(b.sector, 2);
+    EXPECT_NEAR(b.offMiddle, 0.29, 0.01);
+    // the map's bearing of the same line is due east
+    EXPECT_NEAR(makedata::bearingBetween(135, 35, 136, 35).degrees, 90, 1e-9);
 }
 
 }  // namespace

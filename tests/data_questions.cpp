@@ -22,6 +22,7 @@
 #include <sstream>
 #include <string>
 #include <tuple>
+#include <unordered_map>
 #include <vector>
 
 #include "core/files/cp932.h"
@@ -184,13 +185,95 @@ std::string readText(const fs::path& p) {
     return s.str();
 }
 
+// Geometry of the tests' own, on the raw polygons: flat distances around a point.
+constexpr double kPi = 3.141592653589793;
+using LonLat = std::pair<double, double>;
+using Ring = std::vector<LonLat>;  // closed: the last point repeats the first
+
+double flatKm(const LonLat& a, const LonLat& b) {
+    const double x = (a.first - b.first) * 111.32 * std::cos((a.second + b.second) / 2 * kPi / 180);
+    const double y = (a.second - b.second) * 110.57;
+    return std::sqrt(x * x + y * y);
+}
+
+// Distance in km from p to the segment s-t, flat around p.
+double toSegmentKm(const LonLat& p, const LonLat& s, const LonLat& t) {
+    const double kx = 111.32 * std::cos(p.second * kPi / 180), ky = 110.57;
+    const double sx = (s.first - p.first) * kx, sy = (s.second - p.second) * ky;
+    const double tx = (t.first - p.first) * kx, ty = (t.second - p.second) * ky;
+    const double dx = tx - sx, dy = ty - sy, len2 = dx * dx + dy * dy;
+    double u = len2 > 0 ? -(sx * dx + sy * dy) / len2 : 0;
+    u = u < 0 ? 0 : u > 1 ? 1 : u;
+    return std::hypot(sx + u * dx, sy + u * dy);
+}
+
+// A grid of segments in cells of 0.01 degree, for "what lies near this point".
+template <class Tag>
+class SegmentGrid {
+public:
+    struct Seg {
+        LonLat s, t;
+        Tag tag;
+    };
+    void add(const LonLat& s, const LonLat& t, Tag tag) {
+        segs_.push_back({s, t, tag});
+        for (long long x = cell(std::min(s.first, t.first)); x <= cell(std::max(s.first, t.first)); ++x)
+            for (long long y = cell(std::min(s.second, t.second)); y <= cell(std::max(s.second, t.second)); ++y)
+                cells_[{x, y}].push_back(segs_.size() - 1);
+    }
+    // every segment with a cell within `km` of p
+    template <class F>
+    void near(const LonLat& p, double km, F f) const {
+        const long long rx = static_cast<long long>(std::ceil(km / (111.32 * std::cos(p.second * kPi / 180)) / kCell));
+        const long long ry = static_cast<long long>(std::ceil(km / 110.57 / kCell));
+        for (long long x = cell(p.first) - rx; x <= cell(p.first) + rx; ++x)
+            for (long long y = cell(p.second) - ry; y <= cell(p.second) + ry; ++y) {
+                auto it = cells_.find({x, y});
+                if (it == cells_.end()) continue;
+                for (std::size_t i : it->second) f(segs_[i]);
+            }
+    }
+
+private:
+    static constexpr double kCell = 0.01;
+    static long long cell(double v) { return static_cast<long long>(std::floor(v / kCell)); }
+    struct CellHash {
+        std::size_t operator()(const std::pair<long long, long long>& c) const {
+            return std::hash<long long>()(c.first * 1000003LL + c.second);
+        }
+    };
+    std::vector<Seg> segs_;
+    std::unordered_map<std::pair<long long, long long>, std::vector<std::size_t>, CellHash> cells_;
+};
+
+// The Northern Territories are not in our data: 根室市's 歯舞群島, the islands
+// beyond 納沙布岬 (145.82°E), count for none of its figures.
+bool habomai(int code, const Ring& outer) {
+    if (code != 1223) return false;
+    for (const auto& p : outer)
+        if (p.first < 145.83) return false;
+    return true;
+}
+// 沖ノ鳥島 (小笠原村): 北緯20度25分30.66秒, 東経136度4分11.18秒 (国土地理院), too
+// small to be in the simplified polygons.
+constexpr int kOkinotorishimaVillage = 13421;
+const LonLat kOkinotorishima{136.069772, 20.425183};
+
 struct Raw {
     std::map<std::string, std::set<int>> wardPrefs;      // ward of a designated city -> prefectures
     std::set<std::string> northern;                      // villages of the Northern Territories
     std::map<int, std::pair<double, double>> hall;       // present code -> lon, lat
-    std::map<int, std::set<int>> touching;               // present code -> neighbours
     std::map<int, std::array<double, 4>> reach;          // present code -> north, -south, east, -west
     std::map<int, std::vector<std::pair<double, double>>> points;  // present code -> polygon points
+    std::map<int, std::vector<Ring>> rings;              // present code -> its rings
+    std::map<int, std::array<double, 4>> box;            // present code -> north, south, east, west of its rings
+    // within a prefecture (one file, its topology kept): pairs with two common
+    // points or more, and the length of their common edges
+    std::map<int, std::set<int>> touching;
+    std::map<std::pair<int, int>, double> edgeKm;
+    // across a prefecture border: km of a's border that lies within 0.3 km of b
+    // (nearest of the other prefecture), near the prefectures' common border
+    std::map<std::pair<int, int>, double> alongKm;
 };
 
 const Raw& raw() {
@@ -213,14 +296,35 @@ const Raw& raw() {
             const int code = std::stoi(row[2]);
             if (facts().presents.count(code)) r.hall[code] = {std::stod(row[6]), std::stod(row[5])};
         }
-        std::vector<std::tuple<long long, long long, int>> vertices;  // lon, lat (1e-7 degrees), present code
+        auto readJson = [](const fs::path& p) {
+            QFile file(QString::fromStdString(p.string()));
+            if (!file.open(QIODevice::ReadOnly)) return QJsonArray();
+            return QJsonDocument::fromJson(file.readAll()).object().value("features").toArray();
+        };
+        auto ringsOf = [](const QJsonObject& g) {
+            std::vector<std::vector<Ring>> polys;
+            QJsonArray coords = g.value("coordinates").toArray();
+            if (g.value("type").toString() == "Polygon") coords = QJsonArray{coords};
+            for (const QJsonValue& poly : coords) {
+                std::vector<Ring> rings;
+                for (const QJsonValue& ring : poly.toArray()) {
+                    Ring rr;
+                    for (const QJsonValue& pt : ring.toArray()) rr.emplace_back(pt.toArray()[0].toDouble(), pt.toArray()[1].toDouble());
+                    if (!rr.empty() && rr.front() != rr.back()) rr.push_back(rr.front());
+                    rings.push_back(std::move(rr));
+                }
+                polys.push_back(std::move(rings));
+            }
+            return polys;
+        };
+        using Key = std::pair<long long, long long>;
+        auto keyOf = [](const LonLat& p) { return Key{std::llround(p.first * 1e7), std::llround(p.second * 1e7)}; };
         for (int pref = 1; pref <= 47; ++pref) {
             char name[64];
             std::snprintf(name, sizeof name, "N03-21_%02d_210101.json", pref);
-            QFile file(QString::fromStdString((kRaw / "boundaries" / name).string()));
-            if (!file.open(QIODevice::ReadOnly)) continue;
-            const QJsonArray features = QJsonDocument::fromJson(file.readAll()).object().value("features").toArray();
-            for (const QJsonValue& fv : features) {
+            std::map<Key, std::set<int>> vertexOwners;
+            std::map<std::pair<Key, Key>, std::set<int>> edgeOwners;
+            for (const QJsonValue& fv : readJson(kRaw / "boundaries" / name)) {
                 const QJsonObject props = fv.toObject().value("properties").toObject();
                 int code = props.value("N03_007").toString().toInt();
                 if (!facts().presents.count(code)) {  // a ward: its city by name
@@ -228,40 +332,171 @@ const Raw& raw() {
                     if (!city) continue;
                     code = city->code;
                 }
-                const QJsonObject g = fv.toObject().value("geometry").toObject();
-                QJsonArray polys = g.value("coordinates").toArray();
-                if (g.value("type").toString() == "Polygon") polys = QJsonArray{polys};
                 auto& e = r.reach.try_emplace(code, std::array<double, 4>{-1e9, -1e9, -1e9, -1e9}).first->second;
-                for (const QJsonValue& poly : polys)
-                    for (const QJsonValue& ring : poly.toArray())
-                        for (const QJsonValue& pt : ring.toArray()) {
-                            const double lon = pt.toArray()[0].toDouble(), lat = pt.toArray()[1].toDouble();
-                            e = {std::max(e[0], lat), std::max(e[1], -lat), std::max(e[2], lon), std::max(e[3], -lon)};
-                            vertices.emplace_back(std::llround(lon * 1e7), std::llround(lat * 1e7), code);
+                for (const auto& poly : ringsOf(fv.toObject().value("geometry").toObject())) {
+                    const bool counts = !habomai(code, poly.front());
+                    for (const Ring& ring : poly) {
+                        for (std::size_t i = 0; i < ring.size(); ++i) {
+                            const auto& [lon, lat] = ring[i];
+                            if (counts)
+                                e = {std::max(e[0], lat), std::max(e[1], -lat), std::max(e[2], lon), std::max(e[3], -lon)};
                             r.points[code].emplace_back(lon, lat);
+                            vertexOwners[keyOf(ring[i])].insert(code);
+                            if (i + 1 < ring.size()) {
+                                Key a = keyOf(ring[i]), b = keyOf(ring[i + 1]);
+                                if (a != b) edgeOwners[{std::min(a, b), std::max(a, b)}].insert(code);
+                            }
+                        }
+                        r.rings[code].push_back(ring);
+                    }
+                }
+            }
+            std::map<std::pair<int, int>, int> common;
+            for (const auto& [k, owners] : vertexOwners)
+                for (auto a = owners.begin(); a != owners.end(); ++a)
+                    for (auto b = std::next(a); b != owners.end(); ++b) ++common[{*a, *b}];
+            for (const auto& [pair, n] : common)
+                if (n >= 2) {
+                    r.touching[pair.first].insert(pair.second);
+                    r.touching[pair.second].insert(pair.first);
+                }
+            for (const auto& [edge, owners] : edgeOwners)
+                for (auto a = owners.begin(); a != owners.end(); ++a)
+                    for (auto b = std::next(a); b != owners.end(); ++b)
+                        r.edgeKm[{*a, *b}] += flatKm({edge.first.first / 1e7, edge.first.second / 1e7},
+                                                     {edge.second.first / 1e7, edge.second.second / 1e7});
+        }
+        auto& oki = r.reach.at(kOkinotorishimaVillage);
+        oki = {std::max(oki[0], kOkinotorishima.second), std::max(oki[1], -kOkinotorishima.second),
+               std::max(oki[2], kOkinotorishima.first), std::max(oki[3], -kOkinotorishima.first)};
+        for (const auto& [code, rings] : r.rings) {
+            std::array<double, 4> b{-1e9, 1e9, -1e9, 1e9};
+            for (const auto& ring : rings)
+                for (const auto& [lon, lat] : ring)
+                    b = {std::max(b[0], lat), std::min(b[1], lat), std::max(b[2], lon), std::min(b[3], lon)};
+            r.box[code] = b;
+        }
+
+        // Across prefecture borders, as a reader would measure it: each
+        // municipality's border walked in steps of 0.1 km; a step near the
+        // common border of two prefectures (within 1 km of it in
+        // prefectures.json, so no strait counts) goes to the municipality of the
+        // other prefecture whose border lies nearest, within 0.3 km.
+        SegmentGrid<std::pair<int, int>> prefBorders;  // common border of two prefectures
+        {
+            std::map<std::pair<Key, Key>, std::set<int>> owners;
+            for (const QJsonValue& fv : readJson(kRaw / "boundaries" / "prefectures.json")) {
+                const std::string name =
+                    fv.toObject().value("properties").toObject().value("N03_001").toString().toStdString();
+                if (!facts().prefNumber.count(name)) continue;
+                const int pref = facts().prefNumber.at(name);
+                for (const auto& poly : ringsOf(fv.toObject().value("geometry").toObject()))
+                    for (const Ring& ring : poly)
+                        for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+                            Key a = keyOf(ring[i]), b = keyOf(ring[i + 1]);
+                            if (a != b) owners[{std::min(a, b), std::max(a, b)}].insert(pref);
                         }
             }
+            for (const auto& [edge, prefs] : owners)
+                if (prefs.size() == 2)
+                    prefBorders.add({edge.first.first / 1e7, edge.first.second / 1e7},
+                                    {edge.second.first / 1e7, edge.second.second / 1e7}, {*prefs.begin(), *prefs.rbegin()});
         }
-        std::sort(vertices.begin(), vertices.end());
-        vertices.erase(std::unique(vertices.begin(), vertices.end()), vertices.end());
-        std::map<std::pair<int, int>, int> common;
-        for (std::size_t i = 0; i < vertices.size();) {
-            std::size_t j = i;
-            while (j < vertices.size() && std::get<0>(vertices[j]) == std::get<0>(vertices[i]) &&
-                   std::get<1>(vertices[j]) == std::get<1>(vertices[i]))
-                ++j;
-            for (std::size_t a = i; a < j; ++a)
-                for (std::size_t b = a + 1; b < j; ++b) ++common[{std::get<2>(vertices[a]), std::get<2>(vertices[b])}];
-            i = j;
+        SegmentGrid<int> borders;  // every municipality's edges
+        for (const auto& [code, rings] : r.rings)
+            for (const auto& ring : rings)
+                for (std::size_t i = 0; i + 1 < ring.size(); ++i) borders.add(ring[i], ring[i + 1], code);
+        for (const auto& [code, rings] : r.rings) {
+            const int pref = facts().presents.at(code).pref;
+            for (const auto& ring : rings)
+                for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+                    const double len = flatKm(ring[i], ring[i + 1]);
+                    const int n = std::max(1, static_cast<int>(std::ceil(len / 0.1)));
+                    for (int k = 0; k < n; ++k) {
+                        const double u = (k + 0.5) / n;
+                        const LonLat p{ring[i].first + u * (ring[i + 1].first - ring[i].first),
+                                       ring[i].second + u * (ring[i + 1].second - ring[i].second)};
+                        std::set<int> across;  // prefectures whose common border with ours lies within 1 km
+                        prefBorders.near(p, 1.0, [&](const auto& s) {
+                            if ((s.tag.first == pref || s.tag.second == pref) && toSegmentKm(p, s.s, s.t) <= 1.0)
+                                across.insert(s.tag.first == pref ? s.tag.second : s.tag.first);
+                        });
+                        if (across.empty()) continue;
+                        double best = 0.3;
+                        int other = 0;
+                        borders.near(p, 0.3, [&](const auto& s) {
+                            if (!across.count(facts().presents.at(s.tag).pref)) return;
+                            const double d = toSegmentKm(p, s.s, s.t);
+                            if (d < best) {
+                                best = d;
+                                other = s.tag;
+                            }
+                        });
+                        if (other) r.alongKm[{code, other}] += len / n;
+                    }
+                }
         }
-        for (const auto& [pair, n] : common)
-            if (n >= 2) {
-                r.touching[pair.first].insert(pair.second);
-                r.touching[pair.second].insert(pair.first);
-            }
         return r;
     }();
     return r;
+}
+
+// Border in km of two municipalities by the tests' own measure: the common
+// edges within a prefecture; across a prefecture border the smaller of the two
+// walks (each side's border that lies along the other).
+double borderKm(int a, int b) {
+    const auto& r = raw();
+    if (facts().presents.at(a).pref == facts().presents.at(b).pref) {
+        auto it = r.edgeKm.find({std::min(a, b), std::max(a, b)});
+        return it == r.edgeKm.end() ? 0.0 : it->second;
+    }
+    auto ab = r.alongKm.find({a, b}), ba = r.alongKm.find({b, a});
+    return std::min(ab == r.alongKm.end() ? 0.0 : ab->second, ba == r.alongKm.end() ? 0.0 : ba->second);
+}
+
+// Some border by the tests' measure: within a prefecture two common points;
+// across, a border walked on either side.
+bool touches(int a, int b) {
+    if (facts().presents.at(a).pref == facts().presents.at(b).pref) {
+        auto it = raw().touching.find(a);
+        return it != raw().touching.end() && it->second.count(b);
+    }
+    return raw().alongKm.count({a, b}) || raw().alongKm.count({b, a});
+}
+
+// Where a town hall stands: the municipality whose rings hold it (its own
+// first), else the one whose border lies nearest within 1 km (a simplified coast).
+bool ringsHold(const std::vector<Ring>& rings, const LonLat& p) {
+    bool in = false;
+    for (const auto& ring : rings)
+        for (std::size_t i = 0; i + 1 < ring.size(); ++i) {
+            const LonLat &a = ring[i], &b = ring[i + 1];
+            if ((a.second > p.second) != (b.second > p.second) &&
+                p.first < a.first + (p.second - a.second) * (b.first - a.first) / (b.second - a.second))
+                in = !in;
+        }
+    return in;
+}
+int hallStandsIn(int code) {
+    const LonLat h = raw().hall.at(code);
+    if (ringsHold(raw().rings.at(code), h)) return code;
+    for (const auto& [other, rings] : raw().rings) {
+        const auto& b = raw().box.at(other);
+        if (h.second <= b[0] && h.second >= b[1] && h.first <= b[2] && h.first >= b[3] && ringsHold(rings, h)) return other;
+    }
+    double best = 1.0;
+    int in = 0;
+    for (const auto& [other, rings] : raw().rings)
+        for (const auto& ring : rings)
+            for (std::size_t i = 0; i + 1 < ring.size(); ++i)
+                if (flatKm(h, ring[i]) < best + 20) {
+                    const double d = toSegmentKm(h, ring[i], ring[i + 1]);
+                    if (d < best) {
+                        best = d;
+                        in = other;
+                    }
+                }
+    return in;
 }
 
 // The names listed after "？　" of a comparison, up to the "（" of its prefecture.
@@ -289,11 +524,6 @@ std::string bracketed(const std::string& text, std::size_t from = 0) {
     return text.substr(b, text.find("」", b) - b);
 }
 
-bool touches(int a, int b) {
-    auto it = raw().touching.find(a);
-    return it != raw().touching.end() && it->second.count(b);
-}
-
 // A municipality offered as not touching keeps at least 1 km from the other
 // (the simplified polygons may have lost a short border: 目黒区 and 港区).
 // Closest polygon points, which are never closer than the edges.
@@ -318,6 +548,14 @@ void namesItsChoices(const Q& q) {
     EXPECT_EQ(listed, choices) << "the question must list exactly its four choices: " << q.text;
 }
 
+// The other prefecture a 県境 question names.
+int otherPrefOf(const Q& q) {
+    const std::string head = "次の4つのうち、";
+    if (q.text.rfind(head, 0) != 0) return 0;
+    const std::string other = q.text.substr(head.size(), q.text.find("と接している") - head.size());
+    return facts().prefNumber.count(other) ? facts().prefNumber.at(other) : 0;
+}
+
 void checkNeighbour(const Q& q) {
     const Present* subject = presentByKey(q.key);
     ASSERT_NE(subject, nullptr) << q.key;
@@ -340,25 +578,20 @@ void checkBorder(const Q& q) {
     ASSERT_NE(a, nullptr) << q.key;
     EXPECT_EQ(q.answer, a->name);
     namesItsChoices(q);
-    const std::string head = "次の4つのうち、";
-    ASSERT_EQ(q.text.rfind(head, 0), 0u) << q.text;
-    const std::string other = q.text.substr(head.size(), q.text.find("と接している") - head.size());
-    ASSERT_TRUE(facts().prefNumber.count(other)) << other;
-    const int otherPref = facts().prefNumber.at(other);
+    const int otherPref = otherPrefOf(q);
+    ASSERT_GT(otherPref, 0) << q.text;
     EXPECT_NE(otherPref, a->pref);
     if (!haveRaw()) return;
     auto touchesPref = [&](const Present& p) {
-        auto it = raw().touching.find(p.code);
-        if (it == raw().touching.end()) return false;
-        for (int c : it->second)
-            if (facts().presents.at(c).pref == otherPref) return true;
+        for (const auto* o : facts().byPref.at(otherPref))
+            if (raw().rings.count(o->code) && touches(p.code, o->code)) return true;
         return false;
     };
-    EXPECT_TRUE(touchesPref(*a)) << a->name << " does not touch " << other;
+    EXPECT_TRUE(touchesPref(*a)) << a->name << " does not touch " << facts().prefName.at(otherPref);
     for (const auto& w : q.wrong) {
         const Present* p = presentNamed(a->pref, w);
         ASSERT_NE(p, nullptr) << w;
-        EXPECT_FALSE(touchesPref(*p)) << w << " touches " << other;
+        EXPECT_FALSE(touchesPref(*p)) << w << " touches " << facts().prefName.at(otherPref);
         for (const auto* o : facts().byPref.at(otherPref))
             if (raw().points.count(o->code)) {
                 EXPECT_GE(pointsApartKm(p->code, o->code), 1.0) << w << " is too close to " << o->name;
@@ -366,13 +599,23 @@ void checkBorder(const Q& q) {
     }
 }
 
+// 0 north, 1 south, 2 east, 3 west: the way a 四端 question asks.
+int wayOf(const Q& q) {
+    const char* ways[] = {"北", "南", "東", "西"};
+    int way = -1;
+    for (int i = 0; i < 4; ++i)
+        if (has(q.text, std::string("最も") + ways[i])) way = i;
+    return way;
+}
+
+// How far a municipality's land reaches that way (larger is further out), with
+// the extent rules: 歯舞群島 left out, 沖ノ鳥島 in.
+double reachOf(const Present& p, int way) { return raw().reach.at(p.code)[static_cast<std::size_t>(way)]; }
+
 void checkOutermost(const Q& q) {
     const int pref = prefByKey(q.key);
     ASSERT_GT(pref, 0) << q.key;
-    int way = -1;
-    const char* ways[] = {"北", "南", "東", "西"};
-    for (int i = 0; i < 4; ++i)
-        if (has(q.text, std::string("最も") + ways[i])) way = i;
+    const int way = wayOf(q);
     ASSERT_GE(way, 0) << q.text;
     const Present* a = presentNamed(pref, q.answer);
     ASSERT_NE(a, nullptr) << q.answer;
@@ -385,7 +628,7 @@ void checkOutermost(const Q& q) {
             const auto& h = raw().hall.at(p.code);
             return way == 0 ? h.second : way == 1 ? -h.second : way == 2 ? h.first : -h.first;
         }
-        return raw().reach.at(p.code)[static_cast<std::size_t>(way)];
+        return reachOf(p, way);
     };
     std::vector<const Present*> field;
     if (byHall) {
@@ -397,12 +640,30 @@ void checkOutermost(const Q& q) {
     for (const auto* p : field) EXPECT_GT(value(*a), value(*p)) << q.answer << " vs " << p->name;
 }
 
-// Bearing from the first town hall to the second, degrees clockwise from north.
+// Bearing from the first town hall to the second, degrees clockwise from north,
+// on a local flat projection (as a map shows it).
 double bearing(const std::pair<double, double>& from, const std::pair<double, double>& to) {
-    const double pi = 3.141592653589793;
-    const double x = (to.first - from.first) * std::cos((from.second + to.second) / 2 * pi / 180);
-    const double d = std::atan2(x, to.second - from.second) * 180 / pi;
+    const double x = (to.first - from.first) * std::cos((from.second + to.second) / 2 * kPi / 180);
+    const double d = std::atan2(x, to.second - from.second) * 180 / kPi;
     return d < 0 ? d + 360 : d;
+}
+
+// The initial bearing of the great circle, from the two points as unit vectors:
+// the direction of the second seen in the plane tangent at the first.
+double greatCircleBearing(const std::pair<double, double>& from, const std::pair<double, double>& to) {
+    auto vec = [](const std::pair<double, double>& p) {
+        const double lon = p.first * kPi / 180, lat = p.second * kPi / 180;
+        return std::array<double, 3>{std::cos(lat) * std::cos(lon), std::cos(lat) * std::sin(lon), std::sin(lat)};
+    };
+    const auto a = vec(from), b = vec(to);
+    const double lon = from.first * kPi / 180, lat = from.second * kPi / 180;
+    const std::array<double, 3> east{-std::sin(lon), std::cos(lon), 0};
+    const std::array<double, 3> north{-std::sin(lat) * std::cos(lon), -std::sin(lat) * std::sin(lon), std::cos(lat)};
+    auto dot = [](const std::array<double, 3>& x, const std::array<double, 3>& y) { return x[0] * y[0] + x[1] * y[1] + x[2] * y[2]; };
+    const std::array<double, 3> d{b[0] - a[0], b[1] - a[1], b[2] - a[2]};
+    double deg = std::atan2(dot(d, east), dot(d, north)) * 180 / kPi;
+    if (deg < 0) deg += 360;
+    return deg >= 360 ? deg - 360 : deg;  // a hair west of north rounds to 360
 }
 
 double haversineKm(const std::pair<double, double>& a, const std::pair<double, double>& b) {
@@ -412,6 +673,22 @@ double haversineKm(const std::pair<double, double>& a, const std::pair<double, d
     return 2 * 6371.0 * std::asin(std::sqrt(h));
 }
 
+// Distance on the WGS84 ellipsoid by Lambert's formula for long lines (within a
+// few metres at these distances): the spherical distance between the reduced
+// latitudes, corrected for the flattening.
+double ellipsoidKm(const std::pair<double, double>& a, const std::pair<double, double>& b) {
+    const double f = 1 / 298.257223563, r = 6378.137, rad = kPi / 180;
+    const double b1 = std::atan((1 - f) * std::tan(a.second * rad)), b2 = std::atan((1 - f) * std::tan(b.second * rad));
+    const double dl = (b.first - a.first) * rad;
+    const double h = std::pow(std::sin((b2 - b1) / 2), 2) + std::cos(b1) * std::cos(b2) * std::pow(std::sin(dl / 2), 2);
+    const double sigma = 2 * std::asin(std::sqrt(h));
+    if (sigma == 0) return 0;
+    const double p = (b1 + b2) / 2, q = (b2 - b1) / 2;
+    const double x = (sigma - std::sin(sigma)) * std::pow(std::sin(p) * std::cos(q), 2) / std::pow(std::cos(sigma / 2), 2);
+    const double y = (sigma + std::sin(sigma)) * std::pow(std::cos(p) * std::sin(q), 2) / std::pow(std::sin(sigma / 2), 2);
+    return r * (sigma - f / 2 * (x + y));
+}
+
 // The capital and the municipality of a direction or distance question.
 std::pair<const Present*, const Present*> hallPair(const Q& q) {
     const Present* m = presentByKey(q.key);
@@ -419,23 +696,32 @@ std::pair<const Present*, const Present*> hallPair(const Q& q) {
     return {presentNamed(m->pref, facts().capital.at(m->pref)), m};
 }
 
+const std::vector<std::string>& compass() {
+    static const std::vector<std::string> names = {"北", "北東", "東", "南東", "南", "南西", "西", "北西"};
+    return names;
+}
+
+// Degrees from the middle of direction `sector` (0 北 … 7 北西).
+double offMiddle(double deg, std::size_t sector) {
+    const double d = std::fabs(deg - 45.0 * static_cast<double>(sector));
+    return std::min(d, 360 - d);
+}
+
 void checkDirection(const Q& q) {
     auto [cap, m] = hallPair(q);
     ASSERT_TRUE(cap && m) << q.key;
     EXPECT_EQ(bracketed(q.text), cap->name);
     EXPECT_EQ(bracketed(q.text, q.text.find("」")), m->name);
-    const std::vector<std::string> names = {"北", "北東", "東", "南東", "南", "南西", "西", "北西"};
-    auto sector = [&](const std::string& n) { return std::find(names.begin(), names.end(), n) - names.begin(); };
-    ASSERT_LT(sector(q.answer), 8) << q.answer;
-    for (const auto& w : q.wrong) ASSERT_LT(sector(w), 8) << w;
+    const auto& names = compass();
+    auto sector = [&](const std::string& n) {
+        return static_cast<std::size_t>(std::find(names.begin(), names.end(), n) - names.begin());
+    };
+    ASSERT_LT(sector(q.answer), 8u) << q.answer;
+    for (const auto& w : q.wrong) ASSERT_LT(sector(w), 8u) << w;
     if (!haveRaw()) return;
     const double deg = bearing(raw().hall.at(cap->code), raw().hall.at(m->code));
-    auto off = [&](const std::string& n) {
-        double d = std::fabs(deg - 45.0 * static_cast<double>(sector(n)));
-        return std::min(d, 360 - d);
-    };
-    EXPECT_LE(off(q.answer), 22.5) << deg;
-    for (const auto& w : q.wrong) EXPECT_GT(off(w), 22.5) << w << " " << deg;
+    EXPECT_LE(offMiddle(deg, sector(q.answer)), 22.5) << deg;
+    for (const auto& w : q.wrong) EXPECT_GT(offMiddle(deg, sector(w)), 22.5) << w << " " << deg;
 }
 
 double kmOf(const std::string& choice) {
@@ -444,6 +730,13 @@ double kmOf(const std::string& choice) {
         if (c >= '0' && c <= '9') digits += c;
     EXPECT_TRUE(choice.rfind("約", 0) == 0 && has(choice, "km") && !digits.empty()) << choice;
     return digits.empty() ? -1 : std::stod(digits);
+}
+
+// The distance as a question shows it: 5 km steps below 100 km, 10 km below
+// 1,000 km, 50 km beyond; at least one step.
+double shownKm(double km) {
+    const double step = km < 100 ? 5 : km < 1000 ? 10 : 50;
+    return std::max(step, std::floor(km / step + 0.5) * step);
 }
 
 void checkDistance(const Q& q) {
@@ -456,9 +749,8 @@ void checkDistance(const Q& q) {
         EXPECT_GE(std::max(x, answer) / std::min(x, answer), 1.3) << w << " is too close to " << q.answer;
     }
     if (!haveRaw()) return;
-    const double km = haversineKm(raw().hall.at(cap->code), raw().hall.at(m->code));
-    const double step = km < 100 ? 5 : km < 1000 ? 10 : 50;
-    EXPECT_LE(std::fabs(answer - km), step / 2 + 0.01) << q.answer << " for " << km << " km";
+    const double km = ellipsoidKm(raw().hall.at(cap->code), raw().hall.at(m->code));
+    EXPECT_EQ(answer, shownKm(km)) << q.answer << " for " << km << " km";
     for (const auto& w : q.wrong) {
         const double x = kmOf(w);
         EXPECT_GE(std::max(x, km) / std::min(x, km), 1.3) << w << " is not wrong enough for " << km << " km";
@@ -911,6 +1203,294 @@ TEST(QuestionRules, EveryQuestionHasADifficulty) {
         else hardestSingle = std::max(hardestSingle, v);
     }
     EXPECT_GE(easiestDouble, hardestSingle);
+}
+
+
+// ---- Rules of the geography kinds, by the tests' own measure of the raw data ----
+
+// The tests' own geometry on lines whose answers are known.
+TEST(GeographyRules, TheChecksOwnGeometryOnKnownLines) {
+    // Vincenty's (1975) test line, Flinders Peak to Buninyong: 54,972.271 m on the ellipsoid
+    EXPECT_NEAR(ellipsoidKm({144.42486789, -37.95103342}, {143.92649554, -37.65282114}), 54.972, 0.01);
+    EXPECT_NEAR(ellipsoidKm({0, 0}, {1, 0}), 111.319, 0.01);   // a degree of the equator
+    EXPECT_NEAR(ellipsoidKm({135, 35}, {135, 36}), 110.95, 0.01);  // a degree of latitude at 35.5°N
+    EXPECT_NEAR(greatCircleBearing({135, 35}, {135, 36}), 0, 1e-9);
+    EXPECT_NEAR(greatCircleBearing({135, 35}, {136, 35}), 89.71, 0.01);  // a little north of east
+    EXPECT_NEAR(bearing({135, 35}, {136, 35}), 90, 1e-9);
+    EXPECT_EQ(shownKm(37.4), 35);
+    EXPECT_EQ(shownKm(97.6), 100);
+    EXPECT_EQ(shownKm(104.9), 100);
+    EXPECT_EQ(shownKm(1024), 1000);
+}
+
+// The names of a list "A・B（埼玉県）・C" with their prefecture (`pref` when none is said).
+std::vector<const Present*> namesOfList(const std::string& list, int pref) {
+    std::vector<const Present*> out;
+    for (std::size_t at = 0; at <= list.size();) {
+        std::size_t dot = list.find("・", at);
+        if (dot == std::string::npos) dot = list.size();
+        std::string item = list.substr(at, dot - at);
+        int p = pref;
+        if (std::size_t open = item.find("（"); open != std::string::npos) {
+            const std::string prefName = item.substr(open + 3, item.size() - open - 6);
+            p = facts().prefNumber.count(prefName) ? facts().prefNumber.at(prefName) : 0;
+            item = item.substr(0, open);
+        }
+        const Present* named = p ? presentNamed(p, item) : nullptr;
+        EXPECT_NE(named, nullptr) << "no municipality " << item << " in " << list;
+        if (named) out.push_back(named);
+        at = dot + std::string("・").size();
+    }
+    return out;
+}
+
+// The text between `head` and `tail` in e, empty when not there.
+std::string between(const std::string& e, const std::string& head, const std::string& tail) {
+    const std::size_t b = e.find(head);
+    if (b == std::string::npos) return {};
+    const std::size_t e2 = e.find(tail, b + head.size());
+    return e2 == std::string::npos ? std::string() : e.substr(b + head.size(), e2 - b - head.size());
+}
+
+// A neighbour across a prefecture border that an explanation must name: at
+// least this much border by the tests' measure (the pipeline's own measure of
+// the same border differs by up to about half a kilometre).
+constexpr double kMustNameKm = 1.5;
+
+// Every explanation that lists the neighbours of a municipality (隣接: all of
+// them; 県境: those in the named prefecture) lists each neighbour within the
+// prefecture, and each across its border sharing kMustNameKm or more, either as
+// a neighbour or as one that may touch; it lists as neighbours only
+// municipalities that share a border, and as "may touch" only ones closer than 1 km.
+TEST(GeographyRules, BorderExplanationsNameEveryNeighbour) {
+    if (!haveRaw()) GTEST_SKIP() << "raw data not present";
+    int lists = 0, across = 0;
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        if (q.mark != "隣接" && q.mark != "県境") continue;
+        const Present* m = presentByKey(q.key);
+        ASSERT_NE(m, nullptr);
+        const std::string& e = l[10].text;
+        const std::string self = m->name + "（" + m->kana + "）";
+        const int other = q.mark == "県境" ? otherPrefOf(q) : 0;
+        const std::string listText = q.mark == "隣接" ? between(e, self + "と境を接する市町村は", "。")
+                                                      : between(e, self + "は" + facts().prefName.at(other) + "の", "と境を接している。");
+        if (listText.empty()) continue;  // a short explanation: only the answer
+        ++lists;
+        SCOPED_TRACE(e);
+        const int listPref = q.mark == "隣接" ? m->pref : other;
+        std::set<int> named, nearly;
+        for (const auto* p : namesOfList(listText, listPref)) named.insert(p->code);
+        const std::string nearlyText = between(e, "このほか", "ともわずかに接する可能性がある。");
+        if (!nearlyText.empty())
+            for (const auto* p : namesOfList(nearlyText, listPref)) nearly.insert(p->code);
+        for (const auto& [code, p] : facts().presents) {
+            if (code == m->code || !raw().rings.count(code)) continue;
+            if (q.mark == "県境" && p.pref != other) continue;
+            if (p.pref == m->pref) {
+                EXPECT_EQ(named.count(code) == 1, touches(m->code, code)) << p.name;
+                EXPECT_EQ(nearly.count(code), 0u) << p.name;
+                continue;
+            }
+            const double km = borderKm(m->code, code);
+            if (km >= kMustNameKm) {
+                ++across;
+                EXPECT_TRUE(named.count(code) || nearly.count(code)) << p.name << " shares " << km << " km";
+            }
+            if (named.count(code)) {
+                EXPECT_TRUE(touches(m->code, code)) << p.name << " named as a neighbour, " << km << " km";
+            }
+            if (nearly.count(code)) {
+                EXPECT_LT(pointsApartKm(m->code, code), 1.0) << p.name << " named as may touch";
+            }
+        }
+    }
+    EXPECT_GT(lists, 2000);
+    EXPECT_GT(across, 300) << "neighbours across prefecture borders";
+}
+
+// A border asked about is long enough to see on the map: 1 km within a
+// prefecture (its common edges), and across a prefecture border 1 km of the
+// answer's border along the named prefecture.
+TEST(GeographyRules, AskedBordersAreLongEnoughToSee) {
+    if (!haveRaw()) GTEST_SKIP() << "raw data not present";
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        const Present* m = presentByKey(q.key);
+        if (q.mark == "隣接") {
+            const Present* a = presentNamed(m->pref, q.answer);
+            ASSERT_NE(a, nullptr);
+            EXPECT_GE(borderKm(m->code, a->code), 1.0) << q.text;
+        } else if (q.mark == "県境") {
+            double km = 0;
+            for (const auto* o : facts().byPref.at(otherPrefOf(q)))
+                if (raw().rings.count(o->code)) km += borderKm(m->code, o->code);
+            EXPECT_GE(km, 1.0) << q.text;
+        }
+    }
+}
+
+// Two names of which one holds the other without its kind (相馬市, 南相馬市).
+bool nameClash(const std::string& a, const std::string& b) {
+    const std::string sa = stemOf(a), sb = stemOf(b);
+    return (!sa.empty() && has(b, sa)) || (!sb.empty() && has(a, sb));
+}
+
+// No choice of a 隣接 or 県境 question points at the answer by its name: the
+// answer and the subject, and the answer and a wrong choice, do not hold each
+// other's name (砂川市 -> 上砂川町; 相馬市 beside 南相馬市).
+TEST(GeographyRules, NoNamePointsAtTheAnswer) {
+    int checked = 0;
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        if (q.mark != "隣接" && q.mark != "県境") continue;
+        ++checked;
+        if (q.mark == "隣接") {
+            const Present* m = presentByKey(q.key);
+            EXPECT_FALSE(nameClash(m->name, q.answer)) << q.text << " / " << q.answer;
+        }
+        for (const auto& w : q.wrong) EXPECT_FALSE(nameClash(q.answer, w)) << q.text << " / " << q.answer << " / " << w;
+    }
+    EXPECT_GT(checked, 3000);
+}
+
+// No place a 方角 question names holds a direction of its answer (東神楽町 -> 北東).
+TEST(GeographyRules, NoNameHoldsTheAnswersDirection) {
+    int checked = 0;
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        if (q.mark != "方角") continue;
+        ++checked;
+        const std::string named = bracketed(q.text) + bracketed(q.text, q.text.find("」"));
+        for (const char* d : {"北", "南", "東", "西"})
+            EXPECT_FALSE(has(q.answer, d) && has(named, d)) << q.text << " / " << q.answer;
+    }
+    EXPECT_GT(checked, 500);
+}
+
+// Questions on town halls (方角, 距離, 四端 by town hall) name only
+// municipalities whose town hall stands in their own land (not 三島村 and
+// 十島村, whose offices are in 鹿児島市, 竹富町's in 石垣市, 双葉町's in いわき市).
+TEST(GeographyRules, TownHallsStandInTheirMunicipality) {
+    if (!haveRaw()) GTEST_SKIP() << "raw data not present";
+    std::set<int> named;
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        if (q.mark == "方角" || q.mark == "距離") {
+            auto [cap, m] = hallPair(q);
+            ASSERT_TRUE(cap && m);
+            named.insert(cap->code);
+            named.insert(m->code);
+        } else if (q.mark == "四端" && q.text.rfind("次の4つのうち", 0) == 0) {
+            for (const auto& n : listedNames(q.text)) named.insert(presentNamed(prefByKey(q.key), n)->code);
+        }
+    }
+    EXPECT_GT(named.size(), 1000u);
+    for (int code : named) EXPECT_EQ(hallStandsIn(code), code) << facts().presents.at(code).name;
+    // the four known ones are found as outside, so the check can fail
+    for (int code : {7546, 46303, 46304, 47381}) EXPECT_NE(hallStandsIn(code), code) << code;
+}
+
+// Km of a difference in latitude (ways 0, 1) or longitude (2, 3) at `lat`.
+double aheadKm(double degrees, int way, double lat) {
+    return way < 2 ? degrees * 110.57 : degrees * 111.32 * std::cos(lat * kPi / 180);
+}
+
+// The outermost municipality of a prefecture is asked only when its land
+// reaches at least 1.5 km beyond every other's (the extents of the municipal
+// and the prefectural files differ by up to that much), and the figures of
+// the explanation are those of the land within the scope: 根室市 without the
+// 歯舞群島 (北方領土を除く), 小笠原村 with 沖ノ鳥島.
+TEST(GeographyRules, ExtremesLeadByMoreThanTheDataError) {
+    if (!haveRaw()) GTEST_SKIP() << "raw data not present";
+    int checked = 0;
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        if (q.mark != "四端" || q.text.rfind("次の4つのうち", 0) == 0) continue;
+        ++checked;
+        SCOPED_TRACE(q.text);
+        const int pref = prefByKey(q.key), way = wayOf(q);
+        const Present* a = presentNamed(pref, q.answer);
+        ASSERT_NE(a, nullptr);
+        const double lat = (raw().reach.at(a->code)[0] - raw().reach.at(a->code)[1]) / 2;  // north, -south
+        for (const auto* p : facts().byPref.at(pref))
+            if (p != a) {
+                EXPECT_GE(aheadKm(reachOf(*a, way) - reachOf(*p, way), way, lat), 1.5) << p->name;
+            }
+        // each figure stated is the municipality's reach, to 0.01 degree
+        const std::string& e = l[10].text;
+        std::vector<std::string> named{q.answer, q.wrong[0], q.wrong[1], q.wrong[2]};
+        for (const auto& n : named) {
+            std::size_t at = std::string::npos;  // the name after "端は", "次いで" or "、"
+            for (const char* before : {"端は", "次いで", "、"})
+                if (const std::size_t b = e.find(before + n + "（"); b != std::string::npos) at = b + std::string(before).size();
+            ASSERT_NE(at, std::string::npos) << n;
+            const std::string inside = e.substr(at + n.size() + 3, e.find("度）", at) - at - n.size() - 3);
+            std::string digits;
+            for (char c : inside)
+                if ((c >= '0' && c <= '9') || c == '.') digits += c;
+            ASSERT_FALSE(digits.empty()) << inside;
+            const double stated = std::stod(digits.substr(digits.find_first_of("0123456789")));
+            EXPECT_NEAR(stated, std::fabs(reachOf(*presentNamed(pref, n), way)), 0.0051) << n;
+        }
+    }
+    EXPECT_GT(checked, 100);
+}
+
+// A distance is asked only where it shows alike on the WGS84 ellipsoid and on
+// the sphere, each at least 30 m from the next rounding step; the whole
+// kilometres the explanations state are the ellipsoid's.
+TEST(GeographyRules, DistancesRoundAlikeOnTheEllipsoidAndTheSphere) {
+    if (!haveRaw()) GTEST_SKIP() << "raw data not present";
+    int checked = 0;
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        if (q.mark != "距離" && q.mark != "方角") continue;
+        auto [cap, m] = hallPair(q);
+        ASSERT_TRUE(cap && m);
+        const auto &from = raw().hall.at(cap->code), &to = raw().hall.at(m->code);
+        const double e = ellipsoidKm(from, to), s = haversineKm(from, to);
+        const std::string stated = q.mark == "距離" ? between(l[10].text, "（", "km）") : between(l[10].text, "直線距離で約", "km。");
+        std::string digits;
+        for (char c : stated)
+            if (c >= '0' && c <= '9') digits += c;
+        ASSERT_FALSE(digits.empty()) << l[10].text;
+        EXPECT_LE(std::fabs(std::stod(digits) - e), 0.5 + 0.01) << l[10].text << " for " << e << " km";
+        if (q.mark != "距離") continue;
+        ++checked;
+        const double answer = kmOf(q.answer);
+        for (double km : {e, s})
+            for (double d : {-0.03, 0.0, 0.03}) EXPECT_EQ(shownKm(km + d), answer) << q.text << ": " << e << " / " << s;
+    }
+    EXPECT_GT(checked, 1000);
+}
+
+// A direction is asked only where it is clear on the map (local projection)
+// and by the great circle alike: at least 7.5 degrees from the next direction
+// either way; the degree the explanation states is the map's, rounded.
+TEST(GeographyRules, DirectionsClearOfABoundaryByBothBearings) {
+    if (!haveRaw()) GTEST_SKIP() << "raw data not present";
+    int checked = 0;
+    for (const auto& l : questions()) {
+        Q q = view(l);
+        if (q.mark != "方角") continue;
+        ++checked;
+        auto [cap, m] = hallPair(q);
+        ASSERT_TRUE(cap && m);
+        const auto &from = raw().hall.at(cap->code), &to = raw().hall.at(m->code);
+        const std::size_t sector =
+            static_cast<std::size_t>(std::find(compass().begin(), compass().end(), q.answer) - compass().begin());
+        const double local = bearing(from, to), great = greatCircleBearing(from, to);
+        EXPECT_LE(offMiddle(local, sector), 15.0) << q.text << " " << local;
+        EXPECT_LE(offMiddle(great, sector), 15.0) << q.text << " " << great;
+        const std::string stated = between(l[10].text, "時計回りに", "度）");
+        ASSERT_FALSE(stated.empty()) << l[10].text;
+        const double deg = std::stod(stated);
+        const double diff = std::fabs(deg - local);
+        EXPECT_LE(std::min(diff, 360 - diff), 0.5 + 1e-9) << l[10].text << " " << local;
+        EXPECT_LE(offMiddle(deg, sector), 15.0) << l[10].text;
+    }
+    EXPECT_GT(checked, 500);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // municipalities with their statistics, the old municipalities of 1999-03-31
 // with the steps that led each into its present municipality, and the
 // prefectures. The masters and the question bank are written from these.
+#include <array>
 #include <map>
 #include <set>
 #include <string>
@@ -57,12 +58,21 @@ struct PresentMuni {
     bool hasHall = false;     // town hall position known (town_halls.csv)
     double hallLon = 0, hallLat = 0;
     std::vector<int> olds;    // old municipalities in code order
-    std::vector<int> neighbours;  // present municipalities sharing a land border, ascending
-    // no border found, but one common point or closer than kClearKm: a corner or a
-    // short border the simplification took away (目黒区 and 港区 lie 0.14 km apart)
+    bool hallInside = false;  // the town hall stands in the municipality (not in another, like 三島村's in 鹿児島市)
+    int hallIn = 0;           // code of the municipality the town hall stands in (0: none found)
+    // present municipalities sharing a land border, ascending: within the prefecture a
+    // common segment of the polygons, across its border at least kNeighbourKm
+    std::vector<int> neighbours;
+    std::map<int, double> borderKm;  // km of border with each neighbour and each nearly touching one
+    // across the prefecture border, less than kNeighbourKm of border: whether they touch
+    // is left open (the two files were simplified apart); ascending
+    std::vector<int> nearly;
+    // not to be offered as not touching: the nearly touching ones, a single common point
+    // (a corner), or closer than kClearKm (目黒区 and 港区 lie 0.14 km apart); ascending
     std::vector<int> mayTouch;
-    bool hasShape = false;        // extent of its 2021 polygons, degrees
+    bool hasShape = false;        // extent of its 2021 polygons, degrees (docs/DATA.md: extent rules)
     double north = 0, south = 0, east = 0, west = 0;
+    std::array<std::string, 4> farPlace;  // north, south, east, west: a place added by hand that sets the extent
     bool merged() const { return olds.size() >= 2; }
 };
 

@@ -77,6 +77,26 @@ const std::vector<HandDot>& handDots() {
     return dots;
 }
 
+const std::vector<ExtentExclusion>& extentExclusions() {
+    static const std::vector<ExtentExclusion> rules = {
+        // 歯舞群島 belongs to 根室市 but is part of the Northern Territories, which
+        // our data and the questions (北海道（北方領土を除く）) leave out; its
+        // islands lie east of 納沙布岬 (145.82°E), beyond the 珸瑤瑁水道.
+        {1223, "歯舞群島", {145.83, 146.6, 43.3, 43.8}, "Northern Territories, left out of our data"},
+    };
+    return rules;
+}
+
+const std::vector<ExtentAddition>& extentAdditions() {
+    static const std::vector<ExtentAddition> points = {
+        // 沖ノ鳥島 (小笠原村), Japan's southernmost land, is too small to survive the
+        // simplification of the polygons: 北緯20度25分31秒, 東経136度4分11秒
+        // (国土地理院, 日本の東西南北端点の経度緯度).
+        {13421, "沖ノ鳥島", 136.0698, 20.4252, "lost to the simplification of the polygons"},
+    };
+    return points;
+}
+
 bool isNorthernTerritory(int code) { return code >= 1695 && code <= 1700; }
 
 }  // namespace makedata

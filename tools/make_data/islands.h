@@ -60,6 +60,26 @@ struct HandDot {
 
 inline constexpr double kHandDotMinOffsetKm = 8.0;
 
+// The extent of a municipality (how far its land reaches north, south, east and
+// west) is that of its polygons, corrected by two hand-made tables:
+// land of the municipality that our data leaves out (pieces whose box centre
+// lies in `area`), and land that the simplified polygons lost (a point the
+// land reaches, with its name for the explanations).
+struct ExtentExclusion {
+    int presentCode;
+    const char* name;
+    GeoBox area;
+    const char* why;
+};
+struct ExtentAddition {
+    int presentCode;
+    const char* name;
+    double lon, lat;
+    const char* why;
+};
+const std::vector<ExtentExclusion>& extentExclusions();
+const std::vector<ExtentAddition>& extentAdditions();
+
 const std::vector<InsetRule>& insetRules();
 const std::vector<BackdropRule>& backdropRules();
 const std::vector<MainAreaRule>& mainAreaRules();

@@ -17,6 +17,16 @@ namespace {
 constexpr std::uint64_t kSeed = 0x7461'6269'6E6F'7761ULL;  // "tabinowa"
 constexpr const char* kOldDate = "1999年3月31日";
 constexpr std::size_t kNeighboursForTwo = 4;  // 隣接: two questions from this many neighbours on
+// 四端: the extents of the municipal and the prefectural files differ by up to
+// 1.5 km, so an extreme is asked only this far ahead of the next.
+constexpr double kExtentMarginKm = 1.5;
+// 距離: each of the ellipsoid's and the sphere's distance keeps this far from a
+// rounding step of the shown distance.
+constexpr double kRoundingMarginKm = 0.05;
+// 方角: asked when the bearing lies at most this far from the middle of its
+// direction, on the map (local projection) and by the great circle alike: at
+// least 7.6 degrees from the next direction, so that neither way decides alone.
+constexpr double kOffMiddleMax = 14.9;
 
 std::string code5(int code) {
     std::string s = std::to_string(code);
@@ -710,10 +720,33 @@ private:
     bool mayTouch(const PresentMuni& a, int code) const {
         return touches(a, code) || std::binary_search(a.mayTouch.begin(), a.mayTouch.end(), code);
     }
+    // A border within the prefecture long enough to ask about (to see on the map).
+    static bool askable(const PresentMuni& a, int code) {
+        auto it = a.borderKm.find(code);
+        return it != a.borderKm.end() && it->second >= kAskKm;
+    }
+
+    // Two names of which one holds the other without its kind (相馬市, 南相馬市):
+    // offered together, they point at each other.
+    static bool nameClash(const std::string& a, const std::string& b) {
+        return contains(b, stem(a)) || contains(a, stem(b));
+    }
 
     // "札幌市役所", "倶知安町役場"
     static std::string hall(const PresentMuni& m) {
         return m.name + (m.kind == "市" || m.kind == "区" ? "役所" : "役場");
+    }
+
+    // The town hall stands in its own municipality (三島村's and 十島村's stand in
+    // 鹿児島市, 竹富町's in 石垣市, 双葉町's in いわき市): questions on town halls
+    // are asked only of these.
+    bool hallAskable(const PresentMuni& m, const std::string& mark) {
+        if (!m.hasHall) return false;
+        if (!m.hallInside) {
+            ++report_.dropped["town hall outside its municipality (" + mark + ")"];
+            return false;
+        }
+        return true;
     }
 
     // The four names in random order, as a comparison question lists them.
@@ -723,13 +756,27 @@ private:
         return names;
     }
 
-    std::string nameList(const std::vector<int>& codes, int pref) const {
+    // The names of the municipalities, those of `pref` first, then those of the
+    // other prefectures with their prefecture, each in code order.
+    std::string nameList(std::vector<int> codes, int pref) const {
+        std::stable_sort(codes.begin(), codes.end(), [&](int a, int b) {
+            const bool ownA = f_.present(a).pref == pref, ownB = f_.present(b).pref == pref;
+            return ownA != ownB ? ownA : a < b;
+        });
         std::string s;
         for (int c : codes) {
             const PresentMuni& o = f_.present(c);
             s += (s.empty() ? "" : "・") + o.name + (o.pref != pref ? "（" + f_.pref(o.pref).name + "）" : "");
         }
         return s;
+    }
+
+    // "このほか朝霞市（埼玉県）ともわずかに接する可能性がある。": the municipalities
+    // across a prefecture border whose border, if any, is shorter than kNeighbourKm
+    // (the two files were simplified apart: whether they touch is left open).
+    std::string nearlyNote(const std::vector<int>& codes, int pref) const {
+        if (codes.empty()) return {};
+        return "このほか" + nameList(codes, pref) + "ともわずかに接する可能性がある。";
     }
 
     // Wrong choices for "which of these touches …": municipalities of the
@@ -759,26 +806,42 @@ private:
         for (const auto& m : f_.presents) {
             if (shadowed(m)) continue;
             std::vector<const PresentMuni*> inside;
-            for (int c : m.neighbours)
-                if (f_.present(c).pref == m.pref && !shadowed(f_.present(c))) inside.push_back(&f_.present(c));
+            for (int c : m.neighbours) {
+                const PresentMuni& o = f_.present(c);
+                if (o.pref != m.pref || shadowed(o)) continue;
+                if (!askable(m, c)) {
+                    ++report_.dropped["border under " + kmFigure(kAskKm) + " km not asked (隣接 answers)"];
+                    continue;
+                }
+                if (nameClash(m.name, o.name)) {  // 砂川市 -> 上砂川町
+                    ++report_.dropped["answer and subject holding each other's name (隣接 answers)"];
+                    continue;
+                }
+                inside.push_back(&o);
+            }
             if (inside.empty()) continue;
-            // wrong choices: the nearest of the prefecture that do not touch it
-            auto wrongPool = nearestNot(m, [&](const PresentMuni& o) { return mayTouch(m, o.code); }, 6);
-            if (wrongPool.size() < 3) continue;
             // a second question where there are many neighbours to choose from
             for (const auto* answer : pick(inside, inside.size() >= kNeighboursForTwo ? 2 : 1)) {
+                // wrong choices: the nearest of the prefecture that do not touch it, and
+                // none whose name and the answer's hold each other (相馬市, 南相馬市)
+                auto notTouching = [&](const PresentMuni& o) { return mayTouch(m, o.code); };
+                auto wrongPool = nearestNot(m, [&](const PresentMuni& o) {
+                    return notTouching(o) || nameClash(answer->name, o.name);
+                }, 6);
+                bool keptOut = false;
+                for (const auto& name : nearestNot(m, notTouching, 6)) keptOut |= nameClash(answer->name, name);
                 Question q;
                 if (!wrongFrom(wrongPool, answer->name, q)) continue;
                 q.mark = "隣接";
+                if (keptOut) q.rewordings.push_back("wrong choice holding the answer's name kept out (隣接)");
                 q.lead = "【隣接】" + f_.pref(m.pref).name + "の市町村";
                 q.text = "次の4つのうち、「" + m.name + "」と隣り合う市町村は？　" +
                          listed({q.answer, q.wrong[0], q.wrong[1], q.wrong[2]}) + "（" + f_.pref(m.pref).name + "）";
-                q.explanation = m.name + "（" + m.kana + "）と境を接する市町村は" + nameList(m.neighbours, m.pref) + "。";
+                const std::string wrongs = q.wrong[0] + "・" + q.wrong[1] + "・" + q.wrong[2] + "とは接していない。";
+                q.explanation = m.name + "（" + m.kana + "）と境を接する市町村は" + nameList(m.neighbours, m.pref) +
+                                "。" + nearlyNote(m.nearly, m.pref) + wrongs;
                 if (chars(q.explanation) > kExplanationChars)
-                    q.explanation = m.name + "（" + m.kana + "）は" + answer->name + "と境を接している。";
-                q.explanation += q.wrong[0] + "・" + q.wrong[1] + "・" + q.wrong[2] + "とは接していない。";
-                if (chars(q.explanation) > kExplanationChars)
-                    q.explanation = m.name + "（" + m.kana + "）は" + answer->name + "と境を接している。";
+                    q.explanation = m.name + "（" + m.kana + "）は" + answer->name + "と境を接している。" + wrongs;
                 q.notes = {"市" + code5(m.code), kBorderSource, ""};
                 q.difficulty = 1.0 + 0.5 * hardness(m.population) + 0.5 * hardness(answer->population);
                 if (!touches(m, answer->code)) throw std::runtime_error("neighbour that does not touch: " + q.text);
@@ -787,14 +850,24 @@ private:
         }
     }
 
+    static std::string kmFigure(double km) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%g", km);
+        return buf;
+    }
+
     // ---- 県境: which of four touches another prefecture ----------------------------------
     void borderKind() {
         for (const auto& m : f_.presents) {
             if (shadowed(m)) continue;
-            std::set<int> prefs;
+            std::map<int, double> prefs;  // other prefecture -> km of border with it
             for (int c : m.neighbours)
-                if (f_.present(c).pref != m.pref) prefs.insert(f_.present(c).pref);
-            for (int other : prefs) {
+                if (f_.present(c).pref != m.pref) prefs[f_.present(c).pref] += m.borderKm.at(c);
+            for (const auto& [other, km] : prefs) {
+                if (km < kAskCrossKm) {
+                    ++report_.dropped["border under " + kmFigure(kAskCrossKm) + " km not asked (県境)"];
+                    continue;
+                }
                 auto touchesOther = [&](const PresentMuni& o) {
                     for (int c : o.neighbours)
                         if (f_.present(c).pref == other) return true;
@@ -806,22 +879,30 @@ private:
                         if (f_.present(c).pref == other) return true;
                     return false;
                 };
-                auto wrongPool = nearestNot(m, mayTouchOther, 6);
+                auto wrongPool = nearestNot(m, [&](const PresentMuni& o) {
+                    return mayTouchOther(o) || nameClash(m.name, o.name);
+                }, 6);
+                bool keptOut = false;
+                for (const auto& name : nearestNot(m, mayTouchOther, 6)) keptOut |= nameClash(m.name, name);
                 Question q;
                 if (!wrongFrom(wrongPool, m.name, q)) continue;
-                std::vector<int> across;
+                std::vector<int> across, nearlyAcross;
                 for (int c : m.neighbours)
                     if (f_.present(c).pref == other) across.push_back(c);
+                for (int c : m.nearly)
+                    if (f_.present(c).pref == other) nearlyAcross.push_back(c);
                 const std::string otherName = f_.pref(other).name;
                 q.mark = "県境";
+                if (keptOut) q.rewordings.push_back("wrong choice holding the answer's name kept out (県境)");
                 q.lead = "【県境】" + f_.pref(m.pref).name + "の市町村";
                 q.text = "次の4つのうち、" + otherName + "と接している市町村は？　" +
                          listed({q.answer, q.wrong[0], q.wrong[1], q.wrong[2]}) + "（" + f_.pref(m.pref).name + "）";
+                const std::string wrongs =
+                    q.wrong[0] + "・" + q.wrong[1] + "・" + q.wrong[2] + "は" + otherName + "と接していない。";
                 q.explanation = m.name + "（" + m.kana + "）は" + otherName + "の" + nameList(across, other) +
-                                "と境を接している。" + q.wrong[0] + "・" + q.wrong[1] + "・" + q.wrong[2] + "は" +
-                                otherName + "と接していない。";
+                                "と境を接している。" + nearlyNote(nearlyAcross, other) + wrongs;
                 if (chars(q.explanation) > kExplanationChars)
-                    q.explanation = m.name + "（" + m.kana + "）は" + otherName + "と境を接している。";
+                    q.explanation = m.name + "（" + m.kana + "）は" + otherName + "と境を接している。" + wrongs;
                 q.notes = {"市" + code5(m.code), kBorderSource, ""};
                 q.difficulty = 1.0 + hardness(m.population);
                 if (!touchesOther(m)) throw std::runtime_error("border that does not touch: " + q.text);
@@ -834,14 +915,15 @@ private:
     void outermost() {
         struct Way {
             const char* name;  // 北, 南, 東, 西
+            std::size_t index;  // in PresentMuni::farPlace
             std::function<double(const PresentMuni&)> reach;  // larger is further out
             std::function<double(const PresentMuni&)> hallReach;
         };
         const std::vector<Way> ways = {
-            {"北", [](const PresentMuni& m) { return m.north; }, [](const PresentMuni& m) { return m.hallLat; }},
-            {"南", [](const PresentMuni& m) { return -m.south; }, [](const PresentMuni& m) { return -m.hallLat; }},
-            {"東", [](const PresentMuni& m) { return m.east; }, [](const PresentMuni& m) { return m.hallLon; }},
-            {"西", [](const PresentMuni& m) { return -m.west; }, [](const PresentMuni& m) { return -m.hallLon; }},
+            {"北", 0, [](const PresentMuni& m) { return m.north; }, [](const PresentMuni& m) { return m.hallLat; }},
+            {"南", 1, [](const PresentMuni& m) { return -m.south; }, [](const PresentMuni& m) { return -m.hallLat; }},
+            {"東", 2, [](const PresentMuni& m) { return m.east; }, [](const PresentMuni& m) { return m.hallLon; }},
+            {"西", 3, [](const PresentMuni& m) { return -m.west; }, [](const PresentMuni& m) { return -m.hallLon; }},
         };
         auto degrees = [](double v) {
             char buf[32];
@@ -849,16 +931,27 @@ private:
             return std::string(buf);
         };
         auto axis = [](const std::string& way) { return way == "北" || way == "南" ? std::string("北緯") : std::string("東経"); };
+        // how far ahead the first lies, in km (a degree of longitude shrinks with the latitude)
+        auto aheadKm = [](const Way& w, const PresentMuni& first, const PresentMuni& second) {
+            const double d = w.reach(first) - w.reach(second);
+            if (w.index < 2) return d * 110.57;
+            const double lat = (first.north + first.south) / 2;
+            return d * 111.32 * std::cos(lat * 3.141592653589793 / 180);
+        };
         for (const auto& p : f_.prefs) {
-            std::vector<const PresentMuni*> all;
+            std::vector<const PresentMuni*> all, halls;
             for (const auto* m : byPref_[p.number])
-                if (m->hasShape && m->hasHall && !shadowed(*m)) all.push_back(m);
+                if (m->hasShape && !shadowed(*m)) all.push_back(m);
             if (all.size() < 4) continue;
             for (const auto& w : ways) {
                 auto desc = all;
                 std::stable_sort(desc.begin(), desc.end(),
                                  [&](const PresentMuni* a, const PresentMuni* b) { return w.reach(*a) > w.reach(*b); });
-                if (!(w.reach(*desc[0]) > w.reach(*desc[1]))) continue;
+                // the extents of the files differ by up to 1.5 km: a closer race is no question
+                if (aheadKm(w, *desc[0], *desc[1]) < kExtentMarginKm) {
+                    ++report_.dropped["extreme ahead by under " + kmFigure(kExtentMarginKm) + " km (四端)"];
+                    continue;
+                }
                 Question q;
                 q.mark = "四端";
                 q.answer = desc[0]->name;
@@ -867,17 +960,30 @@ private:
                 q.text = wholeScope(p) + "で、最も" + w.name + "まで区域が広がっている市町村は？";
                 if (p.number == 1 || p.number == 13)
                     q.rewordings.push_back("whole " + p.name + ": scope said (四端)");
-                q.explanation = p.name + "の" + w.name + "端は" + desc[0]->name + "（" + axis(w.name) + degrees(w.reach(*desc[0])) +
-                                "）。次いで";
+                auto figure = [&](const PresentMuni& m) {
+                    const std::string& place = m.farPlace[w.index];
+                    return (place.empty() ? "" : place + "、") + degrees(w.reach(m));
+                };
+                q.explanation = wholeScope(p) + "の" + w.name + "端は" + desc[0]->name + "（" +
+                                (desc[0]->farPlace[w.index].empty() ? "" : desc[0]->farPlace[w.index] + "、") +
+                                axis(w.name) + degrees(w.reach(*desc[0])) + "）。次いで";
                 for (std::size_t i = 1; i < 4; ++i)
-                    q.explanation += (i > 1 ? "、" : "") + desc[i]->name + "（" + degrees(w.reach(*desc[i])) + "）";
+                    q.explanation += (i > 1 ? "、" : "") + desc[i]->name + "（" + figure(*desc[i]) + "）";
                 q.explanation += "。";
+                if (!desc[0]->farPlace[w.index].empty())
+                    q.rewordings.push_back("extent with land lost to the simplification (" +
+                                           desc[0]->farPlace[w.index] + ", 四端)");
+                if (p.number == 1 && w.index == 2)
+                    q.rewordings.push_back("extent without the Northern Territories (根室市, 四端)");
                 q.notes = {"県" + std::string(p.number < 10 ? "0" : "") + std::to_string(p.number), kBorderSource, ""};
                 q.difficulty = 1.5;
                 add(std::move(q));
             }
+            for (const auto* m : all)
+                if (hallAskable(*m, "四端")) halls.push_back(m);
+            if (halls.size() < 4) continue;
             // foursomes by town hall: about one for every three municipalities
-            foursomes(all, (all.size() + 2) / 3, [&](std::vector<const PresentMuni*> four) {
+            foursomes(halls, (all.size() + 2) / 3, [&](std::vector<const PresentMuni*> four) {
                 const Way& w = ways[rng_.below(4)];
                 std::stable_sort(four.begin(), four.end(), [&](const PresentMuni* a, const PresentMuni* b) {
                     return w.hallReach(*a) > w.hallReach(*b);
@@ -913,67 +1019,105 @@ private:
         return static_cast<double>(std::max(step, std::llround(km / static_cast<double>(step)) * step));
     }
     static std::string kmText(double km) { return "約" + withCommas(std::llround(shownKm(km))) + "km"; }
+    // The shown distance is clear when the ellipsoid and the sphere give it alike,
+    // each at least kRoundingMarginKm from the next step.
+    static bool clearlyShown(double ellipsoid, double sphere) {
+        const double shown = shownKm(ellipsoid);
+        for (double km : {ellipsoid, sphere})
+            for (double d : {-kRoundingMarginKm, 0.0, kRoundingMarginKm})
+                if (shownKm(km + d) != shown) return false;
+        return true;
+    }
+    // The directions a name holds (東神楽町 -> 東): a question naming it gives away
+    // an answer made of them (北東).
+    static bool holdsDirectionOf(const std::string& name, const std::string& answer) {
+        for (const char* d : {"北", "南", "東", "西"})
+            if (contains(answer, d) && contains(name, d)) return true;
+        return false;
+    }
 
     void directionAndDistance() {
+        const auto& names = compassNames();
         for (const auto& p : f_.prefs) {
             const PresentMuni& cap = f_.present(p.capital);
-            if (!cap.hasHall) continue;
+            if (!cap.hasHall || !cap.hallInside) continue;
             for (const auto* m : byPref_[p.number]) {
                 if (m->code == cap.code || !m->hasHall || shadowed(*m)) continue;
-                const double km = greatCircleKm(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
+                if (!m->hallInside) {
+                    ++report_.dropped["town hall outside its municipality (方角, 距離)"];
+                    continue;
+                }
+                const double km = ellipsoidKm(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
+                const double sphere = greatCircleKm(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
                 if (km < 5) continue;  // too close for a direction to teach anything
                 const Bearing b = bearingBetween(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
-                const auto& names = compassNames();
-                if (b.offMiddle <= 15) {  // clearly inside one of the eight directions
-                    std::vector<std::string> candidates;
-                    for (int k = 0; k < 8; ++k)
-                        if (k != b.sector) candidates.push_back(names[static_cast<std::size_t>(k)]);
-                    Question q;
-                    if (wrongFrom(candidates, names[static_cast<std::size_t>(b.sector)], q)) {
-                        q.mark = "方角";
-                        // the capital names the prefecture; a prefecture name in the text
-                        // would hold a direction (北海道)
-                        q.lead = "【方角】役所・役場の方角";
-                        q.text = p.officeWord().substr(0, p.officeWord().size() - std::string("庁").size()) +
-                                 "庁所在地「" + cap.name + "」の" +
-                                 (cap.kind == "市" || cap.kind == "区" ? "役所" : "役場") + "から見て、「" + m->name +
-                                 "」の" + (m->kind == "市" || m->kind == "区" ? "役所" : "役場") + "はどの方角？（8方位）";
-                        char deg[16];
-                        std::snprintf(deg, sizeof deg, "%d", static_cast<int>(std::lround(b.degrees)) % 360);
-                        q.explanation = hall(*m) + "は" + hall(cap) + "から見て" + q.answer + "（北から時計回りに" + deg +
-                                        "度）、直線距離で" + kmText(km) + "。";
-                        q.notes = {"市" + code5(m->code), kHallSource, ""};
-                        q.difficulty = 1.0 + 0.7 * hardness(m->population) + b.offMiddle / 15.0;
-                        add(std::move(q));
-                    }
-                }
-                if (km >= 8) {
-                    // wrong distances, as shown, at least 1.4 times off the true distance, the
-                    // answer and each other (約10km is not wrong enough for 13 km)
-                    const std::string answer = kmText(km);
-                    std::vector<std::string> candidates;
-                    std::vector<double> taken{km, shownKm(km)};
-                    for (double f : {0.5, 2.0, 0.3, 3.0, 1.6, 0.65, 4.0, 0.2}) {
-                        const double d = shownKm(km * f);
-                        bool apart = true;
-                        for (double t : taken) apart &= std::max(d, t) / std::min(d, t) >= 1.4;
-                        if (apart) {
-                            candidates.push_back(kmText(km * f));
-                            taken.push_back(d);
+                const Bearing g = greatCircleBearing(cap.hallLon, cap.hallLat, m->hallLon, m->hallLat);
+                const bool sameSector = b.sector == g.sector;
+                const std::string direction = names[static_cast<std::size_t>(b.sector)];
+                // clearly inside one of the eight directions, on the map and by the great circle
+                if (b.offMiddle <= kOffMiddleMax && sameSector && g.offMiddle <= kOffMiddleMax) {
+                    if (holdsDirectionOf(m->name + cap.name, direction)) {
+                        ++report_.dropped["a name holding the answer's direction (方角)"];
+                    } else {
+                        std::vector<std::string> candidates;
+                        for (int k = 0; k < 8; ++k)
+                            if (k != b.sector) candidates.push_back(names[static_cast<std::size_t>(k)]);
+                        Question q;
+                        if (wrongFrom(candidates, direction, q)) {
+                            q.mark = "方角";
+                            // the capital names the prefecture; a prefecture name in the text
+                            // would hold a direction (北海道)
+                            q.lead = "【方角】役所・役場の方角";
+                            q.text = p.officeWord().substr(0, p.officeWord().size() - std::string("庁").size()) +
+                                     "庁所在地「" + cap.name + "」の" +
+                                     (cap.kind == "市" || cap.kind == "区" ? "役所" : "役場") + "から見て、「" + m->name +
+                                     "」の" + (m->kind == "市" || m->kind == "区" ? "役所" : "役場") +
+                                     "はどの方角？（8方位）";
+                            char deg[16];
+                            std::snprintf(deg, sizeof deg, "%d", static_cast<int>(std::lround(b.degrees)) % 360);
+                            q.explanation = hall(*m) + "は" + hall(cap) + "から見て" + q.answer + "（北から時計回りに" +
+                                            deg + "度）、直線距離で約" + withCommas(std::llround(km)) + "km。";
+                            q.notes = {"市" + code5(m->code), kHallSource, ""};
+                            q.difficulty = 1.0 + 0.7 * hardness(m->population) + b.offMiddle / 15.0;
+                            add(std::move(q));
                         }
                     }
-                    Question q;
-                    if (wrongFrom(candidates, answer, q)) {
-                        q.mark = "距離";
-                        q.lead = "【距離】" + p.name + "の市町村";
-                        q.text = hall(cap) + "から" + hall(*m) + "までの直線距離は？（" + p.name + "）";
-                        q.explanation = hall(*m) + "は" + hall(cap) + "から直線距離で" + answer + "（" +
-                                        withCommas(std::llround(km)) + "km）、方角は" +
-                                        names[static_cast<std::size_t>(b.sector)] + (b.offMiddle > 15 ? "寄り" : "") + "。";
-                        q.notes = {"市" + code5(m->code), kHallSource, ""};
-                        q.difficulty = 1.5 + 0.7 * hardness(m->population);
-                        add(std::move(q));
+                } else if (b.offMiddle <= 15) {
+                    ++report_.dropped["direction within 7.6° of a boundary on the map or by the great circle (方角)"];
+                }
+                if (km < 8) continue;
+                if (!clearlyShown(km, sphere)) {
+                    ++report_.dropped["distance on a rounding boundary (距離)"];
+                    continue;
+                }
+                // wrong distances, as shown, at least 1.4 times off the true distance, the
+                // answer and each other (約10km is not wrong enough for 13 km)
+                const std::string answer = kmText(km);
+                std::vector<std::string> candidates;
+                std::vector<double> taken{km, shownKm(km)};
+                for (double f : {0.5, 2.0, 0.3, 3.0, 1.6, 0.65, 4.0, 0.2}) {
+                    const double d = shownKm(km * f);
+                    bool apart = true;
+                    for (double t : taken) apart &= std::max(d, t) / std::min(d, t) >= 1.4;
+                    if (apart) {
+                        candidates.push_back(kmText(km * f));
+                        taken.push_back(d);
                     }
+                }
+                Question q;
+                if (wrongFrom(candidates, answer, q)) {
+                    q.mark = "距離";
+                    q.lead = "【距離】" + p.name + "の市町村";
+                    q.text = hall(cap) + "から" + hall(*m) + "までの直線距離は？（" + p.name + "）";
+                    // the direction: its name when the map and the great circle agree, else both
+                    const std::string way =
+                        sameSector ? direction + (b.offMiddle > 15 || g.offMiddle > 15 ? "寄り" : "")
+                                   : direction + "と" + names[static_cast<std::size_t>(g.sector)] + "の間";
+                    q.explanation = hall(*m) + "は" + hall(cap) + "から直線距離で" + answer + "（" +
+                                    withCommas(std::llround(km)) + "km）、方角は" + way + "。";
+                    q.notes = {"市" + code5(m->code), kHallSource, ""};
+                    q.difficulty = 1.5 + 0.7 * hardness(m->population);
+                    add(std::move(q));
                 }
             }
         }
