@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # クイズタビノワ — the two commands of a newcomer: `make run` and `make test`.
 BUILD   ?= out
 APP     := $(BUILD)/app

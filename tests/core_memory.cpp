@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The review scheduler, the memory file and the review queue and tallies.
 #include <gtest/gtest.h>
 

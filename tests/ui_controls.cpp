@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ui layer on the offscreen platform: twips geometry, colours and fonts,
 // the read-backs of labels, lists and picture boxes, the one guard around
 // every handler, and the close box.

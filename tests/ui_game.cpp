@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visit game window on the offscreen platform, over a temporary program
 // folder: load, the quiz with its points, choosing and visiting
 // municipalities, start over, missing pictures and the way back to the menu.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window by keyboard alone: keys go to the control that has the
 // keyboard through the application (as QTest::keyClick sends them), never to
 // a handler directly. A focused button takes Space and Enter; the arrows in a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Learning aids on the offscreen platform: keys in every window, answering by
 // choice, undo of a removal, the memory of every answer (through a restart
 // and a question build), the review, the progress line and the statistics.

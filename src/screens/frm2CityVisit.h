@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The visit game window: on the right a quiz over the whole question bank in
 // a fresh random order, judged by the user, earning points; on the left a

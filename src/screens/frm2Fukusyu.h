@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The review window (復習): the day's queue of the question bank by the
 // memory of every answer: due questions first, then those answered wrong, then

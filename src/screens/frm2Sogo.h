@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The training screen: walks through the question deck one question at a
 // time, shows answers and explanations, removes mastered questions and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The training screen's learning aids, kept apart from its own behaviour:
 // keys, answering by choice, the memory of each judged answer and removal,
 // undo of the last removal, and the count against the total.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm8Help.h"
 
 #include "core/game/rules.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visit game's screenshots: load, answer, unaffordable, affordable, visited.
 #include "game_shots.h"
 

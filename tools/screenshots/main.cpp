@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabinowa-screenshots OUT_DIR [PROGRAM_FOLDER]
 //
 // Drives the main menu, the environment and information windows and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The review scheduler: the FSRS-6 memory model (difficulty, stability,
 // retrievability) with its published default weights, counted in whole days.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The learner's memory of every question: a state per question (its FSRS
 // difficulty and stability, the day it was last answered and the day it is

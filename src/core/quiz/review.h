@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the review and the statistics need of the question bank and the
 // memory: the day's review queue (due first, then answered wrong, then new),
