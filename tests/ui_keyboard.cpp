@@ -256,7 +256,7 @@ TEST_F(Keyboard, TrainingOAndXRememberTheLearnersVerdictAfterTheAnswerOnly) {
         SCOPED_TRACE(c.name);
         Desk d;
         frm2Sogo& s = d.training();
-        ASSERT_FALSE(s.answerMode.byChoice());
+        if (s.answerMode.byChoice()) s.answerMode.toggle();  // the mode is kept for the process: judging oneself
         const Mondai asked = QuestionFile(d.io, d.session.folders).get(1);
         ui::CommandButton& button = c.outcome == Outcome::Good ? s.cmdRight : s.cmdWrong;
         EXPECT_FALSE(button.isShown()) << "offered before the answer";
@@ -309,6 +309,7 @@ TEST_F(Keyboard, TrainingOAndXRememberTheLearnersVerdictAfterTheAnswerOnly) {
     ASSERT_TRUE(s.answerMode.byChoice());
     EXPECT_FALSE(s.cmdRight.isShown());
     EXPECT_EQ(ui::legend(s.frm).find("O／X"), std::string::npos) << ui::legend(s.frm);
+    s.answerMode.toggle();
 }
 
 // ------------------------------------------------------------ help
