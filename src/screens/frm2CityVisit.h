@@ -21,6 +21,15 @@
 
 namespace tabinowa {
 
+struct MapArea;
+
+// The visit line's place in the picture (twips): the design's, at the foot of
+// the map, unless an inset of the map (東京都's islands) lies under it; then
+// just above the highest such inset, so that no island is written over.
+inline constexpr ui::Rect kVisitLineBox{960, 6960, 6375, 255};
+inline constexpr int kVisitLineGap = 30;
+ui::Rect visitLineBox(const MapArea& area, ui::Rect designBox);
+
 class frm2CityVisit final : public Window {
 public:
     frm2CityVisit(Session& session, WindowManager& windows);
@@ -90,6 +99,7 @@ public:
     bool pickChoice(int position) { return choices.pick(position); }
 
 private:
+    void placeVisitLine(int prefectureRow);
     void setUpLearning();
     void offerChoices();
     void choicePicked(const JudgedPick& pick);

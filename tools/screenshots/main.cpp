@@ -210,6 +210,10 @@ int main(int argc, char** argv) {
             r->cmdAns.click();
             save(r->frm, "review-answered");
             r->cmdGrade[2].click();
+            // The next question's grades: each its own wait.
+            r->cmdAns.click();
+            save(r->frm, "review-grades");
+            r->cmdGrade[2].click();
             // A large bank: one kind of one prefecture, so that the day's queue ends.
             if (r->queue().records.size() > 300) {
                 r->lstKen.clickItem(r->lstKen.count() - 1);
