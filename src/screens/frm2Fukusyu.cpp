@@ -142,6 +142,7 @@ void frm2Fukusyu::showGrades(bool visible) {
 void frm2Fukusyu::showDone() {
     current_.reset();
     answerShown_ = false;
+    shownAt_ = std::chrono::steady_clock::now();
     showGrades(false);
     choices.hide();
     cmdAns.setVisible(false);
@@ -216,7 +217,8 @@ void frm2Fukusyu::cmdAns_Click() {
 }
 
 void frm2Fukusyu::answerWith(Outcome o) {
-    session_.memory.record(*current_, o, session_.today());
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - shownAt_).count();
+    session_.memory.record(*current_, o, session_.today(), activity::kReview, std::min(seconds, 3600.0));
     ++position_;
     showCurrent();
 }

@@ -5,6 +5,7 @@
 // answered by choice; each answer updates the memory and sets the next review.
 // Holds no file open: each question is read when shown and checked against
 // the queue by its texts, so a question build in between is noticed.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +79,7 @@ private:
     std::size_t position_ = 0;
     std::optional<Mondai> current_;
     bool answerShown_ = false;
+    std::chrono::steady_clock::time_point shownAt_;  // when the question came up: the answer's response time
 };
 
 }  // namespace tabinowa
