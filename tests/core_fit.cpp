@@ -10,6 +10,7 @@
 #include "core/files/error.h"
 #include "core/quiz/fit.h"
 #include "core/quiz/memory.h"
+#include "core/quiz/review.h"
 #include "support/question_bank.h"
 #include "support/synthetic_learner.h"
 #include "support/temp_folder.h"
@@ -251,6 +252,40 @@ TEST(FitStore, TheLogIsReadInSlicesAndTimePerDaySummed) {
     EXPECT_EQ(fsrs::histories(log).size(), 2u);
     const auto seconds = store.secondsPerDay(99, 102);
     EXPECT_EQ(seconds, (std::vector<double>{0, 1.5 + 3.0, 4.5 + 6.0, 7.5}));
+}
+
+// True retention counts answers to questions that were due: not first
+// answers, not repeats before the due day, not answers after a removal.
+TEST(TrueRetention, CountsOnlyAnswersToDueQuestionsPerKindAndMonth) {
+    const std::string reading = "【読み】問一\n\n答え";
+    const std::string place = "【位置】問二\n\n答え";
+    const std::vector<fsrs::LoggedAnswer> log = {
+        {0, 2, reading},   // first answer: due in 3 days
+        {0, 2, reading},   // same day: not due
+        {1, 2, reading},   // a day later: before its due day
+        {40, 0, reading},  // 1970-02-10, due, wrong
+        {0, 3, place},
+        {59, 2, place},    // 1970-03-01, due, right
+        {60, 4, place},    // removed
+        {90, 2, place},    // answered after the removal: not due
+    };
+    const auto r = trueRetention(log, fsrs::Scheduler());
+    ASSERT_EQ(r.byKind.size(), 2u);
+    EXPECT_EQ(r.byKind[0].name, "【読み】");
+    EXPECT_EQ(std::make_pair(r.byKind[0].due, r.byKind[0].right), std::make_pair(1, 0));
+    EXPECT_EQ(r.byKind[1].name, "【位置】");
+    EXPECT_EQ(std::make_pair(r.byKind[1].due, r.byKind[1].right), std::make_pair(1, 1));
+    ASSERT_EQ(r.byMonth.size(), 2u);
+    EXPECT_EQ(r.byMonth[0].name, "1970年2月");
+    EXPECT_EQ(r.byMonth[1].name, "1970年3月");
+    EXPECT_EQ(r.byMonth[1].right, 1);
+    EXPECT_EQ(std::make_pair(r.total.due, r.total.right), std::make_pair(2, 1));
+
+    // months sort in time across a year's end
+    const auto years = trueRetention({{0, 2, reading}, {364, 2, reading}, {800, 2, reading}}, fsrs::Scheduler());
+    ASSERT_EQ(years.byMonth.size(), 2u);
+    EXPECT_EQ(years.byMonth[0].name, "1970年12月");
+    EXPECT_EQ(years.byMonth[1].name, "1972年3月");
 }
 
 }  // namespace

@@ -24,6 +24,8 @@ std::string helpText(const std::filesystem::path& programFolder) {
            "\r\n"
            "【復習】忘れかけた頃の問題から出します。答えを見て「もう一度／難しい／正解／簡単」を選ぶと、"
            "次に出る日が決まります（トレーニングやミチクサの答えも覚えています）。"
+           "「あなたに合わせる」とは、答えの記録から覚えていられる日数の見込みを計算し直すことです。"
+           "見込みが前より当たるときだけ使います。"
            "【統計】で種類別・都道府県別の正解率と日ごとの数が見られます。\r\n"
            "\r\n"
            "【どこでしょう】市町村名が出ます。都道府県・地方・全国の地図でクリックして答えます。"
@@ -45,10 +47,10 @@ std::string helpText(const std::filesystem::path& programFolder) {
 }
 
 frm8Help::frm8Help(Session& session, WindowManager& windows)
-    : frm("遊び方ー「クイズタビノワ」", 11400, 8400, ui::StartPosition::CenterScreen),
+    : frm("遊び方ー「クイズタビノワ」", 11400, 8700, ui::StartPosition::CenterScreen),
       Label1(frm, {240, 180, 10920, 495}, "遊び方"),
-      lblText(frm, {240, 840, 10920, 6780}),
-      cmdClose(frm, {9720, 7740, 1440, 495}, "閉じる"),
+      lblText(frm, {240, 840, 10920, 7080}),
+      cmdClose(frm, {9720, 8040, 1440, 495}, "閉じる"),
       session_(session),
       windows_(windows) {
     Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 18, false});

@@ -129,6 +129,7 @@ void fillLearnerLog(const AppFolders& f, std::int32_t today) {
     std::map<std::string, Card> cards;
     Database db(io, store.databaseFile(), false);
     Database::Transaction t(db);
+    db.exec("DELETE FROM answers; DELETE FROM cards;");  // a learner of its own, every answer in the log
     Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
     for (const auto& a : log) {
         const std::size_t n = static_cast<std::size_t>(std::stoul(a.key.substr(4)));
