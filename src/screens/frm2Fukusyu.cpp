@@ -144,6 +144,7 @@ void frm2Fukusyu::showGrades(bool visible) {
 void frm2Fukusyu::showDone() {
     current_.reset();
     answerShown_ = false;
+    shownAt_ = std::chrono::steady_clock::now();
     showGrades(false);
     choices.hide();
     cmdAns.setVisible(false);
@@ -220,7 +221,7 @@ void frm2Fukusyu::cmdAns_Click() {
 void frm2Fukusyu::answerWith(Outcome o) {
     // The time to recall: from the question on screen to the answer asked for.
     const std::chrono::duration<double> recall = answeredAt_ - shownAt_;
-    session_.memory.record(*current_, o, session_.today(), activity::kReview, recall.count());
+    session_.memory.record(*current_, o, session_.today(), activity::kReview, std::min(recall.count(), 3600.0));
     ++position_;
     showCurrent();
 }

@@ -80,7 +80,7 @@ private:
     std::size_t position_ = 0;
     std::optional<Mondai> current_;
     bool answerShown_ = false;
-    std::chrono::steady_clock::time_point shownAt_, answeredAt_;
+    std::chrono::steady_clock::time_point shownAt_, answeredAt_;  // the question shown, the answer asked for
 };
 
 }  // namespace tabinowa

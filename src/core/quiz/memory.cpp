@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "core/files/cp932.h"
@@ -110,7 +111,7 @@ int MemoryBook::dueCount(std::int32_t today) const {
     return n;
 }
 
-fsrs::Scheduler MemoryBook::scheduler() const { return fsrs::Scheduler(retention, fsrs::kDefaultWeights); }
+fsrs::Scheduler MemoryBook::scheduler() const { return fsrs::Scheduler(retention, weights.value_or(fsrs::kDefaultWeights)); }
 
 std::array<int, 4> MemoryBook::nextIntervals(const std::string& key, std::int32_t today) const {
     const Card* c = find(key);
@@ -550,6 +551,12 @@ void MemoryStore::readBook() {
             book.retention = r;
         } else if (name == "last_step") {
             lastStep_ = settings.integer(1);
+        } else if (name == "weights") {
+            fsrs::Weights w{};
+            if (!fsrs::parseWeights(settings.text(1), w))
+                throw DatabaseError("記憶のデータベース" + displayName(databaseFile()) + "のあなたに合わせた重みが読めません。" +
+                                    repairText(databaseFile()));
+            book.weights = w;
         }
     }
     Database::Statement cards(db, "SELECT key, stability, difficulty, last_day, due_day, right, wrong, mastered, last_wrong FROM cards");
@@ -818,6 +825,107 @@ void MemoryStore::setRetention(double retention) {
     put.bind(1, check.desiredRetention()).step();
     t.commit();
     book_.retention = check.desiredRetention();
+}
+
+namespace {
+
+constexpr int kFitFields = 8;
+
+std::string fitText(const FitRecord& f) {
+    std::string out = std::to_string(f.day) + ' ' + (f.taken ? '1' : '0');
+    for (const fsrs::Metrics* m : {&f.before, &f.after}) {
+        char buf[32];
+        out += ' ' + std::to_string(m->answers) + ' ';
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, m->logLoss).ptr);
+        out += ' ';
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, m->rmseBins).ptr);
+    }
+    return out;
+}
+
+std::optional<FitRecord> parseFit(std::string_view text) {
+    std::array<double, kFitFields> v{};
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (int i = 0; i < kFitFields; ++i) {
+        if (i > 0) {
+            if (p == end || *p != ' ') return std::nullopt;
+            ++p;
+        }
+        auto r = std::from_chars(p, end, v[static_cast<std::size_t>(i)]);
+        if (r.ec != std::errc() || !std::isfinite(v[static_cast<std::size_t>(i)])) return std::nullopt;
+        p = r.ptr;
+    }
+    if (p != end) return std::nullopt;
+    FitRecord f;
+    f.day = static_cast<std::int32_t>(v[0]);
+    f.taken = v[1] != 0;
+    f.before = {v[3], v[4], static_cast<int>(v[2])};
+    f.after = {v[6], v[7], static_cast<int>(v[5])};
+    return f;
+}
+
+}  // namespace
+
+void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weights>& taken) {
+    load();
+    if (taken && !fsrs::inRange(*taken)) throw std::invalid_argument("weights outside FSRS's ranges");
+    Database::Transaction t(*db_);
+    Database::Statement put(*db_, "INSERT OR REPLACE INTO settings(name, value) VALUES(?, ?)");
+    put.bind(1, std::string_view("fit")).bind(2, fitText(fit)).step();
+    put.reset();
+    put.bind(1, std::string_view("fit_auto")).bind(2, std::int64_t{1}).step();
+    if (taken) {
+        put.reset();
+        put.bind(1, std::string_view("weights")).bind(2, fsrs::weightsText(*taken)).step();
+    }
+    t.commit();
+    if (taken) book_.weights = *taken;
+}
+
+void MemoryStore::resetWeights() {
+    load();
+    Database::Transaction t(*db_);
+    Database::Statement drop(*db_, "DELETE FROM settings WHERE name = 'weights'");
+    drop.step();
+    Database::Statement off(*db_, "INSERT OR REPLACE INTO settings(name, value) VALUES('fit_auto', 0)");
+    off.step();
+    t.commit();
+    book_.weights.reset();
+}
+
+std::optional<FitRecord> MemoryStore::lastFit() {
+    load();
+    Database::Statement q(*db_, "SELECT value FROM settings WHERE name = 'fit'");
+    if (!q.step()) return std::nullopt;
+    return parseFit(q.text(0));
+}
+
+bool MemoryStore::autoFit() {
+    load();
+    Database::Statement q(*db_, "SELECT value FROM settings WHERE name = 'fit_auto'");
+    return !q.step() || q.integer(0) != 0;
+}
+
+std::int64_t MemoryStore::readLog(std::int64_t afterRow, int limit, std::vector<fsrs::LoggedAnswer>& out) {
+    load();
+    Database::Statement q(*db_, "SELECT id, day, outcome, key FROM answers WHERE id > ? ORDER BY id LIMIT ?");
+    q.bind(1, afterRow).bind(2, std::int64_t{limit});
+    std::int64_t last = afterRow;
+    while (q.step()) {
+        last = q.integer(0);
+        out.push_back({static_cast<std::int32_t>(q.integer(1)), static_cast<int>(q.integer(2)), q.text(3)});
+    }
+    return last;
+}
+
+std::vector<double> MemoryStore::secondsPerDay(std::int32_t from, std::int32_t to) {
+    load();
+    std::vector<double> out(static_cast<std::size_t>(std::max(0, to - from + 1)), 0.0);
+    Database::Statement q(*db_, "SELECT day, total(seconds) FROM answers WHERE day BETWEEN ? AND ? GROUP BY day");
+    q.bind(1, std::int64_t{from}).bind(2, std::int64_t{to});
+    while (q.step()) out[static_cast<std::size_t>(q.integer(0) - from)] = q.real(1);
+    return out;
 }
 
 }  // namespace tabinowa

@@ -20,6 +20,7 @@
 #include "core/files/io.h"
 #include "core/files/journal.h"
 #include "core/files/records.h"
+#include "core/quiz/fit.h"
 #include "core/quiz/fsrs.h"
 
 namespace tabinowa {
@@ -53,6 +54,9 @@ public:
     static constexpr int kVersion = 1;
 
     double retention = fsrs::kDefaultRetention;
+    // The learner's own weights once a fit predicted their answers better
+    // than the defaults (none: the defaults).
+    std::optional<fsrs::Weights> weights;
     std::map<std::string, Card> cards;  // ordered: the file lists them by key
     std::map<std::int32_t, DayTally> days;  // answers per day number
 
@@ -68,6 +72,9 @@ public:
     // without reading the bank.
     // どこでしょう's cards are not counted.
     int dueCount(std::int32_t today) const;
+    // The scheduler every interval comes from: the desired retention and the
+    // learner's weights.
+    fsrs::Scheduler scheduler() const;
     // The new state of a question after an outcome on day `today`.
     Card applied(const std::string& key, Outcome o, std::int32_t today) const;
     // Days until the question would be due after each grade on day `today`
@@ -140,6 +147,16 @@ inline constexpr std::string_view kWhere = "どこでしょう";
 // two loses nothing.
 class Database;
 
+// The last fit of the weights to the log: when, on how many answers, how
+// well the weights before and the fitted ones predicted them, and whether the
+// fitted ones were taken.
+struct FitRecord {
+    std::int32_t day = 0;
+    fsrs::Metrics before;
+    fsrs::Metrics after;
+    bool taken = false;
+};
+
 class MemoryStore {
 public:
     // `textFile`: the old text memory ("記憶.txt"); the database and the step file lie beside it.
@@ -190,6 +207,20 @@ public:
     std::optional<Companion> rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today);
     // Sets the desired retention (0.80..0.97) and commits it.
     void setRetention(double retention);
+
+    // The fit of the weights (settings "weights", "fit", "fit_auto"):
+    // records a fit and, when it was taken, its weights (which must be in
+    // FSRS's ranges), in one transaction. The automatic daily fit is on again.
+    void recordFit(const FitRecord& fit, const std::optional<fsrs::Weights>& taken);
+    // Back to the defaults; the daily fit stays off until a fit on request.
+    void resetWeights();
+    std::optional<FitRecord> lastFit();
+    bool autoFit();
+    // Rows of the log after row `afterRow`, at most `limit`, in the order
+    // answered; returns the last row read (`afterRow` when none).
+    std::int64_t readLog(std::int64_t afterRow, int limit, std::vector<fsrs::LoggedAnswer>& out);
+    // Response seconds summed per day over days from..to (one entry a day).
+    std::vector<double> secondsPerDay(std::int32_t from, std::int32_t to);
 
     const std::filesystem::path& textFile() const { return textFile_; }
     std::filesystem::path databaseFile() const;
