@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fit of the FSRS weights to 100,000 answers of a made-up learner, against
 // its floor: one replay of the whole log (the fit makes about a thousand
 // mini-batch passes of 21-fold derivatives, so it is a few hundred floors).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our fit of the FSRS weights beside the FSRS project's own optimizer (run
 // by bench/fsrs_reference/compare.mjs under Node): this program makes the
 // logs of made-up learners, fits them, and writes for each log its cards

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fit of the FSRS weights to a learner's answers: its replay agrees with
 // the scheduler, its gradient with the loss, it recovers how well known
 // weights predict a made-up learner, and the store keeps what it found.

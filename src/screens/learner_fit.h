@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fits the FSRS weights to the learner's answers without holding up the
 // window: the log is read on the window's thread in slices of a few

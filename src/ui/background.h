@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Work that takes seconds (the fit of the learner's weights) on a thread of
 // its own, so that the window it belongs to keeps drawing and answering.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A made-up learner whose memory follows FSRS-6 with known weights: each day
 // new cards are learnt and due ones are answered a little early or late

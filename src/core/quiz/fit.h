@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Weights of the FSRS-6 model fitted to one learner's own answers.
 //
