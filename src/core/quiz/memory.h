@@ -61,9 +61,9 @@ public:
     std::map<std::int32_t, DayTally> days;  // answers per day number
 
     const Card* find(const std::string& key) const;
-    // The scheduler of this memory: its retention and the model's weights.
-    // Every interval (the one an answer sets, the ones the grade buttons
-    // show) is computed through it.
+    // The scheduler of this memory: its retention and the learner's weights
+    // (fitted, else the model's own). Every interval (the one an answer
+    // sets, the ones the grade buttons show) is computed through it.
     fsrs::Scheduler scheduler() const;
     // Questions due on or before `today` (answered, not mastered): the
     // "期限" of the review and the main menu's "今日の復習" (reviewGroup). The memory
@@ -72,9 +72,6 @@ public:
     // without reading the bank.
     // どこでしょう's cards are not counted.
     int dueCount(std::int32_t today) const;
-    // The scheduler every interval comes from: the desired retention and the
-    // learner's weights.
-    fsrs::Scheduler scheduler() const;
     // The new state of a question after an outcome on day `today`.
     Card applied(const std::string& key, Outcome o, std::int32_t today) const;
     // Days until the question would be due after each grade on day `today`
