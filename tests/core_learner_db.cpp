@@ -205,6 +205,7 @@ TEST(LearnerDb, TheOldTextMemoryIsCarriedOverWholeAndKept) {
         MemoryStore store(io, f.memoryFile());
         EXPECT_EQ(store.book().serialize(), text);
         EXPECT_EQ(store.logCount(), 0);
+        EXPECT_FALSE(fs::exists(store.databaseFile())) << "reading alone made the database";
         store.record(question(1), Outcome::Good, 20001);
     }
     EXPECT_EQ(testing::readBytes(f.memoryFile()), text);
@@ -240,7 +241,7 @@ TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
         {"a newer schema",
          [](const fs::path& db) {
              PosixIo io;
-             { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).load(); }
+             { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).setRetention(0.9); }
              Database(io, db, false).exec("PRAGMA user_version=2");
          }},
         {"another program's database",

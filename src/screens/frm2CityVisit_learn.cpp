@@ -85,6 +85,8 @@ void frm2CityVisit::judgeAndRemember(bool right) {
     // Points too large: nothing was scored and the question stays.
     if (session_.quiz.visitCursor == cursor) session_.memory.revert(change);
     else session_.memory.carried();
+    // The step went through; should the memory not have taken it, the window says so once.
+    if (const auto problem = session_.memory.untoldProblem()) lblMinryoku.setCaption(*problem);
 }
 
 }  // namespace tabinowa

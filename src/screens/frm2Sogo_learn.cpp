@@ -104,6 +104,8 @@ void frm2Sogo::removeAndRemember() {
     if (!flaggedBefore || counted) undo_ = Undo{record, counted, change.key, change.card};
     showProgress();
     lblAns1.setCaption("この問題を消去しました（Ctrl+Z で元に戻します）。");
+    // The removal went through; should the memory not have taken it, the window says so once.
+    if (const auto problem = session_.memory.untoldProblem()) lblAns1.setCaption(lblAns1.caption() + *problem);
 }
 
 void frm2Sogo::undoRemoval() {

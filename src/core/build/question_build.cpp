@@ -107,7 +107,10 @@ std::string buildQuestionFile(Session& session) {
         // The new files are in place; only the deck of this run is the old one.
         throw FileError(std::string("問題ファイルは作り直しましたが、問題を読み込めませんでした。") + e.what());
     }
-    return std::to_string(session.quiz.totalCount) + "  " + std::to_string(session.quiz.deckLength) + "件　終了";
+    std::string done = std::to_string(session.quiz.totalCount) + "  " + std::to_string(session.quiz.deckLength) + "件　終了";
+    // The build went through; should the memory not have taken its part, the window says so once.
+    if (auto problem = session.memory.untoldProblem()) done += "　" + *problem;
+    return done;
 }
 
 }  // namespace tabinowa

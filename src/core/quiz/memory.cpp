@@ -458,52 +458,58 @@ MemoryStore::~MemoryStore() = default;
 std::filesystem::path MemoryStore::databaseFile() const { return beside(textFile_, "記憶.db"); }
 std::filesystem::path MemoryStore::stepFile() const { return beside(textFile_, "記憶.step"); }
 
+void MemoryStore::createDatabase() {
+    const auto file = databaseFile();
+    // The first write with no database: made whole under a temporary name
+    // (swept by the next start's recovery should this one stop), the old
+    // text memory carried over into it, then renamed into place. The text
+    // file stays as it is, a backup.
+    std::optional<MemoryBook> old;
+    if (io_.exists(textFile_)) old = MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_));
+    const auto temp = beside(textFile_, "記憶.db.tmp~");
+    const auto tempJournal = beside(textFile_, "記憶.db.tmp~-journal");
+    io_.remove(tempJournal);
+    io_.remove(temp);
+    try {
+        Database fresh(io_, temp, true);
+        Database::Transaction t(fresh);
+        fresh.exec(kSchema);
+        fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
+                   std::to_string(kSchemaVersion) + ";");
+        Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
+        setting.bind(1, std::string_view("retention")).bind(2, old ? old->retention : fsrs::kDefaultRetention).step();
+        setting.reset();
+        setting.bind(1, std::string_view("last_step")).bind(2, std::int64_t{0}).step();
+        if (old) {
+            Database::Statement card(fresh, "INSERT INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
+            for (const auto& [key, c] : old->cards) {
+                card.reset();
+                card.bind(1, key).bind(2, c.state.stability).bind(3, c.state.difficulty)
+                    .bind(4, std::int64_t{c.lastDay}).bind(5, std::int64_t{c.dueDay})
+                    .bind(6, std::int64_t{c.right}).bind(7, std::int64_t{c.wrong})
+                    .bind(8, std::int64_t{c.mastered}).bind(9, std::int64_t{c.lastWrong});
+                card.step();
+            }
+            Database::Statement day(fresh, "INSERT INTO carried_days VALUES(?,?,?)");
+            for (const auto& [d, tally] : old->days) {
+                day.reset();
+                day.bind(1, std::int64_t{d}).bind(2, std::int64_t{tally.right}).bind(3, std::int64_t{tally.wrong}).step();
+            }
+        }
+        t.commit();
+    } catch (const FileError&) {
+        // named as the learner knows it, not by its temporary name
+        io_.remove(temp);
+        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。");
+    }
+    if (!io_.rename(temp, file) || !io_.syncFolder(file.parent_path())) {
+        io_.remove(temp);
+        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。元のファイルはそのままです。");
+    }
+}
+
 void MemoryStore::openDatabase() {
     const auto file = databaseFile();
-    if (!io_.exists(file)) {
-        // The first start with a database: made whole under a temporary name
-        // (swept by the next start's recovery should this one stop), the old
-        // text memory carried over into it, then renamed into place. The text
-        // file stays as it is, a backup.
-        std::optional<MemoryBook> old;
-        if (io_.exists(textFile_)) old = MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_));
-        const auto temp = beside(textFile_, "記憶.db.tmp~");
-        const auto tempJournal = beside(textFile_, "記憶.db.tmp~-journal");
-        io_.remove(tempJournal);
-        io_.remove(temp);
-        {
-            Database fresh(io_, temp, true);
-            Database::Transaction t(fresh);
-            fresh.exec(kSchema);
-            fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
-                       std::to_string(kSchemaVersion) + ";");
-            Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
-            setting.bind(1, std::string_view("retention")).bind(2, old ? old->retention : fsrs::kDefaultRetention).step();
-            setting.reset();
-            setting.bind(1, std::string_view("last_step")).bind(2, std::int64_t{0}).step();
-            if (old) {
-                Database::Statement card(fresh, "INSERT INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
-                for (const auto& [key, c] : old->cards) {
-                    card.reset();
-                    card.bind(1, key).bind(2, c.state.stability).bind(3, c.state.difficulty)
-                        .bind(4, std::int64_t{c.lastDay}).bind(5, std::int64_t{c.dueDay})
-                        .bind(6, std::int64_t{c.right}).bind(7, std::int64_t{c.wrong})
-                        .bind(8, std::int64_t{c.mastered}).bind(9, std::int64_t{c.lastWrong});
-                    card.step();
-                }
-                Database::Statement day(fresh, "INSERT INTO carried_days VALUES(?,?,?)");
-                for (const auto& [d, tally] : old->days) {
-                    day.reset();
-                    day.bind(1, std::int64_t{d}).bind(2, std::int64_t{tally.right}).bind(3, std::int64_t{tally.wrong}).step();
-                }
-            }
-            t.commit();
-        }
-        if (!io_.rename(temp, file) || !io_.syncFolder(file.parent_path())) {
-            io_.remove(temp);
-            throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。元のファイルはそのままです。");
-        }
-    }
     auto db = std::make_unique<Database>(io_, file, false);
     Database::Statement version(*db, "PRAGMA user_version");
     version.step();
@@ -563,6 +569,7 @@ void MemoryStore::readBook() {
 }
 
 void MemoryStore::apply(const Step& step) {
+    ensureDatabase();
     Database& db = *db_;
     Database::Transaction t(db);
     if (!step.cards.empty()) {
@@ -636,19 +643,34 @@ void MemoryStore::applyStepFile() {
 void MemoryStore::load() {
     if (loaded_) return;
     try {
-        openDatabase();
-        readBook();
-        // Reading rolled back a transaction a crash cut short (a hot
-        // journal). A journal still there is one whose header never got
-        // written (nothing to roll back): it goes, as SQLite leaves it.
-        const auto journal = beside(databaseFile(), "記憶.db-journal");
-        if (io_.exists(journal)) io_.remove(journal);
+        if (io_.exists(databaseFile())) {
+            openDatabase();
+            readBook();
+            // Reading rolled back a transaction a crash cut short (a hot
+            // journal). A journal still there is one whose header never got
+            // written (nothing to roll back): it goes, as SQLite leaves it.
+            const auto journal = beside(databaseFile(), "記憶.db-journal");
+            if (io_.exists(journal)) io_.remove(journal);
+        } else {
+            // No database yet: reading makes none. An old text memory is read
+            // (and checked) now and carried over at the first write.
+            book_ = io_.exists(textFile_) ? MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_))
+                                          : MemoryBook{};
+            lastStep_ = 0;
+        }
+        // A step whose files went in while the database did not take it.
         applyStepFile();
     } catch (...) {
         db_.reset();
         throw;
     }
     loaded_ = true;
+}
+
+void MemoryStore::ensureDatabase() {
+    if (db_) return;
+    if (!io_.exists(databaseFile())) createDatabase();
+    openDatabase();
 }
 
 const MemoryBook& MemoryStore::book() {
@@ -658,6 +680,7 @@ const MemoryBook& MemoryStore::book() {
 
 std::int64_t MemoryStore::logCount() {
     load();
+    if (!db_) return 0;
     Database::Statement count(*db_, "SELECT count(*) FROM answers");
     count.step();
     return count.integer(0);
@@ -669,6 +692,7 @@ MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t 
     Change change;
     change.key = memoryKey(m);
     change.day = today;
+    if (!problem_.empty()) return change;  // the step goes on without the memory
     if (const Card* old = book_.find(change.key)) change.card = *old;
     if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
 
@@ -695,9 +719,19 @@ void MemoryStore::carried() {
         if (!pendingInRam_) step->applyTo(book_);
         io_.remove(stepFile());
     } catch (const std::exception& e) {
-        // The step file stays in place: the next load applies it.
-        problem_ = e.what();
+        // The step file stays in place: the next load applies it. Until then
+        // nothing of ours changes (a later step file would take its place).
+        problem_ = std::string(e.what()) + "この変更の記憶は" + displayName(stepFile()) +
+                   "に残してあり、次に起動したときに記憶に加えます。それまで記憶は変えません。";
+        problemTold_ = false;
+        db_.reset();
     }
+}
+
+std::optional<std::string> MemoryStore::untoldProblem() {
+    if (problem_.empty() || problemTold_) return std::nullopt;
+    problemTold_ = true;
+    return problem_;
 }
 
 void MemoryStore::writeAlone() {
@@ -772,6 +806,7 @@ void MemoryStore::restore(const std::string& key, const std::optional<Card>& car
 
 std::optional<Companion> MemoryStore::rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today) {
     load();
+    if (!problem_.empty()) return std::nullopt;
     std::vector<std::string> sorted = bankKeys;
     std::sort(sorted.begin(), sorted.end());
     auto step = std::make_unique<Step>();
@@ -795,6 +830,7 @@ std::optional<Companion> MemoryStore::rebuilt(const std::vector<std::string>& ba
 void MemoryStore::setRetention(double retention) {
     load();
     fsrs::Scheduler check(retention);  // throws outside 0.80..0.97
+    ensureDatabase();
     Database::Transaction t(*db_);
     Database::Statement put(*db_, "UPDATE settings SET value = ? WHERE name = 'retention'");
     put.bind(1, check.desiredRetention()).step();

@@ -178,11 +178,17 @@ public:
     // The answers in the log (for tests and the statistics).
     std::int64_t logCount();
     // Why the database could not take a step that went through (empty: it could).
+    // Once there is one, the memory changes no file of ours any more (the
+    // design's steps go on without it) until the program starts again.
     const std::string& problem() const { return problem_; }
+    // The problem the first time it is asked for, to be shown once; then none.
+    std::optional<std::string> untoldProblem();
 
 private:
     struct Step;
     void openDatabase();
+    void createDatabase();
+    void ensureDatabase();  // made at the first write, not by reading
     void apply(const Step& step);   // one transaction; throws
     void applyStepFile();
     void putBack(const Change& change);
@@ -197,6 +203,7 @@ private:
     bool pendingInRam_ = false;  // the pending step is in the book already (an answer), or not yet (a build's)
     std::int64_t lastStep_ = 0;
     std::string problem_;
+    bool problemTold_ = false;
     bool loaded_ = false;
 };
 
