@@ -86,6 +86,7 @@ private:
     struct Undo {
         int record = 0;
         bool counted = false;  // the removal raised the counts
+        bool remembered = false;   // the memory took the removal
         std::string key;
         std::optional<Card> card;  // the memory before the removal
     };

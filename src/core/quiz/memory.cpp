@@ -827,6 +827,145 @@ std::optional<Companion> MemoryStore::rebuilt(const std::vector<std::string>& ba
     return pending_;
 }
 
+MemoryPart MemoryPart::answer(const Mondai& m, Outcome o, std::string_view activity, std::optional<double> seconds) {
+    MemoryPart p;
+    p.kind = Kind::Answer;
+    p.key = memoryKey(m);
+    p.outcome = o;
+    p.activity = std::string(activity);
+    p.seconds = seconds;
+    return p;
+}
+
+MemoryPart MemoryPart::restore(std::string key, std::optional<Card> card) {
+    MemoryPart p;
+    p.kind = Kind::Restore;
+    p.key = std::move(key);
+    p.card = std::move(card);
+    return p;
+}
+
+MemoryPart MemoryPart::reviveAll() {
+    MemoryPart p;
+    p.kind = Kind::ReviveAll;
+    return p;
+}
+
+MemoryPart MemoryPart::rebuilt(std::vector<std::string> bankKeys) {
+    MemoryPart p;
+    p.kind = Kind::Rebuilt;
+    p.bankKeys = std::move(bankKeys);
+    return p;
+}
+
+// The memory's operations for a part; none when it changes nothing.
+std::unique_ptr<MemoryStore::Step> MemoryStore::stepFor(const MemoryPart& part, std::int32_t today, Change& change) {
+    auto step = std::make_unique<Step>();
+    step->id = lastStep_ + 1;
+    change.key = part.key;
+    change.day = today;
+    if (const Card* old = book_.find(part.key)) change.card = *old;
+    if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
+    bool mastered = false;
+    switch (part.kind) {
+        case MemoryPart::Kind::Answer:
+            step->cards.emplace_back(part.key, book_.applied(part.key, part.outcome, today));
+            step->answers.push_back({static_cast<std::int64_t>(std::time(nullptr)), today,
+                                     static_cast<int>(part.outcome), part.seconds, part.activity, part.key});
+            return step;
+        case MemoryPart::Kind::Restore:
+            step->cards.emplace_back(part.key, part.card);
+            return step;
+        case MemoryPart::Kind::Rebuilt: {
+            std::vector<std::string> sorted = part.bankKeys;
+            std::sort(sorted.begin(), sorted.end());
+            for (const auto& [key, c] : book_.cards) {
+                if (!isBankKey(key)) continue;
+                if (!std::binary_search(sorted.begin(), sorted.end(), key)) step->cards.emplace_back(key, std::nullopt);
+                else mastered = mastered || c.mastered;
+            }
+            break;
+        }
+        case MemoryPart::Kind::ReviveAll:
+            for (const auto& [key, c] : book_.cards) mastered = mastered || (isBankKey(key) && c.mastered);
+            break;
+    }
+    if (mastered) step->reviveDay = today;
+    if (step->cards.empty() && !mastered) return nullptr;
+    return step;
+}
+
+MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t today, const std::function<bool()>& design) {
+    StepResult result;
+    Change change;
+    std::unique_ptr<Step> s;
+    if (problem_.empty()) {
+        try {
+            load();
+            s = stepFor(part, today, change);
+        } catch (const DatabaseError& e) {
+            std::string why = e.what();
+            if (why.find("直すには") == std::string::npos) why += repairText(databaseFile());
+            problem_ = why + "それまで記憶は変えずに続けます。";
+            problemTold_ = false;
+        } catch (const std::exception& e) {
+            problem_ = std::string(e.what()) + "記憶は変えずに続けます。";
+            problemTold_ = false;
+        }
+    }
+    pendingStep_.reset();
+    pendingChange_.reset();
+    if (s) pending_ = Companion{stepFile(), s->encode()};
+    else pending_.reset();
+    bool changed = false;
+    try {
+        changed = design();
+    } catch (...) {
+        pending_.reset();
+        throw;
+    }
+    const std::optional<Companion> staged = std::move(pending_);
+    pending_.reset();
+    // Did the design's change take the step file along? Then it is in place
+    // with exactly these bytes; otherwise the part goes alone after it.
+    bool along = false;
+    if (s) {
+        try {
+            along = io_.exists(stepFile()) && readWholeFile(io_, stepFile()) == staged->bytes;
+        } catch (const FileError&) {
+            along = false;
+        }
+    }
+    if (s && (changed || along)) {
+        try {
+            if (along) {
+                apply(*s);
+                io_.remove(stepFile());
+            } else {
+                Step alone = *s;
+                alone.id = 0;  // no step file to match
+                apply(alone);
+            }
+            s->applyTo(book_);
+            result.change = change;
+        } catch (const std::exception& e) {
+            db_.reset();
+            problemTold_ = false;
+            if (along) {
+                // The step file stays: the next start applies it.
+                s->applyTo(book_);
+                result.change = change;
+                problem_ = std::string(e.what()) + "この変更の記憶は" + displayName(stepFile()) +
+                           "に残してあり、次に起動したときに記憶に加えます。それまで記憶は変えません。";
+            } else {
+                problem_ = std::string(e.what()) + "この答えは記憶していません。次に起動するまで記憶は変えません。";
+            }
+        }
+    }
+    result.problem = untoldProblem();
+    return result;
+}
+
 void MemoryStore::setRetention(double retention) {
     load();
     fsrs::Scheduler check(retention);  // throws outside 0.80..0.97

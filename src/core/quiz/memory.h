@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -121,6 +122,29 @@ inline constexpr std::string_view kWhere = "どこでしょう";
 // two loses nothing.
 class Database;
 
+// What one change of a learner's state does to the memory (MemoryStore::step).
+struct MemoryPart {
+    enum class Kind { Answer, Restore, ReviveAll, Rebuilt };
+    Kind kind = Kind::Answer;
+    std::string key;                 // Answer, Restore: the question
+    Outcome outcome = Outcome::Good;  // Answer
+    std::string activity;            // Answer: what it was part of (activity::...)
+    std::optional<double> seconds;   // Answer: the response time, when known
+    std::optional<Card> card;        // Restore: the question's memory as it was (none: forgotten)
+    std::vector<std::string> bankKeys;  // Rebuilt: the keys of the new bank
+
+    // An answer to a question (a removal is Mastered).
+    static MemoryPart answer(const Mondai& m, Outcome o, std::string_view activity,
+                             std::optional<double> seconds = std::nullopt);
+    // A question's memory put back as it was (the undo of a removal).
+    static MemoryPart restore(std::string key, std::optional<Card> card);
+    // Every question revived: no card of the bank stays mastered.
+    static MemoryPart reviveAll();
+    // A question build: cards of questions no longer in the bank forgotten
+    // (どこでしょう's stay), and every question revived.
+    static MemoryPart rebuilt(std::vector<std::string> bankKeys);
+};
+
 class MemoryStore {
 public:
     // `textFile`: the old text memory ("記憶.txt"); the database and the step file lie beside it.
@@ -169,6 +193,23 @@ public:
     // bank are forgotten (どこでしょう's stay) and every removed question is
     // revived, so no card stays mastered. None when nothing changes.
     std::optional<Companion> rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today);
+    // One change of a learner's state, the design's files and the memory
+    // together. `design` is the change of the design's files: while it runs,
+    // companion() is the memory's part as a step file, which it stages in
+    // its own FileSet with its files when it writes any (QuestionFile::
+    // markRemoved, writePoints, reviveAll, a build), so both go in all or
+    // nothing; it returns whether it changed anything. A change that writes
+    // no file of the design (a wrong answer in the game) has the memory's
+    // part committed after it. A failure of the design's files is thrown
+    // and neither changed. The memory never blocks the design: unreadable
+    // or unwritable, the change goes on without it, and `problem` says why
+    // (once: later steps go on quietly, changing nothing of ours).
+    struct StepResult {
+        std::optional<Change> change;        // what the memory's part changed, when it went in
+        std::optional<std::string> problem;  // to be shown in the window, once
+    };
+    StepResult step(const MemoryPart& part, std::int32_t today, const std::function<bool()>& design);
+
     // Sets the desired retention (0.80..0.97) and commits it.
     void setRetention(double retention);
 
@@ -189,6 +230,7 @@ private:
     void openDatabase();
     void createDatabase();
     void ensureDatabase();  // made at the first write, not by reading
+    std::unique_ptr<Step> stepFor(const MemoryPart& part, std::int32_t today, Change& change);
     void apply(const Step& step);   // one transaction; throws
     void applyStepFile();
     void putBack(const Change& change);
