@@ -11,6 +11,7 @@
 
 #include "core/session/session.h"
 #include "core/game/visit_game.h"
+#include "screens/answer_clock.h"
 #include "screens/choice_panel.h"
 #include "screens/window_manager.h"
 #include "ui/controls.h"
@@ -89,6 +90,7 @@ public:
     bool pickChoice(int position) { return choices.pick(position); }
 
 private:
+    AnswerClock asked_;  // since the question was shown, for the log of answers
     void setUpLearning();
     void offerChoices();
     void choicePicked(const JudgedPick& pick);

@@ -76,7 +76,7 @@ void frm2CityVisit::judgeAndRemember(bool right) {
     // a crash); a wrong answer writes no file of the game, and its memory
     // goes in after it. Points too large: nothing scored, nothing remembered.
     const auto done = session_.memory.step(
-        MemoryPart::answer(*quiz_->current(), right ? Outcome::Good : Outcome::Again, activity::kVisit),
+        MemoryPart::answer(*quiz_->current(), right ? Outcome::Good : Outcome::Again, activity::kVisit, asked_.seconds()),
         session_.today(), [&] {
             if (right) cmdYes_Click(); else cmdNo_Click();
             return session_.quiz.visitCursor != cursor;

@@ -80,6 +80,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     lstKind.onClick([this](int p) { lstKind_Click(p); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
     choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
+    choices.setActivity(activity::kReview);
     answerMode.onChange([this] {
         if (!answerShown_ && current_) showCurrent();
     });
@@ -167,6 +168,7 @@ void frm2Fukusyu::showCurrent() {
             if (static_cast<std::size_t>(record) <= bank_.questions.size() &&
                 memoryKey(m) == bank_.questions[static_cast<std::size_t>(record - 1)].key) {
                 current_ = std::move(m);
+                asked_.start();
                 break;
             }
         }
@@ -216,7 +218,7 @@ void frm2Fukusyu::cmdAns_Click() {
 }
 
 void frm2Fukusyu::answerWith(Outcome o) {
-    session_.memory.record(*current_, o, session_.today());
+    session_.memory.record(*current_, o, session_.today(), activity::kReview, asked_.seconds());
     ++position_;
     showCurrent();
 }

@@ -70,6 +70,7 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
 void frm2Sogo::showQuestion() {
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     current_ = file_->get(record);
+    asked_.start();
     lblQs.setCaption(questionText(current_));
 }
 

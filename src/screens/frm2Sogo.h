@@ -91,6 +91,7 @@ private:
         std::optional<Card> card;  // the memory before the removal
     };
     std::optional<Undo> undo_;
+    AnswerClock asked_;  // since the question was shown
 };
 
 }  // namespace tabinowa

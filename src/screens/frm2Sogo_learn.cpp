@@ -17,6 +17,7 @@ void frm2Sogo::setUpLearning() {
         lblProgress.setCaption("");
     });
     choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
+    choices.setActivity(activity::kTraining);
     answerMode.onChange([this] {
         if (answerMode.byChoice()) offerChoices();
         else {
@@ -87,7 +88,7 @@ void frm2Sogo::removeAndRemember() {
     const std::int16_t removedBefore = screenRemoved_;
     const bool flaggedBefore = file_->get(record).removed();
     // The record's flag and the question's memory change in one step.
-    const auto done = session_.memory.step(MemoryPart::answer(current_, Outcome::Mastered, activity::kTraining),
+    const auto done = session_.memory.step(MemoryPart::answer(current_, Outcome::Mastered, activity::kTraining, asked_.seconds()),
                                            session_.today(), [&] {
                                                cmdDel_Click();
                                                return file_->get(record).removed();

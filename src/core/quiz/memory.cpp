@@ -686,6 +686,24 @@ std::int64_t MemoryStore::logCount() {
     return count.integer(0);
 }
 
+std::vector<MemoryStore::Logged> MemoryStore::answers() {
+    load();
+    std::vector<Logged> out;
+    if (!db_) return out;
+    Database::Statement rows(*db_, "SELECT at, day, key, activity, outcome, seconds FROM answers ORDER BY id");
+    while (rows.step()) {
+        Logged a;
+        a.at = rows.integer(0);
+        a.day = static_cast<std::int32_t>(rows.integer(1));
+        a.key = rows.text(2);
+        a.activity = rows.text(3);
+        a.outcome = static_cast<Outcome>(std::clamp<std::int64_t>(rows.integer(4), 0, 4));
+        if (!rows.isNull(5)) a.seconds = rows.real(5);
+        out.push_back(std::move(a));
+    }
+    return out;
+}
+
 MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity) {
     load();
     pending_.reset();

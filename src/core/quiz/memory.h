@@ -218,6 +218,15 @@ public:
     std::filesystem::path stepFile() const;
     // The answers in the log (for tests and the statistics).
     std::int64_t logCount();
+    struct Logged {
+        std::int64_t at = 0;
+        std::int32_t day = 0;
+        std::string key, activity;
+        Outcome outcome = Outcome::Good;
+        std::optional<double> seconds;
+    };
+    // Every answer in the log, oldest first.
+    std::vector<Logged> answers();
     // Why the database could not take a step that went through (empty: it could).
     // Once there is one, the memory changes no file of ours any more (the
     // design's steps go on without it) until the program starts again.
