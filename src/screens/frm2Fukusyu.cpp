@@ -82,6 +82,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     lstKind.onClick([this](int p) { lstKind_Click(p); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
     choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
+    choices.setActivity(activity::kReview);
     answerMode.onChange([this] {
         if (!answerShown_ && current_) showCurrent();
     });
@@ -170,6 +171,7 @@ void frm2Fukusyu::showCurrent() {
             if (static_cast<std::size_t>(record) <= bank_.questions.size() &&
                 memoryKey(m) == bank_.questions[static_cast<std::size_t>(record - 1)].key) {
                 current_ = std::move(m);
+                asked_.start();
                 break;
             }
         }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -154,6 +155,29 @@ struct FitRecord {
     bool taken = false;
 };
 
+// What one change of a learner's state does to the memory (MemoryStore::step).
+struct MemoryPart {
+    enum class Kind { Answer, Restore, ReviveAll, Rebuilt };
+    Kind kind = Kind::Answer;
+    std::string key;                 // Answer, Restore: the question
+    Outcome outcome = Outcome::Good;  // Answer
+    std::string activity;            // Answer: what it was part of (activity::...)
+    std::optional<double> seconds;   // Answer: the response time, when known
+    std::optional<Card> card;        // Restore: the question's memory as it was (none: forgotten)
+    std::vector<std::string> bankKeys;  // Rebuilt: the keys of the new bank
+
+    // An answer to a question (a removal is Mastered).
+    static MemoryPart answer(const Mondai& m, Outcome o, std::string_view activity,
+                             std::optional<double> seconds = std::nullopt);
+    // A question's memory put back as it was (the undo of a removal).
+    static MemoryPart restore(std::string key, std::optional<Card> card);
+    // Every question revived: no card of the bank stays mastered.
+    static MemoryPart reviveAll();
+    // A question build: cards of questions no longer in the bank forgotten
+    // (どこでしょう's stay), and every question revived.
+    static MemoryPart rebuilt(std::vector<std::string> bankKeys);
+};
+
 class MemoryStore {
 public:
     // `textFile`: the old text memory ("記憶.txt"); the database and the step file lie beside it.
@@ -202,6 +226,23 @@ public:
     // bank are forgotten (どこでしょう's stay) and every removed question is
     // revived, so no card stays mastered. None when nothing changes.
     std::optional<Companion> rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today);
+    // One change of a learner's state, the design's files and the memory
+    // together. `design` is the change of the design's files: while it runs,
+    // companion() is the memory's part as a step file, which it stages in
+    // its own FileSet with its files when it writes any (QuestionFile::
+    // markRemoved, writePoints, reviveAll, a build), so both go in all or
+    // nothing; it returns whether it changed anything. A change that writes
+    // no file of the design (a wrong answer in the game) has the memory's
+    // part committed after it. A failure of the design's files is thrown
+    // and neither changed. The memory never blocks the design: unreadable
+    // or unwritable, the change goes on without it, and `problem` says why
+    // (once: later steps go on quietly, changing nothing of ours).
+    struct StepResult {
+        std::optional<Change> change;        // what the memory's part changed, when it went in
+        std::optional<std::string> problem;  // to be shown in the window, once
+    };
+    StepResult step(const MemoryPart& part, std::int32_t today, const std::function<bool()>& design);
+
     // Sets the desired retention (0.80..0.97) and commits it.
     void setRetention(double retention);
 
@@ -224,12 +265,28 @@ public:
     std::filesystem::path stepFile() const;
     // The answers in the log (for tests and the statistics).
     std::int64_t logCount();
+    struct Logged {
+        std::int64_t at = 0;
+        std::int32_t day = 0;
+        std::string key, activity;
+        Outcome outcome = Outcome::Good;
+        std::optional<double> seconds;
+    };
+    // Every answer in the log, oldest first.
+    std::vector<Logged> answers();
     // Why the database could not take a step that went through (empty: it could).
+    // Once there is one, the memory changes no file of ours any more (the
+    // design's steps go on without it) until the program starts again.
     const std::string& problem() const { return problem_; }
+    // The problem the first time it is asked for, to be shown once; then none.
+    std::optional<std::string> untoldProblem();
 
 private:
     struct Step;
     void openDatabase();
+    void createDatabase();
+    void ensureDatabase();  // made at the first write, not by reading
+    std::unique_ptr<Step> stepFor(const MemoryPart& part, std::int32_t today, Change& change);
     void apply(const Step& step);   // one transaction; throws
     void applyStepFile();
     void putBack(const Change& change);
@@ -244,6 +301,7 @@ private:
     bool pendingInRam_ = false;  // the pending step is in the book already (an answer), or not yet (a build's)
     std::int64_t lastStep_ = 0;
     std::string problem_;
+    bool problemTold_ = false;
     bool loaded_ = false;
 };
 
