@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How long the learner took over a question: from the moment it was shown
 // to the answer, for the log of answers.
