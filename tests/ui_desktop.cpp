@@ -354,7 +354,7 @@ void writeLearnerLog(MemoryStore& store, Io& io, int answers) {
     SyntheticLearner p;
     p.weights = unusualWeights();
     p.answers = answers;
-    store.load();
+    store.resetWeights();  // a first write: the database is made (and no daily fit starts)
     Database db(io, store.databaseFile(), false);
     Database::Transaction t(db);
     Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right) VALUES(0,?,?,'',?,?)");

@@ -52,10 +52,10 @@ std::string helpText(const std::filesystem::path& programFolder) {
 }
 
 frm8Help::frm8Help(Session& session, WindowManager& windows)
-    : frm("遊び方ー「クイズタビノワ」", 11400, 8700, ui::StartPosition::CenterScreen),
-      Label1(frm, {240, 180, 10920, 495}, "遊び方"),
-      lblText(frm, {240, 840, 10920, 7080}),
-      cmdClose(frm, {9720, 8040, 1440, 495}, "閉じる"),
+    : frm("遊び方ー「クイズタビノワ」", 12600, 8700, ui::StartPosition::CenterScreen),
+      Label1(frm, {240, 180, 12120, 495}, "遊び方"),
+      lblText(frm, {240, 840, 12120, 7080}),
+      cmdClose(frm, {10920, 8040, 1440, 495}, "閉じる"),
       session_(session),
       windows_(windows) {
     Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 18, false});

@@ -1063,6 +1063,7 @@ std::optional<FitRecord> parseFit(std::string_view text) {
 void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weights>& taken) {
     load();
     if (taken && !fsrs::inRange(*taken)) throw std::invalid_argument("weights outside FSRS's ranges");
+    ensureDatabase();
     Database::Transaction t(*db_);
     Database::Statement put(*db_, "INSERT OR REPLACE INTO settings(name, value) VALUES(?, ?)");
     put.bind(1, std::string_view("fit")).bind(2, fitText(fit)).step();
@@ -1078,6 +1079,7 @@ void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weig
 
 void MemoryStore::resetWeights() {
     load();
+    ensureDatabase();
     Database::Transaction t(*db_);
     Database::Statement drop(*db_, "DELETE FROM settings WHERE name = 'weights'");
     drop.step();
@@ -1089,6 +1091,7 @@ void MemoryStore::resetWeights() {
 
 std::optional<FitRecord> MemoryStore::lastFit() {
     load();
+    if (!db_) return std::nullopt;  // no database yet: never fitted
     Database::Statement q(*db_, "SELECT value FROM settings WHERE name = 'fit'");
     if (!q.step()) return std::nullopt;
     return parseFit(q.text(0));
@@ -1096,12 +1099,14 @@ std::optional<FitRecord> MemoryStore::lastFit() {
 
 bool MemoryStore::autoFit() {
     load();
+    if (!db_) return true;
     Database::Statement q(*db_, "SELECT value FROM settings WHERE name = 'fit_auto'");
     return !q.step() || q.integer(0) != 0;
 }
 
 std::int64_t MemoryStore::readLog(std::int64_t afterRow, int limit, std::vector<fsrs::LoggedAnswer>& out) {
     load();
+    if (!db_) return afterRow;  // no database yet: no answer logged
     Database::Statement q(*db_, "SELECT id, day, outcome, key FROM answers WHERE id > ? ORDER BY id LIMIT ?");
     q.bind(1, afterRow).bind(2, std::int64_t{limit});
     std::int64_t last = afterRow;
@@ -1115,6 +1120,7 @@ std::int64_t MemoryStore::readLog(std::int64_t afterRow, int limit, std::vector<
 std::vector<double> MemoryStore::secondsPerDay(std::int32_t from, std::int32_t to) {
     load();
     std::vector<double> out(static_cast<std::size_t>(std::max(0, to - from + 1)), 0.0);
+    if (!db_) return out;
     Database::Statement q(*db_, "SELECT day, total(seconds) FROM answers WHERE day BETWEEN ? AND ? GROUP BY day");
     q.bind(1, std::int64_t{from}).bind(2, std::int64_t{to});
     while (q.step()) out[static_cast<std::size_t>(q.integer(0) - from)] = q.real(1);
