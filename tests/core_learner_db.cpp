@@ -460,7 +460,8 @@ TEST(LearnerDb, AStepChangesTheDesignFileAndTheMemoryTogetherOrNeither) {
             // Both take the removal back whole: every byte of the record file as before it.
             EXPECT_EQ(after.first, pristine);
             PosixIo io;
-            const Card* c = MemoryStore(io, f.memoryFile()).book().find(memoryKey(question(2)));
+            MemoryStore store(io, f.memoryFile());
+            const Card* c = store.book().find(memoryKey(question(2)));
             ASSERT_NE(c, nullptr);
             EXPECT_FALSE(c->mastered) << "a question back in the bank is still mastered";
         }
