@@ -89,6 +89,7 @@ public:
     bool pickChoice(int position) { return choices.pick(position); }
 
 private:
+    void setGameLine(const std::string& text);
     void setUpLearning();
     void offerChoices();
     void choicePicked(const JudgedPick& pick);

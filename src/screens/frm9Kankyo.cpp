@@ -2,6 +2,7 @@
 
 #include "core/build/builds.h"
 #include "core/files/error.h"
+#include "core/files/journal.h"
 #include "core/files/prefectures.h"
 #include "core/files/visit_state.h"
 #include "core/files/records.h"
@@ -23,6 +24,7 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
       lblScale(frm, {360, 2850, 2940, 615}),
       cmdScaleDown(frm, {3480, 2850, 735, 495}, "－"),
       cmdScaleUp(frm, {4320, 2850, 735, 495}, "＋"),
+      cmdRestore(frm, {360, 1920, 2415, 615}, "中断された変更を取り消す"),
       session_(session),
       windows_(windows) {
     cmdStoR.onClick([this] { cmdStoR_Click(); });
@@ -30,7 +32,9 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
     cmdCity.onClick([this] { cmdCity_Click(); });
     cmdScaleDown.onClick([this] { cmdScale_Click(-10); });
     cmdScaleUp.onClick([this] { cmdScale_Click(10); });
+    cmdRestore.onClick([this] { cmdRestore_Click(); });
     showScale();
+    showRestore();
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { lblMsg1.setCaption(message); });
 }
@@ -45,7 +49,8 @@ void frm9Kankyo::cmdStoR_Click() {
     }
     if (!windows_.confirm(frm, questionBuildQuestion())) return;
     lblMsg1.setCaption("");
-    lblMsg1.setCaption(buildQuestionFile(session_));
+    lblMsg1.setCaption(buildQuestionFile(session_, [this](const std::string& q) { return confirmLoss(q); }));
+    showRestore();
 }
 
 void frm9Kankyo::cmdCity_Click() {
@@ -55,7 +60,29 @@ void frm9Kankyo::cmdCity_Click() {
     }
     if (!windows_.confirm(frm, cityBuildQuestion())) return;
     lblMsg1.setCaption("");
-    lblMsg1.setCaption(buildCityFiles(session_));
+    lblMsg1.setCaption(buildCityFiles(session_, [this](const std::string& q) { return confirmLoss(q); }));
+    showRestore();
+}
+
+bool frm9Kankyo::confirmLoss(const std::string& question) { return windows_.confirm(frm, question); }
+
+void frm9Kankyo::showRestore() { cmdRestore.setVisible(session_.io.exists(session_.folders.journal())); }
+
+void frm9Kankyo::cmdRestore_Click() {
+    if (windows_.isLoaded(WindowId::Sogo) || windows_.isLoaded(WindowId::CityVisit) ||
+        windows_.isLoaded(WindowId::Tizu)) {
+        lblMsg1.setCaption("トレーニングかミチクサか市町村地図の画面が開いています。閉じてから取り消してください。");
+        return;
+    }
+    if (!windows_.confirm(frm, "中断された変更を取り消して、変更前のファイルに戻します。\n"
+                               "その変更で書いたもの（ポイントや訪問、答えの記録）は残りません。\n取り消しますか？"))
+        return;
+    lblMsg1.setCaption("");
+    const RestoreReport r = restoreWithoutJournal(session_.io, session_.folders.journal(),
+                                                  session_.folders.workingFolders(), {session_.memory.stepFile()});
+    showRestore();
+    lblMsg1.setCaption("中断された変更を取り消しました（" + std::to_string(r.restored) +
+                       "個のファイルを変更前に戻しました）。プログラムを終了して、もう一度起動してください。");
 }
 
 // What each build discards, in numbers, read from the files as they are

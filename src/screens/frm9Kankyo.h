@@ -18,6 +18,8 @@ public:
     void cmdStoR_Click();
     void cmdToMain_Click();
     void cmdCity_Click();
+    // Puts the files of a change whose journal cannot be trusted back as they were before it.
+    void cmdRestore_Click();
     // One step of 10 % down or up within 100 .. 200 %.
     void cmdScale_Click(int stepPercent);
 
@@ -30,9 +32,14 @@ public:
     ui::Label lblScale;
     ui::CommandButton cmdScaleDown;
     ui::CommandButton cmdScaleUp;
+    // "中断された変更を取り消す": shown while a change's journal is left in the program folder.
+    ui::CommandButton cmdRestore;
 
 private:
     void showScale();
+    void showRestore();
+    // The build's second question, asked when a master holds far fewer rows than the file it replaces.
+    bool confirmLoss(const std::string& question);
     std::string questionBuildQuestion() const;
     std::string cityBuildQuestion() const;
 

@@ -411,6 +411,19 @@ std::string Label::displayText() const {
     return w ? fromQ(w->text()) : std::string{};
 }
 
+bool Label::showsWhole() const {
+    auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr;
+    if (!w) return false;
+    // laid out as the label lays it out: its own font, width and wrapping
+    return w->heightForWidth(w->width()) <= w->height();
+}
+
+int Label::wholeHeight() const {
+    auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr;
+    if (!w || !node_->form) return 0;
+    return static_cast<int>(std::ceil(detail::toTwips(*node_->form, w->heightForWidth(w->width()))));
+}
+
 void Label::setAlignment(Align a) {
     if (auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr) {
         w->setAlignment(Qt::AlignTop | horizontal(a));

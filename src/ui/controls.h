@@ -23,6 +23,11 @@ public:
     std::string caption() const;
     // The text as laid out on screen (line breaks as '\n').
     std::string displayText() const;
+    // True when the caption, wrapped at the label's width in its font, fits
+    // inside the label's box: nothing of it is cut at the bottom.
+    bool showsWhole() const;
+    // The height in twips the caption needs at the label's width.
+    int wholeHeight() const;
     void setAlignment(Align a);
     Align alignment() const;
     // Opaque: the label's back colour fills its box.

@@ -68,7 +68,8 @@ std::optional<RightAnswer> VisitQuiz::right() {
 std::vector<std::string> VisitMap::fillPrefectures() {
     // the ranges against the municipality file, and a mark for every municipality
     auto table = loadRanges(s_.io, s_.folders);
-    checkVisitMarks(s_.io, s_.folders, checkCityRecords(s_.io, s_.folders));
+    const std::string marks = checkVisitMarks(s_.io, s_.folders, checkCityRecords(s_.io, s_.folders));
+    checkVisitsAgree(table, marks, s_.folders);
     std::vector<std::string> entries;
     entries.reserve(table.size());
     for (const auto& k : table) entries.push_back(k.listEntry());

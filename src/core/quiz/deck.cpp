@@ -40,6 +40,7 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
         checkQuestionRecords(io, folders);
         RecordFile file(io, folders.questionRecords(), Mondai::kLength);
         const int count = file.count();
+        static_assert(kDeckCapacity == static_cast<int>(kMaxQuestionRecords), "one limit of questions");
         if (count > kDeckCapacity)
             throw FileError("ファイル" + displayName(folders.questionRecords()) + "の問題が多すぎます（" +
                             std::to_string(count) + "件、最大" + std::to_string(kDeckCapacity) + "件）。");
@@ -47,9 +48,13 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
         // blocks of whole records.
         file.readBlocks(1, count, kDeckBlockRecords, [&](int first, int n, const char* bytes) {
             for (int k = 0; k < n; ++k) {
-                const bool isActive =
-                    !MondaiView(std::string_view(bytes + static_cast<std::size_t>(k) * Mondai::kLength, Mondai::kLength))
-                         .removed();
+                const std::string_view record(bytes + static_cast<std::size_t>(k) * Mondai::kLength, Mondai::kLength);
+                // a record no build wrote is named now, before training shows it blank or the game pays for it
+                if (const std::string damage = mondaiDamage(record); !damage.empty())
+                    throw FileError("ファイル" + displayName(folders.questionRecords()) + "の" +
+                                    std::to_string(first + k) + "件目が壊れています（" + damage + "）。" +
+                                    questionRepair());
+                const bool isActive = !MondaiView(record).removed();
                 ++total;
                 if (isActive) {
                     ++active;
