@@ -774,7 +774,9 @@ TEST(BadInputs, EachIsReportedInItsWindowOrAcceptedAsDefinedAndNoFileChanges) {
             EXPECT_FALSE(has(shown, "「")) << "accepted, yet a message: " << shown;
         }
         if (row.accepted) row.accepted(p);
-        const std::set<std::string> diff = changed(before, snapshot(p.folder.path()));
+        std::set<std::string> diff = changed(before, snapshot(p.folder.path()));
+        // the learner's database made empty at the first start is no change of the learner's files
+        if (!before.count("file/記憶.db")) diff.erase("file/記憶.db");
         EXPECT_EQ(diff, row.writes) << "files changed";
     }
 }

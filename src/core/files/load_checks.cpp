@@ -104,7 +104,7 @@ std::vector<KenHani> loadRanges(Io& io, const AppFolders& folders) {
         table = readRanges(io, folders);
     } catch (const FileError& e) {
         // a file that is there but cannot be read is damage the rebuild mends
-        if (!io.exists(folders.rangeFile())) throw;
+        if (!io.exists(folders.rangeFile()) || std::string(e.what()).find(kUnchanged) != std::string::npos) throw;
         throw FileError(e.what() + cityRepair());
     }
     checkRanges(table, checkCityRecords(io, folders), folders);

@@ -112,7 +112,7 @@ std::uint64_t sizeLimit(const std::filesystem::path& file) {
 std::string sizeText(std::uint64_t bytes) {
     char buf[64];
     if (bytes >= 10 * MiB) {
-        std::snprintf(buf, sizeof buf, "%.1fMB", static_cast<double>(bytes) / 1e6);
+        std::snprintf(buf, sizeof buf, "%.1fメガバイト", static_cast<double>(bytes) / 1e6);
         return buf;
     }
     std::string digits = std::to_string(bytes), out;
