@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # クイズタビノワ — the two commands of a newcomer: `make run` and `make test`.
 BUILD   ?= out
 APP     := $(BUILD)/app
@@ -5,7 +6,7 @@ JOBS    ?= 2
 CMAKE   := cmake
 CONFIG  ?= RelWithDebInfo
 
-.PHONY: all deps build configure program package app run test test-quick bench screenshots screenshots-x11 data test-asan fuzz-build fuzz fuzz-smoke clean
+.PHONY: all deps build configure program package app run test test-quick bench screenshots screenshots-x11 data test-asan test-tsan fuzz-build fuzz fuzz-smoke clean
 
 all: build
 
@@ -50,9 +51,10 @@ app: build
 	   echo "作業ファイルを作成します…"; "$(BUILD)/tools/tabinowa-prepare" "$(APP)"; fi
 	@echo "プログラムフォルダ: $(APP)"
 
-# Every test: the suite, the suite again under ASan + UBSan, and a short fuzz
-# run of every fuzz target. `make test-quick` is the suite alone.
-test: test-quick test-asan fuzz-smoke
+# Every test: the suite, the suite again under ASan + UBSan, the core's tests
+# under ThreadSanitizer, and a short fuzz run of every fuzz target.
+# `make test-quick` is the suite alone.
+test: test-quick test-asan test-tsan fuzz-smoke
 
 test-quick: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$(JOBS)
@@ -94,6 +96,13 @@ test-asan: deps
 	@$(CMAKE) --build $(BUILD)-asan -j$(JOBS)
 	cd $(BUILD)-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS)
 
+# The core and its tests under ThreadSanitizer (no Qt): whatever runs on a
+# second thread is checked for data races.
+test-tsan: deps
+	@mkdir -p $(BUILD)-tsan && $(CMAKE) -S . -B $(BUILD)-tsan -DCMAKE_BUILD_TYPE=Debug -DTABINOWA_TSAN=ON > $(BUILD)-tsan/configure.log 2>&1 || (cat $(BUILD)-tsan/configure.log; exit 1)
+	@$(CMAKE) --build $(BUILD)-tsan -j$(JOBS) > $(BUILD)-tsan/build.log 2>&1 || (tail -n 40 $(BUILD)-tsan/build.log; exit 1)
+	cd $(BUILD)-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j$(JOBS)
+
 # libFuzzer (clang, ASan + UBSan) over the core: the builds over any masters,
 # the field reader, the record decoders, CP932. Each target runs on a copy of
 # its seeds in fuzz/corpus/ for FUZZ_SECONDS; `fuzz-smoke` is the quick check,
@@ -115,4 +124,4 @@ fuzz-smoke: fuzz-build
 
 # Build folders only: a learner's progress lives in ~/.local/share/tabinowa/.
 clean:
-	rm -rf $(BUILD) $(BUILD)-rel $(BUILD)-asan $(BUILD)-fuzz
+	rm -rf $(BUILD) $(BUILD)-rel $(BUILD)-asan $(BUILD)-tsan $(BUILD)-fuzz

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The floor of a cold start: a bare Qt Widgets program that shows one window
 // of the main menu's size holding one line of Japanese text in the program's
 // font and size, so that it loads the fonts as every Japanese program must.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The municipality build against its floor, in the same run.
 //
 // Input: the shipped data/作業ファイル/市町村.csv and data/file1/都道府県データ.csv

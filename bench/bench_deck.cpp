@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The deck build over a 20,000-record question file (51.6 MB) against the
 // floor of streaming the same file through one reused 64 KiB buffer, in the
 // same run: the least any build that looks at every record must do.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The first start in an empty user folder (the shipped masters and pictures
 // copied in, then both builds) against its floor in the same run: the same
 // files copied by the standard library plus the two builds alone. Each

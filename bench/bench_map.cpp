@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Choosing a prefecture on the map (its records read, its picture loaded, its
 // list filled and its circles drawn) against the bare Qt decode of the same
 // JPEG, in the same run, on the largest prefecture. The headline is the first

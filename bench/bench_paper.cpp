@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The 白地図 of all Japan by prefecture (47 pages, 1,741 numbered
 // municipalities) written as a PDF file, against its floor: the same outlines
 // (the very polylines of the pages) drawn into an image of the same page size

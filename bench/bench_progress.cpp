@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The steps that write a learner's progress, each against the bare writes of
 // the same bytes to the same files, fsyncs on both sides:
 //   BM_Visit        a visit (point.csv, 訪問消去.ran, 県範囲.csv through the journal)

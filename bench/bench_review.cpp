@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The day's review queue of a 20,000-question bank with 20,000 memory states
 // against the deck build of the same bank; and one review answer (the memory
 // written crash-safely) against writing the same bytes the same way.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up to the main menu over a 20,000-question bank.
 //
 // Headline: cold starts on a private Xvfb, in a session bus (see

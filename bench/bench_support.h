@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the benchmark programs share: the shipped data folder, a 20,000-question
 // bank in a temporary program folder, and the reporter that prints the ratios

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vector map of the largest prefecture (北海道, area 1 of the shipped
 // file1/区域.dat) against the decode of its JPEG picture k1.jpg, in the same
 // run: a whole frame at 1x, a frame at 4x (only the visible part drawn), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cold starts under a virtual X server: a private Xvfb, and a watcher that
 // starts a program (fork + exec, a new process each time) and waits until the

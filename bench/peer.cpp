@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Our program against a peer program, both started cold on one private Xvfb,
 // in turn (the order swapped every pair): time from exec to the first window
 // mapped, resident memory two seconds later, shared libraries mapped then,

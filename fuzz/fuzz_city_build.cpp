@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The municipality build over any masters, in an in-memory program folder
 // that already holds the outputs of an earlier build (with a visit made).
 // The input up to its first NUL byte is "市町村.csv", the rest

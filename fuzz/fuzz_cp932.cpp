@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CP932 converters over any bytes: reading and writing by table give
 // exactly what iconv alone gives (the same text, or a FileError where iconv
 // refuses); valid input converts to UTF-8 that converts back to CP932 of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The field reader over any bytes: every kind of target until the end of the
 // file, and nothing but FileError may come out of it.
 #include <cstddef>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The question build over any master "問題.csv", in an in-memory program
 // folder that already holds a question file and a point file of an earlier
 // run. Either the build fails with FileError and every file (and the point

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record decoders the program runs, over any bytes: a question, a municipality with its
 // moving KyuSu, a visit mark. What decodes must encode again to a record of
 // the same length (or be refused with FileError), and decode to the same values.

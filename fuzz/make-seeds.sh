@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Regenerates the seed corpora in fuzz/corpus/<target>/ from the shipped data
 # (the first lines of the masters, in CP932 as shipped), from small masters
 # like those of the tests, and from real built files (make_seed_records).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Seed maker for the fuzz corpora: runs both builds over small masters in
 // memory and writes what they produce, so that the record and text seeds are
 // real built files rather than hand-made bytes.

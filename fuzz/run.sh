@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs fuzz targets one after another, each for SECONDS seconds, on a fresh
 # copy of its seed corpus in <build>/corpus-<target> (the committed corpus in
 # fuzz/corpus/ is never written). Inputs that crash, hang or trip a sanitizer

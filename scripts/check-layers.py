@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Checks the folders of src/ against the layers: each folder is a library,
 an include between folders is a dependency, and the dependencies form no cycle.
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs every Debian package the project needs. Quiet and quick when all are present.
 set -euo pipefail
 

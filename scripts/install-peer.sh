@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the peer program of `make bench-peer` (a Debian package, by default
 # kgeography) and the session bus runner when they are missing.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // クイズタビノワ: a quiz and geography program about the municipalities of Japan.
 #include <iostream>
 

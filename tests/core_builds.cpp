@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two working-file builds: "問題.csv" -> "問題.ran" (+ the point file), and
 // "市町村.csv" + "都道府県データ.csv" -> "市町村.ran", "県範囲.csv",
 // "訪問消去.ran", "市町村ｔｅｓｔ.csv". Both are all or nothing.

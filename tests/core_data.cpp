@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Municipality values, the prefecture range file and the visit game's state files.
 #include <gtest/gtest.h>
 

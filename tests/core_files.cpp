@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The file layer: CP932 at the boundary, the field reader and writer, record
 // files, whole-file replacement, and the exact byte layout of every record.
 #include <gtest/gtest.h>

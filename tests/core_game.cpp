@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visit game without its window: the points of right answers (streak
 // bonus, lucky draw, double points, the 32-bit limit), the visitability line,
 // the question at the visit cursor, the list of unvisited municipalities, the

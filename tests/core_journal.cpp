@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The journal of changes to several files: its format, a crash at every
 // point of a change and of the recovery after it, failures at every point,
 // and the sweep of leftovers.

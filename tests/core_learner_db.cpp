@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The learner's database: answers with their log, the carry-over of the old
 // text memory, the schema check, and every change - alone or as a step with
 // the design's files - wholly there or wholly not after a failure, a kill or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The municipality map's data: reading a prefecture's records into list
 // entries, rows and circles; the header, statistics and old-municipality texts;
 // the numbered marks; hit-testing and the name under the pointer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The review scheduler, the memory file and the review queue and tallies.
 #include <gtest/gtest.h>
 
@@ -133,6 +134,57 @@ TEST(Fsrs, SameDayAnswer) {
     // A large stability would shrink on a same-day "good": it is held.
     const fsrs::State big{500, 5};
     EXPECT_DOUBLE_EQ(s.next(big, 0, Grade::Good).stability, 500);
+}
+
+// The wait each grade gives is what the answer then sets, and a better grade
+// always waits longer: a new question (again 0.2 and hard 1.2 days are both
+// one day when rounded), one answered the same day (every grade under a day),
+// one long learnt, one at the maximum, at the bounds of the retention.
+TEST(Fsrs, EveryGradeHasItsOwnWaitAndTheAnswerKeepsIt) {
+    struct Case {
+        const char* name;
+        double retention;
+        fsrs::State state;
+        int elapsed;
+        std::array<int, 4> days;  // {} where only the order is checked
+    };
+    const Case cases[] = {
+        {"new", 0.9, {}, 0, {1, 2, 3, 16}},
+        {"again today, asked again today", 0.9, {0.2172, 7.0114}, 0, {}},
+        {"good three days ago", 0.9, {3.2602, 4.884632}, 3, {}},
+        {"learnt for years", 0.97, {3000, 3}, 400, {}},
+        {"at the maximum", 0.80, {60000, 1}, 10000, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Scheduler s(c.retention);
+        const auto next = s.schedule(c.state, c.elapsed);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_GE(next[i].days, 1);
+            EXPECT_LE(next[i].days, fsrs::kMaximumInterval);
+            if (i > 0 && next[i - 1].days < fsrs::kMaximumInterval) EXPECT_GT(next[i].days, next[i - 1].days) << i;
+            const auto grade = static_cast<Grade>(i + 1);
+            const auto state = c.state.graded() ? s.next(c.state, c.elapsed, grade) : s.first(grade);
+            EXPECT_DOUBLE_EQ(next[i].state.stability, state.stability) << i;
+        }
+        if (c.days != std::array<int, 4>{}) {
+            EXPECT_EQ((std::array<int, 4>{next[0].days, next[1].days, next[2].days, next[3].days}), c.days);
+        }
+
+        // The memory sets the due day the grade buttons announce.
+        MemoryBook b;
+        b.retention = c.retention;
+        if (c.state.graded()) {
+            Card card;
+            card.state = c.state;
+            card.lastDay = 1000 - c.elapsed;
+            card.dueDay = 1000;
+            b.cards["q"] = card;
+        }
+        const auto shown = b.nextIntervals("q", 1000);
+        for (std::size_t i = 0; i < 4; ++i)
+            EXPECT_EQ(b.applied("q", static_cast<Outcome>(i), 1000).dueDay - 1000, shown[i]) << i;
+    }
 }
 
 TEST(Fsrs, DifficultyStaysWithinOneToTen) {
@@ -338,6 +390,58 @@ TEST(ReviewQueue, DueThenWrongThenNew) {
         {{"【面積】", 0}, {}},
     };
     for (const auto& c : cases) EXPECT_EQ(buildReviewQueue(bank, b, 60, c.f).records, c.records) << c.f.kind << c.f.prefecture;
+}
+
+// One rule places a question in the day's review; an answer given today, right
+// or wrong, takes it out of every group until it is due, so the counts left
+// after some answers are those of a queue built afresh (after a restart).
+TEST(ReviewQueue, AnAnswerTodayLeavesTheDaysReviewAndTheCountsLeftAgreeWithARebuild) {
+    struct GroupCase { const char* name; std::optional<Card> card; ReviewGroup group; };
+    Card wrongYesterday = graded(70, true);
+    wrongYesterday.lastDay = 59;
+    Card wrongToday = graded(61, true);
+    wrongToday.lastDay = 60;
+    Card dueAnsweredToday = graded(60);
+    dueAnsweredToday.lastDay = 60;  // a same-day grade due today (an interval of 0 days)
+    Card removed;
+    removed.mastered = true;
+    const GroupCase groups[] = {
+        {"never answered", std::nullopt, ReviewGroup::Fresh},
+        {"removed before any answer", removed, ReviewGroup::None},
+        {"due yesterday", graded(59), ReviewGroup::Due},
+        {"due today", dueAnsweredToday, ReviewGroup::Due},
+        {"right, not due", graded(61), ReviewGroup::None},
+        {"wrong yesterday, not due", wrongYesterday, ReviewGroup::Wrong},
+        {"wrong today, not due", wrongToday, ReviewGroup::None},
+    };
+    for (const auto& g : groups)
+        EXPECT_EQ(reviewGroup(g.card ? &*g.card : nullptr, 60), g.group) << g.name;
+
+    // A bank of 12: 3 due, 2 wrong yesterday, 1 wrong today, 6 new; answered
+    // in queue order with every outcome in turn.
+    const auto bank = bankOf(12);
+    MemoryBook b;
+    for (int i : {1, 2, 3}) b.cards["q" + std::to_string(i)] = graded(50 + i);
+    for (int i : {4, 5}) b.cards["q" + std::to_string(i)] = wrongYesterday;
+    b.cards["q6"] = wrongToday;
+    const auto start = buildReviewQueue(bank, b, 60);
+    ASSERT_EQ(start.due, 3);
+    ASSERT_EQ(start.wrong, 2);
+    ASSERT_EQ(start.fresh, 6);
+    EXPECT_EQ(b.dueCount(60), start.due) << "the menu's count is the review's";
+    for (std::size_t answered = 1; answered <= start.records.size(); ++answered) {
+        const std::string key = "q" + std::to_string(start.records[answered - 1]);
+        b.cards[key] = b.applied(key, static_cast<Outcome>(answered % 4), 60);
+        const auto left = start.left(answered);
+        const auto rebuilt = buildReviewQueue(bank, b, 60);
+        EXPECT_EQ(left.total, static_cast<int>(rebuilt.records.size())) << answered;
+        EXPECT_EQ(left.due, rebuilt.due) << answered;
+        EXPECT_EQ(left.wrong, rebuilt.wrong) << answered;
+        EXPECT_EQ(left.fresh, rebuilt.fresh) << answered;
+        EXPECT_EQ(b.dueCount(60), rebuilt.due) << answered;
+    }
+    // The next day those answered wrong come back, due.
+    EXPECT_GE(buildReviewQueue(bank, b, 61).due, 1);
 }
 
 TEST(ReviewQueue, TheDueCountOfTheMemoryAloneIsTheBanksWhenTheMemoryHoldsOnlyTheBank) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The vector map file and its geometry: a round trip, every kind of damage
 // refused with the file named, inside tests with holes, hit-testing with its
 // tolerance, and areas on the ground.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Page layouts for paper without Qt: paper sizes, line breaking, labels on a
 // made-up map, the choice of questions and the flow of a sheet and its key.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Completion in steps: the first find shows, all only when all are found.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The question deck, the shuffle sort and the training rules.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The record views: every reader of a record file takes the same rule for
 // the same bytes (which flags mean removed or visited, which lengths fit),
 // and the writers that clear a flag clear all of it.

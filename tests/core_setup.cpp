@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Where the program folder is, where the shipped data is, and the first start
 // in a folder: copies that never overwrite, builds only where none of their
 // outputs is, the data version file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every start on a program folder: one running copy per folder (a killed
 // copy never blocks), and recovery before anything reads a file.
 #include <sys/resource.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // どこでしょう's answers in the memory of every answer: keys apart from the
 // bank's, one per map and place, and the places found read back by prefecture.
 #include <gtest/gtest.h>

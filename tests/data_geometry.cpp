@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks of the pipeline's geometry for the geography questions: which
 // municipalities share a border, the compass direction and the distance
 // between two points.

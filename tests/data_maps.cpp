@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The prefecture pictures and the dots on them: the geometry with small
 // made-up shapes, a made-up boundary file end to end, and — when the raw
 // public data is on this machine — every committed picture and every dot of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks of the shipped municipality master (作業ファイル/市町村.csv) and
 // prefecture data (file1/都道府県データ.csv): shape, every municipality and old
 // municipality exactly once in its place, statistics, descriptions within what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shipped vector maps (file1/区域.dat) against the shipped master: every
 // present municipality once on its prefecture's map, every old
 // municipality's dot inside its present municipality's outline, areas near

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks of what the package tells software centres: every screenshot the
 // AppStream metadata names is a picture committed in the repository, at the
 // address it will have under the project's homepage, of the size it declares.

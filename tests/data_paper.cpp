@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Paper maps and question sheets from the shipped data: every number of every
 // prefecture's map inside its place or on a leader, none over another; the
 // PDF files read back with pdftotext hold every name of a key and every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Checks of the shipped question bank (作業ファイル/問題.csv): its shape and
 // byte widths, and for every question that the answer is true and the three
 // wrong choices false by the facts of the committed municipality master and

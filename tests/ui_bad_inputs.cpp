@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A catalogue of bad inputs, one table: each row spoils one file of a sound
 // program folder, drives the window that meets it (start-up, training, the
 // map, the visit game, the environment window's builds) and states what the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ui layer on the offscreen platform: twips geometry, colours and fonts,
 // the read-backs of labels, lists and picture boxes, the one guard around
 // every handler, and the close box.
@@ -34,6 +35,7 @@
 #include "ui/display_scale.h"
 #include "ui/form.h"
 #include "ui/internal.h"
+#include "ui/keys.h"
 #include "ui/types.h"
 
 using namespace tabinowa;
@@ -282,6 +284,42 @@ TEST(UiList, EntriesReadBackAndClicksReportThePositionFromZero) {
     list.addItem("秋田県");
     EXPECT_EQ(list.count(), 1);
     EXPECT_EQ(clicked.size(), 2u);
+}
+
+// The focus ring shows on a list without crossing its entries: the first and
+// last entries' pixels are the same with the keyboard on the list as without.
+TEST(UiListBox, TheFocusRingLeavesTheEntriesAsTheyAre) {
+    Form form("list ring", 3000, 3000);
+    ListBox list(form, {120, 120, 1335, 1000});
+    ListBox other(form, {1560, 120, 1335, 1000});
+    for (const char* s : {"北海道", "青森県", "岩手県", "宮城県", "秋田県", "山形県", "福島県", "茨城県", "栃木県"})
+        list.addItem(s);
+    form.show();
+    auto* real = topLevel("list ring")->findChildren<QListWidget*>().value(0);
+    ASSERT_NE(real, nullptr);
+    auto entries = [&] {
+        QCoreApplication::processEvents();
+        const QImage all = real->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QPoint at = real->viewport()->mapTo(real, QPoint(0, 0));
+        // Inside the viewport's sides (the ring's side lines stand there, left of the text and right of it).
+        QRect first = real->visualItemRect(real->item(0)).adjusted(3, 0, -3, 0).translated(at);
+        return all.copy(first);
+    };
+    ui::focus(other);
+    const QImage without = entries();
+    ui::focus(list);
+    ASSERT_TRUE(ui::hasFocus(list));
+    const QImage with = entries();
+    ASSERT_EQ(with.size(), without.size());
+    int changed = 0;
+    for (int y = 0; y < with.height(); ++y)
+        for (int x = 0; x < with.width(); ++x) changed += with.pixel(x, y) != without.pixel(x, y);
+    EXPECT_EQ(changed, 0) << "the ring crosses the first entry";
+    // The ring is there all the same: the list looks different with the keyboard on it.
+    const QImage focused = real->grab().toImage();
+    ui::focus(other);
+    QCoreApplication::processEvents();
+    EXPECT_NE(focused, real->grab().toImage());
 }
 
 TEST(UiMenu, ItemsRunTheirHandlersOnlyWhileTheWindowIsShown) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program as a desktop application: the display scale (positions, sizes,
 // fonts, pictures, drawing and pointer positions together, twips unchanged for
 // the screens), the scale chosen for a screen and remembered, the start-up

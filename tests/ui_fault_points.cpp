@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every write point of the steps that change a user's progress, made to fail
 // one at a time: a visit, start over and a right answer in the visit game, a
 // removal and the revival in training. Each step is run once to count its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visit game window on the offscreen platform, over a temporary program
 // folder: load, the quiz with its points, choosing and visiting
 // municipalities, start over, missing pictures and the way back to the menu.
@@ -16,6 +17,7 @@
 #include "core/session/session.h"
 #include "screens/frm2CityVisit.h"
 #include "core/game/rules.h"
+#include "core/map/outlines.h"
 #include "screens/frm1Main.h"
 #include "screens/window_manager.h"
 #include "support/folder_checks.h"
@@ -510,4 +512,41 @@ TEST_F(GameWindow, AnUnreadableNextQuestionIsReportedAndTheWindowStaysUsable) {
     ASSERT_TRUE(w.lstKen.clickItem(1));
     EXPECT_GT(w.lstCity.count(), 0);
     ASSERT_TRUE(w.cmdToMain.click());
+}
+
+// The visit line keeps the design's place unless an inset of the map lies
+// under it (東京都's islands): then it goes just above the highest such inset.
+TEST(VisitLine, StandsAboveTheInsetsItWouldCover) {
+    auto inset = [](double left, double top, double right, double bottom, bool framed = true) {
+        MapPart p;
+        p.frame = {left, top, right, bottom};
+        p.framed = framed;
+        return p;
+    };
+    const ui::Rect design = kVisitLineBox;  // 960..7335 × 6960..7215
+    struct Case {
+        const char* name;
+        std::vector<MapPart> parts;
+        int top;
+    };
+    const Case cases[] = {
+        {"no inset", {MapPart{}}, design.top},
+        {"an inset above the line", {inset(200, 1000, 2000, 3000)}, design.top},
+        {"an inset left of the line", {inset(0, 4000, 900, 7500)}, design.top},
+        {"an unframed part under the line", {inset(1000, 4000, 3000, 7500, false)}, design.top},
+        {"one inset under the line", {inset(150, 4000, 1875, 7500)}, 4000 - design.height - kVisitLineGap},
+        {"東京都: three, the highest decides",
+         {MapPart{}, inset(150, 4020, 1875, 7500), inset(3420, 4020, 4290, 7500), inset(6885, 3900, 7425, 7500)},
+         3900 - design.height - kVisitLineGap},
+        {"an inset reaching the top", {inset(1000, 0, 2000, 7500)}, 0},
+    };
+    for (const auto& c : cases) {
+        MapArea area;
+        area.parts = c.parts;
+        const ui::Rect box = visitLineBox(area, design);
+        EXPECT_EQ(box.top, c.top) << c.name;
+        EXPECT_EQ(box.left, design.left) << c.name;
+        EXPECT_EQ(box.width, design.width) << c.name;
+        EXPECT_EQ(box.height, design.height) << c.name;
+    }
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Every window by keyboard alone: keys go to the control that has the
 // keyboard through the application (as QTest::keyClick sends them), never to
 // a handler directly. A focused button takes Space and Enter; the arrows in a
@@ -13,7 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "core/files/database.h"
 #include "core/files/io.h"
+#include "core/files/records.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/questions.h"
 #include "core/session/session.h"
 #include "screens/frm1Main.h"
 #include "screens/frm2CityVisit.h"
@@ -229,6 +234,83 @@ TEST_F(Keyboard, ARemovalSaysSo) {
     typeKey(Qt::Key_Delete);
     EXPECT_EQ(t::storedFlag(folder.folders(), 1), 1);
     EXPECT_NE(s.lblAns1.caption().find("消去しました"), std::string::npos) << s.lblAns1.caption();
+}
+
+// After the answer, O and X (or their buttons) say right or wrong: the memory
+// keeps it with the activity and the time to recall, and the next question
+// comes. Before the answer, after a removal and while answering by choice
+// they are not there and the keys do nothing.
+TEST_F(Keyboard, TrainingOAndXRememberTheLearnersVerdictAfterTheAnswerOnly) {
+    struct Case {
+        const char* name;
+        Qt::Key key;
+        bool byButton;  // the button focused and pressed by Space, not the letter
+        Outcome outcome;
+    };
+    const Case cases[] = {
+        {"O", Qt::Key_O, false, Outcome::Good},
+        {"X", Qt::Key_X, false, Outcome::Again},
+        {"〇 by Space", Qt::Key_Space, true, Outcome::Good},
+        {"× by Space", Qt::Key_Space, true, Outcome::Again},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Desk d;
+        frm2Sogo& s = d.training();
+        if (s.answerMode.byChoice()) s.answerMode.toggle();  // the mode is kept for the process: judging oneself
+        const Mondai asked = QuestionFile(d.io, d.session.folders).get(1);
+        ui::CommandButton& button = c.outcome == Outcome::Good ? s.cmdRight : s.cmdWrong;
+        EXPECT_FALSE(button.isShown()) << "offered before the answer";
+        typeKey(c.outcome == Outcome::Good ? Qt::Key_O : Qt::Key_X);
+        EXPECT_FALSE(s.answerShown()) << "the key showed the answer";
+        EXPECT_EQ(d.session.memory.logCount(), 0);
+
+        typeKey(Qt::Key_Space);  // the answer
+        ASSERT_TRUE(s.answerShown());
+        ASSERT_TRUE(s.cmdRight.isShown());
+        ASSERT_TRUE(s.cmdWrong.isShown());
+        const Card want = d.session.memory.book().applied(memoryKey(asked), c.outcome, d.session.today());
+        if (c.byButton) ui::focus(button);
+        typeKey(c.key);
+        EXPECT_FALSE(s.answerShown()) << "the next question";
+        EXPECT_EQ(s.lblQs.caption(), questionText(QuestionFile(d.io, d.session.folders).get(2)));
+        EXPECT_FALSE(s.cmdRight.isShown());
+
+        MemoryStore again(d.io, d.session.folders.memoryFile());
+        const Card* card = again.book().find(memoryKey(asked));
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(card->dueDay, want.dueDay);
+        EXPECT_DOUBLE_EQ(card->state.stability, want.state.stability);
+        EXPECT_EQ(card->lastWrong, c.outcome == Outcome::Again);
+        Database db(d.io, again.databaseFile(), false);
+        Database::Statement rows(db, "SELECT activity, outcome, seconds FROM answers");
+        ASSERT_TRUE(rows.step());
+        EXPECT_EQ(rows.text(0), "練習");
+        EXPECT_EQ(rows.integer(1), static_cast<int>(c.outcome));
+        EXPECT_FALSE(rows.isNull(2)) << "no response time";
+        EXPECT_GE(rows.real(2), 0.0);
+        EXPECT_FALSE(rows.step()) << "one answer, one row";
+    }
+
+    // A removed question is mastered: no verdict on it; its undo offers it again.
+    frm2Sogo& s = training();
+    typeKey(Qt::Key_Space);
+    ASSERT_TRUE(s.cmdRight.isShown());
+    typeKey(Qt::Key_Delete);
+    EXPECT_FALSE(s.cmdRight.isShown());
+    typeKey(Qt::Key_O);
+    EXPECT_TRUE(s.answerShown()) << "O after a removal went on";
+    typeKey(Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(s.cmdRight.isShown());
+    EXPECT_NE(ui::legend(s.frm).find("O／X"), std::string::npos) << ui::legend(s.frm);
+
+    // Answering by choice judges by the pick: no O / X.
+    ui::focus(s.answerMode.button);
+    typeKey(Qt::Key_Space);
+    ASSERT_TRUE(s.answerMode.byChoice());
+    EXPECT_FALSE(s.cmdRight.isShown());
+    EXPECT_EQ(ui::legend(s.frm).find("O／X"), std::string::npos) << ui::legend(s.frm);
+    s.answerMode.toggle();
 }
 
 // ------------------------------------------------------------ help

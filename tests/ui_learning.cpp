@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Learning aids on the offscreen platform: keys in every window, answering by
 // choice, undo of a removal, the memory of every answer (through a restart
 // and a question build), the review, the progress line and the statistics.
@@ -412,7 +413,8 @@ TEST_F(Learning, TheReviewAsksDueThenWrongThenNewAndRemembersEachGrade) {
     {
         MemoryStore store(io, folder.folders().memoryFile());
         store.record(bank[2], Outcome::Good, kToday - 5);  // due
-        store.record(bank[1], Outcome::Again, kToday);     // wrong
+        store.record(bank[1], Outcome::Easy, kToday - 3);
+        store.record(bank[1], Outcome::Again, kToday - 1);  // wrong yesterday, due in two days
     }
     windows.start();
     ASSERT_TRUE(windows.main()->cmdFukusyu.click());
@@ -447,6 +449,67 @@ TEST_F(Learning, TheReviewAsksDueThenWrongThenNewAndRemembersEachGrade) {
     ASSERT_TRUE(r.lstKind.clickItem(2));  // 【合併】
     for (int record : r.queue().records) EXPECT_EQ(bank[static_cast<std::size_t>(record - 1)].Mondai1, "【合併】二");
     ASSERT_TRUE(r.lstKind.clickItem(0));
+}
+
+// The menu's "今日の復習" is the review's 期限; the counts left follow every
+// grade and are what a restart finds; each grade button shows its own wait,
+// the one the grade then sets; a question graded もう一度 does not come back
+// the same day, even after a restart.
+TEST_F(Learning, TheReviewsCountsAgreeWithTheMenuAfterEveryGradeAndARestart) {
+    const auto bank = t::sampleBank(7, {}, true);
+    t::writeBank(folder.folders(), bank);
+    {
+        MemoryStore store(io, folder.folders().memoryFile());
+        store.record(bank[0], Outcome::Good, kToday - 10);  // due
+        store.record(bank[1], Outcome::Good, kToday - 9);   // due
+        store.record(bank[2], Outcome::Easy, kToday - 3);
+        store.record(bank[2], Outcome::Again, kToday - 1);  // wrong yesterday
+        store.record(bank[3], Outcome::Again, kToday);      // wrong today: not today
+    }
+    // What a fresh start counts: the bank against the memory on disk.
+    auto fresh = [&] {
+        const MemoryBook b = memoryOnDisk();
+        const auto q = buildReviewQueue(readBank(io, folder.folders()), b, kToday);
+        return "残り　" + std::to_string(q.records.size()) + "問（期限 " + std::to_string(q.due) + "・間違い " +
+               std::to_string(q.wrong) + "・新しい " + std::to_string(q.fresh) + "）";
+    };
+    auto menuCount = [&] { return windows.main()->lblFukusyu.caption(); };
+    windows.start();
+    EXPECT_EQ(menuCount(), "今日の復習\u3000" "2問");
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    frm2Fukusyu* r = windows.review();
+    EXPECT_EQ(r->lblCount.caption().rfind("残り　6問（期限 2・間違い 1・新しい 3）", 0), 0u) << r->lblCount.caption();
+
+    const char* grades[] = {"1", "2", "3", "4", "1"};
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(i);
+        const Mondai asked = record(r->queue().records[static_cast<std::size_t>(i)]);
+        ASSERT_TRUE(r->keys.press("Space"));
+        std::vector<std::string> captions;
+        for (auto& b : r->cmdGrade) captions.push_back(b.caption());
+        for (std::size_t a = 0; a < 4; ++a)
+            for (std::size_t b = a + 1; b < 4; ++b) EXPECT_NE(captions[a], captions[b]);
+        const int g = grades[i][0] - '1';
+        const auto days = session.memory.book().nextIntervals(memoryKey(asked), kToday);
+        ASSERT_TRUE(r->keys.press(grades[i]));
+        const MemoryBook onDisk = memoryOnDisk();
+        const Card* card = onDisk.find(memoryKey(asked));
+        ASSERT_NE(card, nullptr);
+        EXPECT_EQ(card->dueDay - kToday, days[static_cast<std::size_t>(g)]);
+        EXPECT_NE(captions[static_cast<std::size_t>(g)].find("（" + std::to_string(days[static_cast<std::size_t>(g)]) + "日後）"),
+                  std::string::npos) << captions[static_cast<std::size_t>(g)];
+        EXPECT_EQ(r->lblCount.caption().rfind(fresh(), 0), 0u) << r->lblCount.caption() << " / " << fresh();
+    }
+    // A restart: the menu and the review count as the window did.
+    const std::string before = fresh();
+    ASSERT_TRUE(r->keys.press("Escape"));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    windows.main()->load();
+    EXPECT_EQ(menuCount(), "今日の復習\u3000" "0問");
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    r = windows.review();
+    EXPECT_EQ(r->lblCount.caption().rfind(before, 0), 0u) << r->lblCount.caption();
+    EXPECT_EQ(r->queue().records.size(), 1u) << "only the last new question is left today";
 }
 
 // With the difficulty file beside the master, new questions come easiest

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The municipality map window on the offscreen platform, over a temporary
 // program folder: the lists, the circles on the picture, the profile, the name
 // under the pointer, missing files, and the way back to the menu.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shell on the offscreen platform: start-up and the deck built once per
 // run, the main menu, the environment and information windows, one instance
 // per window, the return-to-menu sequence, the end of the program, the close

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The training screen on the offscreen platform, driven through the main
 // menu over a temporary program folder: questions, answers, the achievement
 // line, the end of the deck, removals (once per question), all cleared,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "どこでしょう" on the offscreen platform over a temporary program folder
 // with made-up outlines: a round played by mouse and keyboard, the reach of a
 // click at several zooms, old municipalities answered at their dots, all

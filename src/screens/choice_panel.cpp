@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/choice_panel.h"
 
 #include "ui/keys.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Answering a question by choice (four buttons, a click or the keys 1 to 4),
 // the same in training, the visit game and the review, and the switch between

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main menu: the start-up window. Its load step sets the three
 // descriptions and, on the first showing in a run only, builds the question

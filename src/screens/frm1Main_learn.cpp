@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The main menu's keyboard order and its block for the review and the statistics.
 #include "screens/frm1Main.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2CityVisit.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       // The box holds the whole prefecture picture (505 × 503 pixels) inside its border.
       picTizu(frm, {2880, 0, 7635, 7605}),
       zoom(picTizu, frm, {17880, 6960, 1815, 375}),
-      lblMinryoku(picTizu, {960, 6960, 6375, 255}),
+      lblMinryoku(picTizu, kVisitLineBox),
       lstCity(frm, {1440, 360, 1335, 6720}),
       cmdVisit(frm, {11040, 6120, 1575, 1215}, "訪問する"),
       Label1(frm, {11160, 240, 3735, 615}, "クイズミチクサ"),
@@ -287,6 +288,31 @@ std::string frm2CityVisit::loadMap(int prefectureRow) {
     }
 }
 
+ui::Rect visitLineBox(const MapArea& area, ui::Rect designBox) {
+    // The insets in the line's band (東京都's islands at the foot of its map).
+    double top = designBox.top;
+    for (const MapPart& part : area.parts) {
+        if (!part.framed) continue;
+        const MapBox& f = part.frame;
+        const bool acrossBand = f.top < designBox.top + designBox.height && f.bottom > designBox.top;
+        const bool acrossLine = f.left < designBox.left + designBox.width && f.right > designBox.left;
+        if (acrossBand && acrossLine) top = std::min(top, f.top - designBox.height - kVisitLineGap);
+    }
+    ui::Rect box = designBox;
+    box.top = static_cast<int>(std::max(0.0, top));
+    return box;
+}
+
+void frm2CityVisit::placeVisitLine(int prefectureRow) {
+    ui::Rect box = kVisitLineBox;
+    try {
+        box = visitLineBox(readOutlineArea(session_.io, outlineFile(session_.folders), prefectureRow), kVisitLineBox);
+    } catch (const FileError&) {
+        // no outlines: the design's place
+    }
+    lblMinryoku.setGeometry(box);
+}
+
 void frm2CityVisit::lstKen_Click(int position) {
     if (position < 0 || position >= static_cast<int>(map_.prefectures().size())) return;
     japanShown_ = false;
@@ -298,6 +324,7 @@ void frm2CityVisit::lstKen_Click(int position) {
     lblCity.setCaption("");
     // a missing picture leaves the map blank; the list still works
     for (const auto& entry : map_.choosePrefecture(position)) lstCity.addItem(entry);
+    placeVisitLine(position + 1);
     zoom.forget();
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The visit game window: on the right a quiz over the whole question bank in
 // a fresh random order, judged by the user, earning points; on the left a
@@ -19,6 +20,15 @@
 #include "ui/map_view.h"
 
 namespace tabinowa {
+
+struct MapArea;
+
+// The visit line's place in the picture (twips): the design's, at the foot of
+// the map, unless an inset of the map (東京都's islands) lies under it; then
+// just above the highest such inset, so that no island is written over.
+inline constexpr ui::Rect kVisitLineBox{960, 6960, 6375, 255};
+inline constexpr int kVisitLineGap = 30;
+ui::Rect visitLineBox(const MapArea& area, ui::Rect designBox);
 
 class frm2CityVisit final : public Window {
 public:
@@ -90,6 +100,7 @@ public:
 
 private:
     void setGameLine(const std::string& text);
+    void placeVisitLine(int prefectureRow);
     void setUpLearning();
     void offerChoices();
     void choicePicked(const JudgedPick& pick);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The visit game's learning aids, kept apart from its own behaviour: keys,
 // answering by choice (a pick scores exactly as the right or wrong button),
 // and the memory of each judged answer.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "どこでしょう": names a municipality (old ones too, when asked for) and the
 // learner clicks it on the prefecture's map, or its prefecture on the map of

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2Fukusyu.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <set>
 
@@ -176,14 +178,15 @@ void frm2Fukusyu::showCurrent() {
         position_ = 0;
         if (queue_.records.empty()) return showDone();
     }
-    const std::size_t left = queue_.records.size() - position_;
-    const std::size_t dueLeft = position_ < static_cast<std::size_t>(queue_.due) ? queue_.due - position_ : 0;
+    // The counts of what is left, each group as the queue would count it built
+    // afresh (after a restart too): an answered question is in none of them.
+    const auto left = queue_.left(position_);
     std::string group = "新しい問題";
     if (position_ < static_cast<std::size_t>(queue_.due)) group = "期限の来た問題";
     else if (position_ < static_cast<std::size_t>(queue_.due + queue_.wrong)) group = "間違えた問題";
-    lblCount.setCaption("残り　" + withCommas(static_cast<long long>(left)) + "問（期限 " + std::to_string(dueLeft) +
-                        "・間違い " + std::to_string(queue_.wrong) + "・新しい " + std::to_string(queue_.fresh) +
-                        "）　いまは：" + group);
+    lblCount.setCaption("残り　" + withCommas(left.total) + "問（期限 " + withCommas(left.due) + "・間違い " +
+                        withCommas(left.wrong) + "・新しい " + withCommas(left.fresh) + "）　いまは：" + group);
+    shownAt_ = std::chrono::steady_clock::now();
     lblQs.setCaption(questionText(*current_));
     cmdAns.setVisible(true);
     cmdAns.setFocus();
@@ -206,17 +209,18 @@ void frm2Fukusyu::cmdAns_Click() {
     // Each grade shows when the question would come back.
     const MemoryBook& book = session_.memory.book();
     const std::string key = memoryKey(*current_);
-    for (int i = 0; i < 4; ++i) {
-        const Card next = book.applied(key, static_cast<Outcome>(i), session_.today());
-        cmdGrade[static_cast<std::size_t>(i)].setCaption(std::string(kGradeNames[i]) + "\r\n（" +
-                                                         daysText(next.dueDay - session_.today()) + "後）");
-    }
+    const auto days = book.nextIntervals(key, session_.today());
+    for (std::size_t i = 0; i < 4; ++i)
+        cmdGrade[i].setCaption(std::string(kGradeNames[i]) + "\r\n（" + daysText(days[i]) + "後）");
+    answeredAt_ = std::chrono::steady_clock::now();
     showGrades(true);
     cmdGrade[2].setFocus();
 }
 
 void frm2Fukusyu::answerWith(Outcome o) {
-    session_.memory.record(*current_, o, session_.today());
+    // The time to recall: from the question on screen to the answer asked for.
+    const std::chrono::duration<double> recall = answeredAt_ - shownAt_;
+    session_.memory.record(*current_, o, session_.today(), activity::kReview, recall.count());
     ++position_;
     showCurrent();
 }

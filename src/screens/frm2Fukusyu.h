@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The review window (復習): the day's queue of the question bank by the
 // memory of every answer: due questions first, then those answered wrong, then
@@ -5,6 +6,7 @@
 // answered by choice; each answer updates the memory and sets the next review.
 // Holds no file open: each question is read when shown and checked against
 // the queue by its texts, so a question build in between is noticed.
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -78,6 +80,7 @@ private:
     std::size_t position_ = 0;
     std::optional<Mondai> current_;
     bool answerShown_ = false;
+    std::chrono::steady_clock::time_point shownAt_, answeredAt_;
 };
 
 }  // namespace tabinowa

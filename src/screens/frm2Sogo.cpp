@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2Sogo.h"
 
 #include <string>
@@ -33,6 +34,9 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
       lblInyo(frm, {11160, 8160, 1455, 375}),
       // Our count beside the achievement line, left of it.
       lblProgress(frm, {6840, 6240, 3720, 555}),
+      // Right of the answer button, above our count: the design's controls stay where they are.
+      cmdRight(frm, {6840, 5700, 1800, 495}, "〇 正解（O）"),
+      cmdWrong(frm, {8760, 5700, 1800, 495}, "× 間違（X）"),
       answerMode(frm, {240, 360, 2655, 495}, session, "training"),
       choices(Frame2, {6360, 180, 5895, 1695}, answerMode, session),
       keys(frm),
@@ -71,6 +75,8 @@ void frm2Sogo::showQuestion() {
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     current_ = file_->get(record);
     lblQs.setCaption(questionText(current_));
+    shownAt_ = std::chrono::steady_clock::now();
+    recallSeconds_.reset();
 }
 
 void frm2Sogo::offerHint() { cmdHint.setVisible(hasHint(current_)); }
@@ -118,10 +124,13 @@ void frm2Sogo::answerStep() {
         cmdHint.setVisible(false);
         cmdAns.setCaption(kNext);
         answerShown_ = true;
+        recallSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - shownAt_).count();
+        offerSelfJudging();
         return;
     }
     cmdAns.setCaption(kShowAnswer);
     answerShown_ = false;
+    offerSelfJudging();
     auto& quiz = session_.quiz;
     ++quiz.trainingCursor;
     lblAns0.setCaption("");

@@ -1,7 +1,9 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The training screen: walks through the question deck one question at a
 // time, shows answers and explanations, removes mastered questions and
 // revives them all. Holds "問題.ran" open from its load until its return.
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -48,6 +50,10 @@ public:
     // Learning aids beside the screen's own controls: keys, answering by
     // choice, undo of the last removal, the count with its percentage.
     ui::Label lblProgress;
+    // Once the answer is shown (judging oneself): the learner says right or
+    // wrong (O / X), the memory keeps it for the review, and the next question follows.
+    ui::CommandButton cmdRight;
+    ui::CommandButton cmdWrong;
     AnswerModeSwitch answerMode;
     ChoicePanel choices;
     ui::Keys keys;
@@ -55,6 +61,8 @@ public:
     bool pickChoice(int position);
     void undoRemoval();
     bool canUndo() const { return undo_.has_value(); }
+    // The learner's own verdict on the answer shown: remembered, then the next question.
+    void judgeSelf(bool right);
 
     // The screen's state (read by tests).
     bool answerShown() const { return answerShown_; }
@@ -74,6 +82,7 @@ private:
     void answerStep();
     void removeStep();
     void focusSafe();
+    void offerSelfJudging();
 
     Session& session_;
     WindowManager& windows_;
@@ -90,6 +99,8 @@ private:
         std::optional<Card> card;  // the memory before the removal
     };
     std::optional<Undo> undo_;
+    std::chrono::steady_clock::time_point shownAt_;  // the question came on screen
+    std::optional<double> recallSeconds_;            // until the answer was asked for
 };
 
 }  // namespace tabinowa

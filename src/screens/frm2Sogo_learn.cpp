@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The training screen's learning aids, kept apart from its own behaviour:
 // keys, answering by choice, the memory of each judged answer and removal,
 // undo of the last removal, and the count against the total.
@@ -23,8 +24,16 @@ void frm2Sogo::setUpLearning() {
             choices.hide();
             if (!answerShown_ && cmdAns.visible()) offerHint();
         }
+        offerSelfJudging();
         showLegend();
     });
+
+    cmdRight.onClick([this] { judgeSelf(true); });
+    cmdWrong.onClick([this] { judgeSelf(false); });
+    cmdRight.setVisible(false);
+    cmdWrong.setVisible(false);
+    keys.add("O", [this] { cmdRight.click(); });
+    keys.add("X", [this] { cmdWrong.click(); });
 
     keys.add("Space,Return,Enter", [this] { cmdAns.click(); });
     keys.add("H", [this] { cmdHint.click(); });
@@ -36,7 +45,9 @@ void frm2Sogo::setUpLearning() {
     ui::describeKeys(frm,
                      {{&cmdAns, "解答を表示／次の問題（Space または Enter）"}, {&cmdHint, "ヒント（H）"},
                       {&cmdDel, "この問題を消去（Delete）　元に戻す：Ctrl+Z"}, {&cmdToMain, "メニューへ戻る（Esc）"},
-                      {&cmdSaisei, "消去済み問題を、全て復活する（F8）"}},
+                      {&cmdSaisei, "消去済み問題を、全て復活する（F8）"},
+                      {&cmdRight, "正解だった：復習に覚えて次の問題へ（O）"},
+                      {&cmdWrong, "間違えた：復習に覚えて次の問題へ（X）"}},
                      legendText());
     keys.add("F8", [this] { cmdSaisei.click(); });
 }
@@ -44,7 +55,7 @@ void frm2Sogo::setUpLearning() {
 // The keys that do something in the mode chosen: no hint while answering by choice.
 std::string frm2Sogo::legendText() const {
     return std::string("Space／Enter：解答を表示・次の問題（ボタンにいるときはそのボタン）　") +
-           (answerMode.byChoice() ? "1～4：選択肢で答える　" : "H：ヒント　") +
+           (answerMode.byChoice() ? "1～4：選択肢で答える　" : "H：ヒント　O／X：正解／間違（解答のあと）　") +
            "Delete：消去　Ctrl+Z：消去を元に戻す　F8：全て復活　Esc：メニューへ戻る　Tab：ボタンの移動";
 }
 
@@ -100,10 +111,29 @@ void frm2Sogo::removeAndRemember() {
         return;
     }
     session_.memory.carried();
+    offerSelfJudging();  // a removed question is mastered: no verdict on it
     const bool counted = screenRemoved_ != removedBefore;
     if (!flaggedBefore || counted) undo_ = Undo{record, counted, change.key, change.card};
     showProgress();
     lblAns1.setCaption("この問題を消去しました（Ctrl+Z で元に戻します）。");
+}
+
+void frm2Sogo::offerSelfJudging() {
+    // Only after the answer asked for (not a pick, which judged already),
+    // while judging oneself, and not on a removed question.
+    const bool offer = file_ && answerShown_ && recallSeconds_ && cmdAns.isShown() && !answerMode.byChoice() &&
+                       !current_.removed();
+    cmdRight.setVisible(offer);
+    cmdWrong.setVisible(offer);
+}
+
+void frm2Sogo::judgeSelf(bool right) {
+    if (!cmdRight.isShown() || !answerShown_ || !file_) return;
+    session_.memory.record(current_, right ? Outcome::Good : Outcome::Again, session_.today(), activity::kTraining,
+                           recallSeconds_);
+    recallSeconds_.reset();
+    cmdAns_Click();  // on to the next question
+    lblAns1.setCaption(right ? "正解として覚えました。" : "間違いとして覚えました。復習で出します。");
 }
 
 void frm2Sogo::undoRemoval() {
@@ -124,6 +154,7 @@ void frm2Sogo::undoRemoval() {
     // The question on screen can be removed again.
     if (sameQuestion && answerShown_ && cmdAns.visible()) cmdDel.setVisible(true);
     lblAns1.setCaption("消去を元に戻しました。");
+    offerSelfJudging();
     session_.memory.restore(undo.key, undo.card);
 }
 

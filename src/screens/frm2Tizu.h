@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The municipality map window: a prefecture list, the municipality list of the
 // chosen prefecture, the prefecture's map picture with a small circle for every

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The statistics window (統計): per kind and per prefecture the questions,
 // how many were seen, the right rate and how many are mastered; charts of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // 印刷・PDF: paper for study away from the screen. A 白地図 of a prefecture,
 // a region or every prefecture of Japan (numbered, blank, or with the names:

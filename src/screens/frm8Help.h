@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The help page "遊び方": the three activities, the points of the visit game,
 // what the environment window's builds make again and reset, the keys, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The information window: the program's name, the credits of its data and
 // where to report a fault; the program's version and the data version of the

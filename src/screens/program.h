@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One run of the program once the toolkit has started: the program folder
 // chosen and made ready (the setup window, shown only when there is

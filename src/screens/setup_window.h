@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The start of the program before the main menu: where the program folder is
 // and, the first time the program runs there, the copy of the shipped data and

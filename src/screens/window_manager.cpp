@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/window_manager.h"
 
 #include "screens/frm2CityVisit.h"

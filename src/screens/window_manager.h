@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The windows of one run and the ways between them: one instance per window,
 // showing an open window brings it to the front, showing an unloaded one loads

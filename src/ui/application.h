@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application object for main: owns the toolkit, reads the command line,
 // runs the event loop.

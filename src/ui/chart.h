@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A bar chart drawn with QPainter: a title, one bar per value with its
 // label under every few bars, and the largest value on the axis.

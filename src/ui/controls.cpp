@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/controls.h"
 
 #include <QFrame>
@@ -93,9 +94,26 @@ protected:
 // move by the keys. The first arrow key chooses the first entry instead.
 class QuietList : public QListWidget {
 public:
-    using QListWidget::QListWidget;
+    explicit QuietList(QWidget* parent = nullptr) : QListWidget(parent) {
+        // Room above the first entry and below the last for the focus ring's
+        // lines, so that they never cross an entry's characters.
+        setViewportMargins(0, kRing, 0, kRing);
+    }
 
 protected:
+    static constexpr int kRing = 2;  // the ring's width in pixels
+    bool event(QEvent* e) override {
+        const bool done = QListWidget::event(e);
+        if (e->type() == QEvent::Paint && hasFocus()) {
+            // The ring's top and bottom in the margins, outside the entries.
+            QPainter p(this);
+            p.setPen(QPen(QColor(0, 90, 200), kRing, Qt::DotLine));
+            const QRect v = viewport()->geometry();
+            p.drawLine(v.left(), v.top() - kRing / 2, v.right(), v.top() - kRing / 2);
+            p.drawLine(v.left(), v.bottom() + 1 + kRing / 2, v.right(), v.bottom() + 1 + kRing / 2);
+        }
+        return done;
+    }
     void focusInEvent(QFocusEvent* e) override {
         const bool hadCurrent = currentIndex().isValid();
         {
@@ -112,11 +130,13 @@ protected:
     void paintEvent(QPaintEvent* e) override {
         QListWidget::paintEvent(e);
         if (!hasFocus()) return;
-        // The buttons' ring, so that a list with nothing chosen yet shows the keyboard is on it.
+        // The buttons' ring, so that a list with nothing chosen yet shows the
+        // keyboard is on it: its sides here, its top and bottom in the margins (event()).
         QPainter p(viewport());
-        p.setPen(QPen(QColor(0, 90, 200), 2, Qt::DotLine));
-        p.setBrush(Qt::NoBrush);
-        p.drawRect(viewport()->rect().adjusted(1, 1, -2, -2));
+        p.setPen(QPen(QColor(0, 90, 200), kRing, Qt::DotLine));
+        const QRect r = viewport()->rect();
+        p.drawLine(r.left() + 1, r.top(), r.left() + 1, r.bottom());
+        p.drawLine(r.right(), r.top(), r.right(), r.bottom());
     }
 };
 

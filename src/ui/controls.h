@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The controls of the windows: labels, command buttons, list boxes, frames,
 // images, lines and picture boxes. Each is placed in a container (the form,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The display scale (表示倍率) of the windows. Screens describe every window in
 // twips; the ui layer turns twips into pixels at 15 twips a pixel times the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Windows and the common part of every control. Screens hold a Form and their
 // controls as members; every handler the ui layer calls runs inside the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Private to the ui layer (included only by src/ui/*.cpp): the Qt side of the
 // controls. Screens never see this header.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The keyboard side of a window: keys that run a handler (inside the
 // window's guard, as a click does), the one-line legend that names them at

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "ui/map_view.h"
 
 #include "core/map/progress_scale.h"

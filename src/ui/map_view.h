@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A vector map that can be zoomed and panned: the outlines of one map
 // (map/outlines.h) drawn sharp at any zoom, with fills, dots, numbered marks,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pages on paper: a paper::Document drawn to a PDF file, to the system's
 // printer through its print dialog, or into the print preview. The fonts are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's icon, drawn from one list of shapes as a scalable SVG and as
 // PNG pictures of 16 to 256 pixels, so that both always show the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every setting of the program in one place, typed: the learner's choices
 // that are no data (the display scale, how each screen is answered), kept in

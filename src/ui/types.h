@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Plain values the windows are described in: twips, colours as &H00BBGGRR,
 // fonts by their design names. No Qt here: screens include this.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabinowa-kill-driver FOLDER ACTION: one step that changes a learner's
 // progress, performed on a program folder by the same core code the windows
 // use, after the start-up every run performs (lock, recovery). The

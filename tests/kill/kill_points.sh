@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The kill-at-every-call test, from outside the program: each step that
 # changes the working files (both builds through tabinowa-prepare; a visit,
 # start over, a right answer, a removal, a revival and a review answer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Municipality records and prefecture ranges for tests, written the way the
 // municipality build writes them. Header only, standard C++ only.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An Io that stops dead at its k-th change to the disk (a write, flush,
 // close, rename, removal or folder sync, counted together from 1), as a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An Io that fails at the k-th write, flush, rename, close or folder sync (counted
 // together, from 1), and otherwise does what the real one does. With k = 0 it

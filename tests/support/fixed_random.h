@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A random source that gives back a fixed sequence (then repeats its last value).
 #include <vector>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the whole-program tests check after a step: every file of the program
 // folder, and the wording of the program's messages. Header only, standard C++.

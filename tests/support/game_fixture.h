@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A small program folder for the visit game: questions, municipalities laid
 // out over three prefectures, visit marks and the point file, written the way

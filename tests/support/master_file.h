@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The shipped masters read field by field for the data checks. Header only.
 #include <gtest/gtest.h>

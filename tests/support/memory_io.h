@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An Io over files held in memory: fast and hermetic, for fuzzing the builds
 // and for tests that make many runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Map pictures for the window tests: one colour all over. Uses Qt Gui, so only
 // for the programs that run with a QApplication.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Test main for programs that drive windows: a QApplication on the offscreen
 // platform (test discovery runs these binaries at build time, with no display).
 #include <QApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small question banks for the window tests: records made with Mondai::encode
 // and written whole as "問題.ran".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A temporary program folder with the three data folders, removed at the end.
 #include <filesystem>

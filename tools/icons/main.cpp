@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabinowa-icons OUT_DIR: the program's icon as a scalable SVG and as PNG
 // files of 16 to 256 pixels (hicolor sizes), for the desktop's menu.
 #include <QDir>

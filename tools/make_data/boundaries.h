@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Reading the raw boundary data (国土数値情報 行政区域, GeoJSON): the polygons
 // of the present municipalities of one prefecture and the outlines of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The facts of the data set, derived once from the raw data: present
 // municipalities with their statistics, the old municipalities of 1999-03-31

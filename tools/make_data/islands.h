@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Per-prefecture layout rules of the map pictures and the few dots placed by
 // hand. Everything a picture needs beyond the boundary data lives here, so a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabinowa-make-data RAW_DIR OUT_DATA_DIR
 //
 // Derives the default data set from the raw public data: the municipality

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The municipality master (作業ファイル/市町村.csv) and the prefecture data
 // (file1/都道府県データ.csv), built from the facts and the dot positions.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Which present municipalities share a land border, and how long it is, from
 // the municipality polygons of boundaries/N03-21_NN_210101.json; where each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Writing the masters: comma-separated lines in the program's dialect (texts
 // in double quotes with no quote or line break inside, numbers bare, CR LF),

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The picture of one prefecture: its present municipality polygons laid out on
 // a 505 x 503 pixel picture (7575 x 7545 twips, 15 twips a pixel), the main

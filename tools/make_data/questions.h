@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The question bank (作業ファイル/問題.csv), generated from the facts: each
 // question has three wrong choices that are false by the same facts, an

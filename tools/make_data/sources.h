@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The raw public data the data set is made from, loaded as plain rows. All
 // text is UTF-8. Codes are joined on their integer value (01202 and 1202 are

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabinowa-prepare APP_FOLDER: makes the working files of a program folder
 // from its masters, as the environment window's two buttons do: first the
 // question build, then the municipality build. Prints each result text; on a

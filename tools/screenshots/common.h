@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the parts of tabinowa-screenshots share: the temporary program folder
 // each part works in, saving a window, and the pieces of the made-up data sets

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // tabinowa-screenshots OUT_DIR [PROGRAM_FOLDER]
 //
 // Drives the main menu, the environment and information windows and the
@@ -208,6 +209,10 @@ int main(int argc, char** argv) {
             save(r->frm, "review-question");
             r->cmdAns.click();
             save(r->frm, "review-answered");
+            r->cmdGrade[2].click();
+            // The next question's grades: each its own wait.
+            r->cmdAns.click();
+            save(r->frm, "review-grades");
             r->cmdGrade[2].click();
             // A large bank: one kind of one prefecture, so that the day's queue ends.
             if (r->queue().records.size() > 300) {

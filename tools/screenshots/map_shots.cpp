@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The municipality map's screenshots: a prefecture, a municipality, the pointer.
 #include "map_shots.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // 印刷・PDF: the window, and the pages it makes as pictures.
 #include "paper_shots.h"
 

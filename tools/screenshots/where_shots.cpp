@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "どこでしょう": a question, a right and a wrong answer, the end of a round and
 // all Japan.
 #include "where_shots.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The random source: uniform numbers in [0, 1). The program's own is a 64-bit
 // Mersenne Twister seeded once from the clock and std::random_device; tests

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The environment window's two builds of the working files from the masters.
 // Each is all or nothing: every output is written under a temporary name and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The municipality build: "市町村.csv" (a header, then 43 fields a row) and
 // "都道府県データ.csv" -> "市町村.ran", "県範囲.csv", "訪問消去.ran" and
 // "市町村ｔｅｓｔ.csv". All four are made in memory and replaced together

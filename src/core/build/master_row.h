@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One row of a master file as the builds read it: untyped values taken from
 // the field stream, each with the line it came from, and the conversions the

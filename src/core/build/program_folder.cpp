@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/build/program_folder.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where the program folder is, where the shipped data set is, and the first
 // start in an empty folder: the masters and pictures are copied in and the

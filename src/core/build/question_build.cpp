@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The question build: "問題.csv" (18 fields a question) -> "問題.ran", every
 // question active, and the point file back to 0. Everything is made in memory
 // first; the two files are replaced together only when the whole master has

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every start on a program folder does before anything reads a working
 // file: take the folder's lock (one running copy per folder) and recover from

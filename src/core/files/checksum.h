@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // FNV-1a, the check value our own files carry (the journal, the memory file,
 // the outlines): cheap, and enough to tell a torn or edited file from a whole one.

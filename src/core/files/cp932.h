@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shift-JIS (Windows code page 932) at the file boundary, through glibc iconv
 // (with tables made from iconv's own answers), strict: an invalid byte or a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // An SQLite database file read and written through an Io, like every other
 // file of the program: the tests' crash models stop it at any write, flush,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The one error type of the program: a file or data problem, carrying a
 // Japanese message (UTF-8) that names the file and, where known, the line,

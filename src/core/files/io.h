@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every byte the program reads or writes goes through an Io. PosixIo is the
 // real one; tests hand in their own to make the k-th write, flush, rename or

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Whole files replaced together, all or nothing, across failed calls and
 // across a crash or a power cut at any moment.

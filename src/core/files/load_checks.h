@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The checks a window makes on the working files when it loads them, so that
 // a damaged file is named instead of read as something else. They read sizes

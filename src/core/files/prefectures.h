@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The prefecture range file "県範囲.csv" (one line per prefecture: number,
 // spare, name, first and last record, visited count) and the derived values of

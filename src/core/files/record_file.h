@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A file of fixed-length records addressed by number (from 1). Record n lies at
 // bytes (n-1)*L .. n*L-1. Reading a record that lies wholly or partly beyond

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/files/record_views.h"
 
 #include "core/files/cp932.h"

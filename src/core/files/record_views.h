@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Where every field of the record files lies, and the rules that read their
 // flags, in one place. Every reader of "問題.ran", "市町村.ran" and

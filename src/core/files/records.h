@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The record types of the record files, with their exact byte layout
 // (little-endian, no padding). Texts are UTF-8 in memory; fixed-length fields

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Comma-separated text files, CP932, CR LF. The reader is a stream of fields,
 // not of lines: one call takes as many fields as it needs, crossing line ends.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The visit game's state on disk: the point file "point.csv" and the visit
 // marks "訪問消去.ran" (record n belongs to municipality record n).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The visit game's rules as plain values: the points of a right answer (500,
 // the double-point extra, the one-in-ten lucky 1000, the 2000 bonus on every

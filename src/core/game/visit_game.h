@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The visit game's state and steps without a window: the quiz half (the
 // full-bank order, the question on display, the streak and the double-point

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The municipality map's data, as plain values: the rows of the municipality
 // list, the circles of the old municipalities with their hit-test, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The vector maps: for each prefecture the outlines of its present
 // municipalities in the twips of its picture k<n>.jpg (so dots, circles and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Completion shown in steps rather than as a shade: the first find of a
 // prefecture must show at once, and whole steps tell apart on any screen and

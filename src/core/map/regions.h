@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The eight regions of Japan as maps of their own: the municipalities of a
 // region's prefectures taken from each prefecture's outlines back to

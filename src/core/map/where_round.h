@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "どこでしょう": a round of questions that name a place and are answered by a
 // click on the map. Standard C++ only: the window feeds clicks in twips and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // 白地図 on paper: a map's outlines fitted to the page, each municipality
 // numbered inside its shape (or, when the number does not fit, beside it on a

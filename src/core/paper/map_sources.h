@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The sheets of the paper maps, read from the program folder: a prefecture's
 // outlines with its municipalities in list order, a region's, or every

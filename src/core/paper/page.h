@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Pages for paper: what goes where on a printed page, as plain values in
 // millimetres from the page's top left corner. The layouts (blank maps, their

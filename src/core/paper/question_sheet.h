@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Question sheets on paper: N questions (10 to 100) chosen from the day's
 // review, one kind, one prefecture or the learner's mistakes; each numbered,

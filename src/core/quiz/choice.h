@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Answering by choice: the four whole choices of a question (the hint's
 // four) in a random order, the right one being the question's fourth choice.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The run-wide question deck: the active questions of "問題.ran" in random
 // order, the question counters and the training and visit cursors, and the

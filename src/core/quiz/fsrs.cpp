@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/quiz/fsrs.h"
 
 #include <algorithm>
@@ -69,6 +70,22 @@ int Scheduler::intervalDays(double stability) const {
     const double days = stability / factor_ * (std::pow(retention_, 1.0 / decay_) - 1.0);
     const double rounded = std::round(days);
     return static_cast<int>(std::clamp(rounded, 1.0, static_cast<double>(kMaximumInterval)));
+}
+
+std::array<Scheduler::Outcome, 4> Scheduler::schedule(const State& s, int elapsedDays) const {
+    std::array<Outcome, 4> out;
+    for (int i = 0; i < 4; ++i) {
+        const auto grade = static_cast<Grade>(i + 1);
+        auto& o = out[static_cast<std::size_t>(i)];
+        o.state = s.graded() ? next(s, std::max(0, elapsedDays), grade) : first(grade);
+        o.days = intervalDays(o.state.stability);
+    }
+    // Rounded to whole days, "hard" may come out no later than "again" (a
+    // new question: 0.2 and 1.2 days are both one day), or a same-day answer
+    // may bring every grade to one day; a better grade always waits longer.
+    for (std::size_t i = 1; i < 4; ++i)
+        out[i].days = std::min(std::max(out[i].days, out[i - 1].days + 1), kMaximumInterval);
+    return out;
 }
 
 }  // namespace tabinowa::fsrs

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The review scheduler: the FSRS-6 memory model (difficulty, stability,
 // retrievability) with its published default weights, counted in whole days.
@@ -45,6 +46,18 @@ public:
     State next(const State& s, int elapsedDays, Grade g) const;
     // Whole days until the next review, 1..36500.
     int intervalDays(double stability) const;
+
+    // What each grade would do to a question in state `s` answered
+    // `elapsedDays` after its last answer (the first answer when `s` is not
+    // graded): the new state and the days until it is due, by grade
+    // (again, hard, good, easy). The days never fall with a better grade and
+    // rise by at least one from grade to grade below the maximum interval,
+    // so the four grades always mean four different waits.
+    struct Outcome {
+        State state;
+        int days = 1;
+    };
+    std::array<Outcome, 4> schedule(const State& s, int elapsedDays) const;
 
     double initialDifficulty(Grade g) const;  // unclamped D0(G)
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/quiz/memory.h"
 #include "core/files/checksum.h"
 
@@ -95,10 +96,28 @@ const Card* MemoryBook::find(const std::string& key) const {
     return it == cards.end() ? nullptr : &it->second;
 }
 
+ReviewGroup reviewGroup(const Card* c, std::int32_t today) {
+    if (!c || (!c->state.graded() && !c->mastered)) return ReviewGroup::Fresh;
+    if (c->mastered || !c->state.graded()) return ReviewGroup::None;
+    if (c->dueDay <= today) return ReviewGroup::Due;
+    if (c->lastWrong && c->lastDay < today) return ReviewGroup::Wrong;
+    return ReviewGroup::None;
+}
+
 int MemoryBook::dueCount(std::int32_t today) const {
     int n = 0;
-    for (const auto& [key, c] : cards) n += isBankKey(key) && c.state.graded() && !c.mastered && c.dueDay <= today;
+    for (const auto& [key, c] : cards) n += isBankKey(key) && reviewGroup(&c, today) == ReviewGroup::Due;
     return n;
+}
+
+fsrs::Scheduler MemoryBook::scheduler() const { return fsrs::Scheduler(retention, fsrs::kDefaultWeights); }
+
+std::array<int, 4> MemoryBook::nextIntervals(const std::string& key, std::int32_t today) const {
+    const Card* c = find(key);
+    const fsrs::State state = c ? c->state : fsrs::State{};
+    const int elapsed = c && state.graded() ? today - c->lastDay : 0;
+    const auto next = scheduler().schedule(state, elapsed);
+    return {next[0].days, next[1].days, next[2].days, next[3].days};
 }
 
 Card MemoryBook::applied(const std::string& key, Outcome o, std::int32_t today) const {
@@ -111,12 +130,11 @@ Card MemoryBook::applied(const std::string& key, Outcome o, std::int32_t today) 
         c.dueDay = today + kMasteredDays;
         return c;
     }
-    const fsrs::Scheduler scheduler(retention);
-    const auto grade = static_cast<fsrs::Grade>(static_cast<int>(o) + 1);
     const int elapsed = c.state.graded() ? std::max(0, today - c.lastDay) : 0;
-    c.state = c.state.graded() ? scheduler.next(c.state, elapsed, grade) : scheduler.first(grade);
+    const auto next = scheduler().schedule(c.state, elapsed)[static_cast<std::size_t>(o)];
+    c.state = next.state;
     c.lastDay = today;
-    c.dueDay = today + scheduler.intervalDays(c.state.stability);
+    c.dueDay = today + next.days;
     c.lastWrong = o == Outcome::Again;
     (o == Outcome::Again ? c.wrong : c.right) += 1;
     // A question answered again after its removal is back in the review.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The learner's memory of every question: a state per question (its FSRS
 // difficulty and stability, the day it was last answered and the day it is
@@ -5,6 +6,7 @@
 // database "file/記憶.db" (ours, see docs/ARCHITECTURE.md). A question is
 // known by its own texts (question and answer), not by its record number, so
 // a question build keeps the memory of every question still in the bank.
+#include <array>
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
@@ -55,7 +57,12 @@ public:
     std::map<std::int32_t, DayTally> days;  // answers per day number
 
     const Card* find(const std::string& key) const;
-    // Questions due on or before `today` (answered, not mastered). The memory
+    // The scheduler of this memory: its retention and the model's weights.
+    // Every interval (the one an answer sets, the ones the grade buttons
+    // show) is computed through it.
+    fsrs::Scheduler scheduler() const;
+    // Questions due on or before `today` (answered, not mastered): the
+    // "期限" of the review and the main menu's "今日の復習" (reviewGroup). The memory
     // holds only questions of the bank (a question build drops the others),
     // and a removal marks its question mastered, so this is the bank's count
     // without reading the bank.
@@ -63,6 +70,9 @@ public:
     int dueCount(std::int32_t today) const;
     // The new state of a question after an outcome on day `today`.
     Card applied(const std::string& key, Outcome o, std::int32_t today) const;
+    // Days until the question would be due after each grade on day `today`
+    // (again, hard, good, easy): what applied() would set.
+    std::array<int, 4> nextIntervals(const std::string& key, std::int32_t today) const;
 
     // The old text file's bytes (UTF-8, LF): header, retention, day lines, card lines
     // sorted by key, end line with the count and a checksum.
@@ -77,6 +87,15 @@ public:
 // count leaves them out.
 inline constexpr std::string_view kWhereKind = "【どこでしょう】";
 inline bool isBankKey(std::string_view key) { return key.substr(0, kWhereKind.size()) != kWhereKind; }
+
+// Where a question of the bank stands in the day's review, by its memory
+// (none: never answered), one rule for the review queue, its counts and the
+// main menu: Due when answered and due on or before `today`; Wrong when its
+// last answer, on an earlier day, was wrong and it is not yet due; Fresh when
+// never answered; None otherwise (mastered, or not due: an answer given today,
+// right or wrong, does not bring a question back the same day).
+enum class ReviewGroup { None, Due, Wrong, Fresh };
+ReviewGroup reviewGroup(const Card* card, std::int32_t today);
 
 // A question's key: question line 1, question line 2 and the answer, each
 // without its trailing blanks, joined by LF.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Access to the question records "問題.ran" and the training rules that need
 // no window.

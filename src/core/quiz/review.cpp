@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/quiz/review.h"
 
 #include <algorithm>
@@ -273,15 +274,11 @@ ReviewQueue assembleQueue(Each each, std::int32_t today, const std::vector<std::
     std::vector<std::pair<std::int32_t, int>> due;  // (due day, record)
     std::vector<int> wrong, fresh;
     each([&](int record, const Card* c) {
-        if (!c || !c->state.graded()) {
-            if (!c || !c->mastered) fresh.push_back(record);
-            return;
-        }
-        if (c->mastered) return;
-        if (c->dueDay <= today) {
-            due.emplace_back(c->dueDay, record);
-        } else if (c->lastWrong) {
-            wrong.push_back(record);
+        switch (reviewGroup(c, today)) {
+            case ReviewGroup::Due: due.emplace_back(c->dueDay, record); break;
+            case ReviewGroup::Wrong: wrong.push_back(record); break;
+            case ReviewGroup::Fresh: fresh.push_back(record); break;
+            case ReviewGroup::None: break;
         }
     });
     std::stable_sort(due.begin(), due.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -319,13 +316,27 @@ ReviewQueue buildReviewQueue(const std::vector<BankQuestion>& bank, const Memory
         today, difficulty);
 }
 
+ReviewQueue::Left ReviewQueue::left(std::size_t answered) const {
+    int done = static_cast<int>(std::min(answered, records.size()));
+    Left l;
+    auto take = [&done](int group) {
+        const int gone = std::min(done, group);
+        done -= gone;
+        return group - gone;
+    };
+    l.due = take(due);
+    l.wrong = take(wrong);
+    l.fresh = take(fresh);
+    l.total = l.due + l.wrong + l.fresh;
+    return l;
+}
+
 int dueCount(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today) {
     int n = 0;
     const TextIndex index(book);
     for (const auto& b : bank) {
         if (b.removed) continue;
-        const Card* c = index.find(b.key);
-        if (c && c->state.graded() && !c->mastered && c->dueDay <= today) ++n;
+        n += reviewGroup(index.find(b.key), today) == ReviewGroup::Due;
     }
     return n;
 }

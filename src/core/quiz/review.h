@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the review and the statistics need of the question bank and the
 // memory: the day's review queue (due first, then answered wrong, then new),
@@ -66,6 +67,14 @@ struct ReviewQueue {
     int due = 0;               // how many of them are due
     int wrong = 0;             // answered wrong, not yet due
     int fresh = 0;             // never answered
+
+    // What is left of each group once the first `answered` questions are
+    // done: since an answer takes its question out of every group for the
+    // day (reviewGroup), this is what a queue built afresh would count.
+    struct Left {
+        int total = 0, due = 0, wrong = 0, fresh = 0;
+    };
+    Left left(std::size_t answered) const;
 };
 
 // Due questions by due day (oldest first), then those whose last answer was

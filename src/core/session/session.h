@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // All run-wide state of one run of the program. main owns the one Session and
 // passes it by reference; tests make their own over a temporary folder.
