@@ -38,6 +38,7 @@ public:
 
 private:
     void showScale();
+    void say(const std::string& text);
     void showRestore();
     // The build's second question, asked when a master holds far fewer rows than the file it replaces.
     bool confirmLoss(const std::string& question);

@@ -421,7 +421,39 @@ Label::Label(Container& parent, Rect box, const std::string& caption)
 void Label::setCaption(const std::string& caption) {
     if (!node_) return;
     node_->caption = caption;
-    if (auto* w = qobject_cast<QLabel*>(node_->widget.data())) w->setText(captionText(caption));
+    auto* w = qobject_cast<QLabel*>(node_->widget.data());
+    if (!w) return;
+    if (!node_->room) {
+        w->setText(captionText(caption));
+        return;
+    }
+    // Back into the label's own box (the one the window gave it last) first.
+    Node& n = *node_;
+    if (!n.spread || n.twips != *n.spread) {
+        n.home = n.twips;
+        n.homeOpaque = n.opaque;
+    }
+    n.spread.reset();
+    if (n.twips != n.home) setGeometry(n.home);
+    if (n.opaque != n.homeOpaque) setOpaque(n.homeOpaque);
+    w->setText(captionText(caption));
+    if (showsWhole()) return;
+    const Rect& room = *n.room;
+    setGeometry({room.left, n.home.top, room.width, n.home.height});
+    const int need = std::min(std::max(wholeHeight() + 30, n.home.height), room.height);
+    const int bottom = room.top + room.height;
+    const int top = n.growUp ? bottom - need : std::max(room.top, std::min(n.home.top, bottom - need));
+    setGeometry({room.left, top, room.width, need});
+    n.spread = n.twips;
+    setOpaque(true);
+    w->raise();
+}
+
+void Label::setRoom(Rect room, Grow grow) {
+    if (!node_) return;
+    node_->room = room;
+    node_->growUp = grow == Grow::Up;
+    setCaption(node_->caption);
 }
 
 std::string Label::caption() const { return node_ ? node_->caption : std::string{}; }

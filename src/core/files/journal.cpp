@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/files/journal.h"
+
+#include <cerrno>
 #include "core/files/checksum.h"
 
 #include <algorithm>
@@ -121,8 +123,10 @@ int writeOpen(Io& io, const std::filesystem::path& p, std::string_view bytes) {
     const int fd = io.open(p, Io::Mode::WriteTruncate);
     if (fd < 0) return -1;
     if (io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size())) return fd;
+    const int error = errno;  // the cause the message names (ENOSPC …), not the clean-up's
     io.close(fd);
     io.remove(p);
+    errno = error;
     return -1;
 }
 
@@ -424,10 +428,14 @@ void FileSet::stage(const std::filesystem::path& target, std::string_view bytes)
     entries_.push_back(e);
     entries_.back().fd = writeOpen(io_, e.temp, bytes);
     if (entries_.back().fd < 0) {
+        const int error = errno;
         if (!io_.isDirectory(target.parent_path()))
             throw FileError("フォルダ" + displayName(target.parent_path()) + "がありません。" + displayName(target) +
                             "を書けませんでした。");
-        throw FileError("ファイル" + displayName(target) + "を書けませんでした。元のファイルはそのままです。");
+        // the cause (the disk full, read-only …); at a first start there is no old file to speak of
+        bool hadOld = false;
+        for (const Entry& staged : entries_) hadOld = hadOld || io_.exists(staged.target);
+        throw FileError(notWritten(target, error, hadOld));
     }
 }
 

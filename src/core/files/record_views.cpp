@@ -105,6 +105,12 @@ std::string CityView::text(std::size_t at, std::size_t width) const {
     return s;
 }
 
+std::string CityView::cityName() const {
+    if (raw(city::CityName.offset, city::CityName.width).find('\0') != std::string_view::npos)
+        throw FileError(std::string(where_) + "が壊れています（市町村名が0で埋まっています）。");
+    return text(city::CityName);
+}
+
 CityLengths CityView::lengths() const {
     CityLengths l;
     std::size_t pos = city::kKyuTextLenAt;

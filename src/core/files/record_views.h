@@ -129,8 +129,12 @@ public:
     std::string kyuText(std::size_t k) const { return text(city::kKyuTextAt + city::kKyuTextWidth * k, city::kKyuTextWidth); }
     // Menseki, Jinko, Jigyosyo, Jugyoin, Kogyo, Syogyo in the order stored (i = 0..5).
     std::int32_t figure(std::size_t i) const { return i32At(city::kStatsAt + 4 * i); }
+    // The municipality's name. Throws FileError when it holds a zero byte: a
+    // name is never empty, so that is a record made zero (checked before the
+    // counts, whose own messages would not name the cause).
+    std::string cityName() const;
     // Throws FileError when a length is negative or overruns the record, or
-    // KyuSu lies outside 0..25.
+    // KyuSu lies outside 1..25.
     CityLengths lengths() const;
     std::string_view where() const { return where_; }
 

@@ -183,9 +183,7 @@ City City::decode(std::string_view bytes, std::string_view where, CityFields fie
     City c;
     c.KenNo = v.i16(L::KenNo);
     c.RecNo = v.i16(L::RecNo);
-    if (v.raw(L::CityName.offset, L::CityName.width).find('\0') != std::string_view::npos)
-        throw FileError(std::string(where) + "が壊れています（市町村名が0で埋まっています）。");
-    c.CityName = v.text(L::CityName);
+    c.CityName = v.cityName();
     std::int32_t* stats[] = {&c.Menseki, &c.Jinko, &c.Jigyosyo, &c.Jugyoin, &c.Kogyo, &c.Syogyo};
     for (std::size_t i = 0; i < 6; ++i) *stats[i] = v.figure(i);
     const CityLengths lengths = v.lengths();
