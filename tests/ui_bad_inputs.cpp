@@ -632,7 +632,12 @@ std::vector<Row> catalogue() {
         {"訪問消去.ran: a mark of -1", [](const AppFolders& f) { patch(f.visitMarks(), 14 * 6, le16(-1)); }, Act::Game,
          0, Label::GameLine, "訪問消去.ran", {"15件目", "（-1）"}},
         {"訪問消去.ran: visited marks of 1 and record numbers kept, accepted",
-         [](const AppFolders& f) { patch(f.visitMarks(), 0, le16(1) + le16(77) + le16(-3)); }, Act::GameKen, 0,
+         [](const AppFolders& f) {
+             // the range file counts the visit the mark holds: only the mark itself is read
+             patch(f.visitMarks(), 0, le16(1) + le16(77) + le16(-3));
+             writeRanges(f, {{"県Ａ", 1, 2, 1}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}});
+         },
+         Act::GameKen, 0,
          Label::GameLine, "", {},
          [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 1) << "only the mark itself is checked"; }},
         {"市町村.ran: a KyuSu of 30, met by the game",

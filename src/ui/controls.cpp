@@ -32,6 +32,7 @@
 #include <system_error>
 
 #include "core/files/error.h"
+#include "core/files/messages.h"
 #include "ui/internal.h"
 
 namespace tabinowa::ui {
@@ -371,14 +372,18 @@ std::string fileNameOf(const std::filesystem::path& file) {
 }
 
 QImage readPicture(const std::filesystem::path& file) {
+    // a shipped picture's way out is the shipped copy; nothing is ever written here
+    const std::string repair = repairFor(file);
+    const std::string wayOut = repair.empty() ? std::string(kUnchanged) : repair;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。");
+        throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。" + wayOut);
     }
     QImageReader reader(detail::pathToQ(file));
     QImage img = reader.read();
     if (img.isNull()) {
-        throw FileError("画像ファイル「" + fileNameOf(file) + "」を読み込めません（壊れているか、画像ではありません）。");
+        throw FileError("画像ファイル「" + fileNameOf(file) + "」を読み込めません（壊れているか、画像ではありません）。" +
+                        wayOut);
     }
     return img.convertToFormat(QImage::Format_RGB32);
 }

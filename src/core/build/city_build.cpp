@@ -252,15 +252,17 @@ std::string buildCityFiles(Session& session, const ConfirmLoss& confirmLoss) {
     const AppFolders& folders = session.folders;
     const auto masterPath = folders.cityMaster();
 
-    std::string master = readWholeFile(io, masterPath);
     CityBuild city(displayName(masterPath), displayName(folders.cityTestList()));
-    // Room for the records a master of this size can hold. (Counting lines
-    // instead let a few kilobytes of blank lines reserve 160 MB and more.)
-    city.reserve(std::min(rowsAtMost(master, kMasterColumns), static_cast<std::size_t>(kMaxRecords)));
-    FieldReader reader(std::move(master), displayName(masterPath));
-    build::MasterRow header(reader, kMasterColumns);  // read and not used
-    while (!reader.atEnd()) city.row(build::MasterRow(reader, kMasterColumns));
-    city.finish();
+    build::withMasterRepair([&] {
+        std::string master = readWholeFile(io, masterPath);
+        // Room for the records a master of this size can hold. (Counting lines
+        // instead let a few kilobytes of blank lines reserve 160 MB and more.)
+        city.reserve(std::min(rowsAtMost(master, kMasterColumns), static_cast<std::size_t>(kMaxRecords)));
+        FieldReader reader(std::move(master), displayName(masterPath));
+        build::MasterRow header(reader, kMasterColumns);  // read and not used
+        while (!reader.atEnd()) city.row(build::MasterRow(reader, kMasterColumns));
+        city.finish();
+    });
     const long long fresh = city.written();
     if (fresh == 0)
         throw FileError("ファイル" + displayName(masterPath) +
@@ -284,7 +286,8 @@ std::string buildCityFiles(Session& session, const ConfirmLoss& confirmLoss) {
     }
 
     // Range line i belongs to line i of the prefecture data, by position.
-    const auto prefectures = readPrefectureData(io, folders);
+    std::vector<PrefectureLine> prefectures;
+    build::withMasterRepair([&] { prefectures = readPrefectureData(io, folders); });
     const auto& ranges = city.ranges();
     if (ranges.size() > prefectures.size())
         throw FileError("ファイル" + displayName(folders.prefectureData()) + "に" +

@@ -60,17 +60,19 @@ std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) 
     const auto recordPath = folders.questionRecords();
     const std::string masterName = displayName(masterPath);
 
-    FieldReader reader(readWholeFile(io, masterPath), masterName);
-    // The deck holds at most this many; a larger file could not be loaded.
-    // Counted over the bytes first, so that nothing is converted in vain.
-    if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
-        throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
-                        std::to_string(kDeckCapacity) + "問）。");
     std::string records;
-    while (!reader.atEnd()) {
-        build::MasterRow row(reader, kColumns);
-        records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
-    }
+    build::withMasterRepair([&] {
+        FieldReader reader(readWholeFile(io, masterPath), masterName);
+        // The deck holds at most this many; a larger file could not be loaded.
+        // Counted over the bytes first, so that nothing is converted in vain.
+        if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
+            throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
+                            std::to_string(kDeckCapacity) + "問）。");
+        while (!reader.atEnd()) {
+            build::MasterRow row(reader, kColumns);
+            records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
+        }
+    });
 
     const long long fresh = static_cast<long long>(records.size() / Mondai::kLength);
     if (fresh == 0)

@@ -142,6 +142,8 @@ void writeFresh(Io& io, const std::filesystem::path& temp, const std::filesystem
 }  // namespace
 
 std::string readWholeFile(Io& io, const std::filesystem::path& p) {
+    // a folder opens for reading too: named as such, not measured as a file
+    if (io.isDirectory(p)) missingOrUnreadable(io, p, false);
     int fd = io.open(p, Io::Mode::Read);
     if (fd < 0) missingOrUnreadable(io, p, false);
     long long size = io.size(fd);

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 #include "core/files/error.h"
 #include "core/files/records.h"
@@ -104,9 +105,14 @@ std::vector<KenHani> loadRanges(Io& io, const AppFolders& folders) {
     try {
         table = readRanges(io, folders);
     } catch (const FileError& e) {
-        // a file that is there but cannot be read is damage the rebuild mends
-        if (!io.exists(folders.rangeFile()) || std::string(e.what()).find(kUnchanged) != std::string::npos) throw;
-        throw FileError(e.what() + cityRepair());
+        // a file that is there but cannot be read is damage the rebuild mends;
+        // its way out said once (a size refusal already says it)
+        const std::string said = e.what();
+        const std::string repair = cityRepair();
+        if (!io.exists(folders.rangeFile()) || said.find(repair) != std::string::npos) throw;
+        if (said.find(kUnchanged) != std::string::npos)
+            throw FileError(said + repair.substr(std::string_view(kUnchanged).size()));
+        throw FileError(said + repair);
     }
     checkRanges(table, checkCityRecords(io, folders), folders);
     return table;

@@ -15,6 +15,9 @@ namespace tabinowa::game {
 VisitQuiz::VisitQuiz(Session& session) : s_(session), file_(session.io, session.folders) {}
 
 VisitQuiz::Question VisitQuiz::start() {
+    // A bank the start could not take (a record made zero, say) is read again
+    // here, so its fault is named in this window instead of shown as the end.
+    if (s_.quiz.totalCount == 0) s_.quiz.build(s_.io, s_.folders, s_.random);
     s_.quiz.shuffleFullBank(s_.random);
     streak_ = 0;
     return showAtCursor();
