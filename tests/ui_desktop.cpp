@@ -573,10 +573,11 @@ TEST_F(ScaleReset, AGivenFolderThatIsNotThereIsMadeOnlyWhenTheLearnerSaysSo) {
         MtRandom random{1};
         const auto got = setup.prepare(given, bin, root.path() / "user", io, random);
         if (c.made) {
+            // made, and the start goes on there (the shipped data copied in;
+            // the fixture's one-letter masters then stop the builds)
             EXPECT_EQ(asked, std::vector<fs::path>{given});
-            ASSERT_TRUE(got.has_value());
-            EXPECT_EQ(*got, given);
-            EXPECT_TRUE(setup.declined().empty());
+            EXPECT_TRUE(fs::is_directory(given));
+            EXPECT_TRUE(setup.declined().empty()) << setup.declined();
             EXPECT_EQ(readBytes(given / u8("作業ファイル") / u8("問題.csv")), "q");
             continue;
         }

@@ -71,7 +71,12 @@ bool SetupWindow::givenFolderUsable(const std::filesystem::path& given, Io& io) 
         declined_ = "フォルダ" + shown(given) + "の場所にファイルがあります。--folder にはフォルダを指定してください。何も変えていません。";
         return false;
     }
-    if (askToMake_ && askToMake_(given)) return true;
+    if (askToMake_ && askToMake_(given)) {
+        std::error_code made;
+        if (std::filesystem::create_directories(given, made) || io.isDirectory(given)) return true;
+        declined_ = "フォルダ" + shown(given) + "を作れませんでした（" + made.message() + "）。何も変えていません。";
+        return false;
+    }
     declined_ = "フォルダ" + shown(given) + "がありません。作らずに終わりました。" +
                 "USBメモリなどにあるときは、つないでからもう一度起動してください。新しく始めるときは、そのフォルダを作ってから起動してください。";
     return false;
