@@ -1,13 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The day's review queue of a 20,000-question bank with 20,000 memory states
-// against the deck build of the same bank; and one review answer (the memory
-// written crash-safely) against writing the same bytes the same way.
+// against the deck build of the same bank; and one review answer (a card and
+// its log row committed) against a bare SQLite insert of the same row with the
+// same durability.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 
 #include "bench_support.h"
 #include "core/files/cp932.h"
+#include "core/files/database.h"
 #include "core/files/io.h"
 #include "core/quiz/deck.h"
 #include "core/quiz/memory.h"
@@ -57,6 +59,11 @@ struct ReviewFixture {
                                   "bench");
         testing::writeBytes(folder.folders().difficultyFile(), difficulty);
         testing::writeBytes(folder.folders().memoryFile(), book.serialize());
+        // Carried over into the database now (a write does it), so that the
+        // benchmarks read and write the database, not the old text file.
+        PosixIo io;
+        MemoryStore store(io, folder.folders().memoryFile());
+        store.setRetention(book.retention);
     }
 };
 
@@ -100,36 +107,50 @@ void BM_ReviewAnswer(benchmark::State& state) {
     std::size_t next = 0;
     const auto& questions = reviewBank().questions;
     for (auto _ : state) {
-        store.record(questions[next], Outcome::Good, kToday);
+        store.record(questions[next], Outcome::Good, kToday, activity::kReview, 3.5);
         next = (next + 1) % questions.size();
     }
 }
 
-// The floor: the memory file's bytes written the same crash-safe way.
-void BM_WriteSameBytes(benchmark::State& state) {
+// The floor: the same log row inserted into a bare database of the same
+// durability (the same Io, rollback journal, synchronous=EXTRA), one
+// transaction each.
+void BM_BareInsert(benchmark::State& state) {
     const AppFolders folders = reviewBank().folder.folders();
     PosixIo io;
-    MemoryStore store(io, folders.memoryFile());
-    const std::string bytes = store.book().serialize();
-    const auto target = folders.data() / "floor.txt";
-    for (auto _ : state) writeFileAtomic(io, target, bytes);
+    const auto file = folders.data() / "floor.db";
+    io.remove(file);
+    Database db(io, file, true);
+    db.exec("CREATE TABLE answers(id INTEGER PRIMARY KEY, at INTEGER NOT NULL, day INTEGER NOT NULL, key TEXT NOT NULL,"
+            " activity TEXT NOT NULL, outcome INTEGER NOT NULL, right INTEGER, seconds REAL)");
+    std::size_t next = 0;
+    const auto& questions = reviewBank().questions;
+    for (auto _ : state) {
+        Database::Transaction t(db);
+        Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
+        insert.bind(1, std::int64_t{1700000000}).bind(2, std::int64_t{kToday}).bind(3, memoryKey(questions[next]))
+            .bind(4, std::string(activity::kReview)).bind(5, std::int64_t{2}).bind(6, std::int64_t{1}).bind(7, 3.5);
+        insert.step();
+        t.commit();
+        next = (next + 1) % questions.size();
+    }
 }
 
 BENCHMARK(BM_ReviewQueue)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeckBuildSameBank)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReviewAnswer)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_WriteSameBytes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BareInsert)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     return bench::runBenchmarks(argc, argv, [](const bench::RatioReporter& t) {
         const double queue = t.real("BM_ReviewQueue"), deck = t.real("BM_DeckBuildSameBank");
-        const double answer = t.real("BM_ReviewAnswer"), floor = t.real("BM_WriteSameBytes");
+        const double answer = t.real("BM_ReviewAnswer"), floor = t.real("BM_BareInsert");
         if (deck > 0) {
             std::printf("review queue / deck build = %.2fx real, %.2fx CPU (goal: at most 2.0x)\n", queue / deck,
                         t.cpu("BM_ReviewQueue") / t.cpu("BM_DeckBuildSameBank"));
         }
-        if (floor > 0) std::printf("review answer / write same bytes = %.2fx (goal: at most 3.0x)\n", answer / floor);
+        if (floor > 0) std::printf("review answer / bare insert of its row = %.2fx (goal: at most 2.0x)\n", answer / floor);
     });
 }

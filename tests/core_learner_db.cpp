@@ -13,6 +13,7 @@
 #include "core/files/database.h"
 #include "core/files/error.h"
 #include "core/files/journal.h"
+#include "core/files/record_views.h"
 #include "core/files/visit_state.h"
 #include "core/quiz/memory.h"
 #include "core/quiz/questions.h"
@@ -206,6 +207,7 @@ TEST(LearnerDb, TheOldTextMemoryIsCarriedOverWholeAndKept) {
         MemoryStore store(io, f.memoryFile());
         EXPECT_EQ(store.book().serialize(), text);
         EXPECT_EQ(store.logCount(), 0);
+        EXPECT_FALSE(fs::exists(store.databaseFile())) << "reading alone made the database";
         store.record(question(1), Outcome::Good, 20001);
     }
     EXPECT_EQ(testing::readBytes(f.memoryFile()), text);
@@ -241,7 +243,7 @@ TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
         {"a newer schema",
          [](const fs::path& db) {
              PosixIo io;
-             { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).load(); }
+             { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).setRetention(0.9); }
              Database(io, db, false).exec("PRAGMA user_version=2");
          }},
         {"another program's database",
@@ -349,54 +351,99 @@ TEST(LearnerDb, AnAnswerIsWhollyThereOrNotAfterAFailureKillOrPowerCutAtAnyPoint)
     EXPECT_GT(newSeen, 0);
 }
 
-// A removal (the record's flag in place) and a right answer in the game (the
-// point file) are steps: the design's file and the memory change together.
-// A failure, a kill or a power cut at any call - of the files' change, of the
-// database's commit, of the recovery's start - leaves both as before or both
-// as after: a removed question is mastered, a scored answer is in the log.
+// Every change of a learner's state is one step through MemoryStore::step:
+// the design's file and the memory change together. A failure, a kill or a
+// power cut at any call - of the files' change, of the database's commit, of
+// the recovery's start - leaves both as before or both as after, as the next
+// start reads them: a removed question is mastered, a scored answer is in the
+// log, an undone removal is unflagged and its question's memory as it was,
+// revived questions are no longer mastered. A database failure after the
+// files' change never loses the memory's part (the step file keeps it).
 TEST(LearnerDb, AStepChangesTheDesignFileAndTheMemoryTogetherOrNeither) {
+    // Record 2's explanation holds "≒" as CP932 0x87 0x90, a code another
+    // program's files may hold; an undo writes one byte and keeps them.
+    auto withRawBytes = [](const AppFolders& f) {
+        std::string bytes = testing::readBytes(f.questionRecords());
+        bytes.replace(Mondai::kLength + mondai::Kaisetu.offset, 2, "\x87\x90");
+        testing::writeBytes(f.questionRecords(), bytes);
+    };
+    // Record 2 removed through a step of its own, its memory mastered.
+    auto removeSecond = [](Io& io, const AppFolders& f) {
+        MemoryStore store(io, f.memoryFile());
+        QuestionFile file(io, f);
+        const auto done = store.step(MemoryPart::answer(question(2), Outcome::Mastered, activity::kTraining), 100, [&] {
+            file.markRemoved(2, store.companion());
+            return true;
+        });
+        return done.change->card;  // before the removal
+    };
     struct Kind {
         const char* what;
-        Outcome outcome;
-        std::function<void(Io&, const AppFolders&, const std::optional<Companion>&)> run;
+        bool removedFirst;  // the start has record 2 removed by a step
+        std::function<MemoryPart(const std::optional<Card>&)> part;
+        std::function<bool(Io&, const AppFolders&, const std::optional<Companion>&)> run;
         fs::path (*file)(const AppFolders&);
     };
+    auto records = [](const AppFolders& f) { return f.questionRecords(); };
     const Kind kinds[] = {
-        {"removal", Outcome::Mastered,
+        {"removal", false,
+         [](const std::optional<Card>&) { return MemoryPart::answer(question(2), Outcome::Mastered, activity::kTraining); },
          [](Io& io, const AppFolders& f, const std::optional<Companion>& along) {
              QuestionFile file(io, f);
              file.markRemoved(2, along);
              file.close();  // not in the destructor: a crash there could not be thrown
+             return true;
          },
-         [](const AppFolders& f) { return f.questionRecords(); }},
-        {"right answer", Outcome::Good,
-         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) { writePoints(io, f, 1500, along); },
+         records},
+        {"right answer", false,
+         [](const std::optional<Card>&) { return MemoryPart::answer(question(2), Outcome::Good, activity::kVisit, 3.5); },
+         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) {
+             writePoints(io, f, 1500, along);
+             return true;
+         },
          [](const AppFolders& f) { return f.pointFile(); }},
+        {"undo of a removal", true,
+         [](const std::optional<Card>& before) { return MemoryPart::restore(memoryKey(question(2)), before); },
+         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) {
+             QuestionFile file(io, f);
+             file.unmarkRemoved(2, along);
+             file.close();
+             return true;
+         },
+         records},
+        {"revival of every question", true, [](const std::optional<Card>&) { return MemoryPart::reviveAll(); },
+         [](Io& io, const AppFolders& f, const std::optional<Companion>& along) {
+             reviveAll(io, f, 3, along);
+             return true;
+         },
+         records},
     };
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.what);
         TempProgramFolder dir;
         const auto f = dir.folders();
         testing::writeBank(f, testing::sampleBank(3, {}, true));
+        withRawBytes(f);
         testing::writeBytes(f.pointFile(), " 100\r\n");
+        const std::string pristine = testing::readBytes(f.questionRecords());
+        std::optional<Card> cardBefore;
         {
             PosixIo io;
             MemoryStore(io, f.memoryFile()).record(question(1), Outcome::Good, 100);
+            MemoryStore(io, f.memoryFile()).record(question(2), Outcome::Again, 100);
+            if (kind.removedFirst) cardBefore = removeSecond(io, f);
         }
         const auto start = testing::snapshot(dir.path());
         const std::string designBefore = testing::readBytes(kind.file(f));
         auto step = [&](Io& io) {
             MemoryStore store(io, f.memoryFile());
             store.load();
-            const auto change = store.defer(question(2), kind.outcome, 101);
             try {
-                kind.run(io, f, store.companion());
+                store.step(kind.part(cardBefore), 101, [&] { return kind.run(io, f, store.companion()); });
             } catch (const FileError&) {
-                store.revert(change);
-                EXPECT_EQ(store.book().find(memoryKey(question(2))), nullptr);
+                EXPECT_EQ(store.book().serialize(), found(f).book) << "the memory in RAM took a step that failed";
                 return false;
             }
-            store.carried();
             return true;
         };
         // What a fresh start finds, after its recovery: the design file and the memory.
@@ -409,6 +456,14 @@ TEST(LearnerDb, AStepChangesTheDesignFileAndTheMemoryTogetherOrNeither) {
         ASSERT_TRUE(step(count));
         const auto after = settled();
         ASSERT_NE(after.first, designBefore);
+        if (kind.removedFirst) {
+            // Both take the removal back whole: every byte of the record file as before it.
+            EXPECT_EQ(after.first, pristine);
+            PosixIo io;
+            const Card* c = MemoryStore(io, f.memoryFile()).book().find(memoryKey(question(2)));
+            ASSERT_NE(c, nullptr);
+            EXPECT_FALSE(c->mastered) << "a question back in the bank is still mastered";
+        }
         putBack(dir.path(), start);
         const auto before = settled();
         ASSERT_NE(after.second, before.second);
@@ -441,6 +496,40 @@ TEST(LearnerDb, AStepChangesTheDesignFileAndTheMemoryTogetherOrNeither) {
         EXPECT_GT(oldSeen, 0);
         EXPECT_GT(newSeen, 0);
     }
+}
+
+// Our database damaged, unwritable or not ours never blocks a design step:
+// the step's file changes as it would, the database is left byte for byte,
+// and the reason is given once, naming the database.
+TEST(LearnerDb, ADamagedDatabaseNeverBlocksADesignStepAndIsToldOnce) {
+    const std::string garbage(4096, 'x');
+    TempProgramFolder dir;
+    const auto f = dir.folders();
+    testing::writeBank(f, testing::sampleBank(3, {}, true));
+    testing::writeBytes(f.pointFile(), " 100\r\n");
+    testing::writeBytes(f.data() / AppFolders::u8path("記憶.db"), garbage);
+    PosixIo io;
+    MemoryStore store(io, f.memoryFile());
+    QuestionFile file(io, f);
+    std::vector<std::optional<std::string>> told;
+    for (int n : {1, 2}) {
+        const auto done = store.step(MemoryPart::answer(question(n), Outcome::Mastered, activity::kTraining), 100, [&] {
+            EXPECT_FALSE(store.companion()) << "a step file for a database that cannot take it";
+            file.markRemoved(n, store.companion());
+            return true;
+        });
+        EXPECT_FALSE(done.change);
+        told.push_back(done.problem);
+    }
+    const auto wrong = store.step(MemoryPart::answer(question(3), Outcome::Again, activity::kVisit), 100, [] { return true; });
+    ASSERT_TRUE(told[0]);
+    EXPECT_TRUE(testing::japaneseNaming(*told[0], "記憶.db")) << *told[0];
+    EXPECT_FALSE(told[1]) << "told twice";
+    EXPECT_FALSE(wrong.problem) << "told twice";
+    EXPECT_TRUE(file.get(1).removed());
+    EXPECT_TRUE(file.get(2).removed());
+    EXPECT_EQ(testing::readBytes(f.data() / AppFolders::u8path("記憶.db")), garbage);
+    EXPECT_FALSE(fs::exists(store.stepFile()));
 }
 
 }  // namespace

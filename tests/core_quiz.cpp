@@ -219,7 +219,7 @@ ExpectedDeck expectedDeck(const std::string& bytes, std::size_t visible, std::ui
     return e;
 }
 
-TEST(DeckBuild, ReadsInBlocksGiveTheSameDeckAsOneRecordAtATime) {
+TEST(DeckBuild, EveryRecordIsJudgedByItsFlagAndAShortReadIsAnError) {
     const std::size_t L = Mondai::kLength;
     const std::size_t all = static_cast<std::size_t>(-1);
     struct Case {
@@ -250,8 +250,9 @@ TEST(DeckBuild, ReadsInBlocksGiveTheSameDeckAsOneRecordAtATime) {
         io.visible = c.visible;
         MtRandom random(5);
         QuestionDeck deck;
-        if (c.extra != 0) {
-            // a record cut short is damage, never a smaller bank
+        if (c.extra != 0 || c.visible < bytes.size()) {
+            // a record cut short is damage, and a file that shrinks under the
+            // read cannot be read: never a smaller bank
             EXPECT_THROW(deck.build(io, folders, random), FileError);
             EXPECT_EQ(deck.totalCount, 0);
             continue;
@@ -272,8 +273,8 @@ TEST(DeckBuild, ReadsInBlocksGiveTheSameDeckAsOneRecordAtATime) {
     }
 }
 
-TEST(DeckBuild, AFailedReadIsAnErrorNamingTheRecordAndChangesNothing) {
-    for (int failRead : {1, 2, 3}) {
+TEST(DeckBuild, AFailedReadIsAnErrorNamingTheFileAndChangesNothing) {
+    for (int failRead : {1}) {
         ShrinkingIo io;
         const AppFolders folders{"/p"};
         io.memory.addFolder(folders.data());
@@ -290,8 +291,7 @@ TEST(DeckBuild, AFailedReadIsAnErrorNamingTheRecordAndChangesNothing) {
             deck.build(io, folders, random);
             ADD_FAILURE() << "no error at read " << failRead;
         } catch (const FileError& e) {
-            EXPECT_NE(std::string(e.what()).find("問題.ran」の" + std::to_string((failRead - 1) * 100 + 1) + "件目を読めませんでした"),
-                      std::string::npos)
+            EXPECT_NE(std::string(e.what()).find("問題.ran」を読めませんでした"), std::string::npos)
                 << e.what();
         }
         EXPECT_EQ(deck.totalCount, 3);

@@ -44,6 +44,8 @@
 #include "support/city_fixture.h"
 #include "support/folder_checks.h"
 #include "support/question_bank.h"
+#include "support/synthetic_learner.h"
+#include "core/files/database.h"
 #include "support/temp_folder.h"
 #include "ui/controls.h"
 #include "ui/application.h"
@@ -364,6 +366,58 @@ TEST_F(Desktop, TheEnvironmentWindowStepsTheScaleWithinItsRangeAndSavesIt) {
         windows.unload(WindowId::Kankyo);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+// A made-up learner's answers written into the log (their cards are not in
+// the memory, so every answer is the card's whole history).
+void writeLearnerLog(MemoryStore& store, Io& io, int answers) {
+    SyntheticLearner p;
+    p.weights = unusualWeights();
+    p.answers = answers;
+    store.resetWeights();  // a first write: the database is made (and no daily fit starts)
+    Database db(io, store.databaseFile(), false);
+    Database::Transaction t(db);
+    Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right) VALUES(0,?,?,'',?,?)");
+    for (const auto& a : synthesize(p)) {
+        insert.reset();
+        insert.bind(1, std::int64_t{a.day}).bind(2, a.key).bind(3, std::int64_t{a.outcome})
+            .bind(4, std::int64_t{a.outcome != 0});
+        insert.step();
+    }
+    t.commit();
+}
+
+TEST_F(Desktop, TheFitRunsBehindTheEnvironmentWindowAndItsWeightsScheduleUntilReset) {
+    writeLearnerLog(session.memory, io, 8000);
+    windows.start();
+    frm9Kankyo& k = windows.showKankyo();
+    ASSERT_TRUE(k.cmdFit.click());
+    // the click returned with the fit still going: the window's thread is free
+    EXPECT_NE(k.lblFit.caption().find("…"), std::string::npos) << k.lblFit.caption();
+    for (int i = 0; i < 3000 && k.lblFit.caption().find("…") != std::string::npos; ++i) QTest::qWait(10);
+    EXPECT_NE(k.lblFit.caption().find("あなたに合わせた重み"), std::string::npos) << k.lblFit.caption();
+    EXPECT_NE(k.lblFit.caption().find("対数損失"), std::string::npos) << k.lblFit.caption();
+    ASSERT_TRUE(session.memory.book().weights);
+    EXPECT_TRUE(fsrs::inRange(*session.memory.book().weights));
+    const auto fit = session.memory.lastFit();
+    ASSERT_TRUE(fit);
+    EXPECT_TRUE(fit->taken);
+    EXPECT_LT(fit->after.logLoss, fit->before.logLoss);
+    EXPECT_EQ(fit->day, session.today());
+    // the daily fit has run today
+    EXPECT_FALSE(LearnerFit::dueToday(session));
+
+    ASSERT_TRUE(k.cmdFitReset.click());
+    EXPECT_FALSE(session.memory.book().weights);
+    EXPECT_FALSE(session.memory.autoFit());
+    EXPECT_NE(k.lblFit.caption().find("標準の重み"), std::string::npos) << k.lblFit.caption();
+
+    // Closing the window while a fit runs stops it; nothing is recorded.
+    ASSERT_TRUE(k.cmdFit.click());
+    windows.unload(WindowId::Kankyo);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QTest::qWait(50);
+    EXPECT_FALSE(session.memory.book().weights);
 }
 
 TEST_F(Desktop, TheHelpPageOpensFromTheInformationMenuWithF1AndNamesTheFolder) {

@@ -63,7 +63,24 @@ struct Learning : ::testing::Test {
         QuestionFile f(io, folder.folders());
         return f.get(n);
     }
+    // The last answer in the log, as a fresh run reads it.
+    MemoryStore::Logged lastLogged() {
+        MemoryStore store(io, folder.folders().memoryFile());
+        const auto all = store.answers();
+        return all.empty() ? MemoryStore::Logged{} : all.back();
+    }
 };
+
+// Each answer's row in the log names what it was part of and how long the
+// question was shown before it.
+void expectLogged(const MemoryStore::Logged& row, const Mondai& asked, std::string_view activity, Outcome o) {
+    EXPECT_EQ(row.key, memoryKey(asked));
+    EXPECT_EQ(row.activity, activity);
+    EXPECT_EQ(row.outcome, o);
+    ASSERT_TRUE(row.seconds.has_value()) << activity;
+    EXPECT_GE(*row.seconds, 0.0);
+    EXPECT_LT(*row.seconds, 600.0);
+}
 
 // ------------------------------------------------------------ training
 
@@ -97,8 +114,10 @@ TEST_F(Learning, UndoPutsTheFlagTheCountsAndTheMemoryBack) {
     frm2Sogo& s = training(t::sampleBank(4, {}, true));
     const std::string progressBefore = s.lblProgress.caption();
     EXPECT_EQ(progressBefore, "0 / 4件（0.00％）");
+    const std::string recordsBefore = t::readBytes(folder.folders().questionRecords());
     ASSERT_TRUE(s.cmdAns.click());
     ASSERT_TRUE(s.cmdDel.click());
+    expectLogged(lastLogged(), record(1), activity::kTraining, Outcome::Mastered);
     EXPECT_EQ(t::storedFlag(folder.folders(), 1), 1);
     EXPECT_EQ(session.quiz.removedCount, 1);
     EXPECT_EQ(s.lblProgress.caption(), "1 / 4件（25.00％）");
@@ -115,6 +134,8 @@ TEST_F(Learning, UndoPutsTheFlagTheCountsAndTheMemoryBack) {
     EXPECT_EQ(s.lblProgress.caption(), progressBefore);
     EXPECT_EQ(s.lblPercent.caption(), "現在の達成率は　0件　0％");
     EXPECT_EQ(memoryOnDisk().find(memoryKey(record(1))), nullptr);
+    // The undo wrote the flag's one byte back: the record file is as before the removal.
+    EXPECT_EQ(t::readBytes(folder.folders().questionRecords()), recordsBefore);
     EXPECT_TRUE(s.cmdDel.isShown());  // the same question can be removed again
     EXPECT_FALSE(s.canUndo());
     s.keys.press("Ctrl+Z");  // nothing more to undo
@@ -161,6 +182,7 @@ TEST_F(Learning, AnsweringByChoiceIsJudgedAndRemembered) {
         EXPECT_EQ(card->right, c.right ? 1 : 0);
         EXPECT_EQ(card->wrong, c.right ? 0 : 1);
         EXPECT_EQ(card->lastWrong, !c.right);
+        expectLogged(lastLogged(), asked, activity::kTraining, c.remembered);
         EXPECT_FALSE(s.pickChoice(0));  // a second pick does nothing
         ASSERT_TRUE(s.keys.press("Space"));  // next question: choices again
     }
@@ -299,6 +321,7 @@ TEST_F(GameLearning, APickScoresAsTheRightOrWrongButton) {
         const Card* card = cardBook.find(memoryKey(asked));
         ASSERT_NE(card, nullptr);
         EXPECT_EQ(card->lastWrong, !c.right);
+        expectLogged(lastLogged(), asked, activity::kVisit, c.right ? Outcome::Good : Outcome::Again);
     }
 }
 
@@ -441,6 +464,7 @@ TEST_F(Learning, TheReviewAsksDueThenWrongThenNewAndRemembersEachGrade) {
         ASSERT_NE(got, nullptr);
         EXPECT_EQ(got->dueDay, want.dueDay) << i;
         EXPECT_DOUBLE_EQ(got->state.stability, want.state.stability) << i;
+        expectLogged(lastLogged(), asked, activity::kReview, steps[i].o);
         expected = memoryOnDisk();
     }
     EXPECT_EQ(r.lblQs.caption(), "今日の復習は終わりました。\r\n\u3000お疲れ様でした。また明日、続きをどうぞ。");

@@ -46,6 +46,7 @@ bool ChoicePanel::offerAnyway(const Mondai& m) {
     if (!c) return false;
     choices_ = std::move(c);
     question_ = m;
+    clock_.start();
     for (std::size_t i = 0; i < 4; ++i) {
         buttons[i].setCaption(std::string(kDigits[i]) + "　" + choices_->texts[i]);
         buttons[i].setVisible(true);
@@ -63,7 +64,7 @@ void ChoicePanel::hide() {
 bool ChoicePanel::pick(int position) {
     if (!open() || position < 0 || position > 3) return false;
     JudgedPick judged{position, choices_->isRight(position), choices_->verdict(position), question_->Kaisetu};
-    if (remember_) session_.memory.record(*question_, judged.outcome(), session_.today());
+    if (remember_) session_.memory.record(*question_, judged.outcome(), session_.today(), activity_, clock_.seconds());
     picked_ = true;
     mark(position);
     if (handler_) handler_(judged);

@@ -11,6 +11,7 @@
 
 #include "core/session/session.h"
 #include "core/files/records.h"
+#include "screens/answer_clock.h"
 #include "core/quiz/choice.h"
 #include "core/quiz/memory.h"
 #include "ui/controls.h"
@@ -56,6 +57,8 @@ public:
     // open. Then the buttons show 〇 at the right one and × at a wrong pick,
     // and the handler gets the judged pick. False when nothing is open.
     bool pick(int position);
+    // What a remembered pick is part of, for the log of answers.
+    void setActivity(std::string_view activity) { activity_ = std::string(activity); }
     void onPick(std::function<void(const JudgedPick&)> handler, bool remember) {
         handler_ = std::move(handler);
         remember_ = remember;
@@ -74,6 +77,8 @@ private:
     std::optional<Mondai> question_;
     bool picked_ = false;
     bool remember_ = false;
+    std::string activity_;
+    AnswerClock clock_;  // from the offer to the pick
     std::function<void(const JudgedPick&)> handler_;
 };
 

@@ -55,7 +55,8 @@ frm1Main::frm1Main(Session& session, WindowManager& windows)
       cmdToukei(frm, {9960, 2520, 2130, 615}, "統計"),
       keys(frm),
       session_(session),
-      windows_(windows) {
+      windows_(windows),
+      dailyFit_(session, frm, [this](const std::string& text) { lblStatus.setCaption(text); }) {
     Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 24, false});
     Label1.setForeColor(kRed);
     Label1.setAlignment(ui::Align::Center);
@@ -107,6 +108,9 @@ void frm1Main::load() {
         session_.deckPending = true;
         frm.whenPainted([this] { takeDeck(); });
     }
+    frm.whenPainted([this] {
+        dailyFit_.start(true);
+    });
     showDueCount();
 }
 

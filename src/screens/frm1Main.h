@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/session/session.h"
+#include "screens/learner_fit.h"
 #include "screens/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -69,6 +70,8 @@ private:
 
     Session& session_;
     WindowManager& windows_;
+    // The daily fit of the FSRS weights, started once the menu is on screen.
+    LearnerFit dailyFit_;
 };
 
 }  // namespace tabinowa

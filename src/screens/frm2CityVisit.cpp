@@ -202,6 +202,7 @@ void frm2CityVisit::showQuestion(const game::VisitQuiz::Question& q, bool withSo
         lblQs.setForeColor(ui::paletteColor(game::kOrdinaryQuestionPalette));
     }
     lblQs.setCaption(q.text);
+    asked_.start();
     cmdAns.setVisible(true);
     if (withSource) lblInyo.setCaption(q.source);
 }

@@ -12,6 +12,7 @@
 
 #include "core/session/session.h"
 #include "core/game/visit_game.h"
+#include "screens/answer_clock.h"
 #include "screens/choice_panel.h"
 #include "screens/window_manager.h"
 #include "ui/controls.h"
@@ -101,6 +102,7 @@ public:
 private:
     void setGameLine(const std::string& text);
     void placeVisitLine(int prefectureRow);
+    AnswerClock asked_;  // since the question was shown, for the log of answers
     void setUpLearning();
     void offerChoices();
     void choicePicked(const JudgedPick& pick);

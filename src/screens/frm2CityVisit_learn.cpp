@@ -72,20 +72,18 @@ void frm2CityVisit::choicePicked(const JudgedPick& pick) {
 void frm2CityVisit::judgeAndRemember(bool right) {
     if (!quiz_ || !quiz_->current()) return;
     const auto cursor = session_.quiz.visitCursor;
-    // A right answer's memory goes with the point file into one change
-    // through the journal (both or neither, even across a crash); a wrong
-    // answer writes no file of the game, so the memory is written alone first.
-    const auto change = right ? session_.memory.defer(*quiz_->current(), Outcome::Good, session_.today())
-                              : session_.memory.record(*quiz_->current(), Outcome::Again, session_.today());
-    try {
-        if (right) cmdYes_Click(); else cmdNo_Click();
-    } catch (...) {
-        session_.memory.revert(change);
-        throw;
-    }
-    // Points too large: nothing was scored and the question stays.
-    if (session_.quiz.visitCursor == cursor) session_.memory.revert(change);
-    else session_.memory.carried();
+    // The answer and its memory are one step: a right answer's memory goes
+    // with the point file through the journal (both or neither, even across
+    // a crash); a wrong answer writes no file of the game, and its memory
+    // goes in after it. Points too large: nothing scored, nothing remembered.
+    const auto done = session_.memory.step(
+        MemoryPart::answer(*quiz_->current(), right ? Outcome::Good : Outcome::Again, activity::kVisit, asked_.seconds()),
+        session_.today(), [&] {
+            if (right) cmdYes_Click(); else cmdNo_Click();
+            return session_.quiz.visitCursor != cursor;
+        });
+    // The step went through; should the memory not have taken it, the window says so once.
+    if (done.problem) lblMinryoku.setCaption(*done.problem);
 }
 
 }  // namespace tabinowa

@@ -230,6 +230,7 @@ void frm2Doko::startRound(std::vector<WherePlace> places) {
 
 void frm2Doko::showQuestion() {
     lblQs.setCaption(whereQuestion(round_->current(), japan_));
+    asked_.start();
     lblScore.setCaption(std::to_string(round_->number()) + "／" + std::to_string(round_->count()) + "問　正解 " +
                         std::to_string(round_->right()));
 }
@@ -264,7 +265,8 @@ void frm2Doko::remember(const WherePlace& place, bool right) {
     // be written the file stays as it was and the round goes on.
     try {
         session_.memory.record(whereMemoryQuestion(place, mapName_, japan_),
-                               right ? Outcome::Good : Outcome::Again, session_.today());
+                               right ? Outcome::Good : Outcome::Again, session_.today(), activity::kWhere,
+                               asked_.seconds());
     } catch (const FileError& e) {
         lblMsg.setCaption(e.what());
     }

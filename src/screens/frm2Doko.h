@@ -21,6 +21,7 @@
 #include "core/map/outlines.h"
 #include "core/map/regions.h"
 #include "core/map/where_round.h"
+#include "screens/answer_clock.h"
 #include "screens/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -82,6 +83,7 @@ public:
     ui::CommandButton cmdPaper;
 
 private:
+    AnswerClock asked_;  // since the question was shown, for the log of answers
     void showArea(int id);
     // Shows a region's map; its places (municipalities only).
     std::vector<WherePlace> showRegion(const Region& region);

@@ -84,6 +84,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     lstKind.onClick([this](int p) { lstKind_Click(p); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
     choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
+    choices.setActivity(activity::kReview);
     answerMode.onChange([this] {
         if (!answerShown_ && current_) showCurrent();
     });
@@ -146,6 +147,7 @@ void frm2Fukusyu::showGrades(bool visible) {
 void frm2Fukusyu::showDone() {
     current_.reset();
     answerShown_ = false;
+    shownAt_ = std::chrono::steady_clock::now();
     showGrades(false);
     choices.hide();
     cmdAns.setVisible(false);
@@ -171,6 +173,7 @@ void frm2Fukusyu::showCurrent() {
             if (static_cast<std::size_t>(record) <= bank_.questions.size() &&
                 memoryKey(m) == bank_.questions[static_cast<std::size_t>(record - 1)].key) {
                 current_ = std::move(m);
+                asked_.start();
                 break;
             }
         }
@@ -222,7 +225,7 @@ void frm2Fukusyu::cmdAns_Click() {
 void frm2Fukusyu::answerWith(Outcome o) {
     // The time to recall: from the question on screen to the answer asked for.
     const std::chrono::duration<double> recall = answeredAt_ - shownAt_;
-    session_.memory.record(*current_, o, session_.today(), activity::kReview, recall.count());
+    session_.memory.record(*current_, o, session_.today(), activity::kReview, std::min(recall.count(), 3600.0));
     ++position_;
     showCurrent();
 }

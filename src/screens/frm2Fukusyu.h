@@ -14,6 +14,7 @@
 #include "core/session/session.h"
 #include "core/files/records.h"
 #include "core/quiz/review.h"
+#include "screens/answer_clock.h"
 #include "screens/choice_panel.h"
 #include "screens/window_manager.h"
 #include "ui/controls.h"
@@ -62,6 +63,7 @@ public:
     bool answerShown() const { return answerShown_; }
 
 private:
+    AnswerClock asked_;  // since the question was shown, for the log of answers
     void rebuild();
     void showCurrent();
     void showDone();
@@ -80,7 +82,7 @@ private:
     std::size_t position_ = 0;
     std::optional<Mondai> current_;
     bool answerShown_ = false;
-    std::chrono::steady_clock::time_point shownAt_, answeredAt_;
+    std::chrono::steady_clock::time_point shownAt_, answeredAt_;  // the question shown, the answer asked for
 };
 
 }  // namespace tabinowa

@@ -74,6 +74,7 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
 void frm2Sogo::showQuestion() {
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     current_ = file_->get(record);
+    asked_.start();
     lblQs.setCaption(questionText(current_));
     shownAt_ = std::chrono::steady_clock::now();
     recallSeconds_.reset();
@@ -193,7 +194,12 @@ bool frm2Sogo::cmdSaisei_Click() {
         focusSafe();
         return false;
     }
-    reviveAll(session_.io, session_.folders, session_.quiz.totalCount);
+    // Every question back, and no question's memory left mastered, in one step.
+    const auto done = session_.memory.step(MemoryPart::reviveAll(), session_.today(), [&] {
+        reviveAll(session_.io, session_.folders, session_.quiz.totalCount, session_.memory.companion());
+        return true;
+    });
+    lblAns1.setCaption(done.problem.value_or(""));
     // The file was replaced: read on from the new one. Should it not open,
     // the screen's actions go with the old handle and only the return is left.
     file_.reset();

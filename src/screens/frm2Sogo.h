@@ -95,12 +95,14 @@ private:
     struct Undo {
         int record = 0;
         bool counted = false;  // the removal raised the counts
+        bool remembered = false;   // the memory took the removal
         std::string key;
         std::optional<Card> card;  // the memory before the removal
     };
     std::optional<Undo> undo_;
     std::chrono::steady_clock::time_point shownAt_;  // the question came on screen
     std::optional<double> recallSeconds_;            // until the answer was asked for
+    AnswerClock asked_;                              // since the question was shown
 };
 
 }  // namespace tabinowa

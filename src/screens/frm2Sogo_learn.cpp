@@ -18,6 +18,7 @@ void frm2Sogo::setUpLearning() {
         lblProgress.setCaption("");
     });
     choices.onPick([this](const JudgedPick& p) { choicePicked(p); }, true);
+    choices.setActivity(activity::kTraining);
     answerMode.onChange([this] {
         if (answerMode.byChoice()) offerChoices();
         else {
@@ -97,25 +98,28 @@ void frm2Sogo::removeAndRemember() {
     const int record = session_.quiz.entry(session_.quiz.trainingCursor);
     const std::int16_t removedBefore = screenRemoved_;
     const bool flaggedBefore = file_->get(record).removed();
-    // The memory's new bytes go with the record's flag into one change
-    // through the journal: both files change, or neither, even across a crash.
-    const auto change = session_.memory.defer(current_, Outcome::Mastered, session_.today());
-    try {
-        cmdDel_Click();
-    } catch (...) {
-        session_.memory.revert(change);
-        throw;
-    }
-    if (!file_->get(record).removed()) {  // nothing was removed
-        session_.memory.revert(change);
-        return;
-    }
-    session_.memory.carried();
+    // The record's flag and the question's memory change in one step.
+    const auto done = session_.memory.step(MemoryPart::answer(current_, Outcome::Mastered, activity::kTraining, asked_.seconds()),
+                                           session_.today(), [&] {
+                                               cmdDel_Click();
+                                               return file_->get(record).removed();
+                                           });
+    if (!file_->get(record).removed()) return;  // nothing was removed
     offerSelfJudging();  // a removed question is mastered: no verdict on it
     const bool counted = screenRemoved_ != removedBefore;
-    if (!flaggedBefore || counted) undo_ = Undo{record, counted, change.key, change.card};
+    if (!flaggedBefore || counted) {
+        Undo undo{record, counted};
+        if (done.change) {
+            undo.remembered = true;
+            undo.key = done.change->key;
+            undo.card = done.change->card;
+        }
+        undo_ = undo;
+    }
     showProgress();
     lblAns1.setCaption("この問題を消去しました（Ctrl+Z で元に戻します）。");
+    // The removal went through; should the memory not have taken it, the window says so once.
+    if (done.problem) lblAns1.setCaption(lblAns1.caption() + *done.problem);
 }
 
 void frm2Sogo::offerSelfJudging() {
@@ -138,14 +142,19 @@ void frm2Sogo::judgeSelf(bool right) {
 
 void frm2Sogo::undoRemoval() {
     if (!undo_ || !file_) return;
-    Mondai m = file_->get(undo_->record);
-    m.Syokyo = 0;
-    file_->put(undo_->record, m);
-    if (undo_->counted) {
+    const Undo undo = *undo_;
+    // One step: the flag's byte back to 0 and the question's memory as it was.
+    auto unmark = [&] {
+        file_->unmarkRemoved(undo.record, session_.memory.companion());
+        return true;
+    };
+    std::optional<std::string> problem;
+    if (undo.remembered) problem = session_.memory.step(MemoryPart::restore(undo.key, undo.card), session_.today(), unmark).problem;
+    else unmark();
+    if (undo.counted) {
         --screenRemoved_;
         session_.quiz.removedCount = screenRemoved_;
     }
-    const Undo undo = *undo_;
     const bool sameQuestion = session_.quiz.entry(session_.quiz.trainingCursor) == undo.record;
     undo_.reset();
     if (sameQuestion) current_.Syokyo = 0;
@@ -153,9 +162,8 @@ void frm2Sogo::undoRemoval() {
     showProgress();
     // The question on screen can be removed again.
     if (sameQuestion && answerShown_ && cmdAns.visible()) cmdDel.setVisible(true);
-    lblAns1.setCaption("消去を元に戻しました。");
+    lblAns1.setCaption("消去を元に戻しました。" + problem.value_or(""));
     offerSelfJudging();
-    session_.memory.restore(undo.key, undo.card);
 }
 
 }  // namespace tabinowa

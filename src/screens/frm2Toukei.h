@@ -30,6 +30,8 @@ public:
     void cmdKinds_Click();
     void cmdKen_Click();
     void cmdDays_Click();
+    // True retention per kind and per month against the desired retention, and the time spent per day.
+    void cmdRetention_Click();
     void cmdToMain_Click();
 
     ui::Form frm;
@@ -38,15 +40,20 @@ public:
     ui::CommandButton cmdKinds;
     ui::CommandButton cmdKen;
     ui::CommandButton cmdDays;
+    ui::CommandButton cmdRetention;
     ui::Label lblHeader;
     ui::ListBox lstTable;
     ui::BarChart chartBack;
     ui::BarChart chartAhead;
+    ui::BarChart chartKinds;
+    ui::BarChart chartMonths;
+    ui::BarChart chartTime;
     ui::Label lblSummary;
     ui::Keys keys;
 
 private:
     void showTable(const std::vector<StatRow>& rows);
+    void showCharts(bool days, bool retention);
     Session& session_;
     WindowManager& windows_;
     std::vector<BankQuestion> bank_;

@@ -29,6 +29,8 @@ std::string helpText(const std::filesystem::path& programFolder) {
            "メニューの「今日の復習　N問」は期限の来た問題の数で、復習の「期限」と同じ数です。"
            "復習はそのあと、前の日までに間違えた問題（間違い）、まだ答えていない問題（新しい）を出します。"
            "今日答えた問題は、その日のうちには出ません。"
+           "「あなたに合わせる」とは、答えの記録から覚えていられる日数の見込みを計算し直すことです。"
+           "見込みが前より当たるときだけ使います。"
            "【統計】で種類別・都道府県別の正解率と日ごとの数が見られます。\r\n"
            "\r\n"
            "【どこでしょう】市町村名が出ます。都道府県・地方・全国の地図でクリックして答えます。"
@@ -50,10 +52,10 @@ std::string helpText(const std::filesystem::path& programFolder) {
 }
 
 frm8Help::frm8Help(Session& session, WindowManager& windows)
-    : frm("遊び方ー「クイズタビノワ」", 11400, 8400, ui::StartPosition::CenterScreen),
-      Label1(frm, {240, 180, 10920, 495}, "遊び方"),
-      lblText(frm, {240, 840, 10920, 6780}),
-      cmdClose(frm, {9720, 7740, 1440, 495}, "閉じる"),
+    : frm("遊び方ー「クイズタビノワ」", 12600, 8700, ui::StartPosition::CenterScreen),
+      Label1(frm, {240, 180, 12120, 495}, "遊び方"),
+      lblText(frm, {240, 840, 12120, 7080}),
+      cmdClose(frm, {10920, 8040, 1440, 495}, "閉じる"),
       session_(session),
       windows_(windows) {
     Label1.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 18, false});

@@ -12,11 +12,13 @@
 #include <cmath>
 
 #include "ui/display_scale.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 
 frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
-    : frm("環境作成", 6060, 3810, ui::StartPosition::SystemDefault),
+    // Taller than the design's window: the fit of the weights sits below its controls.
+    : frm("環境作成", 6060, 5310, ui::StartPosition::SystemDefault),
       cmdStoR(frm, {360, 840, 1815, 615}, "ランダムファイル作成"),
       // Taller than one line so that a failure message can be read whole.
       lblMsg1(frm, {600, 120, 5055, 690}),
@@ -25,19 +27,28 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
       lblScale(frm, {360, 2850, 2940, 615}),
       cmdScaleDown(frm, {3480, 2850, 735, 495}, "－"),
       cmdScaleUp(frm, {4320, 2850, 735, 495}, "＋"),
-      cmdRestore(frm, {360, 1920, 2415, 615}, "中断された変更を取り消す"),
+      cmdFit(frm, {360, 1920, 2400, 615}, "重みをあなたに合わせる"),
+      lblFit(frm, {360, 3600, 5340, 1035}),
+      cmdFitReset(frm, {360, 4680, 2400, 495}, "標準の重みに戻す"),
+      // beside the reset of the weights, where the fit leaves room
+      cmdRestore(frm, {3000, 4680, 2700, 495}, "中断された変更を取り消す"),
       session_(session),
-      windows_(windows) {
+      windows_(windows),
+      fit_(session, frm, [this](const std::string& text) { lblFit.setCaption(text); }) {
     cmdStoR.onClick([this] { cmdStoR_Click(); });
     cmdToMain.onClick([this] { cmdToMain_Click(); });
     cmdCity.onClick([this] { cmdCity_Click(); });
     cmdScaleDown.onClick([this] { cmdScale_Click(-10); });
     cmdScaleUp.onClick([this] { cmdScale_Click(10); });
+    cmdFit.onClick([this] { cmdFit_Click(); });
+    cmdFitReset.onClick([this] { cmdFitReset_Click(); });
+    ui::setToolTip(cmdFit, "これまでの解答から、あなたの記憶に合う重みを計算します（数秒かかります）");
     cmdRestore.onClick([this] { cmdRestore_Click(); });
     showScale();
     showRestore();
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { say(message); });
+    frm.run([this] { lblFit.setCaption(LearnerFit::summary(session_)); });
 }
 
 // A build replaces files that an open activity holds or reads; replacing them
@@ -67,7 +78,7 @@ void frm9Kankyo::cmdCity_Click() {
 // window's controls, the window made taller until it is whole.
 void frm9Kankyo::say(const std::string& text) {
     constexpr ui::Rect kBox{600, 120, 5055, 690};
-    constexpr int kHeight = 3810, kBelow = 3570, kMargin = 120;
+    constexpr int kHeight = 5310, kBelow = 5250, kMargin = 120;
     frm.setClientHeight(kHeight);
     lblMsg1.setGeometry(kBox);
     lblMsg1.setCaption(text);
@@ -125,6 +136,17 @@ std::string frm9Kankyo::cityBuildQuestion() const {
     }
     return "市町村ファイルを作り直すと、訪問済みの" + std::to_string(visited) +
            "市町村の記録が全て消えます。\n作り直しますか？";
+}
+
+void frm9Kankyo::cmdFit_Click() {
+    if (fit_.running()) return;
+    fit_.start(false);
+}
+
+void frm9Kankyo::cmdFitReset_Click() {
+    if (fit_.running()) return;
+    session_.memory.resetWeights();
+    lblFit.setCaption(LearnerFit::summary(session_) + "\r\n（毎日の自動の計算は、次に「重みをあなたに合わせる」を押すまで止めます）");
 }
 
 void frm9Kankyo::cmdToMain_Click() {

@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
+#include <memory>
 #include <string>
 
 // The environment window: rebuilds the working files from the masters, and
 // sets the display scale (表示倍率) of the windows, remembered across runs.
 #include "core/session/session.h"
+#include "screens/learner_fit.h"
 #include "screens/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -23,6 +25,10 @@ public:
     void cmdRestore_Click();
     // One step of 10 % down or up within 100 .. 200 %.
     void cmdScale_Click(int stepPercent);
+    // Fits the FSRS weights to the learner's answers now (in the background).
+    void cmdFit_Click();
+    // Back to the standard weights.
+    void cmdFitReset_Click();
 
     ui::Form frm;
     // in tab order
@@ -33,6 +39,9 @@ public:
     ui::Label lblScale;
     ui::CommandButton cmdScaleDown;
     ui::CommandButton cmdScaleUp;
+    ui::CommandButton cmdFit;
+    ui::Label lblFit;
+    ui::CommandButton cmdFitReset;
     // "中断された変更を取り消す": shown while a change's journal is left in the program folder.
     ui::CommandButton cmdRestore;
 
@@ -47,6 +56,7 @@ private:
 
     Session& session_;
     WindowManager& windows_;
+    LearnerFit fit_;
 };
 
 }  // namespace tabinowa

@@ -17,6 +17,14 @@ public:
     void setBars(const std::string& title, const std::vector<std::string>& labels, const std::vector<int>& values,
                  Color bar);
     std::vector<int> values() const;
+    // A tooltip for each bar (its numbers), shown when the pointer rests on it.
+    void setTips(const std::vector<std::string>& tips);
+    // The axis's top: `top` (instead of the largest value) labelled `label`.
+    void setAxis(int top, const std::string& label);
+    // A dashed line across the chart at `value`, labelled (e.g. the desired retention).
+    void setReference(int value, const std::string& label);
+    // The tooltip of the bar under a point in pixels of the chart ("" for none).
+    std::string tipAt(int x, int y) const;
 };
 
 }  // namespace tabinowa::ui

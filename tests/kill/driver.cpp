@@ -70,20 +70,19 @@ int main(int argc, char** argv) {
         if (action == "right") {
             game::VisitQuiz quiz(s);
             quiz.start();
-            const auto change = s.memory.defer(*quiz.current(), Outcome::Good, s.today());
-            if (!quiz.right()) {
-                s.memory.revert(change);
-                return 5;
-            }
-            s.memory.carried();
-            return 0;
+            bool scored = false;
+            s.memory.step(MemoryPart::answer(*quiz.current(), Outcome::Good, activity::kVisit), s.today(), [&] {
+                return scored = quiz.right().has_value();
+            });
+            return scored ? 0 : 5;
         }
         if (action == "removal") {
             QuestionFile file(io, s.folders);
             const int record = s.quiz.entry(1);
-            s.memory.defer(file.get(record), Outcome::Mastered, s.today());
-            file.markRemoved(record, s.memory.companion());
-            s.memory.carried();
+            s.memory.step(MemoryPart::answer(file.get(record), Outcome::Mastered, activity::kTraining), s.today(), [&] {
+                file.markRemoved(record, s.memory.companion());
+                return true;
+            });
             return 0;
         }
         if (action == "review") {
@@ -91,7 +90,10 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (action == "revival") {
-            reviveAll(io, s.folders, s.quiz.totalCount);
+            s.memory.step(MemoryPart::reviveAll(), s.today(), [&] {
+                reviveAll(io, s.folders, s.quiz.totalCount, s.memory.companion());
+                return true;
+            });
             return 0;
         }
     } catch (const FileError& e) {

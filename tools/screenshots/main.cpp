@@ -33,6 +33,13 @@
 #include "screens/frm1Main.h"
 #include "screens/frm8Info.h"
 #include "screens/frm9Kankyo.h"
+#include "core/files/database.h"
+#include "support/synthetic_learner.h"
+
+#include <chrono>
+#include <map>
+#include <random>
+#include <thread>
 #include "screens/window_manager.h"
 #include "screens/frm8Help.h"
 #include "ui/application.h"
@@ -99,6 +106,59 @@ void removeFrom(const AppFolders& f, int from) {
         bytes[r * Mondai::kLength - 1] = 0;
     }
     writeFileAtomic(io, f.questionRecords(), bytes);
+}
+
+// Three months of a made-up learner's answers on the bank's questions, the
+// last of them today, with their cards as the scheduler leaves them: the
+// statistics' forecast and retention, and a fit of the weights, have
+// something to show.
+void fillLearnerLog(const AppFolders& f, std::int32_t today) {
+    PosixIo io;
+    const auto bank = readBank(io, f);
+    if (bank.empty()) return;
+    testing::SyntheticLearner p;
+    p.weights = testing::unusualWeights();
+    p.answers = 6000;
+    p.newPerDay = 25;
+    const auto log = testing::synthesize(p);
+    const std::int32_t shift = today - log.back().day;
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> secs(2.0, 14.0);
+    MemoryStore store(io, f.memoryFile());
+    store.load();
+    const fsrs::Scheduler scheduler = store.book().scheduler();
+    std::map<std::string, Card> cards;
+    Database db(io, store.databaseFile(), false);
+    Database::Transaction t(db);
+    db.exec("DELETE FROM answers; DELETE FROM cards;");  // a learner of its own, every answer in the log
+    Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
+    for (const auto& a : log) {
+        const std::size_t n = static_cast<std::size_t>(std::stoul(a.key.substr(4)));
+        if (n >= bank.size() || bank[n].removed) continue;
+        const std::string& key = bank[n].key;
+        const std::int32_t day = a.day + shift;
+        Card& c = cards[key];
+        const auto g = static_cast<fsrs::Grade>(a.outcome + 1);
+        c.state = c.state.graded() ? scheduler.next(c.state, day - c.lastDay, g) : scheduler.first(g);
+        c.lastDay = day;
+        c.dueDay = day + scheduler.intervalDays(c.state.stability);
+        (a.outcome == 0 ? c.wrong : c.right) += 1;
+        c.lastWrong = a.outcome == 0;
+        insert.reset();
+        insert.bind(1, std::int64_t{day} * 86400 + 43200).bind(2, std::int64_t{day}).bind(3, key)
+            .bind(4, activity::kReview).bind(5, std::int64_t{a.outcome}).bind(6, std::int64_t{a.outcome != 0})
+            .bind(7, secs(rng));
+        insert.step();
+    }
+    Database::Statement put(db, "INSERT OR REPLACE INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
+    for (const auto& [key, c] : cards) {
+        put.reset();
+        put.bind(1, key).bind(2, c.state.stability).bind(3, c.state.difficulty).bind(4, std::int64_t{c.lastDay})
+            .bind(5, std::int64_t{c.dueDay}).bind(6, std::int64_t{c.right}).bind(7, std::int64_t{c.wrong})
+            .bind(8, std::int64_t{0}).bind(9, std::int64_t{c.lastWrong});
+        put.step();
+    }
+    t.commit();
 }
 
 // One run of the program over the working folder: a Session and its windows.
@@ -235,6 +295,31 @@ int main(int argc, char** argv) {
             st->cmdDays.click();
             save(st->frm, "stats-days");
             st->cmdToMain.click();
+            ui::Application::processEvents();
+        }
+        // A learner with three months of answers: the forecast, the true
+        // retention and the time per day, and the fit of the weights.
+        {
+            fillLearnerLog(folders, localDay(std::time(nullptr)));
+            Run run(work);
+            auto& w = run.windows;
+            w.main()->cmdToukei.click();
+            frm2Toukei* st = w.stats();
+            st->cmdDays.click();
+            save(st->frm, "stats-forecast");
+            st->cmdRetention.click();
+            save(st->frm, "stats-retention");
+            st->cmdToMain.click();
+            ui::Application::processEvents();
+            w.main()->mnuKankyo.click();
+            frm9Kankyo* k = w.kankyo();
+            k->cmdFit.click();
+            for (int i = 0; i < 6000 && k->lblFit.caption().find("…") != std::string::npos; ++i) {
+                ui::Application::processEvents();
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            save(k->frm, "kankyo-fit");
+            k->cmdToMain.click();
             ui::Application::processEvents();
         }
         // All but one question removed: remove the last one.

@@ -104,32 +104,30 @@ std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) 
 
     // The learner's memory keeps only the questions of the new bank, and no
     // question of it stays mastered (the build revives every question), in
-    // the same change. A memory that cannot be read is left as it is (its
-    // own message comes where it is used).
-    std::optional<Companion> memoryStep;
+    // the same change.
+    std::optional<std::vector<std::string>> keys;
     try {
-        std::vector<std::string> keys;
+        std::vector<std::string> bank;
         std::string raw;
         for (std::size_t at = 0; at + Mondai::kLength <= records.size(); at += Mondai::kLength)
-            keys.push_back(bankQuestion(std::string_view(records).substr(at, Mondai::kLength),
+            bank.push_back(bankQuestion(std::string_view(records).substr(at, Mondai::kLength),
                                         static_cast<int>(at / Mondai::kLength + 1), displayName(recordPath), raw)
                                .key);
-        memoryStep = session.memory.rebuilt(keys, session.today());
+        keys = std::move(bank);
     } catch (const FileError&) {
-        memoryStep.reset();
+        keys.reset();
     }
-
-    FileSet files(io, folders.journal());
-    files.stage(recordPath, records);
-    files.stage(folders.pointFile(), points.bytes());
-    if (memoryStep) files.stage(memoryStep->target, memoryStep->bytes);
-    try {
+    auto build = [&] {
+        FileSet files(io, folders.journal());
+        files.stage(recordPath, records);
+        files.stage(folders.pointFile(), points.bytes());
+        if (const auto& along = session.memory.companion()) files.stage(along->target, along->bytes);
         files.commit();
-    } catch (...) {
-        if (memoryStep) session.memory.revert({});
-        throw;
-    }
-    if (memoryStep) session.memory.carried();
+        return true;
+    };
+    std::optional<std::string> memoryProblem;
+    if (keys) memoryProblem = session.memory.step(MemoryPart::rebuilt(std::move(*keys)), session.today(), build).problem;
+    else build();
 
     session.points = 0;
     try {
@@ -138,7 +136,10 @@ std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) 
         // The new files are in place; only the deck of this run is the old one.
         throw FileError(std::string("問題ファイルは作り直しましたが、問題を読み込めませんでした。") + e.what());
     }
-    return std::to_string(session.quiz.totalCount) + "  " + std::to_string(session.quiz.deckLength) + "件　終了";
+    std::string done = std::to_string(session.quiz.totalCount) + "  " + std::to_string(session.quiz.deckLength) + "件　終了";
+    // The build went through; should the memory not have taken its part, the window says so once.
+    if (memoryProblem) done += "　" + *memoryProblem;
+    return done;
 }
 
 }  // namespace tabinowa

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/files/io.h"
 
+#include <sys/mman.h>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -140,6 +142,29 @@ void writeFresh(Io& io, const std::filesystem::path& temp, const std::filesystem
 }
 
 }  // namespace
+
+bool Io::viewWhole(int fd, std::uint64_t size, const std::function<void(std::string_view)>& use) {
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    if (size > 0 && readAt(fd, bytes.data(), bytes.size(), 0) != static_cast<long>(bytes.size())) return false;
+    use(bytes);
+    return true;
+}
+
+bool PosixIo::viewWhole(int fd, std::uint64_t size, const std::function<void(std::string_view)>& use) {
+    if (size == 0) return Io::viewWhole(fd, size, use);
+    // Only this program writes its folder's files (the folder lock), and not
+    // while it reads one, so the mapping never outlives the bytes under it.
+    void* at = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE, fd, 0);
+    if (at == MAP_FAILED) return Io::viewWhole(fd, size, use);
+    ::madvise(at, static_cast<std::size_t>(size), MADV_SEQUENTIAL);
+    struct Unmap {
+        void* at;
+        std::size_t size;
+        ~Unmap() { ::munmap(at, size); }
+    } unmap{at, static_cast<std::size_t>(size)};
+    use(std::string_view(static_cast<const char*>(at), static_cast<std::size_t>(size)));
+    return true;
+}
 
 std::string readWholeFile(Io& io, const std::filesystem::path& p) {
     // a folder opens for reading too: named as such, not measured as a file

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +37,10 @@ public:
     // The names of the plain files in a folder (no order); empty when the
     // folder cannot be read.
     virtual std::vector<std::string> listFolder(const std::filesystem::path&) { return {}; }
+    // The first `size` bytes of an open file, seen by `use` while it runs;
+    // false (with nothing seen) when they cannot be read. This one reads
+    // them into memory; PosixIo maps the file instead, without a copy.
+    virtual bool viewWhole(int fd, std::uint64_t size, const std::function<void(std::string_view)>& use);
 };
 
 class PosixIo final : public Io {
@@ -53,6 +58,7 @@ public:
     bool isDirectory(const std::filesystem::path& p) override;
     bool syncFolder(const std::filesystem::path& p) override;
     std::vector<std::string> listFolder(const std::filesystem::path& p) override;
+    bool viewWhole(int fd, std::uint64_t size, const std::function<void(std::string_view)>& use) override;
 };
 
 // Reads a whole file. Throws FileError (Japanese, naming the file) when the

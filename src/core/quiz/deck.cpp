@@ -9,10 +9,6 @@
 #include "core/files/records.h"
 
 namespace tabinowa {
-namespace {
-// 100 question records: about 252 KiB a read, few reads into a buffer that stays in cache.
-constexpr int kDeckBlockRecords = 100;
-}  // namespace
 
 // A shell sort on the keys, gaps n/2, n/4, ... 1: each chain i, i+gap, i+2gap ...
 // insertion-sorted in turn, an entry passing only strictly greater keys.
@@ -39,33 +35,42 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
     {
         // a missing or cut file is named, never created or read as fewer questions
         checkQuestionRecords(io, folders);
-        RecordFile file(io, folders.questionRecords(), Mondai::kLength);
-        const int count = file.count();
+        const auto path = folders.questionRecords();
+        const int fd = io.open(path, Io::Mode::Read);
+        if (fd < 0) throw FileError("ファイル" + displayName(path) + "を開けませんでした。");
+        const long long size = io.size(fd);
+        const int count = size < 0 ? 0 : static_cast<int>(size / static_cast<long long>(Mondai::kLength));
         static_assert(kDeckCapacity == static_cast<int>(kMaxQuestionRecords), "one limit of questions");
-        if (count > kDeckCapacity)
-            throw FileError("ファイル" + displayName(folders.questionRecords()) + "の問題が多すぎます（" +
-                            std::to_string(count) + "件、最大" + std::to_string(kDeckCapacity) + "件）。");
-        // Only the removed flag matters here: the file is read in order, in
-        // blocks of whole records.
-        file.readBlocks(1, count, kDeckBlockRecords, [&](int first, int n, const char* bytes) {
-            for (int k = 0; k < n; ++k) {
-                const std::string_view record(bytes + static_cast<std::size_t>(k) * Mondai::kLength, Mondai::kLength);
+        if (count > kDeckCapacity) {
+            io.close(fd);
+            throw FileError("ファイル" + displayName(path) + "の問題が多すぎます（" + std::to_string(count) +
+                            "件、最大" + std::to_string(kDeckCapacity) + "件）。");
+        }
+        // Only the removed flag matters here: the file is seen whole (mapped,
+        // not copied) and each record's flag read in order.
+        std::string damaged;
+        const bool read = size >= 0 && io.viewWhole(fd, static_cast<std::uint64_t>(size), [&](std::string_view bytes) {
+            for (int k = 0; k < count; ++k) {
+                const std::string_view record = bytes.substr(static_cast<std::size_t>(k) * Mondai::kLength, Mondai::kLength);
                 // a record no build wrote is named now, before training shows it blank or the game pays for it
-                if (const std::string damage = mondaiDamage(record); !damage.empty())
-                    throw FileError("ファイル" + displayName(folders.questionRecords()) + "の" +
-                                    std::to_string(first + k) + "件目が壊れています（" + damage + "）。" +
-                                    questionRepair());
-                const bool isActive = !MondaiView(record).removed();
-                ++total;
-                if (isActive) {
-                    ++active;
-                    records[static_cast<std::size_t>(active)] = static_cast<std::int16_t>(first + k);
-                    keys[static_cast<std::size_t>(active)] = drawKey(random);
-                } else {
-                    ++removed;
+                if (const std::string damage = mondaiDamage(record); !damage.empty()) {
+                    damaged = "ファイル" + displayName(path) + "の" + std::to_string(k + 1) + "件目が壊れています（" +
+                              damage + "）。" + questionRepair();
+                    return;
                 }
+                ++total;
+                if (MondaiView(record).removed()) {
+                    ++removed;
+                    continue;
+                }
+                ++active;
+                records[static_cast<std::size_t>(active)] = static_cast<std::int16_t>(k + 1);
+                keys[static_cast<std::size_t>(active)] = drawKey(random);
             }
         });
+        io.close(fd);
+        if (!read) throw FileError("ファイル" + displayName(path) + "を読めませんでした。");
+        if (!damaged.empty()) throw FileError(damaged);
     }
     shuffleSort(records, keys, active);
     recordColumn = std::move(records);

@@ -10,8 +10,10 @@ namespace tabinowa::fsrs {
 
 enum class Grade { Again = 1, Hard = 2, Good = 3, Easy = 4 };
 
+using Weights = std::array<double, 21>;
+
 // The 21 published default weights of FSRS-6 (w0 … w20).
-inline constexpr std::array<double, 21> kDefaultWeights = {
+inline constexpr Weights kDefaultWeights = {
     0.2172, 1.1771, 3.2602, 16.1507, 7.0114, 0.57,   2.0966, 0.0069, 1.5261, 0.112,  1.0178,
     1.849,  0.1133, 0.3127, 2.2934,  0.2191, 3.0004, 0.7536, 0.3332, 0.1437, 0.2};
 

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <stdexcept>
 #include <vector>
 
 #include "core/files/cp932.h"
@@ -111,7 +112,7 @@ int MemoryBook::dueCount(std::int32_t today) const {
     return n;
 }
 
-fsrs::Scheduler MemoryBook::scheduler() const { return fsrs::Scheduler(retention, fsrs::kDefaultWeights); }
+fsrs::Scheduler MemoryBook::scheduler() const { return fsrs::Scheduler(retention, weights.value_or(fsrs::kDefaultWeights)); }
 
 std::array<int, 4> MemoryBook::nextIntervals(const std::string& key, std::int32_t today) const {
     const Card* c = find(key);
@@ -477,52 +478,58 @@ MemoryStore::~MemoryStore() = default;
 std::filesystem::path MemoryStore::databaseFile() const { return beside(textFile_, "記憶.db"); }
 std::filesystem::path MemoryStore::stepFile() const { return beside(textFile_, "記憶.step"); }
 
+void MemoryStore::createDatabase() {
+    const auto file = databaseFile();
+    // The first write with no database: made whole under a temporary name
+    // (swept by the next start's recovery should this one stop), the old
+    // text memory carried over into it, then renamed into place. The text
+    // file stays as it is, a backup.
+    std::optional<MemoryBook> old;
+    if (io_.exists(textFile_)) old = MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_));
+    const auto temp = beside(textFile_, "記憶.db.tmp~");
+    const auto tempJournal = beside(textFile_, "記憶.db.tmp~-journal");
+    io_.remove(tempJournal);
+    io_.remove(temp);
+    try {
+        Database fresh(io_, temp, true);
+        Database::Transaction t(fresh);
+        fresh.exec(kSchema);
+        fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
+                   std::to_string(kSchemaVersion) + ";");
+        Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
+        setting.bind(1, std::string_view("retention")).bind(2, old ? old->retention : fsrs::kDefaultRetention).step();
+        setting.reset();
+        setting.bind(1, std::string_view("last_step")).bind(2, std::int64_t{0}).step();
+        if (old) {
+            Database::Statement card(fresh, "INSERT INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
+            for (const auto& [key, c] : old->cards) {
+                card.reset();
+                card.bind(1, key).bind(2, c.state.stability).bind(3, c.state.difficulty)
+                    .bind(4, std::int64_t{c.lastDay}).bind(5, std::int64_t{c.dueDay})
+                    .bind(6, std::int64_t{c.right}).bind(7, std::int64_t{c.wrong})
+                    .bind(8, std::int64_t{c.mastered}).bind(9, std::int64_t{c.lastWrong});
+                card.step();
+            }
+            Database::Statement day(fresh, "INSERT INTO carried_days VALUES(?,?,?)");
+            for (const auto& [d, tally] : old->days) {
+                day.reset();
+                day.bind(1, std::int64_t{d}).bind(2, std::int64_t{tally.right}).bind(3, std::int64_t{tally.wrong}).step();
+            }
+        }
+        t.commit();
+    } catch (const FileError&) {
+        // named as the learner knows it, not by its temporary name
+        io_.remove(temp);
+        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。");
+    }
+    if (!io_.rename(temp, file) || !io_.syncFolder(file.parent_path())) {
+        io_.remove(temp);
+        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。元のファイルはそのままです。");
+    }
+}
+
 void MemoryStore::openDatabase() {
     const auto file = databaseFile();
-    if (!io_.exists(file)) {
-        // The first start with a database: made whole under a temporary name
-        // (swept by the next start's recovery should this one stop), the old
-        // text memory carried over into it, then renamed into place. The text
-        // file stays as it is, a backup.
-        std::optional<MemoryBook> old;
-        if (io_.exists(textFile_)) old = MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_));
-        const auto temp = beside(textFile_, "記憶.db.tmp~");
-        const auto tempJournal = beside(textFile_, "記憶.db.tmp~-journal");
-        io_.remove(tempJournal);
-        io_.remove(temp);
-        {
-            Database fresh(io_, temp, true);
-            Database::Transaction t(fresh);
-            fresh.exec(kSchema);
-            fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
-                       std::to_string(kSchemaVersion) + ";");
-            Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
-            setting.bind(1, std::string_view("retention")).bind(2, old ? old->retention : fsrs::kDefaultRetention).step();
-            setting.reset();
-            setting.bind(1, std::string_view("last_step")).bind(2, std::int64_t{0}).step();
-            if (old) {
-                Database::Statement card(fresh, "INSERT INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
-                for (const auto& [key, c] : old->cards) {
-                    card.reset();
-                    card.bind(1, key).bind(2, c.state.stability).bind(3, c.state.difficulty)
-                        .bind(4, std::int64_t{c.lastDay}).bind(5, std::int64_t{c.dueDay})
-                        .bind(6, std::int64_t{c.right}).bind(7, std::int64_t{c.wrong})
-                        .bind(8, std::int64_t{c.mastered}).bind(9, std::int64_t{c.lastWrong});
-                    card.step();
-                }
-                Database::Statement day(fresh, "INSERT INTO carried_days VALUES(?,?,?)");
-                for (const auto& [d, tally] : old->days) {
-                    day.reset();
-                    day.bind(1, std::int64_t{d}).bind(2, std::int64_t{tally.right}).bind(3, std::int64_t{tally.wrong}).step();
-                }
-            }
-            t.commit();
-        }
-        if (!io_.rename(temp, file) || !io_.syncFolder(file.parent_path())) {
-            io_.remove(temp);
-            throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。元のファイルはそのままです。");
-        }
-    }
     auto db = std::make_unique<Database>(io_, file, false);
     Database::Statement version(*db, "PRAGMA user_version");
     version.step();
@@ -551,6 +558,12 @@ void MemoryStore::readBook() {
             book.retention = r;
         } else if (name == "last_step") {
             lastStep_ = settings.integer(1);
+        } else if (name == "weights") {
+            fsrs::Weights w{};
+            if (!fsrs::parseWeights(settings.text(1), w))
+                throw DatabaseError("記憶のデータベース" + displayName(databaseFile()) + "のあなたに合わせた重みが読めません。" +
+                                    repairText(databaseFile()));
+            book.weights = w;
         }
     }
     Database::Statement cards(db, "SELECT key, stability, difficulty, last_day, due_day, right, wrong, mastered, last_wrong FROM cards");
@@ -582,6 +595,7 @@ void MemoryStore::readBook() {
 }
 
 void MemoryStore::apply(const Step& step) {
+    ensureDatabase();
     Database& db = *db_;
     Database::Transaction t(db);
     if (!step.cards.empty()) {
@@ -655,19 +669,34 @@ void MemoryStore::applyStepFile() {
 void MemoryStore::load() {
     if (loaded_) return;
     try {
-        openDatabase();
-        readBook();
-        // Reading rolled back a transaction a crash cut short (a hot
-        // journal). A journal still there is one whose header never got
-        // written (nothing to roll back): it goes, as SQLite leaves it.
-        const auto journal = beside(databaseFile(), "記憶.db-journal");
-        if (io_.exists(journal)) io_.remove(journal);
+        if (io_.exists(databaseFile())) {
+            openDatabase();
+            readBook();
+            // Reading rolled back a transaction a crash cut short (a hot
+            // journal). A journal still there is one whose header never got
+            // written (nothing to roll back): it goes, as SQLite leaves it.
+            const auto journal = beside(databaseFile(), "記憶.db-journal");
+            if (io_.exists(journal)) io_.remove(journal);
+        } else {
+            // No database yet: reading makes none. An old text memory is read
+            // (and checked) now and carried over at the first write.
+            book_ = io_.exists(textFile_) ? MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_))
+                                          : MemoryBook{};
+            lastStep_ = 0;
+        }
+        // A step whose files went in while the database did not take it.
         applyStepFile();
     } catch (...) {
         db_.reset();
         throw;
     }
     loaded_ = true;
+}
+
+void MemoryStore::ensureDatabase() {
+    if (db_) return;
+    if (!io_.exists(databaseFile())) createDatabase();
+    openDatabase();
 }
 
 const MemoryBook& MemoryStore::book() {
@@ -677,9 +706,28 @@ const MemoryBook& MemoryStore::book() {
 
 std::int64_t MemoryStore::logCount() {
     load();
+    if (!db_) return 0;
     Database::Statement count(*db_, "SELECT count(*) FROM answers");
     count.step();
     return count.integer(0);
+}
+
+std::vector<MemoryStore::Logged> MemoryStore::answers() {
+    load();
+    std::vector<Logged> out;
+    if (!db_) return out;
+    Database::Statement rows(*db_, "SELECT at, day, key, activity, outcome, seconds FROM answers ORDER BY id");
+    while (rows.step()) {
+        Logged a;
+        a.at = rows.integer(0);
+        a.day = static_cast<std::int32_t>(rows.integer(1));
+        a.key = rows.text(2);
+        a.activity = rows.text(3);
+        a.outcome = static_cast<Outcome>(std::clamp<std::int64_t>(rows.integer(4), 0, 4));
+        if (!rows.isNull(5)) a.seconds = rows.real(5);
+        out.push_back(std::move(a));
+    }
+    return out;
 }
 
 MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity) {
@@ -688,6 +736,7 @@ MemoryStore::Change MemoryStore::defer(const Mondai& m, Outcome o, std::int32_t 
     Change change;
     change.key = memoryKey(m);
     change.day = today;
+    if (!problem_.empty()) return change;  // the step goes on without the memory
     if (const Card* old = book_.find(change.key)) change.card = *old;
     if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
 
@@ -714,9 +763,19 @@ void MemoryStore::carried() {
         if (!pendingInRam_) step->applyTo(book_);
         io_.remove(stepFile());
     } catch (const std::exception& e) {
-        // The step file stays in place: the next load applies it.
-        problem_ = e.what();
+        // The step file stays in place: the next load applies it. Until then
+        // nothing of ours changes (a later step file would take its place).
+        problem_ = std::string(e.what()) + "この変更の記憶は" + displayName(stepFile()) +
+                   "に残してあり、次に起動したときに記憶に加えます。それまで記憶は変えません。";
+        problemTold_ = false;
+        db_.reset();
     }
+}
+
+std::optional<std::string> MemoryStore::untoldProblem() {
+    if (problem_.empty() || problemTold_) return std::nullopt;
+    problemTold_ = true;
+    return problem_;
 }
 
 void MemoryStore::writeAlone() {
@@ -791,6 +850,7 @@ void MemoryStore::restore(const std::string& key, const std::optional<Card>& car
 
 std::optional<Companion> MemoryStore::rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today) {
     load();
+    if (!problem_.empty()) return std::nullopt;
     std::vector<std::string> sorted = bankKeys;
     std::sort(sorted.begin(), sorted.end());
     auto step = std::make_unique<Step>();
@@ -811,14 +871,261 @@ std::optional<Companion> MemoryStore::rebuilt(const std::vector<std::string>& ba
     return pending_;
 }
 
+MemoryPart MemoryPart::answer(const Mondai& m, Outcome o, std::string_view activity, std::optional<double> seconds) {
+    MemoryPart p;
+    p.kind = Kind::Answer;
+    p.key = memoryKey(m);
+    p.outcome = o;
+    p.activity = std::string(activity);
+    p.seconds = seconds;
+    return p;
+}
+
+MemoryPart MemoryPart::restore(std::string key, std::optional<Card> card) {
+    MemoryPart p;
+    p.kind = Kind::Restore;
+    p.key = std::move(key);
+    p.card = std::move(card);
+    return p;
+}
+
+MemoryPart MemoryPart::reviveAll() {
+    MemoryPart p;
+    p.kind = Kind::ReviveAll;
+    return p;
+}
+
+MemoryPart MemoryPart::rebuilt(std::vector<std::string> bankKeys) {
+    MemoryPart p;
+    p.kind = Kind::Rebuilt;
+    p.bankKeys = std::move(bankKeys);
+    return p;
+}
+
+// The memory's operations for a part; none when it changes nothing.
+std::unique_ptr<MemoryStore::Step> MemoryStore::stepFor(const MemoryPart& part, std::int32_t today, Change& change) {
+    auto step = std::make_unique<Step>();
+    step->id = lastStep_ + 1;
+    change.key = part.key;
+    change.day = today;
+    if (const Card* old = book_.find(part.key)) change.card = *old;
+    if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
+    bool mastered = false;
+    switch (part.kind) {
+        case MemoryPart::Kind::Answer:
+            step->cards.emplace_back(part.key, book_.applied(part.key, part.outcome, today));
+            step->answers.push_back({static_cast<std::int64_t>(std::time(nullptr)), today,
+                                     static_cast<int>(part.outcome), part.seconds, part.activity, part.key});
+            return step;
+        case MemoryPart::Kind::Restore:
+            step->cards.emplace_back(part.key, part.card);
+            return step;
+        case MemoryPart::Kind::Rebuilt: {
+            std::vector<std::string> sorted = part.bankKeys;
+            std::sort(sorted.begin(), sorted.end());
+            for (const auto& [key, c] : book_.cards) {
+                if (!isBankKey(key)) continue;
+                if (!std::binary_search(sorted.begin(), sorted.end(), key)) step->cards.emplace_back(key, std::nullopt);
+                else mastered = mastered || c.mastered;
+            }
+            break;
+        }
+        case MemoryPart::Kind::ReviveAll:
+            for (const auto& [key, c] : book_.cards) mastered = mastered || (isBankKey(key) && c.mastered);
+            break;
+    }
+    if (mastered) step->reviveDay = today;
+    if (step->cards.empty() && !mastered) return nullptr;
+    return step;
+}
+
+MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t today, const std::function<bool()>& design) {
+    StepResult result;
+    Change change;
+    std::unique_ptr<Step> s;
+    if (problem_.empty()) {
+        try {
+            load();
+            s = stepFor(part, today, change);
+        } catch (const DatabaseError& e) {
+            std::string why = e.what();
+            if (why.find("直すには") == std::string::npos) why += repairText(databaseFile());
+            problem_ = why + "それまで記憶は変えずに続けます。";
+            problemTold_ = false;
+        } catch (const std::exception& e) {
+            problem_ = std::string(e.what()) + "記憶は変えずに続けます。";
+            problemTold_ = false;
+        }
+    }
+    pendingStep_.reset();
+    pendingChange_.reset();
+    if (s) pending_ = Companion{stepFile(), s->encode()};
+    else pending_.reset();
+    bool changed = false;
+    try {
+        changed = design();
+    } catch (...) {
+        pending_.reset();
+        throw;
+    }
+    const std::optional<Companion> staged = std::move(pending_);
+    pending_.reset();
+    // Did the design's change take the step file along? Then it is in place
+    // with exactly these bytes; otherwise the part goes alone after it.
+    bool along = false;
+    if (s) {
+        try {
+            along = io_.exists(stepFile()) && readWholeFile(io_, stepFile()) == staged->bytes;
+        } catch (const FileError&) {
+            along = false;
+        }
+    }
+    if (s && (changed || along)) {
+        try {
+            if (along) {
+                apply(*s);
+                io_.remove(stepFile());
+            } else {
+                Step alone = *s;
+                alone.id = 0;  // no step file to match
+                apply(alone);
+            }
+            s->applyTo(book_);
+            result.change = change;
+        } catch (const std::exception& e) {
+            db_.reset();
+            problemTold_ = false;
+            if (along) {
+                // The step file stays: the next start applies it.
+                s->applyTo(book_);
+                result.change = change;
+                problem_ = std::string(e.what()) + "この変更の記憶は" + displayName(stepFile()) +
+                           "に残してあり、次に起動したときに記憶に加えます。それまで記憶は変えません。";
+            } else {
+                problem_ = std::string(e.what()) + "この答えは記憶していません。次に起動するまで記憶は変えません。";
+            }
+        }
+    }
+    result.problem = untoldProblem();
+    return result;
+}
+
 void MemoryStore::setRetention(double retention) {
     load();
     fsrs::Scheduler check(retention);  // throws outside 0.80..0.97
+    ensureDatabase();
     Database::Transaction t(*db_);
     Database::Statement put(*db_, "UPDATE settings SET value = ? WHERE name = 'retention'");
     put.bind(1, check.desiredRetention()).step();
     t.commit();
     book_.retention = check.desiredRetention();
+}
+
+namespace {
+
+constexpr int kFitFields = 8;
+
+std::string fitText(const FitRecord& f) {
+    std::string out = std::to_string(f.day) + ' ' + (f.taken ? '1' : '0');
+    for (const fsrs::Metrics* m : {&f.before, &f.after}) {
+        char buf[32];
+        out += ' ' + std::to_string(m->answers) + ' ';
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, m->logLoss).ptr);
+        out += ' ';
+        out.append(buf, std::to_chars(buf, buf + sizeof buf, m->rmseBins).ptr);
+    }
+    return out;
+}
+
+std::optional<FitRecord> parseFit(std::string_view text) {
+    std::array<double, kFitFields> v{};
+    const char* p = text.data();
+    const char* end = p + text.size();
+    for (int i = 0; i < kFitFields; ++i) {
+        if (i > 0) {
+            if (p == end || *p != ' ') return std::nullopt;
+            ++p;
+        }
+        auto r = std::from_chars(p, end, v[static_cast<std::size_t>(i)]);
+        if (r.ec != std::errc() || !std::isfinite(v[static_cast<std::size_t>(i)])) return std::nullopt;
+        p = r.ptr;
+    }
+    if (p != end) return std::nullopt;
+    FitRecord f;
+    f.day = static_cast<std::int32_t>(v[0]);
+    f.taken = v[1] != 0;
+    f.before = {v[3], v[4], static_cast<int>(v[2])};
+    f.after = {v[6], v[7], static_cast<int>(v[5])};
+    return f;
+}
+
+}  // namespace
+
+void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weights>& taken) {
+    load();
+    if (taken && !fsrs::inRange(*taken)) throw std::invalid_argument("weights outside FSRS's ranges");
+    ensureDatabase();
+    Database::Transaction t(*db_);
+    Database::Statement put(*db_, "INSERT OR REPLACE INTO settings(name, value) VALUES(?, ?)");
+    put.bind(1, std::string_view("fit")).bind(2, fitText(fit)).step();
+    put.reset();
+    put.bind(1, std::string_view("fit_auto")).bind(2, std::int64_t{1}).step();
+    if (taken) {
+        put.reset();
+        put.bind(1, std::string_view("weights")).bind(2, fsrs::weightsText(*taken)).step();
+    }
+    t.commit();
+    if (taken) book_.weights = *taken;
+}
+
+void MemoryStore::resetWeights() {
+    load();
+    ensureDatabase();
+    Database::Transaction t(*db_);
+    Database::Statement drop(*db_, "DELETE FROM settings WHERE name = 'weights'");
+    drop.step();
+    Database::Statement off(*db_, "INSERT OR REPLACE INTO settings(name, value) VALUES('fit_auto', 0)");
+    off.step();
+    t.commit();
+    book_.weights.reset();
+}
+
+std::optional<FitRecord> MemoryStore::lastFit() {
+    load();
+    if (!db_) return std::nullopt;  // no database yet: never fitted
+    Database::Statement q(*db_, "SELECT value FROM settings WHERE name = 'fit'");
+    if (!q.step()) return std::nullopt;
+    return parseFit(q.text(0));
+}
+
+bool MemoryStore::autoFit() {
+    load();
+    if (!db_) return true;
+    Database::Statement q(*db_, "SELECT value FROM settings WHERE name = 'fit_auto'");
+    return !q.step() || q.integer(0) != 0;
+}
+
+std::int64_t MemoryStore::readLog(std::int64_t afterRow, int limit, std::vector<fsrs::LoggedAnswer>& out) {
+    load();
+    if (!db_) return afterRow;  // no database yet: no answer logged
+    Database::Statement q(*db_, "SELECT id, day, outcome, key FROM answers WHERE id > ? ORDER BY id LIMIT ?");
+    q.bind(1, afterRow).bind(2, std::int64_t{limit});
+    std::int64_t last = afterRow;
+    while (q.step()) {
+        last = q.integer(0);
+        out.push_back({static_cast<std::int32_t>(q.integer(1)), static_cast<int>(q.integer(2)), q.text(3)});
+    }
+    return last;
+}
+
+std::vector<double> MemoryStore::secondsPerDay(std::int32_t from, std::int32_t to) {
+    load();
+    std::vector<double> out(static_cast<std::size_t>(std::max(0, to - from + 1)), 0.0);
+    if (!db_) return out;
+    Database::Statement q(*db_, "SELECT day, total(seconds) FROM answers WHERE day BETWEEN ? AND ? GROUP BY day");
+    q.bind(1, std::int64_t{from}).bind(2, std::int64_t{to});
+    while (q.step()) out[static_cast<std::size_t>(q.integer(0) - from)] = q.real(1);
+    return out;
 }
 
 }  // namespace tabinowa

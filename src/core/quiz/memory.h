@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "core/files/io.h"
 #include "core/files/journal.h"
 #include "core/files/records.h"
+#include "core/quiz/fit.h"
 #include "core/quiz/fsrs.h"
 
 namespace tabinowa {
@@ -53,13 +55,16 @@ public:
     static constexpr int kVersion = 1;
 
     double retention = fsrs::kDefaultRetention;
+    // The learner's own weights once a fit predicted their answers better
+    // than the defaults (none: the defaults).
+    std::optional<fsrs::Weights> weights;
     std::map<std::string, Card> cards;  // ordered: the file lists them by key
     std::map<std::int32_t, DayTally> days;  // answers per day number
 
     const Card* find(const std::string& key) const;
-    // The scheduler of this memory: its retention and the model's weights.
-    // Every interval (the one an answer sets, the ones the grade buttons
-    // show) is computed through it.
+    // The scheduler of this memory: its retention and the learner's weights
+    // (fitted, else the model's own). Every interval (the one an answer
+    // sets, the ones the grade buttons show) is computed through it.
     fsrs::Scheduler scheduler() const;
     // Questions due on or before `today` (answered, not mastered): the
     // "期限" of the review and the main menu's "今日の復習" (reviewGroup). The memory
@@ -140,6 +145,39 @@ inline constexpr std::string_view kWhere = "どこでしょう";
 // two loses nothing.
 class Database;
 
+// The last fit of the weights to the log: when, on how many answers, how
+// well the weights before and the fitted ones predicted them, and whether the
+// fitted ones were taken.
+struct FitRecord {
+    std::int32_t day = 0;
+    fsrs::Metrics before;
+    fsrs::Metrics after;
+    bool taken = false;
+};
+
+// What one change of a learner's state does to the memory (MemoryStore::step).
+struct MemoryPart {
+    enum class Kind { Answer, Restore, ReviveAll, Rebuilt };
+    Kind kind = Kind::Answer;
+    std::string key;                 // Answer, Restore: the question
+    Outcome outcome = Outcome::Good;  // Answer
+    std::string activity;            // Answer: what it was part of (activity::...)
+    std::optional<double> seconds;   // Answer: the response time, when known
+    std::optional<Card> card;        // Restore: the question's memory as it was (none: forgotten)
+    std::vector<std::string> bankKeys;  // Rebuilt: the keys of the new bank
+
+    // An answer to a question (a removal is Mastered).
+    static MemoryPart answer(const Mondai& m, Outcome o, std::string_view activity,
+                             std::optional<double> seconds = std::nullopt);
+    // A question's memory put back as it was (the undo of a removal).
+    static MemoryPart restore(std::string key, std::optional<Card> card);
+    // Every question revived: no card of the bank stays mastered.
+    static MemoryPart reviveAll();
+    // A question build: cards of questions no longer in the bank forgotten
+    // (どこでしょう's stay), and every question revived.
+    static MemoryPart rebuilt(std::vector<std::string> bankKeys);
+};
+
 class MemoryStore {
 public:
     // `textFile`: the old text memory ("記憶.txt"); the database and the step file lie beside it.
@@ -188,20 +226,67 @@ public:
     // bank are forgotten (どこでしょう's stay) and every removed question is
     // revived, so no card stays mastered. None when nothing changes.
     std::optional<Companion> rebuilt(const std::vector<std::string>& bankKeys, std::int32_t today);
+    // One change of a learner's state, the design's files and the memory
+    // together. `design` is the change of the design's files: while it runs,
+    // companion() is the memory's part as a step file, which it stages in
+    // its own FileSet with its files when it writes any (QuestionFile::
+    // markRemoved, writePoints, reviveAll, a build), so both go in all or
+    // nothing; it returns whether it changed anything. A change that writes
+    // no file of the design (a wrong answer in the game) has the memory's
+    // part committed after it. A failure of the design's files is thrown
+    // and neither changed. The memory never blocks the design: unreadable
+    // or unwritable, the change goes on without it, and `problem` says why
+    // (once: later steps go on quietly, changing nothing of ours).
+    struct StepResult {
+        std::optional<Change> change;        // what the memory's part changed, when it went in
+        std::optional<std::string> problem;  // to be shown in the window, once
+    };
+    StepResult step(const MemoryPart& part, std::int32_t today, const std::function<bool()>& design);
+
     // Sets the desired retention (0.80..0.97) and commits it.
     void setRetention(double retention);
+
+    // The fit of the weights (settings "weights", "fit", "fit_auto"):
+    // records a fit and, when it was taken, its weights (which must be in
+    // FSRS's ranges), in one transaction. The automatic daily fit is on again.
+    void recordFit(const FitRecord& fit, const std::optional<fsrs::Weights>& taken);
+    // Back to the defaults; the daily fit stays off until a fit on request.
+    void resetWeights();
+    std::optional<FitRecord> lastFit();
+    bool autoFit();
+    // Rows of the log after row `afterRow`, at most `limit`, in the order
+    // answered; returns the last row read (`afterRow` when none).
+    std::int64_t readLog(std::int64_t afterRow, int limit, std::vector<fsrs::LoggedAnswer>& out);
+    // Response seconds summed per day over days from..to (one entry a day).
+    std::vector<double> secondsPerDay(std::int32_t from, std::int32_t to);
 
     const std::filesystem::path& textFile() const { return textFile_; }
     std::filesystem::path databaseFile() const;
     std::filesystem::path stepFile() const;
     // The answers in the log (for tests and the statistics).
     std::int64_t logCount();
+    struct Logged {
+        std::int64_t at = 0;
+        std::int32_t day = 0;
+        std::string key, activity;
+        Outcome outcome = Outcome::Good;
+        std::optional<double> seconds;
+    };
+    // Every answer in the log, oldest first.
+    std::vector<Logged> answers();
     // Why the database could not take a step that went through (empty: it could).
+    // Once there is one, the memory changes no file of ours any more (the
+    // design's steps go on without it) until the program starts again.
     const std::string& problem() const { return problem_; }
+    // The problem the first time it is asked for, to be shown once; then none.
+    std::optional<std::string> untoldProblem();
 
 private:
     struct Step;
     void openDatabase();
+    void createDatabase();
+    void ensureDatabase();  // made at the first write, not by reading
+    std::unique_ptr<Step> stepFor(const MemoryPart& part, std::int32_t today, Change& change);
     void apply(const Step& step);   // one transaction; throws
     void applyStepFile();
     void putBack(const Change& change);
@@ -216,6 +301,7 @@ private:
     bool pendingInRam_ = false;  // the pending step is in the book already (an answer), or not yet (a build's)
     std::int64_t lastStep_ = 0;
     std::string problem_;
+    bool problemTold_ = false;
     bool loaded_ = false;
 };
 

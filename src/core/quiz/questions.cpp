@@ -33,23 +33,35 @@ void QuestionFile::put(int n, const Mondai& m) {
     file_.put(n, m.encode("ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目"));
 }
 
+namespace {
+// One byte of record n's removed flag, alone or with a companion through the journal.
+void writeFlagByte(Io& io, RecordFile& file, const std::filesystem::path& journal, int n, char value,
+                   const std::optional<Companion>& along) {
+    const std::string_view flag(&value, 1);
+    if (!along) {
+        file.putAt(n, mondai::kRemovedByteAt, flag);
+        return;
+    }
+    if (n < 1 || n > file.count())
+        throw FileError("ファイル" + displayName(file.path()) + "の" + std::to_string(n) + "件目を書けませんでした。");
+    FileSet set(io, journal);
+    set.stage(along->target, along->bytes);
+    set.patch(file.path(), static_cast<std::uint64_t>(n - 1) * Mondai::kLength + mondai::kRemovedByteAt, flag);
+    set.commit();
+}
+}  // namespace
+
 void QuestionFile::markRemoved(int n, const std::optional<Companion>& along) {
     // The removed flag's low byte set to 1 marks the record removed (any
     // value but 0 does). One byte cannot be written half.
-    const std::string_view flag(&mondai::kRemovedByte, 1);
-    if (!along) {
-        file_.putAt(n, mondai::kRemovedByteAt, flag);
-        return;
-    }
-    if (n < 1 || n > file_.count())
-        throw FileError("ファイル" + displayName(file_.path()) + "の" + std::to_string(n) + "件目を書けませんでした。");
-    FileSet set(io_, journal_);
-    set.stage(along->target, along->bytes);
-    set.patch(file_.path(), static_cast<std::uint64_t>(n - 1) * Mondai::kLength + mondai::kRemovedByteAt, flag);
-    set.commit();
+    writeFlagByte(io_, file_, journal_, n, mondai::kRemovedByte, along);
 }
 
-void reviveAll(Io& io, const AppFolders& folders, int total) {
+void QuestionFile::unmarkRemoved(int n, const std::optional<Companion>& along) {
+    writeFlagByte(io_, file_, journal_, n, '\0', along);
+}
+
+void reviveAll(Io& io, const AppFolders& folders, int total, const std::optional<Companion>& along) {
     auto path = folders.questionRecords();
     // a missing or cut file is refused: revival never makes a question file of its own
     checkQuestionRecords(io, folders);
@@ -58,7 +70,14 @@ void reviveAll(Io& io, const AppFolders& folders, int total) {
     const std::size_t count = static_cast<std::size_t>(total < 0 ? 0 : total);
     if (count * Mondai::kLength > bytes.size()) bytes.resize(count * Mondai::kLength, '\0');
     clearRemovedFlags(bytes, count);
-    writeFileAtomic(io, path, bytes);
+    if (!along) {
+        writeFileAtomic(io, path, bytes);
+        return;
+    }
+    FileSet set(io, folders.journal());
+    set.stage(path, bytes);
+    set.stage(along->target, along->bytes);
+    set.commit();
 }
 
 std::string achievementLine(int removed, int total, bool afterRemoval) {

@@ -28,6 +28,9 @@ public:
     // companion, the byte and the companion's file change together through
     // the journal, all or nothing across a crash.
     void markRemoved(int n, const std::optional<Companion>& along = std::nullopt);
+    // Takes back a removal made by markRemoved: writes that one byte back to 0,
+    // with a companion through the journal as above.
+    void unmarkRemoved(int n, const std::optional<Companion>& along = std::nullopt);
     // Closes the file; count() is 0 and get() gives an empty record afterwards.
     void close() { file_.close(); }
 
@@ -40,7 +43,8 @@ private:
 // Sets Syokyo to 0 in records 1..total and leaves every other byte as it was;
 // the file is replaced atomically (a record file held open elsewhere keeps
 // seeing the old file: reopen it afterwards).
-void reviveAll(Io& io, const AppFolders& folders, int total);
+// With a companion, both files change together through the journal.
+void reviveAll(Io& io, const AppFolders& folders, int total, const std::optional<Companion>& along = std::nullopt);
 
 // "現在の達成率は　" + removed + ("件 " at load | "件　" after a removal) +
 // floor(removed / total * 100) + "％". A total of 0 gives 0 %.

@@ -418,6 +418,74 @@ std::array<int, 30> dueNext30(const std::vector<BankQuestion>& bank, const Memor
     return out;
 }
 
+namespace {
+// Year and month of a day number (civil from days).
+std::pair<int, int> yearMonth(std::int32_t day) {
+    const int z = day + 719468;
+    const int era = (z >= 0 ? z : z - 146096) / 146097;
+    const unsigned doe = static_cast<unsigned>(z - era * 146097);
+    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const unsigned mp = (5 * doy + 2) / 153;
+    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
+    return {static_cast<int>(yoe) + era * 400 + (m <= 2), static_cast<int>(m)};
+}
+}  // namespace
+
+std::string monthName(std::int32_t day) {
+    const auto [y, m] = yearMonth(day);
+    return std::to_string(y) + "年" + std::to_string(m) + "月";
+}
+
+TrueRetention trueRetention(const std::vector<fsrs::LoggedAnswer>& log, const fsrs::Scheduler& scheduler) {
+    struct Replay {
+        fsrs::State state;
+        std::int32_t last = 0;
+        std::int32_t due = 0;
+        std::size_t kind = 0;
+    };
+    TrueRetention out;
+    std::map<std::string, Replay> cards;
+    std::map<std::string, std::size_t> kinds;
+    std::map<int, RetentionRow> months;  // by year * 12 + month
+    for (const auto& a : log) {
+        auto [it, fresh] = cards.try_emplace(a.key);
+        Replay& c = it->second;
+        if (fresh) {
+            const std::string kind = kindOfFirstLine(std::string_view(a.key).substr(0, a.key.find('\n')));
+            auto [k, newKind] = kinds.try_emplace(kind, out.byKind.size());
+            if (newKind) out.byKind.push_back({kind.empty() ? "（種類なし）" : kind, 0, 0});
+            c.kind = k->second;
+        }
+        if (a.outcome == static_cast<int>(Outcome::Mastered)) {
+            c.due = a.day + kMasteredDays;
+            c.last = a.day;
+            continue;
+        }
+        if (a.outcome < 0 || a.outcome > 3) continue;
+        const auto grade = static_cast<fsrs::Grade>(a.outcome + 1);
+        if (c.state.graded() && a.day >= c.due) {
+            const bool right = a.outcome != static_cast<int>(Outcome::Again);
+            for (RetentionRow* r : {&out.byKind[c.kind], &out.total}) {
+                ++r->due;
+                r->right += right;
+            }
+            const auto [y, m] = yearMonth(a.day);
+            const int key = y * 12 + m;  // sorts in time
+            RetentionRow& row = months[key];
+            row.name = monthName(a.day);
+            ++row.due;
+            row.right += right;
+        }
+        c.state = c.state.graded() ? scheduler.next(c.state, std::max(0, a.day - c.last), grade) : scheduler.first(grade);
+        c.last = a.day;
+        c.due = a.day + scheduler.intervalDays(c.state.stability);
+    }
+    for (auto& [key, row] : months) out.byMonth.push_back(row);
+    out.total.name = "全体";
+    return out;
+}
+
 std::string withCommas(long long n) {
     std::string digits = std::to_string(n < 0 ? -n : n);
     std::string out;

@@ -108,6 +108,25 @@ std::array<int, 30> answersLast30(const MemoryBook& book, std::int32_t today);
 // holds those already overdue as well).
 std::array<int, 30> dueNext30(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today);
 
+// True retention: the share of right answers among answers to questions that
+// were due (answered before, on or after their due day). The due days are
+// those the learner's scheduler gives when each card's log is replayed with
+// it; a removal puts its card out of the review. Per kind (in order of first
+// appearance in the log, どこでしょう included) and per calendar month (oldest first).
+struct RetentionRow {
+    std::string name;  // the kind ("【読み】"), or the month ("2026年4月")
+    int due = 0;       // answers to due questions
+    int right = 0;     // of them right
+};
+struct TrueRetention {
+    std::vector<RetentionRow> byKind;
+    std::vector<RetentionRow> byMonth;
+    RetentionRow total;
+};
+TrueRetention trueRetention(const std::vector<fsrs::LoggedAnswer>& log, const fsrs::Scheduler& scheduler);
+// "2026年4月" of a day number.
+std::string monthName(std::int32_t day);
+
 // The count against the total with a percentage to two decimals:
 // "3 / 13,024件（0.02％）" (the percentage is cut, not rounded, so that it
 // reaches 100.00 only when all are done).
