@@ -75,9 +75,7 @@ std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) 
     });
 
     const long long fresh = static_cast<long long>(records.size() / Mondai::kLength);
-    if (fresh == 0)
-        throw FileError("ファイル" + masterName + "に問題が1行もありません。作り直すと全ての問題と記憶が消えるので、作り直していません。" +
-                        masterRepair());
+    // An empty master builds an empty bank; the loss of the questions there now is asked below.
     {
         // what the build replaces: the questions there now (a file that cannot be read holds none to lose)
         long long old = 0;

@@ -21,8 +21,8 @@ namespace tabinowa {
 // place, its folder missing, unreadable, too large.
 long long checkedSize(Io& io, const std::filesystem::path& path, const std::string& repair);
 
-// "問題.ran" is there (never created here) and holds whole records, at least
-// one and at most kMaxQuestionRecords. Returns the number of records.
+// "問題.ran" is there (never created here) and holds whole records, at most
+// kMaxQuestionRecords (none is an empty bank). Returns the number of records.
 int checkQuestionRecords(Io& io, const AppFolders& folders);
 
 // "市町村.ran" is there and holds whole records, at least one and at most
