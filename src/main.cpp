@@ -47,6 +47,10 @@ int main(int argc, char** argv) {
     tabinowa::MtRandom random;
     tabinowa::Program program(line.folder, tabinowa::ui::Application::programFolder(),
                               tabinowa::ui::Application::userDataFolder(), io, random, [&app] { app.quit(); });
+    if (!program.declined().empty()) {
+        std::cerr << program.declined() << '\n';
+        return 1;
+    }
     if (!program.refused().empty()) return refuse(app, program.refused());
     return app.exec();  // the menu, or the setup window saying why the folder could not be made ready
 }

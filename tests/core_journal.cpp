@@ -505,3 +505,79 @@ TEST(JournalInPlace, BytesBeyondTheEndOrOfAMissingFileAreRefusedBeforeAnythingCh
 }
 
 }  // namespace
+
+namespace {
+
+// A journal that passes its checksum, for one in-place write.
+std::string journalWithPatch(std::uint64_t offset, const std::string& before, const std::string& after) {
+    return encodeJournal(JournalChange{{{"file/b", false}}, {{"file/r", offset, before, after}}});
+}
+
+}  // namespace
+
+// A journal whose checksum holds is still checked against the files before
+// recovery does anything: a write outside its file, or over bytes that are
+// neither the old nor the new ones, is refused and nothing changes.
+TEST(Recovery, AJournalAskingForWorkOutsideItsFilesIsRefusedBeforeAnythingIsDone) {
+    struct Case {
+        const char* what;
+        std::string journal;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"an offset a terabyte beyond the file", journalWithPatch(1ull << 40, "a", "b"), "ファイルの外"},
+        {"an offset just past the end", journalWithPatch(4, "a", "b"), "ファイルの外"},
+        {"bytes running past the end", journalWithPatch(3, "ab", "cd"), "ファイルの外"},
+        {"bytes that are neither old nor new", journalWithPatch(0, "x", "y"), "変更前とも変更後とも違います"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramFolder tmp;
+        writeBytes(tmp.path() / "file/r", "RRRR");
+        writeBytes(tmp.path() / "file/b.old~", "old");
+        writeBytes(tmp.path() / "file/b", "new");
+        writeBytes(tmp.path() / "tabinowa.journal", c.journal);
+        const Snapshot before = snapshot(tmp.path());
+        PosixIo io;
+        try {
+            recover(io, tmp.path() / "tabinowa.journal", {tmp.path(), tmp.path() / "file", tmp.path() / "file1"});
+            ADD_FAILURE() << "recovered over a journal asking for work outside its files";
+        } catch (const FileError& e) {
+            EXPECT_NE(std::string(e.what()).find(c.says), std::string::npos) << e.what();
+            EXPECT_NE(std::string(e.what()).find("中断された変更を取り消す"), std::string::npos) << e.what();
+        }
+        EXPECT_TRUE(snapshot(tmp.path()) == before) << "a file changed";
+        EXPECT_EQ(fs::file_size(tmp.path() / "file/r"), 4u) << "never grown";
+    }
+    // the same journal over bytes that are the old or the new ones is settled
+    TempProgramFolder tmp;
+    writeBytes(tmp.path() / "file/r", "RbRR");
+    writeBytes(tmp.path() / "file/b.tmp~", "new");
+    writeBytes(tmp.path() / "tabinowa.journal", journalWithPatch(1, "a", "b"));
+    PosixIo io;
+    recover(io, tmp.path() / "tabinowa.journal", {tmp.path(), tmp.path() / "file", tmp.path() / "file1"});
+    EXPECT_EQ(readBytes(tmp.path() / "file/r"), "RaRR") << "undone: the old byte back";
+}
+
+// The way out of a journal that cannot be trusted puts the files moved aside
+// back, drops the memory's step of the change and every temporary file, and
+// the journal last: the set as it was before the change.
+TEST(Recovery, RestoringWithoutAJournalPutsTheOldSetBack) {
+    TempProgramFolder tmp;
+    writeBytes(tmp.path() / "file/point.csv", " 1700\r\n");      // the change's new points, renamed in
+    writeBytes(tmp.path() / "file/point.csv.old~", " 1200\r\n"); // the old points moved aside
+    writeBytes(tmp.path() / "file/記憶.step", "step");            // the memory's part, renamed in
+    writeBytes(tmp.path() / "file1/県範囲.csv.tmp~", "new");      // not yet renamed
+    writeBytes(tmp.path() / "file1/県範囲.csv", "old");
+    writeBytes(tmp.path() / "tabinowa.journal", "garbage");
+    PosixIo io;
+    const auto r = restoreWithoutJournal(io, tmp.path() / "tabinowa.journal",
+                                         {tmp.path(), tmp.path() / "file", tmp.path() / "file1"},
+                                         {tmp.path() / u8("file/記憶.step")});
+    EXPECT_EQ(r.restored, 1);
+    EXPECT_EQ(r.removed, 1);
+    Snapshot expected;
+    expected["file/point.csv"] = " 1200\r\n";
+    expected["file1/県範囲.csv"] = "old";
+    EXPECT_TRUE(snapshot(tmp.path()) == expected);
+}

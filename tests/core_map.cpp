@@ -81,7 +81,7 @@ TEST(MapPrefecture, RangeProblemsAreReportedAndNothingIsCreated) {
     }
     EXPECT_FALSE(std::filesystem::exists(file));
 
-    writeCities(folder.folders(), {makeCity(1, "一町", {{"一町", 1, 1, ""}}), makeCity(2, "二町", {})});
+    writeCities(folder.folders(), {makeCity(1, "一町", {{"一町", 1, 1, ""}}), makeCity(2, "二町", {{"二町", 2, 2, ""}})});
     struct Case {
         int start, end;
         bool ok;
@@ -108,7 +108,8 @@ TEST(MapPrefecture, ListFieldsAgreeWithTheWholeRecord) {
     odd.KyuTextLen[0] = "12345";  // slot 0 and slots above KyuSu still move KyuSu
     odd.KyuTextLen[7] = "99";
     odd.Memo[0] = "使わない欄";
-    const City cities[] = {makeCity(1, "一町", {{"一町", 1, 2, "説明"}}), makeCity(2, "空町", {}),
+    // 空町: one old municipality with no description
+    const City cities[] = {makeCity(1, "一町", {{"一町", 1, 2, "説明"}}), makeCity(2, "空町", {{"空町", 0, 0, ""}}),
                            makeCity(3, "多町", many), odd};
     for (const City& c : cities) {
         const std::string bytes = c.encode("test");
@@ -166,7 +167,7 @@ TEST(MapPrefecture, ListValuesReadStraightAgreeWithTheRecords) {
     std::vector<City> cities;
     for (int r = 1; r <= 19; ++r) {
         std::vector<OldSpec> old;
-        for (int k = 0; k < r % 4; ++k) old.push_back({"村" + std::to_string(r * 10 + k), r * 100 + k, r * 50 - k, "説明"});
+        for (int k = 0; k < 1 + r % 4; ++k) old.push_back({"村" + std::to_string(r * 10 + k), r * 100 + k, r * 50 - k, "説明"});
         cities.push_back(makeCity(r, r % 3 ? "町" + std::to_string(r) : " ｶﾀｶﾅ市　", old));
     }
     cities.push_back(makeCity(20, "多町", many));
@@ -281,7 +282,7 @@ TEST(MapProfile, HeaderCutsTheNameToSevenAndKeepsItCut) {
         {"  北町", "北町     "},  // trimmed on both sides before the cut
     };
     for (const auto& c : cases) {
-        CityRow row = makeCityRow(makeCity(1, c.name, {}));
+        CityRow row = makeCityRow(makeCity(1, c.name, {{"旧町", 1, 1, ""}}));
         row.minryoku = 494;
         const std::string expected = c.shown + "\u3000民力：494";
         EXPECT_EQ(headerText(row), expected) << c.name;

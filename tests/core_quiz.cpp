@@ -278,12 +278,19 @@ TEST(DeckBuild, AFailedReadIsAnErrorNamingTheFileAndChangesNothing) {
         ShrinkingIo io;
         const AppFolders folders{"/p"};
         io.memory.addFolder(folders.data());
-        io.memory.setFile(folders.questionRecords(), std::string(3 * Mondai::kLength, '\0'));
+        // active records whose texts are 'x': sound, so only the failed read can stop the build
+        const auto active = [](int n) {
+            std::string bytes(static_cast<std::size_t>(n) * Mondai::kLength, 'x');
+            for (int r = 1; r <= n; ++r) bytes[static_cast<std::size_t>(r) * Mondai::kLength - 2] =
+                bytes[static_cast<std::size_t>(r) * Mondai::kLength - 1] = 0;
+            return bytes;
+        };
+        io.memory.setFile(folders.questionRecords(), active(3));
         MtRandom random(1);
         QuestionDeck deck;
         deck.build(io, folders, random);
         ASSERT_EQ(deck.deckLength, 3);
-        io.memory.setFile(folders.questionRecords(), std::string(300 * Mondai::kLength, '\0'));
+        io.memory.setFile(folders.questionRecords(), active(300));
         io.reads = 0;
         io.failRead = failRead;
         deck.trainingCursor = 2;
@@ -326,8 +333,12 @@ TEST(SessionDeck, EachBuildReadsTheFileAgainAndAFailureKeepsTheDeckAsItWas) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempProgramFolder tmp;
-        std::string bytes(c.records * Mondai::kLength, '\0');
-        for (std::size_t r = 3; r <= c.records; r += 3) bytes[r * Mondai::kLength - 1] = 1;  // every third removed
+        // texts of 'x' (a record no build wrote would be refused), flags 0 but every third removed
+        std::string bytes(c.records * Mondai::kLength, 'x');
+        for (std::size_t r = 1; r <= c.records; ++r) {
+            bytes[r * Mondai::kLength - 2] = 0;
+            bytes[r * Mondai::kLength - 1] = r % 3 == 0 ? 1 : 0;
+        }
         writeBytes(tmp.folders().questionRecords(), bytes);
         PosixIo io;
         MtRandom random(11), same(11);
@@ -348,7 +359,9 @@ TEST(SessionDeck, EachBuildReadsTheFileAgainAndAFailureKeepsTheDeckAsItWas) {
         EXPECT_EQ(session.quiz.keyColumn, direct.keyColumn);
         EXPECT_EQ(session.quiz.trainingCursor, 1);
         // The next build reads the file again (now holding one question more).
-        writeBytes(tmp.folders().questionRecords(), bytes + std::string(Mondai::kLength, '\0'));
+        std::string more(Mondai::kLength, 'x');
+        more[Mondai::kLength - 2] = more[Mondai::kLength - 1] = 0;
+        writeBytes(tmp.folders().questionRecords(), bytes + more);
         session.buildDeck();
         EXPECT_EQ(session.quiz.totalCount, static_cast<int>(c.records) + 1);
     }
@@ -373,6 +386,8 @@ TEST(Training, AchievementLine) {
 
 TEST(Training, HintOrdersTheChoicesByKeys) {
     Mondai m;
+    m.Mondai1 = "どれでしょう";
+    m.Kotae = "正解はこれ";
     m.Sentaku = {"一番目の選択肢", "二番目", "三番目", "正解はこれ、二十文字を超える長い長い選択肢の文章"};
     Mondai stored = Mondai::decode(m.encode("t"), "t");
     EXPECT_TRUE(hasHint(stored));
@@ -383,6 +398,7 @@ TEST(Training, HintOrdersTheChoicesByKeys) {
                                             "正解はこれ、二十文字を超える長い長い選択" + six + "一番目の選択肢" +
                                             std::string(13, ' ') + six + "二番目" + std::string(17, ' '));
     Mondai none;
+    none.Mondai1 = "選択肢のない問題";
     EXPECT_FALSE(hasHint(Mondai::decode(none.encode("t"), "t")));
 }
 

@@ -23,6 +23,7 @@
 #include "core/session/session.h"
 #include "core/files/cp932.h"
 #include "core/files/records.h"
+#include "ui/display_scale.h"
 #include "screens/frm2CityVisit.h"
 #include "screens/frm2Doko.h"
 #include "screens/frm2Tizu.h"
@@ -165,6 +166,7 @@ struct Program {
     frm2Fukusyu& review() { return *static_cast<frm2Fukusyu*>(windows->window(WindowId::Review)); }
     frm2Toukei& stats() { return *static_cast<frm2Toukei*>(windows->window(WindowId::Stats)); }
 
+    bool agreeToLoss = true;
     TempProgramFolder folder;
     AppFolders f = folder.folders();
     PosixIo io;
@@ -172,7 +174,10 @@ struct Program {
     Session session{folder.path(), io, random};
     std::unique_ptr<WindowManager> windows = [this] {
         auto w = std::make_unique<WindowManager>(session, [] {});
-        w->setConfirmer([](ui::Form&, const std::string&) { return true; });  // the user agrees
+        // the user agrees, and to a build's second question only where the row says so
+        w->setConfirmer([this](ui::Form&, const std::string& q) {
+            return agreeToLoss || q.find("それでも作り直しますか") == std::string::npos;
+        });
         return w;
     }();
 };
@@ -247,20 +252,22 @@ void run(Program& p, Act act, int pos) {
 // The label in which the window concerned writes what went wrong.
 enum class Label { Status, Question, MapText, GameLine, GameProfile, Environment, WhereText, ReviewCount, StatsSummary };
 
-std::string caption(Program& p, Label l) {
+ui::Label& label(Program& p, Label l) {
     switch (l) {
-        case Label::Status: return p.main().lblStatus.caption();
-        case Label::Question: return p.training().lblQs.caption();
-        case Label::MapText: return p.map().lblVisit.caption();
-        case Label::GameLine: return p.game().lblMinryoku.caption();
-        case Label::GameProfile: return p.game().lblVist.caption();
-        case Label::Environment: return p.environment().lblMsg1.caption();
-        case Label::WhereText: return p.where().lblMsg.caption();
-        case Label::ReviewCount: return p.review().lblCount.caption();
-        case Label::StatsSummary: return p.stats().lblSummary.caption();
+        case Label::Status: return p.main().lblStatus;
+        case Label::Question: return p.training().lblQs;
+        case Label::MapText: return p.map().lblVisit;
+        case Label::GameLine: return p.game().lblMinryoku;
+        case Label::GameProfile: return p.game().lblVist;
+        case Label::Environment: return p.environment().lblMsg1;
+        case Label::WhereText: return p.where().lblMsg;
+        case Label::ReviewCount: return p.review().lblCount;
+        case Label::StatsSummary: return p.stats().lblSummary;
     }
-    return {};
+    return p.main().lblStatus;
 }
+
+std::string caption(Program& p, Label l) { return label(p, l).caption(); }
 
 // The files that differ, by relative path.
 std::set<std::string> changed(const Snapshot& a, const Snapshot& b) {
@@ -286,7 +293,19 @@ struct Row {
     std::vector<std::string> says;
     std::function<void(Program&)> accepted = {};
     std::set<std::string> writes = {};  // files the action legitimately writes
+    bool declineLoss = false;           // a build's second question (what will be lost) answered no
 };
+
+// A file grown to `size` bytes without writing them (a sparse file).
+void growTo(const fs::path& p, std::uintmax_t size) {
+    if (!fs::exists(p)) writeBytes(p, "");
+    fs::resize_file(p, size);
+}
+
+// Each record of the file made zero bytes, its size kept.
+void zeroFill(const fs::path& p) { writeBytes(p, std::string(fs::file_size(p), '\0')); }
+
+const std::string kUtf8Name = "\xE4\xB9\x99\xE6\x9D\x91";  // 乙村 in UTF-8
 
 const char* const kQuestionRan = "file/問題.ran";
 
@@ -305,8 +324,29 @@ std::vector<Row> catalogue() {
          [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 0) << "never read as a smaller bank"; }},
         {"問題.ran: one byte more than six records", [=](const AppFolders& f) { writeBytes(q(f), bytesOf(q(f)) + "x"); },
          Act::Start, 0, Label::Status, "問題.ran", {"壊れています", "7件目", "環境作成"}},
-        {"問題.ran: zero length", [=](const AppFolders& f) { writeBytes(q(f), ""); }, Act::Start, 0, Label::Status, "",
-         {}, [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 0); }},
+        {"問題.ran: zero length (a bank of no questions)", [=](const AppFolders& f) { writeBytes(q(f), ""); },
+         Act::Start, 0, Label::Status, "", {},
+         [](Program& p) {
+             EXPECT_EQ(p.session.quiz.totalCount, 0);
+             EXPECT_EQ(p.session.quiz.deckLength, 0);
+             EXPECT_EQ(p.session.quiz.removedCount, 0);
+         }},
+        {"問題.ran: every byte zero", [=](const AppFolders& f) { zeroFill(q(f)); }, Act::Start, 0, Label::Status,
+         "問題.ran", {"1件目", "0で埋まっています", "変えていません", "ランダムファイル作成"},
+         [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 0) << "no deck of blank questions"; }},
+        {"問題.ran: the fourth record zero bytes",
+         [=](const AppFolders& f) { patch(q(f), mondaiAt(4, 0), std::string(kMondai, '\0')); }, Act::Start, 0,
+         Label::Status, "問題.ran", {"4件目", "0で埋まっています", "ランダムファイル作成"}},
+        {"問題.ran: a question with neither text nor answer",
+         [=](const AppFolders& f) {
+             patch(q(f), mondaiAt(2, 2022), std::string(150, ' '));
+             patch(q(f), mondaiAt(2, 2176), std::string(400, ' '));
+             patch(q(f), mondaiAt(2, 1018), std::string(250, ' '));
+         },
+         Act::Start, 0, Label::Status, "問題.ran", {"2件目", "問題の文も答えも空です", "ランダムファイル作成"}},
+        {"問題.ran: beyond its limit of 20000 questions (sparse)",
+         [=](const AppFolders& f) { growTo(q(f), 20001ull * kMondai); }, Act::Start, 0, Label::Status, "問題.ran",
+         {"大きすぎます", "上限", "ランダムファイル作成"}},
         {"問題.ran: missing", [=](const AppFolders& f) { fs::remove(q(f)); }, Act::Start, 0, Label::Status, "問題.ran",
          {"ありません", "環境作成", "消去済みの問題は全て復活"},
          [](Program& p) { EXPECT_FALSE(fs::exists(p.f.questionRecords())) << "never made empty"; }},
@@ -334,13 +374,18 @@ std::vector<Row> catalogue() {
         {"問題.ran: invalid CP932 in the second record, met on the next question",
          [=](const AppFolders& f) { patch(q(f), mondaiAt(2, 2176), badSjis); }, Act::TrainingNext, 0, Label::Question,
          "問題.ran", {"2件目", shiftJis}},
-        {"問題.ran: zero length", [=](const AppFolders& f) { writeBytes(q(f), ""); }, Act::Training, 0,
-         Label::Question, "", {},
-         [](Program& p) {
-             EXPECT_EQ(p.training().lblQs.caption(),
-                       "★全てのデータが消去されています★\r\n　　画面右下の復活ボタンをクリックしてください");
-             EXPECT_FALSE(p.training().cmdAns.isShown());
-         }},
+        {"問題.ran: zero length, met by training (nothing to ask)", [=](const AppFolders& f) { writeBytes(q(f), ""); },
+         Act::Training, 0, Label::Question, "", {},
+         [](Program& p) { EXPECT_FALSE(p.training().cmdAns.isShown()); }},
+        {"問題.ran: UTF-8 in the question text",
+         [=](const AppFolders& f) { patch(q(f), mondaiAt(1, 2022), kUtf8Name); }, Act::Training, 0, Label::Question,
+         "問題.ran", {"1件目", "UTF-8", "別のプログラム", "ランダムファイル作成"}},
+        {"問題.ran: beyond its limit, met by the review (sparse)",
+         [=](const AppFolders& f) { growTo(q(f), 20001ull * kMondai); }, Act::Review, 0, Label::ReviewCount,
+         "問題.ran", {"大きすぎます", "上限"}},
+        {"問題.ran: beyond its limit, met by the statistics (sparse)",
+         [=](const AppFolders& f) { growTo(q(f), 20001ull * kMondai); }, Act::Stats, 0, Label::StatsSummary,
+         "問題.ran", {"大きすぎます", "上限"}},
         {"問題.ran: question lengths beyond their fields (30000 and -5)",
          [=](const AppFolders& f) {
              patch(q(f), mondaiAt(1, 2172), le16(30000));
@@ -384,7 +429,17 @@ std::vector<Row> catalogue() {
 
         // ---- 県範囲.csv in the map window
         {"県範囲.csv: missing", [](const AppFolders& f) { fs::remove(f.rangeFile()); }, Act::Map, 0, Label::MapText,
-         "県範囲.csv", {"ありません"}},
+         "県範囲.csv", {"ありません", "市町村ランダムファイル作成"}},
+        {"県範囲.csv: a folder in its place",
+         [](const AppFolders& f) {
+             fs::remove(f.rangeFile());
+             fs::create_directory(f.rangeFile());
+         },
+         Act::Map, 0, Label::MapText, "県範囲.csv", {"フォルダ", "市町村ランダムファイル作成"}},
+        {"県範囲.csv: 2 GiB (sparse)", [](const AppFolders& f) { growTo(f.rangeFile(), 2ull << 30); }, Act::Map, 0,
+         Label::MapText, "県範囲.csv", {"大きすぎます", "上限"}},
+        {"県範囲.csv: 2 GiB (sparse), met by どこでしょう", [](const AppFolders& f) { growTo(f.rangeFile(), 2ull << 30); },
+         Act::Where, 0, Label::WhereText, "県範囲.csv", {"大きすぎます", "上限"}},
         {"県範囲.csv: 60 lines", [](const AppFolders& f) { writeBytes(f.rangeFile(), sjisLines(rangeLines(60))); },
          Act::Map, 0, Label::MapText, "県範囲.csv", {"多すぎます"}},
         {"県範囲.csv: a quote left open",
@@ -476,6 +531,17 @@ std::vector<Row> catalogue() {
         {"市町村.ran: fourteen whole records (the range file names fifteen)",
          [=](const AppFolders& f) { truncateTo(c(f), 14 * kCity); }, Act::Map, 0, Label::MapText, "県範囲.csv",
          {"県Ｃ", "15～15件目", "市町村.ran", "14件"}},
+        {"市町村.ran: every byte zero", [=](const AppFolders& f) { zeroFill(c(f)); }, Act::MapKen, 1, Label::MapText,
+         "市町村.ran", {"3件目", "0で埋まっています", "市町村ランダムファイル作成"},
+         [](Program& p) { EXPECT_EQ(p.map().lstCity.count(), 0) << "no list of blank names"; }},
+        {"市町村.ran: every byte zero, met by the game", [=](const AppFolders& f) { zeroFill(c(f)); }, Act::GameKen, 0,
+         Label::GameLine, "市町村.ran", {"1件目", "0で埋まっています", "市町村ランダムファイル作成"}},
+        {"市町村.ran: a KyuSu of 0", [=](const AppFolders& f) { patch(c(f), kyuSuOffset(c(f), 4), le16(0)); },
+         Act::MapKen, 1, Label::MapText, "市町村.ran", {"4件目", "旧市町村の数（0）", "1～25", "市町村ランダムファイル作成"}},
+        {"市町村.ran: UTF-8 in a name", [=](const AppFolders& f) { patch(c(f), cityAt(3, 28), kUtf8Name); },
+         Act::MapKen, 1, Label::MapText, "市町村.ran", {"3件目", "UTF-8", "市町村ランダムファイル作成"}},
+        {"市町村.ran: beyond its limit (sparse)", [=](const AppFolders& f) { growTo(c(f), 10001ull * kCity); },
+         Act::Map, 0, Label::MapText, "市町村.ran", {"大きすぎます", "上限"}},
         {"市町村.ran: zero length", [=](const AppFolders& f) { writeBytes(c(f), ""); }, Act::Map, 0,
          Label::MapText, "市町村.ran", {"空です", "環境作成"}},
         {"市町村.ran: missing (the map never creates it)", [=](const AppFolders& f) { fs::remove(c(f)); }, Act::Map, 0,
@@ -570,7 +636,12 @@ std::vector<Row> catalogue() {
         {"訪問消去.ran: a mark of -1", [](const AppFolders& f) { patch(f.visitMarks(), 14 * 6, le16(-1)); }, Act::Game,
          0, Label::GameLine, "訪問消去.ran", {"15件目", "（-1）"}},
         {"訪問消去.ran: visited marks of 1 and record numbers kept, accepted",
-         [](const AppFolders& f) { patch(f.visitMarks(), 0, le16(1) + le16(77) + le16(-3)); }, Act::GameKen, 0,
+         [](const AppFolders& f) {
+             // the range file counts the visit the mark holds: only the mark itself is read
+             patch(f.visitMarks(), 0, le16(1) + le16(77) + le16(-3));
+             writeRanges(f, {{"県Ａ", 1, 2, 1}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}});
+         },
+         Act::GameKen, 0,
          Label::GameLine, "", {},
          [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 1) << "only the mark itself is checked"; }},
         {"市町村.ran: a KyuSu of 30, met by the game",
@@ -579,12 +650,33 @@ std::vector<Row> catalogue() {
         {"k1.jpg: not a picture, met by the game", [](const AppFolders& f) { writeBytes(f.picture(1), "GIF89a"); },
          Act::GameKen, 0, Label::GameProfile, "k1.jpg", {},
          [](Program& p) { EXPECT_EQ(p.game().lstCity.count(), 2) << "the list still works"; }},
-        {"問題.ran: zero length, met by the game", [=](const AppFolders& f) { writeBytes(q(f), ""); }, Act::Game, 0,
-         Label::GameLine, "", {},
-         [](Program& p) {
-             EXPECT_EQ(p.game().lblQs.caption(), "お疲れ様でした。全ての問題を終了しました。");
-             EXPECT_FALSE(p.game().cmdAns.isShown());
-         }},
+        {"問題.ran: zero length, met by the game (nothing to ask)", [=](const AppFolders& f) { writeBytes(q(f), ""); },
+         Act::Game, 0, Label::GameLine, "", {},
+         [](Program& p) { EXPECT_FALSE(p.game().cmdAns.isShown()) << "no points for a question that is not there"; }},
+        {"問題.ran: every byte zero, met by the game", [=](const AppFolders& f) { zeroFill(q(f)); }, Act::Game, 0,
+         Label::GameLine, "問題.ran", {"0で埋まっています", "ランダムファイル作成"},
+         [](Program& p) { EXPECT_FALSE(p.game().cmdAns.isShown()) << "no points for a blank question"; }},
+        {"訪問消去.ran: every byte zero", [](const AppFolders& f) { zeroFill(f.visitMarks()); }, Act::Game, 0,
+         Label::GameLine, "訪問消去.ran", {"1件目", "0で埋まっています", "市町村ランダムファイル作成"},
+         [](Program& p) { EXPECT_EQ(p.game().lstKen.count(), 0) << "no visits undone in silence"; }},
+        {"訪問消去.ran: a visit's mark cleared (県範囲.csv still counts it)",
+         [](const AppFolders& f) { patch(f.visitMarks(), 4 * 6, le16(0)); }, Act::Game, 0, Label::GameLine,
+         "県範囲.csv", {"県Ｂ", "訪問数2", "訪問消去.ran", "印の数1", "合いません", "市町村ランダムファイル作成"},
+         [](Program& p) { EXPECT_EQ(p.game().lstKen.count(), 0); }},
+        {"県範囲.csv: a visit counted that no mark holds",
+         [](const AppFolders& f) { writeRanges(f, {{"県Ａ", 1, 2, 1}, {"県Ｂ", 3, 14, 2}, {"県Ｃ", 15, 15, 0}}); },
+         Act::Game, 0, Label::GameLine, "県範囲.csv", {"県Ａ", "訪問数1", "印の数0"}},
+        {"point.csv: a folder in its place",
+         [](const AppFolders& f) {
+             fs::remove(f.pointFile());
+             fs::create_directory(f.pointFile());
+         },
+         Act::Game, 0, Label::GameLine, "point.csv", {"フォルダ", "ランダムファイル作成"}},
+        {"point.csv: 2 GiB (sparse)", [](const AppFolders& f) { growTo(f.pointFile(), 2ull << 30); }, Act::Game, 0,
+         Label::GameLine, "point.csv", {"大きすぎます", "上限", "ランダムファイル作成"}},
+        {"県範囲.csv: 2 GiB (sparse), met by the game",
+         [](const AppFolders& f) { growTo(f.rangeFile(), 2ull << 30); }, Act::Game, 0, Label::GameLine, "県範囲.csv",
+         {"大きすぎます", "上限", "市町村ランダムファイル作成"}},
 
         // ---- the environment window's builds
         {"問題.csv: 17 fields on a line",
@@ -621,6 +713,21 @@ std::vector<Row> catalogue() {
              writeBytes(f.questionMaster(), sjisLines(line));
          },
          Act::QuestionBuild, 0, Label::Environment, "問題.csv", {"16列目", "範囲"}},
+        {"問題.csv: zero length, the loss of every question declined",
+         [](const AppFolders& f) { writeBytes(f.questionMaster(), ""); }, Act::QuestionBuild, 0, Label::Environment, "",
+         {}, [](Program& p) { EXPECT_EQ(caption(p, Label::Environment), "作り直しませんでした。ファイルは変えていません。"); },
+         {}, true},
+        {"問題.csv: two questions for six, the loss declined",
+         [](const AppFolders& f) { writeBytes(f.questionMaster(), sjisLines(questionLine(1) + questionLine(2))); },
+         Act::QuestionBuild, 0, Label::Environment, "", {},
+         [](Program& p) { EXPECT_EQ(caption(p, Label::Environment), "作り直しませんでした。ファイルは変えていません。"); },
+         {}, true},
+        {"問題.csv: two questions for six, the loss agreed to",
+         [](const AppFolders& f) { writeBytes(f.questionMaster(), sjisLines(questionLine(1) + questionLine(2))); },
+         Act::QuestionBuild, 0, Label::Environment, "", {},
+         [](Program& p) { EXPECT_EQ(p.session.quiz.totalCount, 2); }, {kQuestionRan, "file/point.csv"}},
+        {"問題.csv: 2 GiB (sparse)", [](const AppFolders& f) { growTo(f.questionMaster(), 2ull << 30); },
+         Act::QuestionBuild, 0, Label::Environment, "問題.csv", {"大きすぎます", "上限"}},
         {"問題.csv: missing", [](const AppFolders& f) { fs::remove(f.questionMaster()); }, Act::QuestionBuild, 0,
          Label::Environment, "問題.csv", {"ありません"}},
         {"作業ファイル/: the work folder missing", [](const AppFolders& f) { fs::remove_all(f.work()); },
@@ -636,6 +743,13 @@ std::vector<Row> catalogue() {
         {"市町村.csv: a population beyond 32 bits",
          [](const AppFolders& f) { writeBytes(f.cityMaster(), sjisLines(cityHeader() + cityLine(1, "甲町", "3000000000"))); },
          Act::CityBuild, 0, Label::Environment, "市町村.csv", {"17列目", "範囲"}},
+        {"市町村.csv: its header only (a build would lose every municipality)",
+         [](const AppFolders& f) { writeBytes(f.cityMaster(), sjisLines(cityHeader())); }, Act::CityBuild, 0,
+         Label::Environment, "市町村.csv", {"1行もありません", "作り直していません", "変えていません"}},
+        {"市町村.csv: two municipalities for fifteen, the loss declined", [](const AppFolders&) {}, Act::CityBuild, 0,
+         Label::Environment, "", {},
+         [](Program& p) { EXPECT_EQ(caption(p, Label::Environment), "作り直しませんでした。ファイルは変えていません。"); },
+         {}, true},
         {"市町村.csv: zero length", [](const AppFolders& f) { writeBytes(f.cityMaster(), ""); }, Act::CityBuild, 0,
          Label::Environment, "市町村.csv", {endsEarly}},
         {"都道府県データ.csv: invalid CP932",
@@ -652,6 +766,7 @@ TEST(BadInputs, EachIsReportedInItsWindowOrAcceptedAsDefinedAndNoFileChanges) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         Program p;
+        p.agreeToLoss = !row.declineLoss;
         row.spoil(p.f);
         const Snapshot before = snapshot(p.folder.path());
         ASSERT_NO_FATAL_FAILURE(run(p, row.act, row.pos));
@@ -660,13 +775,37 @@ TEST(BadInputs, EachIsReportedInItsWindowOrAcceptedAsDefinedAndNoFileChanges) {
         if (!row.says.empty() || std::strlen(row.names) > 0) {
             EXPECT_TRUE(japaneseNaming(shown, row.names)) << "should name 「" << row.names << "」: " << shown;
             for (const auto& part : row.says) EXPECT_TRUE(has(shown, part)) << "should say " << part << ": " << shown;
+            // nothing damaged taken quietly: each refusal says the files are as they were, once
+            const auto unchanged = shown.find("変えていません");
+            EXPECT_TRUE(unchanged != std::string::npos || has(shown, "そのまま")) << "says nothing of the files: " << shown;
+            if (unchanged != std::string::npos)
+                EXPECT_EQ(shown.find("変えていません", unchanged + 1), std::string::npos) << "said twice: " << shown;
+            EXPECT_TRUE(label(p, row.label).showsWhole()) << "cut at 100 %: " << shown;
         } else {
             EXPECT_FALSE(has(shown, "「")) << "accepted, yet a message: " << shown;
         }
         if (row.accepted) row.accepted(p);
-        const std::set<std::string> diff = changed(before, snapshot(p.folder.path()));
+        std::set<std::string> diff = changed(before, snapshot(p.folder.path()));
+        // the learner's database made empty at the first start is no change of the learner's files
+        if (!before.count("file/記憶.db")) diff.erase("file/記憶.db");
         EXPECT_EQ(diff, row.writes) << "files changed";
     }
+}
+
+// Every message of the catalogue whole in its window at twice the size too:
+// the fonts grow with the boxes, and a label one line high must still not cut it.
+TEST(BadInputs, EveryMessageIsWholeAtTwiceTheSize) {
+    ui::setDisplayScale(2.0);
+    for (const Row& row : catalogue()) {
+        if (row.says.empty() && std::strlen(row.names) == 0) continue;
+        SCOPED_TRACE(row.what);
+        Program p;
+        p.agreeToLoss = !row.declineLoss;
+        row.spoil(p.f);
+        ASSERT_NO_FATAL_FAILURE(run(p, row.act, row.pos));
+        EXPECT_TRUE(label(p, row.label).showsWhole()) << "cut at 200 %: " << caption(p, row.label);
+    }
+    ui::setDisplayScale(1.0);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QFontMetrics>
+#include <QLockFile>
 #include <QImage>
 #include <QLabel>
 #include <QListWidget>
@@ -16,6 +17,9 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTest>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -304,6 +308,22 @@ TEST(Settings, EverySettingIsKeptInTheOneFileAndLeftoversOfASaveGo) {
     EXPECT_FALSE(fs::exists(root.path() / "settings.ini.Ab12Cd"));
     for (const char* name : {"settings.ini", "settings.ini.lock", "settings.ini.toolong7", "other.ini.Ab12Cd"})
         EXPECT_TRUE(fs::exists(root.path() / name)) << name;
+
+    // the lock of a save whose process was killed goes too
+    fs::remove(root.path() / "settings.ini.lock");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        QLockFile held(QString::fromStdString((root.path() / "settings.ini.lock").string()));
+        _exit(held.tryLock(0) ? 0 : 1);  // ends holding it, as a kill would
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(fs::exists(root.path() / "settings.ini.lock"));
+    again.removeLeftovers();
+    EXPECT_FALSE(fs::exists(root.path() / "settings.ini.lock")) << "a dead save's lock stays";
+    EXPECT_TRUE(fs::exists(file));
 }
 
 // ------------------------------------------------------- shell windows ----
@@ -563,6 +583,66 @@ TEST_F(ScaleReset, TheStartUpWindowMakesTheFolderReadyOrSaysWhyNot) {
             EXPECT_EQ(readBytes(AppFolders{*got}.questionRecords()), "progress");
         }
         EXPECT_EQ(ends, 0);
+    }
+}
+
+// A folder named with --folder that is not there is made only when the learner
+// says so; a file in its place is refused. Either refusal makes nothing and
+// says where.
+TEST_F(ScaleReset, AGivenFolderThatIsNotThereIsMadeOnlyWhenTheLearnerSaysSo) {
+    enum class Ask { Yes, No, Window };  // Window: the default ask, which sees no window here
+    struct Case {
+        const char* name;
+        bool fileInPlace;
+        Ask ask;
+        bool made;             // the folder ends made and ready
+        const char* declined;  // part of the refusal, or nullptr
+    };
+    const Case cases[] = {
+        {"missing, the learner says yes", false, Ask::Yes, true, nullptr},
+        {"missing, the learner says no", false, Ask::No, false, "作らずに終わりました"},
+        {"missing, no window to ask in", false, Ask::Window, false, "USBメモリ"},
+        {"a file in its place", true, Ask::Yes, false, "ファイルがあります"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempProgramFolder root;
+        const fs::path bin = root.path() / "bin";
+        fs::create_directories(bin);
+        makeDataSet(root.path() / "data");
+        const fs::path given = root.path() / "stick" / "tabinowa";
+        if (c.fileInPlace) {
+            fs::create_directories(given.parent_path());
+            writeBytes(given, "not a folder");
+        }
+        const Snapshot before = snapshot(root.path());
+        std::vector<fs::path> asked;
+        SetupWindow setup([] {});
+        if (c.ask != Ask::Window)
+            setup.setAskToMake([&](const fs::path& p) {
+                asked.push_back(p);
+                return c.ask == Ask::Yes;
+            });
+        PosixIo io;
+        MtRandom random{1};
+        const auto got = setup.prepare(given, bin, root.path() / "user", io, random);
+        if (c.made) {
+            // made, and the start goes on there (the shipped data copied in;
+            // the fixture's one-letter masters then stop the builds)
+            EXPECT_EQ(asked, std::vector<fs::path>{given});
+            EXPECT_TRUE(fs::is_directory(given));
+            EXPECT_TRUE(setup.declined().empty()) << setup.declined();
+            EXPECT_EQ(readBytes(given / u8("作業ファイル") / u8("問題.csv")), "q");
+            continue;
+        }
+        EXPECT_FALSE(got.has_value());
+        EXPECT_NE(setup.declined().find(c.declined), std::string::npos) << setup.declined();
+        EXPECT_NE(setup.declined().find(given.string()), std::string::npos) << "says where: " << setup.declined();
+        EXPECT_EQ(setup.window(), nullptr) << "the refusal goes to standard error";
+        EXPECT_EQ(snapshot(root.path()), before) << "nothing made";
+        EXPECT_FALSE(fs::exists(root.path() / "user"));
+        if (c.fileInPlace) EXPECT_TRUE(asked.empty()) << "nothing to ask about a file";
+        else EXPECT_FALSE(fs::exists(given.parent_path())) << "no folder made";
     }
 }
 

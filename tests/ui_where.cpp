@@ -62,7 +62,8 @@ class WhereWindow : public ::testing::Test {
 protected:
     WhereWindow() : session(folder.path(), io, random), windows(session, [] {}) {
         const AppFolders f = folder.folders();
-        writeBytes(f.rangeFile(), sjisLines("1,0,\"甲県\",1,3,0\n2,0,\"乙県\",4,4,0\n"));
+        // 甲県's count of 1 is 二村, marked visited below
+        writeBytes(f.rangeFile(), sjisLines("1,0,\"甲県\",1,3,1\n2,0,\"乙県\",4,4,0\n"));
         writeCities(f, {
                            city(1, 1, "一町", {{"一町", 1500, 3000, ""}}),
                            city(2, 1, "三市", {{"甲村", 3300, 2000, ""}, {"乙村", 3700, 5000, ""}}),
@@ -635,6 +636,7 @@ TEST_F(WhereWindow, TheVisitGameColoursVisitedPlacesAndJapanByShare) {
 
     // All Japan by the visited counts of 県範囲.csv: 甲県 1 of 3, 乙県 1 of 1.
     writeBytes(folder.folders().rangeFile(), sjisLines("1,0,\"甲県\",1,3,1\n2,0,\"乙県\",4,4,1\n"));
+    writeGameMarks(folder.folders(), 4, {3, 4});  // the marks agree with the counts
     windows.unload(WindowId::CityVisit);
     ui::Application::processEvents();
     ASSERT_TRUE(windows.showVisitGame());

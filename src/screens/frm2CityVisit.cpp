@@ -120,7 +120,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
     cmdStart0.onClick([this] { cmdStart0_Click(); });
     cmdToMain.onClick([this] { cmdToMain_Click(); });
     frm.onCloseBox([this] { cmdToMain_Click(); });
-    frm.setErrorSink([this](const std::string& message) { lblMinryoku.setCaption(message); });
+    frm.setErrorSink([this](const std::string& message) { setGameLine(message); });
     setUpLearning();
 
     zoom.onNeedArea([this] { return loadZoomedMap(); });
@@ -134,6 +134,23 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
 
 // ------------------------------------------------------------------ load
 
+// The line under the map: one line for the visit's verdict as designed; a
+// longer text (a file's message with its way out) grows upward over the map,
+// on its own background, until it is whole.
+void frm2CityVisit::setGameLine(const std::string& text) {
+    constexpr ui::Rect kLine{960, 6960, 6375, 255};
+    constexpr int kPictureHeight = 7605, kMargin = 60;
+    lblMinryoku.setGeometry(kLine);
+    lblMinryoku.setOpaque(false);
+    lblMinryoku.setCaption(text);
+    if (lblMinryoku.showsWhole()) return;
+    const int width = 7635 - 2 * kMargin;
+    lblMinryoku.setGeometry({kMargin, kLine.top, width, kLine.height});
+    const int need = std::min(lblMinryoku.wholeHeight() + 30, kPictureHeight - 2 * kMargin);
+    lblMinryoku.setGeometry({kMargin, kPictureHeight - kMargin - need, width, need});
+    lblMinryoku.setOpaque(true);
+}
+
 void frm2CityVisit::load() {
     // Until the question is on screen nothing leads on but the return and start over.
     cmdAns.setVisible(false);
@@ -146,7 +163,7 @@ void frm2CityVisit::load() {
         fillPrefectureList();
     } catch (const FileError& e) {
         // the quiz half works without the prefecture list
-        lblMinryoku.setCaption(e.what());
+        setGameLine(e.what());
     }
     session_.points = readPoints(session_.io, session_.folders);
     lblPoint.setCaption(game::pointDisplay(session_.points));
@@ -233,7 +250,7 @@ void frm2CityVisit::cmdYes_Click() {
     // the point file is written before anything else changes
     const auto scored = quiz_->right();
     if (!scored) {
-        lblMinryoku.setCaption(game::kPointsTooLarge);
+        setGameLine(game::kPointsTooLarge);
         return;
     }
     cmdVisit.setVisible(false);
@@ -243,7 +260,7 @@ void frm2CityVisit::cmdYes_Click() {
     nextQuestion();
     cmdYes.setVisible(false);
     cmdNo.setVisible(false);
-    lblMinryoku.setCaption("");
+    setGameLine("");
     focusSafe();
 }
 
@@ -256,7 +273,7 @@ void frm2CityVisit::cmdNo_Click() {
     cmdYes.setVisible(false);
     cmdNo.setVisible(false);
     cmdVisit.setVisible(false);
-    lblMinryoku.setCaption("");
+    setGameLine("");
     focusSafe();
 }
 
@@ -335,7 +352,7 @@ void frm2CityVisit::lstCity_Click(int position) {
     if (!japanShown_) showMarks();
     lblMinryoku.setForeColor(ui::paletteColor(profile.visit.palette));
     cmdVisit.setVisible(profile.visit.affordable);
-    lblMinryoku.setCaption(profile.visit.line);
+    setGameLine(profile.visit.line);
 }
 
 void frm2CityVisit::cmdVisit_Click() {
@@ -344,7 +361,7 @@ void frm2CityVisit::cmdVisit_Click() {
         result = map_.visit();
     } catch (const FileError& e) {
         // nothing was visited: the question on display stays
-        lblMinryoku.setCaption(e.what());
+        setGameLine(e.what());
         cmdVisit.setVisible(false);
         focusSafe();
         return;
@@ -355,7 +372,7 @@ void frm2CityVisit::cmdVisit_Click() {
         lblPoint.setCaption("");
         lblPoint.setCaption(game::visitPointDisplay(session_.points));
         // the visit stands even when its list cannot be shown again: say why it is empty
-        lblMinryoku.setCaption(result.refillError);
+        setGameLine(result.refillError);
         lblVist.setCaption("");
         lstCity.clear();
         lblCity.setCaption("");
@@ -364,7 +381,7 @@ void frm2CityVisit::cmdVisit_Click() {
         // The numbers of the place just visited stay on the map until the next choice.
         if (!japanShown_) showMarks();
     } else {
-        lblMinryoku.setCaption(result.message);
+        setGameLine(result.message);
     }
     nextQuestion();
     cmdVisit.setVisible(false);
@@ -399,7 +416,7 @@ void frm2CityVisit::cmdStart0_Click() {
         map_.startOver();
     } catch (const FileError& e) {
         // nothing or only part was reset: say so, and give the window back as it was
-        lblMinryoku.setCaption(e.what());
+        setGameLine(e.what());
         cmdAns.setVisible(ansShown);
         cmdVisit.setVisible(visitShown);
         lblPoint.setCaption(game::pointDisplay(session_.points));

@@ -100,6 +100,7 @@ public:
     bool pickChoice(int position) { return choices.pick(position); }
 
 private:
+    void setGameLine(const std::string& text);
     void placeVisitLine(int prefectureRow);
     AnswerClock asked_;  // since the question was shown, for the log of answers
     void setUpLearning();

@@ -65,6 +65,8 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
     lblScore.setFont({"ＭＳ Ｐゴシック", 10.5, false});
     lblHelp.setForeColor(ui::paletteColor(1));
     lblMsg.setForeColor(ui::paletteColor(4));
+    // A file's message with its way out spreads over the column above until whole.
+    lblMsg.setRoom({9780, 2160, 3660, 9240 - 2160 - 60});
     Command1.setFont({"ＭＳ Ｐゴシック", 12, true});
     cmdReplay.setVisible(false);
     lstMiss.setVisible(false);  // shown with the places missed, at the end of a round

@@ -61,6 +61,8 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     lblTitle.setAlignment(ui::Align::Center);
     cmdToMain.setFont({kGothic, 12, true});
     lblCount.setForeColor(kGreen);
+    // A file's message with its way out spreads down over the question until whole.
+    lblCount.setRoom({2640, 1080, 9855, 8655 - 1080 - 120});
     lblQs.setFont({"ＭＳ Ｐ明朝", 14.25, true});
     lblQs.setForeColor(ui::paletteColor(0));
     lblAns.setFont({"ＭＳ Ｐ明朝", 14.25, true});

@@ -68,6 +68,8 @@ frm2Tizu::frm2Tizu(Session& session, WindowManager& windows)
     lblCity.setFont(font("ＭＳ Ｐゴシック", 9.75, true));
     lblCity.setForeColor(kProfileColor);
     lblVisit.setForeColor(kProfileColor);
+    // A long profile or message may use the column down to the window's foot.
+    lblVisit.setRoom({10320, 840, 9855, 10545 - 840 - 60});
     Command1.setFont(font("ＭＳ Ｐゴシック", 12, true));
     Label1.setForeColor(kListColor);
     Label2.setForeColor(kListColor);

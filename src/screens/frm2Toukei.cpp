@@ -83,6 +83,8 @@ frm2Toukei::frm2Toukei(Session& session, WindowManager& windows)
     lblHeader.setFont({"ＭＳ ゴシック", 10.5, false});
     lstTable.setFont({"ＭＳ ゴシック", 10.5, false});
     lblSummary.setForeColor(0x00004000);
+    // A file's message with its way out spreads up over the tables until whole.
+    lblSummary.setRoom({240, 1080, 12255, 8655 - 1080 - 60});
     cmdKinds.onClick([this] { cmdKinds_Click(); });
     cmdKen.onClick([this] { cmdKen_Click(); });
     cmdDays.onClick([this] { cmdDays_Click(); });

@@ -3,6 +3,7 @@
 
 #include "core/build/builds.h"
 #include "core/files/error.h"
+#include "core/files/journal.h"
 #include "core/files/prefectures.h"
 #include "core/files/visit_state.h"
 #include "core/files/records.h"
@@ -29,6 +30,8 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
       cmdFit(frm, {360, 1920, 2400, 615}, "重みをあなたに合わせる"),
       lblFit(frm, {360, 3600, 5340, 1035}),
       cmdFitReset(frm, {360, 4680, 2400, 495}, "標準の重みに戻す"),
+      // beside the reset of the weights, where the fit leaves room
+      cmdRestore(frm, {3000, 4680, 2700, 495}, "中断された変更を取り消す"),
       session_(session),
       windows_(windows),
       fit_(session, frm, [this](const std::string& text) { lblFit.setCaption(text); }) {
@@ -40,9 +43,11 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
     cmdFit.onClick([this] { cmdFit_Click(); });
     cmdFitReset.onClick([this] { cmdFitReset_Click(); });
     ui::setToolTip(cmdFit, "これまでの解答から、あなたの記憶に合う重みを計算します（数秒かかります）");
+    cmdRestore.onClick([this] { cmdRestore_Click(); });
     showScale();
+    showRestore();
     frm.onCloseBox([this] { cmdToMain_Click(); });
-    frm.setErrorSink([this](const std::string& message) { lblMsg1.setCaption(message); });
+    frm.setErrorSink([this](const std::string& message) { say(message); });
     frm.run([this] { lblFit.setCaption(LearnerFit::summary(session_)); });
 }
 
@@ -51,22 +56,58 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
 // has to be closed first.
 void frm9Kankyo::cmdStoR_Click() {
     if (windows_.isLoaded(WindowId::Sogo) || windows_.isLoaded(WindowId::CityVisit)) {
-        lblMsg1.setCaption("トレーニングかミチクサの画面が開いています。閉じてから作成してください。");
+        say("トレーニングかミチクサの画面が開いています。閉じてから作成してください。");
         return;
     }
     if (!windows_.confirm(frm, questionBuildQuestion())) return;
-    lblMsg1.setCaption("");
-    lblMsg1.setCaption(buildQuestionFile(session_));
+    say(buildQuestionFile(session_, [this](const std::string& q) { return confirmLoss(q); }));
+    showRestore();
 }
 
 void frm9Kankyo::cmdCity_Click() {
     if (windows_.isLoaded(WindowId::CityVisit) || windows_.isLoaded(WindowId::Tizu)) {
-        lblMsg1.setCaption("ミチクサか市町村地図の画面が開いています。閉じてから作成してください。");
+        say("ミチクサか市町村地図の画面が開いています。閉じてから作成してください。");
         return;
     }
     if (!windows_.confirm(frm, cityBuildQuestion())) return;
-    lblMsg1.setCaption("");
-    lblMsg1.setCaption(buildCityFiles(session_));
+    say(buildCityFiles(session_, [this](const std::string& q) { return confirmLoss(q); }));
+    showRestore();
+}
+
+// A message in its label at the top; one too long for it goes beneath the
+// window's controls, the window made taller until it is whole.
+void frm9Kankyo::say(const std::string& text) {
+    constexpr ui::Rect kBox{600, 120, 5055, 690};
+    constexpr int kHeight = 5310, kBelow = 5250, kMargin = 120;
+    frm.setClientHeight(kHeight);
+    lblMsg1.setGeometry(kBox);
+    lblMsg1.setCaption(text);
+    if (lblMsg1.showsWhole()) return;
+    const ui::Rect below{360, kBelow, 6060 - 2 * 360, kBox.height};
+    lblMsg1.setGeometry(below);
+    const int need = lblMsg1.wholeHeight() + 60;
+    lblMsg1.setGeometry({below.left, below.top, below.width, need});
+    frm.setClientHeight(kBelow + need + kMargin);
+}
+
+bool frm9Kankyo::confirmLoss(const std::string& question) { return windows_.confirm(frm, question); }
+
+void frm9Kankyo::showRestore() { cmdRestore.setVisible(session_.io.exists(session_.folders.journal())); }
+
+void frm9Kankyo::cmdRestore_Click() {
+    if (windows_.isLoaded(WindowId::Sogo) || windows_.isLoaded(WindowId::CityVisit) ||
+        windows_.isLoaded(WindowId::Tizu)) {
+        say("トレーニングかミチクサか市町村地図の画面が開いています。閉じてから取り消してください。");
+        return;
+    }
+    if (!windows_.confirm(frm, "中断された変更を取り消して、変更前のファイルに戻します。\n"
+                               "その変更で書いたもの（ポイントや訪問、答えの記録）は残りません。\n取り消しますか？"))
+        return;
+    const RestoreReport r = restoreWithoutJournal(session_.io, session_.folders.journal(),
+                                                  session_.folders.workingFolders(), {session_.memory.stepFile()});
+    showRestore();
+    say("中断された変更を取り消しました（" + std::to_string(r.restored) +
+                       "個のファイルを変更前に戻しました）。プログラムを終了して、もう一度起動してください。");
 }
 
 // What each build discards, in numbers, read from the files as they are
@@ -129,7 +170,7 @@ void frm9Kankyo::cmdScale_Click(int stepPercent) {
                                 ui::kMinScalePercent, ui::kMaxScalePercent);
     ui::setDisplayScale(next / 100.0);
     showScale();
-    if (!ui::saveDisplayScale(next / 100.0)) lblMsg1.setCaption("表示倍率を保存できませんでした。");
+    if (!ui::saveDisplayScale(next / 100.0)) say("表示倍率を保存できませんでした。");
 }
 
 }  // namespace tabinowa

@@ -21,6 +21,8 @@ public:
     void cmdStoR_Click();
     void cmdToMain_Click();
     void cmdCity_Click();
+    // Puts the files of a change whose journal cannot be trusted back as they were before it.
+    void cmdRestore_Click();
     // One step of 10 % down or up within 100 .. 200 %.
     void cmdScale_Click(int stepPercent);
     // Fits the FSRS weights to the learner's answers now (in the background).
@@ -40,9 +42,15 @@ public:
     ui::CommandButton cmdFit;
     ui::Label lblFit;
     ui::CommandButton cmdFitReset;
+    // "中断された変更を取り消す": shown while a change's journal is left in the program folder.
+    ui::CommandButton cmdRestore;
 
 private:
     void showScale();
+    void say(const std::string& text);
+    void showRestore();
+    // The build's second question, asked when a master holds far fewer rows than the file it replaces.
+    bool confirmLoss(const std::string& question);
     std::string questionBuildQuestion() const;
     std::string cityBuildQuestion() const;
 

@@ -28,6 +28,9 @@ public:
     // Why the start is refused (the folder is in use by another copy, or
     // cannot be locked), in Japanese; empty when it is not.
     const std::string& refused() const { return started_.error; }
+    // Why the start made nothing and ends at once (the folder given with
+    // --folder missing and not to be made, or a file); empty when it does not.
+    const std::string& declined() const { return setup_.declined(); }
     // The session and the windows of the main menu; none when the start was
     // refused or the folder could not be made ready (the setup window says why).
     Session* session() { return session_ ? &*session_ : nullptr; }

@@ -35,6 +35,16 @@ public:
                                                  const std::filesystem::path& executableFolder,
                                                  const std::filesystem::path& userDataFolder, Io& io,
                                                  Random& random, const Claim& claim = {});
+    // Asked before a folder given with --folder that does not exist is made:
+    // true makes it. By default a small window asks (はい / いいえ, saying
+    // where); where no window can be seen the answer is no.
+    using AskToMake = std::function<bool(const std::filesystem::path&)>;
+    void setAskToMake(AskToMake ask) { askToMake_ = std::move(ask); }
+    // Why prepare() made nothing and ended without a window of its own (the
+    // given folder missing and not to be made, or not a folder), in Japanese;
+    // empty otherwise. The program ends with it on standard error.
+    const std::string& declined() const { return declined_; }
+
     // The shipped data set found by prepare().
     const std::optional<std::filesystem::path>& shipped() const { return shipped_; }
     // Where the folder came from.
@@ -56,7 +66,11 @@ public:
 private:
     Controls& makeWindow();
     void step(const SetupProgress& p);
+    bool givenFolderUsable(const std::filesystem::path& given, Io& io);
+    static bool askInWindow(const std::filesystem::path& folder);
     std::function<void()> endProgram_;
+    AskToMake askToMake_ = askInWindow;
+    std::string declined_;
     std::unique_ptr<Controls> window_;
     std::optional<std::filesystem::path> shipped_;
     FolderSource source_ = FolderSource::User;

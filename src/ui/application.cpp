@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QEventLoop>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QStandardPaths>
 #include <QStyleFactory>
@@ -78,7 +80,7 @@ CommandLine readCommandLine(const std::vector<std::string>& args, std::string& o
     if (parser.isSet(help)) {
         out = "使い方：tabinowa [--folder フォルダ]\n\n" + detail::fromQ(parser.applicationDescription()) +
               "\n\n"
-              "  --folder フォルダ  成績とデータをそのフォルダに置きます（なければ作ります）。\n"
+              "  --folder フォルダ  成績とデータをそのフォルダに置きます（なければ、作るか尋ねます）。\n"
               "                     指定しないときは ~/.local/share/tabinowa/ を使います。\n"
               "  -h, --help         この説明を表示して終わります。\n"
               "  -v, --version      版を表示して終わります。\n";
@@ -114,6 +116,15 @@ void Application::quit() { QApplication::quit(); }
 void Application::processEvents() {
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void Application::runUntil(const std::function<bool()>& done) {
+    while (!done()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+bool Application::canShowWindows() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QLatin1String("offscreen") && platform != QLatin1String("minimal");
 }
 
 std::filesystem::path Application::programFolder() { return detail::pathFromQ(QCoreApplication::applicationDirPath()); }

@@ -3,6 +3,7 @@
 // The application object for main: owns the toolkit, reads the command line,
 // runs the event loop.
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,10 @@ public:
     void quit();
     // Handles the events waiting now (used by tools that drive windows).
     static void processEvents();
+    // Handles events, waiting for them, until `done` is true (a small window's answer).
+    static void runUntil(const std::function<bool()>& done);
+    // Whether a window can be seen: false on the offscreen and minimal platforms.
+    static bool canShowWindows();
 
     // The folder holding the program's executable.
     static std::filesystem::path programFolder();

@@ -32,6 +32,7 @@
 #include <system_error>
 
 #include "core/files/error.h"
+#include "core/files/messages.h"
 #include "ui/internal.h"
 
 namespace tabinowa::ui {
@@ -371,14 +372,18 @@ std::string fileNameOf(const std::filesystem::path& file) {
 }
 
 QImage readPicture(const std::filesystem::path& file) {
+    // a shipped picture's way out is the shipped copy; nothing is ever written here
+    const std::string repair = repairFor(file);
+    const std::string wayOut = repair.empty() ? std::string(kUnchanged) : repair;
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec)) {
-        throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。");
+        throw FileError("画像ファイル「" + fileNameOf(file) + "」が見つかりません。" + wayOut);
     }
     QImageReader reader(detail::pathToQ(file));
     QImage img = reader.read();
     if (img.isNull()) {
-        throw FileError("画像ファイル「" + fileNameOf(file) + "」を読み込めません（壊れているか、画像ではありません）。");
+        throw FileError("画像ファイル「" + fileNameOf(file) + "」を読み込めません（壊れているか、画像ではありません）。" +
+                        wayOut);
     }
     return img.convertToFormat(QImage::Format_RGB32);
 }
@@ -421,7 +426,39 @@ Label::Label(Container& parent, Rect box, const std::string& caption)
 void Label::setCaption(const std::string& caption) {
     if (!node_) return;
     node_->caption = caption;
-    if (auto* w = qobject_cast<QLabel*>(node_->widget.data())) w->setText(captionText(caption));
+    auto* w = qobject_cast<QLabel*>(node_->widget.data());
+    if (!w) return;
+    if (!node_->room) {
+        w->setText(captionText(caption));
+        return;
+    }
+    // Back into the label's own box (the one the window gave it last) first.
+    Node& n = *node_;
+    if (!n.spread || n.twips != *n.spread) {
+        n.home = n.twips;
+        n.homeOpaque = n.opaque;
+    }
+    n.spread.reset();
+    if (n.twips != n.home) setGeometry(n.home);
+    if (n.opaque != n.homeOpaque) setOpaque(n.homeOpaque);
+    w->setText(captionText(caption));
+    if (showsWhole()) return;
+    const Rect& room = *n.room;
+    setGeometry({room.left, n.home.top, room.width, n.home.height});
+    const int need = std::min(std::max(wholeHeight() + 30, n.home.height), room.height);
+    const int bottom = room.top + room.height;
+    const int top = n.growUp ? bottom - need : std::max(room.top, std::min(n.home.top, bottom - need));
+    setGeometry({room.left, top, room.width, need});
+    n.spread = n.twips;
+    setOpaque(true);
+    w->raise();
+}
+
+void Label::setRoom(Rect room, Grow grow) {
+    if (!node_) return;
+    node_->room = room;
+    node_->growUp = grow == Grow::Up;
+    setCaption(node_->caption);
 }
 
 std::string Label::caption() const { return node_ ? node_->caption : std::string{}; }
@@ -429,6 +466,19 @@ std::string Label::caption() const { return node_ ? node_->caption : std::string
 std::string Label::displayText() const {
     auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr;
     return w ? fromQ(w->text()) : std::string{};
+}
+
+bool Label::showsWhole() const {
+    auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr;
+    if (!w) return false;
+    // laid out as the label lays it out: its own font, width and wrapping
+    return w->heightForWidth(w->width()) <= w->height();
+}
+
+int Label::wholeHeight() const {
+    auto* w = node_ ? qobject_cast<QLabel*>(node_->widget.data()) : nullptr;
+    if (!w || !node_->form) return 0;
+    return static_cast<int>(std::ceil(detail::toTwips(*node_->form, w->heightForWidth(w->width()))));
 }
 
 void Label::setAlignment(Align a) {

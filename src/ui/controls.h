@@ -24,6 +24,19 @@ public:
     std::string caption() const;
     // The text as laid out on screen (line breaks as '\n').
     std::string displayText() const;
+    // True when the caption, wrapped at the label's width in its font, fits
+    // inside the label's box: nothing of it is cut at the bottom.
+    bool showsWhole() const;
+    // The height in twips the caption needs at the label's width.
+    int wholeHeight() const;
+    // Where a caption too long for the label's box may spread (twips, in the
+    // label's container): as wide as `room`, as high as the caption needs
+    // (at most the room), from the box's top down, or with Grow::Up from the
+    // room's bottom up, on the label's back colour above the controls there.
+    // The next caption that fits goes back into the box. For the labels that
+    // show a file's message with its way out, which must be read whole.
+    enum class Grow { Down, Up };
+    void setRoom(Rect room, Grow grow = Grow::Down);
     void setAlignment(Align a);
     Align alignment() const;
     // Opaque: the label's back colour fills its box.

@@ -448,6 +448,19 @@ bool Form::confirm(const std::string& question) {
     return box.clickedButton() == yes;
 }
 
+void Form::setClientHeight(int twips) {
+    if (!node_ || !node_->form) return;
+    auto& core = *node_->form;
+    core.clientHeight = detail::toPixels(core, twips);
+    node_->twips.height = twips;
+    detail::layoutWindow(core);
+}
+
+int Form::clientHeight() const {
+    if (!node_ || !node_->form) return 0;
+    return static_cast<int>(std::lround(detail::toTwips(*node_->form, node_->form->clientHeight)));
+}
+
 std::string Form::caption() const {
     if (!node_ || !node_->widget) return node_ ? node_->caption : std::string{};
     return detail::fromQ(node_->widget->windowTitle());

@@ -86,6 +86,10 @@ public:
 
     void setCaption(const std::string& caption);
     std::string caption() const;
+    // Makes the client area `twips` high, the window staying where it is
+    // (room for a message beneath the window's controls).
+    void setClientHeight(int twips);
+    int clientHeight() const;
 
     // Shows the window (modeless) and brings it to the front.
     void show();

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,14 @@ struct Node {
     // still has the pixels it maps to (a scale other than 1 cannot round-trip).
     Rect twips;
     std::string caption;
+    // A label's room for a caption too long for its box (Label::setRoom):
+    // the room, which way it grows, the box it returns to and the box it
+    // spread to last (its own box is then `home`, not `twips`).
+    std::optional<Rect> room;
+    bool growUp = false;
+    Rect home;
+    std::optional<Rect> spread;
+    bool homeOpaque = false;
     // Handlers live here; the Qt connections hold them through shared pointers
     // and find them empty once the control object is gone.
     std::shared_ptr<std::function<void()>> click = std::make_shared<std::function<void()>>();

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLockFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -59,6 +60,11 @@ void Settings::removeLeftovers() const {
                                        QStringLiteral("\\.[A-Za-z0-9]{6}$"));
     for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden))
         if (temporary.match(name).hasMatch()) dir.remove(name);
+    // The save's lock, "settings.ini.lock", left by a save cut short: taken
+    // and let go when the process that held it is gone (a lock a running copy
+    // holds, or one too new to judge, stays).
+    QLockFile lock(detail::pathToQ(file_) + QStringLiteral(".lock"));
+    if (lock.tryLock(0)) lock.unlock();
 }
 
 }  // namespace tabinowa::ui

@@ -30,8 +30,8 @@ inline Snapshot snapshot(const std::filesystem::path& root) {
 inline bool japaneseNaming(const std::string& message, const std::string& file, std::size_t ownBytes = 0) {
     if (message.find("「" + file + "」") == std::string::npos) return false;
     std::string rest = std::regex_replace(message, std::regex("「.*?」"), "");
-    // "シフトJIS" is the Japanese name of the encoding
-    rest = std::regex_replace(rest, std::regex("シフトJIS"), "");
+    // "シフトJIS" and "UTF-8" are the names of the encodings
+    rest = std::regex_replace(rest, std::regex("シフトJIS|UTF-8"), "");
     for (unsigned char c : rest)
         if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) return false;
     return rest.size() >= ownBytes;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "core/build/builds.h"
+#include "core/files/messages.h"
 #include "core/build/master_row.h"
 #include "core/files/cp932.h"
 #include "core/files/error.h"
@@ -246,28 +247,52 @@ std::vector<PrefectureLine> readPrefectureData(Io& io, const AppFolders& folders
 
 }  // namespace
 
-std::string buildCityFiles(Session& session) {
+std::string buildCityFiles(Session& session, const ConfirmLoss& confirmLoss) {
     Io& io = session.io;
     const AppFolders& folders = session.folders;
     const auto masterPath = folders.cityMaster();
 
-    std::string master = readWholeFile(io, masterPath);
     CityBuild city(displayName(masterPath), displayName(folders.cityTestList()));
-    // Room for the records a master of this size can hold. (Counting lines
-    // instead let a few kilobytes of blank lines reserve 160 MB and more.)
-    city.reserve(std::min(rowsAtMost(master, kMasterColumns), static_cast<std::size_t>(kMaxRecords)));
-    FieldReader reader(std::move(master), displayName(masterPath));
-    build::MasterRow header(reader, kMasterColumns);  // read and not used
-    while (!reader.atEnd()) city.row(build::MasterRow(reader, kMasterColumns));
-    city.finish();
+    build::withMasterRepair([&] {
+        std::string master = readWholeFile(io, masterPath);
+        // Room for the records a master of this size can hold. (Counting lines
+        // instead let a few kilobytes of blank lines reserve 160 MB and more.)
+        city.reserve(std::min(rowsAtMost(master, kMasterColumns), static_cast<std::size_t>(kMaxRecords)));
+        FieldReader reader(std::move(master), displayName(masterPath));
+        build::MasterRow header(reader, kMasterColumns);  // read and not used
+        while (!reader.atEnd()) city.row(build::MasterRow(reader, kMasterColumns));
+        city.finish();
+    });
+    const long long fresh = city.written();
+    if (fresh == 0)
+        throw FileError("ファイル" + displayName(masterPath) +
+                        "に市町村が1行もありません。作り直すと地図もミチクサも使えなくなるので、作り直していません。" +
+                        masterRepair());
+    {
+        long long old = 0;
+        const auto recordPath = folders.cityRecords();
+        const int fd = io.exists(recordPath) ? io.open(recordPath, Io::Mode::Read) : -1;
+        if (fd >= 0) {
+            old = std::max(0LL, io.size(fd)) / static_cast<long long>(City::kLength);
+            io.close(fd);
+        }
+        if (farFewer(fresh, old)) {
+            const std::string question = "ファイル" + displayName(masterPath) + "には市町村が" + std::to_string(fresh) +
+                                         "件しかありません。今の" + displayName(recordPath) + "の" +
+                                         std::to_string(old) + "件と置き換えると、" + std::to_string(old - fresh) +
+                                         "件の市町村と、全ての訪問の記録が消えます。\nそれでも作り直しますか？";
+            if (!confirmLoss || !confirmLoss(question)) return kBuildDeclined;
+        }
+    }
 
     // Range line i belongs to line i of the prefecture data, by position.
-    const auto prefectures = readPrefectureData(io, folders);
+    std::vector<PrefectureLine> prefectures;
+    build::withMasterRepair([&] { prefectures = readPrefectureData(io, folders); });
     const auto& ranges = city.ranges();
     if (ranges.size() > prefectures.size())
         throw FileError("ファイル" + displayName(folders.prefectureData()) + "に" +
                         std::to_string(prefectures.size() + 1) + "行目がありません（" + displayName(masterPath) +
-                        "の都道府県は" + std::to_string(ranges.size()) + "つです）。");
+                        "には" + std::to_string(ranges.size()) + "の都道府県があります）。" + masterRepair());
     TextWriter rangeFile(displayName(folders.rangeFile()));
     for (std::size_t i = 0; i < ranges.size(); ++i)
         rangeFile.writeFields({Value::number(static_cast<double>(i + 1)), Value::number(0),

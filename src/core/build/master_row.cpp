@@ -5,11 +5,22 @@
 
 #include "core/files/cp932.h"
 #include "core/files/error.h"
+#include "core/files/messages.h"
 
 namespace tabinowa::build {
 
 std::string lineLabel(const std::string& fileName, int line) {
     return "ファイル" + fileName + "の" + std::to_string(line) + "行目";
+}
+
+void withMasterRepair(const std::function<void()>& read) {
+    try {
+        read();
+    } catch (const FileError& e) {
+        const std::string said = e.what();
+        if (said.find(kUnchanged) != std::string::npos) throw;
+        throw FileError(said + masterRepair());
+    }
 }
 
 MasterRow::MasterRow(FieldReader& reader, int columns) : fileName_(reader.fileName()) {

@@ -5,6 +5,7 @@
 // builds need (to 16/32-bit integers, to a length in characters) with messages
 // that name the file, the line and the column at fault.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,5 +45,10 @@ private:
 
 // "ファイル「x」のN行目"
 std::string lineLabel(const std::string& fileName, int line);
+
+// Runs `read` (the reading of a master); a refusal it makes without a way
+// out (a line cut short, a byte that is not CP932, a number out of range)
+// leaves with the master's: nothing was changed, mend it or take the shipped one.
+void withMasterRepair(const std::function<void()>& read);
 
 }  // namespace tabinowa::build

@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <system_error>
 
 #include "core/build/builds.h"
 #include "core/session/session.h"
 #include "core/files/error.h"
+#include "core/files/messages.h"
 #include "core/files/folders.h"
 
 namespace tabinowa {
@@ -93,12 +95,16 @@ void stageCopy(Io& io, const fs::path& from, const fs::path& to) {
     const std::string bytes = readWholeFile(io, from);
     const fs::path temp = stagedName(to);
     const int fd = io.open(temp, Io::Mode::WriteTruncate);
-    if (fd < 0) throw FileError("ファイル" + displayName(to) + "を書けませんでした。");
+    if (fd < 0) throw FileError(notWritten(to, errno, io.exists(to)));
     bool ok = io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
-    ok = io.close(fd) && ok;
+    int error = ok ? 0 : errno;
+    if (!io.close(fd) && ok) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
         io.remove(temp);
-        throw FileError("ファイル" + displayName(to) + "を書けませんでした。");
+        throw FileError(notWritten(to, error, io.exists(to)));
     }
 }
 

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "core/build/builds.h"
+#include "core/files/messages.h"
 #include "core/build/master_row.h"
 #include "core/files/cp932.h"
 #include "core/files/error.h"
@@ -50,23 +51,50 @@ Mondai questionFrom(const build::MasterRow& row) {
 
 }  // namespace
 
-std::string buildQuestionFile(Session& session) {
+bool farFewer(long long fresh, long long old) { return fresh * 2 < old; }
+
+std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) {
     Io& io = session.io;
     const AppFolders& folders = session.folders;
     const auto masterPath = folders.questionMaster();
     const auto recordPath = folders.questionRecords();
     const std::string masterName = displayName(masterPath);
 
-    FieldReader reader(readWholeFile(io, masterPath), masterName);
-    // The deck holds at most this many; a larger file could not be loaded.
-    // Counted over the bytes first, so that nothing is converted in vain.
-    if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
-        throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
-                        std::to_string(kDeckCapacity) + "問）。");
     std::string records;
-    while (!reader.atEnd()) {
-        build::MasterRow row(reader, kColumns);
-        records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
+    build::withMasterRepair([&] {
+        FieldReader reader(readWholeFile(io, masterPath), masterName);
+        // The deck holds at most this many; a larger file could not be loaded.
+        // Counted over the bytes first, so that nothing is converted in vain.
+        if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
+            throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
+                            std::to_string(kDeckCapacity) + "問）。");
+        while (!reader.atEnd()) {
+            build::MasterRow row(reader, kColumns);
+            records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
+        }
+    });
+
+    const long long fresh = static_cast<long long>(records.size() / Mondai::kLength);
+    // An empty master builds an empty bank; the loss of the questions there now is asked below.
+    {
+        // what the build replaces: the questions there now (a file that cannot be read holds none to lose)
+        long long old = 0;
+        try {
+            const int fd = io.exists(recordPath) ? io.open(recordPath, Io::Mode::Read) : -1;
+            if (fd >= 0) {
+                old = std::max(0LL, io.size(fd)) / static_cast<long long>(Mondai::kLength);
+                io.close(fd);
+            }
+        } catch (const FileError&) {
+        }
+        if (farFewer(fresh, old)) {
+            const std::string question =
+                "ファイル" + masterName + "には" + std::to_string(fresh) + "問しかありません。今の" +
+                displayName(recordPath) + "の" + std::to_string(old) + "問と置き換えると、" +
+                std::to_string(old - fresh) + "問とその記憶（答えの記録と覚えた印）が消え、ポイントは0になります。\n"
+                "それでも作り直しますか？";
+            if (!confirmLoss || !confirmLoss(question)) return kBuildDeclined;
+        }
     }
 
     TextWriter points(displayName(folders.pointFile()));

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "core/files/error.h"
+#include "core/files/messages.h"
 #include "core/files/folders.h"
 
 namespace tabinowa {
@@ -106,11 +107,18 @@ std::vector<std::string> PosixIo::listFolder(const std::filesystem::path& p) {
 namespace {
 
 [[noreturn]] void missingOrUnreadable(Io& io, const std::filesystem::path& p, bool writing) {
+    const int error = errno;
     if (!io.isDirectory(p.parent_path()))
         throw FileError("フォルダ" + displayName(p.parent_path()) + "がありません。" + displayName(p) +
-                        (writing ? "を書けませんでした。" : "を読めませんでした。"));
-    if (!writing && !io.exists(p)) throw FileError("ファイル" + displayName(p) + "がありません。");
-    throw FileError("ファイル" + displayName(p) + (writing ? "を書けませんでした。" : "を読めませんでした。"));
+                        (writing ? "を書けませんでした。" : "を読めませんでした。") + kUnchanged);
+    if (writing) throw FileError(notWritten(p, error, io.exists(p)));
+    if (io.isDirectory(p))
+        throw FileError("ファイル" + displayName(p) + "の場所に同じ名前のフォルダがあります。" +
+                        (repairFor(p).empty() ? std::string(kUnchanged) : repairFor(p)));
+    if (!io.exists(p))
+        throw FileError("ファイル" + displayName(p) + "がありません。" +
+                        (repairFor(p).empty() ? std::string(kUnchanged) : repairFor(p)));
+    throw FileError(notRead(p, error));
 }
 
 std::filesystem::path tempNameFor(const std::filesystem::path& p) {
@@ -122,12 +130,14 @@ void writeFresh(Io& io, const std::filesystem::path& temp, const std::filesystem
                 std::string_view bytes) {
     int fd = io.open(temp, Io::Mode::WriteTruncate);
     if (fd < 0) missingOrUnreadable(io, target, true);
+    errno = 0;
     bool ok = io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
     ok = ok && io.flush(fd);
+    const int error = errno;
     ok = io.close(fd) && ok;
     if (!ok) {
         io.remove(temp);
-        throw FileError("ファイル" + displayName(target) + "を書けませんでした。元のファイルはそのままです。");
+        throw FileError(notWritten(target, error, io.exists(target)));
     }
 }
 
@@ -157,17 +167,25 @@ bool PosixIo::viewWhole(int fd, std::uint64_t size, const std::function<void(std
 }
 
 std::string readWholeFile(Io& io, const std::filesystem::path& p) {
+    // a folder opens for reading too: named as such, not measured as a file
+    if (io.isDirectory(p)) missingOrUnreadable(io, p, false);
     int fd = io.open(p, Io::Mode::Read);
     if (fd < 0) missingOrUnreadable(io, p, false);
     long long size = io.size(fd);
     std::string bytes;
     bool ok = size >= 0;
+    // the limit checked before a byte is read: a huge file is refused at once
+    if (const std::uint64_t limit = sizeLimit(p); ok && limit != 0 && static_cast<std::uint64_t>(size) > limit) {
+        io.close(fd);
+        throw FileError(tooLarge(p, static_cast<std::uint64_t>(size), limit, repairFor(p)));
+    }
     if (ok) {
         bytes.resize(static_cast<std::size_t>(size));
         ok = io.readAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size());
     }
+    const int error = errno;
     io.close(fd);
-    if (!ok) throw FileError("ファイル" + displayName(p) + "を読めませんでした。");
+    if (!ok) throw FileError(notRead(p, error));
     return bytes;
 }
 

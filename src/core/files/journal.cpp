@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/files/journal.h"
+
+#include <cerrno>
 #include "core/files/checksum.h"
 
 #include <algorithm>
@@ -9,6 +11,7 @@
 #include <set>
 
 #include "core/files/error.h"
+#include "core/files/messages.h"
 #include "core/files/folders.h"
 
 namespace tabinowa {
@@ -120,8 +123,10 @@ int writeOpen(Io& io, const std::filesystem::path& p, std::string_view bytes) {
     const int fd = io.open(p, Io::Mode::WriteTruncate);
     if (fd < 0) return -1;
     if (io.writeAt(fd, bytes.data(), bytes.size(), 0) == static_cast<long>(bytes.size())) return fd;
+    const int error = errno;  // the cause the message names (ENOSPC …), not the clean-up's
     io.close(fd);
     io.remove(p);
+    errno = error;
     return -1;
 }
 
@@ -212,8 +217,55 @@ bool settle(Io& io, const std::filesystem::path& journal, const std::vector<Targ
     return forward;
 }
 
+std::string damagedJournal(const std::filesystem::path& journal, const std::string& why) {
+    return "ファイル" + displayName(journal) + "が壊れています（" + why +
+           "）。中断された変更の記録なので、どのファイルも変えずに残しました。" + kJournalWayOut;
+}
+
+// Everything the journal would have recovery do, checked before any of it is
+// done: each whole file a file (not a folder) in a folder that is there, each
+// in-place write inside its file, and the bytes there now either the old or
+// the new ones (a write cut short leaves each byte one or the other). A
+// journal that passes its checksum yet fails here was not written by a change.
+void checkJournalWork(Io& io, const std::filesystem::path& journal, const std::vector<Target>& targets,
+                      const std::vector<InPlace>& patches) {
+    for (const auto& t : targets) {
+        if (!io.isDirectory(t.path.parent_path()))
+            throw FileError(damagedJournal(journal, "フォルダ" + displayName(t.path.parent_path()) + "がありません"));
+        for (const auto& p : {t.path, tempOf(t.path), backupOf(t.path)})
+            if (io.isDirectory(p))
+                throw FileError(damagedJournal(journal, displayName(p) + "はフォルダです"));
+    }
+    for (const auto& p : patches) {
+        const std::string at = displayName(p.path) + "の" + std::to_string(p.offset) + "バイト目";
+        if (io.isDirectory(p.path) || !io.exists(p.path))
+            throw FileError(damagedJournal(journal, "書き換えるファイル" + displayName(p.path) + "がありません"));
+        const int fd = io.open(p.path, Io::Mode::Read);
+        if (fd < 0) throw FileError(damagedJournal(journal, displayName(p.path) + "を読めません"));
+        const long long size = io.size(fd);
+        std::string now(p.before.size(), '\0');
+        const bool inside = size >= 0 && p.offset <= static_cast<std::uint64_t>(size) &&
+                            p.before.size() <= static_cast<std::uint64_t>(size) - p.offset;
+        const bool read = inside && io.readAt(fd, now.data(), now.size(), p.offset) == static_cast<long>(now.size());
+        io.close(fd);
+        if (!inside)
+            throw FileError(damagedJournal(journal, at + "はファイルの外です（" + std::to_string(size < 0 ? 0 : size) +
+                                                        "バイトのファイル）"));
+        if (!read) throw FileError(damagedJournal(journal, displayName(p.path) + "を読めません"));
+        for (std::size_t i = 0; i < now.size(); ++i)
+            if (now[i] != p.before[i] && now[i] != p.after[i])
+                throw FileError(damagedJournal(journal, at + "が、記録の変更前とも変更後とも違います"));
+    }
+}
+
 // Settles the change the journal file describes; true when it finished.
 bool settleJournal(Io& io, const std::filesystem::path& journal) {
+    if (const std::uint64_t limit = sizeLimit(journal); limit != 0) {
+        const int fd = io.open(journal, Io::Mode::Read);
+        const long long size = fd < 0 ? -1 : io.size(fd);
+        if (fd >= 0) io.close(fd);
+        if (size > static_cast<long long>(limit)) throw FileError(damagedJournal(journal, "大きすぎます"));
+    }
     const std::string bytes = readWholeFile(io, journal);
     const auto change = decodeJournalChange(bytes, displayName(journal));
     std::vector<Target> targets;
@@ -221,6 +273,7 @@ bool settleJournal(Io& io, const std::filesystem::path& journal) {
     std::vector<InPlace> patches;
     for (const auto& p : change.patches)
         patches.push_back({journal.parent_path() / fromUtf8(p.path), p.offset, p.before, p.after});
+    checkJournalWork(io, journal, targets, patches);
     return settle(io, journal, targets, patches);
 }
 
@@ -262,9 +315,8 @@ std::vector<JournalEntry> decodeJournal(std::string_view bytes, const std::strin
 
 JournalChange decodeJournalChange(std::string_view bytes, const std::string& fileName) {
     auto bad = [&](const char* why) -> FileError {
-        return FileError("ファイル" + fileName + "を読めません（" + why +
-                         "）。中断された変更の記録なので、どのファイルも変えずに残しました。"
-                         "内容を確かめてから、このファイルを消してください。");
+        return FileError("ファイル" + fileName + "が壊れています（" + why +
+                         "）。中断された変更の記録なので、どのファイルも変えずに残しました。" + kJournalWayOut);
     };
     const bool v2 = bytes.substr(0, kHeader2.size()) == kHeader2;
     if (!v2 && bytes.substr(0, kHeader.size()) != kHeader) throw bad("この形式の記録ではありません");
@@ -376,10 +428,14 @@ void FileSet::stage(const std::filesystem::path& target, std::string_view bytes)
     entries_.push_back(e);
     entries_.back().fd = writeOpen(io_, e.temp, bytes);
     if (entries_.back().fd < 0) {
+        const int error = errno;
         if (!io_.isDirectory(target.parent_path()))
             throw FileError("フォルダ" + displayName(target.parent_path()) + "がありません。" + displayName(target) +
                             "を書けませんでした。");
-        throw FileError("ファイル" + displayName(target) + "を書けませんでした。元のファイルはそのままです。");
+        // the cause (the disk full, read-only …); at a first start there is no old file to speak of
+        bool hadOld = false;
+        for (const Entry& staged : entries_) hadOld = hadOld || io_.exists(staged.target);
+        throw FileError(notWritten(target, error, hadOld));
     }
 }
 
@@ -535,6 +591,41 @@ RecoveryReport recover(Io& io, const std::filesystem::path& journal, const std::
             if (report.removed > 0) report.message = "前回中断された書き込みの一時ファイルを片付けました。";
             break;
     }
+    return report;
+}
+
+RestoreReport restoreWithoutJournal(Io& io, const std::filesystem::path& journal,
+                                    const std::vector<std::filesystem::path>& folders,
+                                    const std::vector<std::filesystem::path>& stepFiles) {
+    RestoreReport report;
+    std::vector<std::filesystem::path> sweep = folders;
+    if (std::find(sweep.begin(), sweep.end(), journal.parent_path()) == sweep.end())
+        sweep.push_back(journal.parent_path());
+    bool ok = true;
+    // every file moved aside goes back over what replaced it; then nothing new is left half made
+    for (const auto& folder : sweep)
+        for (const auto& name : io.listFolder(folder))
+            if (endsWith(name, ".old~")) {
+                const auto original = folder / fromUtf8(name.substr(0, name.size() - 5));
+                if (io.isDirectory(original)) {
+                    ok = false;
+                    continue;
+                }
+                if (io.rename(folder / fromUtf8(name), original)) ++report.restored;
+                else ok = false;
+            }
+    for (const auto& step : stepFiles)
+        if (io.exists(step) && !io.isDirectory(step)) ok = io.remove(step) && ok;
+    for (const auto& folder : sweep) ok = io.syncFolder(folder) && ok;
+    if (!ok) throw FileError("中断された変更を取り消せませんでした。" + displayName(journal) + "は残してあります。" + kUnchanged);
+    for (const auto& folder : sweep)
+        for (const auto& name : io.listFolder(folder))
+            if (endsWith(name, ".tmp~")) {
+                io.remove(folder / fromUtf8(name));
+                ++report.removed;
+            }
+    if (!io.remove(journal)) throw FileError(displayName(journal) + "を消せませんでした。");
+    io.syncFolder(journal.parent_path());
     return report;
 }
 

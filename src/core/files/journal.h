@@ -91,6 +91,25 @@ struct RecoveryReport {
 // file untouched, and FileError names it.
 RecoveryReport recover(Io& io, const std::filesystem::path& journal, const std::vector<std::filesystem::path>& folders);
 
+// What a damaged journal's message offers: the choice that puts every file
+// moved aside back in place (restoreWithoutJournal).
+inline constexpr const char* kJournalWayOut =
+    "「環境作成」の「中断された変更を取り消す」で、変更前のファイルに戻せます。";
+
+// The way out of a journal that cannot be trusted: every "x.old~" in `folders`
+// renamed back over "x" (the files as they were before the change), the
+// memory's step files of the change removed, every "*.tmp~" removed, and the
+// journal removed last. A byte written in place (a removal's flag) cannot be
+// told apart without the journal and stays as it is. Throws FileError when a
+// file cannot be put back; the journal then stays.
+struct RestoreReport {
+    int restored = 0;  // files put back
+    int removed = 0;   // temporary files removed
+};
+RestoreReport restoreWithoutJournal(Io& io, const std::filesystem::path& journal,
+                                    const std::vector<std::filesystem::path>& folders,
+                                    const std::vector<std::filesystem::path>& stepFiles);
+
 // The journal's bytes for a change of these targets (paths relative to the
 // journal's folder, each with whether an old file existed); and the reverse.
 // Exposed for the tests of the format.

@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/files/load_checks.h"
 
+#include <cerrno>
 #include <cmath>
 #include <optional>
+#include <string_view>
 
 #include "core/files/error.h"
 #include "core/files/records.h"
@@ -10,10 +12,9 @@
 namespace tabinowa {
 namespace {
 
-const char* const kUnchanged = "ファイルは変えていません。";
+}  // namespace
 
-// The size of a file that must be there, or a FileError (with `repair`) saying why not.
-long long sizeOf(Io& io, const std::filesystem::path& path, const std::string& repair) {
+long long checkedSize(Io& io, const std::filesystem::path& path, const std::string& repair) {
     const std::string name = displayName(path);
     if (!io.isDirectory(path.parent_path()))
         throw FileError("フォルダ" + displayName(path.parent_path()) + "がありません。" + name + "を開けませんでした。" +
@@ -21,15 +22,21 @@ long long sizeOf(Io& io, const std::filesystem::path& path, const std::string& r
     if (io.isDirectory(path)) throw FileError("ファイル" + name + "の場所にフォルダがあります。" + repair);
     if (!io.exists(path)) throw FileError("ファイル" + name + "がありません。" + repair);
     const int fd = io.open(path, Io::Mode::Read);
-    if (fd < 0) throw FileError("ファイル" + name + "を開けませんでした。");
+    if (fd < 0) throw FileError(notRead(path, errno));
     const long long size = io.size(fd);
+    const int error = errno;
     io.close(fd);
-    if (size < 0) throw FileError("ファイル" + name + "の大きさを読めませんでした。");
+    if (size < 0) throw FileError(notRead(path, error));
+    const std::uint64_t limit = sizeLimit(path);
+    if (limit != 0 && static_cast<std::uint64_t>(size) > limit)
+        throw FileError(tooLarge(path, static_cast<std::uint64_t>(size), limit, repair));
     return size;
 }
 
+namespace {
+
 int wholeRecords(Io& io, const std::filesystem::path& path, std::size_t length, const std::string& repair) {
-    const long long size = sizeOf(io, path, repair);
+    const long long size = checkedSize(io, path, repair);
     const auto L = static_cast<long long>(length);
     if (size % L != 0)
         throw FileError("ファイル" + displayName(path) + "が壊れています（" + std::to_string(size) + "バイトは1件" +
@@ -47,17 +54,11 @@ std::optional<long long> whole(const Value& v) {
 
 }  // namespace
 
-std::string questionRepair() {
-    return std::string(kUnchanged) +
-           "「環境作成」の「ランダムファイル作成」で作り直せます（ポイントは0に、消去済みの問題は全て復活します）。";
-}
-
-std::string cityRepair() {
-    return std::string(kUnchanged) + "「環境作成」の「市町村ランダムファイル作成」で作り直せます（訪問の記録は全て消えます）。";
-}
-
 int checkQuestionRecords(Io& io, const AppFolders& folders) {
-    return wholeRecords(io, folders.questionRecords(), Mondai::kLength, questionRepair());
+    const auto path = folders.questionRecords();
+    const int count = wholeRecords(io, path, Mondai::kLength, questionRepair());
+    // An empty file is a bank of no questions (what a build of an empty master writes).
+    return count;
 }
 
 int checkCityRecords(Io& io, const AppFolders& folders) {
@@ -103,9 +104,14 @@ std::vector<KenHani> loadRanges(Io& io, const AppFolders& folders) {
     try {
         table = readRanges(io, folders);
     } catch (const FileError& e) {
-        // a file that is there but cannot be read is damage the rebuild mends
-        if (!io.exists(folders.rangeFile())) throw;
-        throw FileError(e.what() + cityRepair());
+        // a file that is there but cannot be read is damage the rebuild mends;
+        // its way out said once (a size refusal already says it)
+        const std::string said = e.what();
+        const std::string repair = cityRepair();
+        if (!io.exists(folders.rangeFile()) || said.find(repair) != std::string::npos) throw;
+        if (said.find(kUnchanged) != std::string::npos)
+            throw FileError(said + repair.substr(std::string_view(kUnchanged).size()));
+        throw FileError(said + repair);
     }
     checkRanges(table, checkCityRecords(io, folders), folders);
     return table;
@@ -114,7 +120,7 @@ std::vector<KenHani> loadRanges(Io& io, const AppFolders& folders) {
 std::string checkVisitMarks(Io& io, const AppFolders& folders, int cityCount) {
     const auto path = folders.visitMarks();
     const std::string name = displayName(path);
-    const long long size = sizeOf(io, path, cityRepair());
+    const long long size = checkedSize(io, path, cityRepair());
     const long long want = static_cast<long long>(cityCount) * static_cast<long long>(Homon::kLength);
     if (size != want)
         throw FileError("ファイル" + name + "の大きさ（" + std::to_string(size) + "バイト）が、ファイル" +
@@ -124,6 +130,9 @@ std::string checkVisitMarks(Io& io, const AppFolders& folders, int cityCount) {
     if (static_cast<long long>(bytes.size()) != want)
         throw FileError("ファイル" + name + "を読む間に大きさが変わりました。");
     for (std::size_t at = 0; at < bytes.size(); at += Homon::kLength) {
+        if (bytes.compare(at, Homon::kLength, std::string(Homon::kLength, '\0')) == 0)
+            throw FileError("ファイル" + name + "の" + std::to_string(at / Homon::kLength + 1) +
+                            "件目が0で埋まっています（訪問の印と記録の番号が消えています）。" + cityRepair());
         const std::int16_t flag = HomonView(std::string_view(bytes).substr(at)).flag();
         if (flag != 0 && flag != 1)
             throw FileError("ファイル" + name + "の" + std::to_string(at / Homon::kLength + 1) + "件目の訪問の印（" +
@@ -131,6 +140,21 @@ std::string checkVisitMarks(Io& io, const AppFolders& folders, int cityCount) {
                             cityRepair());
     }
     return bytes;
+}
+
+void checkVisitsAgree(const std::vector<KenHani>& table, std::string_view marks, const AppFolders& folders) {
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const KenHani& k = table[i];
+        const int start = k.startRec(), end = k.endRec();
+        long long marked = 0;
+        for (int n = start; n <= end; ++n) marked += markVisited(marks, n);
+        const long long visits = *whole(k.HomonSu);
+        if (visits != marked)
+            throw FileError("ファイル" + displayName(folders.rangeFile()) + "の" + std::to_string(i + 1) + "行目（" +
+                            k.name() + "）の訪問数" + std::to_string(visits) + "が、ファイル" +
+                            displayName(folders.visitMarks()) + "の訪問の印の数" + std::to_string(marked) +
+                            "と合いません。" + cityRepair());
+    }
 }
 
 }  // namespace tabinowa

@@ -11,20 +11,22 @@
 
 #include "core/files/folders.h"
 #include "core/files/io.h"
+#include "core/files/messages.h"
 #include "core/files/prefectures.h"
 
 namespace tabinowa {
 
-// "ファイルは変えていません。" and how to rebuild the question files
-// ("問題.ran", "point.csv"): points to 0, every removed question back.
-std::string questionRepair();
-// The same for the municipality files ("市町村.ran", "県範囲.csv", "訪問消去.ran"): every visit undone.
-std::string cityRepair();
+// The size of a file that must be there and within its size limit
+// (sizeLimit), or a FileError naming it with `repair`: missing, a folder in its
+// place, its folder missing, unreadable, too large.
+long long checkedSize(Io& io, const std::filesystem::path& path, const std::string& repair);
 
-// "問題.ran" is there (never created here) and holds whole records. Returns the number of records.
+// "問題.ran" is there (never created here) and holds whole records, at most
+// kMaxQuestionRecords (none is an empty bank). Returns the number of records.
 int checkQuestionRecords(Io& io, const AppFolders& folders);
 
-// "市町村.ran" is there and holds whole records, at least one. Returns the number of records.
+// "市町村.ran" is there and holds whole records, at least one and at most
+// kMaxCityRecords. Returns the number of records.
 int checkCityRecords(Io& io, const AppFolders& folders);
 
 // The lines of "県範囲.csv" match a municipality file of `cityCount` records:
@@ -39,7 +41,13 @@ void checkRanges(const std::vector<KenHani>& table, int cityCount, const AppFold
 std::vector<KenHani> loadRanges(Io& io, const AppFolders& folders);
 
 // "訪問消去.ran" holds one mark for each of `cityCount` municipality records,
-// each mark 0 or 1. Returns its bytes.
+// each mark 0 or 1, none all zero bytes (the builds write each mark's own
+// record number beside it). Returns its bytes.
 std::string checkVisitMarks(Io& io, const AppFolders& folders, int cityCount);
+
+// Each prefecture's visit count in "県範囲.csv" equals the number of its
+// municipalities marked visited in "訪問消去.ran" (`marks`, checked as above):
+// a visit raises both together, a start over clears both.
+void checkVisitsAgree(const std::vector<KenHani>& table, std::string_view marks, const AppFolders& folders);
 
 }  // namespace tabinowa

@@ -2,10 +2,12 @@
 #include "core/files/record_file.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <memory>
 
 #include "core/files/error.h"
 #include "core/files/folders.h"
+#include "core/files/messages.h"
 
 namespace tabinowa {
 
@@ -13,10 +15,21 @@ RecordFile::RecordFile(Io& io, std::filesystem::path p, std::size_t recordLength
     : io_(io), path_(std::move(p)), length_(recordLength) {
     fd_ = io_.open(path_, Io::Mode::ReadWriteCreate);
     if (fd_ < 0) {
+        const int error = errno;
         if (!io_.isDirectory(path_.parent_path()))
             throw FileError("フォルダ" + displayName(path_.parent_path()) + "がありません。" + displayName(path_) +
-                            "を開けませんでした。");
-        throw FileError("ファイル" + displayName(path_) + "を開けませんでした。");
+                            "を開けませんでした。" + kUnchanged);
+        if (io_.isDirectory(path_))
+            throw FileError("ファイル" + displayName(path_) + "の場所に同じ名前のフォルダがあります。" +
+                            (repairFor(path_).empty() ? std::string(kUnchanged) : repairFor(path_)));
+        if ((error == EACCES || error == EPERM || error == EROFS) && io_.exists(path_)) {
+            fd_ = io_.open(path_, Io::Mode::Read);
+            if (fd_ >= 0) {
+                writeError_ = error;
+                return;
+            }
+        }
+        throw FileError(notRead(path_, error));
     }
 }
 
@@ -65,22 +78,34 @@ void RecordFile::readBlocks(int first, int last, int perBlock,
     }
 }
 
+namespace {
+[[noreturn]] void recordNotWritten(const std::filesystem::path& path, int n, int error) {
+    const std::string cause = causeOf(error);
+    throw FileError("ファイル" + displayName(path) + "の" + std::to_string(n) + "件目を書けませんでした" +
+                    (cause.empty() ? std::string() : "（" + cause + "）") + "。" + kUnchanged + wayOutOf(error));
+}
+}  // namespace
+
 void RecordFile::put(int n, std::string_view record) {
     if (record.size() > length_)
         throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目が長すぎます。");
+    if (writeError_ != 0) recordNotWritten(path_, n, writeError_);
+    errno = 0;
     if (fd_ < 0 || n < 1 ||
         io_.writeAt(fd_, record.data(), record.size(), static_cast<std::uint64_t>(n - 1) * length_) !=
             static_cast<long>(record.size()))
-        throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目を書けませんでした。");
+        recordNotWritten(path_, n, errno);
 }
 
 void RecordFile::putAt(int n, std::size_t offset, std::string_view bytes) {
     if (offset + bytes.size() > length_)
         throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目が長すぎます。");
+    if (writeError_ != 0) recordNotWritten(path_, n, writeError_);
+    errno = 0;
     if (fd_ < 0 || n < 1 ||
         io_.writeAt(fd_, bytes.data(), bytes.size(), static_cast<std::uint64_t>(n - 1) * length_ + offset) !=
             static_cast<long>(bytes.size()))
-        throw FileError("ファイル" + displayName(path_) + "の" + std::to_string(n) + "件目を書けませんでした。");
+        recordNotWritten(path_, n, errno);
 }
 
 }  // namespace tabinowa

@@ -17,7 +17,9 @@ namespace tabinowa {
 class RecordFile {
 public:
     // Opens for reading and writing; creates the file empty when it is missing
-    // (the folder must exist). Throws FileError.
+    // (the folder must exist). A file that may only be read (read-only place or
+    // rights) is opened for reading: it reads as usual, and a write names the
+    // cause. Throws FileError.
     RecordFile(Io& io, std::filesystem::path p, std::size_t recordLength);
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
@@ -45,6 +47,7 @@ private:
     std::filesystem::path path_;
     std::size_t length_;
     int fd_ = -1;
+    int writeError_ = 0;  // why the file could only be opened for reading (errno), or 0
 };
 
 }  // namespace tabinowa

@@ -12,6 +12,50 @@ std::string_view trimmedBytes(std::string_view field) {
     return field.substr(0, n);
 }
 
+std::string mondaiDamage(std::string_view record) {
+    namespace L = mondai;
+    const MondaiView v(record);
+    const FieldAt texts[] = {L::Inyo,
+                             {L::kSentakuAt, 4 * L::kSentakuWidth},
+                             L::Kotae,
+                             L::Kaisetu,
+                             {L::kBikouAt, 3 * L::kBikouWidth},
+                             L::Mondai1,
+                             L::Mondai2};
+    for (const FieldAt& f : texts)
+        if (v.bytes(f).find('\0') != std::string_view::npos) {
+            if (record.substr(0, L::kLength).find_first_not_of('\0') == std::string_view::npos)
+                return "0で埋まっています";
+            return "文字の欄に0のバイトがあります";
+        }
+    if (v.trimmed(L::Mondai1).empty() && v.trimmed(L::Mondai2).empty() && v.trimmed(L::Kotae).empty())
+        return "問題の文も答えも空です";
+    return {};
+}
+
+bool looksLikeUtf8(std::string_view field) {
+    bool multi = false;
+    for (std::size_t i = 0; i < field.size();) {
+        const auto c = static_cast<unsigned char>(field[i]);
+        std::size_t n = 0;
+        if (c < 0x80) n = 1;
+        else if (c >= 0xC2 && c <= 0xDF) n = 2;
+        else if (c >= 0xE0 && c <= 0xEF) n = 3;
+        else if (c >= 0xF0 && c <= 0xF4) n = 4;
+        else return false;
+        if (i + n > field.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(field[i + k]) & 0xC0) != 0x80) return false;
+        if (n == 3) {
+            const auto c1 = static_cast<unsigned char>(field[i + 1]);
+            if ((c == 0xE0 && c1 < 0xA0) || (c == 0xED && c1 > 0x9F)) return false;
+        }
+        multi = multi || n > 1;
+        i += n;
+    }
+    return multi;
+}
+
 void clearRemovedFlags(std::string& bytes, std::size_t count) {
     for (std::size_t r = 0; r < count && (r + 1) * mondai::kLength <= bytes.size(); ++r) {
         const std::size_t at = r * mondai::kLength + mondai::Syokyo.offset;
@@ -54,9 +98,17 @@ std::string CityView::text(std::size_t at, std::size_t width) const {
     const std::string_view field = raw(at, width);
     std::size_t used = field.size();
     while (used > 0 && field[used - 1] == ' ') --used;
+    if (looksLikeUtf8(field.substr(0, used)))
+        throw FileError(std::string(where_) + "に、シフトJISではなくUTF-8で書かれた文字があります（別のプログラムで書かれたものです）。");
     std::string s = fromCp932(field.substr(0, used), where_);
     s.append(field.size() - used, ' ');
     return s;
+}
+
+std::string CityView::cityName() const {
+    if (raw(city::CityName.offset, city::CityName.width).find('\0') != std::string_view::npos)
+        throw FileError(std::string(where_) + "が壊れています（市町村名が0で埋まっています）。");
+    return text(city::CityName);
 }
 
 CityLengths CityView::lengths() const {
@@ -73,8 +125,9 @@ CityLengths CityView::lengths() const {
         pos += static_cast<std::size_t>(n);
     }
     l.kyuSu = i16At(pos);
-    if (l.kyuSu < 0 || l.kyuSu > static_cast<std::int16_t>(city::kMaxOld))
-        throw FileError(std::string(where_) + "：旧市町村の数（" + std::to_string(l.kyuSu) + "）が0～25の範囲にありません。");
+    // every municipality is at least its own old municipality
+    if (l.kyuSu < 1 || l.kyuSu > static_cast<std::int16_t>(city::kMaxOld))
+        throw FileError(std::string(where_) + "：旧市町村の数（" + std::to_string(l.kyuSu) + "）が1～25の範囲にありません。");
     return l;
 }
 

@@ -70,6 +70,18 @@ private:
     std::string_view b_;
 };
 
+// What makes a question record unusable, or empty when nothing does: a text
+// field holding a zero byte (the builds pad every text with blanks, so a
+// record of zero bytes was never written by them), or a question with neither
+// text nor answer.
+std::string mondaiDamage(std::string_view record);
+
+// True when a text field's bytes are UTF-8 rather than CP932: valid UTF-8
+// with at least one character of two or more bytes. CP932 text of Japanese
+// is almost never valid UTF-8 (its kana and most kanji begin with bytes UTF-8
+// allows only inside a character), so such a field came from another program.
+bool looksLikeUtf8(std::string_view field);
+
 // Clears the removed flag (both bytes of it) of records 1..count of `bytes`,
 // which hold at least that many whole records.
 void clearRemovedFlags(std::string& bytes, std::size_t count);
@@ -117,8 +129,12 @@ public:
     std::string kyuText(std::size_t k) const { return text(city::kKyuTextAt + city::kKyuTextWidth * k, city::kKyuTextWidth); }
     // Menseki, Jinko, Jigyosyo, Jugyoin, Kogyo, Syogyo in the order stored (i = 0..5).
     std::int32_t figure(std::size_t i) const { return i32At(city::kStatsAt + 4 * i); }
+    // The municipality's name. Throws FileError when it holds a zero byte: a
+    // name is never empty, so that is a record made zero (checked before the
+    // counts, whose own messages would not name the cause).
+    std::string cityName() const;
     // Throws FileError when a length is negative or overruns the record, or
-    // KyuSu lies outside 0..25.
+    // KyuSu lies outside 1..25.
     CityLengths lengths() const;
     std::string_view where() const { return where_; }
 

@@ -83,7 +83,13 @@ Mondai Mondai::decode(std::string_view bytes, std::string_view where) {
     namespace L = mondai;
     if (bytes.size() < L::kLength) throw FileError(std::string(where) + "：記録が短すぎます。");
     const MondaiView v(bytes);
-    auto text = [&](FieldAt f) { return fromCp932(v.bytes(f), where); };
+    if (const std::string damage = mondaiDamage(bytes); !damage.empty())
+        throw FileError(std::string(where) + "が壊れています（" + damage + "）。");
+    auto text = [&](FieldAt f) {
+        if (looksLikeUtf8(v.bytes(f)))
+            throw FileError(std::string(where) + "に、シフトJISではなくUTF-8で書かれた文字があります（別のプログラムで書かれたものです）。");
+        return fromCp932(v.bytes(f), where);
+    };
     auto i16 = [&](std::size_t at) { return readLe16(bytes, at); };
     Mondai m;
     m.Inyo = text(L::Inyo);
@@ -97,7 +103,8 @@ Mondai Mondai::decode(std::string_view bytes, std::string_view where) {
     m.Kotae = text(L::Kotae);
     m.KaisetuLen = i16(L::KaisetuLen.offset);
     m.Kaisetu = text(L::Kaisetu);
-    for (std::size_t i = 0; i < 3; ++i) m.Bikou[i] = fromCp932(v.bikou(static_cast<int>(i)), where);
+    for (std::size_t i = 0; i < 3; ++i)
+        m.Bikou[i] = text({mondai::kBikouAt + mondai::kBikouWidth * i, mondai::kBikouWidth});
     m.DoublePoint = i16(L::DoublePoint.offset);
     m.Mondai1 = text(L::Mondai1);
     m.Mondai1Len = i16(L::Mondai1Len.offset);
@@ -176,7 +183,7 @@ City City::decode(std::string_view bytes, std::string_view where, CityFields fie
     City c;
     c.KenNo = v.i16(L::KenNo);
     c.RecNo = v.i16(L::RecNo);
-    c.CityName = v.text(L::CityName);
+    c.CityName = v.cityName();
     std::int32_t* stats[] = {&c.Menseki, &c.Jinko, &c.Jigyosyo, &c.Jugyoin, &c.Kogyo, &c.Syogyo};
     for (std::size_t i = 0; i < 6; ++i) *stats[i] = v.figure(i);
     const CityLengths lengths = v.lengths();

@@ -13,8 +13,13 @@ std::int32_t readPoints(Io& io, const AppFolders& folders) {
     auto path = folders.pointFile();
     std::string bytes = readWholeFile(io, path);
     // the field reader's own refusals first (an empty file, bytes that are not CP932, out of range)
-    FieldReader r(bytes, displayName(path));
-    const std::int32_t total = r.readInt32();
+    std::int32_t total = 0;
+    try {
+        FieldReader r(bytes, displayName(path));
+        total = r.readInt32();
+    } catch (const FileError& e) {
+        throw FileError(e.what() + questionRepair());
+    }
     // then the whole file must be that one number: text read as 0, or a second
     // number, would be written over at the next right answer
     std::size_t end = bytes.size();

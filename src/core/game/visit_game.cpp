@@ -15,6 +15,9 @@ namespace tabinowa::game {
 VisitQuiz::VisitQuiz(Session& session) : s_(session), file_(session.io, session.folders) {}
 
 VisitQuiz::Question VisitQuiz::start() {
+    // A bank the start could not take (a record made zero, say) is read again
+    // here, so its fault is named in this window instead of shown as the end.
+    if (s_.quiz.totalCount == 0) s_.quiz.build(s_.io, s_.folders, s_.random);
     s_.quiz.shuffleFullBank(s_.random);
     streak_ = 0;
     return showAtCursor();
@@ -69,7 +72,8 @@ std::optional<RightAnswer> VisitQuiz::right() {
 std::vector<std::string> VisitMap::fillPrefectures() {
     // the ranges against the municipality file, and a mark for every municipality
     auto table = loadRanges(s_.io, s_.folders);
-    checkVisitMarks(s_.io, s_.folders, checkCityRecords(s_.io, s_.folders));
+    const std::string marks = checkVisitMarks(s_.io, s_.folders, checkCityRecords(s_.io, s_.folders));
+    checkVisitsAgree(table, marks, s_.folders);
     std::vector<std::string> entries;
     entries.reserve(table.size());
     for (const auto& k : table) entries.push_back(k.listEntry());

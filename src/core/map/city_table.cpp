@@ -230,7 +230,7 @@ PrefectureCities readPrefectureCities(Io& io, const AppFolders& folders, const K
         CityFigures figures;
         try {
             row.recNo = v.i16(city::RecNo);
-            cityName = v.text(city::CityName);
+            cityName = v.cityName();
             figures = figuresOf(v);
             const CityLengths lengths = v.lengths();
             entry = padChars(cityName, kNameWidth);

@@ -40,6 +40,7 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
         if (fd < 0) throw FileError("ファイル" + displayName(path) + "を開けませんでした。");
         const long long size = io.size(fd);
         const int count = size < 0 ? 0 : static_cast<int>(size / static_cast<long long>(Mondai::kLength));
+        static_assert(kDeckCapacity == static_cast<int>(kMaxQuestionRecords), "one limit of questions");
         if (count > kDeckCapacity) {
             io.close(fd);
             throw FileError("ファイル" + displayName(path) + "の問題が多すぎます（" + std::to_string(count) +
@@ -47,10 +48,18 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
         }
         // Only the removed flag matters here: the file is seen whole (mapped,
         // not copied) and each record's flag read in order.
+        std::string damaged;
         const bool read = size >= 0 && io.viewWhole(fd, static_cast<std::uint64_t>(size), [&](std::string_view bytes) {
             for (int k = 0; k < count; ++k) {
+                const std::string_view record = bytes.substr(static_cast<std::size_t>(k) * Mondai::kLength, Mondai::kLength);
+                // a record no build wrote is named now, before training shows it blank or the game pays for it
+                if (const std::string damage = mondaiDamage(record); !damage.empty()) {
+                    damaged = "ファイル" + displayName(path) + "の" + std::to_string(k + 1) + "件目が壊れています（" +
+                              damage + "）。" + questionRepair();
+                    return;
+                }
                 ++total;
-                if (MondaiView(bytes.substr(static_cast<std::size_t>(k) * Mondai::kLength, Mondai::kLength)).removed()) {
+                if (MondaiView(record).removed()) {
                     ++removed;
                     continue;
                 }
@@ -61,6 +70,7 @@ void QuestionDeck::build(Io& io, const AppFolders& folders, Random& random) {
         });
         io.close(fd);
         if (!read) throw FileError("ファイル" + displayName(path) + "を読めませんでした。");
+        if (!damaged.empty()) throw FileError(damaged);
     }
     shuffleSort(records, keys, active);
     recordColumn = std::move(records);

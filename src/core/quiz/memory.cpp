@@ -56,7 +56,8 @@ public:
     LineParser(std::string fileName, int line) : fileName_(std::move(fileName)), line_(line) {}
     [[noreturn]] void fail(const std::string& what) const {
         throw FileError("ファイル" + fileName_ + "（" + std::to_string(line_) + "行目）が壊れています：" + what +
-                        "。元のファイルはそのままです。");
+                        "。ファイルは変えていません。直すか、別の名前に変えてから起動し直してください"
+                        "（そのときは答えの記憶なしで始めます）。");
     }
     std::int32_t integer(std::string_view field, std::int32_t lo, std::int32_t hi) const {
         std::int32_t v = 0;
