@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The texts a learner reads when a file cannot be used, made in one place:
 // each says which file, what is wrong with it in the learner's words (missing,
