@@ -12,7 +12,7 @@ packages=(
   xvfb xauth dbus-daemon
   desktop-file-utils appstream
   clang libclang-rt-14-dev
-  strace python3 poppler-utils
+  strace sqlite3 python3 poppler-utils
 )
 
 [ $# -gt 0 ] && packages=("$@")
