@@ -63,7 +63,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::string message;
     try {
-        message = buildQuestionFile(session);
+        // A master far smaller than the files it replaces asks first: the
+        // answer alternates, so both the refusal and the build are tried.
+        message = buildQuestionFile(session, [](const std::string&) {
+            static bool yes = false;
+            return yes = !yes;
+        });
+        if (message == kBuildDeclined) {
+            if (io.files() != before) fail("a declined build changed the files");
+            return 0;
+        }
     } catch (const FileError& e) {
         if (io.files() != before) fail("a failed build changed the files");
         if (session.points != 1500) fail("a failed build changed the point total");

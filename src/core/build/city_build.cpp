@@ -184,7 +184,10 @@ private:
             throw FileError(at + "：市町村が多すぎます（最大" + std::to_string(kMaxRecords) + "件）。");
         const int n = written_ + 1;
         buffer_.RecNo = static_cast<std::int16_t>(n);
-        cityRecords_ += buffer_.encode(at + "の市町村「" + buffer_.CityName + "」");
+        const std::string where = at + "の市町村「" + buffer_.CityName + "」";
+        const std::string record = buffer_.encode(where);
+        (void)City::decode(record, where);  // never a record that a reader would refuse
+        cityRecords_ += record;
         testList_.writeFields({Value::text(padChars(buffer_.CityName, 20)), Value::number(buffer_.Yobi2),
                                Value::number(buffer_.KyuSu), Value::number(buffer_.KyuX[1]),
                                Value::number(buffer_.KyuY[1])});

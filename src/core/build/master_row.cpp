@@ -61,6 +61,12 @@ std::int32_t MasterRow::int32(int column) const {
         integer(column, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
+std::string MasterRow::text(int column) const {
+    std::string t = at(column).asText();
+    if (t.find('\0') != std::string::npos) throw FileError(where(column) + "：文字に0のバイトがあります。");
+    return t;
+}
+
 std::int16_t MasterRow::length(int column) const {
     std::size_t n = charCount(text(column));
     if (n > static_cast<std::size_t>(std::numeric_limits<std::int16_t>::max()))

@@ -20,7 +20,8 @@ public:
     MasterRow(FieldReader& reader, int columns);
 
     const Value& at(int column) const { return fields_[static_cast<std::size_t>(column - 1)]; }  // 1-based
-    std::string text(int column) const { return at(column).asText(); }
+    // A field's text; a 0 byte in it (which no record's text may hold) is an error.
+    std::string text(int column) const;
     int lineOf(int column) const { return lines_[static_cast<std::size_t>(column - 1)]; }
     int firstLine() const { return lines_.empty() ? 0 : lines_.front(); }
     const std::string& fileName() const { return fileName_; }

@@ -9,6 +9,7 @@
 #include <unordered_set>
 
 #include "core/build/builds.h"
+#include "core/files/record_views.h"
 #include "core/files/messages.h"
 #include "core/build/master_row.h"
 #include "core/files/cp932.h"
@@ -70,7 +71,13 @@ std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) 
                             std::to_string(kDeckCapacity) + "問）。");
         while (!reader.atEnd()) {
             build::MasterRow row(reader, kColumns);
-            records += questionFrom(row).encode(build::lineLabel(masterName, row.firstLine()));
+            const std::string label = build::lineLabel(masterName, row.firstLine());
+            const std::string record = questionFrom(row).encode(label);
+            // Never a record that the start would refuse to read.
+            if (const std::string damage = mondaiDamage(record); !damage.empty())
+                throw FileError(label + "：" + damage + "。");
+            (void)Mondai::decode(record, label);  // throws what a reader of the record would
+            records += record;
         }
     });
 
