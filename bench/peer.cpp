@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Our program against a peer program, both started cold on one private Xvfb,
-// in turn (the order swapped every pair): time from exec to the first window
-// mapped, resident memory two seconds later, shared libraries mapped then,
+// in turn (the order swapped every pair): time from exec to the first drawing
+// into the first window mapped, resident memory two seconds later, shared libraries mapped then,
 // and shared libraries each executable links (ldd). Prints the ratios ours /
 // peer's last, as min / median / max over the pairs.
 //
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
         const int linkedOurs = linkedLibraries(ours), linkedPeer = linkedLibraries(peer);
         std::printf("\nours: %s\npeer: %s\n%d pairs on Xvfb %s, min / median / max\n", ours.c_str(), peer.c_str(),
                     pairs, display.name().c_str());
-        printRow("start-up to first window", startOurs, startPeer, "ms", " (goal: at most 0.2x)");
+        printRow("start-up to first painted", startOurs, startPeer, "ms", " (goal: at most 0.2x)");
         printRow("resident memory after 2 s", memOurs, memPeer, "MiB", " (goal: at most 0.5x)");
         printRow("libraries mapped after 2 s", libOurs, libPeer, "", "");
         if (linkedPeer > 0)

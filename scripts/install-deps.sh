@@ -6,7 +6,7 @@ set -euo pipefail
 # With arguments: installs those packages instead (used by install-peer.sh).
 packages=(
   cmake g++ make pkg-config
-  qt6-base-dev libqt6opengl6-dev libfontconfig-dev libxcb1-dev libjpeg62-turbo-dev
+  qt6-base-dev libqt6opengl6-dev libfontconfig-dev libxcb1-dev libxcb-damage0-dev
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-reggae
   xvfb xauth dbus-daemon

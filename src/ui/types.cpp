@@ -94,13 +94,18 @@ QColor toQColor(Color c) {
 // with it and asks the font configuration for fallbacks only when a glyph is
 // missing; given the whole list, the toolkit sorts every installed font for
 // each family and script at the first use.
+//
+// The names are looked up in the list of installed families, never through
+// hasFamily(): that also resolves a missing name as an alias through the
+// font configuration, and the design's names are missing on most systems.
 QString installedFamily(const std::string& designName) {
     static std::map<std::string, QString> known;
     if (auto it = known.find(designName); it != known.end()) return it->second;
     QString chosen;
+    const QStringList installed = QFontDatabase::families();
     for (const auto& name : fontFamilies(designName)) {
         const QString q = toQ(name);
-        if (QFontDatabase::hasFamily(q)) {
+        if (installed.contains(q, Qt::CaseInsensitive)) {
             chosen = q;
             break;
         }
