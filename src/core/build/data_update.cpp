@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "core/build/data_update.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Taking a newer shipped data set with the learner's progress. The shipped
 // masters and pictures replace the folder's, and the working files are made
