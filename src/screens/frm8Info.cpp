@@ -37,6 +37,11 @@ void frm8Info::load() {
     showVersions();
 }
 
+void frm8Info::setShippedData(std::filesystem::path folder) {
+    shippedData_ = std::move(folder);
+    showVersions();
+}
+
 std::optional<std::filesystem::path> frm8Info::shippedData() {
     if (shippedData_) return shippedData_;
     return findShippedData(ui::Application::programFolder(), windows_.session().io);

@@ -28,7 +28,7 @@ public:
     ui::CommandButton cmdTakeData;
 
     // The shipped data set to offer; found beside the executable unless set (tests).
-    void setShippedData(std::filesystem::path folder) { shippedData_ = std::move(folder); }
+    void setShippedData(std::filesystem::path folder);
 
 private:
     std::optional<std::filesystem::path> shippedData();

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Small data sets for tests, laid out as the shipped one is (作業ファイル/ with
 // the masters, file1/ with the prefecture data and pictures, the data version
@@ -8,6 +9,15 @@
 #include <vector>
 
 #include "core/build/program_folder.h"
+#include "core/files/cp932.h"
+#include "core/files/io.h"
+#include "core/files/prefectures.h"
+#include "core/files/record_views.h"
+#include "core/files/records.h"
+#include "core/files/visit_state.h"
+#include "core/quiz/memory.h"
+#include "core/quiz/questions.h"
+#include "support/fixed_random.h"
 #include "core/files/folders.h"
 #include "support/temp_folder.h"
 
@@ -96,5 +106,82 @@ inline void writeDataSet(const std::filesystem::path& root, const DataSetSpec& d
     for (std::size_t i = 0; i < d.pictures.size(); ++i) writeBytes(f.picture(static_cast<int>(i + 1)), d.pictures[i]);
     if (!d.version.empty()) writeBytes(root / kDataVersionFile, "tabinowa-data-version 1\n" + d.version + "\n");
 }
+
+// --------------------------------------------- two versions and a learner ----
+
+using K = CityRowKind;
+
+inline const QuestionLine qA{"【読み】甲市", "の読みは？", "こうし"};
+inline const QuestionLine qB{"【読み】乙町", "の読みは？", "おつまち"};
+inline const QuestionLine qC{"【読み】丙村", "の読みは？", "へいむら"};
+inline const QuestionLine qD{"【読み】丁市", "の読みは？", "ていし"};
+inline const QuestionLine qE{"【読み】新市", "の読みは？", "しんし"};
+
+inline std::string keyOf(const QuestionLine& q) { return q.first + "\n" + q.second + "\n" + q.answer; }
+
+// 2026.1: 北海道 甲市, 乙町, 丙村; 青森県 丁市, 戊町.
+inline DataSetSpec older() {
+    return {"2026.1",
+            {qA, qB, qC, qD},
+            {{K::Town, 1100, "甲市"}, {K::Town, 1201, "乙町"}, {K::Town, 1202, "丙村"},
+             {K::Town, 2201, "丁市"}, {K::Town, 2301, "戊町"}}};
+}
+
+// 2026.2: 乙町 and 丙村 merged into 新市 (a new code); 丁市 renamed 丁丁市 (its
+// code kept); 己村 added; question 丙村 dropped, 新市 added, the order changed.
+inline DataSetSpec newer() {
+    return {"2026.2",
+            {qE, qD, qA, qB},
+            {{K::Town, 1100, "甲市"},
+             {K::Merged, 1210, "新市"},
+             {K::Old, 1201, "乙町", "新市"},
+             {K::Old, 1202, "丙村", "新市"},
+             {K::Town, 2201, "丁丁市"},
+             {K::Town, 2301, "戊町"},
+             {K::Town, 2302, "己村"}},
+            2,
+            {"k1", "k2-new"}};
+}
+
+inline int recordOf(const std::string& records, std::string_view cityName) {
+    for (std::size_t at = 0; at + City::kLength <= records.size(); at += City::kLength)
+        if (trimRight(CityView(std::string_view(records).substr(at, City::kLength), "").cityName()) == cityName)
+            return static_cast<int>(at / City::kLength) + 1;
+    return 0;
+}
+
+// A program folder made from the older data set, then played: questions B
+// and C removed, 甲市, 乙町 and 丁市 visited, 2500 points.
+struct Learner {
+    TempProgramFolder folder;
+    TempProgramFolder shippedOld, shippedNew;
+    PosixIo io;
+    FixedRandom random{{0.25, 0.75, 0.5, 0.125, 0.875, 0.375, 0.625}};
+    AppFolders f() const { return folder.folders(); }
+
+    explicit Learner(const DataSetSpec& next = newer()) {
+        writeDataSet(shippedOld.path(), older());
+        writeDataSet(shippedNew.path(), next);
+        prepareProgramFolder(folder.path(), shippedOld.path(), io, random);
+        const AppFolders af = f();
+        {
+            QuestionFile qf(io, af);
+            for (int n = 1; n <= qf.count(); ++n) {
+                const std::string key = memoryKey(qf.get(n));
+                if (key == keyOf(qB) || key == keyOf(qC)) qf.markRemoved(n);
+            }
+        }
+        const std::string records = readBytes(af.cityRecords());
+        auto table = readRanges(io, af);
+        for (const char* name : {"甲市", "乙町", "丁市"}) {
+            const int n = recordOf(records, name);
+            setVisited(io, af, n);
+            for (auto& k : table)
+                if (k.startRec() <= n && n <= k.endRec()) k.HomonSu = Value::number(k.homonSu() + 1);
+        }
+        rewriteRanges(io, af, table, false);
+        writePoints(io, af, 2500);
+    }
+};
 
 }  // namespace tabinowa::testing
