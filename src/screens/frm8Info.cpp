@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm8Info.h"
 
+#include <algorithm>
+
 #include "core/build/data_update.h"
 #include "core/build/program_folder.h"
 #include "ui/application.h"
@@ -88,22 +90,23 @@ void frm8Info::cmdTakeData_Click() {
     say(done);
 }
 
-// A message in lblMsg2; one too long for it goes beneath the button, the
-// window made taller until it is whole.
+// A message in lblMsg2; one too long for it goes beneath the versions (and
+// the button while it is shown), the window made taller until it is whole.
 void frm8Info::say(const std::string& text) {
     constexpr ui::Rect kBox{360, 2160, 3975, 735};
-    constexpr int kHeight = 4380, kBelow = 4260, kMargin = 120;
+    constexpr int kHeight = 4380, kMargin = 120;
     frm.setClientHeight(kHeight);
     lblMsg2.setGeometry(kBox);
     lblMsg2.setAlignment(ui::Align::Center);
     lblMsg2.setCaption(text);
     if (lblMsg2.showsWhole()) return;
-    const ui::Rect below{kBox.left, kBelow, kBox.width, kBox.height};
+    const int top = cmdTakeData.visible() ? 4260 : 3720;
+    const ui::Rect below{kBox.left, top, kBox.width, kBox.height};
     lblMsg2.setAlignment(ui::Align::Left);
     lblMsg2.setGeometry(below);
     const int need = lblMsg2.wholeHeight() + 60;
     lblMsg2.setGeometry({below.left, below.top, below.width, need});
-    frm.setClientHeight(kBelow + need + kMargin);
+    frm.setClientHeight(std::max(kHeight, top + need + kMargin));
 }
 
 }  // namespace tabinowa

@@ -295,12 +295,4 @@ SetupReport prepareProgramFolder(const fs::path& folder, const std::optional<fs:
     return report;
 }
 
-int takeShippedData(const fs::path& folder, const fs::path& shipped, Io& io) {
-    if (!holdsMasters(io, shipped))
-        throw FileError("同梱のデータ" + displayName(shipped) + "にマスターがありません。");
-    const int copied = copyAll(io, folder, copyPlan(shipped, folder), {});
-    if (const auto v = readDataVersion(io, shipped)) writeDataVersion(io, folder, *v);
-    return copied;
-}
-
 }  // namespace tabinowa

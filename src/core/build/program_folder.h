@@ -93,9 +93,4 @@ struct ShippedFile {
 };
 std::vector<ShippedFile> shippedFiles(const std::filesystem::path& shipped, const std::filesystem::path& folder);
 
-// Copies the shipped masters, pictures and version over those of the folder
-// (a newer data set the user chose to take). Working files are left alone:
-// the environment window's builds make them from the new masters.
-int takeShippedData(const std::filesystem::path& folder, const std::filesystem::path& shipped, Io& io);
-
 }  // namespace tabinowa
