@@ -28,6 +28,7 @@
 #include "core/session/session.h"
 #include "support/crash_io.h"
 #include "support/data_sets.h"
+#include "support/faulty_io.h"
 #include "support/fixed_random.h"
 #include "support/power_cut_io.h"
 #include "support/temp_folder.h"
@@ -255,6 +256,39 @@ TEST(DataUpdate, ACrashOrPowerCutAnywhereLeavesTheOldOrTheNewSet) {
         EXPECT_GT(finished, 0);
         EXPECT_GT(undone, 0);
     }
+}
+
+// A write, flush, close, rename or folder sync failing anywhere: the change is
+// refused whole and says so, or it went through whole.
+TEST(DataUpdate, AFailedCallAnywhereLeavesTheOldSetOrTheNewOne) {
+    Snapshot before, after;
+    int points = 0;
+    {
+        Learner l;
+        before = snapshot(l.folder.path());
+        FaultyIo counter;
+        Session s(l.f().program, counter, l.random);
+        takeDataUpdate(s, planDataUpdate(s, l.shippedNew.path()));
+        points = counter.points();
+        after = snapshot(l.folder.path());
+    }
+    ASSERT_GT(points, 20);
+    int refused = 0;
+    for (int k = 1; k <= points; ++k) {
+        SCOPED_TRACE("failing at " + std::to_string(k));
+        Learner l;
+        FaultyIo io(k);
+        Session s(l.f().program, io, l.random);
+        try {
+            takeDataUpdate(s, planDataUpdate(s, l.shippedNew.path()));
+            EXPECT_EQ(snapshot(l.folder.path()), after);
+        } catch (const FileError& e) {
+            ++refused;
+            EXPECT_EQ(snapshot(l.folder.path()), before) << e.what();
+        }
+        EXPECT_TRUE(io.failed());
+    }
+    EXPECT_GT(refused, 0);
 }
 
 // The journal names at most 64 files: a change of more is refused before

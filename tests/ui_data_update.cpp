@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The information window takes a newer shipped data set: it asks first,
 // carries the learner's progress, lists once in the window the municipalities
 // whose visit could not be carried, and says why when the data is refused.

@@ -69,9 +69,9 @@ void frm8Info::showVersions() {
 void frm8Info::cmdTakeData_Click() {
     Session& s = windows_.session();
     for (const WindowId id : {WindowId::Sogo, WindowId::CityVisit, WindowId::Tizu, WindowId::Doko, WindowId::Review,
-                              WindowId::Stats, WindowId::Paper, WindowId::Kankyo}) {
+                              WindowId::Stats, WindowId::Paper}) {
         if (windows_.isLoaded(id)) {
-            say("ほかの画面が開いています。メインメニューのほかは全て閉じてから取り込んでください。");
+            say("トレーニング、ミチクサ、地図などの画面が開いています。閉じてから取り込んでください。");
             return;
         }
     }
