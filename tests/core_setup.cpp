@@ -402,23 +402,4 @@ TEST(PrepareProgramFolder, FirstStartOnTheShippedDataThenASecondStartKeepsEveryB
 }
 #endif
 
-TEST(TakeShippedData, ReplacesMastersAndVersionButNoWorkingFile) {
-    Prepared p;
-    makeDataSet(p.shipped, " new");
-    writeDataVersion(p.io, p.shipped, "2027.1");
-    makeDataSet(p.folder, " old");
-    writeDataVersion(p.io, p.folder, "2026.1");
-    putWorkingFiles(p.f());
-    const Snapshot before = snapshot(p.folder);
-    EXPECT_EQ(takeShippedData(p.folder, p.shipped, p.io), 5);
-    EXPECT_EQ(readDataVersion(p.io, p.folder), "2027.1");
-    EXPECT_EQ(readBytes(p.f().questionMaster()), "questions new");
-    EXPECT_EQ(readBytes(p.f().picture(2)), "picture 2 new");
-    for (const auto& [rel, bytes] : before) {
-        if (rel.find("file/") == 0 || rel.ends_with(".ran") || rel.ends_with("県範囲.csv")) {
-            EXPECT_EQ(readBytes(p.folder / u8(rel.c_str())), bytes) << rel;
-        }
-    }
-}
-
 }  // namespace

@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm8Info.h"
 
+#include <algorithm>
+
+#include "core/build/data_update.h"
 #include "core/build/program_folder.h"
 #include "ui/application.h"
 
@@ -25,7 +28,7 @@ frm8Info::frm8Info(WindowManager& windows)
     cmdTakeData.setVisible(false);
     cmdTakeData.onClick([this] { cmdTakeData_Click(); });
     frm.onCloseBox([this] { windows_.unload(WindowId::Info); });
-    frm.setErrorSink([this](const std::string& message) { lblMsg2.setCaption(message); });
+    frm.setErrorSink([this](const std::string& message) { say(message); });
 }
 
 void frm8Info::load() {
@@ -36,10 +39,20 @@ void frm8Info::load() {
     showVersions();
 }
 
+void frm8Info::setShippedData(std::filesystem::path folder) {
+    shippedData_ = std::move(folder);
+    showVersions();
+}
+
+std::optional<std::filesystem::path> frm8Info::shippedData() {
+    if (shippedData_) return shippedData_;
+    return findShippedData(ui::Application::programFolder(), windows_.session().io);
+}
+
 void frm8Info::showVersions() {
     Session& s = windows_.session();
     const auto folder = readDataVersion(s.io, s.folders.program);
-    const auto shippedData = findShippedData(ui::Application::programFolder(), s.io);
+    const auto shippedData = this->shippedData();
     const auto shipped = shippedData ? readDataVersion(s.io, *shippedData) : std::nullopt;
     std::string text = std::string("バージョン ") + TABINOWA_VERSION + "\r\nデータ版：このフォルダ " +
                        folder.value_or("不明") + "／同梱 " + shipped.value_or("なし");
@@ -49,16 +62,51 @@ void frm8Info::showVersions() {
     cmdTakeData.setVisible(newer);
 }
 
-// The masters and pictures of the shipped data replace the folder's; the
-// working files (the learner's progress) stay until the environment window's
-// builds are run.
+// The shipped masters and pictures replace the folder's and the working
+// files are made again from them, in one change that carries the learner's
+// removed questions, points, visits and memory; what could not be carried
+// is listed here once.
 void frm8Info::cmdTakeData_Click() {
     Session& s = windows_.session();
-    const auto shippedData = findShippedData(ui::Application::programFolder(), s.io);
-    if (!shippedData) return;
-    const int n = takeShippedData(s.folders.program, *shippedData, s.io);
+    for (const WindowId id : {WindowId::Sogo, WindowId::CityVisit, WindowId::Tizu, WindowId::Doko, WindowId::Review,
+                              WindowId::Stats, WindowId::Paper}) {
+        if (windows_.isLoaded(id)) {
+            say("トレーニング、ミチクサ、地図などの画面が開いています。閉じてから取り込んでください。");
+            return;
+        }
+    }
+    const auto shipped = shippedData();
+    if (!shipped) {
+        say("同梱のデータが見つかりません。ファイルは変えていません。");
+        return;
+    }
+    const DataUpdate update = planDataUpdate(s, *shipped);
+    if (!windows_.confirm(frm, dataUpdateQuestion(update))) {
+        say("取り込みませんでした。ファイルは変えていません。");
+        return;
+    }
+    const std::string done = takeDataUpdate(s, update);
     showVersions();
-    lblMsg2.setCaption(std::to_string(n) + "個のファイルを取り込みました。\r\n環境作成で作成すると使われます。");
+    say(done);
+}
+
+// A message in lblMsg2; one too long for it goes beneath the versions (and
+// the button while it is shown), the window made taller until it is whole.
+void frm8Info::say(const std::string& text) {
+    constexpr ui::Rect kBox{360, 2160, 3975, 735};
+    constexpr int kHeight = 4380, kMargin = 120;
+    frm.setClientHeight(kHeight);
+    lblMsg2.setGeometry(kBox);
+    lblMsg2.setAlignment(ui::Align::Center);
+    lblMsg2.setCaption(text);
+    if (lblMsg2.showsWhole()) return;
+    const int top = cmdTakeData.visible() ? 4260 : 3720;
+    const ui::Rect below{kBox.left, top, kBox.width, kBox.height};
+    lblMsg2.setAlignment(ui::Align::Left);
+    lblMsg2.setGeometry(below);
+    const int need = lblMsg2.wholeHeight() + 60;
+    lblMsg2.setGeometry({below.left, below.top, below.width, need});
+    frm.setClientHeight(std::max(kHeight, top + need + kMargin));
 }
 
 }  // namespace tabinowa

@@ -4,6 +4,10 @@
 // where to report a fault; the program's version and the data version of the
 // folder beside the one shipped, with the offer to take a newer shipped data
 // set. Closed with its title-bar close box.
+#include <filesystem>
+#include <optional>
+#include <string>
+
 #include "screens/window_manager.h"
 #include "ui/controls.h"
 #include "ui/form.h"
@@ -23,9 +27,15 @@ public:
     ui::Label lblVersion;
     ui::CommandButton cmdTakeData;
 
+    // The shipped data set to offer; found beside the executable unless set (tests).
+    void setShippedData(std::filesystem::path folder);
+
 private:
+    std::optional<std::filesystem::path> shippedData();
     void showVersions();
     void cmdTakeData_Click();
+    void say(const std::string& text);
+    std::optional<std::filesystem::path> shippedData_;
     WindowManager& windows_;
 };
 

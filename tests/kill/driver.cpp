@@ -4,7 +4,8 @@
 // use, after the start-up every run performs (lock, recovery). The
 // kill-at-every-call test runs it under strace and kills it at each write,
 // rename, unlink and fsync in turn. ACTION: recover (the start-up only),
-// visit, startover, right, removal, revival, review. Exit 0 when done. A
+// visit, startover, right, removal, revival, review, takedata DATA_SET (a
+// newer data set taken with the progress). Exit 0 when done. A
 // right answer and a removal remember the question as the windows do (its
 // memory deferred and carried by the step's own change); a review answer
 // changes the memory alone.
@@ -13,6 +14,7 @@
 
 #include "core/base/random.h"
 #include "core/session/session.h"
+#include "core/build/data_update.h"
 #include "core/build/startup.h"
 #include "core/files/error.h"
 #include "core/files/io.h"
@@ -40,8 +42,8 @@ bool visitFirstAffordable(Session& s) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "usage: tabinowa-kill-driver FOLDER recover|visit|startover|right|removal|revival|review\n";
+    if (argc != 3 && !(argc == 4 && std::string(argv[2]) == "takedata")) {
+        std::cerr << "usage: tabinowa-kill-driver FOLDER recover|visit|startover|right|removal|revival|review|takedata DATA_SET\n";
         return 2;
     }
     const std::string action = argv[2];
@@ -83,6 +85,10 @@ int main(int argc, char** argv) {
                 file.markRemoved(record, s.memory.companion());
                 return true;
             });
+            return 0;
+        }
+        if (action == "takedata") {
+            takeDataUpdate(s, planDataUpdate(s, argv[3]));
             return 0;
         }
         if (action == "review") {

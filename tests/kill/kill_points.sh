@@ -2,8 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The kill-at-every-call test, from outside the program: each step that
 # changes the working files (both builds through tabinowa-prepare; a visit,
-# start over, a right answer, a removal, a revival and a review answer
-# through the driver) is
+# start over, a right answer, a removal, a revival, a review answer and
+# taking a newer data set through the driver) is
 # run once under strace to count its write, pwrite64, rename, unlink and fsync
 # calls; then, for every such call in turn, it is run again and killed there
 # (SIGKILL, as a power cut would stop it). The next start (the driver's
@@ -28,10 +28,21 @@ head -n 80 "$data/作業ファイル/市町村.csv" > "$base/作業ファイル/
 cp "$data/file1/都道府県データ.csv" "$base/file1/"
 "$prepare" "$base" > /dev/null || { echo "prepare failed on the small folder"; exit 1; }
 
+# A newer small data set: five questions dropped and five added, more
+# municipalities, a version.
+newer=$work/newer
+mkdir -p "$newer/file1" "$newer/作業ファイル"
+sed -n 6,35p "$data/作業ファイル/問題.csv" > "$newer/作業ファイル/問題.csv"
+head -n 100 "$data/作業ファイル/市町村.csv" > "$newer/作業ファイル/市町村.csv"
+cp "$data/file1/都道府県データ.csv" "$newer/file1/"
+printf 'tabinowa-data-version 1\n9999.1\n' > "$newer/tabinowa-data-version.txt"
+
 # Each line: a set name and a hash, so that a set compares as a whole.
+# With ONE_SET=1 every file is of one set (a change of them all together).
 signature() {  # FOLDER
     (cd "$1" && find . -type f ! -name tabinowa.lock | LC_ALL=C sort | while read -r f; do
-        case "$f" in
+        case "${ONE_SET:-}$f" in
+            1*) set=all ;;
             ./file/問題.ran|./file/point.csv|./file/記憶.txt|./file/記憶.db) set=questions ;;
             ./file1/市町村.ran|./file1/県範囲.csv|./file1/訪問消去.ran|./file1/市町村ｔｅｓｔ.csv) set=municipalities ;;
             *) set="other:$f" ;;
@@ -63,7 +74,9 @@ consistent() {  # BEFORE AFTER NOW
 run_step() {  # FOLDER STEP [PREFIX…]
     local folder=$1 step=$2
     shift 2
-    if [ "$step" = prepare ]; then "$@" "$prepare" "$folder"; else "$@" "$driver" "$folder" "$step"; fi
+    if [ "$step" = prepare ]; then "$@" "$prepare" "$folder"
+    elif [ "$step" = takedata ]; then "$@" "$driver" "$folder" takedata "$newer"
+    else "$@" "$driver" "$folder" "$step"; fi
 }
 
 check_step() {  # STEP SETUP
@@ -108,6 +121,8 @@ check_step removal ':'
 check_step revival '"$driver" "$start" removal > /dev/null'
 # with a memory already there, so that the step replaces one
 check_step review '"$driver" "$start" review > /dev/null; "$driver" "$start" removal > /dev/null'
+# masters, working files and the memory together, with progress to carry
+ONE_SET=1 check_step takedata 'printf " 99999999\r\n" > "$start/file/point.csv"; "$driver" "$start" visit > /dev/null && "$driver" "$start" removal > /dev/null'
 
 [ "$failures" -eq 0 ] && echo "kill points: all consistent" || echo "kill points: $failures failures"
 [ "$failures" -eq 0 ]

@@ -7,7 +7,9 @@
 // every file and the Session stay exactly as they were.
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "core/files/records.h"
 #include "core/session/session.h"
 
 namespace tabinowa {
@@ -31,6 +33,33 @@ std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss =
 // master without a municipality is refused; one with far fewer than
 // "市町村.ran" asks `confirmLoss`.
 std::string buildCityFiles(Session& session, const ConfirmLoss& confirmLoss = {});
+
+// The builds' outputs made from masters' bytes, nothing written: what a
+// data update puts in place together with the masters it takes. They throw
+// FileError naming the master and its line; `withRepair` adds the way out of
+// a master kept in the folder (mend it or take the shipped one).
+
+// "問題.csv" -> the bytes of "問題.ran", every question active.
+std::string questionRecordsFrom(std::string master, const std::string& masterName);
+
+struct CityFiles {
+    std::string records;   // "市町村.ran"
+    std::string marks;     // "訪問消去.ran", nothing visited
+    std::string testList;  // "市町村ｔｅｓｔ.csv"
+    struct Range {
+        int start = 0, end = 0;  // records of one prefecture
+        std::string name;
+    };
+    std::vector<Range> ranges;  // one for each line of "県範囲.csv"
+    std::string rangeName;
+    int count() const { return static_cast<int>(records.size() / City::kLength); }
+    // "県範囲.csv" with these visit counts, one for each range (missing ones 0).
+    std::string rangeBytes(const std::vector<int>& visits = {}) const;
+};
+// "市町村.csv" + "都道府県データ.csv" (asked for once the master has been read)
+// -> the municipality files. A master without a municipality is refused.
+CityFiles cityFilesFrom(std::string master, const std::function<std::string()>& prefectureData,
+                        const AppFolders& folders, bool withRepair);
 
 // The message of a build that was not made because the learner said no.
 inline constexpr const char* kBuildDeclined = "作り直しませんでした。ファイルは変えていません。";

@@ -10,6 +10,7 @@
 // municipality row or the end of the master.
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -229,10 +230,8 @@ struct PrefectureLine {
 };
 
 // "都道府県データ.csv": one line of eight fields per prefecture, at most 48.
-std::vector<PrefectureLine> readPrefectureData(Io& io, const AppFolders& folders) {
-    const auto path = folders.prefectureData();
-    const std::string name = displayName(path);
-    FieldReader reader(readWholeFile(io, path), name);
+std::vector<PrefectureLine> readPrefectureData(std::string bytes, const std::string& name) {
+    FieldReader reader(std::move(bytes), name);
     std::vector<PrefectureLine> lines;
     while (!reader.atEnd()) {
         if (static_cast<int>(lines.size()) == kMaxPrefectureLines)
@@ -250,27 +249,66 @@ std::vector<PrefectureLine> readPrefectureData(Io& io, const AppFolders& folders
 
 }  // namespace
 
+std::string CityFiles::rangeBytes(const std::vector<int>& visits) const {
+    TextWriter rangeFile(rangeName);
+    for (std::size_t i = 0; i < ranges.size(); ++i)
+        rangeFile.writeFields({Value::number(static_cast<double>(i + 1)), Value::number(0), Value::text(ranges[i].name),
+                               Value::number(ranges[i].start), Value::number(ranges[i].end),
+                               Value::number(i < visits.size() ? visits[i] : 0)});
+    return rangeFile.bytes();
+}
+
+CityFiles cityFilesFrom(std::string master, const std::function<std::string()>& prefectureData, const AppFolders& folders,
+                        bool withRepair) {
+    const std::string masterName = displayName(folders.cityMaster());
+    const std::string prefectureName = displayName(folders.prefectureData());
+    auto reading = [&](const std::function<void()>& read) {
+        if (withRepair) build::withMasterRepair(read);
+        else read();
+    };
+    CityBuild city(masterName, displayName(folders.cityTestList()));
+    reading([&] {
+        // Room for the records a master of this size can hold. (Counting lines
+        // instead let a few kilobytes of blank lines reserve 160 MB and more.)
+        city.reserve(std::min(rowsAtMost(master, kMasterColumns), static_cast<std::size_t>(kMaxRecords)));
+        FieldReader reader(std::move(master), masterName);
+        build::MasterRow header(reader, kMasterColumns);  // read and not used
+        while (!reader.atEnd()) city.row(build::MasterRow(reader, kMasterColumns));
+        city.finish();
+    });
+    if (city.written() == 0)
+        throw FileError("ファイル" + masterName +
+                        "に市町村が1行もありません。作り直すと地図もミチクサも使えなくなるので、作り直していません。" +
+                        (withRepair ? masterRepair() : std::string(kUnchanged)));
+
+    // Range line i belongs to line i of the prefecture data, by position.
+    std::vector<PrefectureLine> prefectures;
+    reading([&] { prefectures = readPrefectureData(prefectureData(), prefectureName); });
+    const auto& ranges = city.ranges();
+    if (ranges.size() > prefectures.size())
+        throw FileError("ファイル" + prefectureName + "に" + std::to_string(prefectures.size() + 1) +
+                        "行目がありません（" + masterName + "には" + std::to_string(ranges.size()) +
+                        "の都道府県があります）。" + (withRepair ? masterRepair() : std::string(kUnchanged)));
+    CityFiles out;
+    out.records = city.cityRecords();
+    out.marks = city.visitMarks();
+    out.testList = city.testList();
+    out.rangeName = displayName(folders.rangeFile());
+    for (std::size_t i = 0; i < ranges.size(); ++i)
+        out.ranges.push_back({ranges[i].start, ranges[i].end, prefectures[i].name});
+    return out;
+}
+
 std::string buildCityFiles(Session& session, const ConfirmLoss& confirmLoss) {
     Io& io = session.io;
     const AppFolders& folders = session.folders;
     const auto masterPath = folders.cityMaster();
 
-    CityBuild city(displayName(masterPath), displayName(folders.cityTestList()));
-    build::withMasterRepair([&] {
-        std::string master = readWholeFile(io, masterPath);
-        // Room for the records a master of this size can hold. (Counting lines
-        // instead let a few kilobytes of blank lines reserve 160 MB and more.)
-        city.reserve(std::min(rowsAtMost(master, kMasterColumns), static_cast<std::size_t>(kMaxRecords)));
-        FieldReader reader(std::move(master), displayName(masterPath));
-        build::MasterRow header(reader, kMasterColumns);  // read and not used
-        while (!reader.atEnd()) city.row(build::MasterRow(reader, kMasterColumns));
-        city.finish();
-    });
-    const long long fresh = city.written();
-    if (fresh == 0)
-        throw FileError("ファイル" + displayName(masterPath) +
-                        "に市町村が1行もありません。作り直すと地図もミチクサも使えなくなるので、作り直していません。" +
-                        masterRepair());
+    std::string master;
+    build::withMasterRepair([&] { master = readWholeFile(io, masterPath); });
+    const CityFiles city = cityFilesFrom(
+        std::move(master), [&] { return readWholeFile(io, folders.prefectureData()); }, folders, true);
+    const long long fresh = city.count();
     {
         long long old = 0;
         const auto recordPath = folders.cityRecords();
@@ -288,28 +326,14 @@ std::string buildCityFiles(Session& session, const ConfirmLoss& confirmLoss) {
         }
     }
 
-    // Range line i belongs to line i of the prefecture data, by position.
-    std::vector<PrefectureLine> prefectures;
-    build::withMasterRepair([&] { prefectures = readPrefectureData(io, folders); });
-    const auto& ranges = city.ranges();
-    if (ranges.size() > prefectures.size())
-        throw FileError("ファイル" + displayName(folders.prefectureData()) + "に" +
-                        std::to_string(prefectures.size() + 1) + "行目がありません（" + displayName(masterPath) +
-                        "には" + std::to_string(ranges.size()) + "の都道府県があります）。" + masterRepair());
-    TextWriter rangeFile(displayName(folders.rangeFile()));
-    for (std::size_t i = 0; i < ranges.size(); ++i)
-        rangeFile.writeFields({Value::number(static_cast<double>(i + 1)), Value::number(0),
-                               Value::text(prefectures[i].name), Value::number(ranges[i].start),
-                               Value::number(ranges[i].end), Value::number(0)});
-
     FileSet files(io, folders.journal());
-    files.stage(folders.cityRecords(), city.cityRecords());
-    files.stage(folders.rangeFile(), rangeFile.bytes());
-    files.stage(folders.visitMarks(), city.visitMarks());
-    files.stage(folders.cityTestList(), city.testList());
+    files.stage(folders.cityRecords(), city.records);
+    files.stage(folders.rangeFile(), city.rangeBytes());
+    files.stage(folders.visitMarks(), city.marks);
+    files.stage(folders.cityTestList(), city.testList);
     files.commit();
 
-    return "終了　" + std::to_string(city.written());
+    return "終了　" + std::to_string(fresh);
 }
 
 }  // namespace tabinowa

@@ -179,10 +179,20 @@ std::optional<std::string> readDataVersion(Io& io, const fs::path& folder) {
     return version;
 }
 
-void writeDataVersion(Io& io, const fs::path& folder, const std::string& version) {
+std::string dataVersionBytes(const std::string& version) {
     if (!versionParts(version))
         throw FileError("データ版「" + version + "」の形式が正しくありません。");
-    writeFileAtomic(io, folder / kDataVersionFile, std::string(kVersionSignature) + "\n" + version + "\n");
+    return std::string(kVersionSignature) + "\n" + version + "\n";
+}
+
+void writeDataVersion(Io& io, const fs::path& folder, const std::string& version) {
+    writeFileAtomic(io, folder / kDataVersionFile, dataVersionBytes(version));
+}
+
+std::vector<ShippedFile> shippedFiles(const fs::path& shipped, const fs::path& folder) {
+    std::vector<ShippedFile> out;
+    for (const CopyPlan& c : copyPlan(shipped, folder)) out.push_back({c.from, c.to});
+    return out;
 }
 
 int compareDataVersions(const std::string& a, const std::string& b) {
@@ -283,14 +293,6 @@ SetupReport prepareProgramFolder(const fs::path& folder, const std::optional<fs:
     }
     tell("準備ができました", 2, 2);
     return report;
-}
-
-int takeShippedData(const fs::path& folder, const fs::path& shipped, Io& io) {
-    if (!holdsMasters(io, shipped))
-        throw FileError("同梱のデータ" + displayName(shipped) + "にマスターがありません。");
-    const int copied = copyAll(io, folder, copyPlan(shipped, folder), {});
-    if (const auto v = readDataVersion(io, shipped)) writeDataVersion(io, folder, *v);
-    return copied;
 }
 
 }  // namespace tabinowa

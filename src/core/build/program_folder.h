@@ -44,6 +44,8 @@ inline constexpr const char* kDataVersionFile = "tabinowa-data-version.txt";
 // The version a folder holds; none when it has no version file. Throws
 // FileError naming the file when the file is there but not of this form.
 std::optional<std::string> readDataVersion(Io& io, const std::filesystem::path& folder);
+// The bytes of a version file holding `version`.
+std::string dataVersionBytes(const std::string& version);
 // Writes the version file of a folder (temporary file, then rename).
 void writeDataVersion(Io& io, const std::filesystem::path& folder, const std::string& version);
 // -1, 0, 1 as a is older than, the same as, newer than b ("2026.2" < "2026.10").
@@ -83,9 +85,12 @@ SetupReport prepareProgramFolder(const std::filesystem::path& folder,
 // file are there. Only looks (a few dozen stat calls); writes nothing.
 bool folderIsReady(const std::filesystem::path& folder, const std::optional<std::filesystem::path>& shipped, Io& io);
 
-// Copies the shipped masters, pictures and version over those of the folder
-// (a newer data set the user chose to take). Working files are left alone:
-// the environment window's builds make them from the new masters.
-int takeShippedData(const std::filesystem::path& folder, const std::filesystem::path& shipped, Io& io);
+// The files a folder takes from a data set (its masters, the prefecture data,
+// the pictures), each with where it goes in the folder, sorted by name.
+// Throws FileError when a folder of the data set cannot be listed.
+struct ShippedFile {
+    std::filesystem::path from, to;
+};
+std::vector<ShippedFile> shippedFiles(const std::filesystem::path& shipped, const std::filesystem::path& folder);
 
 }  // namespace tabinowa

@@ -54,6 +54,27 @@ Mondai questionFrom(const build::MasterRow& row) {
 
 bool farFewer(long long fresh, long long old) { return fresh * 2 < old; }
 
+std::string questionRecordsFrom(std::string master, const std::string& masterName) {
+    std::string records;
+    FieldReader reader(std::move(master), masterName);
+    // The deck holds at most this many; a larger file could not be loaded.
+    // Counted over the bytes first, so that nothing is converted in vain.
+    if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
+        throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
+                        std::to_string(kDeckCapacity) + "問）。");
+    while (!reader.atEnd()) {
+        build::MasterRow row(reader, kColumns);
+        const std::string label = build::lineLabel(masterName, row.firstLine());
+        const std::string record = questionFrom(row).encode(label);
+        // Never a record that the start would refuse to read.
+        if (const std::string damage = mondaiDamage(record); !damage.empty())
+            throw FileError(label + "：" + damage + "。");
+        (void)Mondai::decode(record, label);  // throws what a reader of the record would
+        records += record;
+    }
+    return records;
+}
+
 std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) {
     Io& io = session.io;
     const AppFolders& folders = session.folders;
@@ -62,24 +83,7 @@ std::string buildQuestionFile(Session& session, const ConfirmLoss& confirmLoss) 
     const std::string masterName = displayName(masterPath);
 
     std::string records;
-    build::withMasterRepair([&] {
-        FieldReader reader(readWholeFile(io, masterPath), masterName);
-        // The deck holds at most this many; a larger file could not be loaded.
-        // Counted over the bytes first, so that nothing is converted in vain.
-        if (const auto line = reader.lineOfFieldAhead(static_cast<std::size_t>(kDeckCapacity) * kColumns + 1))
-            throw FileError(build::lineLabel(masterName, *line) + "：問題が多すぎます（最大" +
-                            std::to_string(kDeckCapacity) + "問）。");
-        while (!reader.atEnd()) {
-            build::MasterRow row(reader, kColumns);
-            const std::string label = build::lineLabel(masterName, row.firstLine());
-            const std::string record = questionFrom(row).encode(label);
-            // Never a record that the start would refuse to read.
-            if (const std::string damage = mondaiDamage(record); !damage.empty())
-                throw FileError(label + "：" + damage + "。");
-            (void)Mondai::decode(record, label);  // throws what a reader of the record would
-            records += record;
-        }
-    });
+    build::withMasterRepair([&] { records = questionRecordsFrom(readWholeFile(io, masterPath), masterName); });
 
     const long long fresh = static_cast<long long>(records.size() / Mondai::kLength);
     // An empty master builds an empty bank; the loss of the questions there now is asked below.

@@ -29,7 +29,8 @@ struct AppFolders {
     // The journal of changes to several working files at once, and the folders
     // whose leftovers a recovery sweeps.
     std::filesystem::path journal() const { return program / "tabinowa.journal"; }
-    std::vector<std::filesystem::path> workingFolders() const { return {program, data(), map()}; }
+    // (The masters' folder too: a newer data set replaces them in a change.)
+    std::vector<std::filesystem::path> workingFolders() const { return {program, data(), map(), work()}; }
     // "k" + prefecture line number + ".jpg"
     std::filesystem::path picture(int line) const { return map() / ("k" + std::to_string(line) + ".jpg"); }
 

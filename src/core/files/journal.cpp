@@ -424,6 +424,11 @@ const std::filesystem::path* FileSet::flushAll() {
 }
 
 void FileSet::stage(const std::filesystem::path& target, std::string_view bytes) {
+    // The journal names at most this many files; one more would make a
+    // journal that no start could read back.
+    if (entries_.size() == kMaxEntries)
+        throw FileError("一度に書き換えられるファイルは" + std::to_string(kMaxEntries) + "個までです。" +
+                        displayName(target) + "を書けませんでした。どのファイルも変えていません。");
     Entry e{target, tempOf(target)};
     entries_.push_back(e);
     entries_.back().fd = writeOpen(io_, e.temp, bytes);

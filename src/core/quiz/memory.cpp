@@ -902,6 +902,12 @@ MemoryPart MemoryPart::rebuilt(std::vector<std::string> bankKeys) {
     return p;
 }
 
+MemoryPart MemoryPart::carried(std::vector<std::string> bankKeys) {
+    MemoryPart p = rebuilt(std::move(bankKeys));
+    p.kind = Kind::Carried;
+    return p;
+}
+
 // The memory's operations for a part; none when it changes nothing.
 std::unique_ptr<MemoryStore::Step> MemoryStore::stepFor(const MemoryPart& part, std::int32_t today, Change& change) {
     auto step = std::make_unique<Step>();
@@ -920,7 +926,8 @@ std::unique_ptr<MemoryStore::Step> MemoryStore::stepFor(const MemoryPart& part, 
         case MemoryPart::Kind::Restore:
             step->cards.emplace_back(part.key, part.card);
             return step;
-        case MemoryPart::Kind::Rebuilt: {
+        case MemoryPart::Kind::Rebuilt:
+        case MemoryPart::Kind::Carried: {
             std::vector<std::string> sorted = part.bankKeys;
             std::sort(sorted.begin(), sorted.end());
             for (const auto& [key, c] : book_.cards) {
@@ -928,6 +935,7 @@ std::unique_ptr<MemoryStore::Step> MemoryStore::stepFor(const MemoryPart& part, 
                 if (!std::binary_search(sorted.begin(), sorted.end(), key)) step->cards.emplace_back(key, std::nullopt);
                 else mastered = mastered || c.mastered;
             }
+            if (part.kind == MemoryPart::Kind::Carried) mastered = false;  // removals carried: nothing revived
             break;
         }
         case MemoryPart::Kind::ReviveAll:

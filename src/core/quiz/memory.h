@@ -157,14 +157,14 @@ struct FitRecord {
 
 // What one change of a learner's state does to the memory (MemoryStore::step).
 struct MemoryPart {
-    enum class Kind { Answer, Restore, ReviveAll, Rebuilt };
+    enum class Kind { Answer, Restore, ReviveAll, Rebuilt, Carried };
     Kind kind = Kind::Answer;
     std::string key;                 // Answer, Restore: the question
     Outcome outcome = Outcome::Good;  // Answer
     std::string activity;            // Answer: what it was part of (activity::...)
     std::optional<double> seconds;   // Answer: the response time, when known
     std::optional<Card> card;        // Restore: the question's memory as it was (none: forgotten)
-    std::vector<std::string> bankKeys;  // Rebuilt: the keys of the new bank
+    std::vector<std::string> bankKeys;  // Rebuilt, Carried: the keys of the new bank
 
     // An answer to a question (a removal is Mastered).
     static MemoryPart answer(const Mondai& m, Outcome o, std::string_view activity,
@@ -176,6 +176,10 @@ struct MemoryPart {
     // A question build: cards of questions no longer in the bank forgotten
     // (どこでしょう's stay), and every question revived.
     static MemoryPart rebuilt(std::vector<std::string> bankKeys);
+    // A newer data set taken with the learner's progress: cards of questions
+    // no longer in the bank forgotten (どこでしょう's stay), every other card
+    // kept as it is, mastered ones too (their removed flags are carried).
+    static MemoryPart carried(std::vector<std::string> bankKeys);
 };
 
 class MemoryStore {
