@@ -230,6 +230,37 @@ TEST_F(Keyboard, AMunicipalityChosenByKeysShowsItsNumbersOnThePictureAtEveryScal
     ui::setDisplayScale(1.0);
 }
 
+// The keyboard's cross (and the dashed outline of the place under it) is
+// drawn while the map has the keyboard only: Tab on to the list hides it,
+// Shift+Tab back shows it again where it was.
+TEST_F(Keyboard, TheMapsCrossGoesWithTheKeyboard) {
+    frm2CityVisit& g = game();
+    QWidget* map = nullptr;
+    const auto crossPixels = [&map] {
+        QCoreApplication::processEvents();
+        const QImage shot = map->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                n += std::abs(c.red() - 0xd0) < 24 && std::abs(c.green() - 0x40) < 24 && c.blue() < 24;
+            }
+        return n;
+    };
+    ui::focus(g.lstKen);
+    typeKey(Qt::Key_Down);  // 県Ａ
+    typeKey(Qt::Key_Tab);   // the map
+    ASSERT_TRUE(ui::hasFocus(g.zoom.view));
+    map = QApplication::focusWidget();
+    EXPECT_GT(crossPixels(), 10) << "no cross on the map that has the keyboard";
+    typeKey(Qt::Key_Tab);  // the municipalities
+    ASSERT_TRUE(ui::hasFocus(g.lstCity));
+    EXPECT_EQ(crossPixels(), 0) << "the cross stayed after Tab left the map";
+    typeKey(Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(ui::hasFocus(g.zoom.view));
+    EXPECT_GT(crossPixels(), 10) << "the cross did not come back with the keyboard";
+}
+
 // ------------------------------------------------------------ training
 
 TEST_F(Keyboard, FocusedTrainingButtonsDoTheirOwnStepNotTheAnswer) {
