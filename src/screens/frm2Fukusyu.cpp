@@ -2,7 +2,6 @@
 #include "screens/frm2Fukusyu.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <set>
 
@@ -147,7 +146,6 @@ void frm2Fukusyu::showGrades(bool visible) {
 void frm2Fukusyu::showDone() {
     current_.reset();
     answerShown_ = false;
-    shownAt_ = std::chrono::steady_clock::now();
     showGrades(false);
     choices.hide();
     cmdAns.setVisible(false);
@@ -191,7 +189,6 @@ void frm2Fukusyu::showCurrent() {
     else if (position_ < static_cast<std::size_t>(queue_.due + queue_.wrong)) group = "間違えた問題";
     lblCount.setCaption("残り　" + withCommas(left.total) + "問（期限 " + withCommas(left.due) + "・間違い " +
                         withCommas(left.wrong) + "・新しい " + withCommas(left.fresh) + "）　いまは：" + group);
-    shownAt_ = std::chrono::steady_clock::now();
     lblQs.setCaption(questionText(*current_));
     cmdAns.setVisible(true);
     cmdAns.setFocus();
@@ -217,15 +214,16 @@ void frm2Fukusyu::cmdAns_Click() {
     const auto days = book.nextIntervals(key, session_.today());
     for (std::size_t i = 0; i < 4; ++i)
         cmdGrade[i].setCaption(std::string(kGradeNames[i]) + "\r\n（" + daysText(days[i]) + "後）");
-    answeredAt_ = std::chrono::steady_clock::now();
+    asked_.answerAsked();
     showGrades(true);
     cmdGrade[2].setFocus();
 }
 
 void frm2Fukusyu::answerWith(Outcome o) {
     // The time to recall: from the question on screen to the answer asked for.
-    const std::chrono::duration<double> recall = answeredAt_ - shownAt_;
-    session_.memory.record(*current_, o, session_.today(), activity::kReview, std::min(recall.count(), 3600.0));
+    std::optional<double> recall = asked_.recallSeconds();
+    if (recall) recall = std::min(*recall, 3600.0);
+    session_.memory.record(*current_, o, session_.today(), activity::kReview, recall);
     ++position_;
     showCurrent();
 }

@@ -76,8 +76,6 @@ void frm2Sogo::showQuestion() {
     current_ = file_->get(record);
     asked_.start();
     lblQs.setCaption(questionText(current_));
-    shownAt_ = std::chrono::steady_clock::now();
-    recallSeconds_.reset();
 }
 
 void frm2Sogo::offerHint() { cmdHint.setVisible(hasHint(current_)); }
@@ -125,7 +123,7 @@ void frm2Sogo::answerStep() {
         cmdHint.setVisible(false);
         cmdAns.setCaption(kNext);
         answerShown_ = true;
-        recallSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - shownAt_).count();
+        asked_.answerAsked();
         offerSelfJudging();
         return;
     }
