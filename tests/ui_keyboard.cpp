@@ -25,6 +25,7 @@
 #include "ui/display_scale.h"
 #include "ui/display_scale.h"
 #include "screens/frm1Main.h"
+#include "screens/frm2Fukusyu.h"
 #include "screens/frm2CityVisit.h"
 #include "screens/frm2Sogo.h"
 #include "screens/frm8Help.h"
@@ -397,6 +398,29 @@ TEST_F(Keyboard, HelpClosesWithEscAndWithEnter) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(windows.help(), nullptr) << (key == Qt::Key_Escape ? "Esc" : "Enter");
     }
+}
+
+// F1 opens the help over the menu; Esc closes it and the menu has the
+// keyboard again: its keys work without a click first.
+TEST_F(Keyboard, TheMenuHasTheKeyboardBackWhenTheHelpCloses) {
+    t::writeBank(folder.folders(), t::sampleBank(2));
+    windows.start();
+    frm1Main& menu = *windows.main();
+    ASSERT_NE(ui::legend(menu.frm).find("F1：遊び方"), std::string::npos) << ui::legend(menu.frm);
+    ui::focus(menu.cmdCity);
+    QWidget* menuWindow = QApplication::focusWidget()->window();
+    typeKey(Qt::Key_F1);
+    ASSERT_NE(windows.help(), nullptr) << "F1 opened no help";
+    windows.help()->frm.show();
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::activeWindow(), menuWindow) << "the help did not take the keyboard";
+    typeKey(Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(windows.help(), nullptr);
+    EXPECT_EQ(QApplication::activeWindow(), menuWindow);
+    ASSERT_NE(QApplication::focusWidget(), nullptr) << "no control has the keyboard after the help";
+    typeKey(Qt::Key_R);
+    EXPECT_NE(windows.review(), nullptr) << "R in the menu after the help did nothing";
 }
 
 }  // namespace

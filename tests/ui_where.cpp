@@ -6,6 +6,9 @@
 // same outlines zoomed in the map window and coloured in the visit game.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -25,6 +28,7 @@
 #include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/display_scale.h"
+#include "ui/keys.h"
 
 using namespace tabinowa;
 using namespace tabinowa::testing;
@@ -366,6 +370,30 @@ TEST_F(WhereWindow, ADamagedMapFileIsReportedInTheWindow) {
     EXPECT_EQ(w.round(), nullptr);
     ASSERT_TRUE(w.lstKen.clickItem(1));  // the others still play
     EXPECT_NE(w.round(), nullptr);
+}
+
+// By the keyboard alone, as fast as by the mouse: a map chosen in the list,
+// one Tab reaches it, Page Down goes to a prefecture and Enter answers there.
+TEST_F(WhereWindow, OneTabLeadsFromTheListToTheMapWhereTheKeysAnswer) {
+    frm2Doko& w = open();
+    const auto typeKey = [](Qt::Key key) {
+        QCoreApplication::processEvents();
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr) << "no control has the keyboard";
+        QTest::keyClick(target, key);
+        QCoreApplication::processEvents();
+    };
+    ui::focus(w.lstKen);
+    typeKey(Qt::Key_Down);
+    ASSERT_NE(w.round(), nullptr) << "no map chosen by the list's keys";
+    ASSERT_EQ(w.round()->number(), 1);
+    typeKey(Qt::Key_Tab);
+    ASSERT_TRUE(ui::hasFocus(w.picMap)) << "Tab from the list went elsewhere than the map";
+    typeKey(Qt::Key_PageDown);
+    EXPECT_GE(w.picMap.highlighted(), 0) << "Page Down reached no prefecture";
+    typeKey(Qt::Key_Return);
+    EXPECT_EQ(w.round()->number(), 2) << "Enter on the map answered nothing";
+    EXPECT_FALSE(w.lblJudge.caption().empty());
 }
 
 TEST_F(WhereWindow, ArrowsStepFromPlaceToPlaceOnTheWholeMapAndAWrongAnswerNamesThePrefecture) {

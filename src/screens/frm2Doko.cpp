@@ -9,6 +9,7 @@
 #include "core/map/city_table.h"
 #include "core/map/progress_scale.h"
 #include "core/map/regions.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 namespace {
@@ -72,6 +73,9 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
     lstMiss.setVisible(false);  // shown with the places missed, at the end of a round
     // The arrows go from a place to its neighbour, whatever the zoom.
     picMap.setPlaceKeys(true);
+    // A map chosen in the list, one Tab leads to it: the keys answer there.
+    ui::setTabOrder({&lstKen, &picMap, &cmdZoomIn, &cmdZoomOut, &cmdWhole, &cmdOld, &cmdOverview, &cmdReplay, &lstMiss,
+                     &cmdPaper, &Command1});
 
     frm.setErrorSink([this](const std::string& message) { lblMsg.setCaption(message); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });

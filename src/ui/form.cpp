@@ -489,11 +489,13 @@ void Form::show() {
 
 void Form::raise() {
     if (!node_ || !isLoaded() || !node_->widget) return;
-    // The headless platform keeps no stacking order (and warns when asked).
-    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
-    node_->widget->raise();
+    // The headless platform keeps no stacking order (and warns when asked),
+    // but it has an active window.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) node_->widget->raise();
     node_->widget->activateWindow();
 }
+
+bool Form::isActive() const { return isLoaded() && node_->widget && node_->widget->isActiveWindow(); }
 
 void Form::unload() {
     if (!node_) return;
