@@ -396,6 +396,38 @@ TEST_F(WhereWindow, OneTabLeadsFromTheListToTheMapWhereTheKeysAnswer) {
     EXPECT_FALSE(w.lblJudge.caption().empty());
 }
 
+// On the map of Japan the question names the town alone: where two
+// prefectures each have a 一町, either prefecture answers it.
+TEST_F(WhereWindow, OnTheMapOfJapanANamesakesPrefectureIsRightToo) {
+    const AppFolders f = folder.folders();
+    writeBytes(f.rangeFile(), sjisLines("1,0,\"甲県\",1,3,1\n2,0,\"乙県\",4,5,0\n"));
+    writeCities(f, {
+                       city(1, 1, "一町", {{"一町", 1500, 3000, ""}}),
+                       city(2, 1, "三市", {{"甲村", 3300, 2000, ""}, {"乙村", 3700, 5000, ""}}),
+                       city(3, 1, "二村", {{"二村", 6000, 3000, ""}}),
+                       city(4, 2, "北市", {{"北市", 3000, 3000, ""}}),
+                       city(5, 2, "一町", {{"一町", 4000, 4000, ""}}),
+                   });
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_EQ(w.round()->count(), 5);
+    int namesakes = 0;
+    while (!w.round()->finished()) {
+        const WherePlace p = w.round()->current();
+        const bool inKou = p.prefName == "甲県";
+        // 一町 is answered in the other prefecture; every other place in its own.
+        const bool other = p.name == "一町";
+        namesakes += other;
+        const int code = inKou != other ? 1 : 2;
+        w.picMap.clickAt(middleOf(w, code));
+        EXPECT_EQ(w.lblJudge.caption().rfind("○ 正解！ " + p.name + "は" + (code == 1 ? "甲県" : "乙県"), 0), 0u)
+            << p.name << "（" << p.prefName << "）: " << w.lblJudge.caption();
+    }
+    EXPECT_EQ(namesakes, 2);
+    EXPECT_EQ(w.round()->right(), 5);
+    EXPECT_TRUE(w.round()->misses().empty());
+}
+
 TEST_F(WhereWindow, ArrowsStepFromPlaceToPlaceOnTheWholeMapAndAWrongAnswerNamesThePrefecture) {
     frm2Doko& w = open();
     ASSERT_TRUE(w.lstKen.clickItem(1));  // 甲県: 一町, 三市, 二村 from left to right

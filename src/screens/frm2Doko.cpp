@@ -195,6 +195,7 @@ void frm2Doko::lstKen_Click(int position) {
             const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken_[n], Descriptions::Skip)).rows;
             addJapanPlaces(places, *area_, rows, ken_[n].name(), static_cast<int>(n) + 1);
         }
+        acceptNamesakes(places);
     } else if (region >= 0) {
         if (region >= static_cast<int>(regionList_.size())) return;
         places = showRegion(regions()[static_cast<std::size_t>(regionList_[static_cast<std::size_t>(region)])]);
@@ -247,7 +248,13 @@ void frm2Doko::picMap_Click(MapPoint p) {
     if (v.right) {
         picMap.setFill(v.answer, kRightColor);
         lblJudge.setForeColor(kRightColor);
-        lblJudge.setCaption(japan_ ? "○ 正解！ " + place.name + "は" + trimmed(place.prefName) : "○ 正解！ " + place.name);
+        // A namesake's prefecture is named as the one answered.
+        std::string pref = trimmed(place.prefName);
+        if (japan_ && v.answer != place.shape && v.answer >= 0 && v.answer < static_cast<int>(area_->shapes.size())) {
+            const int code = area_->shapes[static_cast<std::size_t>(v.answer)].code;
+            if (code >= 1 && code <= static_cast<int>(ken_.size())) pref = trimmed(ken_[static_cast<std::size_t>(code - 1)].name());
+        }
+        lblJudge.setCaption(japan_ ? "○ 正解！ " + place.name + "は" + pref : "○ 正解！ " + place.name);
         found_[trimmed(place.prefName)].insert(place.name);
     } else {
         if (v.clicked >= 0) picMap.setFill(v.clicked, kWrongColor);
