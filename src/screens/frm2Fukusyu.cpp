@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2Fukusyu.h"
 
+#include "screens/window_frame.h"
+
 #include <algorithm>
 #include <cmath>
 #include <set>
@@ -12,7 +14,6 @@
 namespace tabinowa {
 
 namespace {
-constexpr ui::Color kRed = 0x000000FF;
 constexpr ui::Color kBlue = 0x00FF0000;
 constexpr ui::Color kDarkBlue = 0x00800000;
 constexpr ui::Color kLightCyan = 0x00FFFFC0;
@@ -55,10 +56,8 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
       keys(frm),
       session_(session),
       windows_(windows) {
-    lblTitle.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
-    lblTitle.setForeColor(kRed);
+    setUpTitle(lblTitle, {"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
     lblTitle.setAlignment(ui::Align::Center);
-    cmdToMain.setFont({kGothic, 12, true});
     lblCount.setForeColor(kGreen);
     // A file's message with its way out spreads down over the question until whole.
     lblCount.setRoom({2640, 1080, 9855, 8655 - 1080 - 120});
@@ -78,7 +77,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     }
 
     cmdAns.onClick([this] { cmdAns_Click(); });
-    cmdToMain.onClick([this] { cmdToMain_Click(); });
+    setUpWayBack(frm, cmdToMain, [this] { cmdToMain_Click(); }, [this](const std::string& message) { lblCount.setCaption(message); });
     cmdRetention.onClick([this] { cmdRetention_Click(); });
     lstKind.onClick([this](int p) { lstKind_Click(p); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
@@ -87,8 +86,6 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     answerMode.onChange([this] {
         if (!answerShown_ && current_) showCurrent();
     });
-    frm.onCloseBox([this] { cmdToMain_Click(); });
-    frm.setErrorSink([this](const std::string& message) { lblCount.setCaption(message); });
 
     keys.add("Space,Return,Enter", [this] {
         if (cmdAns.isShown()) {
