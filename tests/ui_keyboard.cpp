@@ -231,6 +231,28 @@ TEST_F(Keyboard, AMunicipalityChosenByKeysShowsItsNumbersOnThePictureAtEveryScal
     ui::setDisplayScale(1.0);
 }
 
+// A list the keyboard has just come to has nothing chosen: the first key
+// chooses as it says (Down the first entry, End the last), and the game's
+// prefecture is then shown in the municipalities' list.
+TEST_F(Keyboard, TheFirstKeyInAListWithNothingChosenGoesWhereItSays) {
+    struct Case {
+        const char* name;
+        Qt::Key key;
+        bool last;
+    };
+    const Case cases[] = {{"Down", Qt::Key_Down, false}, {"End", Qt::Key_End, true}, {"Home", Qt::Key_Home, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Desk fresh;
+        frm2CityVisit& g = fresh.game();
+        ui::focus(g.lstKen);
+        ASSERT_EQ(g.lstKen.selectedIndex(), -1);
+        typeKey(c.key);
+        EXPECT_EQ(g.lstKen.selectedIndex(), c.last ? g.lstKen.count() - 1 : 0);
+        EXPECT_GT(g.lstCity.count(), 0) << "the chosen prefecture's municipalities are not listed";
+    }
+}
+
 // The keyboard's cross (and the dashed outline of the place under it) is
 // drawn while the map has the keyboard only: Tab on to the list hides it,
 // Shift+Tab back shows it again where it was.

@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QMouseEvent>
@@ -127,6 +128,16 @@ protected:
     void focusOutEvent(QFocusEvent* e) override {
         QListWidget::focusOutEvent(e);
         viewport()->update();
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        // With nothing chosen yet the view takes any move to the first entry:
+        // End goes to the last one, as it says.
+        if (!currentIndex().isValid() && e->key() == Qt::Key_End && e->modifiers() == Qt::NoModifier && count() > 0) {
+            setCurrentRow(count() - 1);
+            e->accept();
+            return;
+        }
+        QListWidget::keyPressEvent(e);
     }
     void paintEvent(QPaintEvent* e) override {
         QListWidget::paintEvent(e);
