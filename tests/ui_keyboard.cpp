@@ -25,6 +25,7 @@
 #include "ui/display_scale.h"
 #include "ui/display_scale.h"
 #include "screens/frm1Main.h"
+#include "screens/frm2Fukusyu.h"
 #include "screens/frm2CityVisit.h"
 #include "screens/frm2Sogo.h"
 #include "screens/frm8Help.h"
@@ -230,6 +231,59 @@ TEST_F(Keyboard, AMunicipalityChosenByKeysShowsItsNumbersOnThePictureAtEveryScal
     ui::setDisplayScale(1.0);
 }
 
+// A list the keyboard has just come to has nothing chosen: the first key
+// chooses as it says (Down the first entry, End the last), and the game's
+// prefecture is then shown in the municipalities' list.
+TEST_F(Keyboard, TheFirstKeyInAListWithNothingChosenGoesWhereItSays) {
+    struct Case {
+        const char* name;
+        Qt::Key key;
+        bool last;
+    };
+    const Case cases[] = {{"Down", Qt::Key_Down, false}, {"End", Qt::Key_End, true}, {"Home", Qt::Key_Home, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Desk fresh;
+        frm2CityVisit& g = fresh.game();
+        ui::focus(g.lstKen);
+        ASSERT_EQ(g.lstKen.selectedIndex(), -1);
+        typeKey(c.key);
+        EXPECT_EQ(g.lstKen.selectedIndex(), c.last ? g.lstKen.count() - 1 : 0);
+        EXPECT_GT(g.lstCity.count(), 0) << "the chosen prefecture's municipalities are not listed";
+    }
+}
+
+// The keyboard's cross (and the dashed outline of the place under it) is
+// drawn while the map has the keyboard only: Tab on to the list hides it,
+// Shift+Tab back shows it again where it was.
+TEST_F(Keyboard, TheMapsCrossGoesWithTheKeyboard) {
+    frm2CityVisit& g = game();
+    QWidget* map = nullptr;
+    const auto crossPixels = [&map] {
+        QCoreApplication::processEvents();
+        const QImage shot = map->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                n += std::abs(c.red() - 0xd0) < 24 && std::abs(c.green() - 0x40) < 24 && c.blue() < 24;
+            }
+        return n;
+    };
+    ui::focus(g.lstKen);
+    typeKey(Qt::Key_Down);  // 県Ａ
+    typeKey(Qt::Key_Tab);   // the map
+    ASSERT_TRUE(ui::hasFocus(g.zoom.view));
+    map = QApplication::focusWidget();
+    EXPECT_GT(crossPixels(), 10) << "no cross on the map that has the keyboard";
+    typeKey(Qt::Key_Tab);  // the municipalities
+    ASSERT_TRUE(ui::hasFocus(g.lstCity));
+    EXPECT_EQ(crossPixels(), 0) << "the cross stayed after Tab left the map";
+    typeKey(Qt::Key_Tab, Qt::ShiftModifier);
+    ASSERT_TRUE(ui::hasFocus(g.zoom.view));
+    EXPECT_GT(crossPixels(), 10) << "the cross did not come back with the keyboard";
+}
+
 // ------------------------------------------------------------ training
 
 TEST_F(Keyboard, FocusedTrainingButtonsDoTheirOwnStepNotTheAnswer) {
@@ -366,6 +420,29 @@ TEST_F(Keyboard, HelpClosesWithEscAndWithEnter) {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(windows.help(), nullptr) << (key == Qt::Key_Escape ? "Esc" : "Enter");
     }
+}
+
+// F1 opens the help over the menu; Esc closes it and the menu has the
+// keyboard again: its keys work without a click first.
+TEST_F(Keyboard, TheMenuHasTheKeyboardBackWhenTheHelpCloses) {
+    t::writeBank(folder.folders(), t::sampleBank(2));
+    windows.start();
+    frm1Main& menu = *windows.main();
+    ASSERT_NE(ui::legend(menu.frm).find("F1：遊び方"), std::string::npos) << ui::legend(menu.frm);
+    ui::focus(menu.cmdCity);
+    QWidget* menuWindow = QApplication::focusWidget()->window();
+    typeKey(Qt::Key_F1);
+    ASSERT_NE(windows.help(), nullptr) << "F1 opened no help";
+    windows.help()->frm.show();
+    QCoreApplication::processEvents();
+    ASSERT_NE(QApplication::activeWindow(), menuWindow) << "the help did not take the keyboard";
+    typeKey(Qt::Key_Escape);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(windows.help(), nullptr);
+    EXPECT_EQ(QApplication::activeWindow(), menuWindow);
+    ASSERT_NE(QApplication::focusWidget(), nullptr) << "no control has the keyboard after the help";
+    typeKey(Qt::Key_R);
+    EXPECT_NE(windows.review(), nullptr) << "R in the menu after the help did nothing";
 }
 
 }  // namespace

@@ -6,6 +6,9 @@
 // same outlines zoomed in the map window and coloured in the visit game.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QTest>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -25,6 +28,7 @@
 #include "support/temp_folder.h"
 #include "ui/application.h"
 #include "ui/display_scale.h"
+#include "ui/keys.h"
 
 using namespace tabinowa;
 using namespace tabinowa::testing;
@@ -366,6 +370,62 @@ TEST_F(WhereWindow, ADamagedMapFileIsReportedInTheWindow) {
     EXPECT_EQ(w.round(), nullptr);
     ASSERT_TRUE(w.lstKen.clickItem(1));  // the others still play
     EXPECT_NE(w.round(), nullptr);
+}
+
+// By the keyboard alone, as fast as by the mouse: a map chosen in the list,
+// one Tab reaches it, Page Down goes to a prefecture and Enter answers there.
+TEST_F(WhereWindow, OneTabLeadsFromTheListToTheMapWhereTheKeysAnswer) {
+    frm2Doko& w = open();
+    const auto typeKey = [](Qt::Key key) {
+        QCoreApplication::processEvents();
+        QWidget* target = QApplication::focusWidget();
+        ASSERT_NE(target, nullptr) << "no control has the keyboard";
+        QTest::keyClick(target, key);
+        QCoreApplication::processEvents();
+    };
+    ui::focus(w.lstKen);
+    typeKey(Qt::Key_Down);
+    ASSERT_NE(w.round(), nullptr) << "no map chosen by the list's keys";
+    ASSERT_EQ(w.round()->number(), 1);
+    typeKey(Qt::Key_Tab);
+    ASSERT_TRUE(ui::hasFocus(w.picMap)) << "Tab from the list went elsewhere than the map";
+    typeKey(Qt::Key_PageDown);
+    EXPECT_GE(w.picMap.highlighted(), 0) << "Page Down reached no prefecture";
+    typeKey(Qt::Key_Return);
+    EXPECT_EQ(w.round()->number(), 2) << "Enter on the map answered nothing";
+    EXPECT_FALSE(w.lblJudge.caption().empty());
+}
+
+// On the map of Japan the question names the town alone: where two
+// prefectures each have a 一町, either prefecture answers it.
+TEST_F(WhereWindow, OnTheMapOfJapanANamesakesPrefectureIsRightToo) {
+    const AppFolders f = folder.folders();
+    writeBytes(f.rangeFile(), sjisLines("1,0,\"甲県\",1,3,1\n2,0,\"乙県\",4,5,0\n"));
+    writeCities(f, {
+                       city(1, 1, "一町", {{"一町", 1500, 3000, ""}}),
+                       city(2, 1, "三市", {{"甲村", 3300, 2000, ""}, {"乙村", 3700, 5000, ""}}),
+                       city(3, 1, "二村", {{"二村", 6000, 3000, ""}}),
+                       city(4, 2, "北市", {{"北市", 3000, 3000, ""}}),
+                       city(5, 2, "一町", {{"一町", 4000, 4000, ""}}),
+                   });
+    frm2Doko& w = open();
+    ASSERT_TRUE(w.lstKen.clickItem(0));
+    ASSERT_EQ(w.round()->count(), 5);
+    int namesakes = 0;
+    while (!w.round()->finished()) {
+        const WherePlace p = w.round()->current();
+        const bool inKou = p.prefName == "甲県";
+        // 一町 is answered in the other prefecture; every other place in its own.
+        const bool other = p.name == "一町";
+        namesakes += other;
+        const int code = inKou != other ? 1 : 2;
+        w.picMap.clickAt(middleOf(w, code));
+        EXPECT_EQ(w.lblJudge.caption().rfind("○ 正解！ " + p.name + "は" + (code == 1 ? "甲県" : "乙県"), 0), 0u)
+            << p.name << "（" << p.prefName << "）: " << w.lblJudge.caption();
+    }
+    EXPECT_EQ(namesakes, 2);
+    EXPECT_EQ(w.round()->right(), 5);
+    EXPECT_TRUE(w.round()->misses().empty());
 }
 
 TEST_F(WhereWindow, ArrowsStepFromPlaceToPlaceOnTheWholeMapAndAWrongAnswerNamesThePrefecture) {

@@ -22,7 +22,7 @@ void frm1Main::setUpLearning() {
     ui::enterClicksFocusedButton(frm);
     keys.add("R", [this] { cmdFukusyu.click(); });
     keys.add("S", [this] { cmdToukei.click(); });
-    ui::addLegend(frm, "Tab／Shift+Tab：ボタンの移動　Enter：押す　R：復習　S：統計");
+    ui::addLegend(frm, "Tab／Shift+Tab：ボタンの移動　Enter：押す　R：復習　S：統計　F1：遊び方");
     // The keyboard starts on the first button of the order.
     ui::focus(cmdCity);
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2CityVisit.h"
 
+#include "screens/window_frame.h"
+
 #include <algorithm>
 
 #include "core/files/error.h"
@@ -76,8 +78,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
       session_(session),
       windows_(windows),
       map_(session) {
-    Label1.setFont({"HGP創英角ﾎﾟｯﾌﾟ体", 21.75, false});
-    Label1.setForeColor(kRed);
+    setUpTitle(Label1, {"HGP創英角ﾎﾟｯﾌﾟ体", 21.75, false});
     Label3.setForeColor(kListBlue);
     Label4.setForeColor(kListBlue);
     lstKen.setForeColor(kListBlue);
@@ -107,7 +108,6 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
     lblMemo1.setForeColor(kDividerColor);
     lblVisit.setFont(kButtonFont);
     lblVisit.setForeColor(kCongratulationRed);
-    cmdToMain.setFont(kButtonFont);
     cmdToMain.setFaceColor(kReturnFace);
     lblInyo.setForeColor(kGrey);
 
@@ -118,9 +118,7 @@ frm2CityVisit::frm2CityVisit(Session& session, WindowManager& windows)
     lstCity.onClick([this](int p) { lstCity_Click(p); });
     cmdVisit.onClick([this] { cmdVisit_Click(); });
     cmdStart0.onClick([this] { cmdStart0_Click(); });
-    cmdToMain.onClick([this] { cmdToMain_Click(); });
-    frm.onCloseBox([this] { cmdToMain_Click(); });
-    frm.setErrorSink([this](const std::string& message) { setGameLine(message); });
+    setUpWayBack(frm, cmdToMain, [this] { cmdToMain_Click(); }, [this](const std::string& message) { setGameLine(message); });
     setUpLearning();
 
     zoom.onNeedArea([this] { return loadZoomedMap(); });

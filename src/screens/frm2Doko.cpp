@@ -9,6 +9,7 @@
 #include "core/map/city_table.h"
 #include "core/map/progress_scale.h"
 #include "core/map/regions.h"
+#include "ui/keys.h"
 
 namespace tabinowa {
 namespace {
@@ -72,6 +73,9 @@ frm2Doko::frm2Doko(Session& session, WindowManager& windows)
     lstMiss.setVisible(false);  // shown with the places missed, at the end of a round
     // The arrows go from a place to its neighbour, whatever the zoom.
     picMap.setPlaceKeys(true);
+    // A map chosen in the list, one Tab leads to it: the keys answer there.
+    ui::setTabOrder({&lstKen, &picMap, &cmdZoomIn, &cmdZoomOut, &cmdWhole, &cmdOld, &cmdOverview, &cmdReplay, &lstMiss,
+                     &cmdPaper, &Command1});
 
     frm.setErrorSink([this](const std::string& message) { lblMsg.setCaption(message); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
@@ -191,6 +195,7 @@ void frm2Doko::lstKen_Click(int position) {
             const auto rows = prefectureCities(readCities(session_.io, session_.folders, ken_[n], Descriptions::Skip)).rows;
             addJapanPlaces(places, *area_, rows, ken_[n].name(), static_cast<int>(n) + 1);
         }
+        acceptNamesakes(places);
     } else if (region >= 0) {
         if (region >= static_cast<int>(regionList_.size())) return;
         places = showRegion(regions()[static_cast<std::size_t>(regionList_[static_cast<std::size_t>(region)])]);
@@ -243,7 +248,13 @@ void frm2Doko::picMap_Click(MapPoint p) {
     if (v.right) {
         picMap.setFill(v.answer, kRightColor);
         lblJudge.setForeColor(kRightColor);
-        lblJudge.setCaption(japan_ ? "○ 正解！ " + place.name + "は" + trimmed(place.prefName) : "○ 正解！ " + place.name);
+        // A namesake's prefecture is named as the one answered.
+        std::string pref = trimmed(place.prefName);
+        if (japan_ && v.answer != place.shape && v.answer >= 0 && v.answer < static_cast<int>(area_->shapes.size())) {
+            const int code = area_->shapes[static_cast<std::size_t>(v.answer)].code;
+            if (code >= 1 && code <= static_cast<int>(ken_.size())) pref = trimmed(ken_[static_cast<std::size_t>(code - 1)].name());
+        }
+        lblJudge.setCaption(japan_ ? "○ 正解！ " + place.name + "は" + pref : "○ 正解！ " + place.name);
         found_[trimmed(place.prefName)].insert(place.name);
     } else {
         if (v.clicked >= 0) picMap.setFill(v.clicked, kWrongColor);

@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2Fukusyu.h"
 
+#include "screens/window_frame.h"
+
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <set>
 
@@ -13,7 +14,6 @@
 namespace tabinowa {
 
 namespace {
-constexpr ui::Color kRed = 0x000000FF;
 constexpr ui::Color kBlue = 0x00FF0000;
 constexpr ui::Color kDarkBlue = 0x00800000;
 constexpr ui::Color kLightCyan = 0x00FFFFC0;
@@ -56,10 +56,8 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
       keys(frm),
       session_(session),
       windows_(windows) {
-    lblTitle.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
-    lblTitle.setForeColor(kRed);
+    setUpTitle(lblTitle, {"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
     lblTitle.setAlignment(ui::Align::Center);
-    cmdToMain.setFont({kGothic, 12, true});
     lblCount.setForeColor(kGreen);
     // A file's message with its way out spreads down over the question until whole.
     lblCount.setRoom({2640, 1080, 9855, 8655 - 1080 - 120});
@@ -79,7 +77,7 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     }
 
     cmdAns.onClick([this] { cmdAns_Click(); });
-    cmdToMain.onClick([this] { cmdToMain_Click(); });
+    setUpWayBack(frm, cmdToMain, [this] { cmdToMain_Click(); }, [this](const std::string& message) { lblCount.setCaption(message); });
     cmdRetention.onClick([this] { cmdRetention_Click(); });
     lstKind.onClick([this](int p) { lstKind_Click(p); });
     lstKen.onClick([this](int p) { lstKen_Click(p); });
@@ -88,8 +86,6 @@ frm2Fukusyu::frm2Fukusyu(Session& session, WindowManager& windows)
     answerMode.onChange([this] {
         if (!answerShown_ && current_) showCurrent();
     });
-    frm.onCloseBox([this] { cmdToMain_Click(); });
-    frm.setErrorSink([this](const std::string& message) { lblCount.setCaption(message); });
 
     keys.add("Space,Return,Enter", [this] {
         if (cmdAns.isShown()) {
@@ -147,7 +143,6 @@ void frm2Fukusyu::showGrades(bool visible) {
 void frm2Fukusyu::showDone() {
     current_.reset();
     answerShown_ = false;
-    shownAt_ = std::chrono::steady_clock::now();
     showGrades(false);
     choices.hide();
     cmdAns.setVisible(false);
@@ -191,7 +186,6 @@ void frm2Fukusyu::showCurrent() {
     else if (position_ < static_cast<std::size_t>(queue_.due + queue_.wrong)) group = "間違えた問題";
     lblCount.setCaption("残り　" + withCommas(left.total) + "問（期限 " + withCommas(left.due) + "・間違い " +
                         withCommas(left.wrong) + "・新しい " + withCommas(left.fresh) + "）　いまは：" + group);
-    shownAt_ = std::chrono::steady_clock::now();
     lblQs.setCaption(questionText(*current_));
     cmdAns.setVisible(true);
     cmdAns.setFocus();
@@ -217,15 +211,16 @@ void frm2Fukusyu::cmdAns_Click() {
     const auto days = book.nextIntervals(key, session_.today());
     for (std::size_t i = 0; i < 4; ++i)
         cmdGrade[i].setCaption(std::string(kGradeNames[i]) + "\r\n（" + daysText(days[i]) + "後）");
-    answeredAt_ = std::chrono::steady_clock::now();
+    asked_.answerAsked();
     showGrades(true);
     cmdGrade[2].setFocus();
 }
 
 void frm2Fukusyu::answerWith(Outcome o) {
     // The time to recall: from the question on screen to the answer asked for.
-    const std::chrono::duration<double> recall = answeredAt_ - shownAt_;
-    session_.memory.record(*current_, o, session_.today(), activity::kReview, std::min(recall.count(), 3600.0));
+    std::optional<double> recall = asked_.recallSeconds();
+    if (recall) recall = std::min(*recall, 3600.0);
+    session_.memory.record(*current_, o, session_.today(), activity::kReview, recall);
     ++position_;
     showCurrent();
 }

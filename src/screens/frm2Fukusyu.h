@@ -6,7 +6,6 @@
 // answered by choice; each answer updates the memory and sets the next review.
 // Holds no file open: each question is read when shown and checked against
 // the queue by its texts, so a question build in between is noticed.
-#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -63,7 +62,7 @@ public:
     bool answerShown() const { return answerShown_; }
 
 private:
-    AnswerClock asked_;  // since the question was shown, for the log of answers
+    AnswerClock asked_;  // since the question was shown, and until the answer was asked for
     void rebuild();
     void showCurrent();
     void showDone();
@@ -82,7 +81,6 @@ private:
     std::size_t position_ = 0;
     std::optional<Mondai> current_;
     bool answerShown_ = false;
-    std::chrono::steady_clock::time_point shownAt_, answeredAt_;  // the question shown, the answer asked for
 };
 
 }  // namespace tabinowa

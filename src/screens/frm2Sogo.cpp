@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2Sogo.h"
 
+#include "screens/window_frame.h"
+
 #include <string>
 
 namespace tabinowa {
@@ -42,10 +44,8 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
       keys(frm),
       session_(session),
       windows_(windows) {
-    lblTitle.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
-    lblTitle.setForeColor(kRed);
+    setUpTitle(lblTitle, {"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
     lblTitle.setAlignment(ui::Align::Center);
-    cmdToMain.setFont({"ＭＳ Ｐゴシック", 12, true});
     lblQs.setFont({"ＭＳ Ｐ明朝", 14.25, true});
     lblQs.setForeColor(ui::paletteColor(0));
     Frame2.setForeColor(kBlue);
@@ -63,10 +63,8 @@ frm2Sogo::frm2Sogo(Session& session, WindowManager& windows)
     cmdAns.onClick([this] { cmdAns_Click(); });
     cmdDel.onClick([this] { cmdDel_Click(); });
     cmdSaisei.onClick([this] { cmdSaisei_Click(); });
-    cmdToMain.onClick([this] { cmdToMain_Click(); });
     cmdHint.onClick([this] { cmdHint_Click(); });
-    frm.onCloseBox([this] { cmdToMain_Click(); });
-    frm.setErrorSink([this](const std::string& message) { lblQs.setCaption(message); });
+    setUpWayBack(frm, cmdToMain, [this] { cmdToMain_Click(); }, [this](const std::string& message) { lblQs.setCaption(message); });
     setUpLearning();
 }
 
@@ -76,8 +74,6 @@ void frm2Sogo::showQuestion() {
     current_ = file_->get(record);
     asked_.start();
     lblQs.setCaption(questionText(current_));
-    shownAt_ = std::chrono::steady_clock::now();
-    recallSeconds_.reset();
 }
 
 void frm2Sogo::offerHint() { cmdHint.setVisible(hasHint(current_)); }
@@ -125,7 +121,7 @@ void frm2Sogo::answerStep() {
         cmdHint.setVisible(false);
         cmdAns.setCaption(kNext);
         answerShown_ = true;
-        recallSeconds_ = std::chrono::duration<double>(std::chrono::steady_clock::now() - shownAt_).count();
+        asked_.answerAsked();
         offerSelfJudging();
         return;
     }

@@ -3,13 +3,13 @@
 // The training screen: walks through the question deck one question at a
 // time, shows answers and explanations, removes mastered questions and
 // revives them all. Holds "問題.ran" open from its load until its return.
-#include <chrono>
 #include <cstdint>
 #include <optional>
 
 #include "core/session/session.h"
 #include "core/files/records.h"
 #include "core/quiz/questions.h"
+#include "screens/answer_clock.h"
 #include "screens/choice_panel.h"
 #include "screens/window_manager.h"
 #include "ui/controls.h"
@@ -100,9 +100,7 @@ private:
         std::optional<Card> card;  // the memory before the removal
     };
     std::optional<Undo> undo_;
-    std::chrono::steady_clock::time_point shownAt_;  // the question came on screen
-    std::optional<double> recallSeconds_;            // until the answer was asked for
-    AnswerClock asked_;                              // since the question was shown
+    AnswerClock asked_;  // since the question was shown, and until the answer was asked for
 };
 
 }  // namespace tabinowa

@@ -125,7 +125,7 @@ void frm2Sogo::removeAndRemember() {
 void frm2Sogo::offerSelfJudging() {
     // Only after the answer asked for (not a pick, which judged already),
     // while judging oneself, and not on a removed question.
-    const bool offer = file_ && answerShown_ && recallSeconds_ && cmdAns.isShown() && !answerMode.byChoice() &&
+    const bool offer = file_ && answerShown_ && asked_.recallSeconds() && cmdAns.isShown() && !answerMode.byChoice() &&
                        !current_.removed();
     cmdRight.setVisible(offer);
     cmdWrong.setVisible(offer);
@@ -134,8 +134,8 @@ void frm2Sogo::offerSelfJudging() {
 void frm2Sogo::judgeSelf(bool right) {
     if (!cmdRight.isShown() || !answerShown_ || !file_) return;
     session_.memory.record(current_, right ? Outcome::Good : Outcome::Again, session_.today(), activity::kTraining,
-                           recallSeconds_);
-    recallSeconds_.reset();
+                           asked_.recallSeconds());
+    asked_.forgetAnswer();
     cmdAns_Click();  // on to the next question
     lblAns1.setCaption(right ? "正解として覚えました。" : "間違いとして覚えました。復習で出します。");
 }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "screens/frm2Toukei.h"
 
+#include "screens/window_frame.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -11,8 +13,6 @@
 namespace tabinowa {
 
 namespace {
-constexpr ui::Color kRed = 0x000000FF;
-const char* const kGothic = "ＭＳ Ｐゴシック";
 
 // Display width in half-width places: ASCII 1, everything else 2.
 std::size_t width(const std::string& utf8) {
@@ -76,10 +76,8 @@ frm2Toukei::frm2Toukei(Session& session, WindowManager& windows)
       keys(frm),
       session_(session),
       windows_(windows) {
-    lblTitle.setFont({"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
-    lblTitle.setForeColor(kRed);
+    setUpTitle(lblTitle, {"HG創英角ﾎﾟｯﾌﾟ体", 20.25, false});
     lblTitle.setAlignment(ui::Align::Center);
-    cmdToMain.setFont({kGothic, 12, true});
     lblHeader.setFont({"ＭＳ ゴシック", 10.5, false});
     lstTable.setFont({"ＭＳ ゴシック", 10.5, false});
     lblSummary.setForeColor(0x00004000);
@@ -89,9 +87,8 @@ frm2Toukei::frm2Toukei(Session& session, WindowManager& windows)
     cmdKen.onClick([this] { cmdKen_Click(); });
     cmdDays.onClick([this] { cmdDays_Click(); });
     cmdRetention.onClick([this] { cmdRetention_Click(); });
-    cmdToMain.onClick([this] { cmdToMain_Click(); });
-    frm.onCloseBox([this] { cmdToMain_Click(); });
-    frm.setErrorSink([this](const std::string& message) { lblSummary.setCaption(message); });
+    setUpWayBack(frm, cmdToMain, [this] { cmdToMain_Click(); },
+                 [this](const std::string& message) { lblSummary.setCaption(message); });
     keys.add("K", [this] { cmdKinds.click(); });
     keys.add("P", [this] { cmdKen.click(); });
     keys.add("D", [this] { cmdDays.click(); });

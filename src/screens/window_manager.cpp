@@ -29,6 +29,9 @@ Window& WindowManager::show(WindowId id, const std::function<std::unique_ptr<Win
         slot->form().show();
         return *slot;
     }
+    openedFrom_[index(id)].reset();
+    for (std::size_t i = 0; i < windows_.size(); ++i)
+        if (windows_[i] && windows_[i]->form().isActive()) openedFrom_[index(id)] = static_cast<WindowId>(i);
     slot = make();
     Window& w = *slot;
     if (id == WindowId::Tizu || id == WindowId::Kankyo || id == WindowId::Info || id == WindowId::Doko ||
@@ -113,7 +116,11 @@ void WindowManager::unload(WindowId id) {
     if (!slot) return;
     std::shared_ptr<Window> w(std::move(slot));
     ui::Form& form = w->form();
+    const bool hadKeyboard = form.isActive();
     form.unload();
+    if (const auto from = openedFrom_[index(id)];
+        hadKeyboard && from && windows_[index(*from)] && windows_[index(*from)]->form().isShown())
+        windows_[index(*from)]->form().raise();
     // A window unloaded from inside its own handler goes when that handler returns.
     form.whenIdle([w]() mutable { w.reset(); });
 }

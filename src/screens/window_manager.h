@@ -7,6 +7,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/session/session.h"
@@ -104,6 +105,10 @@ private:
     std::function<void()> endProgram_;
     Confirmer confirmer_;
     std::array<std::unique_ptr<Window>, 11> windows_;
+    // The window that had the keyboard when each was opened: it gets the
+    // keyboard back when that one closes (F1's help over the menu, the
+    // printing over the map), whatever the desktop does with its windows.
+    std::array<std::optional<WindowId>, 11> openedFrom_;
 };
 
 }  // namespace tabinowa

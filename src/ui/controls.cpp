@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QLabel>
+#include <QKeyEvent>
 #include <QListWidget>
 #include <QScrollBar>
 #include <QMouseEvent>
@@ -127,6 +128,16 @@ protected:
     void focusOutEvent(QFocusEvent* e) override {
         QListWidget::focusOutEvent(e);
         viewport()->update();
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        // With nothing chosen yet the view takes any move to the first entry:
+        // End goes to the last one, as it says.
+        if (!currentIndex().isValid() && e->key() == Qt::Key_End && e->modifiers() == Qt::NoModifier && count() > 0) {
+            setCurrentRow(count() - 1);
+            e->accept();
+            return;
+        }
+        QListWidget::keyPressEvent(e);
     }
     void paintEvent(QPaintEvent* e) override {
         QListWidget::paintEvent(e);
@@ -441,10 +452,16 @@ void Label::setCaption(const std::string& caption) {
     n.spread.reset();
     if (n.twips != n.home) setGeometry(n.home);
     if (n.opaque != n.homeOpaque) setOpaque(n.homeOpaque);
+    w->setFrameStyle(QFrame::NoFrame);
+    w->setMargin(0);
     w->setText(captionText(caption));
     if (showsWhole()) return;
     const Rect& room = *n.room;
     setGeometry({room.left, n.home.top, room.width, n.home.height});
+    // Spread over other controls, the message stands in a framed panel of its
+    // own, so that a line it happens to cut below reads as lying under it.
+    w->setFrameStyle(QFrame::Box | QFrame::Plain);
+    w->setMargin(std::max(2, static_cast<int>(std::lround(3 * (n.form ? n.form->scale : 1.0)))));
     const int need = std::min(std::max(wholeHeight() + 30, n.home.height), room.height);
     const int bottom = room.top + room.height;
     const int top = n.growUp ? bottom - need : std::max(room.top, std::min(n.home.top, bottom - need));

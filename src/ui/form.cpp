@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QStyle>
 #include <QPushButton>
 #include <QPixmap>
 #include <QScreen>
@@ -432,9 +433,21 @@ bool Form::confirm(const std::string& question) {
     QMessageBox box(node_ && node_->widget ? node_->widget.data() : nullptr);
     box.setWindowTitle(detail::toQ(caption()));
     box.setIcon(QMessageBox::Question);
+    // At the window's display scale, as everything else in it: at 200 % an
+    // unscaled question would be half the size of the window's own text.
     box.setText(detail::toQ(question));
     QPushButton* yes = box.addButton(QStringLiteral("はい"), QMessageBox::YesRole);
     QPushButton* no = box.addButton(QStringLiteral("いいえ"), QMessageBox::NoRole);
+    if (node_ && node_->form && node_->form->scale != 1.0) {
+        const double scale = node_->form->scale;
+        QFont f = box.font();
+        if (f.pointSizeF() > 0) f.setPointSizeF(f.pointSizeF() * scale);
+        box.setFont(f);
+        for (auto* w : box.findChildren<QWidget*>()) w->setFont(f);
+        const int icon = static_cast<int>(std::lround(32 * scale));
+        const QPixmap small = box.style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, &box).pixmap(icon, icon);
+        box.setIconPixmap(small.scaled(icon, icon, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    }
     box.setDefaultButton(no);
     box.setEscapeButton(no);
     no->setFocus();
@@ -489,11 +502,13 @@ void Form::show() {
 
 void Form::raise() {
     if (!node_ || !isLoaded() || !node_->widget) return;
-    // The headless platform keeps no stacking order (and warns when asked).
-    if (QGuiApplication::platformName() == QLatin1String("offscreen")) return;
-    node_->widget->raise();
+    // The headless platform keeps no stacking order (and warns when asked),
+    // but it has an active window.
+    if (QGuiApplication::platformName() != QLatin1String("offscreen")) node_->widget->raise();
     node_->widget->activateWindow();
 }
+
+bool Form::isActive() const { return isLoaded() && node_->widget && node_->widget->isActiveWindow(); }
 
 void Form::unload() {
     if (!node_) return;

@@ -94,6 +94,8 @@ public:
     // Shows the window (modeless) and brings it to the front.
     void show();
     void raise();
+    // Whether the window has the keyboard (it is the active window).
+    bool isActive() const;
     // Hides and destroys the window; its controls do nothing afterwards.
     void unload();
     bool isLoaded() const;

@@ -77,6 +77,9 @@ public:
     QPointF pointer{-1, -1};
     int hover = -1;
     bool keyboard = false;  // the cursor shows once a key was used
+    // The cursor is the keyboard's: drawn while the map has the keyboard, and
+    // hidden (kept where it was) while Tab has taken the keyboard elsewhere.
+    bool cursorShown() const { return keyboard && hasFocus(); }
     double zoom = 1;
     MapPoint centre;
     // Arrows step the cursor from place to place (else they pan the view and
@@ -507,7 +510,7 @@ public:
             p.setBrush(Qt::NoBrush);
             p.drawPath(pathOf(static_cast<std::size_t>(shape), lod));
         };
-        if (keyboard) outline(highlighted(), kCursor, Qt::DashLine);
+        if (cursorShown()) outline(highlighted(), kCursor, Qt::DashLine);
         outline(hover, kHover, Qt::SolidLine);
         p.resetTransform();
     }
@@ -588,7 +591,7 @@ protected:
     void paintOverlays(QPainter& p) {
         p.setRenderHint(QPainter::Antialiasing, true);
         paintLegend(p);
-        if (keyboard) {  // the cursor: the centre, or the place the arrows went to
+        if (cursorShown()) {  // the cursor: the centre, or the place the arrows went to
             const QPointF c = placeKeys && cursor ? toView(*cursor) : QPointF(width() / 2.0, height() / 2.0);
             p.setPen(QPen(kCursor, 1.5 * ui()));
             const double arm = 8 * ui();
@@ -1027,7 +1030,10 @@ void MapView::leave() {
 }
 void MapView::pressKey(MapKey key) {
     CANVAS_OR();
-    if (isShown()) c->key(key);
+    if (!isShown()) return;
+    // A key reaches the map only while the map has the keyboard.
+    if (!c->hasFocus()) c->setFocus(Qt::OtherFocusReason);
+    c->key(key);
 }
 void MapView::wheel(int steps, MapPoint at, bool ctrl) {
     CANVAS_OR();

@@ -75,6 +75,18 @@ void addJapanPlaces(std::vector<WherePlace>& places, const MapArea& japan, const
     }
 }
 
+void acceptNamesakes(std::vector<WherePlace>& places) {
+    std::map<std::string, std::vector<int>> shapesOf;  // name -> the shapes of every place of that name
+    for (const WherePlace& p : places)
+        if (!p.old) shapesOf[p.name].push_back(p.shape);
+    for (WherePlace& p : places) {
+        if (p.old) continue;
+        for (int s : shapesOf[p.name])
+            if (s != p.shape && std::find(p.alsoRight.begin(), p.alsoRight.end(), s) == p.alsoRight.end())
+                p.alsoRight.push_back(s);
+    }
+}
+
 std::string whereQuestion(const WherePlace& place, bool japan) {
     if (japan) return "「" + place.name + "」はどの都道府県でしょう？";
     if (place.old) return "旧「" + place.name + "」（現在の" + place.presentName + "）はどこでしょう？";
@@ -135,6 +147,11 @@ WhereVerdict WhereRound::answer(const MapArea& area, MapPoint p, double toleranc
         if (v.right) v.clicked = place.shape;
     } else {
         v.right = v.clicked >= 0 && v.clicked == place.shape;
+        if (!v.right && v.clicked >= 0 &&
+            std::find(place.alsoRight.begin(), place.alsoRight.end(), v.clicked) != place.alsoRight.end()) {
+            v.right = true;
+            v.answer = v.clicked;  // the namesake's place is the one shown right
+        }
     }
     if (v.right) ++right_;
     else misses_.push_back(place);

@@ -25,6 +25,10 @@ struct WherePlace {
     bool old = false;
     int shape = -1;           // index into the map's shapes of the right answer
     MapPoint dot;             // an old municipality's dot (twips)
+    // Other shapes that answer it as well: on the map of Japan the prefectures
+    // of its namesakes (日高町 is in 北海道 and in 和歌山県; the question
+    // names the town only, so either prefecture is right).
+    std::vector<int> alsoRight;
 };
 
 // The shape of each row of a prefecture's list: the municipality outline that
@@ -47,6 +51,10 @@ void addJapanPlaces(std::vector<WherePlace>& places, const MapArea& japan, const
 // "「富谷市」はどこでしょう？"; an old one "旧「豊野村」（現在の宇城市）はどこでしょう？";
 // on the map of Japan "「富谷市」はどの都道府県でしょう？".
 std::string whereQuestion(const WherePlace& place, bool japan);
+
+// After every prefecture's addJapanPlaces: each place that shares its name
+// with places of other prefectures is answered by their prefectures too.
+void acceptNamesakes(std::vector<WherePlace>& places);
 
 // The memory of every answer keeps どこでしょう's answers too, each as a
 // question of its own: the kind "【どこでしょう】" and the map's name ("宮城県",
