@@ -225,9 +225,12 @@ void frm2Fukusyu::cmdAns_Click() {
 void frm2Fukusyu::answerWith(Outcome o) {
     // The time to recall: from the question on screen to the answer asked for.
     const std::chrono::duration<double> recall = answeredAt_ - shownAt_;
-    session_.memory.record(*current_, o, session_.today(), activity::kReview, std::min(recall.count(), 3600.0));
+    const auto problem =
+        session_.memory.record(*current_, o, session_.today(), activity::kReview, std::min(recall.count(), 3600.0)).problem;
     ++position_;
     showCurrent();
+    // The grade moved on all the same; the reason stays below the next question until its answer.
+    if (problem) lblKaisetu.setCaption(*problem);
 }
 
 void frm2Fukusyu::cmdGrade_Click(int grade) {
@@ -239,7 +242,7 @@ void frm2Fukusyu::choicePicked(const JudgedPick& pick) {
     // The pick is in the memory already.
     answerShown_ = true;
     lblAns.setCaption(pick.verdict);
-    lblKaisetu.setCaption(pick.explanation);
+    lblKaisetu.setCaption(withProblem(pick.explanation, pick.memoryProblem));
     cmdAns.setCaption("次の問題");
     cmdAns.setVisible(true);
     cmdAns.setFocus();

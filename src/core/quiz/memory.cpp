@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
+#include <ctime>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -15,6 +17,7 @@
 #include "core/files/database.h"
 #include "core/files/error.h"
 #include "core/files/folders.h"
+#include "core/files/messages.h"
 
 namespace tabinowa {
 
@@ -55,9 +58,8 @@ class LineParser {
 public:
     LineParser(std::string fileName, int line) : fileName_(std::move(fileName)), line_(line) {}
     [[noreturn]] void fail(const std::string& what) const {
-        throw FileError("ファイル" + fileName_ + "（" + std::to_string(line_) + "行目）が壊れています：" + what +
-                        "。ファイルは変えていません。直すか、別の名前に変えてから起動し直してください"
-                        "（そのときは答えの記憶なしで始めます）。");
+        throw FileError("記憶のファイル" + fileName_ + "（" + std::to_string(line_) + "行目）が壊れています：" + what +
+                        "。" + memoryRepair());
     }
     std::int32_t integer(std::string_view field, std::int32_t lo, std::int32_t hi) const {
         std::int32_t v = 0;
@@ -318,6 +320,9 @@ std::int32_t localDay(std::time_t t) {
 namespace {
 
 constexpr int kSchemaVersion = 1;
+
+// After a failure of our memory every step goes on without it.
+constexpr const char* kGoingOnWithout = "直すか起動し直すまで、答えは記憶せずに続けます。";
 constexpr std::int64_t kApplicationId = 0x54424e57;  // "TBNW"
 
 constexpr const char* kSchema = R"(
@@ -341,9 +346,32 @@ CREATE INDEX answers_by_day ON answers(day, right);
 CREATE TABLE carried_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
 )";
 
-std::string repairText(const std::filesystem::path& db) {
-    return "直すには、" + displayName(db) + "を別の名前に変えてから起動し直してください（「記憶.txt」があれば、"
-           "そこから作り直します）。";
+// Valid UTF-8 (no overlong form, no surrogate, nothing past U+10FFFF).
+bool isUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        int more = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c >= 0xC2 && c <= 0xDF) more = 1, cp = c & 0x1F;
+        else if (c >= 0xE0 && c <= 0xEF) more = 2, cp = c & 0x0F;
+        else if (c >= 0xF0 && c <= 0xF4) more = 3, cp = c & 0x07;
+        else return false;
+        if (i + static_cast<std::size_t>(more) >= s.size()) return false;
+        for (int k = 1; k <= more; ++k) {
+            const auto t = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((t & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return true;
 }
 
 std::filesystem::path beside(const std::filesystem::path& p, const char* name) {
@@ -485,7 +513,7 @@ void MemoryStore::createDatabase() {
     // text memory carried over into it, then renamed into place. The text
     // file stays as it is, a backup.
     std::optional<MemoryBook> old;
-    if (io_.exists(textFile_)) old = MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_));
+    if (io_.exists(textFile_)) old = readOldText();
     const auto temp = beside(textFile_, "記憶.db.tmp~");
     const auto tempJournal = beside(textFile_, "記憶.db.tmp~-journal");
     io_.remove(tempJournal);
@@ -517,14 +545,17 @@ void MemoryStore::createDatabase() {
             }
         }
         t.commit();
-    } catch (const FileError&) {
+    } catch (const DatabaseError& e) {
         // named as the learner knows it, not by its temporary name
         io_.remove(temp);
-        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。");
+        throw DatabaseError(memoryProblem(file, e.fault()), e.fault());
+    } catch (const FileError&) {
+        io_.remove(temp);
+        throw DatabaseError(memoryProblem(file, MemoryFault::Unwritable), MemoryFault::Unwritable);
     }
     if (!io_.rename(temp, file) || !io_.syncFolder(file.parent_path())) {
         io_.remove(temp);
-        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。元のファイルはそのままです。");
+        throw DatabaseError(memoryProblem(file, MemoryFault::Unwritable), MemoryFault::Unwritable);
     }
 }
 
@@ -537,10 +568,9 @@ void MemoryStore::openDatabase() {
     Database::Statement app(*db, "PRAGMA application_id");
     app.step();
     if (app.integer(0) != kApplicationId)
-        throw DatabaseError("ファイル" + displayName(file) + "は記憶のデータベースではありません。" + repairText(file));
+        throw DatabaseError(memoryProblem(file, MemoryFault::NotOurs), MemoryFault::NotOurs);
     if (v != kSchemaVersion)
-        throw DatabaseError("記憶のデータベース" + displayName(file) + "は、この版では読めない形式（" + std::to_string(v) +
-                            "版）です。" + repairText(file));
+        throw DatabaseError(memoryProblem(file, MemoryFault::OtherVersion, v), MemoryFault::OtherVersion);
     db_ = std::move(db);
 }
 
@@ -553,16 +583,14 @@ void MemoryStore::readBook() {
         if (name == "retention") {
             const double r = settings.real(1);
             if (!(r >= fsrs::kMinRetention && r <= fsrs::kMaxRetention))
-                throw DatabaseError("記憶のデータベース" + displayName(databaseFile()) + "の目標の正答率が範囲外です。" +
-                                    repairText(databaseFile()));
+                throw DatabaseError(memoryProblem(databaseFile(), MemoryFault::Damaged), MemoryFault::Damaged);
             book.retention = r;
         } else if (name == "last_step") {
             lastStep_ = settings.integer(1);
         } else if (name == "weights") {
             fsrs::Weights w{};
             if (!fsrs::parseWeights(settings.text(1), w))
-                throw DatabaseError("記憶のデータベース" + displayName(databaseFile()) + "のあなたに合わせた重みが読めません。" +
-                                    repairText(databaseFile()));
+                throw DatabaseError(memoryProblem(databaseFile(), MemoryFault::Damaged), MemoryFault::Damaged);
             book.weights = w;
         }
     }
@@ -594,10 +622,11 @@ void MemoryStore::readBook() {
     book_ = std::move(book);
 }
 
-void MemoryStore::apply(const Step& step) {
+std::int64_t MemoryStore::apply(const Step& step) {
     ensureDatabase();
     Database& db = *db_;
     Database::Transaction t(db);
+    std::int64_t lastRow = 0;
     if (!step.cards.empty()) {
         Database::Statement put(db, "INSERT OR REPLACE INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
         Database::Statement forget(db, "DELETE FROM cards WHERE key = ?");
@@ -626,6 +655,9 @@ void MemoryStore::apply(const Step& step) {
             if (a.seconds) insert.bind(7, *a.seconds); else insert.bindNull(7);
             insert.step();
         }
+        Database::Statement row(db, "SELECT last_insert_rowid()");
+        row.step();
+        lastRow = row.integer(0);
     }
     if (step.reviveDay) {
         Database::Statement revive(db, "UPDATE cards SET mastered = 0, due_day = ? WHERE mastered != 0 AND NOT (key GLOB ?)");
@@ -653,12 +685,21 @@ void MemoryStore::apply(const Step& step) {
         if (!now.step() || now.integer(0) != commits) throw;
     }
     if (step.id > lastStep_) lastStep_ = step.id;
+    return lastRow;
 }
 
 void MemoryStore::applyStepFile() {
     const auto file = stepFile();
     if (!io_.exists(file)) return;
-    const Step step = Step::decode(readWholeFile(io_, file), displayName(file));
+    const std::string bytes = readWholeFile(io_, file);
+    std::optional<Step> decoded;
+    try {
+        decoded = Step::decode(bytes, displayName(file));
+    } catch (const FileError&) {
+        damaged_ = file;
+        throw;
+    }
+    const Step& step = *decoded;
     if (step.id > lastStep_) {
         apply(step);
         readBook();
@@ -680,17 +721,78 @@ void MemoryStore::load() {
         } else {
             // No database yet: reading makes none. An old text memory is read
             // (and checked) now and carried over at the first write.
-            book_ = io_.exists(textFile_) ? MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_))
-                                          : MemoryBook{};
+            book_ = io_.exists(textFile_) ? readOldText() : MemoryBook{};
             lastStep_ = 0;
         }
         // A step whose files went in while the database did not take it.
         applyStepFile();
+    } catch (const DatabaseError& e) {
+        if (e.damaged()) damaged_ = databaseFile();
+        db_.reset();
+        throw;
     } catch (...) {
         db_.reset();
         throw;
     }
     loaded_ = true;
+}
+
+void MemoryStore::refuseAfterProblem() const {
+    if (!problem_.empty()) throw FileError(problem_);
+}
+
+MemoryBook MemoryStore::readOldText() {
+    const std::string bytes = readWholeFile(io_, textFile_);
+    // Written in UTF-8; an editor that saved it again as Shift-JIS made it unreadable, not lost.
+    if (!isUtf8(bytes) && fromCp932ByIconv(bytes)) {
+        damaged_ = textFile_;
+        throw FileError(memoryInCp932(textFile_));
+    }
+    try {
+        return MemoryBook::parse(bytes, displayName(textFile_));
+    } catch (const FileError&) {
+        damaged_ = textFile_;
+        throw;
+    }
+}
+
+std::optional<std::filesystem::path> MemoryStore::damagedFile() {
+    try {
+        load();
+    } catch (const FileError&) {
+    }
+    return damaged_;
+}
+
+std::filesystem::path MemoryStore::setAside(std::time_t now) {
+    if (!damaged_) throw std::logic_error("setAside: no damaged memory file");
+    const std::filesystem::path file = *damaged_;
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const auto name = file.filename().u8string();
+    std::filesystem::path aside;
+    for (int n = 1;; ++n) {
+        std::string tail = ".破損-" + std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : "");
+        aside = file.parent_path() / std::filesystem::path(name + std::u8string(tail.begin(), tail.end()));
+        if (!io_.exists(aside)) break;
+    }
+    db_.reset();
+    // The database's journal (a transaction a crash cut short) goes with it, under the name SQLite looks for.
+    const auto journal = std::filesystem::path(file.u8string() + u8"-journal");
+    const auto asideJournal = std::filesystem::path(aside.u8string() + u8"-journal");
+    if (!io_.rename(file, aside) || (io_.exists(journal) && !io_.rename(journal, asideJournal)) ||
+        !io_.syncFolder(file.parent_path()))
+        throw FileError(notWritten(file, errno, true));
+    // The memory starts afresh: the next write makes a new database.
+    damaged_.reset();
+    problem_.clear();
+    problemTold_ = false;
+    loaded_ = false;
+    lastStep_ = 0;
+    book_ = MemoryBook{};
+    return aside;
 }
 
 void MemoryStore::ensureDatabase() {
@@ -794,24 +896,11 @@ void MemoryStore::writeAlone() {
     }
 }
 
-MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity,
-                                        std::optional<double> seconds) {
-    load();
-    Change change;
-    change.key = memoryKey(m);
-    change.day = today;
-    if (const Card* old = book_.find(change.key)) change.card = *old;
-    if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
-    Step step;
-    step.cards.emplace_back(change.key, book_.applied(change.key, o, today));
-    step.answers.push_back({static_cast<std::int64_t>(std::time(nullptr)), today, static_cast<int>(o), seconds,
-                            std::string(activity), change.key});
-    apply(step);
-    Database::Statement row(*db_, "SELECT max(id) FROM answers");
-    row.step();
-    change.logRow = row.integer(0);
-    step.applyTo(book_);
-    return change;
+MemoryStore::StepResult MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity,
+                                            std::optional<double> seconds) {
+    // A step whose design part is the learner's action itself (a pick, a
+    // grade, a place found): it always happens, so the answer goes alone.
+    return step(MemoryPart::answer(m, o, activity, seconds), today, [] { return true; });
 }
 
 void MemoryStore::putBack(const Change& change) {
@@ -842,6 +931,7 @@ void MemoryStore::revert(const Change& change) noexcept {
 
 void MemoryStore::restore(const std::string& key, const std::optional<Card>& card) {
     load();
+    refuseAfterProblem();
     Step step;
     step.cards.emplace_back(key, card);
     apply(step);
@@ -947,13 +1037,9 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
         try {
             load();
             s = stepFor(part, today, change);
-        } catch (const DatabaseError& e) {
-            std::string why = e.what();
-            if (why.find("直すには") == std::string::npos) why += repairText(databaseFile());
-            problem_ = why + "それまで記憶は変えずに続けます。";
-            problemTold_ = false;
         } catch (const std::exception& e) {
-            problem_ = std::string(e.what()) + "記憶は変えずに続けます。";
+            // The message says why and what to do (messages.h).
+            problem_ = std::string(e.what()) + kGoingOnWithout;
             problemTold_ = false;
         }
     }
@@ -983,16 +1069,17 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
     if (s && (changed || along)) {
         try {
             if (along) {
-                apply(*s);
+                change.logRow = apply(*s);
                 io_.remove(stepFile());
             } else {
                 Step alone = *s;
                 alone.id = 0;  // no step file to match
-                apply(alone);
+                change.logRow = apply(alone);
             }
             s->applyTo(book_);
             result.change = change;
         } catch (const std::exception& e) {
+            if (const auto* d = dynamic_cast<const DatabaseError*>(&e); d && d->damaged()) damaged_ = databaseFile();
             db_.reset();
             problemTold_ = false;
             if (along) {
@@ -1002,7 +1089,7 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
                 problem_ = std::string(e.what()) + "この変更の記憶は" + displayName(stepFile()) +
                            "に残してあり、次に起動したときに記憶に加えます。それまで記憶は変えません。";
             } else {
-                problem_ = std::string(e.what()) + "この答えは記憶していません。次に起動するまで記憶は変えません。";
+                problem_ = std::string(e.what()) + "この答えは記憶していません。" + kGoingOnWithout;
             }
         }
     }
@@ -1012,6 +1099,7 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
 
 void MemoryStore::setRetention(double retention) {
     load();
+    refuseAfterProblem();
     fsrs::Scheduler check(retention);  // throws outside 0.80..0.97
     ensureDatabase();
     Database::Transaction t(*db_);
@@ -1063,6 +1151,7 @@ std::optional<FitRecord> parseFit(std::string_view text) {
 
 void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weights>& taken) {
     load();
+    refuseAfterProblem();
     if (taken && !fsrs::inRange(*taken)) throw std::invalid_argument("weights outside FSRS's ranges");
     ensureDatabase();
     Database::Transaction t(*db_);
@@ -1080,6 +1169,7 @@ void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weig
 
 void MemoryStore::resetWeights() {
     load();
+    refuseAfterProblem();
     ensureDatabase();
     Database::Transaction t(*db_);
     Database::Statement drop(*db_, "DELETE FROM settings WHERE name = 'weights'");
