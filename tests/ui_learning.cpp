@@ -622,6 +622,72 @@ TEST_F(Learning, MemorySurvivesARestartAndAQuestionBuildThatMovesTheRecords) {
     EXPECT_EQ(windows.main(), nullptr);
 }
 
+// 環境作成 offers "記憶を作り直す" only while a memory file cannot be read.
+// It asks first, saying the history is set aside; いいえ changes nothing; はい
+// renames the damaged file aside (kept whole), says so, and the next answer
+// goes into a fresh memory. A sound memory shows no such button.
+TEST_F(Learning, TheEnvironmentSetsADamagedMemoryAsideAfterAsking) {
+    struct Case {
+        const char* what;
+        std::filesystem::path (*file)(const AppFolders&);
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"記憶.db", [](const AppFolders& f) { return f.data() / AppFolders::u8path("記憶.db"); }, std::string(4096, 'x')},
+        {"記憶.txt", [](const AppFolders& f) { return f.memoryFile(); }, "tabinowa-memory\t1\nretention\t0.9\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        t::TempProgramFolder dir;
+        t::writeBank(dir.folders(), t::sampleBank(3, {}, true));
+        Session s{dir.path(), io, random};
+        s.fixedDay = kToday;
+        WindowManager w{s, [] {}};
+        const auto damaged = c.file(dir.folders());
+        t::writeBytes(damaged, c.bytes);
+        std::vector<std::string> asked;
+        bool agree = false;
+        w.setConfirmer([&](ui::Form&, const std::string& q) {
+            asked.push_back(q);
+            return agree;
+        });
+        w.start();
+        ASSERT_TRUE(w.main()->mnuKankyo.click());
+        frm9Kankyo& k = *w.kankyo();
+        EXPECT_TRUE(t::japaneseNaming(k.lblMsg1.caption(), c.what)) << k.lblMsg1.caption();
+        ASSERT_TRUE(k.cmdMemory.visible());
+        EXPECT_FALSE(k.cmdFitReset.visible());
+        const auto before = t::snapshot(dir.path());
+        ASSERT_TRUE(k.cmdMemory.click());
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_NE(asked[0].find(c.what), std::string::npos) << asked[0];
+        EXPECT_NE(asked[0].find("別の名前にして残し"), std::string::npos) << asked[0];
+        EXPECT_EQ(t::snapshot(dir.path()), before) << "declined, yet changed";
+        agree = true;
+        ASSERT_TRUE(k.cmdMemory.click());
+        EXPECT_FALSE(std::filesystem::exists(damaged));
+        std::vector<std::filesystem::path> aside;
+        for (const auto& e : std::filesystem::directory_iterator(damaged.parent_path())) {
+            const auto name = e.path().filename().u8string();
+            if (name.find(u8".破損-") != std::u8string::npos) aside.push_back(e.path());
+        }
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(t::readBytes(aside[0]), c.bytes);
+        EXPECT_NE(k.lblMsg1.caption().find("記憶を作り直しました"), std::string::npos) << k.lblMsg1.caption();
+        EXPECT_TRUE(k.lblMsg1.showsWhole());
+        EXPECT_FALSE(k.cmdMemory.visible());
+        EXPECT_TRUE(k.cmdFitReset.visible());
+        EXPECT_TRUE(s.memory.record(t::sampleQuestion(1, true), Outcome::Good, kToday).change);
+        MemoryStore fresh(io, s.memory.textFile());
+        EXPECT_EQ(fresh.book().cards.size(), 1u);
+    }
+    // A sound memory: no repair offered.
+    windows.start();
+    ASSERT_TRUE(windows.main()->mnuKankyo.click());
+    EXPECT_FALSE(windows.kankyo()->cmdMemory.visible());
+    EXPECT_TRUE(windows.kankyo()->cmdFitReset.visible());
+}
+
 TEST_F(Learning, StatisticsShowKindsPrefecturesAndDays) {
     auto bank = t::sampleBank(3, {}, true);
     bank[0].Mondai1 = "【読み】一";
