@@ -109,8 +109,7 @@ struct Change {
     }
     std::vector<fs::path> folders() const { return {tmp.path(), tmp.path() / "file", tmp.path() / "file1"}; }
     void reset() {
-        for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
-            if (e.is_regular_file()) fs::remove(e.path());
+        removeFiles(tmp.path());
         writeBytes(a, "A-old");
         writeBytes(b, "B-old-longer");
     }
@@ -122,6 +121,28 @@ int countPoints(Change& ch) {
     ch.after = snapshot(ch.tmp.path());
     ch.reset();
     return counter.points();
+}
+
+// A power cut at each point of a change in turn, then a fresh start's
+// recovery: the files are wholly old or wholly new every time. How often each.
+struct Ends {
+    int finished = 0, undone = 0;
+};
+template <class C>
+Ends powerCutAtEveryPoint(C& ch, int points) {
+    Ends ends;
+    for (int k = 1; k <= points; ++k) {
+        ch.reset();
+        PowerCutIo io(k);
+        EXPECT_THROW(ch.run(io), Crash) << k;
+        PosixIo real;
+        recover(real, ch.journal, ch.folders());
+        const Snapshot now = snapshot(ch.tmp.path());
+        EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a power cut at point " << k;
+        ends.finished += now == ch.after;
+        ends.undone += now == ch.before;
+    }
+    return ends;
 }
 
 TEST(JournalCrash, AfterACrashAtAnyPointRecoveryLeavesTheOldOrTheNewFilesAndNothingElse) {
@@ -158,20 +179,9 @@ TEST(JournalCrash, AfterACrashAtAnyPointRecoveryLeavesTheOldOrTheNewFilesAndNoth
 TEST(JournalPowerCut, AfterAPowerCutAtAnyPointRecoveryLeavesTheOldOrTheNewFiles) {
     Change ch;
     const int points = countPoints(ch);
-    int finished = 0, undone = 0;
-    for (int k = 1; k <= points; ++k) {
-        ch.reset();
-        PowerCutIo io(k);
-        EXPECT_THROW(ch.run(io), Crash) << k;
-        PosixIo real;
-        recover(real, ch.journal, ch.folders());
-        const Snapshot now = snapshot(ch.tmp.path());
-        EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a power cut at point " << k;
-        finished += now == ch.after;
-        undone += now == ch.before;
-    }
-    EXPECT_GT(finished, 0);
-    EXPECT_GT(undone, 0);
+    const Ends ends = powerCutAtEveryPoint(ch, points);
+    EXPECT_GT(ends.finished, 0);
+    EXPECT_GT(ends.undone, 0);
 }
 
 TEST(JournalCrash, ACrashDuringRecoveryIsRecoveredByTheNextStart) {
@@ -190,9 +200,7 @@ TEST(JournalCrash, ACrashDuringRecoveryIsRecoveredByTheNextStart) {
         recover(counter, ch.journal, ch.folders());
         for (int j = 1; j <= counter.points(); ++j) {
             // back to the same crashed state, then a crash inside recovery
-            for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
-                if (e.is_regular_file()) fs::remove(e.path());
-            for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+            putBack(ch.tmp.path(), crashed);
             CrashIo io(j);
             EXPECT_THROW(recover(io, ch.journal, ch.folders()), Crash);
             PosixIo real;
@@ -381,8 +389,7 @@ struct PatchChange {
     }
     std::vector<fs::path> folders() const { return {tmp.path(), tmp.path() / "file", tmp.path() / "file1"}; }
     void reset() {
-        for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
-            if (e.is_regular_file()) fs::remove(e.path());
+        removeFiles(tmp.path());
         writeBytes(records, "record01..record02");
         if (memoryExisted) writeBytes(memory, "memory before");
     }
@@ -420,14 +427,10 @@ TEST(JournalInPlace, ACrashAtAnyPointOfTheChangeOrOfItsRecoveryLeavesBothFilesOl
             undone += now == ch.before;
             // and a second crash inside the recovery of this one
             CrashIo recoveryCounter;
-            for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
-                if (e.is_regular_file()) fs::remove(e.path());
-            for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+            putBack(ch.tmp.path(), crashed);
             recover(recoveryCounter, ch.journal, ch.folders());
             for (int j = 1; j <= recoveryCounter.points(); ++j) {
-                for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
-                    if (e.is_regular_file()) fs::remove(e.path());
-                for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+                putBack(ch.tmp.path(), crashed);
                 CrashIo io(j);
                 EXPECT_THROW(recover(io, ch.journal, ch.folders()), Crash);
                 recover(real, ch.journal, ch.folders());
@@ -455,15 +458,7 @@ TEST(JournalPowerCut, BytesInPlaceAndAWholeFileAreBothOldOrBothNewAfterAPowerCut
         PowerCutIo counter;
         ch.run(counter);
         const int points = counter.points();
-        for (int k = 1; k <= points; ++k) {
-            ch.reset();
-            PowerCutIo io(k);
-            EXPECT_THROW(ch.run(io), Crash) << k;
-            PosixIo real;
-            recover(real, ch.journal, ch.folders());
-            const Snapshot now = snapshot(ch.tmp.path());
-            EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a power cut at point " << k;
-        }
+        powerCutAtEveryPoint(ch, points);
     }
 }
 

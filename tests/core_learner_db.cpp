@@ -22,6 +22,7 @@
 #include "support/crash_io.h"
 #include "support/faulty_io.h"
 #include "support/folder_checks.h"
+#include "support/memory_book.h"
 #include "support/power_cut_io.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
@@ -30,6 +31,7 @@ namespace tabinowa {
 namespace {
 
 using testing::Crash;
+using testing::putBack;
 using testing::TempProgramFolder;
 namespace fs = std::filesystem;
 
@@ -46,12 +48,6 @@ Found found(const AppFolders& f) {
     PosixIo io;
     MemoryStore store(io, f.memoryFile());
     return {store.book().serialize(), store.logCount()};
-}
-
-void putBack(const fs::path& root, const testing::Snapshot& s) {
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) fs::remove(e.path());
-    for (const auto& [name, bytes] : s) testing::writeBytes(root / fs::path(std::u8string(name.begin(), name.end())), bytes);
 }
 
 TEST(LearnerDb, AnswersAreCommittedWithTheirLogAndReadBack) {
@@ -182,23 +178,8 @@ TEST(LearnerDb, RetentionChangesTheIntervals) {
 // card, every day's tally, the retention) and stays beside, byte for byte.
 // A broken one is refused by name, and no database is made from it.
 TEST(LearnerDb, TheOldTextMemoryIsCarriedOverWholeAndKept) {
-    MemoryBook old;
-    old.retention = 0.85;
-    old.days[20000] = {3, 1};
-    old.days[20001] = {0, 2};
-    Card c;
-    c.state = {11.326706579101865, 4.868056502338024};
-    c.lastDay = 20001;
-    c.dueDay = 20012;
-    c.right = 2;
-    c.wrong = 1;
-    c.lastWrong = true;
-    old.cards["a\tb\\c\r\nd"] = c;
-    Card m;
-    m.mastered = true;
-    m.dueDay = 56500;
-    old.cards[memoryKey(question(2))] = m;
-    old.cards[std::string(kWhereKind) + "\n北海道"] = c;
+    MemoryBook old = testing::sampleMemoryBook();
+    old.cards[std::string(kWhereKind) + "\n北海道"] = old.cards.at("a\tb\\c\r\nd");
     const std::string text = old.serialize();
 
     TempProgramFolder dir;

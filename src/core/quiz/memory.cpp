@@ -85,6 +85,40 @@ private:
 // Day numbers from 1970 to well past any run of the program.
 constexpr std::int32_t kMaxDay = 200000;
 
+// Calls `take` with each LF-ended line of a memory or step file: its parser,
+// its number, its text, where it starts and its fields. A line after the end
+// line (`ended`, set by `take`) or a last line cut short fails. Returns the
+// number of lines.
+template <class Take>
+int forEachLine(std::string_view bytes, const std::string& fileName, const bool& ended, Take&& take) {
+    std::size_t pos = 0;
+    int lineNo = 0;
+    while (pos < bytes.size()) {
+        const LineParser p(fileName, ++lineNo);
+        if (ended) p.fail("終わりの行の後に続きがあります");
+        const std::size_t nl = bytes.find('\n', pos);
+        if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
+        const std::string_view line = bytes.substr(pos, nl - pos);
+        const std::size_t lineStart = pos;
+        pos = nl + 1;
+        take(p, lineNo, line, lineStart, splitTabs(line));
+    }
+    return lineNo;
+}
+
+// The numbers of a card line (fields 1 to 6: stability, difficulty, last and
+// due day, right and wrong), as the text memory and the step file write them.
+Card cardNumbers(const LineParser& p, const std::vector<std::string_view>& f) {
+    Card c;
+    c.state.stability = p.real(f[1], 0, 1e9);
+    c.state.difficulty = p.real(f[2], 0, 10);
+    c.lastDay = p.integer(f[3], 0, kMaxDay);
+    c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
+    c.right = p.integer(f[5], 0, 1 << 30);
+    c.wrong = p.integer(f[6], 0, 1 << 30);
+    return c;
+}
+
 const std::array<std::string, 48> kPrefectures = {
     "",         "北海道",   "青森県", "岩手県", "宮城県", "秋田県", "山形県", "福島県",
     "茨城県",   "栃木県",   "群馬県", "埼玉県", "千葉県", "東京都", "神奈川県", "新潟県",
@@ -204,25 +238,15 @@ std::string MemoryBook::serialize() const {
 
 MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName) {
     MemoryBook book;
-    std::size_t pos = 0;
-    int lineNo = 0;
     bool ended = false;
     bool sawRetention = false;
     std::int32_t lastDay = -1;
-    while (pos < bytes.size()) {
-        ++lineNo;
-        const LineParser p(fileName, lineNo);
-        if (ended) p.fail("終わりの行の後に続きがあります");
-        const std::size_t nl = bytes.find('\n', pos);
-        if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
-        const std::string_view line = bytes.substr(pos, nl - pos);
-        const std::size_t lineStart = pos;
-        pos = nl + 1;
-        const auto f = splitTabs(line);
+    const int lineNo = forEachLine(bytes, fileName, ended, [&](const LineParser& p, int lineNo, std::string_view,
+                                                             std::size_t lineStart, const std::vector<std::string_view>& f) {
         if (lineNo == 1) {
             if (f.size() != 2 || f[0] != kMemoryMagic) p.fail("記憶ファイルの見出しがありません");
             if (p.integer(f[1], 0, 1 << 30) != kVersion) p.fail("この版では読めない記憶ファイルです");
-            continue;
+            return;
         }
         if (f[0] == "retention" && f.size() == 2 && !sawRetention) {
             book.retention = p.real(f[1], fsrs::kMinRetention, fsrs::kMaxRetention);
@@ -233,13 +257,7 @@ MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName
             lastDay = day;
             book.days[day] = {p.integer(f[2], 0, 1 << 30), p.integer(f[3], 0, 1 << 30)};
         } else if (f[0] == "card" && f.size() == 9) {
-            Card c;
-            c.state.stability = p.real(f[1], 0, 1e9);
-            c.state.difficulty = p.real(f[2], 0, 10);
-            c.lastDay = p.integer(f[3], 0, kMaxDay);
-            c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
-            c.right = p.integer(f[5], 0, 1 << 30);
-            c.wrong = p.integer(f[6], 0, 1 << 30);
+            Card c = cardNumbers(p, f);
             if (f[7].size() != 2 || (f[7][0] != 'M' && f[7][0] != '-') || (f[7][1] != 'W' && f[7][1] != '-'))
                 p.fail("印「" + std::string(f[7]) + "」が読めません");
             c.mastered = f[7][0] == 'M';
@@ -261,7 +279,7 @@ MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName
         } else {
             p.fail("読めない行です");
         }
-    }
+    });
     if (!ended) LineParser(fileName, std::max(lineNo, 1)).fail("終わりの行がありません（途中で切れています）");
     return book;
 }
@@ -421,18 +439,9 @@ struct MemoryStore::Step {
 
     static Step decode(std::string_view bytes, const std::string& fileName) {
         Step step;
-        std::size_t pos = 0;
-        int lineNo = 0;
         bool ended = false;
-        while (pos < bytes.size()) {
-            const LineParser p(fileName, ++lineNo);
-            if (ended) p.fail("終わりの行の後に続きがあります");
-            const std::size_t nl = bytes.find('\n', pos);
-            if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
-            const std::string_view line = bytes.substr(pos, nl - pos);
-            const std::size_t lineStart = pos;
-            pos = nl + 1;
-            const auto f = splitTabs(line);
+        const int lineNo = forEachLine(bytes, fileName, ended, [&](const LineParser& p, int lineNo, std::string_view line,
+                                                                 std::size_t lineStart, const std::vector<std::string_view>& f) {
             auto key = [&](std::string_view field) {
                 auto k = unescapeKey(field);
                 if (!k) p.fail("見出しが読めません");
@@ -443,13 +452,7 @@ struct MemoryStore::Step {
             } else if (f[0] == "id" && f.size() == 2) {
                 step.id = p.integer(f[1], 0, 1 << 30);
             } else if (f[0] == "card" && f.size() == 9) {
-                Card c;
-                c.state.stability = p.real(f[1], 0, 1e9);
-                c.state.difficulty = p.real(f[2], 0, 10);
-                c.lastDay = p.integer(f[3], 0, kMaxDay);
-                c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
-                c.right = p.integer(f[5], 0, 1 << 30);
-                c.wrong = p.integer(f[6], 0, 1 << 30);
+                Card c = cardNumbers(p, f);
                 if (f[7].size() != 2) p.fail("印が読めません");
                 c.mastered = f[7][0] == 'M';
                 c.lastWrong = f[7][1] == 'W';
@@ -476,7 +479,7 @@ struct MemoryStore::Step {
             } else {
                 p.fail("読めない行です");
             }
-        }
+        });
         if (!ended) LineParser(fileName, std::max(lineNo, 1)).fail("終わりの行がありません（途中で切れています）");
         return step;
     }
