@@ -214,6 +214,51 @@ TEST(LearnerDb, TheOldTextMemoryIsCarriedOverWholeAndKept) {
     EXPECT_EQ(testing::readBytes(bf.memoryFile()), text.substr(0, text.size() - 5));
 }
 
+// The day tallies are kept per day, so a start reads them without counting
+// the log. A database of the version before (no such table) is read from its
+// log as it is, untouched by reading, and takes the table at its first write:
+// the same tallies, then and after the answers to come.
+TEST(LearnerDb, ADatabaseOfTheVersionBeforeTakesTheDayTalliesAtItsFirstWrite) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto f = dir.folders();
+    {
+        MemoryStore store(io, f.memoryFile());
+        store.record(question(1), Outcome::Good, 100);
+        store.record(question(2), Outcome::Again, 100);
+        store.record(question(3), Outcome::Mastered, 100);
+        store.record(question(1), Outcome::Hard, 103);
+        store.revert(store.record(question(2), Outcome::Good, 103).change.value());
+    }
+    const Found now = found(f);
+    const auto days = MemoryStore(io, f.memoryFile()).book().days;
+    ASSERT_EQ(days.size(), 2u);
+    EXPECT_EQ(days.at(100).right, 1);
+    EXPECT_EQ(days.at(100).wrong, 1);
+    EXPECT_EQ(days.at(103).right, 1) << "the answer taken back is no answer of the day";
+    const auto db = MemoryStore(io, f.memoryFile()).databaseFile();
+    Database(io, db, false).exec("DROP TABLE answer_days; PRAGMA user_version=1;");
+    const std::string before = testing::readBytes(db);
+    EXPECT_EQ(found(f), now) << "the version before reads its log";
+    EXPECT_EQ(testing::readBytes(db), before) << "reading changed it";
+    {
+        MemoryStore store(io, f.memoryFile());
+        store.record(question(4), Outcome::Again, 103);
+    }
+    const auto after = MemoryStore(io, f.memoryFile()).book().days;
+    EXPECT_EQ(after.at(100).right, 1);
+    EXPECT_EQ(after.at(100).wrong, 1);
+    EXPECT_EQ(after.at(103).right, 1);
+    EXPECT_EQ(after.at(103).wrong, 1);
+    Database upgraded(io, db, false);
+    Database::Statement version(upgraded, "PRAGMA user_version");
+    ASSERT_TRUE(version.step());
+    EXPECT_EQ(version.integer(0), 2);
+    Database::Statement kept(upgraded, "SELECT count(*) FROM answer_days");
+    ASSERT_TRUE(kept.step());
+    EXPECT_EQ(kept.integer(0), 2);
+}
+
 // An old text memory an editor saved again in Shift-JIS is named as such,
 // with the way back (save it as UTF-8) and the repair; any other damage of it
 // is the damaged memory's message. Either is the damaged file the repair sets
@@ -269,7 +314,7 @@ TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
          [](const fs::path& db) {
              PosixIo io;
              { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).setRetention(0.9); }
-             Database(io, db, false).exec("PRAGMA user_version=2");
+             Database(io, db, false).exec("PRAGMA user_version=3");
          }},
         {"another program's database",
          [](const fs::path& db) {

@@ -337,7 +337,11 @@ std::int32_t localDay(std::time_t t) {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 2: the log's answers tallied per day in answer_days, so that a start reads
+// one row a day instead of the whole log. A version 1 database is read as it
+// is and takes the table at its first write.
+constexpr int kSchemaVersion = 2;
+constexpr int kOldestSchema = 1;
 
 // After a failure of our memory every step goes on without it.
 constexpr const char* kGoingOnWithout = "直すか起動し直すまで、答えは記憶せずに続けます。";
@@ -362,6 +366,12 @@ CREATE TABLE answers(
   seconds REAL);
 CREATE INDEX answers_by_day ON answers(day, right);
 CREATE TABLE carried_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
+)";
+
+// The log's answers of each day (removals are none), kept with every row added or taken back.
+constexpr const char* kAnswerDays = R"(
+CREATE TABLE answer_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
+INSERT INTO answer_days SELECT day, total(right), count(right) - total(right) FROM answers WHERE right IS NOT NULL GROUP BY day;
 )";
 
 // Valid UTF-8 (no overlong form, no surrogate, nothing past U+10FFFF).
@@ -525,6 +535,7 @@ void MemoryStore::createDatabase() {
         Database fresh(io_, temp, true);
         Database::Transaction t(fresh);
         fresh.exec(kSchema);
+        fresh.exec(kAnswerDays);
         fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
                    std::to_string(kSchemaVersion) + ";");
         Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
@@ -572,8 +583,9 @@ void MemoryStore::openDatabase() {
     app.step();
     if (app.integer(0) != kApplicationId)
         throw DatabaseError(memoryProblem(file, MemoryFault::NotOurs), MemoryFault::NotOurs);
-    if (v != kSchemaVersion)
+    if (v < kOldestSchema || v > kSchemaVersion)
         throw DatabaseError(memoryProblem(file, MemoryFault::OtherVersion, v), MemoryFault::OtherVersion);
+    dayTable_ = v >= 2;
     db_ = std::move(db);
 }
 
@@ -614,13 +626,15 @@ void MemoryStore::readBook() {
     while (carried.step())
         book.days[static_cast<std::int32_t>(carried.integer(0))] = {static_cast<std::int32_t>(carried.integer(1)),
                                                                    static_cast<std::int32_t>(carried.integer(2))};
-    // The day tallies are the log's: a removal (right NULL) is no answer of the day.
-    Database::Statement days(db, "SELECT day, total(right), count(right) FROM answers WHERE right IS NOT NULL GROUP BY day");
+    // The day tallies are the log's: a removal (right NULL) is no answer of
+    // the day. Kept per day since version 2; a version 1 database counts its log.
+    Database::Statement days(db, dayTable_ ? "SELECT day, right, wrong FROM answer_days"
+                                           : "SELECT day, total(right), count(right) - total(right) FROM answers "
+                                             "WHERE right IS NOT NULL GROUP BY day");
     while (days.step()) {
         DayTally& t = book.days[static_cast<std::int32_t>(days.integer(0))];
-        const auto right = static_cast<std::int32_t>(days.real(1));
-        t.right += right;
-        t.wrong += static_cast<std::int32_t>(days.integer(2)) - right;
+        t.right += static_cast<std::int32_t>(days.real(1));
+        t.wrong += static_cast<std::int32_t>(days.real(2));
     }
     book_ = std::move(book);
 }
@@ -630,6 +644,8 @@ std::int64_t MemoryStore::apply(const Step& step) {
     Database& db = *db_;
     Database::Transaction t(db);
     std::int64_t lastRow = 0;
+    const bool upgrade = !dayTable_;
+    if (upgrade) db.exec(std::string(kAnswerDays) + "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";");
     if (!step.cards.empty()) {
         Database::Statement put(db, "INSERT OR REPLACE INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
         Database::Statement forget(db, "DELETE FROM cards WHERE key = ?");
@@ -649,6 +665,9 @@ std::int64_t MemoryStore::apply(const Step& step) {
     }
     if (!step.answers.empty()) {
         Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
+        Database::Statement tally(db, "INSERT INTO answer_days(day, right, wrong) VALUES(?, ?, ?) ON CONFLICT(day) DO "
+                                      "UPDATE SET right = right + excluded.right, wrong = wrong + excluded.wrong");
+        Database::Statement rowid(db, "SELECT last_insert_rowid()");
         for (const auto& a : step.answers) {
             insert.reset();
             insert.bind(1, a.at).bind(2, std::int64_t{a.day}).bind(3, a.key).bind(4, a.activity)
@@ -657,16 +676,29 @@ std::int64_t MemoryStore::apply(const Step& step) {
             else insert.bind(6, std::int64_t{a.outcome != static_cast<int>(Outcome::Again)});
             if (a.seconds) insert.bind(7, *a.seconds); else insert.bindNull(7);
             insert.step();
+            // (before the tally, whose own insert would be the last one)
+            rowid.reset();
+            rowid.step();
+            lastRow = rowid.integer(0);
+            if (a.outcome == static_cast<int>(Outcome::Mastered)) continue;
+            const bool right = a.outcome != static_cast<int>(Outcome::Again);
+            tally.reset();
+            tally.bind(1, std::int64_t{a.day}).bind(2, std::int64_t{right}).bind(3, std::int64_t{!right}).step();
         }
-        Database::Statement row(db, "SELECT last_insert_rowid()");
-        row.step();
-        lastRow = row.integer(0);
     }
     if (step.reviveDay) {
         Database::Statement revive(db, "UPDATE cards SET mastered = 0, due_day = ? WHERE mastered != 0 AND NOT (key GLOB ?)");
         revive.bind(1, std::int64_t{*step.reviveDay}).bind(2, std::string(kWhereKind) + "*").step();
     }
     if (step.dropRow > 0) {
+        Database::Statement untally(db, "UPDATE answer_days SET right = answer_days.right - r.right, wrong = answer_days.wrong - (1 - r.right) "
+                                        "FROM (SELECT day, right FROM answers WHERE id = ? AND right IS NOT NULL) AS r "
+                                        "WHERE answer_days.day = r.day");
+        untally.bind(1, step.dropRow).step();
+        // a day left with no answer is no day of the tallies, as the log counted them
+        Database::Statement empty(db, "DELETE FROM answer_days WHERE right = 0 AND wrong = 0 AND "
+                                      "day = (SELECT day FROM answers WHERE id = ?)");
+        empty.bind(1, step.dropRow).step();
         Database::Statement drop(db, "DELETE FROM answers WHERE id = ?");
         drop.bind(1, step.dropRow).step();
     }
@@ -688,6 +720,7 @@ std::int64_t MemoryStore::apply(const Step& step) {
         if (!now.step() || now.integer(0) != commits) throw;
     }
     if (step.id > lastStep_) lastStep_ = step.id;
+    if (upgrade) dayTable_ = true;
     return lastRow;
 }
 

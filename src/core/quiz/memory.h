@@ -321,6 +321,7 @@ private:
     bool problemTold_ = false;
     bool loaded_ = false;
     std::optional<std::filesystem::path> damaged_;
+    bool dayTable_ = false;  // the database keeps the day tallies (version 2)
 };
 
 }  // namespace tabinowa
