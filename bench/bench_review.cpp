@@ -171,7 +171,12 @@ struct TenYears {
                 insert.step();
                 ++next;
             }
+        // the day tallies as the program keeps them with each row
+        db.exec("DELETE FROM answer_days; INSERT INTO answer_days SELECT day, total(right), count(right) - total(right) "
+                "FROM answers WHERE right IS NOT NULL GROUP BY day;");
         t.commit();
+        MemoryStore check(io, folder.folders().memoryFile());
+        if (check.book().days.size() < static_cast<std::size_t>(kYears * 365)) std::abort();
     }
 };
 
