@@ -80,8 +80,7 @@ ReviewFixture& reviewBank() {
 
 // The window's queue: the bank and its difficulties read, the queue built,
 // the memory's cards found through the index the memory keeps (made once).
-void BM_ReviewQueue(benchmark::State& state) {
-    const AppFolders folders = reviewBank().folder.folders();
+void queueOf(benchmark::State& state, const AppFolders& folders) {
     PosixIo io;
     MemoryStore store(io, folders.memoryFile());
     const MemoryBook& book = store.book();
@@ -92,6 +91,8 @@ void BM_ReviewQueue(benchmark::State& state) {
         if (bank.difficulty.empty()) state.SkipWithError("the difficulty file was not read");
     }
 }
+
+void BM_ReviewQueue(benchmark::State& state) { queueOf(state, reviewBank().folder.folders()); }
 
 void BM_DeckBuildSameBank(benchmark::State& state) {
     const AppFolders folders = reviewBank().folder.folders();
@@ -198,17 +199,7 @@ void BM_Start(benchmark::State& state) {
 }
 
 // The day's queue with the memory open (the review window's own work).
-void BM_Queue(benchmark::State& state) {
-    const AppFolders folders = foldersOf(state.range(0) != 0);
-    PosixIo io;
-    MemoryStore store(io, folders.memoryFile());
-    const MemoryBook& book = store.book();
-    for (auto _ : state) {
-        const auto bank = readReviewBank(io, folders);
-        const auto queue = buildReviewQueue(bank.questions, book, kToday, {}, bank.difficulty);
-        benchmark::DoNotOptimize(queue.records.data());
-    }
-}
+void BM_Queue(benchmark::State& state) { queueOf(state, foldersOf(state.range(0) != 0)); }
 
 // The statistics window: its summary and tables (the bank and the book), the
 // last and next 30 days, and the time spent per day from the log.
