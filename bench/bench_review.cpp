@@ -3,9 +3,14 @@
 // against the deck build of the same bank; and one review answer (a card and
 // its log row committed) against a bare SQLite insert of the same row with the
 // same durability.
+// Ten years of daily use (the same 20,000 cards, 200 answers a day: 730,000
+// rows in the log) against the same memory with an empty log: the start (the
+// memory opened for the menu's count), the day's review queue and the
+// statistics window's queries.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <filesystem>
 
 #include "bench_support.h"
 #include "core/files/cp932.h"
@@ -14,6 +19,7 @@
 #include "core/quiz/deck.h"
 #include "core/quiz/memory.h"
 #include "core/quiz/review.h"
+#include "core/quiz/fsrs.h"
 
 using namespace tabinowa;
 
@@ -74,8 +80,7 @@ ReviewFixture& reviewBank() {
 
 // The window's queue: the bank and its difficulties read, the queue built,
 // the memory's cards found through the index the memory keeps (made once).
-void BM_ReviewQueue(benchmark::State& state) {
-    const AppFolders folders = reviewBank().folder.folders();
+void queueOf(benchmark::State& state, const AppFolders& folders) {
     PosixIo io;
     MemoryStore store(io, folders.memoryFile());
     const MemoryBook& book = store.book();
@@ -86,6 +91,8 @@ void BM_ReviewQueue(benchmark::State& state) {
         if (bank.difficulty.empty()) state.SkipWithError("the difficulty file was not read");
     }
 }
+
+void BM_ReviewQueue(benchmark::State& state) { queueOf(state, reviewBank().folder.folders()); }
 
 void BM_DeckBuildSameBank(benchmark::State& state) {
     const AppFolders folders = reviewBank().folder.folders();
@@ -136,10 +143,107 @@ void BM_BareInsert(benchmark::State& state) {
     }
 }
 
+// ------------------------------------------------------------ ten years
+
+constexpr int kYears = 10, kAnswersADay = 200;
+
+// The review bank's folder copied, its log filled with ten years of answers
+// (the questions in turn, one in five wrong, a few seconds each).
+struct TenYears {
+    testing::TempProgramFolder folder;
+    TenYears() {
+        const auto from = reviewBank().folder.path();
+        std::filesystem::copy(from, folder.path(), std::filesystem::copy_options::recursive |
+                                                       std::filesystem::copy_options::overwrite_existing);
+        PosixIo io;
+        MemoryStore probe(io, folder.folders().memoryFile());
+        Database db(io, probe.databaseFile(), false);
+        Database::Transaction t(db);
+        Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
+        const auto& questions = reviewBank().questions;
+        std::size_t next = 0;
+        for (std::int32_t day = kToday - kYears * 365; day < kToday; ++day)
+            for (int i = 0; i < kAnswersADay; ++i) {
+                const bool wrong = next % 5 == 0;
+                insert.reset();
+                insert.bind(1, std::int64_t{day} * 86400 + 3600 + i * 20).bind(2, std::int64_t{day})
+                    .bind(3, memoryKey(questions[next % questions.size()])).bind(4, std::string(activity::kReview))
+                    .bind(5, std::int64_t{wrong ? 0 : 2}).bind(6, std::int64_t{!wrong}).bind(7, 2.0 + i % 9);
+                insert.step();
+                ++next;
+            }
+        // the day tallies as the program keeps them with each row
+        db.exec("DELETE FROM answer_days; INSERT INTO answer_days SELECT day, total(right), count(right) - total(right) "
+                "FROM answers WHERE right IS NOT NULL GROUP BY day;");
+        t.commit();
+        MemoryStore check(io, folder.folders().memoryFile());
+        if (check.book().days.size() < static_cast<std::size_t>(kYears * 365)) std::abort();
+    }
+};
+
+TenYears& tenYears() {
+    static TenYears y;
+    return y;
+}
+
+AppFolders foldersOf(bool full) { return full ? tenYears().folder.folders() : reviewBank().folder.folders(); }
+
+// The start: the memory opened and read as the menu's "今日の復習" reads it.
+void BM_Start(benchmark::State& state) {
+    const AppFolders folders = foldersOf(state.range(0) != 0);
+    PosixIo io;
+    for (auto _ : state) {
+        MemoryStore store(io, folders.memoryFile());
+        benchmark::DoNotOptimize(store.book().dueCount(kToday));
+    }
+}
+
+// The day's queue with the memory open (the review window's own work).
+void BM_Queue(benchmark::State& state) { queueOf(state, foldersOf(state.range(0) != 0)); }
+
+// The statistics window: its summary and tables (the bank and the book), the
+// last and next 30 days, and the time spent per day from the log.
+void BM_Stats(benchmark::State& state) {
+    const AppFolders folders = foldersOf(state.range(0) != 0);
+    PosixIo io;
+    MemoryStore store(io, folders.memoryFile());
+    const MemoryBook& book = store.book();
+    const auto bank = readBank(io, folders);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(statsByKind(bank, book).data());
+        benchmark::DoNotOptimize(statsByPrefecture(bank, book).data());
+        benchmark::DoNotOptimize(answersLast30(book, kToday).data());
+        benchmark::DoNotOptimize(dueNext30(bank, book, kToday).data());
+        benchmark::DoNotOptimize(store.secondsPerDay(kToday - 29, kToday).data());
+    }
+}
+
+// The statistics window's true retention: every answer of the log replayed.
+void BM_StatsRetention(benchmark::State& state) {
+    const AppFolders folders = foldersOf(state.range(0) != 0);
+    PosixIo io;
+    MemoryStore store(io, folders.memoryFile());
+    const auto scheduler = store.book().scheduler();
+    for (auto _ : state) {
+        std::vector<fsrs::LoggedAnswer> log;
+        for (std::int64_t row = 0;;) {
+            const auto before = log.size();
+            row = store.readLog(row, 50000, log);
+            if (log.size() - before < 50000) break;
+        }
+        benchmark::DoNotOptimize(trueRetention(log, scheduler).total.due);
+    }
+}
+
 BENCHMARK(BM_ReviewQueue)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DeckBuildSameBank)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReviewAnswer)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BareInsert)->Unit(benchmark::kMillisecond);
+// 0: the log empty, 1: ten years of answers
+BENCHMARK(BM_Start)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Queue)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Stats)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StatsRetention)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
@@ -152,5 +256,10 @@ int main(int argc, char** argv) {
                         t.cpu("BM_ReviewQueue") / t.cpu("BM_DeckBuildSameBank"));
         }
         if (floor > 0) std::printf("review answer / bare insert of its row = %.2fx (goal: at most 2.0x)\n", answer / floor);
+        for (const char* name : {"BM_Start", "BM_Queue", "BM_Stats", "BM_StatsRetention"}) {
+            const double empty = t.real(std::string(name) + "/0"), full = t.real(std::string(name) + "/1");
+            if (empty > 0 && full > 0)
+                std::printf("%s ten years / empty log = %.2fx (goal: at most 1.2x)\n", name, full / empty);
+        }
     });
 }

@@ -184,7 +184,7 @@ TEST(FitStore, WeightsAreKeptUsedAndReset) {
         EXPECT_TRUE(store.autoFit());
         EXPECT_FALSE(store.lastFit());
         store.recordFit(rec, w);
-        const Card c = store.record(testing::sampleQuestion(1, true), Outcome::Good, 20100).card.value_or(Card{});
+        const Card c = store.record(testing::sampleQuestion(1, true), Outcome::Good, 20100).change.value().card.value_or(Card{});
         EXPECT_FALSE(c.state.graded());
     }
     MemoryStore store(io, file);

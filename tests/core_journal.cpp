@@ -109,8 +109,7 @@ struct Change {
     }
     std::vector<fs::path> folders() const { return {tmp.path(), tmp.path() / "file", tmp.path() / "file1"}; }
     void reset() {
-        for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
-            if (e.is_regular_file()) fs::remove(e.path());
+        removeFiles(tmp.path());
         writeBytes(a, "A-old");
         writeBytes(b, "B-old-longer");
     }
@@ -122,6 +121,28 @@ int countPoints(Change& ch) {
     ch.after = snapshot(ch.tmp.path());
     ch.reset();
     return counter.points();
+}
+
+// A power cut at each point of a change in turn, then a fresh start's
+// recovery: the files are wholly old or wholly new every time. How often each.
+struct Ends {
+    int finished = 0, undone = 0;
+};
+template <class C>
+Ends powerCutAtEveryPoint(C& ch, int points) {
+    Ends ends;
+    for (int k = 1; k <= points; ++k) {
+        ch.reset();
+        PowerCutIo io(k);
+        EXPECT_THROW(ch.run(io), Crash) << k;
+        PosixIo real;
+        recover(real, ch.journal, ch.folders());
+        const Snapshot now = snapshot(ch.tmp.path());
+        EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a power cut at point " << k;
+        ends.finished += now == ch.after;
+        ends.undone += now == ch.before;
+    }
+    return ends;
 }
 
 TEST(JournalCrash, AfterACrashAtAnyPointRecoveryLeavesTheOldOrTheNewFilesAndNothingElse) {
@@ -158,20 +179,9 @@ TEST(JournalCrash, AfterACrashAtAnyPointRecoveryLeavesTheOldOrTheNewFilesAndNoth
 TEST(JournalPowerCut, AfterAPowerCutAtAnyPointRecoveryLeavesTheOldOrTheNewFiles) {
     Change ch;
     const int points = countPoints(ch);
-    int finished = 0, undone = 0;
-    for (int k = 1; k <= points; ++k) {
-        ch.reset();
-        PowerCutIo io(k);
-        EXPECT_THROW(ch.run(io), Crash) << k;
-        PosixIo real;
-        recover(real, ch.journal, ch.folders());
-        const Snapshot now = snapshot(ch.tmp.path());
-        EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a power cut at point " << k;
-        finished += now == ch.after;
-        undone += now == ch.before;
-    }
-    EXPECT_GT(finished, 0);
-    EXPECT_GT(undone, 0);
+    const Ends ends = powerCutAtEveryPoint(ch, points);
+    EXPECT_GT(ends.finished, 0);
+    EXPECT_GT(ends.undone, 0);
 }
 
 TEST(JournalCrash, ACrashDuringRecoveryIsRecoveredByTheNextStart) {
@@ -190,9 +200,7 @@ TEST(JournalCrash, ACrashDuringRecoveryIsRecoveredByTheNextStart) {
         recover(counter, ch.journal, ch.folders());
         for (int j = 1; j <= counter.points(); ++j) {
             // back to the same crashed state, then a crash inside recovery
-            for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
-                if (e.is_regular_file()) fs::remove(e.path());
-            for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+            putBack(ch.tmp.path(), crashed);
             CrashIo io(j);
             EXPECT_THROW(recover(io, ch.journal, ch.folders()), Crash);
             PosixIo real;
@@ -212,11 +220,16 @@ TEST(JournalCrash, ACrashDuringRecoveryIsRecoveredByTheNextStart) {
     EXPECT_GT(tried, 20);
 }
 
-TEST(JournalFailure, AFailureAtAnyPointLeavesTheOldOrTheNewFilesWithoutRecovery) {
-    Change ch;
+// A failure at each point of a change in turn, with no recovery after it:
+// reported, the files are old and the message says so; not reported, they
+// are new. How many were reported.
+template <class C>
+int failureAtEveryPoint(C& ch) {
     FaultyIo counter;
     ch.run(counter);
     const Snapshot after = snapshot(ch.tmp.path());
+    EXPECT_NE(after, ch.before);
+    int reported = 0;
     for (int k = 1; k <= counter.points(); ++k) {
         ch.reset();
         FaultyIo io(k);
@@ -225,11 +238,18 @@ TEST(JournalFailure, AFailureAtAnyPointLeavesTheOldOrTheNewFilesWithoutRecovery)
             ch.run(io);
         } catch (const FileError& e) {
             threw = true;
+            ++reported;
             EXPECT_NE(std::string(e.what()).find("元のファイルはそのままです"), std::string::npos) << e.what();
         }
         const Snapshot now = snapshot(ch.tmp.path());
         EXPECT_TRUE(threw ? now == ch.before : now == after) << "point " << k << (threw ? " (reported)" : "");
     }
+    return reported;
+}
+
+TEST(JournalFailure, AFailureAtAnyPointLeavesTheOldOrTheNewFilesWithoutRecovery) {
+    Change ch;
+    failureAtEveryPoint(ch);
 }
 
 // --------------------------------------------------------------- recovery
@@ -381,8 +401,7 @@ struct PatchChange {
     }
     std::vector<fs::path> folders() const { return {tmp.path(), tmp.path() / "file", tmp.path() / "file1"}; }
     void reset() {
-        for (const auto& e : fs::recursive_directory_iterator(tmp.path()))
-            if (e.is_regular_file()) fs::remove(e.path());
+        removeFiles(tmp.path());
         writeBytes(records, "record01..record02");
         if (memoryExisted) writeBytes(memory, "memory before");
     }
@@ -420,14 +439,10 @@ TEST(JournalInPlace, ACrashAtAnyPointOfTheChangeOrOfItsRecoveryLeavesBothFilesOl
             undone += now == ch.before;
             // and a second crash inside the recovery of this one
             CrashIo recoveryCounter;
-            for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
-                if (e.is_regular_file()) fs::remove(e.path());
-            for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+            putBack(ch.tmp.path(), crashed);
             recover(recoveryCounter, ch.journal, ch.folders());
             for (int j = 1; j <= recoveryCounter.points(); ++j) {
-                for (const auto& e : fs::recursive_directory_iterator(ch.tmp.path()))
-                    if (e.is_regular_file()) fs::remove(e.path());
-                for (const auto& [name, bytes] : crashed) writeBytes(ch.tmp.path() / u8(name), bytes);
+                putBack(ch.tmp.path(), crashed);
                 CrashIo io(j);
                 EXPECT_THROW(recover(io, ch.journal, ch.folders()), Crash);
                 recover(real, ch.journal, ch.folders());
@@ -455,40 +470,13 @@ TEST(JournalPowerCut, BytesInPlaceAndAWholeFileAreBothOldOrBothNewAfterAPowerCut
         PowerCutIo counter;
         ch.run(counter);
         const int points = counter.points();
-        for (int k = 1; k <= points; ++k) {
-            ch.reset();
-            PowerCutIo io(k);
-            EXPECT_THROW(ch.run(io), Crash) << k;
-            PosixIo real;
-            recover(real, ch.journal, ch.folders());
-            const Snapshot now = snapshot(ch.tmp.path());
-            EXPECT_TRUE(now == ch.before || now == ch.after) << "mixed after a power cut at point " << k;
-        }
+        powerCutAtEveryPoint(ch, points);
     }
 }
 
 TEST(JournalInPlace, AFailureAtAnyPointLeavesBothFilesOldAndSaysSoOrBothNew) {
     PatchChange ch(true);
-    FaultyIo counter;
-    ch.run(counter);
-    const Snapshot after = snapshot(ch.tmp.path());
-    ASSERT_NE(after, ch.before);
-    int reported = 0;
-    for (int k = 1; k <= counter.points(); ++k) {
-        ch.reset();
-        FaultyIo io(k);
-        bool threw = false;
-        try {
-            ch.run(io);
-        } catch (const FileError& e) {
-            threw = true;
-            ++reported;
-            EXPECT_NE(std::string(e.what()).find("元のファイルはそのままです"), std::string::npos) << e.what();
-        }
-        const Snapshot now = snapshot(ch.tmp.path());
-        EXPECT_TRUE(threw ? now == ch.before : now == after) << "point " << k << (threw ? " (reported)" : "");
-    }
-    EXPECT_GT(reported, 3);
+    EXPECT_GT(failureAtEveryPoint(ch), 3);
 }
 
 TEST(JournalInPlace, BytesBeyondTheEndOrOfAMissingFileAreRefusedBeforeAnythingChanges) {

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <ctime>
 #include <random>
 
+#include "core/files/cp932.h"
 #include "core/files/database.h"
 #include "core/files/error.h"
 #include "core/files/journal.h"
@@ -20,6 +22,7 @@
 #include "support/crash_io.h"
 #include "support/faulty_io.h"
 #include "support/folder_checks.h"
+#include "support/memory_book.h"
 #include "support/power_cut_io.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
@@ -28,6 +31,7 @@ namespace tabinowa {
 namespace {
 
 using testing::Crash;
+using testing::putBack;
 using testing::TempProgramFolder;
 namespace fs = std::filesystem;
 
@@ -44,12 +48,6 @@ Found found(const AppFolders& f) {
     PosixIo io;
     MemoryStore store(io, f.memoryFile());
     return {store.book().serialize(), store.logCount()};
-}
-
-void putBack(const fs::path& root, const testing::Snapshot& s) {
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) fs::remove(e.path());
-    for (const auto& [name, bytes] : s) testing::writeBytes(root / fs::path(std::u8string(name.begin(), name.end())), bytes);
 }
 
 TEST(LearnerDb, AnswersAreCommittedWithTheirLogAndReadBack) {
@@ -130,7 +128,7 @@ TEST(LearnerDb, EveryChangeIsWhatAFreshStartFinds) {
                 break;
             }
             case 1:  // a wrong answer in the game whose step failed
-                store->revert(store->record(m, Outcome::Again, today));
+                store->revert(store->record(m, Outcome::Again, today).change.value());
                 ASSERT_EQ(found(f), before);
                 break;
             case 2: store->restore(memoryKey(m), std::nullopt); break;
@@ -180,23 +178,8 @@ TEST(LearnerDb, RetentionChangesTheIntervals) {
 // card, every day's tally, the retention) and stays beside, byte for byte.
 // A broken one is refused by name, and no database is made from it.
 TEST(LearnerDb, TheOldTextMemoryIsCarriedOverWholeAndKept) {
-    MemoryBook old;
-    old.retention = 0.85;
-    old.days[20000] = {3, 1};
-    old.days[20001] = {0, 2};
-    Card c;
-    c.state = {11.326706579101865, 4.868056502338024};
-    c.lastDay = 20001;
-    c.dueDay = 20012;
-    c.right = 2;
-    c.wrong = 1;
-    c.lastWrong = true;
-    old.cards["a\tb\\c\r\nd"] = c;
-    Card m;
-    m.mastered = true;
-    m.dueDay = 56500;
-    old.cards[memoryKey(question(2))] = m;
-    old.cards[std::string(kWhereKind) + "\n北海道"] = c;
+    MemoryBook old = testing::sampleMemoryBook();
+    old.cards[std::string(kWhereKind) + "\n北海道"] = old.cards.at("a\tb\\c\r\nd");
     const std::string text = old.serialize();
 
     TempProgramFolder dir;
@@ -231,8 +214,95 @@ TEST(LearnerDb, TheOldTextMemoryIsCarriedOverWholeAndKept) {
     EXPECT_EQ(testing::readBytes(bf.memoryFile()), text.substr(0, text.size() - 5));
 }
 
-// A database file that is not ours, of another version, or damaged is
-// refused naming the file and its repair, and is left as it is.
+// The day tallies are kept per day, so a start reads them without counting
+// the log. A database of the version before (no such table) is read from its
+// log as it is, untouched by reading, and takes the table at its first write:
+// the same tallies, then and after the answers to come.
+TEST(LearnerDb, ADatabaseOfTheVersionBeforeTakesTheDayTalliesAtItsFirstWrite) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto f = dir.folders();
+    {
+        MemoryStore store(io, f.memoryFile());
+        store.record(question(1), Outcome::Good, 100);
+        store.record(question(2), Outcome::Again, 100);
+        store.record(question(3), Outcome::Mastered, 100);
+        store.record(question(1), Outcome::Hard, 103);
+        store.revert(store.record(question(2), Outcome::Good, 103).change.value());
+    }
+    const Found now = found(f);
+    const auto days = MemoryStore(io, f.memoryFile()).book().days;
+    ASSERT_EQ(days.size(), 2u);
+    EXPECT_EQ(days.at(100).right, 1);
+    EXPECT_EQ(days.at(100).wrong, 1);
+    EXPECT_EQ(days.at(103).right, 1) << "the answer taken back is no answer of the day";
+    const auto db = MemoryStore(io, f.memoryFile()).databaseFile();
+    Database(io, db, false).exec("DROP TABLE answer_days; PRAGMA user_version=1;");
+    const std::string before = testing::readBytes(db);
+    EXPECT_EQ(found(f), now) << "the version before reads its log";
+    EXPECT_EQ(testing::readBytes(db), before) << "reading changed it";
+    {
+        MemoryStore store(io, f.memoryFile());
+        store.record(question(4), Outcome::Again, 103);
+    }
+    const auto after = MemoryStore(io, f.memoryFile()).book().days;
+    EXPECT_EQ(after.at(100).right, 1);
+    EXPECT_EQ(after.at(100).wrong, 1);
+    EXPECT_EQ(after.at(103).right, 1);
+    EXPECT_EQ(after.at(103).wrong, 1);
+    Database upgraded(io, db, false);
+    Database::Statement version(upgraded, "PRAGMA user_version");
+    ASSERT_TRUE(version.step());
+    EXPECT_EQ(version.integer(0), 2);
+    Database::Statement kept(upgraded, "SELECT count(*) FROM answer_days");
+    ASSERT_TRUE(kept.step());
+    EXPECT_EQ(kept.integer(0), 2);
+}
+
+// An old text memory an editor saved again in Shift-JIS is named as such,
+// with the way back (save it as UTF-8) and the repair; any other damage of it
+// is the damaged memory's message. Either is the damaged file the repair sets
+// aside, after which the memory starts empty.
+TEST(LearnerDb, ADamagedOldTextMemoryIsToldWhyAndCanBeSetAside) {
+    MemoryBook old;
+    old.cards["【読み】\n札幌\nさっぽろ"] = Card{};
+    const std::string text = old.serialize();
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"saved as CP932", toCp932(text, "test"), "シフトJIS"},
+        {"cut short", text.substr(0, text.size() - 3), "壊れています"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramFolder dir;
+        const auto f = dir.folders();
+        testing::writeBytes(f.memoryFile(), c.bytes);
+        PosixIo io;
+        MemoryStore store(io, f.memoryFile());
+        const auto refused = store.record(question(1), Outcome::Good, 100);
+        ASSERT_TRUE(refused.problem);
+        EXPECT_TRUE(testing::japaneseNaming(*refused.problem, "記憶.txt")) << *refused.problem;
+        EXPECT_NE(refused.problem->find(c.says), std::string::npos) << *refused.problem;
+        EXPECT_NE(refused.problem->find("記憶を作り直す"), std::string::npos) << *refused.problem;
+        EXPECT_FALSE(fs::exists(store.databaseFile()));
+        EXPECT_EQ(testing::readBytes(f.memoryFile()), c.bytes);
+        ASSERT_EQ(store.damagedFile(), f.memoryFile());
+        const fs::path aside = store.setAside(std::time(nullptr));
+        EXPECT_FALSE(fs::exists(f.memoryFile()));
+        EXPECT_EQ(testing::readBytes(aside), c.bytes);
+        EXPECT_TRUE(store.record(question(1), Outcome::Good, 100).change);
+        EXPECT_EQ(MemoryStore(io, f.memoryFile()).book().cards.size(), 1u);
+    }
+}
+
+// A database file that is not ours, of another version, or damaged does not
+// take an answer: the answer is told to go on without it, naming the file and
+// its repair, the file is left as it is, and setting it aside (the repair)
+// starts a fresh memory that takes the next answer.
 TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
     struct Case {
         const char* what;
@@ -244,7 +314,7 @@ TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
          [](const fs::path& db) {
              PosixIo io;
              { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).setRetention(0.9); }
-             Database(io, db, false).exec("PRAGMA user_version=2");
+             Database(io, db, false).exec("PRAGMA user_version=3");
          }},
         {"another program's database",
          [](const fs::path& db) {
@@ -272,13 +342,33 @@ TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
         c.make(probe.databaseFile());
         const std::string before = testing::readBytes(probe.databaseFile());
         MemoryStore store(io, f.memoryFile());
-        try {
-            store.record(question(1), Outcome::Good, 100);
-            ADD_FAILURE() << "accepted";
-        } catch (const DatabaseError& e) {
-            EXPECT_TRUE(testing::japaneseNaming(e.what(), "記憶.db")) << e.what();
-        }
+        const auto refused = store.record(question(1), Outcome::Good, 100);
+        EXPECT_FALSE(refused.change) << "accepted";
+        ASSERT_TRUE(refused.problem);
+        EXPECT_TRUE(testing::japaneseNaming(*refused.problem, "記憶.db")) << *refused.problem;
+        EXPECT_NE(refused.problem->find("記憶を作り直す"), std::string::npos) << *refused.problem;
+        EXPECT_FALSE(store.record(question(2), Outcome::Good, 100).problem) << "told twice";
         EXPECT_EQ(testing::readBytes(probe.databaseFile()), before);
+        ASSERT_EQ(store.damagedFile(), probe.databaseFile());
+
+        const fs::path aside = store.setAside(std::time_t{1765190096});  // 2025-12-08, local time
+        EXPECT_EQ(aside.parent_path(), probe.databaseFile().parent_path());
+        const auto name = aside.filename().u8string();
+        EXPECT_EQ(name.rfind(u8"記憶.db.破損-2025120", 0), 0u) << std::string(name.begin(), name.end());
+        EXPECT_EQ(testing::readBytes(aside), before) << "the damaged database is kept whole";
+        EXPECT_FALSE(store.damagedFile());
+        const auto taken = store.record(question(1), Outcome::Good, 100);
+        EXPECT_TRUE(taken.change);
+        EXPECT_FALSE(taken.problem);
+        EXPECT_EQ(found(f).log, 1) << "the fresh memory holds the answer after the repair";
+        // A second repair the same second keeps the first one's file.
+        testing::writeBytes(probe.databaseFile(), "not a database");
+        MemoryStore again(io, f.memoryFile());
+        ASSERT_TRUE(again.damagedFile());
+        const fs::path second = again.setAside(std::time_t{1765190096});
+        EXPECT_NE(second, aside);
+        EXPECT_EQ(testing::readBytes(aside), before);
+        EXPECT_EQ(testing::readBytes(second), "not a database");
     }
 }
 
@@ -319,15 +409,14 @@ TEST(LearnerDb, AnAnswerIsWhollyThereOrNotAfterAFailureKillOrPowerCutAtAnyPoint)
                 testing::FaultyIo io(k);
                 MemoryStore store(io, f.memoryFile());
                 store.load();
-                bool threw = false;
-                try {
-                    store.record(question(2), Outcome::Again, 101);
-                } catch (const FileError&) {
-                    threw = true;
+                const auto done = store.record(question(2), Outcome::Again, 101);
+                EXPECT_NE(done.change.has_value(), done.problem.has_value());
+                if (done.problem) {
+                    EXPECT_TRUE(testing::japaneseNaming(*done.problem, "記憶.db")) << *done.problem;
                     EXPECT_EQ(store.book().find(memoryKey(question(2))), nullptr);
                 }
                 const Found now = found(f);
-                EXPECT_EQ(now, threw ? before : after) << "failure";
+                EXPECT_EQ(now, done.problem ? before : after) << "failure";
             } else {
                 // (the last points close the database: SQLite ignores their failure)
                 try {

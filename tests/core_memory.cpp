@@ -18,6 +18,7 @@
 #include "core/quiz/review.h"
 #include "support/faulty_io.h"
 #include "support/folder_checks.h"
+#include "support/memory_book.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
 
@@ -200,25 +201,7 @@ TEST(Fsrs, DifficultyStaysWithinOneToTen) {
 
 Mondai question(int n) { return testing::sampleQuestion(n, true); }
 
-MemoryBook sampleBook() {
-    MemoryBook b;
-    b.retention = 0.85;
-    b.days[20000] = {3, 1};
-    b.days[20001] = {0, 2};
-    Card c;
-    c.state = {11.326706579101865, 4.868056502338024};
-    c.lastDay = 20001;
-    c.dueDay = 20012;
-    c.right = 2;
-    c.wrong = 1;
-    c.lastWrong = true;
-    b.cards["a\tb\\c\r\nd"] = c;  // every escaped character
-    Card m;
-    m.mastered = true;
-    m.dueDay = 56500;
-    b.cards["問題\n答え"] = m;
-    return b;
-}
+MemoryBook sampleBook() { return testing::sampleMemoryBook(); }
 
 TEST(MemoryFile, RoundTripKeepsEverything) {
     const MemoryBook b = sampleBook();

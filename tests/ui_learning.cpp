@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QStandardPaths>
 
 #include <filesystem>
 #include <functional>
@@ -27,6 +29,7 @@
 #include "screens/frm1Main.h"
 #include "screens/window_manager.h"
 #include "support/fixed_random.h"
+#include "support/folder_checks.h"
 #include "support/game_fixture.h"
 #include "support/question_bank.h"
 #include "support/temp_folder.h"
@@ -45,7 +48,11 @@ struct Learning : ::testing::Test {
     Session session{folder.path(), io, random};
     WindowManager windows{session, [] {}};
 
-    Learning() { session.fixedDay = kToday; }
+    Learning() {
+        session.fixedDay = kToday;
+        // Each test starts as a first start does (the answer modes are the learner's settings).
+        QFile::remove(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QStringLiteral("/settings.ini"));
+    }
     void TearDown() override { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
     frm2Sogo& training(const std::vector<Mondai>& bank) {
@@ -194,47 +201,88 @@ TEST_F(Learning, AnsweringByChoiceIsJudgedAndRemembered) {
     EXPECT_TRUE(windows.sogo()->choices.open());
 }
 
-// A pick that cannot go into the memory is not taken, in training and in the
-// review: the window says why, the choices stay open and unmarked and the
-// answer is not shown; once the memory can be written the same key counts.
-TEST_F(Learning, APickThatCannotBeRememberedIsNotTaken) {
-    frm2Sogo& s = training(t::sampleBank(3, {}, true));
+// With the memory failing, a pick is taken all the same, in training and in
+// the review: the verdict and the next button are there, and the window says
+// why once, naming 記憶.db and its way out. Later picks go on quietly and
+// write nothing of ours, even once the memory could be written again, until
+// the next start.
+struct PickWithoutMemory {
+    AnswerModeSwitch& mode;
+    ChoicePanel& choices;
+    ui::Keys& keys;
+    ui::CommandButton& next;
+    const ui::Label& says;
+    std::function<bool()> answerShown;
+};
+
+void pickWithoutMemory(Learning& l, const PickWithoutMemory& w) {
     // A folder where the database's rollback journal would go: every commit fails.
-    const std::filesystem::path blocker = session.memory.databaseFile().string() + "-journal";
-    auto check = [&](AnswerModeSwitch& mode, ChoicePanel& choices, ui::Keys& keys, const ui::Label& says,
-                     const std::function<bool()>& answerShown) {
-        auto answersToday = [&] {
-            const MemoryBook book = memoryOnDisk();
-            const auto d = book.days.find(kToday);
-            return d == book.days.end() ? 0 : d->second.right + d->second.wrong;
-        };
-        if (!mode.byChoice()) {
-            ASSERT_TRUE(mode.button.click());
-        }
-        ASSERT_TRUE(choices.open());
-        const int before = answersToday();
-        std::filesystem::create_directory(blocker);
-        EXPECT_TRUE(keys.press("1"));
-        EXPECT_NE(says.caption().find("記憶.db"), std::string::npos) << says.caption();
-        EXPECT_TRUE(choices.open());
-        for (const auto& b : choices.buttons) {
-            EXPECT_EQ(b.caption().find("〇"), std::string::npos) << b.caption();
-            EXPECT_EQ(b.caption().find("×"), std::string::npos) << b.caption();
-        }
-        EXPECT_FALSE(answerShown());
-        std::filesystem::remove(blocker);
-        EXPECT_EQ(answersToday(), before);
-        EXPECT_TRUE(keys.press("1"));
-        EXPECT_FALSE(choices.open());
-        EXPECT_TRUE(answerShown());
-        EXPECT_EQ(answersToday(), before + 1);
+    const std::filesystem::path blocker = l.session.memory.databaseFile().string() + "-journal";
+    auto answersToday = [&] {
+        const MemoryBook book = l.memoryOnDisk();
+        const auto d = book.days.find(kToday);
+        return d == book.days.end() ? 0 : d->second.right + d->second.wrong;
     };
-    check(s.answerMode, s.choices, s.keys, s.lblQs, [&s] { return s.answerShown(); });
-    ASSERT_TRUE(s.cmdToMain.click());
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // The mode is remembered across windows and tests: left as it was found.
+    const bool byChoiceBefore = w.mode.byChoice();
+    if (!byChoiceBefore) {
+        ASSERT_TRUE(w.mode.button.click());
+    }
+    ASSERT_TRUE(w.choices.open());
+    const int before = answersToday();
+    std::filesystem::create_directory(blocker);
+    EXPECT_TRUE(w.keys.press("1"));
+    EXPECT_FALSE(w.choices.open()) << "the pick was not taken";
+    EXPECT_TRUE(w.answerShown());
+    const std::string told = w.says.caption();
+    EXPECT_TRUE(t::japaneseNaming(told, "記憶.db")) << told;
+    EXPECT_NE(told.find("記憶せずに続けます"), std::string::npos) << told;
+    EXPECT_TRUE(w.says.showsWhole()) << told;
+    std::filesystem::remove(blocker);  // (a fresh start could not read the memory past it either)
+    EXPECT_EQ(answersToday(), before);
+    ASSERT_TRUE(w.next.click());
+    ASSERT_TRUE(w.choices.open());
+    EXPECT_TRUE(w.keys.press("1"));
+    EXPECT_TRUE(w.answerShown());
+    EXPECT_EQ(w.says.caption().find("記憶.db"), std::string::npos) << "told twice: " << w.says.caption();
+    EXPECT_EQ(answersToday(), before) << "written after the failure";
+    EXPECT_FALSE(std::filesystem::exists(l.session.memory.stepFile()));
+    if (!byChoiceBefore) EXPECT_TRUE(w.mode.button.click());
+}
+
+TEST_F(Learning, APickThatCannotBeRememberedIsTakenAndToldOnce) {
+    frm2Sogo& s = training(t::sampleBank(3, {}, true));
+    pickWithoutMemory(*this, {s.answerMode, s.choices, s.keys, s.cmdAns, s.lblKaisetu, [&s] { return s.answerShown(); }});
+}
+
+TEST_F(Learning, APickInTheReviewThatCannotBeRememberedIsTakenAndToldOnce) {
+    t::writeBank(folder.folders(), t::sampleBank(3, {}, true));
+    windows.start();
     ASSERT_TRUE(windows.main()->cmdFukusyu.click());
     frm2Fukusyu& r = *windows.review();
-    check(r.answerMode, r.choices, r.keys, r.lblCount, [&r] { return r.answerShown(); });
+    pickWithoutMemory(*this, {r.answerMode, r.choices, r.keys, r.cmdAns, r.lblKaisetu, [&r] { return r.answerShown(); }});
+}
+
+// A grade the memory cannot take still moves the review to the next card,
+// and the reason is shown under it.
+TEST_F(Learning, AGradeThatCannotBeRememberedMovesOnAndIsTold) {
+    t::writeBank(folder.folders(), t::sampleBank(3, {}, true));
+    windows.start();
+    ASSERT_TRUE(windows.main()->cmdFukusyu.click());
+    frm2Fukusyu& r = *windows.review();
+    ASSERT_FALSE(r.answerMode.byChoice()) << "a first start judges oneself";
+    const std::string first = r.lblQs.caption();
+    ASSERT_TRUE(r.cmdAns.click());
+    ASSERT_TRUE(r.answerShown());
+    const std::filesystem::path blocker = session.memory.databaseFile().string() + "-journal";
+    std::filesystem::create_directory(blocker);
+    ASSERT_TRUE(r.cmdGrade[2].click());
+    std::filesystem::remove(blocker);
+    EXPECT_FALSE(r.answerShown());
+    EXPECT_NE(r.lblQs.caption(), first) << "the review did not move on";
+    EXPECT_TRUE(t::japaneseNaming(r.lblKaisetu.caption(), "記憶.db")) << r.lblKaisetu.caption();
+    EXPECT_TRUE(r.lblKaisetu.showsWhole()) << r.lblKaisetu.caption();
+    EXPECT_TRUE(memoryOnDisk().cards.empty());
 }
 
 // The switch between answering by choice and judging oneself, and each
@@ -574,6 +622,72 @@ TEST_F(Learning, MemorySurvivesARestartAndAQuestionBuildThatMovesTheRecords) {
     EXPECT_EQ(r.queue().records, (std::vector<int>{1, 2, 3}));
     EXPECT_EQ(r.queue().due, 1);
     EXPECT_EQ(windows.main(), nullptr);
+}
+
+// 環境作成 offers "記憶を作り直す" only while a memory file cannot be read.
+// It asks first, saying the history is set aside; いいえ changes nothing; はい
+// renames the damaged file aside (kept whole), says so, and the next answer
+// goes into a fresh memory. A sound memory shows no such button.
+TEST_F(Learning, TheEnvironmentSetsADamagedMemoryAsideAfterAsking) {
+    struct Case {
+        const char* what;
+        std::filesystem::path (*file)(const AppFolders&);
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"記憶.db", [](const AppFolders& f) { return f.data() / AppFolders::u8path("記憶.db"); }, std::string(4096, 'x')},
+        {"記憶.txt", [](const AppFolders& f) { return f.memoryFile(); }, "tabinowa-memory\t1\nretention\t0.9\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        t::TempProgramFolder dir;
+        t::writeBank(dir.folders(), t::sampleBank(3, {}, true));
+        Session s{dir.path(), io, random};
+        s.fixedDay = kToday;
+        WindowManager w{s, [] {}};
+        const auto damaged = c.file(dir.folders());
+        t::writeBytes(damaged, c.bytes);
+        std::vector<std::string> asked;
+        bool agree = false;
+        w.setConfirmer([&](ui::Form&, const std::string& q) {
+            asked.push_back(q);
+            return agree;
+        });
+        w.start();
+        ASSERT_TRUE(w.main()->mnuKankyo.click());
+        frm9Kankyo& k = *w.kankyo();
+        EXPECT_TRUE(t::japaneseNaming(k.lblMsg1.caption(), c.what)) << k.lblMsg1.caption();
+        ASSERT_TRUE(k.cmdMemory.visible());
+        EXPECT_FALSE(k.cmdFitReset.visible());
+        const auto before = t::snapshot(dir.path());
+        ASSERT_TRUE(k.cmdMemory.click());
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_NE(asked[0].find(c.what), std::string::npos) << asked[0];
+        EXPECT_NE(asked[0].find("別の名前にして残し"), std::string::npos) << asked[0];
+        EXPECT_EQ(t::snapshot(dir.path()), before) << "declined, yet changed";
+        agree = true;
+        ASSERT_TRUE(k.cmdMemory.click());
+        EXPECT_FALSE(std::filesystem::exists(damaged));
+        std::vector<std::filesystem::path> aside;
+        for (const auto& e : std::filesystem::directory_iterator(damaged.parent_path())) {
+            const auto name = e.path().filename().u8string();
+            if (name.find(u8".破損-") != std::u8string::npos) aside.push_back(e.path());
+        }
+        ASSERT_EQ(aside.size(), 1u);
+        EXPECT_EQ(t::readBytes(aside[0]), c.bytes);
+        EXPECT_NE(k.lblMsg1.caption().find("記憶を作り直しました"), std::string::npos) << k.lblMsg1.caption();
+        EXPECT_TRUE(k.lblMsg1.showsWhole());
+        EXPECT_FALSE(k.cmdMemory.visible());
+        EXPECT_TRUE(k.cmdFitReset.visible());
+        EXPECT_TRUE(s.memory.record(t::sampleQuestion(1, true), Outcome::Good, kToday).change);
+        MemoryStore fresh(io, s.memory.textFile());
+        EXPECT_EQ(fresh.book().cards.size(), 1u);
+    }
+    // A sound memory: no repair offered.
+    windows.start();
+    ASSERT_TRUE(windows.main()->mnuKankyo.click());
+    EXPECT_FALSE(windows.kankyo()->cmdMemory.visible());
+    EXPECT_TRUE(windows.kankyo()->cmdFitReset.visible());
 }
 
 TEST_F(Learning, StatisticsShowKindsPrefecturesAndDays) {

@@ -32,6 +32,11 @@ ChoicePanel::ChoicePanel(ui::Container& parent, ui::Rect box, AnswerModeSwitch& 
     }
 }
 
+std::string withProblem(const std::string& explanation, const std::optional<std::string>& problem) {
+    if (!problem) return explanation;
+    return explanation.empty() ? *problem : explanation + "\r\n" + *problem;
+}
+
 bool ChoicePanel::offerFor(const Mondai& m) {
     if (!mode_.byChoice()) {
         hide();
@@ -64,7 +69,9 @@ void ChoicePanel::hide() {
 bool ChoicePanel::pick(int position) {
     if (!open() || position < 0 || position > 3) return false;
     JudgedPick judged{position, choices_->isRight(position), choices_->verdict(position), question_->Kaisetu};
-    if (remember_) session_.memory.record(*question_, judged.outcome(), session_.today(), activity_, clock_.seconds());
+    if (remember_)
+        judged.memoryProblem =
+            session_.memory.record(*question_, judged.outcome(), session_.today(), activity_, clock_.seconds()).problem;
     picked_ = true;
     mark(position);
     if (handler_) handler_(judged);

@@ -26,11 +26,16 @@ struct JudgedPick {
     bool right = false;
     std::string verdict;      // the pick and the right answer (Choices::verdict)
     std::string explanation;  // the question's own, shown after the verdict
+    // Why the memory could not take the pick (told once; the pick is taken all the same).
+    std::optional<std::string> memoryProblem;
     // What the pick tells the memory: right = good, wrong = again.
     Outcome outcome() const { return right ? Outcome::Good : Outcome::Again; }
 };
 
 class AnswerModeSwitch;
+
+// A pick's explanation with the memory's problem after it, when there is one.
+std::string withProblem(const std::string& explanation, const std::optional<std::string>& problem);
 
 // Answering by choice on one screen: offers a question's choices when the
 // screen's switch says so, takes a pick (a click or the keys 1 to 4), judges
@@ -53,9 +58,10 @@ public:
     const std::optional<Choices>& choices() const { return choices_; }
 
     // Picks position 0..3. With `remember` (onPick) the pick goes into the
-    // memory first: should that fail, nothing is marked and the choices stay
-    // open. Then the buttons show 〇 at the right one and × at a wrong pick,
-    // and the handler gets the judged pick. False when nothing is open.
+    // memory; should the memory fail, the pick is taken all the same and the
+    // judged pick carries the reason. The buttons show 〇 at the right one and
+    // × at a wrong pick, and the handler gets the judged pick. False when
+    // nothing is open.
     bool pick(int position);
     // What a remembered pick is part of, for the log of answers.
     void setActivity(std::string_view activity) { activity_ = std::string(activity); }

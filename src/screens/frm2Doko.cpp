@@ -273,14 +273,12 @@ void frm2Doko::picMap_Click(MapPoint p) {
 
 void frm2Doko::remember(const WherePlace& place, bool right) {
     // The answer goes into the memory of every answer; when the memory cannot
-    // be written the file stays as it was and the round goes on.
-    try {
-        session_.memory.record(whereMemoryQuestion(place, mapName_, japan_),
-                               right ? Outcome::Good : Outcome::Again, session_.today(), activity::kWhere,
-                               asked_.seconds());
-    } catch (const FileError& e) {
-        lblMsg.setCaption(e.what());
-    }
+    // take it the round goes on, and the window says why once.
+    const auto problem = session_.memory
+                             .record(whereMemoryQuestion(place, mapName_, japan_), right ? Outcome::Good : Outcome::Again,
+                                     session_.today(), activity::kWhere, asked_.seconds())
+                             .problem;
+    if (problem) lblMsg.setCaption(*problem);
 }
 
 void frm2Doko::finishRound() {

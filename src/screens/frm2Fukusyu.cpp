@@ -220,9 +220,11 @@ void frm2Fukusyu::answerWith(Outcome o) {
     // The time to recall: from the question on screen to the answer asked for.
     std::optional<double> recall = asked_.recallSeconds();
     if (recall) recall = std::min(*recall, 3600.0);
-    session_.memory.record(*current_, o, session_.today(), activity::kReview, recall);
+    const auto problem = session_.memory.record(*current_, o, session_.today(), activity::kReview, recall).problem;
     ++position_;
     showCurrent();
+    // The grade moved on all the same; the reason stays below the next question until its answer.
+    if (problem) lblKaisetu.setCaption(*problem);
 }
 
 void frm2Fukusyu::cmdGrade_Click(int grade) {
@@ -234,7 +236,7 @@ void frm2Fukusyu::choicePicked(const JudgedPick& pick) {
     // The pick is in the memory already.
     answerShown_ = true;
     lblAns.setCaption(pick.verdict);
-    lblKaisetu.setCaption(pick.explanation);
+    lblKaisetu.setCaption(withProblem(pick.explanation, pick.memoryProblem));
     cmdAns.setCaption("次の問題");
     cmdAns.setVisible(true);
     cmdAns.setFocus();

@@ -81,10 +81,10 @@ void frm2Sogo::offerChoices() {
 bool frm2Sogo::pickChoice(int position) { return choices.pick(position); }
 
 void frm2Sogo::choicePicked(const JudgedPick& pick) {
-    // The pick is in the memory already (had that failed, the window would
-    // say so and the choices would still be open).
+    // The pick is in the memory already, or the memory could not take it:
+    // then the reason follows the explanation, once.
     lblAns0.setCaption(pick.verdict);
-    lblKaisetu.setCaption(pick.explanation);
+    lblKaisetu.setCaption(withProblem(pick.explanation, pick.memoryProblem));
     cmdDel.setVisible(true);
     cmdHint.setVisible(false);
     cmdAns.setCaption("次の問題");
@@ -133,11 +133,14 @@ void frm2Sogo::offerSelfJudging() {
 
 void frm2Sogo::judgeSelf(bool right) {
     if (!cmdRight.isShown() || !answerShown_ || !file_) return;
-    session_.memory.record(current_, right ? Outcome::Good : Outcome::Again, session_.today(), activity::kTraining,
-                           asked_.recallSeconds());
+    const auto problem = session_.memory
+                             .record(current_, right ? Outcome::Good : Outcome::Again, session_.today(),
+                                     activity::kTraining, asked_.recallSeconds())
+                             .problem;
     asked_.forgetAnswer();
     cmdAns_Click();  // on to the next question
-    lblAns1.setCaption(right ? "正解として覚えました。" : "間違いとして覚えました。復習で出します。");
+    if (problem) lblAns1.setCaption(*problem);
+    else lblAns1.setCaption(right ? "正解として覚えました。" : "間違いとして覚えました。復習で出します。");
 }
 
 void frm2Sogo::undoRemoval() {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <ctime>
 
 #include "ui/display_scale.h"
 #include "ui/keys.h"
@@ -32,6 +33,8 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
       cmdFitReset(frm, {360, 4680, 2400, 495}, "標準の重みに戻す"),
       // beside the reset of the weights, where the fit leaves room
       cmdRestore(frm, {3000, 4680, 2700, 495}, "中断された変更を取り消す"),
+      // where the reset of the weights stands: weights are of no use while the memory cannot be read
+      cmdMemory(frm, {360, 4680, 2400, 495}, "記憶を作り直す"),
       session_(session),
       windows_(windows),
       fit_(session, frm, [this](const std::string& text) { lblFit.setCaption(text); }) {
@@ -44,8 +47,11 @@ frm9Kankyo::frm9Kankyo(Session& session, WindowManager& windows)
     cmdFitReset.onClick([this] { cmdFitReset_Click(); });
     ui::setToolTip(cmdFit, "これまでの解答から、あなたの記憶に合う重みを計算します（数秒かかります）");
     cmdRestore.onClick([this] { cmdRestore_Click(); });
+    cmdMemory.onClick([this] { cmdMemory_Click(); });
+    ui::setToolTip(cmdMemory, "読めなくなった記憶のファイルを別の名前にして残し、記憶を新しく始めます");
     showScale();
     showRestore();
+    showMemoryRepair();
     frm.onCloseBox([this] { cmdToMain_Click(); });
     frm.setErrorSink([this](const std::string& message) { say(message); });
     frm.run([this] { lblFit.setCaption(LearnerFit::summary(session_)); });
@@ -93,6 +99,38 @@ void frm9Kankyo::say(const std::string& text) {
 bool frm9Kankyo::confirmLoss(const std::string& question) { return windows_.confirm(frm, question); }
 
 void frm9Kankyo::showRestore() { cmdRestore.setVisible(session_.io.exists(session_.folders.journal())); }
+
+void frm9Kankyo::showMemoryRepair() {
+    const bool damaged = session_.memory.damagedFile().has_value();
+    cmdMemory.setVisible(damaged);
+    cmdFitReset.setVisible(!damaged);
+    if (damaged) lblFit.setCaption("記憶のファイルが読めないため、重みは計算できません。");
+}
+
+void frm9Kankyo::cmdMemory_Click() {
+    const auto file = session_.memory.damagedFile();
+    if (!file) {
+        showMemoryRepair();
+        return;
+    }
+    if (fit_.running()) return;
+    if (windows_.isLoaded(WindowId::Sogo) || windows_.isLoaded(WindowId::CityVisit) ||
+        windows_.isLoaded(WindowId::Review) || windows_.isLoaded(WindowId::Doko)) {
+        say("トレーニング、ミチクサ、復習か「どこでしょう」の画面が開いています。閉じてから作り直してください。");
+        return;
+    }
+    if (!windows_.confirm(frm, "記憶を作り直すと、読めない" + displayName(*file) +
+                                   "を別の名前にして残し、記憶を新しく始めます。\n"
+                                   "そのファイルの答えの記録と復習の予定は、新しい記憶には入りません（ファイルは消さずに残します）。\n"
+                                   "作り直しますか？"))
+        return;
+    const auto aside = session_.memory.setAside(std::time(nullptr));
+    const bool fromText = *file != session_.memory.textFile() && session_.io.exists(session_.memory.textFile());
+    showMemoryRepair();
+    say("記憶を作り直しました。" + displayName(*file) + "は" + displayName(aside) + "という名前で残してあります。" +
+        (fromText ? "次に答えたときに、古い「記憶.txt」の内容から新しい記憶を始めます。" : "次に答えたときから、新しい記憶に書きます。"));
+    if (!session_.memory.damagedFile()) lblFit.setCaption(LearnerFit::summary(session_));
+}
 
 void frm9Kankyo::cmdRestore_Click() {
     if (windows_.isLoaded(WindowId::Sogo) || windows_.isLoaded(WindowId::CityVisit) ||

@@ -29,6 +29,8 @@ public:
     void cmdFit_Click();
     // Back to the standard weights.
     void cmdFitReset_Click();
+    // Sets a damaged memory file aside (renamed, never deleted) and starts the memory afresh.
+    void cmdMemory_Click();
 
     ui::Form frm;
     // in tab order
@@ -44,11 +46,14 @@ public:
     ui::CommandButton cmdFitReset;
     // "中断された変更を取り消す": shown while a change's journal is left in the program folder.
     ui::CommandButton cmdRestore;
+    // "記憶を作り直す": shown, in place of the reset of the weights, while a memory file cannot be read.
+    ui::CommandButton cmdMemory;
 
 private:
     void showScale();
     void say(const std::string& text);
     void showRestore();
+    void showMemoryRepair();
     // The build's second question, asked when a master holds far fewer rows than the file it replaces.
     bool confirmLoss(const std::string& question);
     std::string questionBuildQuestion() const;

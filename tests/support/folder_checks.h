@@ -24,6 +24,18 @@ inline Snapshot snapshot(const std::filesystem::path& root) {
     return s;
 }
 
+// Every file under `root` removed; the folders stay.
+inline void removeFiles(const std::filesystem::path& root) {
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+        if (e.is_regular_file()) std::filesystem::remove(e.path());
+}
+
+// The folder's files made exactly those of a snapshot.
+inline void putBack(const std::filesystem::path& root, const Snapshot& s) {
+    removeFiles(root);
+    for (const auto& [name, bytes] : s) writeBytes(root / std::filesystem::path(std::u8string(name.begin(), name.end())), bytes);
+}
+
 // A message of this program: Japanese, and naming the file in 「」. Outside
 // the file names it holds no Latin letters (no English error text) and at
 // least `ownBytes` bytes.

@@ -377,6 +377,27 @@ int main(int argc, char** argv) {
                 fs::remove(journal);
             }
         }
+        // A damaged memory: 環境作成 offers its repair, then says what it did.
+        {
+            const fs::path db = folders.data() / AppFolders::u8path("記憶.db");
+            const fs::path kept = work / "記憶.db.screenshots~";
+            fs::rename(db, kept);
+            {
+                std::ofstream(db, std::ios::binary) << std::string(4096, 'x');
+                Run run(work);
+                auto& w = run.windows;
+                w.main()->mnuKankyo.click();
+                frm9Kankyo* k = w.kankyo();
+                save(k->frm, "kankyo-memory-damaged");
+                k->cmdMemory.click();
+                save(k->frm, "kankyo-memory-repaired");
+                k->cmdToMain.click();
+                ui::Application::processEvents();
+            }
+            for (const auto& e : fs::directory_iterator(folders.data()))
+                if (e.path().filename().u8string().find(u8"記憶.db") == 0) fs::remove(e.path());
+            fs::rename(kept, db);
+        }
         // All but one question removed: remove the last one.
         removeFrom(folders, 2);
         {

@@ -200,25 +200,23 @@ int xGetLastError(sqlite3_vfs*, int, char*) { return 0; }
 
 std::atomic<unsigned> vfsCount{0};
 
-// SQLite's own text is English: the message says what happened in Japanese only.
-std::string failureText(int code, const std::filesystem::path& file) {
-    const std::string name = displayName(file);
+// SQLite's own text is English: the learner reads what happened, in Japanese, and what to do.
+MemoryFault faultOf(int code) {
     switch (code & 0xff) {
         case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
-            return "データベース" + name + "が壊れています。";
+        case SQLITE_NOTADB: return MemoryFault::Damaged;
         case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return "データベース" + name + "は、ほかのプログラムが使用中です。";
-        case SQLITE_FULL:
-            return "ディスクがいっぱいで、データベース" + name + "に書き込めません。";
+        case SQLITE_LOCKED: return MemoryFault::Locked;
+        case SQLITE_FULL: return MemoryFault::DiskFull;
         case SQLITE_READONLY:
         case SQLITE_PERM:
-        case SQLITE_CANTOPEN:
-            return "データベース" + name + "を開けないか、書き込めません。";
-        default:
-            return "データベース" + name + "を読み書きできませんでした。";
+        case SQLITE_CANTOPEN: return MemoryFault::Unwritable;
+        default: return MemoryFault::Failed;
     }
+}
+
+DatabaseError failure(int code, const std::filesystem::path& file) {
+    return DatabaseError(memoryProblem(file, faultOf(code)), faultOf(code));
 }
 
 }  // namespace
@@ -254,7 +252,7 @@ Database::Database(Io& io, std::filesystem::path file, bool create)
         db_ = nullptr;
         sqlite3_vfs_unregister(&v);
         if (vfs_->caught) std::rethrow_exception(vfs_->caught);
-        throw DatabaseError(failureText(rc, file_));
+        throw failure(rc, file_);
     }
     try {
         // EXTRA: the journal's removal (the commit) is flushed in its folder too.
@@ -282,7 +280,7 @@ void Database::rethrowCaught() {
 
 void Database::fail(int code, const std::string&) {
     rethrowCaught();
-    throw DatabaseError(failureText(code, file_));
+    throw failure(code, file_);
 }
 
 void Database::exec(std::string_view sql) {

@@ -20,6 +20,7 @@
 
 #include "core/files/error.h"
 #include "core/files/io.h"
+#include "core/files/messages.h"
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -27,10 +28,19 @@ struct sqlite3_stmt;
 namespace tabinowa {
 
 // A failure of the database (it cannot be opened, read or written). The
-// message is Japanese and names the file.
+// message is Japanese, names the file and says what to do; `fault` tells a
+// damaged file (which only its repair mends) from one that cannot be used now.
 class DatabaseError : public FileError {
 public:
-    using FileError::FileError;
+    DatabaseError(const std::string& message, MemoryFault fault) : FileError(message), fault_(fault) {}
+    MemoryFault fault() const { return fault_; }
+    // Damaged, another program's or another version's: nothing but setting it aside helps.
+    bool damaged() const {
+        return fault_ == MemoryFault::Damaged || fault_ == MemoryFault::NotOurs || fault_ == MemoryFault::OtherVersion;
+    }
+
+private:
+    MemoryFault fault_;
 };
 
 class Database {

@@ -130,8 +130,58 @@ std::string tooLarge(const std::filesystem::path& file, std::uint64_t size, std:
            "）。読まずに止めました。" + (repair.empty() ? std::string(kUnchanged) : repair);
 }
 
+namespace {
+// 環境作成's repair of the memory, without the sentence before it. A
+// database set aside is made again from an old 記憶.txt, when there is one.
+const char* const kMemoryRebuild =
+    "「環境作成」の「記憶を作り直す」で、このファイルを別の名前にして残し、記憶を新しく始められます。";
+const char* const kDatabaseRebuild =
+    "「環境作成」の「記憶を作り直す」で、このファイルを別の名前にして残し、記憶を新しく始められます"
+    "（古い「記憶.txt」があれば、その内容から始めます）。";
+}  // namespace
+
+std::string memoryRepair() { return std::string(kUnchanged) + kMemoryRebuild; }
+
+std::string memoryProblem(const std::filesystem::path& file, MemoryFault fault, long long version) {
+    const std::string name = displayName(file);
+    const auto u8 = file.filename().u8string();
+    const char* const rebuild = u8 == u8"記憶.db" ? kDatabaseRebuild : kMemoryRebuild;
+    const std::string repair = kUnchanged + std::string(rebuild);
+    switch (fault) {
+        case MemoryFault::Damaged:
+            return "記憶のファイル" + name + "が壊れていて読めません。" + repair;
+        case MemoryFault::NotOurs:
+            return "ファイル" + name + "は、このプログラムの記憶ではありません（ほかのプログラムのファイルです）。" +
+                   repair;
+        case MemoryFault::OtherVersion:
+            return "記憶のファイル" + name + "は、ほかの版のプログラムの形式（" + std::to_string(version) +
+                   "版）で、この版では読めません。" + kUnchanged + "その版のプログラムで使うか、" + rebuild;
+        case MemoryFault::Locked:
+            return "記憶のファイル" + name + "は、ほかのプログラムが使っています。" + kUnchanged +
+                   "そのプログラムを閉じてから、起動し直してください。";
+        case MemoryFault::Unwritable:
+            return "記憶のファイル" + name + "に書き込めません（書き込みが許されていないか、読み取り専用の場所です）。" +
+                   kUnchanged + "書き込めるようにしてから、起動し直してください。";
+        case MemoryFault::DiskFull:
+            return "ディスクがいっぱいで、記憶のファイル" + name + "に書き込めません。" + kUnchanged +
+                   "ディスクに空きを作ってから、起動し直してください。";
+        case MemoryFault::Failed:
+            break;
+    }
+    return "記憶のファイル" + name + "を読み書きできませんでした。" + kUnchanged +
+           "起動し直しても直らなければ、" + rebuild;
+}
+
+std::string memoryInCp932(const std::filesystem::path& file) {
+    return "記憶のファイル" + displayName(file) +
+           "がシフトJISで保存されていて読めません（UTF-8で書かれるファイルです）。" + kUnchanged +
+           "エディタで文字コードをUTF-8にして保存し直してから起動し直すと、そのまま読めます。記憶なしで始めるなら、" +
+           kMemoryRebuild;
+}
+
 std::string repairFor(const std::filesystem::path& file) {
     const std::string name = rawName(file);
+    if (name == "記憶.db" || name == "記憶.txt" || name == "記憶.step") return memoryRepair();
     if (name == "問題.ran" || name == "point.csv") return questionRepair();
     if (name == "市町村.ran" || name == "県範囲.csv" || name == "訪問消去.ran") return cityRepair();
     if (name == "問題.csv" || name == "市町村.csv" || name == "都道府県データ.csv" || name == "問題難度.csv" ||

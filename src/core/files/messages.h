@@ -52,7 +52,29 @@ std::string tooLarge(const std::filesystem::path& file, std::uint64_t size, std:
 std::string sizeText(std::uint64_t bytes);
 
 // The way out for a file by its name: the build that makes it again, the
-// master's repair, or nothing.
+// master's repair, the memory's repair, or nothing.
 std::string repairFor(const std::filesystem::path& file);
+
+// What is wrong with one of the learner's own memory files ("記憶.db", the
+// old "記憶.txt", "記憶.step").
+enum class MemoryFault {
+    Damaged,       // unreadable as a memory: cut short, overwritten, bytes that make no sense
+    NotOurs,       // another program's database
+    OtherVersion,  // a memory of another version of the program
+    Locked,        // another program holds the database
+    Unwritable,    // not allowed to write, a read-only place
+    DiskFull,
+    Failed,        // reading or writing failed (a disk's error)
+};
+// The way out of a damaged memory (begins with kUnchanged): 環境作成's
+// "記憶を作り直す" sets the file aside under another name and the memory
+// starts afresh.
+std::string memoryRepair();
+// The fault in the learner's words, that nothing was changed, and what to do.
+// `version`: the other version's number (OtherVersion).
+std::string memoryProblem(const std::filesystem::path& file, MemoryFault fault, long long version = 0);
+// The old text memory saved in Shift-JIS (CP932) by an editor: it says so, and
+// that saving it again as UTF-8 makes it readable (or the memory's repair).
+std::string memoryInCp932(const std::filesystem::path& file);
 
 }  // namespace tabinowa

@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
+#include <ctime>
 #include <cstdio>
 #include <optional>
 #include <stdexcept>
@@ -15,6 +17,7 @@
 #include "core/files/database.h"
 #include "core/files/error.h"
 #include "core/files/folders.h"
+#include "core/files/messages.h"
 
 namespace tabinowa {
 
@@ -55,9 +58,8 @@ class LineParser {
 public:
     LineParser(std::string fileName, int line) : fileName_(std::move(fileName)), line_(line) {}
     [[noreturn]] void fail(const std::string& what) const {
-        throw FileError("ファイル" + fileName_ + "（" + std::to_string(line_) + "行目）が壊れています：" + what +
-                        "。ファイルは変えていません。直すか、別の名前に変えてから起動し直してください"
-                        "（そのときは答えの記憶なしで始めます）。");
+        throw FileError("記憶のファイル" + fileName_ + "（" + std::to_string(line_) + "行目）が壊れています：" + what +
+                        "。" + memoryRepair());
     }
     std::int32_t integer(std::string_view field, std::int32_t lo, std::int32_t hi) const {
         std::int32_t v = 0;
@@ -82,6 +84,40 @@ private:
 
 // Day numbers from 1970 to well past any run of the program.
 constexpr std::int32_t kMaxDay = 200000;
+
+// Calls `take` with each LF-ended line of a memory or step file: its parser,
+// its number, its text, where it starts and its fields. A line after the end
+// line (`ended`, set by `take`) or a last line cut short fails. Returns the
+// number of lines.
+template <class Take>
+int forEachLine(std::string_view bytes, const std::string& fileName, const bool& ended, Take&& take) {
+    std::size_t pos = 0;
+    int lineNo = 0;
+    while (pos < bytes.size()) {
+        const LineParser p(fileName, ++lineNo);
+        if (ended) p.fail("終わりの行の後に続きがあります");
+        const std::size_t nl = bytes.find('\n', pos);
+        if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
+        const std::string_view line = bytes.substr(pos, nl - pos);
+        const std::size_t lineStart = pos;
+        pos = nl + 1;
+        take(p, lineNo, line, lineStart, splitTabs(line));
+    }
+    return lineNo;
+}
+
+// The numbers of a card line (fields 1 to 6: stability, difficulty, last and
+// due day, right and wrong), as the text memory and the step file write them.
+Card cardNumbers(const LineParser& p, const std::vector<std::string_view>& f) {
+    Card c;
+    c.state.stability = p.real(f[1], 0, 1e9);
+    c.state.difficulty = p.real(f[2], 0, 10);
+    c.lastDay = p.integer(f[3], 0, kMaxDay);
+    c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
+    c.right = p.integer(f[5], 0, 1 << 30);
+    c.wrong = p.integer(f[6], 0, 1 << 30);
+    return c;
+}
 
 const std::array<std::string, 48> kPrefectures = {
     "",         "北海道",   "青森県", "岩手県", "宮城県", "秋田県", "山形県", "福島県",
@@ -202,25 +238,15 @@ std::string MemoryBook::serialize() const {
 
 MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName) {
     MemoryBook book;
-    std::size_t pos = 0;
-    int lineNo = 0;
     bool ended = false;
     bool sawRetention = false;
     std::int32_t lastDay = -1;
-    while (pos < bytes.size()) {
-        ++lineNo;
-        const LineParser p(fileName, lineNo);
-        if (ended) p.fail("終わりの行の後に続きがあります");
-        const std::size_t nl = bytes.find('\n', pos);
-        if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
-        const std::string_view line = bytes.substr(pos, nl - pos);
-        const std::size_t lineStart = pos;
-        pos = nl + 1;
-        const auto f = splitTabs(line);
+    const int lineNo = forEachLine(bytes, fileName, ended, [&](const LineParser& p, int lineNo, std::string_view,
+                                                             std::size_t lineStart, const std::vector<std::string_view>& f) {
         if (lineNo == 1) {
             if (f.size() != 2 || f[0] != kMemoryMagic) p.fail("記憶ファイルの見出しがありません");
             if (p.integer(f[1], 0, 1 << 30) != kVersion) p.fail("この版では読めない記憶ファイルです");
-            continue;
+            return;
         }
         if (f[0] == "retention" && f.size() == 2 && !sawRetention) {
             book.retention = p.real(f[1], fsrs::kMinRetention, fsrs::kMaxRetention);
@@ -231,13 +257,7 @@ MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName
             lastDay = day;
             book.days[day] = {p.integer(f[2], 0, 1 << 30), p.integer(f[3], 0, 1 << 30)};
         } else if (f[0] == "card" && f.size() == 9) {
-            Card c;
-            c.state.stability = p.real(f[1], 0, 1e9);
-            c.state.difficulty = p.real(f[2], 0, 10);
-            c.lastDay = p.integer(f[3], 0, kMaxDay);
-            c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
-            c.right = p.integer(f[5], 0, 1 << 30);
-            c.wrong = p.integer(f[6], 0, 1 << 30);
+            Card c = cardNumbers(p, f);
             if (f[7].size() != 2 || (f[7][0] != 'M' && f[7][0] != '-') || (f[7][1] != 'W' && f[7][1] != '-'))
                 p.fail("印「" + std::string(f[7]) + "」が読めません");
             c.mastered = f[7][0] == 'M';
@@ -259,7 +279,7 @@ MemoryBook MemoryBook::parse(std::string_view bytes, const std::string& fileName
         } else {
             p.fail("読めない行です");
         }
-    }
+    });
     if (!ended) LineParser(fileName, std::max(lineNo, 1)).fail("終わりの行がありません（途中で切れています）");
     return book;
 }
@@ -317,7 +337,14 @@ std::int32_t localDay(std::time_t t) {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+// 2: the log's answers tallied per day in answer_days, so that a start reads
+// one row a day instead of the whole log. A version 1 database is read as it
+// is and takes the table at its first write.
+constexpr int kSchemaVersion = 2;
+constexpr int kOldestSchema = 1;
+
+// After a failure of our memory every step goes on without it.
+constexpr const char* kGoingOnWithout = "直すか起動し直すまで、答えは記憶せずに続けます。";
 constexpr std::int64_t kApplicationId = 0x54424e57;  // "TBNW"
 
 constexpr const char* kSchema = R"(
@@ -341,9 +368,38 @@ CREATE INDEX answers_by_day ON answers(day, right);
 CREATE TABLE carried_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
 )";
 
-std::string repairText(const std::filesystem::path& db) {
-    return "直すには、" + displayName(db) + "を別の名前に変えてから起動し直してください（「記憶.txt」があれば、"
-           "そこから作り直します）。";
+// The log's answers of each day (removals are none), kept with every row added or taken back.
+constexpr const char* kAnswerDays = R"(
+CREATE TABLE answer_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
+INSERT INTO answer_days SELECT day, total(right), count(right) - total(right) FROM answers WHERE right IS NOT NULL GROUP BY day;
+)";
+
+// Valid UTF-8 (no overlong form, no surrogate, nothing past U+10FFFF).
+bool isUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        int more = 0;
+        std::uint32_t cp = 0;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if (c >= 0xC2 && c <= 0xDF) more = 1, cp = c & 0x1F;
+        else if (c >= 0xE0 && c <= 0xEF) more = 2, cp = c & 0x0F;
+        else if (c >= 0xF0 && c <= 0xF4) more = 3, cp = c & 0x07;
+        else return false;
+        if (i + static_cast<std::size_t>(more) >= s.size()) return false;
+        for (int k = 1; k <= more; ++k) {
+            const auto t = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+            if ((t & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if ((more == 2 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (more == 3 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return true;
 }
 
 std::filesystem::path beside(const std::filesystem::path& p, const char* name) {
@@ -393,18 +449,9 @@ struct MemoryStore::Step {
 
     static Step decode(std::string_view bytes, const std::string& fileName) {
         Step step;
-        std::size_t pos = 0;
-        int lineNo = 0;
         bool ended = false;
-        while (pos < bytes.size()) {
-            const LineParser p(fileName, ++lineNo);
-            if (ended) p.fail("終わりの行の後に続きがあります");
-            const std::size_t nl = bytes.find('\n', pos);
-            if (nl == std::string_view::npos) p.fail("最後の行が途中で切れています");
-            const std::string_view line = bytes.substr(pos, nl - pos);
-            const std::size_t lineStart = pos;
-            pos = nl + 1;
-            const auto f = splitTabs(line);
+        const int lineNo = forEachLine(bytes, fileName, ended, [&](const LineParser& p, int lineNo, std::string_view line,
+                                                                 std::size_t lineStart, const std::vector<std::string_view>& f) {
             auto key = [&](std::string_view field) {
                 auto k = unescapeKey(field);
                 if (!k) p.fail("見出しが読めません");
@@ -415,13 +462,7 @@ struct MemoryStore::Step {
             } else if (f[0] == "id" && f.size() == 2) {
                 step.id = p.integer(f[1], 0, 1 << 30);
             } else if (f[0] == "card" && f.size() == 9) {
-                Card c;
-                c.state.stability = p.real(f[1], 0, 1e9);
-                c.state.difficulty = p.real(f[2], 0, 10);
-                c.lastDay = p.integer(f[3], 0, kMaxDay);
-                c.dueDay = p.integer(f[4], 0, kMaxDay + kMasteredDays);
-                c.right = p.integer(f[5], 0, 1 << 30);
-                c.wrong = p.integer(f[6], 0, 1 << 30);
+                Card c = cardNumbers(p, f);
                 if (f[7].size() != 2) p.fail("印が読めません");
                 c.mastered = f[7][0] == 'M';
                 c.lastWrong = f[7][1] == 'W';
@@ -448,7 +489,7 @@ struct MemoryStore::Step {
             } else {
                 p.fail("読めない行です");
             }
-        }
+        });
         if (!ended) LineParser(fileName, std::max(lineNo, 1)).fail("終わりの行がありません（途中で切れています）");
         return step;
     }
@@ -485,7 +526,7 @@ void MemoryStore::createDatabase() {
     // text memory carried over into it, then renamed into place. The text
     // file stays as it is, a backup.
     std::optional<MemoryBook> old;
-    if (io_.exists(textFile_)) old = MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_));
+    if (io_.exists(textFile_)) old = readOldText();
     const auto temp = beside(textFile_, "記憶.db.tmp~");
     const auto tempJournal = beside(textFile_, "記憶.db.tmp~-journal");
     io_.remove(tempJournal);
@@ -494,6 +535,7 @@ void MemoryStore::createDatabase() {
         Database fresh(io_, temp, true);
         Database::Transaction t(fresh);
         fresh.exec(kSchema);
+        fresh.exec(kAnswerDays);
         fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
                    std::to_string(kSchemaVersion) + ";");
         Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
@@ -517,14 +559,17 @@ void MemoryStore::createDatabase() {
             }
         }
         t.commit();
-    } catch (const FileError&) {
+    } catch (const DatabaseError& e) {
         // named as the learner knows it, not by its temporary name
         io_.remove(temp);
-        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。");
+        throw DatabaseError(memoryProblem(file, e.fault()), e.fault());
+    } catch (const FileError&) {
+        io_.remove(temp);
+        throw DatabaseError(memoryProblem(file, MemoryFault::Unwritable), MemoryFault::Unwritable);
     }
     if (!io_.rename(temp, file) || !io_.syncFolder(file.parent_path())) {
         io_.remove(temp);
-        throw DatabaseError("記憶のデータベース" + displayName(file) + "を作れませんでした。元のファイルはそのままです。");
+        throw DatabaseError(memoryProblem(file, MemoryFault::Unwritable), MemoryFault::Unwritable);
     }
 }
 
@@ -537,10 +582,10 @@ void MemoryStore::openDatabase() {
     Database::Statement app(*db, "PRAGMA application_id");
     app.step();
     if (app.integer(0) != kApplicationId)
-        throw DatabaseError("ファイル" + displayName(file) + "は記憶のデータベースではありません。" + repairText(file));
-    if (v != kSchemaVersion)
-        throw DatabaseError("記憶のデータベース" + displayName(file) + "は、この版では読めない形式（" + std::to_string(v) +
-                            "版）です。" + repairText(file));
+        throw DatabaseError(memoryProblem(file, MemoryFault::NotOurs), MemoryFault::NotOurs);
+    if (v < kOldestSchema || v > kSchemaVersion)
+        throw DatabaseError(memoryProblem(file, MemoryFault::OtherVersion, v), MemoryFault::OtherVersion);
+    dayTable_ = v >= 2;
     db_ = std::move(db);
 }
 
@@ -553,16 +598,14 @@ void MemoryStore::readBook() {
         if (name == "retention") {
             const double r = settings.real(1);
             if (!(r >= fsrs::kMinRetention && r <= fsrs::kMaxRetention))
-                throw DatabaseError("記憶のデータベース" + displayName(databaseFile()) + "の目標の正答率が範囲外です。" +
-                                    repairText(databaseFile()));
+                throw DatabaseError(memoryProblem(databaseFile(), MemoryFault::Damaged), MemoryFault::Damaged);
             book.retention = r;
         } else if (name == "last_step") {
             lastStep_ = settings.integer(1);
         } else if (name == "weights") {
             fsrs::Weights w{};
             if (!fsrs::parseWeights(settings.text(1), w))
-                throw DatabaseError("記憶のデータベース" + displayName(databaseFile()) + "のあなたに合わせた重みが読めません。" +
-                                    repairText(databaseFile()));
+                throw DatabaseError(memoryProblem(databaseFile(), MemoryFault::Damaged), MemoryFault::Damaged);
             book.weights = w;
         }
     }
@@ -583,21 +626,26 @@ void MemoryStore::readBook() {
     while (carried.step())
         book.days[static_cast<std::int32_t>(carried.integer(0))] = {static_cast<std::int32_t>(carried.integer(1)),
                                                                    static_cast<std::int32_t>(carried.integer(2))};
-    // The day tallies are the log's: a removal (right NULL) is no answer of the day.
-    Database::Statement days(db, "SELECT day, total(right), count(right) FROM answers WHERE right IS NOT NULL GROUP BY day");
+    // The day tallies are the log's: a removal (right NULL) is no answer of
+    // the day. Kept per day since version 2; a version 1 database counts its log.
+    Database::Statement days(db, dayTable_ ? "SELECT day, right, wrong FROM answer_days"
+                                           : "SELECT day, total(right), count(right) - total(right) FROM answers "
+                                             "WHERE right IS NOT NULL GROUP BY day");
     while (days.step()) {
         DayTally& t = book.days[static_cast<std::int32_t>(days.integer(0))];
-        const auto right = static_cast<std::int32_t>(days.real(1));
-        t.right += right;
-        t.wrong += static_cast<std::int32_t>(days.integer(2)) - right;
+        t.right += static_cast<std::int32_t>(days.real(1));
+        t.wrong += static_cast<std::int32_t>(days.real(2));
     }
     book_ = std::move(book);
 }
 
-void MemoryStore::apply(const Step& step) {
+std::int64_t MemoryStore::apply(const Step& step) {
     ensureDatabase();
     Database& db = *db_;
     Database::Transaction t(db);
+    std::int64_t lastRow = 0;
+    const bool upgrade = !dayTable_;
+    if (upgrade) db.exec(std::string(kAnswerDays) + "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";");
     if (!step.cards.empty()) {
         Database::Statement put(db, "INSERT OR REPLACE INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
         Database::Statement forget(db, "DELETE FROM cards WHERE key = ?");
@@ -617,6 +665,9 @@ void MemoryStore::apply(const Step& step) {
     }
     if (!step.answers.empty()) {
         Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
+        Database::Statement tally(db, "INSERT INTO answer_days(day, right, wrong) VALUES(?, ?, ?) ON CONFLICT(day) DO "
+                                      "UPDATE SET right = right + excluded.right, wrong = wrong + excluded.wrong");
+        Database::Statement rowid(db, "SELECT last_insert_rowid()");
         for (const auto& a : step.answers) {
             insert.reset();
             insert.bind(1, a.at).bind(2, std::int64_t{a.day}).bind(3, a.key).bind(4, a.activity)
@@ -625,6 +676,14 @@ void MemoryStore::apply(const Step& step) {
             else insert.bind(6, std::int64_t{a.outcome != static_cast<int>(Outcome::Again)});
             if (a.seconds) insert.bind(7, *a.seconds); else insert.bindNull(7);
             insert.step();
+            // (before the tally, whose own insert would be the last one)
+            rowid.reset();
+            rowid.step();
+            lastRow = rowid.integer(0);
+            if (a.outcome == static_cast<int>(Outcome::Mastered)) continue;
+            const bool right = a.outcome != static_cast<int>(Outcome::Again);
+            tally.reset();
+            tally.bind(1, std::int64_t{a.day}).bind(2, std::int64_t{right}).bind(3, std::int64_t{!right}).step();
         }
     }
     if (step.reviveDay) {
@@ -632,6 +691,14 @@ void MemoryStore::apply(const Step& step) {
         revive.bind(1, std::int64_t{*step.reviveDay}).bind(2, std::string(kWhereKind) + "*").step();
     }
     if (step.dropRow > 0) {
+        Database::Statement untally(db, "UPDATE answer_days SET right = answer_days.right - r.right, wrong = answer_days.wrong - (1 - r.right) "
+                                        "FROM (SELECT day, right FROM answers WHERE id = ? AND right IS NOT NULL) AS r "
+                                        "WHERE answer_days.day = r.day");
+        untally.bind(1, step.dropRow).step();
+        // a day left with no answer is no day of the tallies, as the log counted them
+        Database::Statement empty(db, "DELETE FROM answer_days WHERE right = 0 AND wrong = 0 AND "
+                                      "day = (SELECT day FROM answers WHERE id = ?)");
+        empty.bind(1, step.dropRow).step();
         Database::Statement drop(db, "DELETE FROM answers WHERE id = ?");
         drop.bind(1, step.dropRow).step();
     }
@@ -653,12 +720,22 @@ void MemoryStore::apply(const Step& step) {
         if (!now.step() || now.integer(0) != commits) throw;
     }
     if (step.id > lastStep_) lastStep_ = step.id;
+    if (upgrade) dayTable_ = true;
+    return lastRow;
 }
 
 void MemoryStore::applyStepFile() {
     const auto file = stepFile();
     if (!io_.exists(file)) return;
-    const Step step = Step::decode(readWholeFile(io_, file), displayName(file));
+    const std::string bytes = readWholeFile(io_, file);
+    std::optional<Step> decoded;
+    try {
+        decoded = Step::decode(bytes, displayName(file));
+    } catch (const FileError&) {
+        damaged_ = file;
+        throw;
+    }
+    const Step& step = *decoded;
     if (step.id > lastStep_) {
         apply(step);
         readBook();
@@ -680,17 +757,78 @@ void MemoryStore::load() {
         } else {
             // No database yet: reading makes none. An old text memory is read
             // (and checked) now and carried over at the first write.
-            book_ = io_.exists(textFile_) ? MemoryBook::parse(readWholeFile(io_, textFile_), displayName(textFile_))
-                                          : MemoryBook{};
+            book_ = io_.exists(textFile_) ? readOldText() : MemoryBook{};
             lastStep_ = 0;
         }
         // A step whose files went in while the database did not take it.
         applyStepFile();
+    } catch (const DatabaseError& e) {
+        if (e.damaged()) damaged_ = databaseFile();
+        db_.reset();
+        throw;
     } catch (...) {
         db_.reset();
         throw;
     }
     loaded_ = true;
+}
+
+void MemoryStore::refuseAfterProblem() const {
+    if (!problem_.empty()) throw FileError(problem_);
+}
+
+MemoryBook MemoryStore::readOldText() {
+    const std::string bytes = readWholeFile(io_, textFile_);
+    // Written in UTF-8; an editor that saved it again as Shift-JIS made it unreadable, not lost.
+    if (!isUtf8(bytes) && fromCp932ByIconv(bytes)) {
+        damaged_ = textFile_;
+        throw FileError(memoryInCp932(textFile_));
+    }
+    try {
+        return MemoryBook::parse(bytes, displayName(textFile_));
+    } catch (const FileError&) {
+        damaged_ = textFile_;
+        throw;
+    }
+}
+
+std::optional<std::filesystem::path> MemoryStore::damagedFile() {
+    try {
+        load();
+    } catch (const FileError&) {
+    }
+    return damaged_;
+}
+
+std::filesystem::path MemoryStore::setAside(std::time_t now) {
+    if (!damaged_) throw std::logic_error("setAside: no damaged memory file");
+    const std::filesystem::path file = *damaged_;
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const auto name = file.filename().u8string();
+    std::filesystem::path aside;
+    for (int n = 1;; ++n) {
+        std::string tail = ".破損-" + std::string(stamp) + (n > 1 ? "-" + std::to_string(n) : "");
+        aside = file.parent_path() / std::filesystem::path(name + std::u8string(tail.begin(), tail.end()));
+        if (!io_.exists(aside)) break;
+    }
+    db_.reset();
+    // The database's journal (a transaction a crash cut short) goes with it, under the name SQLite looks for.
+    const auto journal = std::filesystem::path(file.u8string() + u8"-journal");
+    const auto asideJournal = std::filesystem::path(aside.u8string() + u8"-journal");
+    if (!io_.rename(file, aside) || (io_.exists(journal) && !io_.rename(journal, asideJournal)) ||
+        !io_.syncFolder(file.parent_path()))
+        throw FileError(notWritten(file, errno, true));
+    // The memory starts afresh: the next write makes a new database.
+    damaged_.reset();
+    problem_.clear();
+    problemTold_ = false;
+    loaded_ = false;
+    lastStep_ = 0;
+    book_ = MemoryBook{};
+    return aside;
 }
 
 void MemoryStore::ensureDatabase() {
@@ -794,24 +932,11 @@ void MemoryStore::writeAlone() {
     }
 }
 
-MemoryStore::Change MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity,
-                                        std::optional<double> seconds) {
-    load();
-    Change change;
-    change.key = memoryKey(m);
-    change.day = today;
-    if (const Card* old = book_.find(change.key)) change.card = *old;
-    if (auto t = book_.days.find(today); t != book_.days.end()) change.tally = t->second;
-    Step step;
-    step.cards.emplace_back(change.key, book_.applied(change.key, o, today));
-    step.answers.push_back({static_cast<std::int64_t>(std::time(nullptr)), today, static_cast<int>(o), seconds,
-                            std::string(activity), change.key});
-    apply(step);
-    Database::Statement row(*db_, "SELECT max(id) FROM answers");
-    row.step();
-    change.logRow = row.integer(0);
-    step.applyTo(book_);
-    return change;
+MemoryStore::StepResult MemoryStore::record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity,
+                                            std::optional<double> seconds) {
+    // A step whose design part is the learner's action itself (a pick, a
+    // grade, a place found): it always happens, so the answer goes alone.
+    return step(MemoryPart::answer(m, o, activity, seconds), today, [] { return true; });
 }
 
 void MemoryStore::putBack(const Change& change) {
@@ -842,6 +967,7 @@ void MemoryStore::revert(const Change& change) noexcept {
 
 void MemoryStore::restore(const std::string& key, const std::optional<Card>& card) {
     load();
+    refuseAfterProblem();
     Step step;
     step.cards.emplace_back(key, card);
     apply(step);
@@ -955,13 +1081,9 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
         try {
             load();
             s = stepFor(part, today, change);
-        } catch (const DatabaseError& e) {
-            std::string why = e.what();
-            if (why.find("直すには") == std::string::npos) why += repairText(databaseFile());
-            problem_ = why + "それまで記憶は変えずに続けます。";
-            problemTold_ = false;
         } catch (const std::exception& e) {
-            problem_ = std::string(e.what()) + "記憶は変えずに続けます。";
+            // The message says why and what to do (messages.h).
+            problem_ = std::string(e.what()) + kGoingOnWithout;
             problemTold_ = false;
         }
     }
@@ -991,16 +1113,17 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
     if (s && (changed || along)) {
         try {
             if (along) {
-                apply(*s);
+                change.logRow = apply(*s);
                 io_.remove(stepFile());
             } else {
                 Step alone = *s;
                 alone.id = 0;  // no step file to match
-                apply(alone);
+                change.logRow = apply(alone);
             }
             s->applyTo(book_);
             result.change = change;
         } catch (const std::exception& e) {
+            if (const auto* d = dynamic_cast<const DatabaseError*>(&e); d && d->damaged()) damaged_ = databaseFile();
             db_.reset();
             problemTold_ = false;
             if (along) {
@@ -1010,7 +1133,7 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
                 problem_ = std::string(e.what()) + "この変更の記憶は" + displayName(stepFile()) +
                            "に残してあり、次に起動したときに記憶に加えます。それまで記憶は変えません。";
             } else {
-                problem_ = std::string(e.what()) + "この答えは記憶していません。次に起動するまで記憶は変えません。";
+                problem_ = std::string(e.what()) + "この答えは記憶していません。" + kGoingOnWithout;
             }
         }
     }
@@ -1020,6 +1143,7 @@ MemoryStore::StepResult MemoryStore::step(const MemoryPart& part, std::int32_t t
 
 void MemoryStore::setRetention(double retention) {
     load();
+    refuseAfterProblem();
     fsrs::Scheduler check(retention);  // throws outside 0.80..0.97
     ensureDatabase();
     Database::Transaction t(*db_);
@@ -1071,6 +1195,7 @@ std::optional<FitRecord> parseFit(std::string_view text) {
 
 void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weights>& taken) {
     load();
+    refuseAfterProblem();
     if (taken && !fsrs::inRange(*taken)) throw std::invalid_argument("weights outside FSRS's ranges");
     ensureDatabase();
     Database::Transaction t(*db_);
@@ -1088,6 +1213,7 @@ void MemoryStore::recordFit(const FitRecord& fit, const std::optional<fsrs::Weig
 
 void MemoryStore::resetWeights() {
     load();
+    refuseAfterProblem();
     ensureDatabase();
     Database::Transaction t(*db_);
     Database::Statement drop(*db_, "DELETE FROM settings WHERE name = 'weights'");

@@ -207,10 +207,13 @@ public:
         std::int64_t logRow = 0;  // the answer's row in the log, once committed
     };
 
-    // Applies an outcome and commits it with its log row (one transaction).
-    // On a failure the memory stays as it was and FileError is thrown.
-    Change record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity = {},
-                  std::optional<double> seconds = std::nullopt);
+    struct StepResult;
+    // A lone answer (a pick, a grade, どこでしょう's place): the outcome
+    // committed with its log row, one transaction. It never blocks the
+    // learner: when the memory cannot take it the memory stays as it was,
+    // the result has no change, and its problem says why (once, as step()).
+    StepResult record(const Mondai& m, Outcome o, std::int32_t today, std::string_view activity = {},
+                      std::optional<double> seconds = std::nullopt);
     // An answer that belongs to a step changing a working file: applied in
     // RAM, its operations kept as the companion of that step's change
     // (companion()). Afterwards exactly one of: carried() when the step's
@@ -282,6 +285,17 @@ public:
     // Once there is one, the memory changes no file of ours any more (the
     // design's steps go on without it) until the program starts again.
     const std::string& problem() const { return problem_; }
+    // The file of ours that cannot be read as a memory (記憶.db damaged, of
+    // another program or version; 記憶.txt or 記憶.step damaged), found by
+    // loading; none when the memory reads, or fails for another reason
+    // (locked, not allowed) that setting a file aside would not mend.
+    std::optional<std::filesystem::path> damagedFile();
+    // The repair: the damaged file renamed aside as "<name>.破損-YYYYMMDD-HHMMSS"
+    // (the database with its journal), never deleted, and the memory starts
+    // afresh (the next write makes a new database, from 記憶.txt when there
+    // is a readable one). Returns the new name; throws FileError when the
+    // rename fails, everything left as it was.
+    std::filesystem::path setAside(std::time_t now);
     // The problem the first time it is asked for, to be shown once; then none.
     std::optional<std::string> untoldProblem();
 
@@ -291,7 +305,10 @@ private:
     void createDatabase();
     void ensureDatabase();  // made at the first write, not by reading
     std::unique_ptr<Step> stepFor(const MemoryPart& part, std::int32_t today, Change& change);
-    void apply(const Step& step);   // one transaction; throws
+    std::int64_t apply(const Step& step);   // one transaction; the last log row it added (0: none); throws
+    MemoryBook readOldText();
+    // Once a step went on without the memory, nothing of ours is written until the repair or the next start.
+    void refuseAfterProblem() const;
     void applyStepFile();
     void putBack(const Change& change);
     void readBook();
@@ -307,6 +324,8 @@ private:
     std::string problem_;
     bool problemTold_ = false;
     bool loaded_ = false;
+    std::optional<std::filesystem::path> damaged_;
+    bool dayTable_ = false;  // the database keeps the day tallies (version 2)
 };
 
 }  // namespace tabinowa
