@@ -19,6 +19,7 @@
 #include "core/files/visit_state.h"
 #include "core/quiz/memory.h"
 #include "core/quiz/questions.h"
+#include "core/quiz/review.h"
 #include "support/crash_io.h"
 #include "support/faulty_io.h"
 #include "support/folder_checks.h"
@@ -237,7 +238,8 @@ TEST(LearnerDb, ADatabaseOfTheVersionBeforeTakesTheDayTalliesAtItsFirstWrite) {
     EXPECT_EQ(days.at(100).wrong, 1);
     EXPECT_EQ(days.at(103).right, 1) << "the answer taken back is no answer of the day";
     const auto db = MemoryStore(io, f.memoryFile()).databaseFile();
-    Database(io, db, false).exec("DROP TABLE answer_days; PRAGMA user_version=1;");
+    Database(io, db, false).exec("DROP TABLE answer_days; DROP TABLE retention_tallies; "
+                                 "ALTER TABLE answers DROP COLUMN due; PRAGMA user_version=1;");
     const std::string before = testing::readBytes(db);
     EXPECT_EQ(found(f), now) << "the version before reads its log";
     EXPECT_EQ(testing::readBytes(db), before) << "reading changed it";
@@ -253,7 +255,7 @@ TEST(LearnerDb, ADatabaseOfTheVersionBeforeTakesTheDayTalliesAtItsFirstWrite) {
     Database upgraded(io, db, false);
     Database::Statement version(upgraded, "PRAGMA user_version");
     ASSERT_TRUE(version.step());
-    EXPECT_EQ(version.integer(0), 2);
+    EXPECT_EQ(version.integer(0), 3);
     Database::Statement kept(upgraded, "SELECT count(*) FROM answer_days");
     ASSERT_TRUE(kept.step());
     EXPECT_EQ(kept.integer(0), 2);
@@ -314,7 +316,7 @@ TEST(LearnerDb, ADatabaseNotOfThisVersionIsRefusedByNameAndLeftAsItIs) {
          [](const fs::path& db) {
              PosixIo io;
              { MemoryStore(io, db.parent_path() / AppFolders::u8path("記憶.txt")).setRetention(0.9); }
-             Database(io, db, false).exec("PRAGMA user_version=3");
+             Database(io, db, false).exec("PRAGMA user_version=4");
          }},
         {"another program's database",
          [](const fs::path& db) {
@@ -620,6 +622,259 @@ TEST(LearnerDb, ADamagedDatabaseNeverBlocksADesignStepAndIsToldOnce) {
     EXPECT_TRUE(file.get(2).removed());
     EXPECT_EQ(testing::readBytes(f.data() / AppFolders::u8path("記憶.db")), garbage);
     EXPECT_FALSE(fs::exists(store.stepFile()));
+}
+
+
+// ------------------------------------------------------------ true retention
+
+// A question of a kind ("" for none): the kind is the start of its first line.
+Mondai ofKind(int n, const std::string& kind) {
+    Mondai m = question(n);
+    m.Mondai1 = kind + m.Mondai1;
+    return m;
+}
+
+// The rows as one text, so that a difference shows which row it is.
+std::string shown(const TrueRetention& r) {
+    std::string out;
+    auto rows = [&](const char* what, const std::vector<RetentionRow>& v) {
+        for (const auto& row : v)
+            out += std::string(what) + " " + row.name + " " + std::to_string(row.right) + "/" + std::to_string(row.due) + "\n";
+    };
+    rows("kind", r.byKind);
+    rows("month", r.byMonth);
+    rows("total", {r.total});
+    return out;
+}
+
+// What replaying the store's own log says.
+std::string replayed(MemoryStore& store) {
+    std::vector<fsrs::LoggedAnswer> log;
+    store.readLog(0, 1 << 30, log);
+    return shown(trueRetention(log, store.book().scheduler()));
+}
+
+const std::string kKinds[] = {"【読み】", "【合併】", "", std::string(kWhereKind)};
+
+// Answers over about five months: 24 questions of four kinds answered in
+// random order, some wrong, a few removed, so that due and not-due answers,
+// mastered cards answered again and months without a due answer all occur.
+void answerAWhile(MemoryStore& store, unsigned seed, std::int32_t from, int days) {
+    std::mt19937 random(seed);
+    for (std::int32_t day = from; day < from + days; ++day) {
+        const int count = static_cast<int>(random() % 4);
+        for (int i = 0; i < count; ++i) {
+            const int n = static_cast<int>(random() % 24) + 1;
+            const unsigned roll = random() % 20;
+            const Outcome o = roll == 0 ? Outcome::Mastered : roll < 5 ? Outcome::Again : roll < 7 ? Outcome::Hard
+                              : roll < 17 ? Outcome::Good : Outcome::Easy;
+            ASSERT_TRUE(store.record(ofKind(n, kKinds[n % 4]), o, day).change);
+        }
+    }
+}
+
+// The tallies kept with each answer say what a replay of the same log with
+// the same scheduler says, whatever the scheduler: the default one, another
+// desired retention, or the learner's own weights.
+TEST(LearnerDb, TheRetentionTalliesAgreeWithAReplayOfTheLog) {
+    struct Case {
+        const char* what;
+        unsigned seed;
+        double retention;
+        bool ownWeights;
+    };
+    const Case cases[] = {
+        {"the defaults", 1, fsrs::kDefaultRetention, false},
+        {"retention 0.80", 3, 0.80, false},
+        {"retention 0.97", 4, 0.97, false},
+        {"the learner's weights", 5, fsrs::kDefaultRetention, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempProgramFolder dir;
+        PosixIo io;
+        MemoryStore store(io, dir.folders().memoryFile());
+        store.setRetention(c.retention);
+        if (c.ownWeights) {
+            fsrs::Weights w = fsrs::kDefaultWeights;
+            w[0] *= 0.5;
+            w[2] *= 1.5;
+            store.recordFit(FitRecord{19000, {}, {}, true}, w);
+        }
+        answerAWhile(store, c.seed, 19000, 150);
+        const TrueRetention kept = store.trueRetention();
+        EXPECT_GT(kept.total.due, 20);
+        EXPECT_GT(kept.byMonth.size(), 3u);
+        EXPECT_EQ(kept.byKind.size(), 4u);
+        EXPECT_EQ(shown(kept), replayed(store));
+        PosixIo fresh;
+        MemoryStore again(fresh, dir.folders().memoryFile());
+        EXPECT_EQ(shown(again.trueRetention()), shown(kept)) << "a fresh start reads the same";
+    }
+}
+
+// An answer taken back is no answer of the tallies: due or not, right or
+// wrong, a removal, or the first answer of its kind and month (which then
+// leaves no row behind).
+TEST(LearnerDb, AnAnswerTakenBackIsUncountedFromTheRetentionTallies) {
+    TempProgramFolder dir;
+    PosixIo io;
+    MemoryStore store(io, dir.folders().memoryFile());
+    answerAWhile(store, 11, 19000, 60);
+    const std::int32_t today = 19000 + 60;
+    std::optional<int> due, notDue;
+    for (int n = 1; n <= 24; ++n) {
+        const Card* c = store.book().find(memoryKey(ofKind(n, kKinds[n % 4])));
+        if (!c || c->mastered) continue;
+        (reviewGroup(c, today) == ReviewGroup::Due ? due : notDue) = n;
+    }
+    ASSERT_TRUE(due && notDue);
+    struct Case {
+        const char* what;
+        Mondai m;
+        Outcome o;
+        std::int32_t day;
+    };
+    const Case cases[] = {
+        {"a due question answered right", ofKind(*due, kKinds[*due % 4]), Outcome::Good, today},
+        {"a due question answered wrong", ofKind(*due, kKinds[*due % 4]), Outcome::Again, today},
+        {"a question not due", ofKind(*notDue, kKinds[*notDue % 4]), Outcome::Easy, today},
+        {"a removal", ofKind(*due, kKinds[*due % 4]), Outcome::Mastered, today},
+        {"the first of a new kind", ofKind(99, "【新種】"), Outcome::Good, today},
+        {"the first of a month far on", ofKind(*due, kKinds[*due % 4]), Outcome::Hard, today + 400},
+    };
+    const std::string before = shown(store.trueRetention());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto done = store.record(c.m, c.o, c.day);
+        ASSERT_TRUE(done.change);
+        const std::string with = shown(store.trueRetention());
+        EXPECT_EQ(with, replayed(store));
+        store.revert(*done.change);
+        EXPECT_EQ(shown(store.trueRetention()), before);
+        EXPECT_EQ(shown(store.trueRetention()), replayed(store));
+    }
+}
+
+// A database of the version before the tallies (the day tallies and no due
+// column) as an older program left it.
+void makeVersion2(Io& io, const fs::path& db) {
+    Database(io, db, false).exec("DROP TABLE retention_tallies; ALTER TABLE answers DROP COLUMN due; PRAGMA user_version=2;");
+}
+
+std::int64_t schemaVersion(Io& io, const fs::path& db) {
+    Database d(io, db, false);
+    Database::Statement v(d, "PRAGMA user_version");
+    v.step();
+    return v.integer(0);
+}
+
+// A database of the version before is read as it is (its log replayed) and
+// gains the tallies at its first write, filled from that replay, so that the
+// answers before it count as they did and those after it are added.
+TEST(LearnerDb, ADatabaseOfTheVersionBeforeGainsTheRetentionTalliesAtItsFirstWrite) {
+    TempProgramFolder dir;
+    PosixIo io;
+    const auto f = dir.folders();
+    {
+        MemoryStore store(io, f.memoryFile());
+        answerAWhile(store, 21, 19000, 100);
+    }
+    const auto db = MemoryStore(io, f.memoryFile()).databaseFile();
+    const std::string kept = shown(MemoryStore(io, f.memoryFile()).trueRetention());
+    makeVersion2(io, db);
+    const std::string old = testing::readBytes(db);
+    {
+        MemoryStore store(io, f.memoryFile());
+        EXPECT_EQ(shown(store.trueRetention()), kept) << "read as it is, by its log";
+    }
+    EXPECT_EQ(testing::readBytes(db), old) << "reading changed it";
+    {
+        MemoryStore store(io, f.memoryFile());
+        store.record(ofKind(1, kKinds[1]), Outcome::Good, 19100);
+        EXPECT_EQ(schemaVersion(io, db), 3);
+        EXPECT_EQ(shown(store.trueRetention()), replayed(store));
+        // each row of the log says whether it was counted, so that taking it back can un-count it
+        Database d(io, db, false);
+        Database::Statement marked(d, "SELECT total(due) FROM answers");
+        ASSERT_TRUE(marked.step());
+        EXPECT_EQ(static_cast<int>(marked.real(0)), store.trueRetention().total.due);
+        answerAWhile(store, 22, 19101, 30);
+        EXPECT_EQ(shown(store.trueRetention()), replayed(store)) << "the answers after it are counted";
+    }
+}
+
+// A failure, a kill or a power cut at any point of that first write leaves
+// the database of the version before (its log, no tallies) or the new one
+// with the answer and tallies equal to the replay: never a half.
+TEST(LearnerDb, TheFirstWriteOfAnOlderDatabaseIsWhollyThereOrNotAtAnyPoint) {
+    TempProgramFolder dir;
+    const auto f = dir.folders();
+    fs::path db;
+    {
+        PosixIo io;
+        MemoryStore store(io, f.memoryFile());
+        answerAWhile(store, 31, 19000, 40);
+        db = store.databaseFile();
+    }
+    {
+        PosixIo io;
+        makeVersion2(io, db);
+    }
+    const auto start = testing::snapshot(dir.path());
+    const Found before = found(f);
+    auto answer = [&](Io& io) {
+        MemoryStore store(io, f.memoryFile());
+        store.load();
+        return store.record(ofKind(2, kKinds[2]), Outcome::Again, 19040);
+    };
+    const auto loadOnly = [&] {
+        testing::CrashIo c;
+        MemoryStore(c, f.memoryFile()).load();
+        return c.points();
+    }();
+    testing::CrashIo count;
+    answer(count);
+    const Found after = found(f);
+    ASSERT_NE(after, before);
+    const int points = count.points();
+    ASSERT_GT(points - loadOnly, 6);
+    int oldSeen = 0, newSeen = 0;
+    for (int k = loadOnly + 1; k <= points; ++k) {
+        SCOPED_TRACE("point " + std::to_string(k));
+        for (int model = 0; model < 3; ++model) {
+            putBack(dir.path(), start);
+            try {
+                if (model == 0) {
+                    testing::FaultyIo io(k);
+                    const auto done = answer(io);
+                    EXPECT_NE(done.change.has_value(), done.problem.has_value());
+                } else if (model == 1) {
+                    testing::CrashIo io(k);
+                    answer(io);
+                } else {
+                    testing::PowerCutIo io(k);
+                    answer(io);
+                }
+            } catch (const Crash&) {
+            }
+            const Found now = found(f);
+            ASSERT_TRUE(now == before || now == after) << model;
+            PosixIo io;
+            const auto version = schemaVersion(io, db);
+            if (now == before) {
+                ++oldSeen;
+                EXPECT_EQ(version, 2) << "the old database, as it was";
+            } else {
+                ++newSeen;
+                EXPECT_EQ(version, 3);
+                MemoryStore store(io, f.memoryFile());
+                EXPECT_EQ(shown(store.trueRetention()), replayed(store));
+            }
+        }
+    }
+    EXPECT_GT(oldSeen, 0);
+    EXPECT_GT(newSeen, 0);
 }
 
 }  // namespace

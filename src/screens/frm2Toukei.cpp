@@ -195,13 +195,8 @@ void retentionBars(ui::BarChart& chart, const std::string& title, const std::vec
 void frm2Toukei::cmdRetention_Click() {
     showCharts(false, true);
     const MemoryBook& book = session_.memory.book();
-    std::vector<fsrs::LoggedAnswer> log;
-    for (std::int64_t row = 0;;) {
-        const auto before = log.size();
-        row = session_.memory.readLog(row, 50000, log);
-        if (log.size() - before < 50000) break;
-    }
-    const auto r = trueRetention(log, book.scheduler());
+    // The tallies the memory keeps as it logs each answer: a few rows, however long the log.
+    const TrueRetention r = session_.memory.trueRetention();
     const std::string total = r.total.due > 0 ? percentText(static_cast<double>(r.total.right) / r.total.due) : "－";
     retentionBars(chartKinds, "種類別の本当の記憶率（期限の来た問題の正答率、全体 " + total + "）", r.byKind, book.retention,
                   0x0060A040, true);

@@ -164,7 +164,15 @@ void fillLearnerLog(const AppFolders& f, std::int32_t today) {
             .bind(8, std::int64_t{0}).bind(9, std::int64_t{c.lastWrong});
         put.step();
     }
+    // The day and retention tallies, which the program keeps with each
+    // answer, made as it makes them for a log it did not count: the database
+    // taken back to its first version, which a write of the program upgrades.
+    db.exec("DROP TABLE answer_days; DROP TABLE retention_tallies; ALTER TABLE answers DROP COLUMN due; PRAGMA user_version=1;");
     t.commit();
+    if (!cards.empty()) {
+        MemoryStore counted(io, f.memoryFile());
+        counted.restore(cards.begin()->first, cards.begin()->second);
+    }
 }
 
 // One run of the program over the working folder: a Session and its windows.

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <ctime>
 #include <cstdio>
+#include <limits>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -18,6 +20,7 @@
 #include "core/files/error.h"
 #include "core/files/folders.h"
 #include "core/files/messages.h"
+#include "core/quiz/review.h"
 
 namespace tabinowa {
 
@@ -338,9 +341,12 @@ std::int32_t localDay(std::time_t t) {
 namespace {
 
 // 2: the log's answers tallied per day in answer_days, so that a start reads
-// one row a day instead of the whole log. A version 1 database is read as it
-// is and takes the table at its first write.
-constexpr int kSchemaVersion = 2;
+// one row a day instead of the whole log.
+// 3: each answer says whether its question was due (answers.due) and
+// retention_tallies counts them per month and kind, so that the statistics
+// read a few rows instead of replaying the log.
+// An older database is read as it is and takes what it lacks at its first write.
+constexpr int kSchemaVersion = 3;
 constexpr int kOldestSchema = 1;
 
 // After a failure of our memory every step goes on without it.
@@ -363,8 +369,9 @@ CREATE TABLE answers(
   activity TEXT NOT NULL,
   outcome INTEGER NOT NULL,
   right INTEGER,
-  seconds REAL);
-CREATE INDEX answers_by_day ON answers(day, right);
+  seconds REAL,
+  due INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX answers_by_day ON answers(day, right, seconds);
 CREATE TABLE carried_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
 )";
 
@@ -373,6 +380,22 @@ constexpr const char* kAnswerDays = R"(
 CREATE TABLE answer_days(day INTEGER PRIMARY KEY, right INTEGER NOT NULL, wrong INTEGER NOT NULL);
 INSERT INTO answer_days SELECT day, total(right), count(right) - total(right) FROM answers WHERE right IS NOT NULL GROUP BY day;
 )";
+
+// Answers per month (monthOf) and kind (kindOfFirstLine of the key's first
+// line): all of them (removals too: a kind is listed from its first answer,
+// `first` being the log row of the first of the month), those to a due
+// question, and of these the right ones. Due-ness is the schedule the
+// learner had when answering: the card as the memory held it (graded and
+// due on or before the day), so a later fit of the weights, a revival or a
+// question build does not change what was counted.
+constexpr const char* kRetentionTallies = R"(
+CREATE TABLE retention_tallies(
+  month INTEGER NOT NULL, kind TEXT NOT NULL, first INTEGER NOT NULL,
+  answers INTEGER NOT NULL, due INTEGER NOT NULL, right INTEGER NOT NULL,
+  PRIMARY KEY(month, kind)) WITHOUT ROWID;
+)";
+
+std::string kindOfKey(std::string_view key) { return kindOfFirstLine(key.substr(0, key.find('\n'))); }
 
 // Valid UTF-8 (no overlong form, no surrogate, nothing past U+10FFFF).
 bool isUtf8(std::string_view s) {
@@ -536,6 +559,7 @@ void MemoryStore::createDatabase() {
         Database::Transaction t(fresh);
         fresh.exec(kSchema);
         fresh.exec(kAnswerDays);
+        fresh.exec(kRetentionTallies);
         fresh.exec("PRAGMA application_id=" + std::to_string(kApplicationId) + "; PRAGMA user_version=" +
                    std::to_string(kSchemaVersion) + ";");
         Database::Statement setting(fresh, "INSERT INTO settings(name, value) VALUES(?, ?)");
@@ -585,7 +609,7 @@ void MemoryStore::openDatabase() {
         throw DatabaseError(memoryProblem(file, MemoryFault::NotOurs), MemoryFault::NotOurs);
     if (v < kOldestSchema || v > kSchemaVersion)
         throw DatabaseError(memoryProblem(file, MemoryFault::OtherVersion, v), MemoryFault::OtherVersion);
-    dayTable_ = v >= 2;
+    schema_ = static_cast<int>(v);
     db_ = std::move(db);
 }
 
@@ -628,7 +652,7 @@ void MemoryStore::readBook() {
                                                                    static_cast<std::int32_t>(carried.integer(2))};
     // The day tallies are the log's: a removal (right NULL) is no answer of
     // the day. Kept per day since version 2; a version 1 database counts its log.
-    Database::Statement days(db, dayTable_ ? "SELECT day, right, wrong FROM answer_days"
+    Database::Statement days(db, schema_ >= 2 ? "SELECT day, right, wrong FROM answer_days"
                                            : "SELECT day, total(right), count(right) - total(right) FROM answers "
                                              "WHERE right IS NOT NULL GROUP BY day");
     while (days.step()) {
@@ -644,8 +668,20 @@ std::int64_t MemoryStore::apply(const Step& step) {
     Database& db = *db_;
     Database::Transaction t(db);
     std::int64_t lastRow = 0;
-    const bool upgrade = !dayTable_;
-    if (upgrade) db.exec(std::string(kAnswerDays) + "PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";");
+    const bool upgrade = schema_ < kSchemaVersion;
+    if (upgrade) upgradeSchema();
+    // Whether each answer is to a due question, by its card before the step.
+    std::vector<bool> due;
+    if (!step.answers.empty()) {
+        Database::Statement card(db, "SELECT stability, due_day FROM cards WHERE key = ?");
+        for (const auto& a : step.answers) {
+            card.reset();
+            card.bind(1, a.key);
+            const bool graded = card.step() && card.real(0) > 0 && a.day >= card.integer(1);
+            due.push_back(graded && a.outcome >= 0 && a.outcome <= static_cast<int>(Outcome::Easy));
+            while (card.step()) {}
+        }
+    }
     if (!step.cards.empty()) {
         Database::Statement put(db, "INSERT OR REPLACE INTO cards VALUES(?,?,?,?,?,?,?,?,?)");
         Database::Statement forget(db, "DELETE FROM cards WHERE key = ?");
@@ -664,22 +700,30 @@ std::int64_t MemoryStore::apply(const Step& step) {
         }
     }
     if (!step.answers.empty()) {
-        Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds) VALUES(?,?,?,?,?,?,?)");
+        Database::Statement insert(db, "INSERT INTO answers(at, day, key, activity, outcome, right, seconds, due) VALUES(?,?,?,?,?,?,?,?)");
+        Database::Statement retention(db, "INSERT INTO retention_tallies VALUES(?, ?, ?, 1, ?, ?) ON CONFLICT DO UPDATE SET "
+                                          "answers = answers + 1, due = due + excluded.due, right = right + excluded.right");
         Database::Statement tally(db, "INSERT INTO answer_days(day, right, wrong) VALUES(?, ?, ?) ON CONFLICT(day) DO "
                                       "UPDATE SET right = right + excluded.right, wrong = wrong + excluded.wrong");
         Database::Statement rowid(db, "SELECT last_insert_rowid()");
-        for (const auto& a : step.answers) {
+        for (std::size_t i = 0; i < step.answers.size(); ++i) {
+            const auto& a = step.answers[i];
             insert.reset();
             insert.bind(1, a.at).bind(2, std::int64_t{a.day}).bind(3, a.key).bind(4, a.activity)
                 .bind(5, std::int64_t{a.outcome});
             if (a.outcome == static_cast<int>(Outcome::Mastered)) insert.bindNull(6);
             else insert.bind(6, std::int64_t{a.outcome != static_cast<int>(Outcome::Again)});
             if (a.seconds) insert.bind(7, *a.seconds); else insert.bindNull(7);
+            insert.bind(8, std::int64_t{due[i]});
             insert.step();
-            // (before the tally, whose own insert would be the last one)
+            // (before the tallies, whose own inserts would be the last one)
             rowid.reset();
             rowid.step();
             lastRow = rowid.integer(0);
+            retention.reset();
+            retention.bind(1, std::int64_t{monthOf(a.day)}).bind(2, kindOfKey(a.key)).bind(3, lastRow)
+                .bind(4, std::int64_t{due[i]}).bind(5, std::int64_t{due[i] && a.outcome != static_cast<int>(Outcome::Again)});
+            retention.step();
             if (a.outcome == static_cast<int>(Outcome::Mastered)) continue;
             const bool right = a.outcome != static_cast<int>(Outcome::Again);
             tally.reset();
@@ -699,6 +743,20 @@ std::int64_t MemoryStore::apply(const Step& step) {
         Database::Statement empty(db, "DELETE FROM answer_days WHERE right = 0 AND wrong = 0 AND "
                                       "day = (SELECT day FROM answers WHERE id = ?)");
         empty.bind(1, step.dropRow).step();
+        Database::Statement row(db, "SELECT day, key, due, right FROM answers WHERE id = ?");
+        row.bind(1, step.dropRow);
+        if (row.step()) {
+            const bool wasDue = row.integer(2) != 0;
+            const bool right = wasDue && !row.isNull(3) && row.integer(3) != 0;
+            Database::Statement uncount(db, "UPDATE retention_tallies SET answers = answers - 1, due = due - ?, right = right - ? "
+                                            "WHERE month = ? AND kind = ?");
+            uncount.bind(1, std::int64_t{wasDue}).bind(2, std::int64_t{right})
+                .bind(3, std::int64_t{monthOf(static_cast<std::int32_t>(row.integer(0)))}).bind(4, kindOfKey(row.text(1)));
+            uncount.step();
+            Database::Statement gone(db, "DELETE FROM retention_tallies WHERE answers <= 0");
+            gone.step();
+        }
+        while (row.step()) {}
         Database::Statement drop(db, "DELETE FROM answers WHERE id = ?");
         drop.bind(1, step.dropRow).step();
     }
@@ -720,8 +778,76 @@ std::int64_t MemoryStore::apply(const Step& step) {
         if (!now.step() || now.integer(0) != commits) throw;
     }
     if (step.id > lastStep_) lastStep_ = step.id;
-    if (upgrade) dayTable_ = true;
+    if (upgrade) schema_ = kSchemaVersion;
     return lastRow;
+}
+
+void MemoryStore::upgradeSchema() {
+    Database& db = *db_;
+    if (schema_ < 2) db.exec(kAnswerDays);
+    if (schema_ < 3) {
+        // The answers logged so far: their due-ness replayed once with the
+        // learner's scheduler, as the statistics counted them until now.
+        // The seconds join the day index, so that the time per day reads the index alone.
+        db.exec(std::string("ALTER TABLE answers ADD COLUMN due INTEGER NOT NULL DEFAULT 0; DROP INDEX IF EXISTS answers_by_day; "
+                            "CREATE INDEX answers_by_day ON answers(day, right, seconds);") + kRetentionTallies);
+        std::vector<fsrs::LoggedAnswer> log;
+        std::vector<std::int64_t> ids;
+        {
+            Database::Statement rows(db, "SELECT id, day, outcome, key FROM answers ORDER BY id");
+            while (rows.step()) {
+                ids.push_back(rows.integer(0));
+                log.push_back({static_cast<std::int32_t>(rows.integer(1)), static_cast<int>(rows.integer(2)), rows.text(3)});
+            }
+        }
+        const std::vector<bool> due = dueAnswers(log, book_.scheduler());
+        struct Tally {
+            std::int64_t first = 0, answers = 0, due = 0, right = 0;
+        };
+        std::map<std::pair<int, std::string>, Tally> tallies;
+        Database::Statement mark(db, "UPDATE answers SET due = 1 WHERE id = ?");
+        for (std::size_t i = 0; i < log.size(); ++i) {
+            Tally& t = tallies[{monthOf(log[i].day), kindOfKey(log[i].key)}];
+            if (t.answers++ == 0) t.first = ids[i];
+            if (!due[i]) continue;
+            ++t.due;
+            t.right += log[i].outcome != static_cast<int>(Outcome::Again);
+            mark.reset();
+            mark.bind(1, ids[i]).step();
+        }
+        Database::Statement put(db, "INSERT INTO retention_tallies VALUES(?, ?, ?, ?, ?, ?)");
+        for (const auto& [at, t] : tallies) {
+            put.reset();
+            put.bind(1, std::int64_t{at.first}).bind(2, at.second).bind(3, t.first).bind(4, t.answers).bind(5, t.due)
+                .bind(6, t.right).step();
+        }
+    }
+    db.exec("PRAGMA user_version=" + std::to_string(kSchemaVersion) + ";");
+}
+
+TrueRetention MemoryStore::trueRetention() {
+    load();
+    TrueRetention out;
+    out.total.name = "全体";
+    if (!db_) return out;  // no database yet: no answer logged
+    if (schema_ < 3) {
+        std::vector<fsrs::LoggedAnswer> log;
+        readLog(0, std::numeric_limits<int>::max(), log);
+        return tabinowa::trueRetention(log, book_.scheduler());
+    }
+    Database::Statement kinds(*db_, "SELECT kind, total(due), total(right) FROM retention_tallies GROUP BY kind ORDER BY min(first)");
+    while (kinds.step()) {
+        RetentionRow r{retentionKindName(kinds.text(0)), static_cast<int>(kinds.real(1)), static_cast<int>(kinds.real(2))};
+        out.total.due += r.due;
+        out.total.right += r.right;
+        out.byKind.push_back(std::move(r));
+    }
+    Database::Statement months(*db_, "SELECT month, total(due), total(right) FROM retention_tallies GROUP BY month "
+                                     "HAVING total(due) > 0 ORDER BY month");
+    while (months.step())
+        out.byMonth.push_back({monthNameOf(static_cast<int>(months.integer(0))), static_cast<int>(months.real(1)),
+                               static_cast<int>(months.real(2))});
+    return out;
 }
 
 void MemoryStore::applyStepFile() {

@@ -144,6 +144,7 @@ inline constexpr std::string_view kWhere = "どこでしょう";
 // goes. A step file found at load is applied first, so a crash between the
 // two loses nothing.
 class Database;
+struct TrueRetention;
 
 // The last fit of the weights to the log: when, on how many answers, how
 // well the weights before and the fitted ones predicted them, and whether the
@@ -264,6 +265,10 @@ public:
     // Rows of the log after row `afterRow`, at most `limit`, in the order
     // answered; returns the last row read (`afterRow` when none).
     std::int64_t readLog(std::int64_t afterRow, int limit, std::vector<fsrs::LoggedAnswer>& out);
+    // True retention per kind and per month from the tallies kept as each
+    // answer is logged (a database of an older version, which keeps none
+    // until its first write, replays its log with the learner's scheduler).
+    TrueRetention trueRetention();
     // Response seconds summed per day over days from..to (one entry a day).
     std::vector<double> secondsPerDay(std::int32_t from, std::int32_t to);
 
@@ -306,6 +311,7 @@ private:
     void ensureDatabase();  // made at the first write, not by reading
     std::unique_ptr<Step> stepFor(const MemoryPart& part, std::int32_t today, Change& change);
     std::int64_t apply(const Step& step);   // one transaction; the last log row it added (0: none); throws
+    void upgradeSchema();  // an older database's missing tables, filled from its log, inside apply's transaction
     MemoryBook readOldText();
     // Once a step went on without the memory, nothing of ours is written until the repair or the next start.
     void refuseAfterProblem() const;
@@ -325,7 +331,7 @@ private:
     bool problemTold_ = false;
     bool loaded_ = false;
     std::optional<std::filesystem::path> damaged_;
-    bool dayTable_ = false;  // the database keeps the day tallies (version 2)
+    int schema_ = 0;  // the open database's version: 2 keeps the day tallies, 3 the retention tallies too
 };
 
 }  // namespace tabinowa

@@ -437,49 +437,64 @@ std::string monthName(std::int32_t day) {
     return std::to_string(y) + "年" + std::to_string(m) + "月";
 }
 
-TrueRetention trueRetention(const std::vector<fsrs::LoggedAnswer>& log, const fsrs::Scheduler& scheduler) {
+int monthOf(std::int32_t day) {
+    const auto [y, m] = yearMonth(day);
+    return y * 12 + (m - 1);
+}
+
+std::string monthNameOf(int month) {
+    const int y = month >= 0 ? month / 12 : (month - 11) / 12;
+    return std::to_string(y) + "年" + std::to_string(month - y * 12 + 1) + "月";
+}
+
+std::string retentionKindName(const std::string& kind) { return kind.empty() ? "（種類なし）" : kind; }
+
+std::vector<bool> dueAnswers(const std::vector<fsrs::LoggedAnswer>& log, const fsrs::Scheduler& scheduler) {
     struct Replay {
         fsrs::State state;
         std::int32_t last = 0;
         std::int32_t due = 0;
-        std::size_t kind = 0;
     };
-    TrueRetention out;
+    std::vector<bool> out(log.size(), false);
     std::map<std::string, Replay> cards;
-    std::map<std::string, std::size_t> kinds;
-    std::map<int, RetentionRow> months;  // by year * 12 + month
-    for (const auto& a : log) {
-        auto [it, fresh] = cards.try_emplace(a.key);
-        Replay& c = it->second;
-        if (fresh) {
-            const std::string kind = kindOfFirstLine(std::string_view(a.key).substr(0, a.key.find('\n')));
-            auto [k, newKind] = kinds.try_emplace(kind, out.byKind.size());
-            if (newKind) out.byKind.push_back({kind.empty() ? "（種類なし）" : kind, 0, 0});
-            c.kind = k->second;
-        }
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const auto& a = log[i];
+        Replay& c = cards[a.key];
         if (a.outcome == static_cast<int>(Outcome::Mastered)) {
             c.due = a.day + kMasteredDays;
             c.last = a.day;
             continue;
         }
         if (a.outcome < 0 || a.outcome > 3) continue;
-        const auto grade = static_cast<fsrs::Grade>(a.outcome + 1);
-        if (c.state.graded() && a.day >= c.due) {
-            const bool right = a.outcome != static_cast<int>(Outcome::Again);
-            for (RetentionRow* r : {&out.byKind[c.kind], &out.total}) {
-                ++r->due;
-                r->right += right;
-            }
-            const auto [y, m] = yearMonth(a.day);
-            const int key = y * 12 + m;  // sorts in time
-            RetentionRow& row = months[key];
-            row.name = monthName(a.day);
-            ++row.due;
-            row.right += right;
-        }
-        c.state = c.state.graded() ? scheduler.next(c.state, std::max(0, a.day - c.last), grade) : scheduler.first(grade);
+        out[i] = c.state.graded() && a.day >= c.due;
+        // The days as the memory sets them (MemoryBook::applied), rounding included.
+        const int elapsed = c.state.graded() ? std::max(0, a.day - c.last) : 0;
+        const auto next = scheduler.schedule(c.state, elapsed)[static_cast<std::size_t>(a.outcome)];
+        c.state = next.state;
         c.last = a.day;
-        c.due = a.day + scheduler.intervalDays(c.state.stability);
+        c.due = a.day + next.days;
+    }
+    return out;
+}
+
+TrueRetention trueRetention(const std::vector<fsrs::LoggedAnswer>& log, const fsrs::Scheduler& scheduler) {
+    TrueRetention out;
+    const std::vector<bool> due = dueAnswers(log, scheduler);
+    std::map<std::string, std::size_t> kinds;
+    std::map<int, RetentionRow> months;  // by monthOf, which sorts in time
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const auto& a = log[i];
+        const std::string kind = kindOfFirstLine(std::string_view(a.key).substr(0, a.key.find('\n')));
+        auto [k, newKind] = kinds.try_emplace(kind, out.byKind.size());
+        if (newKind) out.byKind.push_back({retentionKindName(kind), 0, 0});
+        if (!due[i]) continue;
+        const bool right = a.outcome != static_cast<int>(Outcome::Again);
+        RetentionRow& month = months[monthOf(a.day)];
+        month.name = monthName(a.day);
+        for (RetentionRow* r : {&out.byKind[k->second], &out.total, &month}) {
+            ++r->due;
+            r->right += right;
+        }
     }
     for (auto& [key, row] : months) out.byMonth.push_back(row);
     out.total.name = "全体";

@@ -109,10 +109,11 @@ std::array<int, 30> answersLast30(const MemoryBook& book, std::int32_t today);
 std::array<int, 30> dueNext30(const std::vector<BankQuestion>& bank, const MemoryBook& book, std::int32_t today);
 
 // True retention: the share of right answers among answers to questions that
-// were due (answered before, on or after their due day). The due days are
-// those the learner's scheduler gives when each card's log is replayed with
-// it; a removal puts its card out of the review. Per kind (in order of first
-// appearance in the log, どこでしょう included) and per calendar month (oldest first).
+// were due (answered before, on or after their due day). Per kind (in order of
+// first appearance in the log, どこでしょう included) and per calendar month
+// (oldest first). The statistics read it from the tallies the memory keeps as
+// it logs each answer (MemoryStore::trueRetention); trueRetention() here
+// replays a log instead, for a database that keeps no tallies yet.
 struct RetentionRow {
     std::string name;  // the kind ("【読み】"), or the month ("2026年4月")
     int due = 0;       // answers to due questions
@@ -123,7 +124,16 @@ struct TrueRetention {
     std::vector<RetentionRow> byMonth;
     RetentionRow total;
 };
+// Which answers of a log were to a due question, the due days being those the
+// scheduler gives when each card's log is replayed with it (a removal puts its
+// card out of the review for kMasteredDays), as the memory sets them.
+std::vector<bool> dueAnswers(const std::vector<fsrs::LoggedAnswer>& log, const fsrs::Scheduler& scheduler);
 TrueRetention trueRetention(const std::vector<fsrs::LoggedAnswer>& log, const fsrs::Scheduler& scheduler);
+// A month as a number that sorts in time (year * 12 + month - 1), and its name.
+int monthOf(std::int32_t day);
+std::string monthNameOf(int month);
+// A kind's name in the retention rows ("（種類なし）" for none).
+std::string retentionKindName(const std::string& kind);
 // "2026年4月" of a day number.
 std::string monthName(std::int32_t day);
 
