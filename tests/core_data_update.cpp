@@ -28,6 +28,7 @@
 #include "core/session/session.h"
 #include "support/crash_io.h"
 #include "support/data_sets.h"
+#include "support/folder_checks.h"
 #include "support/faulty_io.h"
 #include "support/fixed_random.h"
 #include "support/power_cut_io.h"
@@ -38,18 +39,6 @@ using namespace tabinowa::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Snapshot = std::map<std::string, std::string>;
-
-Snapshot snapshot(const fs::path& root) {
-    Snapshot files;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) {
-            const auto rel = fs::relative(e.path(), root).u8string();
-            files[std::string(rel.begin(), rel.end())] = readBytes(e.path());
-        }
-    return files;
-}
 
 // The three visit files agree as a window's load demands.
 void expectLoadable(Io& io, const AppFolders& f) {

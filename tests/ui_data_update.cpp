@@ -16,6 +16,7 @@
 #include "screens/frm8Info.h"
 #include "screens/window_manager.h"
 #include "support/data_sets.h"
+#include "support/folder_checks.h"
 #include "support/temp_folder.h"
 
 using namespace tabinowa;
@@ -23,18 +24,6 @@ using namespace tabinowa::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-using Snapshot = std::map<std::string, std::string>;
-
-Snapshot snapshot(const fs::path& root) {
-    Snapshot files;
-    for (const auto& e : fs::recursive_directory_iterator(root))
-        if (e.is_regular_file()) {
-            const auto rel = fs::relative(e.path(), root).u8string();
-            files[std::string(rel.begin(), rel.end())] = readBytes(e.path());
-        }
-    return files;
-}
 
 struct InfoWindow : ::testing::Test {
     Learner learner;
