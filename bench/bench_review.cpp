@@ -222,8 +222,16 @@ void BM_Start(benchmark::State& state) {
 // The day's queue with the memory open (the review window's own work).
 void BM_Queue(benchmark::State& state) { queueOf(state, foldersOf(state.range(0) != 0)); }
 
-// The statistics window: its summary and tables (the bank and the book), the
-// last and next 30 days, and the time spent per day from the log.
+// The statistics window's summary and tables (the bank and the book), and the
+// last and next 30 days.
+void tablesRead(const std::vector<BankQuestion>& bank, const MemoryBook& book) {
+    benchmark::DoNotOptimize(statsByKind(bank, book).data());
+    benchmark::DoNotOptimize(statsByPrefecture(bank, book).data());
+    benchmark::DoNotOptimize(answersLast30(book, kToday).data());
+    benchmark::DoNotOptimize(dueNext30(bank, book, kToday).data());
+}
+
+// The statistics window: its tables, and the time spent per day from the log.
 void BM_Stats(benchmark::State& state) {
     const AppFolders folders = foldersOf(state.range(0) != 0);
     PosixIo io;
@@ -231,10 +239,7 @@ void BM_Stats(benchmark::State& state) {
     const MemoryBook& book = store.book();
     const auto bank = readBank(io, folders);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(statsByKind(bank, book).data());
-        benchmark::DoNotOptimize(statsByPrefecture(bank, book).data());
-        benchmark::DoNotOptimize(answersLast30(book, kToday).data());
-        benchmark::DoNotOptimize(dueNext30(bank, book, kToday).data());
+        tablesRead(bank, book);
         benchmark::DoNotOptimize(store.secondsPerDay(kToday - 29, kToday).data());
     }
 }
@@ -258,10 +263,7 @@ void BM_StatsRetention(benchmark::State& state) {
     const MemoryBook& book = store.book();
     const auto bank = readBank(io, folders);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(statsByKind(bank, book).data());
-        benchmark::DoNotOptimize(statsByPrefecture(bank, book).data());
-        benchmark::DoNotOptimize(answersLast30(book, kToday).data());
-        benchmark::DoNotOptimize(dueNext30(bank, book, kToday).data());
+        tablesRead(bank, book);
         retentionRead(store);
     }
 }

@@ -311,11 +311,14 @@ TEST(QuestionFacts, KindAndPrefectureFromTheTexts) {
     EXPECT_EQ(prefectureName(48), "");
 }
 
-TEST(LocalDay, CountsCalendarDays) {
+TEST(LocalDay, CountsCalendarDaysAndGivesTheDateBack) {
     // Noon local time on known dates, so that no time zone moves the date.
     struct Case { int y, m, d; std::int32_t day; };
-    const Case cases[] = {{1970, 1, 1, 0}, {2000, 3, 1, 11017}, {2026, 12, 7, 20794}, {2024, 2, 29, 19782}};
+    const Case cases[] = {{1970, 1, 1, 0},        {2000, 3, 1, 11017},   {2026, 12, 7, 20794},
+                          {2024, 2, 29, 19782},   {1969, 12, 31, -1},    {2023, 12, 31, 19722}};
     for (const auto& c : cases) {
+        const CivilDate back = civilDate(c.day);
+        EXPECT_EQ(back.year * 10000 + back.month * 100 + back.day, c.y * 10000 + c.m * 100 + c.d) << c.day;
         std::tm t{};
         t.tm_year = c.y - 1900;
         t.tm_mon = c.m - 1;

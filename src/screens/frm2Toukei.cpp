@@ -35,16 +35,8 @@ std::string padLeft(const std::string& s, std::size_t w) {
 }
 
 std::string dayLabel(std::int32_t day) {
-    // Month and day of a day number (civil from days).
-    const int z = day + 719468;
-    const int era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return std::to_string(m) + "/" + std::to_string(d);
+    const CivilDate d = civilDate(day);
+    return std::to_string(d.month) + "/" + std::to_string(d.day);
 }
 }  // namespace
 

@@ -119,6 +119,11 @@ const std::string& prefectureName(int code);
 
 // Day number (days since 1970-01-01) of a moment in local time.
 std::int32_t localDay(std::time_t t);
+// The calendar date of a day number, as localDay counts them.
+struct CivilDate {
+    int year = 0, month = 0, day = 0;
+};
+CivilDate civilDate(std::int32_t day);
 
 // What a learner's answer was part of, for the log ("" when not said).
 namespace activity {

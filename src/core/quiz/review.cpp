@@ -419,16 +419,10 @@ std::array<int, 30> dueNext30(const std::vector<BankQuestion>& bank, const Memor
 }
 
 namespace {
-// Year and month of a day number (civil from days).
+// Year and month of a day number.
 std::pair<int, int> yearMonth(std::int32_t day) {
-    const int z = day + 719468;
-    const int era = (z >= 0 ? z : z - 146096) / 146097;
-    const unsigned doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<int>(yoe) + era * 400 + (m <= 2), static_cast<int>(m)};
+    const CivilDate d = civilDate(day);
+    return {d.year, d.month};
 }
 }  // namespace
 
